@@ -1,0 +1,135 @@
+#include "Annotation.h"
+
+#include <QHashFunctions>
+#include <QJsonArray>
+
+namespace {
+
+QJsonArray pointToJson(const QPointF &point)
+{
+    return QJsonArray{point.x(), point.y()};
+}
+
+// Reports the first problem of a member, naming it, so that a damaged project file can be explained.
+class Reader
+{
+public:
+    Reader(const QJsonObject &object, QString *error)
+        : m_object(object)
+        , m_error(error)
+    {
+    }
+
+    bool ok() const { return m_ok; }
+
+    QJsonValue member(const char *name)
+    {
+        const QJsonValue value = m_object.value(QLatin1String(name));
+        if (value.isUndefined())
+            fail(QStringLiteral("annotation member \"%1\" is missing").arg(QLatin1String(name)));
+        return value;
+    }
+
+    double number(const char *name)
+    {
+        const QJsonValue value = member(name);
+        if (m_ok && !value.isDouble())
+            fail(QStringLiteral("annotation member \"%1\" is not a number").arg(QLatin1String(name)));
+        return value.toDouble();
+    }
+
+    QString string(const char *name)
+    {
+        const QJsonValue value = member(name);
+        if (m_ok && !value.isString())
+            fail(QStringLiteral("annotation member \"%1\" is not a string").arg(QLatin1String(name)));
+        return value.toString();
+    }
+
+    QPointF point(const char *name)
+    {
+        const QJsonValue value = member(name);
+        if (!m_ok)
+            return {};
+        const QJsonArray array = value.toArray();
+        if (!value.isArray() || array.size() != 2 || !array.at(0).isDouble() || !array.at(1).isDouble()) {
+            fail(QStringLiteral("annotation member \"%1\" is not a pair of numbers").arg(QLatin1String(name)));
+            return {};
+        }
+        return {array.at(0).toDouble(), array.at(1).toDouble()};
+    }
+
+    void fail(const QString &message)
+    {
+        if (m_ok && m_error)
+            *m_error = message;
+        m_ok = false;
+    }
+
+private:
+    const QJsonObject &m_object;
+    QString *m_error;
+    bool m_ok = true;
+};
+
+} // namespace
+
+QJsonObject Annotation::toJson() const
+{
+    return QJsonObject{
+        {QStringLiteral("id"), id.toString(QUuid::WithoutBraces).toUpper()},
+        {QStringLiteral("kind"), AnnotationKinds::rawValue(kind)},
+        {QStringLiteral("start"), pointToJson(start)},
+        {QStringLiteral("end"), pointToJson(end)},
+        {QStringLiteral("r"), r},
+        {QStringLiteral("g"), g},
+        {QStringLiteral("b"), b},
+        {QStringLiteral("a"), a},
+        {QStringLiteral("lineWidth"), lineWidth},
+    };
+}
+
+std::optional<Annotation> Annotation::fromJson(const QJsonValue &json, QString *error)
+{
+    if (!json.isObject()) {
+        if (error)
+            *error = QStringLiteral("an annotation is not a JSON object");
+        return std::nullopt;
+    }
+    const QJsonObject object = json.toObject();
+    Reader reader(object, error);
+    Annotation annotation;
+
+    const QString idText = reader.string("id");
+    if (reader.ok()) {
+        annotation.id = QUuid::fromString(idText);
+        if (annotation.id.isNull() || idText.size() != 36)
+            reader.fail(QStringLiteral("annotation identifier \"%1\" is not a UUID").arg(idText));
+    }
+    const QString kindText = reader.string("kind");
+    if (reader.ok()) {
+        const std::optional<AnnotationKind> kind = AnnotationKinds::fromRawValue(kindText);
+        if (kind)
+            annotation.kind = *kind;
+        else
+            reader.fail(QStringLiteral("annotation kind \"%1\" is not arrow, line or circle").arg(kindText));
+    }
+    annotation.start = reader.point("start");
+    annotation.end = reader.point("end");
+    annotation.r = reader.number("r");
+    annotation.g = reader.number("g");
+    annotation.b = reader.number("b");
+    annotation.a = reader.number("a");
+    annotation.lineWidth = reader.number("lineWidth");
+
+    if (!reader.ok())
+        return std::nullopt;
+    return annotation;
+}
+
+size_t qHash(const Annotation &annotation, size_t seed)
+{
+    return qHashMulti(seed, annotation.id, int(annotation.kind), annotation.start.x(), annotation.start.y(),
+                      annotation.end.x(), annotation.end.y(), annotation.r, annotation.g, annotation.b,
+                      annotation.a, annotation.lineWidth);
+}

@@ -1,0 +1,25 @@
+#include "AppError.h"
+
+#include <QCoreApplication>
+
+QString AppError::errorDescription() const
+{
+    switch (m_kind) {
+    case Kind::FrameExtractionFailed:
+        return QCoreApplication::translate("AppError", "Échec de l'extraction de l'image : %1").arg(m_detail);
+    case Kind::ExportFailed:
+        return QCoreApplication::translate("AppError", "Échec de l'export : %1").arg(m_detail);
+    case Kind::NoVideoLoaded:
+        return QCoreApplication::translate("AppError", "Aucune vidéo chargée.");
+    case Kind::NoOutputFolder:
+        return QCoreApplication::translate("AppError", "Aucun dossier de sortie sélectionné.");
+    case Kind::SubjectLiftingUnavailable:
+        return QCoreApplication::translate(
+            "AppError", "Le détourage du sujet n'est pas disponible sur cette version de macOS (requiert macOS 14 ou plus récent).");
+    case Kind::NoSubjectFound:
+        return QCoreApplication::translate("AppError", "Aucun sujet détecté dans cette image.");
+    case Kind::PlatformFailure:
+        return m_detail;
+    }
+    return {};
+}

@@ -1,0 +1,156 @@
+#pragma once
+
+#include "models/Annotation.h"
+#include "models/CaptureGroup.h"
+#include "models/CapturedFrame.h"
+#include "models/EdgeOptions.h"
+#include "models/ExportFailure.h"
+#include "models/ExportMode.h"
+#include "models/ExportProgress.h"
+#include "models/FilterStyle.h"
+#include "support/MediaTime.h"
+
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QUrl>
+#include <QUuid>
+
+#include <functional>
+#include <optional>
+
+// The one observable object of a window: its video, capture groups, selection, settings and
+// export status, with the operations the views call. Lives on the main thread.
+//
+// Assigning a value equal to the current one stores it without a change signal, except for
+// `edgeOptions`, `progress` and `failures`, which signal on every assignment. Groups compare by
+// identifier, name, notes and frame identifiers only; the in-place frame operations always signal.
+// An optional URL is absent when empty.
+class AppState : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit AppState(QObject *parent = nullptr);
+    ~AppState() override;
+
+    // Name of the first group of a new window, of an opened video and of an empty project.
+    static QString defaultGroupName();
+    // Length of one interval step, in seconds.
+    static constexpr double smallInterval = 1.0;
+
+    // --- Observable properties ---------------------------------------------------------------
+
+    QUrl videoURL() const { return m_videoURL; }
+    MediaTime currentTime() const { return m_currentTime; }
+    MediaTime duration() const { return m_duration; }
+    bool isPlaying() const { return m_isPlaying; }
+    MediaTime frameDuration() const { return m_frameDuration; }
+    const QList<CaptureGroup> &groups() const { return m_groups; }
+    QUuid activeGroupID() const { return m_activeGroupID; }
+    const QSet<QUuid> &selection() const { return m_selection; }
+    QUrl outputFolder() const { return m_outputFolder; }
+    bool cropToSubject() const { return m_cropToSubject; }
+    FilterStyle selectedFilter() const { return m_selectedFilter; }
+    const EdgeOptions &edgeOptions() const { return m_edgeOptions; }
+    const ExportProgress &progress() const { return m_progress; }
+    const QList<ExportFailure> &failures() const { return m_failures; }
+    QUrl exportFinishedFolder() const { return m_exportFinishedFolder; }
+    QUrl projectURL() const { return m_projectURL; }
+    std::optional<QString> errorMessage() const { return m_errorMessage; }
+
+    void setVideoURL(const QUrl &url);
+    void setCurrentTime(const MediaTime &time);
+    void setDuration(const MediaTime &duration);
+    void setIsPlaying(bool playing);
+    void setFrameDuration(const MediaTime &frameDuration);
+    void setGroups(const QList<CaptureGroup> &groups);
+    void setActiveGroupID(const QUuid &id);
+    void setSelection(const QSet<QUuid> &selection);
+    // Security-scoped access does not exist on Linux: choosing a folder only stores it.
+    void setOutputFolder(const QUrl &folder);
+    void setCropToSubject(bool crop);
+    void setSelectedFilter(FilterStyle style);
+    void setEdgeOptions(const EdgeOptions &options);
+    void setProgress(const ExportProgress &progress);
+    void setFailures(const QList<ExportFailure> &failures);
+    void setExportFinishedFolder(const QUrl &folder);
+    void setProjectURL(const QUrl &url);
+    void setErrorMessage(const std::optional<QString> &message);
+    void clearErrorMessage() { setErrorMessage(std::nullopt); }
+
+    // --- Derived values ----------------------------------------------------------------------
+
+    // Every frame of every group, groups in order, each group's frames in order.
+    QList<CapturedFrame> allFrames() const;
+    // The first selected frame that exists, else the last frame of all; none without frames.
+    std::optional<CapturedFrame> previewFrame() const;
+    // The video's file name without its last extension; "video" without a video.
+    QString videoName() const;
+    // Position of the active group, or 0 when no group has the active identifier.
+    int indexOfActiveGroup() const;
+    // The frame with this identifier, wherever it is.
+    std::optional<CapturedFrame> frame(const QUuid &id) const;
+
+    // --- Frame and group editing -------------------------------------------------------------
+
+    // Applies `change` to the frame with this identifier where it is at this moment; no-op if gone.
+    void updateFrame(const QUuid &id, const std::function<void(CapturedFrame &)> &change);
+    void setNote(const QString &note, const QUuid &frameId);
+    void setAnnotations(const QList<Annotation> &annotations, const QUuid &frameId);
+    void deleteFrame(const QUuid &id);
+    // List-move semantics: the frames at `positions` land, in order, before the frame that was at
+    // `destination` (the group's size means the end).
+    void moveFrames(const QUuid &groupId, const QSet<int> &positions, int destination);
+    void moveFrame(const QUuid &frameId, const QUuid &groupId);
+    void addGroup();
+    void deleteGroup(const QUuid &id);
+    void setActiveGroup(const QUuid &id);
+    void setGroupName(const QUuid &groupId, const QString &name);
+    void setGroupNotes(const QUuid &groupId, const QString &notes);
+
+signals:
+    void videoURLChanged();
+    void currentTimeChanged();
+    void durationChanged();
+    void isPlayingChanged();
+    void frameDurationChanged();
+    void groupsChanged();
+    void activeGroupIDChanged();
+    void selectionChanged();
+    void outputFolderChanged();
+    void cropToSubjectChanged();
+    void selectedFilterChanged();
+    void edgeOptionsChanged();
+    void progressChanged();
+    void failuresChanged();
+    void exportFinishedFolderChanged();
+    void projectURLChanged();
+    void errorMessageChanged();
+
+protected:
+    // Writes the groups after an in-place change; always signals.
+    void commitGroups(const QList<CaptureGroup> &groups);
+    // Replaces the groups by one fresh empty default group, made active.
+    void resetGroups();
+
+private:
+    QUrl m_videoURL;
+    MediaTime m_currentTime = MediaTime::zero();
+    MediaTime m_duration = MediaTime::zero();
+    bool m_isPlaying = false;
+    MediaTime m_frameDuration = MediaTime(1, 30);
+    QList<CaptureGroup> m_groups;
+    QUuid m_activeGroupID;
+    QSet<QUuid> m_selection;
+    QUrl m_outputFolder;
+    bool m_cropToSubject = false;
+    FilterStyle m_selectedFilter = FilterStyle::None;
+    EdgeOptions m_edgeOptions;
+    ExportProgress m_progress;
+    QList<ExportFailure> m_failures;
+    QUrl m_exportFinishedFolder;
+    QUrl m_projectURL;
+    std::optional<QString> m_errorMessage;
+};

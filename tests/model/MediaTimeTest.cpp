@@ -1,0 +1,110 @@
+#include "TestRegistry.h"
+
+#include "support/MediaTime.h"
+
+#include <QTest>
+
+#include <limits>
+
+class MediaTimeTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void comparesByRationalValueAcrossTimescales()
+    {
+        QCOMPARE(MediaTime(1, 30), MediaTime(2, 60));
+        QCOMPARE(MediaTime(1001, 30000), MediaTime(2002, 60000));
+        QVERIFY(MediaTime(1, 30) < MediaTime(1, 29));
+        QVERIFY(MediaTime(-1, 600) < MediaTime::zero());
+        QVERIFY(MediaTime(1001, 30000) != MediaTime(1, 30));
+
+        // A time keeps its own value and timescale; it is never normalised.
+        const MediaTime stored(1001, 30000);
+        QCOMPARE(stored.value(), 1001);
+        QCOMPARE(stored.timescale(), 30000);
+    }
+
+    void comparesNearTheIntegerLimits()
+    {
+        constexpr std::int64_t big = std::numeric_limits<std::int64_t>::max();
+        constexpr std::int32_t scale = std::numeric_limits<std::int32_t>::max();
+        // 64-bit cross products would overflow here.
+        QVERIFY(MediaTime(big, scale) > MediaTime(big - 1, scale));
+        QVERIFY(!(MediaTime(big, scale) > MediaTime(big, scale - 1)));
+        QVERIFY(MediaTime(big, scale - 1) > MediaTime(big, scale));
+        QVERIFY(MediaTime(-big, 1) < MediaTime(big, scale));
+        QCOMPARE(MediaTime(big / 2 * 2, 2), MediaTime(big / 2, 1));
+    }
+
+    void ordersTheSpecialTimes()
+    {
+        const MediaTime numeric(10, 1);
+        QVERIFY(MediaTime::negativeInfinity() < numeric);
+        QVERIFY(numeric < MediaTime::positiveInfinity());
+        QVERIFY(MediaTime::positiveInfinity() < MediaTime::indefinite());
+        QVERIFY(MediaTime::indefinite() < MediaTime::invalid());
+        QCOMPARE(MediaTime::invalid(), MediaTime());
+        QVERIFY(!MediaTime::indefinite().isNumeric());
+        QVERIFY(MediaTime::indefinite().isValid());
+        QVERIFY(!MediaTime().isValid());
+        QVERIFY(!MediaTime(5, 0).isValid());
+    }
+
+    void convertsSecondsToTheNearestUnit()
+    {
+        const MediaTime slider = MediaTime::fromSeconds(12.3456, 600);
+        QCOMPARE(slider.value(), 7407);
+        QCOMPARE(slider.timescale(), 600);
+        QVERIFY(slider.flags() & MediaTime::HasBeenRounded);
+        QCOMPARE(MediaTime::fromSeconds(-1.0, 600), MediaTime(-600, 600));
+        QVERIFY(!(MediaTime::fromSeconds(1.0, 600).flags() & MediaTime::HasBeenRounded));
+        QVERIFY(!MediaTime::fromSeconds(std::nan(""), 600).isValid());
+    }
+
+    void adds()
+    {
+        QCOMPARE(MediaTime(1, 30) + MediaTime(1, 600), MediaTime(21, 600));
+        const MediaTime sum = MediaTime(1001, 30000) + MediaTime(600, 600);
+        QCOMPARE(sum, MediaTime(31001, 30000));
+        QVERIFY(!(MediaTime() + MediaTime(1, 1)).isValid());
+        QVERIFY((MediaTime::positiveInfinity() + MediaTime(1, 1)).isPositiveInfinity());
+        QVERIFY((MediaTime::positiveInfinity() + MediaTime::negativeInfinity()).isIndefinite());
+    }
+
+    void formatsWithTruncatedMilliseconds_data()
+    {
+        QTest::addColumn<MediaTime>("time");
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("fileName");
+        QTest::newRow("zero") << MediaTime::zero() << "00:00.000" << "00-00-00-000";
+        QTest::newRow("75.5 s") << MediaTime(755, 10) << "01:15.500" << "00-01-15-500";
+        QTest::newRow("75.25 s") << MediaTime(7525, 100) << "01:15.250" << "00-01-15-250";
+        QTest::newRow("3725.25 s") << MediaTime(372525, 100) << "62:05.250" << "01-02-05-250";
+        // 1.001 - 1 is 0.000999... in binary: milliseconds are truncated, never rounded.
+        QTest::newRow("1.001 s") << MediaTime(1001, 1000) << "00:01.000" << "00-00-01-000";
+        QTest::newRow("invalid") << MediaTime() << "00:00.000" << "00-00-00-000";
+        QTest::newRow("indefinite") << MediaTime::indefinite() << "00:00.000" << "00-00-00-000";
+        QTest::newRow("infinite") << MediaTime::positiveInfinity() << "00:00.000" << "00-00-00-000";
+        QTest::newRow("1001/30000") << MediaTime(1001, 30000) << "00:00.033" << "00-00-00-033";
+    }
+
+    void formatsWithTruncatedMilliseconds()
+    {
+        QFETCH(MediaTime, time);
+        QFETCH(QString, display);
+        QFETCH(QString, fileName);
+        QCOMPARE(time.displayString(), display);
+        QCOMPARE(time.fileNameString(), fileName);
+    }
+
+    void safeSecondsIsZeroForNonNumericTimes()
+    {
+        QCOMPARE(MediaTime(3, 2).safeSeconds(), 1.5);
+        QCOMPARE(MediaTime().safeSeconds(), 0.0);
+        QCOMPARE(MediaTime::negativeInfinity().safeSeconds(), 0.0);
+    }
+};
+
+QUINTAREL_TEST(MediaTimeTest)
+#include "MediaTimeTest.moc"
