@@ -17,8 +17,20 @@
 #include <QUrl>
 #include <QUuid>
 
+#include <QFuture>
+#include <QImage>
+
 #include <functional>
 #include <optional>
+
+class EdgeProcessingService;
+class ExtractRenderer;
+class ImageExportService;
+class ImageFilterService;
+class SubjectExtractionService;
+class VideoFrameExtractorService;
+class VideoPlayer;
+struct ProjectFile;
 
 // The one observable object of a window: its video, capture groups, selection, settings and
 // export status, with the operations the views call. Lives on the main thread.
@@ -110,6 +122,54 @@ public:
     void setGroupName(const QUuid &groupId, const QString &name);
     void setGroupNotes(const QUuid &groupId, const QString &notes);
 
+    // --- Capture (AppStateCapture.cpp) ------------------------------------------------------
+
+    // Appends the frame at the player's time to the active group, selects it, and fills in its
+    // still and cut-out in the background.
+    void captureCurrentFrame();
+    // Grabs the still at `time` and lifts its subject off the main thread; each result goes to the
+    // frame found by `id` when it arrives (skipped if the frame is gone).
+    void regenerateFrame(const QUuid &id, const MediaTime &time);
+
+    // --- Video loading and time navigation (AppStateVideo.cpp) --------------------------------
+
+    VideoPlayer *player() const;
+    VideoFrameExtractorService *extractor() const;
+    // Opens a video and starts a fresh capture list.
+    void loadVideo(const QUrl &url);
+    void togglePlayPause();
+    void stepFrame(int count);
+    void stepInterval(bool forward);
+    void pause();
+    // Exact seek; nothing without a video.
+    void seek(const MediaTime &target);
+    // Limits a time to [0, duration].
+    MediaTime clamp(const MediaTime &time) const;
+
+    // --- Rendering (AppStateRendering.cpp) ----------------------------------------------------
+
+    SubjectExtractionService *subjectExtractor() const;
+    ImageExportService *imageExporter() const;
+    ImageFilterService *imageFilter() const;
+    EdgeProcessingService *edgeProcessor() const;
+    ExtractRenderer renderer() const;
+    // The frame's subject in `style` with the current edge settings, rendered off the main thread.
+    // The future holds a null image when the frame has no subject.
+    QFuture<QImage> rendered(const CapturedFrame &frame, FilterStyle style) const;
+
+    // --- Export (AppStateExport.cpp) ----------------------------------------------------------
+
+    // Checks, freezes the settings and starts one export run; returns at once.
+    void runExport(ExportMode mode);
+    // Opens the finished export's folder in the file manager, once.
+    void openExportFolder();
+
+    // --- Projects (AppStateProject.cpp) -------------------------------------------------------
+
+    ProjectFile makeProjectFile() const;
+    void saveProject(const QUrl &url);
+    void openProject(const QUrl &url);
+
 signals:
     void videoURLChanged();
     void currentTimeChanged();
@@ -129,13 +189,22 @@ signals:
     void projectURLChanged();
     void errorMessageChanged();
 
-protected:
+private:
     // Writes the groups after an in-place change; always signals.
     void commitGroups(const QList<CaptureGroup> &groups);
     // Replaces the groups by one fresh empty default group, made active.
     void resetGroups();
 
-private:
+    // Installs a video without touching the captures (video opening, project opening).
+    void prepareVideo(const QUrl &url);
+    // Replaces the window state by a project's content.
+    void apply(const ProjectFile &file);
+
+    // Video: the player, the still grabber and the time observer live here.
+
+    // Image services live here.
+
+    // Observable properties.
     QUrl m_videoURL;
     MediaTime m_currentTime = MediaTime::zero();
     MediaTime m_duration = MediaTime::zero();
