@@ -1,0 +1,33 @@
+#include "ImageBridge.h"
+
+#include <QColorSpace>
+
+#include <cstring>
+
+QImage ImageBridge::toPremultipliedRgba(const QImage &image)
+{
+    if (image.format() == QImage::Format_RGBA8888_Premultiplied)
+        return image;
+    return image.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+}
+
+cv::Mat ImageBridge::view(const QImage &image)
+{
+    Q_ASSERT(image.format() == QImage::Format_RGBA8888_Premultiplied);
+    // constBits() keeps the shared data untouched; OpenCV only wants a non-const pointer type.
+    return cv::Mat(image.height(), image.width(), CV_8UC4, const_cast<uchar *>(image.constBits()),
+                   size_t(image.bytesPerLine()));
+}
+
+QImage ImageBridge::toImage(const cv::Mat &rgba, const QColorSpace &colorSpace)
+{
+    Q_ASSERT(rgba.type() == CV_8UC4);
+    QImage image(rgba.cols, rgba.rows, QImage::Format_RGBA8888_Premultiplied);
+    if (image.isNull())
+        return image;
+    const size_t rowBytes = size_t(rgba.cols) * 4;
+    for (int y = 0; y < rgba.rows; ++y)
+        std::memcpy(image.scanLine(y), rgba.ptr(y), rowBytes);
+    image.setColorSpace(colorSpace);
+    return image;
+}
