@@ -34,7 +34,8 @@ bool BenchRegistry::wanted(const QStringList &prefixes, const QString &figure)
 {
     if (prefixes.isEmpty())
         return true;
-    return std::any_of(prefixes.cbegin(), prefixes.cend(), [&](const QString &p) { return figure.startsWith(p); });
+    return std::any_of(prefixes.cbegin(), prefixes.cend(),
+                       [&](const QString &p) { return figure.startsWith(p); });
 }
 
 int BenchRegistry::runAll(const QStringList &prefixes)
@@ -80,5 +81,8 @@ QString BenchRegistry::machineDescription()
             }
         }
     }
-    return QStringLiteral("%1, %2 cores, %3").arg(cpu).arg(QThread::idealThreadCount()).arg(QSysInfo::prettyProductName());
+    return QStringLiteral("%1, %2 cores, %3")
+        .arg(cpu)
+        .arg(QThread::idealThreadCount())
+        .arg(QSysInfo::prettyProductName());
 }

@@ -14,11 +14,7 @@ QJsonArray pointToJson(const QPointF &point)
 class Reader
 {
 public:
-    Reader(const QJsonObject &object, QString *error)
-        : m_object(object)
-        , m_error(error)
-    {
-    }
+    Reader(const QJsonObject &object, QString *error) : m_object(object), m_error(error) {}
 
     bool ok() const { return m_ok; }
 
@@ -53,7 +49,8 @@ public:
             return {};
         const QJsonArray array = value.toArray();
         if (!value.isArray() || array.size() != 2 || !array.at(0).isDouble() || !array.at(1).isDouble()) {
-            fail(QStringLiteral("annotation member \"%1\" is not a pair of numbers").arg(QLatin1String(name)));
+            fail(
+                QStringLiteral("annotation member \"%1\" is not a pair of numbers").arg(QLatin1String(name)));
             return {};
         }
         return {array.at(0).toDouble(), array.at(1).toDouble()};

@@ -31,9 +31,9 @@ struct Annotation
     // Exact comparison of all nine fields (QPointF's own == is fuzzy).
     friend bool operator==(const Annotation &x, const Annotation &y)
     {
-        return x.id == y.id && x.kind == y.kind && x.start.x() == y.start.x() && x.start.y() == y.start.y()
-               && x.end.x() == y.end.x() && x.end.y() == y.end.y() && x.r == y.r && x.g == y.g && x.b == y.b
-               && x.a == y.a && x.lineWidth == y.lineWidth;
+        return x.id == y.id && x.kind == y.kind && x.start.x() == y.start.x() && x.start.y() == y.start.y() &&
+               x.end.x() == y.end.x() && x.end.y() == y.end.y() && x.r == y.r && x.g == y.g && x.b == y.b &&
+               x.a == y.a && x.lineWidth == y.lineWidth;
     }
 };
 

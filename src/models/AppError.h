@@ -17,13 +17,19 @@ public:
         PlatformFailure,
     };
 
-    static AppError frameExtractionFailed(const QString &detail) { return {Kind::FrameExtractionFailed, detail}; }
+    static AppError frameExtractionFailed(const QString &detail)
+    {
+        return {Kind::FrameExtractionFailed, detail};
+    }
     static AppError exportFailed(const QString &detail) { return {Kind::ExportFailed, detail}; }
     static AppError noVideoLoaded() { return {Kind::NoVideoLoaded, {}}; }
     static AppError noOutputFolder() { return {Kind::NoOutputFolder, {}}; }
     static AppError subjectLiftingUnavailable() { return {Kind::SubjectLiftingUnavailable, {}}; }
     static AppError noSubjectFound() { return {Kind::NoSubjectFound, {}}; }
-    static AppError platformFailure(const QString &description) { return {Kind::PlatformFailure, description}; }
+    static AppError platformFailure(const QString &description)
+    {
+        return {Kind::PlatformFailure, description};
+    }
 
     Kind kind() const { return m_kind; }
     QString detail() const { return m_detail; }
@@ -33,11 +39,7 @@ public:
     friend bool operator==(const AppError &, const AppError &) = default;
 
 private:
-    AppError(Kind kind, const QString &detail)
-        : m_kind(kind)
-        , m_detail(detail)
-    {
-    }
+    AppError(Kind kind, const QString &detail) : m_kind(kind), m_detail(detail) {}
 
     Kind m_kind;
     QString m_detail;

@@ -16,10 +16,7 @@ struct CaptureGroup
     QList<CapturedFrame> frames;
 
     CaptureGroup() = default;
-    explicit CaptureGroup(const QString &groupName)
-        : name(groupName)
-    {
-    }
+    explicit CaptureGroup(const QString &groupName) : name(groupName) {}
 
     // Position of the frame with this identifier, or -1.
     qsizetype indexOfFrame(const QUuid &frameId) const;

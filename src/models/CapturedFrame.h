@@ -15,17 +15,14 @@ struct CapturedFrame
 {
     QUuid id = QUuid::createUuid();
     MediaTime time;
-    QImage thumbnail;      // the whole video frame at `time`, full decoded size
-    QImage subjectPreview; // all subjects merged, frame-sized, transparent elsewhere
+    QImage thumbnail;              // the whole video frame at `time`, full decoded size
+    QImage subjectPreview;         // all subjects merged, frame-sized, transparent elsewhere
     bool subjectExtracted = false; // a lifting attempt has finished, whatever its outcome
     QString notes;
     QList<Annotation> annotations;
 
     CapturedFrame() = default;
-    explicit CapturedFrame(const MediaTime &frameTime)
-        : time(frameTime)
-    {
-    }
+    explicit CapturedFrame(const MediaTime &frameTime) : time(frameTime) {}
 
     bool hasThumbnail() const { return !thumbnail.isNull(); }
     bool hasSubjectPreview() const { return !subjectPreview.isNull(); }

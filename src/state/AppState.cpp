@@ -18,8 +18,7 @@ void assignIfDifferent(AppState *state, T &stored, const T &value, Signal change
 
 } // namespace
 
-AppState::AppState(QObject *parent)
-    : QObject(parent)
+AppState::AppState(QObject *parent) : QObject(parent)
 {
     resetGroups();
 }
@@ -31,7 +30,10 @@ QString AppState::defaultGroupName()
     return QCoreApplication::translate("AppState", "Captures");
 }
 
-void AppState::setVideoURL(const QUrl &url) { assignIfDifferent(this, m_videoURL, url, &AppState::videoURLChanged); }
+void AppState::setVideoURL(const QUrl &url)
+{
+    assignIfDifferent(this, m_videoURL, url, &AppState::videoURLChanged);
+}
 
 void AppState::setCurrentTime(const MediaTime &time)
 {

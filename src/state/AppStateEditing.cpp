@@ -53,8 +53,9 @@ void AppState::moveFrames(const QUuid &groupId, const QSet<int> &positions, int 
 
     QList<int> sorted(positions.cbegin(), positions.cend());
     std::sort(sorted.begin(), sorted.end());
-    sorted.erase(std::remove_if(sorted.begin(), sorted.end(), [&](int p) { return p < 0 || p >= frames.size(); }),
-                 sorted.end());
+    sorted.erase(
+        std::remove_if(sorted.begin(), sorted.end(), [&](int p) { return p < 0 || p >= frames.size(); }),
+        sorted.end());
     if (sorted.isEmpty())
         return;
 
@@ -67,8 +68,8 @@ void AppState::moveFrames(const QUuid &groupId, const QSet<int> &positions, int 
             staying << frames.at(i);
     }
     const int clampedDestination = std::clamp(destination, 0, int(frames.size()));
-    const int movedBefore = int(std::count_if(sorted.cbegin(), sorted.cend(),
-                                              [&](int p) { return p < clampedDestination; }));
+    const int movedBefore =
+        int(std::count_if(sorted.cbegin(), sorted.cend(), [&](int p) { return p < clampedDestination; }));
     const int insertAt = clampedDestination - movedBefore;
     for (int i = 0; i < moving.size(); ++i)
         staying.insert(insertAt + i, moving.at(i));

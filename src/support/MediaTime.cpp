@@ -49,9 +49,18 @@ MediaTime MediaTime::withFlags(std::uint32_t flags)
     return t;
 }
 
-MediaTime MediaTime::positiveInfinity() { return withFlags(PositiveInfinity); }
-MediaTime MediaTime::negativeInfinity() { return withFlags(NegativeInfinity); }
-MediaTime MediaTime::indefinite() { return withFlags(Indefinite); }
+MediaTime MediaTime::positiveInfinity()
+{
+    return withFlags(PositiveInfinity);
+}
+MediaTime MediaTime::negativeInfinity()
+{
+    return withFlags(NegativeInfinity);
+}
+MediaTime MediaTime::indefinite()
+{
+    return withFlags(Indefinite);
+}
 
 MediaTime MediaTime::fromSeconds(double seconds, std::int32_t preferredTimescale)
 {
@@ -97,7 +106,8 @@ QString MediaTime::fileNameString() const
     const double whole = std::trunc(s);
     const auto ms = static_cast<long long>(std::trunc((s - whole) * 1000.0));
     const auto total = static_cast<long long>(whole);
-    return QString::asprintf("%02lld-%02lld-%02lld-%03lld", total / 3600, (total % 3600) / 60, total % 60, ms);
+    return QString::asprintf("%02lld-%02lld-%02lld-%03lld", total / 3600, (total % 3600) / 60, total % 60,
+                             ms);
 }
 
 MediaTime MediaTime::convertedTo(std::int32_t timescale) const
@@ -133,8 +143,8 @@ MediaTime operator+(const MediaTime &a, const MediaTime &b)
     // A common timescale: the least common multiple when it fits, otherwise the larger one, rounding.
     const std::int64_t lcm = std::lcm<std::int64_t>(a.timescale(), b.timescale());
     std::int32_t timescale = lcm <= int32Max ? std::int32_t(lcm) : std::max(a.timescale(), b.timescale());
-    const Int128 sum = divideRounded(Int128(a.value()) * timescale, a.timescale())
-                       + divideRounded(Int128(b.value()) * timescale, b.timescale());
+    const Int128 sum = divideRounded(Int128(a.value()) * timescale, a.timescale()) +
+                       divideRounded(Int128(b.value()) * timescale, b.timescale());
     if (sum > int64Max)
         return MediaTime::positiveInfinity();
     if (sum < int64Min)
@@ -159,7 +169,7 @@ std::strong_ordering operator<=>(const MediaTime &a, const MediaTime &b)
 QDebug operator<<(QDebug debug, const MediaTime &time)
 {
     QDebugStateSaver saver(debug);
-    debug.nospace() << "MediaTime(" << time.value() << "/" << time.timescale() << ", flags "
-                    << time.flags() << ")";
+    debug.nospace() << "MediaTime(" << time.value() << "/" << time.timescale() << ", flags " << time.flags()
+                    << ")";
     return debug;
 }

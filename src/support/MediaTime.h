@@ -24,11 +24,8 @@ public:
     constexpr MediaTime() = default;
     // A valid time of value / timescale seconds.
     constexpr MediaTime(std::int64_t value, std::int32_t timescale)
-        : m_value(value)
-        , m_timescale(timescale)
-        , m_flags(Valid)
-    {
-    }
+        : m_value(value), m_timescale(timescale), m_flags(Valid)
+    {}
 
     static constexpr MediaTime zero() { return MediaTime(0, 1); }
     static constexpr MediaTime invalid() { return MediaTime(); }

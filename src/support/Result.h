@@ -10,14 +10,8 @@ template<typename T>
 class Result
 {
 public:
-    Result(T value)
-        : m_outcome(std::in_place_index<0>, std::move(value))
-    {
-    }
-    Result(AppError error)
-        : m_outcome(std::in_place_index<1>, std::move(error))
-    {
-    }
+    Result(T value) : m_outcome(std::in_place_index<0>, std::move(value)) {}
+    Result(AppError error) : m_outcome(std::in_place_index<1>, std::move(error)) {}
 
     bool ok() const { return m_outcome.index() == 0; }
     explicit operator bool() const { return ok(); }

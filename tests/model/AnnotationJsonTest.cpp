@@ -30,7 +30,8 @@ private slots:
         const Annotation written = sample();
         const QByteArray bytes = QJsonDocument(written.toJson()).toJson();
         QString error;
-        const std::optional<Annotation> read = Annotation::fromJson(QJsonDocument::fromJson(bytes).object(), &error);
+        const std::optional<Annotation> read =
+            Annotation::fromJson(QJsonDocument::fromJson(bytes).object(), &error);
         QVERIFY2(read, qPrintable(error));
         QCOMPARE(*read, written);
         QCOMPARE(read->id, written.id);

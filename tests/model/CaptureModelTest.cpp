@@ -107,7 +107,8 @@ private slots:
         QCOMPARE(AppError::exportFailed(QStringLiteral("disque plein")).errorDescription(),
                  QStringLiteral("Échec de l'export : disque plein"));
         QCOMPARE(AppError::noVideoLoaded().errorDescription(), QStringLiteral("Aucune vidéo chargée."));
-        QCOMPARE(AppError::noOutputFolder().errorDescription(), QStringLiteral("Aucun dossier de sortie sélectionné."));
+        QCOMPARE(AppError::noOutputFolder().errorDescription(),
+                 QStringLiteral("Aucun dossier de sortie sélectionné."));
         QCOMPARE(AppError::noSubjectFound().errorDescription(),
                  QStringLiteral("Aucun sujet détecté dans cette image."));
         // A detail holding a placeholder is not expanded again.

@@ -77,16 +77,25 @@ private slots:
         QTest::addColumn<MediaTime>("time");
         QTest::addColumn<QString>("display");
         QTest::addColumn<QString>("fileName");
-        QTest::newRow("zero") << MediaTime::zero() << "00:00.000" << "00-00-00-000";
-        QTest::newRow("75.5 s") << MediaTime(755, 10) << "01:15.500" << "00-01-15-500";
-        QTest::newRow("75.25 s") << MediaTime(7525, 100) << "01:15.250" << "00-01-15-250";
-        QTest::newRow("3725.25 s") << MediaTime(372525, 100) << "62:05.250" << "01-02-05-250";
+        QTest::newRow("zero") << MediaTime::zero() << "00:00.000"
+                              << "00-00-00-000";
+        QTest::newRow("75.5 s") << MediaTime(755, 10) << "01:15.500"
+                                << "00-01-15-500";
+        QTest::newRow("75.25 s") << MediaTime(7525, 100) << "01:15.250"
+                                 << "00-01-15-250";
+        QTest::newRow("3725.25 s") << MediaTime(372525, 100) << "62:05.250"
+                                   << "01-02-05-250";
         // 1.001 - 1 is 0.000999... in binary: milliseconds are truncated, never rounded.
-        QTest::newRow("1.001 s") << MediaTime(1001, 1000) << "00:01.000" << "00-00-01-000";
-        QTest::newRow("invalid") << MediaTime() << "00:00.000" << "00-00-00-000";
-        QTest::newRow("indefinite") << MediaTime::indefinite() << "00:00.000" << "00-00-00-000";
-        QTest::newRow("infinite") << MediaTime::positiveInfinity() << "00:00.000" << "00-00-00-000";
-        QTest::newRow("1001/30000") << MediaTime(1001, 30000) << "00:00.033" << "00-00-00-033";
+        QTest::newRow("1.001 s") << MediaTime(1001, 1000) << "00:01.000"
+                                 << "00-00-01-000";
+        QTest::newRow("invalid") << MediaTime() << "00:00.000"
+                                 << "00-00-00-000";
+        QTest::newRow("indefinite") << MediaTime::indefinite() << "00:00.000"
+                                    << "00-00-00-000";
+        QTest::newRow("infinite") << MediaTime::positiveInfinity() << "00:00.000"
+                                  << "00-00-00-000";
+        QTest::newRow("1001/30000") << MediaTime(1001, 30000) << "00:00.033"
+                                    << "00-00-00-033";
     }
 
     void formatsWithTruncatedMilliseconds()
