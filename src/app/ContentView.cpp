@@ -1,0 +1,333 @@
+#include "ContentView.h"
+
+#include "state/AppState.h"
+#include "support/KeyboardCoordinator.h"
+#include "support/WindowFocusReporter.h"
+#include "views/PlayerAreaView.h"
+#include "views/SymbolIcons.h"
+#include "views/TimelineControlsView.h"
+#include "views/VideoPlayerView.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeDatabase>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int leftColumnMinimumWidth = 460;
+constexpr int leftColumnMinimumHeight = 360;
+constexpr int middleColumnMinimumWidth = 260;
+constexpr int rightColumnMinimumWidth = 320;
+constexpr int previewMinimumHeight = 240;
+constexpr int controlsMinimumHeight = 150;
+
+bool isVideoType(const QMimeType &type)
+{
+    static const QString video = QStringLiteral("video/");
+    if (type.name().startsWith(video))
+        return true;
+    const QStringList ancestors = type.allAncestors();
+    return std::any_of(ancestors.cbegin(), ancestors.cend(),
+                       [](const QString &ancestor) { return ancestor.startsWith(video); });
+}
+
+// "Description (*.a *.b)" from the extensions of the given types.
+QString nameFilter(const QString &description, const QList<QMimeType> &types)
+{
+    QStringList patterns;
+    for (const QMimeType &type : types) {
+        for (const QString &pattern : type.globPatterns()) {
+            if (!patterns.contains(pattern))
+                patterns << pattern;
+        }
+    }
+    return QStringLiteral("%1 (%2)").arg(description, patterns.join(QLatin1Char(' ')));
+}
+
+// Movie files of every kind the platform knows, then MPEG-4 and QuickTime alone.
+QStringList videoNameFilters()
+{
+    const QMimeDatabase database;
+    QList<QMimeType> movies;
+    for (const QMimeType &type : database.allMimeTypes()) {
+        if (isVideoType(type) && !type.globPatterns().isEmpty())
+            movies << type;
+    }
+    return {nameFilter(QCoreApplication::translate("ContentView", "Fichiers vidéo"), movies),
+            nameFilter(QCoreApplication::translate("ContentView", "Vidéo MPEG-4"),
+                       {database.mimeTypeForName(QStringLiteral("video/mp4"))}),
+            nameFilter(QCoreApplication::translate("ContentView", "Vidéo QuickTime"),
+                       {database.mimeTypeForName(QStringLiteral("video/quicktime"))})};
+}
+
+// A widget holding `content` with the style's usual margins around it.
+QWidget *padded(QWidget *content)
+{
+    auto *frame = new QWidget;
+    auto *layout = new QVBoxLayout(frame);
+    layout->addWidget(content);
+    return frame;
+}
+
+// An empty place waiting for its panel.
+QWidget *emptyPlace(const QString &name)
+{
+    auto *place = new QWidget;
+    place->setObjectName(name);
+    return place;
+}
+
+} // namespace
+
+ContentView::ContentView(KeyboardCoordinator *coordinator, QWidget *parent)
+    : QMainWindow(parent), m_state(new AppState(this))
+{
+    auto *columns = new QSplitter(Qt::Horizontal, this);
+    columns->setObjectName(QStringLiteral("columns"));
+    columns->setChildrenCollapsible(false);
+
+    QWidget *left = makeLeftColumn();
+    QWidget *middle = makeCapturedFramesList();
+    middle->setMinimumWidth(middleColumnMinimumWidth);
+    QWidget *right = makeRightColumn();
+    columns->addWidget(left);
+    columns->addWidget(middle);
+    columns->addWidget(right);
+    columns->setStretchFactor(0, 1);
+    setCentralWidget(columns);
+
+    makeToolbar();
+
+    if (coordinator)
+        new WindowFocusReporter(coordinator, m_state, this);
+
+    connect(m_state, &AppState::videoURLChanged, this, &ContentView::updateForVideo);
+    connect(m_state, &AppState::projectURLChanged, this, &ContentView::updateTitle);
+    connect(m_state, &AppState::errorMessageChanged, this, &ContentView::updateErrorAlert);
+    updateForVideo();
+    updateErrorAlert();
+}
+
+ContentView::~ContentView() = default;
+
+QWidget *ContentView::makeLeftColumn()
+{
+    auto *column = new QWidget;
+    column->setObjectName(QStringLiteral("leftColumn"));
+    column->setMinimumSize(leftColumnMinimumWidth, leftColumnMinimumHeight);
+
+    m_playerArea = new PlayerAreaView(column);
+    m_playerArea->setDropHandler([this](const QList<QUrl> &urls) { return handleDroppedURLs(urls); });
+    connect(m_playerArea, &PlayerAreaView::openVideoRequested, this, &ContentView::showVideoImporter);
+    m_timeline = new TimelineControlsView(m_state, column);
+
+    auto *layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_playerArea, 1);
+    layout->addWidget(m_timeline);
+    return column;
+}
+
+QWidget *ContentView::makeRightColumn()
+{
+    auto *column = new QSplitter(Qt::Vertical);
+    column->setObjectName(QStringLiteral("rightColumn"));
+    column->setChildrenCollapsible(false);
+    column->setMinimumWidth(rightColumnMinimumWidth);
+
+    QWidget *preview = padded(makeExtractionPreview());
+    preview->setMinimumHeight(previewMinimumHeight);
+
+    auto *controls = new QWidget;
+    auto *stack = new QVBoxLayout(controls);
+    stack->setSpacing(16);
+    stack->addWidget(makeEdgeControls());
+    auto *divider = new QFrame;
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    stack->addWidget(divider);
+    stack->addWidget(makeExportPanel());
+    stack->addStretch(1);
+
+    auto *scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("controlsScrollArea"));
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setMinimumHeight(controlsMinimumHeight);
+    scroll->setWidget(controls);
+
+    column->addWidget(preview);
+    column->addWidget(scroll);
+    column->setStretchFactor(0, 1);
+    return column;
+}
+
+void ContentView::makeToolbar()
+{
+    auto *toolbar = addToolBar(tr("Barre d'outils"));
+    toolbar->setObjectName(QStringLiteral("toolbar"));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->toggleViewAction()->setVisible(false);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+
+    QAction *open = toolbar->addAction(SymbolIcons::icon(QStringLiteral("film")), tr("Ouvrir une vidéo"));
+    open->setObjectName(QStringLiteral("openVideoAction"));
+    connect(open, &QAction::triggered, this, &ContentView::showVideoImporter);
+
+    // The video's name, centred between two equal springs.
+    auto *leading = new QWidget;
+    leading->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    auto *trailing = new QWidget;
+    trailing->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_videoName = new QLabel;
+    m_videoName->setObjectName(QStringLiteral("videoName"));
+    m_videoName->setForegroundRole(QPalette::PlaceholderText);
+    toolbar->addWidget(leading);
+    toolbar->addWidget(m_videoName);
+    toolbar->addWidget(trailing);
+}
+
+// --- Places of the panels ---------------------------------------------------------------------
+
+QWidget *ContentView::makeCapturedFramesList()
+{
+    return emptyPlace(QStringLiteral("capturedFramesListPlace"));
+}
+
+QWidget *ContentView::makeExtractionPreview()
+{
+    return emptyPlace(QStringLiteral("extractionPreviewPlace"));
+}
+
+QWidget *ContentView::makeEdgeControls()
+{
+    return emptyPlace(QStringLiteral("edgeControlsPlace"));
+}
+
+QWidget *ContentView::makeExportPanel()
+{
+    return emptyPlace(QStringLiteral("exportPanelPlace"));
+}
+
+QWidget *ContentView::makePlayerView()
+{
+    return new VideoPlayerView(m_state->player());
+}
+
+// --- Videos -------------------------------------------------------------------------------------
+
+bool ContentView::isMovieFile(const QUrl &url)
+{
+    if (!url.isLocalFile())
+        return false;
+    const QString path = url.toLocalFile();
+    if (QFileInfo(path).suffix().isEmpty())
+        return false;
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+    return type.isValid() && !type.isDefault() && isVideoType(type);
+}
+
+bool ContentView::handleDroppedURLs(const QList<QUrl> &urls)
+{
+    for (const QUrl &url : urls) {
+        if (isMovieFile(url)) {
+            m_state->loadVideo(url);
+            return true;
+        }
+    }
+    return false;
+}
+
+void ContentView::showVideoImporter()
+{
+    const QStringList filters = videoNameFilters();
+    QString selectedFilter = filters.first();
+    const QUrl url =
+        QFileDialog::getOpenFileUrl(this, tr("Ouvrir une vidéo"), QUrl(), filters.join(QStringLiteral(";;")),
+                                    &selectedFilter, QFileDialog::Options(), {QStringLiteral("file")});
+    importVideo(url);
+}
+
+void ContentView::importVideo(const QUrl &url)
+{
+    if (url.isEmpty())
+        return;
+    // The dialog offers local files only; one that cannot be read is reported as the system says.
+    QFile file(url.toLocalFile());
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_state->setErrorMessage(file.errorString());
+        return;
+    }
+    m_state->loadVideo(url);
+}
+
+void ContentView::updateForVideo()
+{
+    const bool hasVideo = !m_state->videoURL().isEmpty();
+    if (hasVideo && !m_playerArea->playerView())
+        m_playerArea->setPlayerView(makePlayerView());
+    m_playerArea->showPlayer(hasVideo);
+    m_videoName->setText(hasVideo ? m_state->videoName() : QString());
+    m_videoName->setVisible(hasVideo);
+    updateTitle();
+}
+
+// --- Title and errors ---------------------------------------------------------------------------
+
+QString ContentView::windowTitleText() const
+{
+    if (!m_state->projectURL().isEmpty())
+        return QFileInfo(m_state->projectURL().path()).completeBaseName();
+    if (!m_state->videoURL().isEmpty())
+        return m_state->videoName();
+    return QStringLiteral("Quintarel");
+}
+
+void ContentView::updateTitle()
+{
+    setWindowTitle(windowTitleText());
+}
+
+void ContentView::updateErrorAlert()
+{
+    const std::optional<QString> message = m_state->errorMessage();
+    if (!message) {
+        if (QMessageBox *alert = m_errorAlert) {
+            m_errorAlert = nullptr;
+            alert->close();
+        }
+        return;
+    }
+    if (m_errorAlert) {
+        m_errorAlert->setText(*message);
+        return;
+    }
+
+    auto *alert = new QMessageBox(this);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setIcon(QMessageBox::Warning);
+    alert->setWindowTitle(tr("Erreur"));
+    alert->setText(*message);
+    QPushButton *ok = alert->addButton(tr("OK"), QMessageBox::RejectRole);
+    alert->setDefaultButton(ok);
+    alert->setEscapeButton(ok);
+    connect(alert, &QDialog::finished, this, [this, alert] {
+        if (m_errorAlert == alert)
+            m_errorAlert = nullptr;
+        m_state->clearErrorMessage();
+    });
+    m_errorAlert = alert;
+    alert->open();
+}

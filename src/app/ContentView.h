@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QUrl>
+
+class AppState;
+class KeyboardCoordinator;
+class PlayerAreaView;
+class QLabel;
+class QMessageBox;
+class QScrollArea;
+class QSplitter;
+class TimelineControlsView;
+
+// A project window: owns its AppState and lays out the video with its transport controls, the
+// list of captured frames, and the preview with the edge and export controls. Opens videos by
+// button, file dialog or drop, shows the state's error message in an alert, and titles itself
+// after the project or the video.
+class ContentView : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // `coordinator` (may be null) learns when this window comes to the front.
+    explicit ContentView(KeyboardCoordinator *coordinator = nullptr, QWidget *parent = nullptr);
+    ~ContentView() override;
+
+    AppState *state() const { return m_state; }
+
+    // The project's file name without extension, else the video's name, else "Quintarel".
+    QString windowTitleText() const;
+
+    // Whether the platform types `url`'s extension as a movie (video/* or a kind of it). A file
+    // whose extension has no known type is not a movie.
+    static bool isMovieFile(const QUrl &url);
+    // Loads the first movie among `urls` and ignores the rest; returns false, changing nothing,
+    // when none is a movie.
+    bool handleDroppedURLs(const QList<QUrl> &urls);
+
+    // Shows the video file dialog and loads the chosen video.
+    void showVideoImporter();
+    // Loads the video the file dialog returned, or reports why it cannot be read.
+    void importVideo(const QUrl &url);
+
+    PlayerAreaView *playerArea() const { return m_playerArea; }
+    TimelineControlsView *timelineControls() const { return m_timeline; }
+    QLabel *toolbarVideoName() const { return m_videoName; }
+    // The alert showing the error message, while it is shown.
+    QMessageBox *errorAlert() const { return m_errorAlert; }
+
+private:
+    QWidget *makeLeftColumn();
+    QWidget *makeRightColumn();
+    void makeToolbar();
+
+    // Places of the panels: each returns the view that fills it.
+    QWidget *makeCapturedFramesList();
+    QWidget *makeExtractionPreview();
+    QWidget *makeEdgeControls();
+    QWidget *makeExportPanel();
+    QWidget *makePlayerView();
+
+    void updateForVideo();
+    void updateTitle();
+    void updateErrorAlert();
+
+    AppState *m_state;
+    PlayerAreaView *m_playerArea = nullptr;
+    TimelineControlsView *m_timeline = nullptr;
+    QLabel *m_videoName = nullptr;
+    QPointer<QMessageBox> m_errorAlert;
+};

@@ -1,0 +1,70 @@
+#include "QuintarelApp.h"
+
+#include "ContentView.h"
+#include "QuintarelCommands.h"
+#include "state/AppState.h"
+#include "support/KeyboardCoordinator.h"
+
+#include <QApplication>
+#include <QIcon>
+
+#include <clocale>
+
+QuintarelApp::QuintarelApp(QObject *parent) : QObject(parent), m_keyboard(new KeyboardCoordinator(this)) {}
+
+QuintarelApp::~QuintarelApp()
+{
+    for (const QPointer<ContentView> &window : std::as_const(m_windows))
+        delete window.data();
+}
+
+int QuintarelApp::run(int argc, char **argv)
+{
+    QApplication application(argc, argv);
+    prepareProcess();
+    QuintarelApp app;
+    app.openWindow();
+    return QApplication::exec();
+}
+
+void QuintarelApp::prepareProcess()
+{
+    QApplication::setApplicationName(QStringLiteral("Quintarel"));
+    // libmpv refuses to start under a numeric locale other than "C"; QApplication has just set it
+    // from the environment.
+    std::setlocale(LC_NUMERIC, "C");
+    // The symbol icons are named after Adwaita's symbolic icons: use that theme when the desktop
+    // names none of its own, and fall back to it otherwise.
+    const QString desktopTheme = QIcon::themeName();
+    if (desktopTheme.isEmpty() || desktopTheme == QLatin1String("hicolor"))
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+}
+
+ContentView *QuintarelApp::openWindow()
+{
+    auto *window = new ContentView(m_keyboard);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    new QuintarelCommands(window, window->state(), [this] { openWindow(); });
+
+    m_windows.removeAll(nullptr);
+    m_windows << window;
+    window->show();
+    window->activateWindow();
+    return window;
+}
+
+QList<ContentView *> QuintarelApp::windows() const
+{
+    QList<ContentView *> open;
+    for (const QPointer<ContentView> &window : m_windows) {
+        if (window)
+            open << window.data();
+    }
+    return open;
+}
+
+AppState *QuintarelApp::focusedState() const
+{
+    return m_keyboard->focusedState();
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+class AppState;
+class QAction;
+class QMainWindow;
+class QMenu;
+
+// The menu bar of a project window: the File menu (new window, open, save, save as, both
+// exports) and the "Vidéo" menu (play/pause, frame and interval steps, capture). Each window has
+// its own menu bar, whose commands act on that window's state; their shortcuts work while the
+// window is the active one.
+class QuintarelCommands : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Fills `window`'s menu bar; `state` is the window's state, `openWindow` opens a new window.
+    QuintarelCommands(QMainWindow *window, AppState *state, std::function<void()> openWindow);
+
+    // Asks for a project file and opens it into `state`.
+    static void openProject(AppState *state, QWidget *parent);
+    // Asks where to save and saves `state` there (the ".quintarel" extension is added when missing).
+    static void saveAs(AppState *state, QWidget *parent);
+    // Saves to the project's own file, or asks where as `saveAs` does when there is none yet.
+    static void save(AppState *state, QWidget *parent);
+
+    QAction *action(const QString &name) const;
+
+private:
+    QMenu *makeFileMenu();
+    QMenu *makeVideoMenu();
+    QAction *addAction(QMenu *menu, const QString &name, const QString &title, const QKeySequence &shortcut,
+                       std::function<void(AppState *)> act);
+    void updatePlayTitle();
+    void updateEnabled();
+
+    QMainWindow *m_window;
+    QPointer<AppState> m_state;
+    std::function<void()> m_openWindow;
+    QAction *m_play = nullptr;
+    // Items that need a window state.
+    QList<QAction *> m_needState;
+};

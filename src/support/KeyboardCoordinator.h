@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+class AppState;
+class QWidget;
+
+// The application-wide keyboard handler: sees every key press before any window does and turns
+// the space bar into play/pause for the window in front. One per application, installed as an
+// event filter on the application object by whoever creates it.
+class KeyboardCoordinator : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit KeyboardCoordinator(QObject *parent = nullptr);
+    ~KeyboardCoordinator() override;
+
+    // The state of the window that was last activated; null once that window's state is gone.
+    AppState *focusedState() const { return m_focusedState; }
+    void setFocusedState(AppState *state);
+
+    // Whether a space typed into `widget` is text for it (an editable line, text or spin box).
+    static bool isEditableText(const QWidget *widget);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QPointer<AppState> m_focusedState;
+};
