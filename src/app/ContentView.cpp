@@ -8,6 +8,7 @@
 #include "views/TimelineControlsView.h"
 #include "views/VideoPlayerView.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>

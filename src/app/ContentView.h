@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPointer>
 #include <QUrl>
 
@@ -9,7 +10,6 @@ class AppState;
 class KeyboardCoordinator;
 class PlayerAreaView;
 class QLabel;
-class QMessageBox;
 class QScrollArea;
 class QSplitter;
 class TimelineControlsView;

@@ -3,6 +3,7 @@
 #include "state/AppState.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMainWindow>

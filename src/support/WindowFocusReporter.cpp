@@ -1,6 +1,7 @@
 #include "WindowFocusReporter.h"
 
 #include "KeyboardCoordinator.h"
+#include "state/AppState.h"
 
 #include <QEvent>
 #include <QWidget>

@@ -1,0 +1,226 @@
+#include "TestRegistry.h"
+#include "WindowTestMedia.h"
+
+#include "app/ContentView.h"
+#include "state/AppState.h"
+#include "views/PlayerAreaView.h"
+#include "views/TimelineControlsView.h"
+
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTest>
+
+namespace {
+
+QUrl fileUrl(const QString &path)
+{
+    return QUrl::fromLocalFile(path);
+}
+
+// Sends a drop of `urls` on `target` the way a drag from the file manager ends; returns whether
+// the target accepted it.
+bool drop(QWidget *target, const QList<QUrl> &urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    const QPointF centre = QRectF(target->rect()).center();
+    QDragEnterEvent enter(centre.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent dropEvent(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &dropEvent);
+    return dropEvent.isAccepted();
+}
+
+} // namespace
+
+class ContentViewTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void freshWindowShowsThePlaceholder()
+    {
+        ContentView window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Quintarel"));
+        QVERIFY(window.playerArea()->placeholder()->isVisible());
+        QVERIFY(!window.playerArea()->isShowingPlayer());
+        QVERIFY(!window.toolbarVideoName()->isVisible());
+        auto *title = window.findChild<QLabel *>(QStringLiteral("placeholderTitle"));
+        QVERIFY(title);
+        QCOMPARE(title->text(), QStringLiteral("Aucune vidéo"));
+        auto *open = window.findChild<QPushButton *>(QStringLiteral("placeholderOpenButton"));
+        QVERIFY(open);
+        QCOMPARE(open->text(), QStringLiteral("Ouvrir une vidéo"));
+        QVERIFY(!window.timelineControls()->isEnabled());
+    }
+
+    void loadingAVideoShowsThePlayerAndItsName()
+    {
+        const QString video = WindowTestMedia::patternVideo(QStringLiteral("clip.final.mp4"));
+        QVERIFY(!video.isEmpty());
+        ContentView window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        window.state()->loadVideo(fileUrl(video));
+        QVERIFY(window.playerArea()->isShowingPlayer());
+        QVERIFY(window.playerArea()->playerView()->isVisible());
+        QVERIFY(!window.playerArea()->placeholder()->isVisible());
+        QVERIFY(window.toolbarVideoName()->isVisible());
+        QCOMPARE(window.toolbarVideoName()->text(), QStringLiteral("clip.final"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("clip.final"));
+        QVERIFY(window.timelineControls()->isEnabled());
+
+        // A saved project names the window after its file, without the extension.
+        window.state()->setProjectURL(fileUrl(QStringLiteral("/projets/match.aller.quintarel")));
+        QCOMPARE(window.windowTitle(), QStringLiteral("match.aller"));
+    }
+
+    void recognisesMovieFilesByExtension_data()
+    {
+        QTest::addColumn<QUrl>("url");
+        QTest::addColumn<bool>("movie");
+        QTest::newRow("MPEG-4") << fileUrl(QStringLiteral("/v/a.mp4")) << true;
+        QTest::newRow("QuickTime") << fileUrl(QStringLiteral("/v/a.mov")) << true;
+        QTest::newRow("QuickTime, capitals") << fileUrl(QStringLiteral("/v/A.MOV")) << true;
+        QTest::newRow("Matroska") << fileUrl(QStringLiteral("/v/a.mkv")) << true;
+        QTest::newRow("M4V, a kind of MPEG-4") << fileUrl(QStringLiteral("/v/a.m4v")) << true;
+        QTest::newRow("plain text") << fileUrl(QStringLiteral("/v/a.txt")) << false;
+        QTest::newRow("still image") << fileUrl(QStringLiteral("/v/a.png")) << false;
+        QTest::newRow("audio only") << fileUrl(QStringLiteral("/v/a.mp3")) << false;
+        QTest::newRow("unknown extension") << fileUrl(QStringLiteral("/v/a.zzqq")) << false;
+        QTest::newRow("no extension") << fileUrl(QStringLiteral("/v/mp4")) << false;
+        QTest::newRow("not a local file") << QUrl(QStringLiteral("https://example.org/a.mp4")) << false;
+    }
+
+    void recognisesMovieFilesByExtension()
+    {
+        QFETCH(QUrl, url);
+        QFETCH(bool, movie);
+        QCOMPARE(ContentView::isMovieFile(url), movie);
+    }
+
+    void dropLoadsTheFirstMovieOnly()
+    {
+        const QString first = WindowTestMedia::patternVideo(QStringLiteral("premier.mp4"));
+        const QString second = WindowTestMedia::patternVideo(QStringLiteral("second.mp4"));
+        const QString text = WindowTestMedia::textFile(QStringLiteral("notes.txt"));
+        QVERIFY(!first.isEmpty() && !second.isEmpty() && !text.isEmpty());
+        ContentView window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        QVERIFY(drop(window.playerArea(), {fileUrl(text), fileUrl(first), fileUrl(second)}));
+        QCOMPARE(window.state()->videoURL(), fileUrl(first));
+        QVERIFY(window.playerArea()->isShowingPlayer());
+        QVERIFY(!window.playerArea()->isDropTargeted());
+    }
+
+    void dropWithoutMovieIsRefused()
+    {
+        const QString text = WindowTestMedia::textFile(QStringLiteral("lisez-moi.txt"));
+        const QString unknown = WindowTestMedia::textFile(QStringLiteral("donnees.zzqq"));
+        ContentView window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QList<CaptureGroup> groups = window.state()->groups();
+
+        QVERIFY(!drop(window.playerArea(), {fileUrl(text), fileUrl(unknown)}));
+        QVERIFY(window.state()->videoURL().isEmpty());
+        QCOMPARE(window.state()->groups(), groups);
+        QVERIFY(!window.state()->errorMessage());
+        QVERIFY(!window.playerArea()->isShowingPlayer());
+    }
+
+    void dragHoverHighlightsTheArea()
+    {
+        ContentView window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        PlayerAreaView *area = window.playerArea();
+        QMimeData data;
+        data.setUrls({fileUrl(QStringLiteral("/v/a.mov"))});
+
+        QDragEnterEvent enter(area->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(area, &enter);
+        QVERIFY(enter.isAccepted());
+        QVERIFY(area->isDropTargeted());
+        QDragLeaveEvent leave;
+        QApplication::sendEvent(area, &leave);
+        QVERIFY(!area->isDropTargeted());
+    }
+
+    void errorShowsAnAlertUntilOk()
+    {
+        ContentView window;
+        ContentView other;
+        window.show();
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        window.state()->setErrorMessage(QStringLiteral("Échec de l'ouverture : fichier illisible"));
+        QMessageBox *alert = window.errorAlert();
+        QVERIFY(alert);
+        QVERIFY(QTest::qWaitForWindowExposed(alert));
+        QCOMPARE(alert->windowTitle(), QStringLiteral("Erreur"));
+        QCOMPARE(alert->text(), QStringLiteral("Échec de l'ouverture : fichier illisible"));
+        QCOMPARE(alert->buttons().size(), 1);
+        QCOMPARE(alert->buttons().first()->text(), QStringLiteral("OK"));
+        // The other window's state has no error and shows no alert.
+        QVERIFY(!other.errorAlert());
+        QVERIFY(!other.findChild<QMessageBox *>());
+
+        QTest::mouseClick(alert->buttons().first(), Qt::LeftButton);
+        QVERIFY(!window.state()->errorMessage());
+        QVERIFY(!window.errorAlert());
+
+        // Escape closes the alert too, and clears the message all the same.
+        window.state()->setErrorMessage(QStringLiteral("Vidéo introuvable."));
+        QVERIFY(window.errorAlert());
+        QVERIFY(QTest::qWaitForWindowActive(window.errorAlert()));
+        QTest::keyClick(window.errorAlert(), Qt::Key_Escape);
+        QTRY_VERIFY(!window.state()->errorMessage());
+    }
+
+    void unreadableVideoFromTheDialogIsReported()
+    {
+        ContentView window;
+        window.importVideo(fileUrl(QStringLiteral("/nulle-part/absente.mp4")));
+        QVERIFY(window.state()->videoURL().isEmpty());
+        QVERIFY(window.state()->errorMessage());
+        QVERIFY(!window.state()->errorMessage()->isEmpty());
+        QVERIFY(window.errorAlert());
+    }
+
+    void columnsKeepTheirMinimumSizes()
+    {
+        ContentView window;
+        window.resize(1400, 800);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *columns = window.findChild<QSplitter *>(QStringLiteral("columns"));
+        QVERIFY(columns);
+        columns->setSizes({10, 10, 2000});
+        const QList<int> sizes = columns->sizes();
+        QVERIFY2(sizes.at(0) >= 460, qPrintable(QString::number(sizes.at(0))));
+        QVERIFY2(sizes.at(1) >= 260, qPrintable(QString::number(sizes.at(1))));
+        columns->setSizes({2000, 2000, 10});
+        QVERIFY(columns->sizes().at(2) >= 320);
+        QVERIFY(window.minimumSizeHint().width() >= 460 + 260 + 320);
+        QVERIFY(window.findChild<QWidget *>(QStringLiteral("leftColumn"))->minimumHeight() >= 360);
+
+        auto *right = window.findChild<QSplitter *>(QStringLiteral("rightColumn"));
+        QVERIFY(right);
+        right->setSizes({10, 2000});
+        QVERIFY(right->sizes().at(0) >= 240);
+        right->setSizes({2000, 10});
+        QVERIFY(right->sizes().at(1) >= 150);
+    }
+};
+
+QUINTAREL_TEST(ContentViewTest)
+#include "ContentViewTest.moc"

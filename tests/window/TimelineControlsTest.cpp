@@ -1,0 +1,123 @@
+#include "TestRegistry.h"
+
+#include "state/AppState.h"
+#include "views/SymbolIcons.h"
+#include "views/TimeSlider.h"
+#include "views/TimelineControlsView.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+class TimelineControlsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everythingIsDisabledWithoutAVideo()
+    {
+        AppState state;
+        TimelineControlsView view(&state);
+        const QList<QPushButton *> buttons = view.findChildren<QPushButton *>();
+        QCOMPARE(buttons.size(), 6);
+        for (QPushButton *button : buttons)
+            QVERIFY(!button->isEnabled());
+        QVERIFY(!view.slider()->isEnabled());
+        const QList<QLabel *> times = view.findChildren<QLabel *>();
+        QCOMPARE(times.size(), 2);
+        for (QLabel *time : times)
+            QCOMPARE(time->text(), QStringLiteral("00:00.000"));
+
+        state.setVideoURL(QUrl::fromLocalFile(QStringLiteral("/v/a.mp4")));
+        for (QPushButton *button : buttons)
+            QVERIFY(button->isEnabled());
+        QVERIFY(view.slider()->isEnabled());
+    }
+
+    void sliderSeeksToTheNearestSixHundredth_data()
+    {
+        QTest::addColumn<double>("duration");
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<qint64>("value");
+        QTest::newRow("12.3456 s") << 20.0 << 12.3456 << qint64(7407);
+        QTest::newRow("start") << 20.0 << 0.0 << qint64(0);
+        QTest::newRow("end") << 20.0 << 20.0 << qint64(12000);
+        QTest::newRow("one frame at 30 fps") << 20.0 << 1.0 / 30 << qint64(20);
+        QTest::newRow("three-hour video") << 10800.0 << 9876.54321 << qint64(5925926);
+    }
+
+    void sliderSeeksToTheNearestSixHundredth()
+    {
+        QFETCH(double, duration);
+        QFETCH(double, seconds);
+        QFETCH(qint64, value);
+        TimeSlider slider;
+        slider.setUpperBound(duration);
+        QSignalSpy seeks(&slider, &TimeSlider::seekRequested);
+
+        // What a drag, a click or a key does: move the handle to another position.
+        slider.setSeconds(3.0);
+        QCOMPARE(seeks.size(), 0);
+        slider.setValue(slider.positionForSeconds(seconds));
+        QCOMPARE(seeks.size(), 1);
+        const auto target = seeks.first().first().value<MediaTime>();
+        QCOMPARE(target.value(), value);
+        QCOMPARE(target.timescale(), 600);
+    }
+
+    void timeFromThePlayerMovesTheHandleWithoutSeeking()
+    {
+        AppState state;
+        state.setVideoURL(QUrl::fromLocalFile(QStringLiteral("/v/a.mp4")));
+        TimelineControlsView view(&state);
+        QSignalSpy seeks(view.slider(), &TimeSlider::seekRequested);
+
+        state.setDuration(MediaTime(20 * 600, 600));
+        state.setCurrentTime(MediaTime(7407, 600));
+        QCOMPARE(view.slider()->seconds(), 12.345);
+        state.setDuration(MediaTime(10 * 600, 600));
+        QCOMPARE(view.slider()->seconds(), 10.0);
+        QCOMPARE(seeks.size(), 0);
+        QCOMPARE(view.findChildren<QLabel *>().first()->text(), QStringLiteral("00:12.345"));
+    }
+
+    void unknownOrZeroDurationGivesATinyRange_data()
+    {
+        QTest::addColumn<MediaTime>("duration");
+        QTest::newRow("zero") << MediaTime::zero();
+        QTest::newRow("invalid") << MediaTime::invalid();
+        QTest::newRow("indefinite") << MediaTime::indefinite();
+    }
+
+    void unknownOrZeroDurationGivesATinyRange()
+    {
+        QFETCH(MediaTime, duration);
+        AppState state;
+        TimelineControlsView view(&state);
+        state.setDuration(MediaTime(600, 600));
+        state.setDuration(duration);
+        QCOMPARE(view.slider()->upperBound(), 0.01);
+        QVERIFY(view.slider()->maximum() > view.slider()->minimum());
+    }
+
+    void playButtonFollowsPlaybackInAFixedFrame()
+    {
+        AppState state;
+        TimelineControlsView view(&state);
+        QPushButton *button = view.playPauseButton();
+        const QSize frame = button->sizeHint();
+        QCOMPARE(button->iconSize(), QSize(28, 24));
+        QCOMPARE(button->icon().name(), SymbolIcons::icon(QStringLiteral("play.fill")).name());
+
+        state.setIsPlaying(true);
+        QCOMPARE(button->icon().name(), SymbolIcons::icon(QStringLiteral("pause.fill")).name());
+        QVERIFY(button->icon().name() != SymbolIcons::icon(QStringLiteral("play.fill")).name());
+        QCOMPARE(button->sizeHint(), frame);
+        state.setIsPlaying(false);
+        QCOMPARE(button->icon().name(), SymbolIcons::icon(QStringLiteral("play.fill")).name());
+    }
+};
+
+QUINTAREL_TEST(TimelineControlsTest)
+#include "TimelineControlsTest.moc"
