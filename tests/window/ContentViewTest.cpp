@@ -2,6 +2,7 @@
 #include "WindowTestMedia.h"
 
 #include "app/ContentView.h"
+#include "app/QuintarelApp.h"
 #include "state/AppState.h"
 #include "views/PlayerAreaView.h"
 #include "views/TimelineControlsView.h"
@@ -40,6 +41,9 @@ class ContentViewTest : public QObject
     Q_OBJECT
 
 private slots:
+    // The theme the symbol icons come from, as the application sets it up.
+    void initTestCase() { QuintarelApp::prepareProcess(); }
+
     void freshWindowShowsThePlaceholder()
     {
         ContentView window;
@@ -181,7 +185,6 @@ private slots:
         // Escape closes the alert too, and clears the message all the same.
         window.state()->setErrorMessage(QStringLiteral("Vidéo introuvable."));
         QVERIFY(window.errorAlert());
-        QVERIFY(QTest::qWaitForWindowActive(window.errorAlert()));
         QTest::keyClick(window.errorAlert(), Qt::Key_Escape);
         QTRY_VERIFY(!window.state()->errorMessage());
     }

@@ -60,6 +60,9 @@ class KeyboardTest : public QObject
     Q_OBJECT
 
 private slots:
+    // The theme the symbol icons come from, as the application sets it up.
+    void initTestCase() { QuintarelApp::prepareProcess(); }
+
     void recognisesEditableText_data()
     {
         QTest::addColumn<std::shared_ptr<QWidget>>("widget");

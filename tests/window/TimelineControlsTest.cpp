@@ -1,5 +1,6 @@
 #include "TestRegistry.h"
 
+#include "app/QuintarelApp.h"
 #include "state/AppState.h"
 #include "views/SymbolIcons.h"
 #include "views/TimeSlider.h"
@@ -15,6 +16,9 @@ class TimelineControlsTest : public QObject
     Q_OBJECT
 
 private slots:
+    // The theme the symbol icons come from, as the application sets it up.
+    void initTestCase() { QuintarelApp::prepareProcess(); }
+
     void everythingIsDisabledWithoutAVideo()
     {
         AppState state;

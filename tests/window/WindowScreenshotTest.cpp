@@ -17,6 +17,9 @@ class WindowScreenshotTest : public QObject
     Q_OBJECT
 
 private slots:
+    // The theme the symbol icons come from, as the application sets it up.
+    void initTestCase() { QuintarelApp::prepareProcess(); }
+
     void windowWithVideo()
     {
         const QString video = WindowTestMedia::patternVideo(QStringLiteral("motif-de-test.mp4"));
