@@ -103,7 +103,10 @@ ContentView::ContentView(KeyboardCoordinator *coordinator, QWidget *parent)
     columns->addWidget(left);
     columns->addWidget(middle);
     columns->addWidget(right);
+    // The video takes what the other two columns leave, now and when the window grows.
     columns->setStretchFactor(0, 1);
+    columns->setSizes(
+        {4 * leftColumnMinimumWidth, middleColumnMinimumWidth + 40, rightColumnMinimumWidth + 60});
     setCentralWidget(columns);
 
     makeToolbar();
@@ -127,6 +130,9 @@ QWidget *ContentView::makeLeftColumn()
     column->setMinimumSize(leftColumnMinimumWidth, leftColumnMinimumHeight);
 
     m_playerArea = new PlayerAreaView(column);
+    // The picture's OpenGL widget is there from the start: adding the first one to a window that is
+    // already on screen makes the window system recreate the window, which loses its activation.
+    m_playerArea->setPlayerView(makePlayerView());
     m_playerArea->setDropHandler([this](const QList<QUrl> &urls) { return handleDroppedURLs(urls); });
     connect(m_playerArea, &PlayerAreaView::openVideoRequested, this, &ContentView::showVideoImporter);
     m_timeline = new TimelineControlsView(m_state, column);
@@ -196,7 +202,7 @@ void ContentView::makeToolbar()
     m_videoName->setObjectName(QStringLiteral("videoName"));
     m_videoName->setForegroundRole(QPalette::PlaceholderText);
     toolbar->addWidget(leading);
-    toolbar->addWidget(m_videoName);
+    m_videoNameItem = toolbar->addWidget(m_videoName);
     toolbar->addWidget(trailing);
 }
 
@@ -277,11 +283,10 @@ void ContentView::importVideo(const QUrl &url)
 void ContentView::updateForVideo()
 {
     const bool hasVideo = !m_state->videoURL().isEmpty();
-    if (hasVideo && !m_playerArea->playerView())
-        m_playerArea->setPlayerView(makePlayerView());
     m_playerArea->showPlayer(hasVideo);
     m_videoName->setText(hasVideo ? m_state->videoName() : QString());
-    m_videoName->setVisible(hasVideo);
+    // A widget in a toolbar shows and hides through its toolbar item.
+    m_videoNameItem->setVisible(hasVideo);
     updateTitle();
 }
 

@@ -70,5 +70,6 @@ private:
     PlayerAreaView *m_playerArea = nullptr;
     TimelineControlsView *m_timeline = nullptr;
     QLabel *m_videoName = nullptr;
+    QAction *m_videoNameItem = nullptr;
     QPointer<QMessageBox> m_errorAlert;
 };

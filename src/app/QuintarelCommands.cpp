@@ -120,7 +120,7 @@ QAction *QuintarelCommands::addAction(QMenu *menu, const QString &name, const QS
 
 QAction *QuintarelCommands::action(const QString &name) const
 {
-    return m_window->menuBar()->findChild<QAction *>(name);
+    return m_window->findChild<QAction *>(name);
 }
 
 void QuintarelCommands::updatePlayTitle()

@@ -74,7 +74,7 @@ private slots:
         QVERIFY(window.playerArea()->isShowingPlayer());
         QVERIFY(window.playerArea()->playerView()->isVisible());
         QVERIFY(!window.playerArea()->placeholder()->isVisible());
-        QVERIFY(window.toolbarVideoName()->isVisible());
+        QTRY_VERIFY(window.toolbarVideoName()->isVisible());
         QCOMPARE(window.toolbarVideoName()->text(), QStringLiteral("clip.final"));
         QCOMPARE(window.windowTitle(), QStringLiteral("clip.final"));
         QVERIFY(window.timelineControls()->isEnabled());

@@ -41,16 +41,20 @@ bool loadVideo(ContentView *window, const QString &path)
     return QTest::qWaitFor([&] { return state->currentTime() == MediaTime(2, 1); }, 10000);
 }
 
-QLineEdit *addTextField(ContentView *window)
+// A text field in the window's toolbar, with the keyboard focus.
+QLineEdit *addFocusedTextField(ContentView *window)
 {
     auto *field = new QLineEdit;
     window->findChild<QToolBar *>()->addWidget(field);
-    return field;
+    if (!QTest::qWaitFor([&] { return field->isVisible(); }))
+        return nullptr;
+    field->setFocus();
+    return field->hasFocus() ? field : nullptr;
 }
 
 QAction *menuAction(ContentView *window, const char *name)
 {
-    return window->menuBar()->findChild<QAction *>(QLatin1String(name));
+    return window->findChild<QAction *>(QLatin1String(name));
 }
 
 } // namespace
@@ -121,10 +125,10 @@ private slots:
         QuintarelApp app;
         ContentView *window = app.openWindow();
         QVERIFY(bringToFront(window));
-        QLineEdit *field = addTextField(window);
         QTest::keyClick(window, Qt::Key_Space);
         QVERIFY(!window->state()->isPlaying());
-        field->setFocus();
+        QLineEdit *field = addFocusedTextField(window);
+        QVERIFY(field);
         QTest::keyClicks(field, QStringLiteral("a b"));
         QCOMPARE(field->text(), QStringLiteral("a b"));
     }
@@ -148,8 +152,8 @@ private slots:
         QTRY_VERIFY(!state->isPlaying());
         QCOMPARE(menuAction(window, "playPause")->text(), QStringLiteral("Lecture (Espace)"));
 
-        QLineEdit *field = addTextField(window);
-        field->setFocus();
+        QLineEdit *field = addFocusedTextField(window);
+        QVERIFY(field);
         QTest::keyClicks(field, QStringLiteral("a b"));
         QCOMPARE(field->text(), QStringLiteral("a b"));
         QTest::qWait(100);
@@ -202,8 +206,8 @@ private slots:
         ContentView *window = app.openWindow();
         QVERIFY(bringToFront(window));
         QVERIFY(loadVideo(window, video));
-        QLineEdit *field = addTextField(window);
-        field->setFocus();
+        QLineEdit *field = addFocusedTextField(window);
+        QVERIFY(field);
 
         QTest::keyClicks(field, QStringLiteral("cc"));
         QTest::keyClick(field, Qt::Key_Left);

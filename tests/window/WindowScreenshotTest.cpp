@@ -29,6 +29,10 @@ private slots:
         window->resize(1400, 820);
         QVERIFY(QTest::qWaitForWindowExposed(window));
         AppState *state = window->state();
+        const QDir buildFolder(QStringLiteral(QUINTAREL_TEST_BUILD_DIR));
+        // The empty window, with its placeholder (no OpenGL picture yet, so the widgets' own
+        // rendering is enough).
+        QVERIFY(window->grab().save(buildFolder.filePath(QStringLiteral("window-empty.png"))));
 
         state->loadVideo(QUrl::fromLocalFile(video));
         QTRY_VERIFY_WITH_TIMEOUT(state->duration() > MediaTime(10, 1), 10000);
