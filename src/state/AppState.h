@@ -21,6 +21,7 @@
 #include <QImage>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class EdgeProcessingService;
@@ -203,6 +204,7 @@ private:
     // Video: the player, the still grabber and the time observer live here.
 
     // Image services live here.
+    std::shared_ptr<SubjectExtractionService> m_subjectExtractor;
 
     // Observable properties.
     QUrl m_videoURL;
