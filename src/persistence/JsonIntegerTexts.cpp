@@ -3,6 +3,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -19,6 +21,14 @@ struct Level
 bool isNumberCharacter(char c)
 {
     return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+}
+
+// QJsonDocument reads a plain integer of up to 18 digits exactly (it always fits 64 bits).
+bool isExactForQt(QByteArrayView number)
+{
+    const qsizetype digits = number.startsWith('-') ? number.size() - 1 : number.size();
+    return digits <= 18 &&
+           std::all_of(number.end() - digits, number.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // A member name as written between the quotes, with its escapes resolved. Without escapes it
@@ -82,10 +92,19 @@ JsonIntegerTexts::JsonIntegerTexts(const QByteArray &json, const QList<QByteArra
             ++i;
             break;
         case '"': {
+            // The closing quote is the first one not escaped by an odd run of backslashes.
             const qsizetype start = ++i;
-            while (i < size && data[i] != '"')
-                i += data[i] == '\\' ? 2 : 1;
-            const QByteArrayView raw(data + start, std::min(i, size) - start);
+            for (;;) {
+                const void *quote = std::memchr(data + i, '"', size_t(size - i));
+                i = quote ? static_cast<const char *>(quote) - data : size;
+                qsizetype backslashes = 0;
+                while (i - backslashes > start && data[i - backslashes - 1] == '\\')
+                    ++backslashes;
+                if (i >= size || backslashes % 2 == 0)
+                    break;
+                ++i;
+            }
+            const QByteArrayView raw(data + start, i - start);
             ++i;
             if (!levels.empty() && levels.back().isObject && levels.back().expectingKey) {
                 levels.back().key = memberName(raw);
@@ -107,8 +126,13 @@ JsonIntegerTexts::JsonIntegerTexts(const QByteArray &json, const QList<QByteArra
             const qsizetype start = i;
             while (i < size && isNumberCharacter(data[i]))
                 ++i;
-            if (!levels.empty() && levels.back().isObject && memberNames.contains(levels.back().key))
-                m_texts.insert(pathOf(levels), QByteArrayView(data + start, i - start));
+            if (levels.empty() || !levels.back().isObject || !memberNames.contains(levels.back().key))
+                break;
+            const QByteArrayView number(data + start, i - start);
+            if (!isExactForQt(number))
+                m_texts.insert(pathOf(levels), number);
+            else if (!m_texts.isEmpty()) // an earlier member of the same name no longer counts
+                m_texts.remove(pathOf(levels));
             break;
         }
         default: // white space, ':', the letters of true, false and null

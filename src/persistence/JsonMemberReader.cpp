@@ -141,10 +141,10 @@ std::optional<std::int64_t> JsonMemberReader::integer(const char *name)
     if (!text.isEmpty()) {
         problem = JsonIntegerTexts::toInt64(text, &result);
     } else {
-        // Not found by the scan (it looks up the same names the callers use, so this is a safety
-        // net): trust the parsed value only when it is an integer as parsed.
+        // A plain integer that QJsonDocument holds exactly. Comparing with two different
+        // defaults also catches anything else it could not give as an integer.
         result = value.toInteger(0);
-        if (result != value.toInteger(1) || double(result) != value.toDouble())
+        if (result != value.toInteger(1))
             problem = JsonIntegerTexts::Problem::NotAnInteger;
     }
     switch (problem) {
