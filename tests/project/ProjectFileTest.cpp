@@ -2,6 +2,9 @@
 
 #include "persistence/ProjectFile.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -37,6 +40,47 @@ ProjectFile sampleFile()
                   FrameDTO{std::numeric_limits<std::int64_t>::min(), 1, {}, QList<Annotation>{}}}},
     };
     return file;
+}
+
+// The same file as a QJsonObject tree, with each drawing in its own JSON form.
+QJsonObject tree(const ProjectFile &file)
+{
+    QJsonArray groups;
+    for (const GroupDTO &group : file.groups) {
+        QJsonArray frames;
+        for (const FrameDTO &frame : group.frames) {
+            QJsonArray annotations;
+            for (const Annotation &annotation : frame.annotations.value_or(QList<Annotation>{}))
+                annotations.append(annotation.toJson());
+            frames.append(QJsonObject{{"annotations", annotations},
+                                      {"notes", frame.notes},
+                                      {"timeScale", frame.timeScale},
+                                      {"timeValue", qint64(frame.timeValue)}});
+        }
+        groups.append(QJsonObject{{"frames", frames}, {"name", group.name}, {"notes", group.notes}});
+    }
+    const EdgeDTO &edge = file.edge;
+    QJsonObject root{
+        {"activeGroupIndex", qint64(file.activeGroupIndex)},
+        {"cropToSubject", file.cropToSubject},
+        {"edge", QJsonObject{{"a", edge.a},
+                             {"b", edge.b},
+                             {"feather", edge.feather},
+                             {"g", edge.g},
+                             {"outline", edge.outline},
+                             {"outlineWidth", edge.outlineWidth},
+                             {"r", edge.r},
+                             {"shrink", edge.shrink}}},
+        {"filter", file.filter},
+        {"groups", groups},
+        {"version", qint64(file.version)},
+        {"videoName", file.videoName},
+    };
+    if (file.videoBookmark)
+        root.insert("videoBookmark", QString::fromLatin1(file.videoBookmark->toBase64()));
+    if (file.outputFolderBookmark)
+        root.insert("outputFolderBookmark", QString::fromLatin1(file.outputFolderBookmark->toBase64()));
+    return root;
 }
 
 // Member names of the objects whose members sit at `indent` spaces, in the order written.
@@ -112,7 +156,8 @@ class ProjectFileTest : public QObject
 private slots:
     void writesMembersSortedWithoutNulls()
     {
-        const QByteArray json = sampleFile().toJson();
+        const ProjectFile sample = sampleFile();
+        const QByteArray json = sample.toJson();
         QCOMPARE(membersAtIndent(json, 4),
                  (QStringList{"activeGroupIndex", "cropToSubject", "edge", "filter", "groups",
                               "outputFolderBookmark", "version", "videoBookmark", "videoName"}));
@@ -124,6 +169,8 @@ private slots:
         QVERIFY(json.contains("\"timeValue\": 4611686018427387905"));
         QVERIFY(json.contains("\"b\": 5e-324"));
         QVERIFY(json.contains("\"outputFolderBookmark\": \"/wAv/g==\""));
+        // Exactly what QJsonDocument writes for these members, drawings in their own JSON form.
+        QCOMPARE(json, QJsonDocument(tree(sample)).toJson(QJsonDocument::Indented));
         // Frames without drawings still carry an empty list.
         QCOMPARE(json.count("\"annotations\": ["), 3);
     }
@@ -213,6 +260,10 @@ private slots:
             << replaced(R"("timeValue": 1001)", R"("timeValue": 3, "timeValue": 9007199254740995.0)")
             << "timeValue"
             << "9007199254740995";
+        QTest::newRow("repeated member, plain integer last")
+            << replaced(R"("timeValue": 1001)", R"("timeValue": 9007199254740995.0, "timeValue": 3)")
+            << "timeValue"
+            << "3";
         QTest::newRow("negative time scale") << replaced("30000", "-30000") << "timeScale"
                                              << "-30000";
         QTest::newRow("largest time scale") << replaced("30000", "2147483647") << "timeScale"
