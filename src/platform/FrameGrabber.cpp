@@ -36,17 +36,24 @@ int clockwiseRotation(const int32_t *matrix)
     return int(((quarterTurns % 4) + 4) % 4) * 90;
 }
 
-bool isFullRangeFormat(AVPixelFormat format)
+// The full-range "J" formats are their plain counterparts with the range set apart.
+AVPixelFormat withoutFullRange(AVPixelFormat format, bool &fullRange)
 {
+    fullRange = true;
     switch (format) {
     case AV_PIX_FMT_YUVJ420P:
+        return AV_PIX_FMT_YUV420P;
     case AV_PIX_FMT_YUVJ422P:
+        return AV_PIX_FMT_YUV422P;
     case AV_PIX_FMT_YUVJ444P:
+        return AV_PIX_FMT_YUV444P;
     case AV_PIX_FMT_YUVJ440P:
+        return AV_PIX_FMT_YUV440P;
     case AV_PIX_FMT_YUVJ411P:
-        return true;
+        return AV_PIX_FMT_YUV411P;
     default:
-        return false;
+        fullRange = false;
+        return format;
     }
 }
 
@@ -314,8 +321,10 @@ Result<QImage> FrameGrabber::Decoder::convert(const AVFrame *frame)
     if (!descriptor || frame->width <= 0 || frame->height <= 0)
         return AppError::frameExtractionFailed(Ffmpeg::errorText(AVERROR_INVALIDDATA));
 
-    const ScaleKey key{frame->width, frame->height, frame->format, colourMatrix(frame),
-                       frame->color_range == AVCOL_RANGE_JPEG || isFullRangeFormat(format)};
+    bool fullRangeFormat = false;
+    const AVPixelFormat plainFormat = withoutFullRange(format, fullRangeFormat);
+    const ScaleKey key{frame->width, frame->height, plainFormat, colourMatrix(frame),
+                       frame->color_range == AVCOL_RANGE_JPEG || fullRangeFormat};
     if (!m_scale || !(key == m_scaleKey)) {
         m_scale.reset(sws_alloc_context());
         if (!m_scale)
