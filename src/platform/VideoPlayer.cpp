@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -95,7 +96,9 @@ void VideoPlayer::handleEvents()
             // time-pos is the shown frame's only once the last seek we sent has restarted playback.
             if (m_lastCommandReplied == m_lastCommandSent) {
                 m_loading = false;
-                if (m_seekPending) {
+                if (m_deferredSeek || m_deferredSteps) {
+                    sendDeferredMoves();
+                } else if (m_seekPending) {
                     m_seekPending = false;
                     emit seekCompleted();
                 }
@@ -139,6 +142,8 @@ void VideoPlayer::replaceCurrentItem(const QString &path)
     m_path = path;
     const std::uint64_t generation = ++m_itemGeneration;
     m_index.reset();
+    m_deferredSeek.reset();
+    m_deferredSteps = 0;
     m_failed = false;
     m_loading = true;
     m_seekPending = true;
@@ -208,20 +213,19 @@ void VideoPlayer::seek(const MediaTime &time)
 {
     if (!hasItem() || m_failed || !time.isValid())
         return;
-    double seconds = 0.0;
-    MediaTime target = time;
-    if (m_index) {
-        const int frame = m_index->frameAt(time);
-        target = m_index->time(frame);
-        seconds = m_index->seconds(frame);
-        if (frame > 0)
-            seconds += std::max(0.0, seekSlack - (seconds - m_index->seconds(frame - 1)) / 2.0);
-    } else {
-        if (!time.isNumeric())
-            return;
-        seconds = time.seconds();
-    }
     m_seekPending = true;
+    if (m_loading || !m_index) {
+        // mpv cannot seek in a file it is still opening: the seek waits for the file and its index.
+        m_deferredSeek = time;
+        m_deferredSteps = 0;
+        m_seekTarget = time;
+        return;
+    }
+    const int frame = m_index->frameAt(time);
+    const MediaTime target = m_index->time(frame);
+    double seconds = m_index->seconds(frame);
+    if (frame > 0)
+        seconds += std::max(0.0, seekSlack - (seconds - m_index->seconds(frame - 1)) / 2.0);
     m_seekTarget = target;
     sendCommand({"seek", QByteArray::number(seconds, 'f', 9), "absolute+exact"});
 }
@@ -230,16 +234,25 @@ void VideoPlayer::stepByCount(int count)
 {
     if (!hasItem() || m_failed || count == 0)
         return;
-    if (!m_index) {
-        // Only until the index is ready: mpv's own steps, one frame at a time.
-        for (int i = 0; i < std::abs(count); ++i)
-            sendCommand({count > 0 ? "frame-step" : "frame-back-step"});
+    if (m_loading || !m_index) {
+        // Counted from where the pending opening or seek lands, once the file and its index are ready.
+        m_deferredSteps += count;
         return;
     }
     const int current = currentFrame();
     const int target = std::clamp(current + count, 0, m_index->count() - 1);
     if (target != current)
         seek(m_index->time(target));
+}
+
+void VideoPlayer::sendDeferredMoves()
+{
+    if (m_loading || !m_index || m_failed)
+        return;
+    if (const std::optional<MediaTime> target = std::exchange(m_deferredSeek, std::nullopt))
+        seek(*target);
+    if (const int steps = std::exchange(m_deferredSteps, 0))
+        stepByCount(steps);
 }
 
 int VideoPlayer::addPeriodicTimeObserver(const MediaTime &interval,

@@ -84,6 +84,8 @@ private:
     bool flag(const char *property) const;
     MediaTime snapped(double seconds) const;
     int currentFrame() const;
+    // Sends the seek or steps asked for while the file was opening, once it and its index are ready.
+    void sendDeferredMoves();
 
     PlayerOutput m_output;
     std::unique_ptr<mpv_handle, MpvDeleter> m_mpv;
@@ -101,6 +103,8 @@ private:
     bool m_failed = false;
     // From an opening until its first frame is shown or it fails.
     bool m_loading = false;
+    std::optional<MediaTime> m_deferredSeek;
+    int m_deferredSteps = 0;
 
     int m_nextObserverToken = 1;
     std::map<int, QTimer *> m_observers;

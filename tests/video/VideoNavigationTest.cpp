@@ -87,6 +87,15 @@ private slots:
         QVERIFY(!state.isPlaying());
     }
 
+    void movesAskedForDuringTheOpeningAreKept()
+    {
+        AppState state(PlayerOutput::Headless);
+        state.loadVideo(urlOf(TestMedia::clip(Clip::Fps2997)));
+        state.seek(MediaTime(2, 5));
+        state.stepFrame(2);
+        QCOMPARE(shownFrame(state), 14);
+    }
+
     void intervalStepsClampToTheVideo()
     {
         const QString path = TestMedia::clip(Clip::Fps30);
