@@ -1,0 +1,415 @@
+#include "ImageOperations.h"
+
+#include "ImageBridge.h"
+
+#include <QColorSpace>
+#include <QColorTransform>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <array>
+#include <cmath>
+
+namespace {
+
+// A fully transparent image of the given size and format.
+QImage blankImage(QSize size, QImage::Format format, const QColorSpace &colorSpace = {})
+{
+    QImage image(size, format);
+    if (image.isNull())
+        return image;
+    image.fill(0);
+    if (colorSpace.isValid())
+        image.setColorSpace(colorSpace);
+    return image;
+}
+
+cv::Rect toCv(const QRect &rect)
+{
+    return cv::Rect(rect.x(), rect.y(), rect.width(), rect.height());
+}
+
+// Runs `body(y)` for every row y in [begin, end), spread over OpenCV's worker threads.
+template<typename Body>
+void forEachRow(int begin, int end, const Body &body)
+{
+    if (end <= begin)
+        return;
+    cv::parallel_for_(cv::Range(begin, end), [&](const cv::Range &rows) {
+        for (int y = rows.start; y < rows.end; ++y)
+            body(y);
+    });
+}
+
+// x / 255, rounded, for 0 <= x <= 255 * 255.
+inline uchar divide255(int x)
+{
+    x += 128;
+    return uchar((x + (x >> 8)) >> 8);
+}
+
+// Disk of the given radius: every offset whose distance from the centre is at most `radius`.
+cv::Mat diskKernel(double radius)
+{
+    const int reach = std::max(0, int(std::floor(radius + 1e-6)));
+    const double limit = radius * radius + 1e-6;
+    cv::Mat kernel(2 * reach + 1, 2 * reach + 1, CV_8U);
+    for (int dy = -reach; dy <= reach; ++dy) {
+        for (int dx = -reach; dx <= reach; ++dx)
+            kernel.at<uchar>(dy + reach, dx + reach) = double(dx * dx + dy * dy) <= limit ? 1 : 0;
+    }
+    return kernel;
+}
+
+// Colours of a premultiplied CV_8UC4 region with the alpha divided out, as CV_8UC3. Fully
+// transparent pixels come out black.
+cv::Mat unpremultipliedRgb(const cv::Mat &rgba)
+{
+    static const std::array<std::uint32_t, 256> reciprocal = [] {
+        std::array<std::uint32_t, 256> table{};
+        for (std::uint32_t a = 1; a < 256; ++a)
+            table[a] = (255u << 16) / a;
+        return table;
+    }();
+    cv::Mat rgb(rgba.size(), CV_8UC3);
+    forEachRow(0, rgba.rows, [&](int y) {
+        const uchar *in = rgba.ptr<uchar>(y);
+        uchar *out = rgb.ptr<uchar>(y);
+        for (int x = 0; x < rgba.cols; ++x, in += 4, out += 3) {
+            const std::uint32_t a = in[3];
+            if (a == 255) {
+                out[0] = in[0];
+                out[1] = in[1];
+                out[2] = in[2];
+                continue;
+            }
+            const std::uint32_t scale = reciprocal[a];
+            for (int c = 0; c < 3; ++c)
+                out[c] = uchar(std::min<std::uint32_t>(255, (in[c] * scale + 32768) >> 16));
+        }
+    });
+    return rgb;
+}
+
+// Strength of the line drawn at each pixel of a grey picture (CV_32F, 0 to 1), as CV_8U coverage:
+// noise reduction, sharpening, gradient magnitude, then a threshold with a contrast ramp.
+cv::Mat lineCoverage(const cv::Mat &gray, const ImageOperations::LineOverlayParameters &parameters)
+{
+    cv::Mat smooth;
+    cv::GaussianBlur(gray, smooth, cv::Size(5, 5), 1.0, 1.0, cv::BORDER_REPLICATE);
+    // Small differences from the smoothed picture are noise; larger ones are structure and stay.
+    cv::Mat detail = cv::abs(gray - smooth);
+    cv::Mat structure = detail > parameters.noiseLevel;
+    cv::Mat denoised = smooth;
+    gray.copyTo(denoised, structure);
+    if (parameters.sharpness > 0) {
+        cv::Mat soft;
+        cv::GaussianBlur(denoised, soft, cv::Size(5, 5), 1.0, 1.0, cv::BORDER_REPLICATE);
+        cv::addWeighted(denoised, 1.0 + parameters.sharpness, soft, -parameters.sharpness, 0.0, denoised);
+    }
+    // A Sobel kernel answers 4 to a step from 0 to 1: a quarter of it gives edge strengths 0 to 1.
+    cv::Mat gx, gy, strength;
+    cv::Sobel(denoised, gx, CV_32F, 1, 0, 3, 0.25, 0.0, cv::BORDER_REPLICATE);
+    cv::Sobel(denoised, gy, CV_32F, 0, 1, 3, 0.25, 0.0, cv::BORDER_REPLICATE);
+    cv::magnitude(gx, gy, strength);
+    // (strength × intensity − threshold) × contrast, clamped to 0..1, as 0..255.
+    const double gain = 255.0 * parameters.contrast;
+    cv::Mat coverage;
+    strength.convertTo(coverage, CV_8U, gain * parameters.edgeIntensity, -gain * parameters.threshold);
+    return coverage;
+}
+
+cv::Mat grayOf(const cv::Mat &rgb)
+{
+    cv::Mat gray8, gray;
+    cv::cvtColor(rgb, gray8, cv::COLOR_RGB2GRAY);
+    gray8.convertTo(gray, CV_32F, 1.0 / 255.0);
+    return gray;
+}
+
+// The covered rectangle grown by `margin` on every side, within the image.
+QRect reachOfCoverage(const QImage &image, int margin)
+{
+    const QRect covered = ImageOperations::coveredRect(image);
+    if (covered.isEmpty())
+        return {};
+    return covered.adjusted(-margin, -margin, margin, margin).intersected(image.rect());
+}
+
+} // namespace
+
+QRect ImageOperations::coveredRect(const QImage &image)
+{
+    if (image.isNull())
+        return {};
+    if (image.format() == QImage::Format_Alpha8) {
+        const cv::Rect box = cv::boundingRect(ImageBridge::view(image));
+        return QRect(box.x, box.y, box.width, box.height);
+    }
+    const QImage rgba = ImageBridge::toPremultipliedRgba(image);
+    int top = -1, bottom = -1, left = rgba.width(), right = -1;
+    for (int y = 0; y < rgba.height(); ++y) {
+        const uchar *alpha = rgba.constScanLine(y) + 3;
+        int first = -1, last = -1;
+        for (int x = 0; x < rgba.width(); ++x) {
+            if (alpha[4 * x]) {
+                first = x;
+                break;
+            }
+        }
+        if (first < 0)
+            continue;
+        for (int x = rgba.width() - 1; x >= first; --x) {
+            if (alpha[4 * x]) {
+                last = x;
+                break;
+            }
+        }
+        if (top < 0)
+            top = y;
+        bottom = y;
+        left = std::min(left, first);
+        right = std::max(right, last);
+    }
+    if (top < 0)
+        return {};
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+QImage ImageOperations::coverage(const QImage &image)
+{
+    const QImage rgba = ImageBridge::toPremultipliedRgba(image);
+    QImage result(rgba.size(), QImage::Format_Alpha8);
+    if (result.isNull())
+        return result;
+    cv::Mat alpha = ImageBridge::mutableView(result);
+    cv::extractChannel(ImageBridge::view(rgba), alpha, 3);
+    return result;
+}
+
+QImage ImageOperations::erode(const QImage &coverage, double radius)
+{
+    QImage result = blankImage(coverage.size(), QImage::Format_Alpha8);
+    const QRect covered = coveredRect(coverage);
+    if (result.isNull() || covered.isEmpty())
+        return result;
+    // Everything outside the covered rectangle is uncovered already, like the outside of the image,
+    // so eroding that rectangle alone with an uncovered border gives the whole answer.
+    cv::Mat target = ImageBridge::mutableView(result)(toCv(covered));
+    cv::erode(ImageBridge::view(coverage)(toCv(covered)), target, diskKernel(radius), cv::Point(-1, -1), 1,
+              cv::BORDER_CONSTANT | cv::BORDER_ISOLATED, cv::Scalar(0));
+    return result;
+}
+
+QImage ImageOperations::dilate(const QImage &coverage, double radius, int margin)
+{
+    margin = std::max(0, margin);
+    QImage result = blankImage(coverage.size() + QSize(2 * margin, 2 * margin), QImage::Format_Alpha8);
+    const QRect covered = coveredRect(coverage);
+    if (result.isNull() || covered.isEmpty())
+        return result;
+    const cv::Mat kernel = diskKernel(radius);
+    const int reach = kernel.rows / 2;
+    cv::Mat grown;
+    cv::copyMakeBorder(ImageBridge::view(coverage)(toCv(covered)), grown, reach, reach, reach, reach,
+                       cv::BORDER_CONSTANT | cv::BORDER_ISOLATED, cv::Scalar(0));
+    cv::dilate(grown, grown, kernel, cv::Point(-1, -1), 1, cv::BORDER_CONSTANT | cv::BORDER_ISOLATED,
+               cv::Scalar(0));
+    // `grown` covers the covered rectangle plus the kernel's reach, in the canvas' coordinates:
+    const QRect placed(covered.topLeft() + QPoint(margin - reach, margin - reach),
+                       QSize(grown.cols, grown.rows));
+    const QRect target = placed.intersected(result.rect());
+    if (target.isEmpty())
+        return result;
+    cv::Mat destination = ImageBridge::mutableView(result)(toCv(target));
+    grown(toCv(target.translated(-placed.topLeft()))).copyTo(destination);
+    return result;
+}
+
+QImage ImageOperations::blur(const QImage &coverage, double sigma)
+{
+    if (!(sigma > 0))
+        return coverage;
+    QImage result = blankImage(coverage.size(), QImage::Format_Alpha8);
+    const int reach = int(std::ceil(3.0 * sigma));
+    const QRect region = reachOfCoverage(coverage, reach);
+    if (result.isNull() || region.isEmpty())
+        return result;
+    // Pixels farther than the kernel's reach from any coverage blur to nothing. Inside the image
+    // the region's own edge is uncovered, so repeating it is exact; at the image's edge repeating
+    // is the clamping wanted.
+    cv::Mat target = ImageBridge::mutableView(result)(toCv(region));
+    cv::GaussianBlur(ImageBridge::view(coverage)(toCv(region)), target,
+                     cv::Size(2 * reach + 1, 2 * reach + 1), sigma, sigma,
+                     cv::BORDER_REPLICATE | cv::BORDER_ISOLATED);
+    return result;
+}
+
+QImage ImageOperations::scaledByCoverage(const QImage &image, const QImage &coverage)
+{
+    const QImage source = ImageBridge::toPremultipliedRgba(image);
+    if (source.size() != coverage.size() || coverage.format() != QImage::Format_Alpha8)
+        return image;
+    QImage result = blankImage(source.size(), QImage::Format_RGBA8888_Premultiplied, source.colorSpace());
+    const QRect region = coveredRect(source).intersected(coveredRect(coverage));
+    if (result.isNull() || region.isEmpty())
+        return result;
+    const cv::Mat colours = ImageBridge::view(source);
+    const cv::Mat mask = ImageBridge::view(coverage);
+    cv::Mat output = ImageBridge::mutableView(result);
+    const int left = region.left(), width = region.width();
+    forEachRow(region.top(), region.bottom() + 1, [&](int y) {
+        const uchar *in = colours.ptr<uchar>(y) + 4 * left;
+        const uchar *m = mask.ptr<uchar>(y) + left;
+        uchar *out = output.ptr<uchar>(y) + 4 * left;
+        for (int x = 0; x < width; ++x) {
+            const int k = m[x];
+            for (int c = 0; c < 4; ++c)
+                out[4 * x + c] = divide255(in[4 * x + c] * k);
+        }
+    });
+    return result;
+}
+
+QImage ImageOperations::silhouette(const QImage &coverage, const QColor &color, const QColorSpace &colorSpace)
+{
+    QColor inSpace = color.toRgb();
+    if (colorSpace.isValid() && colorSpace != QColorSpace(QColorSpace::SRgb))
+        inSpace = QColorSpace(QColorSpace::SRgb).transformationToColorSpace(colorSpace).map(inSpace);
+    const double alpha = std::clamp(inSpace.alphaF(), 0.0f, 1.0f);
+    const auto premultiplied = [alpha](double component) {
+        return int(std::lround(std::clamp(component, 0.0, 1.0) * alpha * 255.0));
+    };
+    const int paint[4] = {premultiplied(inSpace.redF()), premultiplied(inSpace.greenF()),
+                          premultiplied(inSpace.blueF()), int(std::lround(alpha * 255.0))};
+
+    QImage result = blankImage(coverage.size(), QImage::Format_RGBA8888_Premultiplied, colorSpace);
+    const QRect region = coveredRect(coverage);
+    if (result.isNull() || region.isEmpty() || paint[3] == 0)
+        return result;
+    const cv::Mat mask = ImageBridge::view(coverage);
+    cv::Mat output = ImageBridge::mutableView(result);
+    const int left = region.left(), width = region.width();
+    forEachRow(region.top(), region.bottom() + 1, [&](int y) {
+        const uchar *m = mask.ptr<uchar>(y) + left;
+        uchar *out = output.ptr<uchar>(y) + 4 * left;
+        for (int x = 0; x < width; ++x) {
+            for (int c = 0; c < 4; ++c)
+                out[4 * x + c] = divide255(paint[c] * m[x]);
+        }
+    });
+    return result;
+}
+
+QImage ImageOperations::drawnOver(const QImage &top, const QImage &bottom, QPoint offset)
+{
+    const QImage upper = ImageBridge::toPremultipliedRgba(top);
+    QImage result = ImageBridge::toPremultipliedRgba(bottom).copy();
+    const QRect region = coveredRect(upper).translated(offset).intersected(result.rect());
+    if (result.isNull() || region.isEmpty())
+        return result;
+    const cv::Mat source = ImageBridge::view(upper);
+    cv::Mat output = ImageBridge::mutableView(result);
+    const int left = region.left(), width = region.width();
+    forEachRow(region.top(), region.bottom() + 1, [&](int y) {
+        const uchar *in = source.ptr<uchar>(y - offset.y()) + 4 * (left - offset.x());
+        uchar *out = output.ptr<uchar>(y) + 4 * left;
+        for (int x = 0; x < width; ++x, in += 4, out += 4) {
+            const int remaining = 255 - in[3];
+            for (int c = 0; c < 4; ++c)
+                out[c] = uchar(in[c] + divide255(out[c] * remaining));
+        }
+    });
+    return result;
+}
+
+QImage ImageOperations::lineOverlay(const QImage &image, const LineOverlayParameters &parameters)
+{
+    const QImage source = ImageBridge::toPremultipliedRgba(image);
+    QImage result = blankImage(source.size(), QImage::Format_RGBA8888_Premultiplied, source.colorSpace());
+    // A few pixels of the transparent surroundings take part, so the outer edge gets its line.
+    const QRect region = reachOfCoverage(source, 3);
+    if (result.isNull() || region.isEmpty())
+        return result;
+    const cv::Mat lines =
+        lineCoverage(grayOf(unpremultipliedRgb(ImageBridge::view(source)(toCv(region)))), parameters);
+    // Black lines: premultiplied, only the alpha channel is not zero.
+    cv::Mat target = ImageBridge::mutableView(result)(toCv(region));
+    const int alphaChannel[] = {0, 3};
+    cv::mixChannels(&lines, 1, &target, 1, alphaChannel, 1);
+    return result;
+}
+
+QImage ImageOperations::comic(const QImage &image)
+{
+    const QImage source = ImageBridge::toPremultipliedRgba(image);
+    QImage result = blankImage(source.size(), QImage::Format_RGBA8888_Premultiplied, source.colorSpace());
+    const QRect region = reachOfCoverage(source, 3);
+    if (result.isNull() || region.isEmpty())
+        return result;
+
+    // Flat colours: a median filter removes texture and keeps edges, then each channel is rounded
+    // to a few tones.
+    cv::Mat flat;
+    cv::medianBlur(unpremultipliedRgb(ImageBridge::view(source)(toCv(region))), flat, 5);
+    constexpr int tones = 5;
+    std::array<uchar, 256> toneOf{};
+    for (int c = 0; c < 256; ++c)
+        toneOf[c] = uchar(std::lround(std::round(c * (tones - 1) / 255.0) * 255.0 / (tones - 1)));
+
+    // Bold ink lines along the edges of the flattened picture.
+    ImageOperations::LineOverlayParameters inking;
+    inking.noiseLevel = 0.05f;
+    inking.sharpness = 0.0f;
+    inking.threshold = 0.08f;
+    inking.contrast = 8.0f;
+    cv::Mat ink = lineCoverage(grayOf(flat), inking);
+    cv::dilate(ink, ink, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(3, 3)));
+
+    // Halftone: a screen of dots at 45°, anchored to the image so that it does not move with the
+    // region; the darker the colour, the larger its dots, printed in a darker shade of it.
+    constexpr double pitch = 6.0;
+    const double step = 1.0 / (pitch * std::sqrt(2.0));
+    cv::Mat output = ImageBridge::mutableView(result)(toCv(region));
+    forEachRow(0, region.height(), [&](int y) {
+        const uchar *in = flat.ptr<uchar>(y);
+        const uchar *line = ink.ptr<uchar>(y);
+        uchar *out = output.ptr<uchar>(y);
+        const int imageY = region.top() + y;
+        for (int x = 0; x < region.width(); ++x, in += 3, out += 4) {
+            const int imageX = region.left() + x;
+            const double luminance = (0.299 * in[0] + 0.587 * in[1] + 0.114 * in[2]) / 255.0;
+            const double u = (imageX + imageY) * step, v = (imageX - imageY) * step;
+            const double du = u - std::floor(u) - 0.5, dv = v - std::floor(v) - 0.5;
+            const double dotRadius = 0.75 * std::sqrt(std::max(0.0, 0.85 - luminance));
+            const bool inDot = du * du + dv * dv < dotRadius * dotRadius;
+            const int shade = inDot ? 150 : 255;
+            const int paper = 255 - line[x];
+            for (int c = 0; c < 3; ++c)
+                out[c] = divide255(divide255(toneOf[in[c]] * shade) * paper);
+            out[3] = 255;
+        }
+    });
+    return result;
+}
+
+QImage ImageOperations::posterize(const QImage &image, int levels)
+{
+    const QImage source = ImageBridge::toPremultipliedRgba(image);
+    QImage result = blankImage(source.size(), QImage::Format_RGBA8888_Premultiplied, source.colorSpace());
+    const QRect region = coveredRect(source);
+    if (result.isNull() || region.isEmpty())
+        return result;
+    levels = std::clamp(levels, 2, 256);
+    cv::Mat table(1, 256, CV_8U);
+    for (int c = 0; c < 256; ++c) {
+        const int band = std::min(levels - 1, c * levels / 256);
+        table.at<uchar>(c) = uchar(std::lround(band * 255.0 / (levels - 1)));
+    }
+    cv::Mat rgb = unpremultipliedRgb(ImageBridge::view(source)(toCv(region)));
+    cv::LUT(rgb, table, rgb);
+    cv::Mat target = ImageBridge::mutableView(result)(toCv(region));
+    cv::cvtColor(rgb, target, cv::COLOR_RGB2RGBA);
+    return result;
+}
