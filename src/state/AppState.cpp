@@ -1,6 +1,11 @@
 #include "AppState.h"
 
+#include "services/EdgeProcessingService.h"
+#include "services/ImageExportService.h"
+#include "services/ImageFilterService.h"
+
 #include <QCoreApplication>
+#include <QThreadPool>
 
 namespace {
 
@@ -20,6 +25,12 @@ void assignIfDifferent(AppState *state, T &stored, const T &value, Signal change
 
 AppState::AppState(QObject *parent) : QObject(parent)
 {
+    m_imageExporter = std::make_unique<ImageExportService>();
+    m_imageFilter = std::make_unique<ImageFilterService>();
+    m_edgeProcessor = std::make_unique<EdgeProcessingService>();
+    m_renderPool = std::make_unique<QThreadPool>();
+    m_renderPool->setMaxThreadCount(2);
+
     resetGroups();
 }
 

@@ -21,12 +21,14 @@
 #include <QImage>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class EdgeProcessingService;
 class ExtractRenderer;
 class ImageExportService;
 class ImageFilterService;
+class QThreadPool;
 class SubjectExtractionService;
 class VideoFrameExtractorService;
 class VideoPlayer;
@@ -203,6 +205,12 @@ private:
     // Video: the player, the still grabber and the time observer live here.
 
     // Image services live here.
+    std::unique_ptr<ImageExportService> m_imageExporter;
+    std::unique_ptr<ImageFilterService> m_imageFilter;
+    std::unique_ptr<EdgeProcessingService> m_edgeProcessor;
+    // Runs the preview renders; declared after the services so that it is destroyed (waiting for
+    // the renders in flight) before them.
+    std::unique_ptr<QThreadPool> m_renderPool;
 
     // Observable properties.
     QUrl m_videoURL;
