@@ -10,6 +10,8 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -49,6 +51,17 @@ inline uchar divide255(int x)
     return uchar((x + (x >> 8)) >> 8);
 }
 
+// Every channel of a packed 8-bit four-channel pixel times k / 255, rounded (k from 0 to 255).
+// Two channels ride in each 32-bit multiplication.
+inline std::uint32_t scaledPixel(std::uint32_t pixel, std::uint32_t k)
+{
+    std::uint32_t low = (pixel & 0x00ff00ffu) * k;
+    low = ((low + ((low >> 8) & 0x00ff00ffu) + 0x00800080u) >> 8) & 0x00ff00ffu;
+    std::uint32_t high = ((pixel >> 8) & 0x00ff00ffu) * k;
+    high = (high + ((high >> 8) & 0x00ff00ffu) + 0x00800080u) & 0xff00ff00u;
+    return low | high;
+}
+
 // Disk of the given radius: every offset whose distance from the centre is at most `radius`.
 cv::Mat diskKernel(double radius)
 {
@@ -66,29 +79,9 @@ cv::Mat diskKernel(double radius)
 // transparent pixels come out black.
 cv::Mat unpremultipliedRgb(const cv::Mat &rgba)
 {
-    static const std::array<std::uint32_t, 256> reciprocal = [] {
-        std::array<std::uint32_t, 256> table{};
-        for (std::uint32_t a = 1; a < 256; ++a)
-            table[a] = (255u << 16) / a;
-        return table;
-    }();
-    cv::Mat rgb(rgba.size(), CV_8UC3);
-    forEachRow(0, rgba.rows, [&](int y) {
-        const uchar *in = rgba.ptr<uchar>(y);
-        uchar *out = rgb.ptr<uchar>(y);
-        for (int x = 0; x < rgba.cols; ++x, in += 4, out += 3) {
-            const std::uint32_t a = in[3];
-            if (a == 255) {
-                out[0] = in[0];
-                out[1] = in[1];
-                out[2] = in[2];
-                continue;
-            }
-            const std::uint32_t scale = reciprocal[a];
-            for (int c = 0; c < 3; ++c)
-                out[c] = uchar(std::min<std::uint32_t>(255, (in[c] * scale + 32768) >> 16));
-        }
-    });
+    cv::Mat straight, rgb;
+    cv::cvtColor(rgba, straight, cv::COLOR_mRGBA2RGBA);
+    cv::cvtColor(straight, rgb, cv::COLOR_RGBA2RGB);
     return rgb;
 }
 
@@ -96,17 +89,21 @@ cv::Mat unpremultipliedRgb(const cv::Mat &rgba)
 // noise reduction, sharpening, gradient magnitude, then a threshold with a contrast ramp.
 cv::Mat lineCoverage(const cv::Mat &gray, const ImageOperations::LineOverlayParameters &parameters)
 {
-    cv::Mat smooth;
-    cv::GaussianBlur(gray, smooth, cv::Size(5, 5), 1.0, 1.0, cv::BORDER_REPLICATE);
-    // Small differences from the smoothed picture are noise; larger ones are structure and stay.
-    cv::Mat detail = cv::abs(gray - smooth);
-    cv::Mat structure = detail > parameters.noiseLevel;
-    cv::Mat denoised = smooth;
-    gray.copyTo(denoised, structure);
+    cv::Mat denoised = gray;
+    if (parameters.noiseLevel > 0) {
+        // Small differences from the smoothed picture are noise; larger ones are structure and stay.
+        cv::Mat smooth;
+        cv::GaussianBlur(gray, smooth, cv::Size(5, 5), 1.0, 1.0, cv::BORDER_REPLICATE);
+        const cv::Mat structure = cv::abs(gray - smooth) > parameters.noiseLevel;
+        denoised = smooth;
+        gray.copyTo(denoised, structure);
+    }
     if (parameters.sharpness > 0) {
         cv::Mat soft;
         cv::GaussianBlur(denoised, soft, cv::Size(5, 5), 1.0, 1.0, cv::BORDER_REPLICATE);
-        cv::addWeighted(denoised, 1.0 + parameters.sharpness, soft, -parameters.sharpness, 0.0, denoised);
+        cv::Mat sharpened;
+        cv::addWeighted(denoised, 1.0 + parameters.sharpness, soft, -parameters.sharpness, 0.0, sharpened);
+        denoised = sharpened;
     }
     // A Sobel kernel answers 4 to a step from 0 to 1: a quarter of it gives edge strengths 0 to 1.
     cv::Mat gx, gy, strength;
@@ -260,14 +257,11 @@ QImage ImageOperations::scaledByCoverage(const QImage &image, const QImage &cove
     cv::Mat output = ImageBridge::mutableView(result);
     const int left = region.left(), width = region.width();
     forEachRow(region.top(), region.bottom() + 1, [&](int y) {
-        const uchar *in = colours.ptr<uchar>(y) + 4 * left;
+        const std::uint32_t *in = colours.ptr<std::uint32_t>(y) + left;
         const uchar *m = mask.ptr<uchar>(y) + left;
-        uchar *out = output.ptr<uchar>(y) + 4 * left;
-        for (int x = 0; x < width; ++x) {
-            const int k = m[x];
-            for (int c = 0; c < 4; ++c)
-                out[4 * x + c] = divide255(in[4 * x + c] * k);
-        }
+        std::uint32_t *out = output.ptr<std::uint32_t>(y) + left;
+        for (int x = 0; x < width; ++x)
+            out[x] = scaledPixel(in[x], m[x]);
     });
     return result;
 }
@@ -281,8 +275,10 @@ QImage ImageOperations::silhouette(const QImage &coverage, const QColor &color, 
     const auto premultiplied = [alpha](double component) {
         return int(std::lround(std::clamp(component, 0.0, 1.0) * alpha * 255.0));
     };
-    const int paint[4] = {premultiplied(inSpace.redF()), premultiplied(inSpace.greenF()),
-                          premultiplied(inSpace.blueF()), int(std::lround(alpha * 255.0))};
+    const uchar paint[4] = {uchar(premultiplied(inSpace.redF())), uchar(premultiplied(inSpace.greenF())),
+                            uchar(premultiplied(inSpace.blueF())), uchar(std::lround(alpha * 255.0))};
+    std::uint32_t paintPixel;
+    std::memcpy(&paintPixel, paint, 4);
 
     QImage result = blankImage(coverage.size(), QImage::Format_RGBA8888_Premultiplied, colorSpace);
     const QRect region = coveredRect(coverage);
@@ -293,19 +289,18 @@ QImage ImageOperations::silhouette(const QImage &coverage, const QColor &color, 
     const int left = region.left(), width = region.width();
     forEachRow(region.top(), region.bottom() + 1, [&](int y) {
         const uchar *m = mask.ptr<uchar>(y) + left;
-        uchar *out = output.ptr<uchar>(y) + 4 * left;
-        for (int x = 0; x < width; ++x) {
-            for (int c = 0; c < 4; ++c)
-                out[4 * x + c] = divide255(paint[c] * m[x]);
-        }
+        std::uint32_t *out = output.ptr<std::uint32_t>(y) + left;
+        for (int x = 0; x < width; ++x)
+            out[x] = scaledPixel(paintPixel, m[x]);
     });
     return result;
 }
 
-QImage ImageOperations::drawnOver(const QImage &top, const QImage &bottom, QPoint offset)
+QImage ImageOperations::drawnOver(const QImage &top, QImage bottom, QPoint offset)
 {
     const QImage upper = ImageBridge::toPremultipliedRgba(top);
-    QImage result = ImageBridge::toPremultipliedRgba(bottom).copy();
+    QImage result = ImageBridge::toPremultipliedRgba(bottom);
+    bottom = QImage(); // so that writing to the result copies nothing when the caller gave it away
     const QRect region = coveredRect(upper).translated(offset).intersected(result.rect());
     if (result.isNull() || region.isEmpty())
         return result;
@@ -313,12 +308,13 @@ QImage ImageOperations::drawnOver(const QImage &top, const QImage &bottom, QPoin
     cv::Mat output = ImageBridge::mutableView(result);
     const int left = region.left(), width = region.width();
     forEachRow(region.top(), region.bottom() + 1, [&](int y) {
-        const uchar *in = source.ptr<uchar>(y - offset.y()) + 4 * (left - offset.x());
-        uchar *out = output.ptr<uchar>(y) + 4 * left;
-        for (int x = 0; x < width; ++x, in += 4, out += 4) {
-            const int remaining = 255 - in[3];
-            for (int c = 0; c < 4; ++c)
-                out[c] = uchar(in[c] + divide255(out[c] * remaining));
+        const std::uint32_t *in = source.ptr<std::uint32_t>(y - offset.y()) + (left - offset.x());
+        const uchar *inAlpha = reinterpret_cast<const uchar *>(in) + 3;
+        std::uint32_t *out = output.ptr<std::uint32_t>(y) + left;
+        for (int x = 0; x < width; ++x) {
+            // Premultiplied source-over: no channel can overflow, so the sum needs no carry.
+            const std::uint32_t alpha = inAlpha[4 * x];
+            out[x] = alpha == 255 ? in[x] : in[x] + scaledPixel(out[x], 255 - alpha);
         }
     });
     return result;
@@ -354,40 +350,56 @@ QImage ImageOperations::comic(const QImage &image)
     cv::Mat flat;
     cv::medianBlur(unpremultipliedRgb(ImageBridge::view(source)(toCv(region))), flat, 5);
     constexpr int tones = 5;
-    std::array<uchar, 256> toneOf{};
-    for (int c = 0; c < 256; ++c)
-        toneOf[c] = uchar(std::lround(std::round(c * (tones - 1) / 255.0) * 255.0 / (tones - 1)));
+    // Tones of the flat colours, and the darker shade the halftone dots print them in.
+    std::array<uchar, 256> paperTone{}, dotTone{};
+    for (int c = 0; c < 256; ++c) {
+        paperTone[c] = uchar(std::lround(std::round(c * (tones - 1) / 255.0) * 255.0 / (tones - 1)));
+        dotTone[c] = divide255(paperTone[c] * 150);
+    }
+    cv::Mat gray8;
+    cv::cvtColor(flat, gray8, cv::COLOR_RGB2GRAY);
 
     // Bold ink lines along the edges of the flattened picture.
     ImageOperations::LineOverlayParameters inking;
-    inking.noiseLevel = 0.05f;
+    inking.noiseLevel = 0.0f; // the median filter has taken the noise away
     inking.sharpness = 0.0f;
     inking.threshold = 0.08f;
     inking.contrast = 8.0f;
-    cv::Mat ink = lineCoverage(grayOf(flat), inking);
+    cv::Mat gray;
+    gray8.convertTo(gray, CV_32F, 1.0 / 255.0);
+    cv::Mat ink = lineCoverage(gray, inking);
     cv::dilate(ink, ink, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(3, 3)));
 
-    // Halftone: a screen of dots at 45°, anchored to the image so that it does not move with the
-    // region; the darker the colour, the larger its dots, printed in a darker shade of it.
-    constexpr double pitch = 6.0;
-    const double step = 1.0 / (pitch * std::sqrt(2.0));
+    // Halftone: a screen of dots on a grid turned by 45°, anchored to the image so that it does not
+    // move with the region. With the lattice at x + y and x − y multiples of `period`, the screen
+    // repeats every `period` pixels: one tile holds each place's squared distance to its dot's
+    // centre (0 to 0.5 of a cell, as 0 to 255). The darker the colour, the larger its dots.
+    constexpr int period = 12;
+    std::array<std::array<uchar, period>, period> distance{};
+    for (int y = 0; y < period; ++y) {
+        for (int x = 0; x < period; ++x) {
+            const double u = double((x + y) % period) / period - 0.5;
+            const double v = double((x - y + period) % period) / period - 0.5;
+            distance[y][x] = uchar(std::lround((u * u + v * v) * 2.0 * 255.0));
+        }
+    }
+    std::array<int, 256> dotReach{};
+    for (int g = 0; g < 256; ++g)
+        dotReach[g] = int(std::lround(0.5625 * std::max(0.0, 0.85 - g / 255.0) * 2.0 * 255.0));
+
     cv::Mat output = ImageBridge::mutableView(result)(toCv(region));
     forEachRow(0, region.height(), [&](int y) {
         const uchar *in = flat.ptr<uchar>(y);
+        const uchar *luminance = gray8.ptr<uchar>(y);
         const uchar *line = ink.ptr<uchar>(y);
         uchar *out = output.ptr<uchar>(y);
-        const int imageY = region.top() + y;
+        const auto &tileRow = distance[(region.top() + y) % period];
         for (int x = 0; x < region.width(); ++x, in += 3, out += 4) {
-            const int imageX = region.left() + x;
-            const double luminance = (0.299 * in[0] + 0.587 * in[1] + 0.114 * in[2]) / 255.0;
-            const double u = (imageX + imageY) * step, v = (imageX - imageY) * step;
-            const double du = u - std::floor(u) - 0.5, dv = v - std::floor(v) - 0.5;
-            const double dotRadius = 0.75 * std::sqrt(std::max(0.0, 0.85 - luminance));
-            const bool inDot = du * du + dv * dv < dotRadius * dotRadius;
-            const int shade = inDot ? 150 : 255;
+            const bool inDot = tileRow[(region.left() + x) % period] < dotReach[luminance[x]];
+            const std::array<uchar, 256> &tone = inDot ? dotTone : paperTone;
             const int paper = 255 - line[x];
             for (int c = 0; c < 3; ++c)
-                out[c] = divide255(divide255(toneOf[in[c]] * shade) * paper);
+                out[c] = paper == 255 ? tone[in[c]] : divide255(tone[in[c]] * paper);
             out[3] = 255;
         }
     });

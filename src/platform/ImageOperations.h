@@ -40,8 +40,9 @@ QImage scaledByCoverage(const QImage &image, const QImage &coverage);
 // coverage, in the colour space `colorSpace`.
 QImage silhouette(const QImage &coverage, const QColor &color, const QColorSpace &colorSpace);
 
-// `top` drawn source-over onto `bottom`, with top's origin at `offset` in bottom.
-QImage drawnOver(const QImage &top, const QImage &bottom, QPoint offset);
+// `top` drawn source-over onto `bottom`, with top's origin at `offset` in bottom. Hand `bottom`
+// over with std::move when it is not needed afterwards: it is then drawn on in place.
+QImage drawnOver(const QImage &top, QImage bottom, QPoint offset);
 
 // Dark lines along the edges of the picture on a transparent background.
 struct LineOverlayParameters

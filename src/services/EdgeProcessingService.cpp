@@ -26,11 +26,11 @@ QImage EdgeProcessingService::addOutline(const QImage &image, double width, cons
     // A negative width draws no ring; a fractional one grows the canvas to the next whole pixel.
     const double reach = std::isfinite(width) ? std::max(0.0, width) : 0.0;
     const int margin = int(std::ceil(reach + 2.0 - 1e-9));
-    const QImage ring = ImageOperations::silhouette(
+    QImage ring = ImageOperations::silhouette(
         ImageOperations::dilate(ImageOperations::coverage(image), reach, margin), color, image.colorSpace());
     if (ring.isNull())
         return image;
-    const QImage result = ImageOperations::drawnOver(image, ring, QPoint(margin, margin));
+    const QImage result = ImageOperations::drawnOver(image, std::move(ring), QPoint(margin, margin));
     return result.isNull() ? image : result;
 }
 
