@@ -145,24 +145,19 @@ QRect ImageOperations::coveredRect(const QImage &image)
         return QRect(box.x, box.y, box.width, box.height);
     }
     const QImage rgba = ImageBridge::toPremultipliedRgba(image);
-    int top = -1, bottom = -1, left = rgba.width(), right = -1;
-    for (int y = 0; y < rgba.height(); ++y) {
-        const uchar *alpha = rgba.constScanLine(y) + 3;
-        int first = -1, last = -1;
-        for (int x = 0; x < rgba.width(); ++x) {
-            if (alpha[4 * x]) {
-                first = x;
-                break;
-            }
-        }
-        if (first < 0)
+    // Premultiplied: a pixel is transparent exactly when all four of its bytes are zero.
+    const int width = rgba.width(), height = rgba.height();
+    int top = -1, bottom = -1, left = width, right = -1;
+    for (int y = 0; y < height; ++y) {
+        const auto *pixels = reinterpret_cast<const std::uint32_t *>(rgba.constScanLine(y));
+        int first = 0;
+        while (first < width && pixels[first] == 0)
+            ++first;
+        if (first == width)
             continue;
-        for (int x = rgba.width() - 1; x >= first; --x) {
-            if (alpha[4 * x]) {
-                last = x;
-                break;
-            }
-        }
+        int last = width - 1;
+        while (last > right && pixels[last] == 0)
+            --last;
         if (top < 0)
             top = y;
         bottom = y;
@@ -249,7 +244,8 @@ QImage ImageOperations::scaledByCoverage(const QImage &image, const QImage &cove
     if (source.size() != coverage.size() || coverage.format() != QImage::Format_Alpha8)
         return image;
     QImage result = blankImage(source.size(), QImage::Format_RGBA8888_Premultiplied, source.colorSpace());
-    const QRect region = coveredRect(source).intersected(coveredRect(coverage));
+    // Where the coverage is nothing the result stays blank; elsewhere a blank source pixel stays blank.
+    const QRect region = coveredRect(coverage);
     if (result.isNull() || region.isEmpty())
         return result;
     const cv::Mat colours = ImageBridge::view(source);
@@ -260,8 +256,14 @@ QImage ImageOperations::scaledByCoverage(const QImage &image, const QImage &cove
         const std::uint32_t *in = colours.ptr<std::uint32_t>(y) + left;
         const uchar *m = mask.ptr<uchar>(y) + left;
         std::uint32_t *out = output.ptr<std::uint32_t>(y) + left;
-        for (int x = 0; x < width; ++x)
-            out[x] = scaledPixel(in[x], m[x]);
+        for (int x = 0; x < width; ++x) {
+            // Inside a cut-out most pixels are fully covered, around it fully uncovered.
+            const std::uint32_t k = m[x];
+            if (k == 255)
+                out[x] = in[x];
+            else if (k != 0)
+                out[x] = scaledPixel(in[x], k);
+        }
     });
     return result;
 }
@@ -290,8 +292,13 @@ QImage ImageOperations::silhouette(const QImage &coverage, const QColor &color, 
     forEachRow(region.top(), region.bottom() + 1, [&](int y) {
         const uchar *m = mask.ptr<uchar>(y) + left;
         std::uint32_t *out = output.ptr<std::uint32_t>(y) + left;
-        for (int x = 0; x < width; ++x)
-            out[x] = scaledPixel(paintPixel, m[x]);
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t k = m[x];
+            if (k == 255)
+                out[x] = paintPixel;
+            else if (k != 0)
+                out[x] = scaledPixel(paintPixel, k);
+        }
     });
     return result;
 }
@@ -314,7 +321,10 @@ QImage ImageOperations::drawnOver(const QImage &top, QImage bottom, QPoint offse
         for (int x = 0; x < width; ++x) {
             // Premultiplied source-over: no channel can overflow, so the sum needs no carry.
             const std::uint32_t alpha = inAlpha[4 * x];
-            out[x] = alpha == 255 ? in[x] : in[x] + scaledPixel(out[x], 255 - alpha);
+            if (alpha == 255)
+                out[x] = in[x];
+            else if (alpha != 0)
+                out[x] = in[x] + scaledPixel(out[x], 255 - alpha);
         }
     });
     return result;
