@@ -46,6 +46,33 @@ private slots:
         QCOMPARE(image, direct);
     }
 
+    // Preview renders share the window's services with each other and with the main thread.
+    void concurrentRendersMatchSerialOnes()
+    {
+        AppState state;
+        EdgeOptions options;
+        options.shrink = 1.5;
+        options.feather = 2.0;
+        options.outline = true;
+        state.setEdgeOptions(options);
+        CapturedFrame frame(MediaTime(1, 30));
+        frame.subjectPreview = cutOut(QSize(160, 120), QRect(20, 15, 110, 90), QColor(40, 160, 220));
+        const ExtractRenderer renderer = state.renderer();
+
+        QList<QFuture<QImage>> futures;
+        for (int round = 0; round < 3; ++round) {
+            for (const FilterStyle style : FilterStyles::all())
+                futures << state.rendered(frame, style);
+        }
+        for (int i = 0; i < futures.size(); ++i) {
+            const FilterStyle style = FilterStyles::all().at(i % 4);
+            // The main thread renders at the same time.
+            const QImage serial = renderer.render(frame.subjectPreview, style, options.params());
+            futures[i].waitForFinished();
+            QCOMPARE(futures[i].result(), serial);
+        }
+    }
+
     void servicesAreThere()
     {
         AppState state;
