@@ -26,6 +26,7 @@ private slots:
         QTest::newRow("width 5, half-transparent") << 5.0 << QColor(0, 0, 255, 128) << 7 << 5;
         QTest::newRow("width 0") << 0.0 << QColor(0, 0, 255) << 2 << 0;
         QTest::newRow("width 2.5") << 2.5 << QColor(255, 255, 0) << 5 << 2;
+        QTest::newRow("width 12") << 12.0 << QColor(255, 0, 255) << 14 << 12;
         QTest::newRow("negative width") << -4.0 << QColor(0, 0, 255) << 2 << 0;
     }
 
@@ -64,14 +65,28 @@ private slots:
                  (std::array<int, 4>{0, 200, 0, 255}));
     }
 
+    void outlineIsRoundAtCorners_data()
+    {
+        QTest::addColumn<double>("width");
+        QTest::addColumn<int>("outside");
+        QTest::addColumn<int>("inside");
+        // The subject's corner is at (width + 2, width + 2): (3, 3) is 5.7 pixels from (7, 7), (4, 4) 4.2.
+        QTest::newRow("width 5") << 5.0 << 3 << 4;
+        // (5, 5) is 12.7 pixels from (14, 14), (6, 6) 11.3.
+        QTest::newRow("width 12") << 12.0 << 5 << 6;
+    }
+
     void outlineIsRoundAtCorners()
     {
+        QFETCH(double, width);
+        QFETCH(int, outside);
+        QFETCH(int, inside);
         const QImage subject = cutOut(QSize(100, 80), QRect(0, 0, 100, 80), Qt::white);
-        const QImage outlined = EdgeProcessingService().addOutline(subject, 5.0, Qt::red);
-        // The subject's corner is at (7, 7): (3, 3) is 5.7 pixels away, (4, 4) 4.2.
-        QCOMPARE(alphaAt(outlined, 3, 3), 0);
-        QCOMPARE(alphaAt(outlined, 4, 4), 255);
-        QCOMPARE(alphaAt(outlined, 2, 7), 255);
+        const QImage outlined = EdgeProcessingService().addOutline(subject, width, Qt::red);
+        QCOMPARE(alphaAt(outlined, outside, outside), 0);
+        QCOMPARE(alphaAt(outlined, inside, inside), 255);
+        QCOMPARE(alphaAt(outlined, outlined.width() - 1 - outside, outlined.height() - 1 - outside), 0);
+        QCOMPARE(alphaAt(outlined, outlined.width() - 1 - inside, outlined.height() - 1 - inside), 255);
     }
 
     void outlineFollowsTheSubjectNotTheCanvas()
@@ -86,8 +101,16 @@ private slots:
         QCOMPARE(raw(outlined, 50, 50), (std::array<int, 4>{255, 255, 255, 255}));
     }
 
+    void shrinkRemovesCoverageAndKeepsColours_data()
+    {
+        QTest::addColumn<int>("shrink");
+        QTest::newRow("3 pixels") << 3;
+        QTest::newRow("10 pixels") << 10;
+    }
+
     void shrinkRemovesCoverageAndKeepsColours()
     {
+        QFETCH(int, shrink);
         // A subject with a colour gradient inside, spanning x 20..79, y 20..59.
         QImage subject(100, 80, QImage::Format_RGBA8888_Premultiplied);
         subject.fill(Qt::transparent);
@@ -95,17 +118,18 @@ private slots:
             for (int x = 20; x < 80; ++x)
                 subject.setPixelColor(x, y, QColor(x * 3, y * 3, 90));
         }
-        const QImage shrunk = EdgeProcessingService().cleanEdges(subject, 3.0, 0.0);
+        const QImage shrunk = EdgeProcessingService().cleanEdges(subject, shrink, 0.0);
         QCOMPARE(shrunk.size(), subject.size());
-        QCOMPARE(alphaAt(shrunk, 22, 40), 0);
-        QCOMPARE(alphaAt(shrunk, 23, 40), 255);
-        QCOMPARE(alphaAt(shrunk, 76, 40), 255);
-        QCOMPARE(alphaAt(shrunk, 77, 40), 0);
-        QCOMPARE(alphaAt(shrunk, 50, 22), 0);
-        QCOMPARE(alphaAt(shrunk, 50, 23), 255);
-        QCOMPARE(alphaAt(shrunk, 50, 56), 255);
-        QCOMPARE(alphaAt(shrunk, 50, 57), 0);
-        for (const QPoint point : {QPoint(23, 23), QPoint(50, 40), QPoint(76, 56)})
+        QCOMPARE(alphaAt(shrunk, 19 + shrink, 40), 0);
+        QCOMPARE(alphaAt(shrunk, 20 + shrink, 40), 255);
+        QCOMPARE(alphaAt(shrunk, 79 - shrink, 40), 255);
+        QCOMPARE(alphaAt(shrunk, 80 - shrink, 40), 0);
+        QCOMPARE(alphaAt(shrunk, 50, 19 + shrink), 0);
+        QCOMPARE(alphaAt(shrunk, 50, 20 + shrink), 255);
+        QCOMPARE(alphaAt(shrunk, 50, 59 - shrink), 255);
+        QCOMPARE(alphaAt(shrunk, 50, 60 - shrink), 0);
+        for (const QPoint point :
+             {QPoint(20 + shrink, 20 + shrink), QPoint(50, 40), QPoint(79 - shrink, 59 - shrink)})
             QCOMPARE(raw(shrunk, point.x(), point.y()), raw(subject, point.x(), point.y()));
     }
 
