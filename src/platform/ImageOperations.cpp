@@ -62,6 +62,13 @@ inline std::uint32_t scaledPixel(std::uint32_t pixel, std::uint32_t k)
     return low | high;
 }
 
+// A radius or deviation made usable: nothing for one that is not a positive number, and no more
+// than `limit`, beyond which a larger one would not change the answer for the image at hand.
+double bounded(double radius, double limit)
+{
+    return radius > 0 ? std::min(radius, limit) : 0.0;
+}
+
 int diskReach(double radius)
 {
     return std::max(0, int(std::floor(radius + 1e-6)));
@@ -253,6 +260,10 @@ QImage ImageOperations::erode(const QImage &coverage, double radius)
         return result;
     // Everything outside the covered rectangle is uncovered already, like the outside of the image,
     // so eroding that rectangle alone with an uncovered border gives the whole answer.
+    // A disk wider than the covered rectangle reaches outside it from every pixel: nothing is left.
+    radius = bounded(radius, coverage.width() + coverage.height());
+    if (2 * diskReach(radius) + 1 > std::min(covered.width(), covered.height()))
+        return result;
     cv::Mat target = ImageBridge::mutableView(result)(toCv(covered));
     morphology(ImageBridge::view(coverage)(toCv(covered)), radius, false).copyTo(target);
     return result;
@@ -265,6 +276,8 @@ QImage ImageOperations::dilate(const QImage &coverage, double radius, int margin
     const QRect covered = coveredRect(coverage);
     if (result.isNull() || covered.isEmpty())
         return result;
+    // Beyond the canvas' own size, a larger disk covers nothing more of it.
+    radius = bounded(radius, result.width() + result.height());
     const int reach = diskReach(radius);
     const cv::Mat grown = morphology(ImageBridge::view(coverage)(toCv(covered)), radius, true);
     // `grown` covers the covered rectangle plus the kernel's reach, in the canvas' coordinates:
@@ -283,6 +296,8 @@ QImage ImageOperations::blur(const QImage &coverage, double sigma)
     if (!(sigma > 0))
         return coverage;
     QImage result = blankImage(coverage.size(), QImage::Format_Alpha8);
+    // Beyond the image's size the blur is all but flat already.
+    sigma = bounded(sigma, coverage.width() + coverage.height());
     const int reach = int(std::ceil(3.0 * sigma));
     const QRect region = reachOfCoverage(coverage, reach);
     if (result.isNull() || region.isEmpty())

@@ -24,7 +24,8 @@ QImage EdgeProcessingService::addOutline(const QImage &image, double width, cons
     if (image.isNull())
         return image;
     // A negative width draws no ring; a fractional one grows the canvas to the next whole pixel.
-    const double reach = std::isfinite(width) ? std::max(0.0, width) : 0.0;
+    // Widths beyond any canvas that could be allocated are capped so the size stays computable.
+    const double reach = width > 0 ? std::min(width, 100000.0) : 0.0;
     const int margin = int(std::ceil(reach + 2.0 - 1e-9));
     QImage ring = ImageOperations::silhouette(
         ImageOperations::dilate(ImageOperations::coverage(image), reach, margin), color, image.colorSpace());

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <limits>
 
 using namespace PipelineImages;
 
@@ -171,6 +172,23 @@ private slots:
         QCOMPARE(EdgeProcessingService().cleanEdges(subject, 0.0, 0.0).cacheKey(), subject.cacheKey());
         QCOMPARE(EdgeProcessingService().cleanEdges(QImage(), 2.0, 2.0), QImage());
         QCOMPARE(EdgeProcessingService().addOutline(QImage(), 2.0, Qt::red), QImage());
+    }
+
+    // Settings no slider gives still come back with an answer, never a crash or a hang.
+    void unreasonableSettingsStayHarmless()
+    {
+        const QImage subject = cutOut(QSize(30, 20), QRect(5, 5, 10, 10), Qt::white);
+        const EdgeProcessingService edge;
+        const double infinity = std::numeric_limits<double>::infinity();
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        const QImage erased = edge.cleanEdges(subject, infinity, 0.0);
+        QCOMPARE(erased.size(), subject.size());
+        QCOMPARE(alphaAt(erased, 10, 10), 0);
+        QCOMPARE(edge.cleanEdges(subject, 6.0, 0.0).size(), subject.size()); // wider than the subject
+        QCOMPARE(alphaAt(edge.cleanEdges(subject, 6.0, 0.0), 10, 10), 0);
+        QCOMPARE(edge.cleanEdges(subject, nan, infinity).size(), subject.size());
+        QCOMPARE(edge.addOutline(subject, nan, Qt::red).size(), QSize(34, 24));
+        QCOMPARE(edge.addOutline(subject, infinity, Qt::red).cacheKey(), subject.cacheKey());
     }
 };
 
