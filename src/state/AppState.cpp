@@ -1,9 +1,13 @@
 #include "AppState.h"
 
 #include "platform/VideoPlayer.h"
+#include "services/EdgeProcessingService.h"
+#include "services/ImageExportService.h"
+#include "services/ImageFilterService.h"
 #include "services/VideoFrameExtractorService.h"
 
 #include <QCoreApplication>
+#include <QThreadPool>
 
 namespace {
 
@@ -28,6 +32,12 @@ AppState::AppState(PlayerOutput output, QObject *parent)
     , m_player(std::make_unique<VideoPlayer>(output))
     , m_extractor(std::make_unique<VideoFrameExtractorService>())
 {
+    m_imageExporter = std::make_unique<ImageExportService>();
+    m_imageFilter = std::make_unique<ImageFilterService>();
+    m_edgeProcessor = std::make_unique<EdgeProcessingService>();
+    m_renderPool = std::make_unique<QThreadPool>();
+    m_renderPool->setMaxThreadCount(2);
+
     resetGroups();
     addPeriodicTimeObserver();
 }

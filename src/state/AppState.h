@@ -30,6 +30,7 @@ class EdgeProcessingService;
 class ExtractRenderer;
 class ImageExportService;
 class ImageFilterService;
+class QThreadPool;
 class SubjectExtractionService;
 class VideoFrameExtractorService;
 class VideoPlayer;
@@ -217,6 +218,12 @@ private:
     std::uint64_t m_metadataGeneration = 0;
 
     // Image services live here.
+    std::unique_ptr<ImageExportService> m_imageExporter;
+    std::unique_ptr<ImageFilterService> m_imageFilter;
+    std::unique_ptr<EdgeProcessingService> m_edgeProcessor;
+    // Runs the preview renders; declared after the services so that it is destroyed (waiting for
+    // the renders in flight) before them.
+    std::unique_ptr<QThreadPool> m_renderPool;
 
     // Observable properties.
     QUrl m_videoURL;
