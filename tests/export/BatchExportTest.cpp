@@ -4,6 +4,7 @@
 
 #include "state/AppState.h"
 
+#include <QColorSpace>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
