@@ -66,9 +66,11 @@ void exportBench(const QStringList &)
 
     std::vector<double> frameTimes;
     qint64 lastFrameEnd = 0;
+    int lastCompleted = 0;
     QObject::connect(&state, &AppState::progressChanged, [&] {
-        if (state.progress().completed == 0)
+        if (state.progress().completed == lastCompleted)
             return;
+        lastCompleted = state.progress().completed;
         const qint64 now = clock.elapsed();
         frameTimes.push_back(double(now - lastFrameEnd));
         lastFrameEnd = now;
