@@ -31,3 +31,13 @@ QImage ImageBridge::toImage(const cv::Mat &rgba, const QColorSpace &colorSpace)
     image.setColorSpace(colorSpace);
     return image;
 }
+
+cv::Mat ImageBridge::toRgb(const QImage &image)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    if (rgb.isNull())
+        return {};
+    const cv::Mat shared(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar *>(rgb.constBits()),
+                         size_t(rgb.bytesPerLine()));
+    return shared.clone();
+}

@@ -15,6 +15,9 @@ QImage toPremultipliedRgba(const QImage &image);
 // Format_RGBA8888_Premultiplied and must outlive the view; the view must not be written to.
 cv::Mat view(const QImage &image);
 
+// A new CV_8UC3 matrix holding the image's colours in RGB order, not premultiplied (a copy).
+cv::Mat toRgb(const QImage &image);
+
 // A new image holding a copy of a CV_8UC4 premultiplied RGBA matrix, tagged with `colorSpace`.
 QImage toImage(const cv::Mat &rgba, const QColorSpace &colorSpace);
 
