@@ -238,6 +238,7 @@ void ExtractionPreviewView::stateChanged()
 void ExtractionPreviewView::computeRenders()
 {
     const quint64 run = ++m_run;
+    emit renderingStarted(m_key);
     const std::optional<CapturedFrame> frame = m_state->previewFrame();
     if (!frame || !frame->hasSubjectPreview()) {
         m_renders.clear();

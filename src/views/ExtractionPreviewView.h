@@ -51,9 +51,17 @@ public:
     void deleteSelectedAnnotation();
 
     AnnotationCanvas *canvas() const;
+    PreviewStage *stage() const { return m_stage; }
+    QWidget *annotationToolbar() const { return m_toolbar; }
+    QToolButton *deleteButton() const { return m_deleteButton; }
+    StyleThumbnailButton *styleThumbnail(FilterStyle style) const { return m_thumbnails.value(style); }
+    QWidget *noteEditorBox() const { return m_noteEditorBox; }
+    QPlainTextEdit *noteEditor() const { return m_noteEditor; }
 
 signals:
-    // A render computation for a new key has finished and its renders are shown.
+    // The preview key changed: the renders of `key` are being computed.
+    void renderingStarted(const QString &key);
+    // A render computation has finished (or found nothing to render) and its renders are shown.
     void rendersChanged();
 
 private:
