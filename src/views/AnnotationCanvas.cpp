@@ -3,10 +3,7 @@
 #include "AnnotationHitTest.h"
 #include "ViewStyle.h"
 #include "models/EdgeOptions.h"
-#if __has_include("services/AnnotationGeometry.h")
 #include "services/AnnotationGeometry.h"
-#define QUINTAREL_HAS_ANNOTATION_GEOMETRY 1
-#endif
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -170,7 +167,6 @@ void AnnotationCanvas::paintEvent(QPaintEvent *)
 
 void AnnotationCanvas::paintAnnotation(QPainter &painter, const Annotation &annotation, bool selected) const
 {
-#ifdef QUINTAREL_HAS_ANNOTATION_GEOMETRY
     const QSizeF canvasSize = size();
     const QPainterPath path = AnnotationGeometry::shapePath(annotation, canvasSize);
     QPen pen = AnnotationGeometry::pen(annotation, canvasSize);
@@ -188,9 +184,4 @@ void AnnotationCanvas::paintAnnotation(QPainter &painter, const Annotation &anno
     }
     painter.setPen(pen);
     painter.drawPath(path);
-#else
-    Q_UNUSED(painter);
-    Q_UNUSED(annotation);
-    Q_UNUSED(selected);
-#endif
 }
