@@ -1,5 +1,8 @@
 #include "AppState.h"
 
+#include "platform/VideoPlayer.h"
+#include "services/VideoFrameExtractorService.h"
+
 #include <QCoreApplication>
 
 namespace {
@@ -18,12 +21,22 @@ void assignIfDifferent(AppState *state, T &stored, const T &value, Signal change
 
 } // namespace
 
-AppState::AppState(QObject *parent) : QObject(parent)
+AppState::AppState(QObject *parent) : AppState(PlayerOutput::View, parent) {}
+
+AppState::AppState(PlayerOutput output, QObject *parent)
+    : QObject(parent)
+    , m_player(std::make_unique<VideoPlayer>(output))
+    , m_extractor(std::make_unique<VideoFrameExtractorService>())
 {
     resetGroups();
+    addPeriodicTimeObserver();
 }
 
-AppState::~AppState() = default;
+AppState::~AppState()
+{
+    if (m_timeObserver)
+        m_player->removeTimeObserver(*m_timeObserver);
+}
 
 QString AppState::defaultGroupName()
 {
