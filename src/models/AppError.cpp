@@ -14,9 +14,9 @@ QString AppError::errorDescription() const
     case Kind::NoOutputFolder:
         return QCoreApplication::translate("AppError", "Aucun dossier de sortie sélectionné.");
     case Kind::SubjectLiftingUnavailable:
-        return QCoreApplication::translate("AppError",
-                                           "Le détourage du sujet n'est pas disponible sur cette version de "
-                                           "macOS (requiert macOS 14 ou plus récent).");
+        return QCoreApplication::translate(
+            "AppError", "Le modèle de détourage est introuvable. Lancez « make build » pour "
+                        "l'installer.");
     case Kind::NoSubjectFound:
         return QCoreApplication::translate("AppError", "Aucun sujet détecté dans cette image.");
     case Kind::PlatformFailure:

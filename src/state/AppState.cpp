@@ -1,6 +1,14 @@
 #include "AppState.h"
 
+#include "platform/VideoPlayer.h"
+#include "services/EdgeProcessingService.h"
+#include "services/ImageExportService.h"
+#include "services/ImageFilterService.h"
+#include "services/SubjectExtractionService.h"
+#include "services/VideoFrameExtractorService.h"
+
 #include <QCoreApplication>
+#include <QThreadPool>
 
 namespace {
 
@@ -18,12 +26,29 @@ void assignIfDifferent(AppState *state, T &stored, const T &value, Signal change
 
 } // namespace
 
-AppState::AppState(QObject *parent) : QObject(parent)
+AppState::AppState(QObject *parent) : AppState(PlayerOutput::View, parent) {}
+
+AppState::AppState(PlayerOutput output, QObject *parent)
+    : QObject(parent)
+    , m_player(std::make_unique<VideoPlayer>(output))
+    , m_extractor(std::make_unique<VideoFrameExtractorService>())
 {
+    m_subjectExtractor = std::make_shared<SubjectExtractionService>();
+    m_imageExporter = std::make_shared<ImageExportService>();
+    m_imageFilter = std::make_shared<ImageFilterService>();
+    m_edgeProcessor = std::make_shared<EdgeProcessingService>();
+    m_renderPool = std::make_unique<QThreadPool>();
+    m_renderPool->setMaxThreadCount(2);
+
     resetGroups();
+    addPeriodicTimeObserver();
 }
 
-AppState::~AppState() = default;
+AppState::~AppState()
+{
+    if (m_timeObserver)
+        m_player->removeTimeObserver(*m_timeObserver);
+}
 
 QString AppState::defaultGroupName()
 {

@@ -8,6 +8,7 @@
 #include "models/ExportMode.h"
 #include "models/ExportProgress.h"
 #include "models/FilterStyle.h"
+#include "platform/PlayerOutput.h"
 #include "support/MediaTime.h"
 
 #include <QList>
@@ -20,13 +21,16 @@
 #include <QFuture>
 #include <QImage>
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class EdgeProcessingService;
 class ExtractRenderer;
 class ImageExportService;
 class ImageFilterService;
+class QThreadPool;
 class SubjectExtractionService;
 class VideoFrameExtractorService;
 class VideoPlayer;
@@ -44,7 +48,10 @@ class AppState : public QObject
     Q_OBJECT
 
 public:
+    // A window's state: its player draws into a VideoPlayerView.
     explicit AppState(QObject *parent = nullptr);
+    // `PlayerOutput::Headless` makes a player that shows nothing (tests, benchmarks).
+    explicit AppState(PlayerOutput output, QObject *parent = nullptr);
     ~AppState() override;
 
     // Name of the first group of a new window, of an opened video and of an empty project.
@@ -201,8 +208,24 @@ private:
     void apply(const ProjectFile &file);
 
     // Video: the player, the still grabber and the time observer live here.
+    // Reads the opened video's duration and frame rate off the main thread and applies them.
+    void loadAssetMetadata(const QString &path);
+    void addPeriodicTimeObserver();
+    std::unique_ptr<VideoPlayer> m_player;
+    std::unique_ptr<VideoFrameExtractorService> m_extractor;
+    std::optional<int> m_timeObserver;
+    // Counts video openings, so that only the latest video's metadata is applied.
+    std::uint64_t m_metadataGeneration = 0;
 
     // Image services live here.
+    // Shared, so that an export run in flight keeps them alive after the window has gone.
+    std::shared_ptr<SubjectExtractionService> m_subjectExtractor;
+    std::shared_ptr<ImageExportService> m_imageExporter;
+    std::shared_ptr<ImageFilterService> m_imageFilter;
+    std::shared_ptr<EdgeProcessingService> m_edgeProcessor;
+    // Runs the preview renders; declared after the services so that it is destroyed (waiting for
+    // the renders in flight) before them.
+    std::unique_ptr<QThreadPool> m_renderPool;
 
     // Observable properties.
     QUrl m_videoURL;

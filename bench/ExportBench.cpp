@@ -1,0 +1,104 @@
+// Export throughput and main-thread responsiveness during an export run.
+#include "BenchRegistry.h"
+#include "TestImages.h"
+#include "TestMedia.h"
+
+#include "state/AppState.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+QString subjectVideo1080p()
+{
+    TestMedia::VideoOptions options;
+    options.name = QStringLiteral("bench-export-1080p");
+    options.size = QSize(1920, 1080);
+    options.frameCount = 60;
+    options.keyFrameInterval = 60;
+    options.picture = [](int number, QSize size) {
+        QList<TestImages::Shape> shapes = TestImages::twoShapes();
+        // Scale the shapes from their 960×540 layout and let them drift so frames differ.
+        for (TestImages::Shape &shape : shapes) {
+            shape.rect = QRect(shape.rect.x() * 2 + number * 4, shape.rect.y() * 2, shape.rect.width() * 2,
+                               shape.rect.height() * 2);
+        }
+        return TestImages::shapesOnGradient(size, shapes);
+    };
+    return TestMedia::video(options);
+}
+
+void exportBench(const QStringList &)
+{
+    const QString video = subjectVideo1080p();
+    QTemporaryDir output;
+    AppState state(PlayerOutput::Headless);
+    state.loadVideo(QUrl::fromLocalFile(video));
+    QList<CaptureGroup> groups = state.groups();
+    for (int i = 0; i < 10; ++i)
+        groups[0].frames << CapturedFrame(MediaTime(i * 5, 30));
+    state.setGroups(groups);
+    state.setOutputFolder(QUrl::fromLocalFile(output.path()));
+    state.setCropToSubject(true);
+    state.setSelectedFilter(FilterStyle::Comic);
+    EdgeOptions options;
+    options.outline = true;
+    options.outlineWidth = 6;
+    state.setEdgeOptions(options);
+
+    // A probe that should fire every 5 ms: how late it comes is how long the main thread was held.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastProbe = clock.elapsed();
+    qint64 longestStall = 0;
+    QTimer probe;
+    probe.setInterval(5);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        longestStall = std::max(longestStall, now - lastProbe - 5);
+        lastProbe = now;
+    });
+
+    std::vector<double> frameTimes;
+    qint64 lastFrameEnd = 0;
+    int lastCompleted = 0;
+    QObject::connect(&state, &AppState::progressChanged, [&] {
+        if (state.progress().completed == lastCompleted)
+            return;
+        lastCompleted = state.progress().completed;
+        const qint64 now = clock.elapsed();
+        frameTimes.push_back(double(now - lastFrameEnd));
+        lastFrameEnd = now;
+    });
+
+    QEventLoop loop;
+    QObject::connect(&state, &AppState::exportFinishedFolderChanged, &loop, &QEventLoop::quit);
+    probe.start();
+    lastFrameEnd = clock.elapsed();
+    lastProbe = lastFrameEnd;
+    state.runExport(ExportMode::Merged);
+    loop.exec();
+    probe.stop();
+
+    // The first frame also loads the segmentation model.
+    const QString detail = QStringLiteral("%1 frames, merged, crop, outline 6, comic; %2 failures; first frame %3 ms")
+                               .arg(frameTimes.size())
+                               .arg(state.failures().size())
+                               .arg(frameTimes.empty() ? 0.0 : frameTimes.front());
+    if (frameTimes.size() > 1)
+        frameTimes.erase(frameTimes.begin());
+    BenchRegistry::print(QStringLiteral("export.frame.1080p"), BenchRegistry::median(frameTimes), QStringLiteral("ms"),
+                         detail);
+    BenchRegistry::print(QStringLiteral("export.mainstall"), double(longestStall), QStringLiteral("ms"),
+                         QStringLiteral("longest lateness of a 5 ms main-thread timer during the run (a maximum, not a median)"));
+}
+
+} // namespace
+
+QUINTAREL_BENCH(ExportBench, (QStringList{QStringLiteral("export.frame.1080p"), QStringLiteral("export.mainstall")}),
+                exportBench)

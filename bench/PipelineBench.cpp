@@ -1,0 +1,120 @@
+#include "BenchRegistry.h"
+
+#include "services/AnnotationRenderer.h"
+#include "services/EdgeProcessingService.h"
+#include "services/ExtractRenderer.h"
+#include "services/ImageFilterService.h"
+
+#include <QElapsedTimer>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+
+#include <cmath>
+
+namespace {
+
+constexpr int runs = 9;
+
+// A 1920×1080 cut-out: one big textured shape with a soft edge, transparent elsewhere.
+QImage cutOut()
+{
+    QImage image(1920, 1080, QImage::Format_RGBA8888_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addEllipse(QRectF(360, 140, 1100, 820));
+    shape.addRoundedRect(QRectF(1200, 500, 420, 460), 60, 60);
+    painter.setClipPath(shape);
+    QLinearGradient sky(0, 0, 1920, 1080);
+    sky.setColorAt(0, QColor(250, 200, 120));
+    sky.setColorAt(1, QColor(40, 60, 160));
+    painter.fillRect(image.rect(), sky);
+    for (int i = 0; i < 40; ++i) {
+        QRadialGradient spot(QPointF(400 + (i * 173) % 1200, 160 + (i * 97) % 800), 40 + i % 7 * 15);
+        spot.setColorAt(0, QColor::fromHsv((i * 37) % 360, 200, 230));
+        spot.setColorAt(1, Qt::transparent);
+        painter.setBrush(spot);
+        painter.setPen(QPen(QColor(20, 20, 20), 2 + i % 4));
+        painter.drawEllipse(QPointF(400 + (i * 173) % 1200, 160 + (i * 97) % 800), 40 + i % 7 * 15,
+                            30 + i % 5 * 12);
+    }
+    painter.end();
+    return image;
+}
+
+QList<Annotation> twentyAnnotations()
+{
+    QList<Annotation> annotations;
+    for (int i = 0; i < 20; ++i) {
+        Annotation annotation;
+        annotation.kind = AnnotationKind(i % 3);
+        annotation.start = QPointF(0.05 + 0.04 * i, 0.1 + 0.03 * (i % 7));
+        annotation.end = QPointF(0.9 - 0.03 * i, 0.85 - 0.02 * (i % 5));
+        annotation.r = (i % 4) / 3.0;
+        annotation.a = i % 2 ? 1.0 : 0.6;
+        annotation.lineWidth = 0.002 + 0.0005 * (i % 6);
+        annotations << annotation;
+    }
+    return annotations;
+}
+
+template<typename Work>
+double medianMilliseconds(const Work &work)
+{
+    work(); // warm-up
+    std::vector<double> samples;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        samples.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    return BenchRegistry::median(samples);
+}
+
+void runPipeline(const QStringList &prefixes)
+{
+    const ImageFilterService filter;
+    const EdgeProcessingService edge;
+    const ExtractRenderer renderer{&filter, &edge};
+    EdgeParams params;
+    params.shrink = 2;
+    params.feather = 2;
+    params.outline = true;
+    params.outlineWidth = 6;
+    const QImage subject = cutOut();
+    for (const FilterStyle style : FilterStyles::all()) {
+        const QString name = QStringLiteral("render.%1.1080p").arg(FilterStyles::rawValue(style));
+        if (!BenchRegistry::wanted(prefixes, name))
+            continue;
+        QSize size;
+        const double median =
+            medianMilliseconds([&] { size = renderer.render(subject, style, params).size(); });
+        BenchRegistry::print(name, median, QStringLiteral("ms"),
+                             QStringLiteral("shrink 2, feather 2, outline 6 → %1×%2, %3 runs")
+                                 .arg(size.width())
+                                 .arg(size.height())
+                                 .arg(runs));
+    }
+
+    const QString annotate = QStringLiteral("annotate.20.1080p");
+    if (BenchRegistry::wanted(prefixes, annotate)) {
+        QImage frame(1920, 1080, QImage::Format_RGBA8888_Premultiplied);
+        frame.fill(QColor(90, 120, 150));
+        const QList<Annotation> annotations = twentyAnnotations();
+        const double median = medianMilliseconds([&] { AnnotationRenderer::draw(frame, annotations); });
+        BenchRegistry::print(annotate, median, QStringLiteral("ms"),
+                             QStringLiteral("arrows, lines and ellipses, %1 runs").arg(runs));
+    }
+}
+
+} // namespace
+
+QUINTAREL_BENCH(Pipeline,
+                (QStringList{QStringLiteral("render.none.1080p"), QStringLiteral("render.sketch.1080p"),
+                             QStringLiteral("render.comic.1080p"), QStringLiteral("render.poster.1080p"),
+                             QStringLiteral("annotate.20.1080p")}),
+                runPipeline)

@@ -1,0 +1,130 @@
+#include "BenchRegistry.h"
+
+#include "platform/FrameGrabber.h"
+#include "platform/FrameIndex.h"
+#include "platform/VideoPlayer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+// 25 s of 1920×1080 H.264 at 30 fps with a key frame every 2 s.
+QString makeVideo(const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath(QStringLiteral("bench-1080p.mp4"));
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                  QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                  QStringLiteral("testsrc2=s=1920x1080:r=30:d=25"), QStringLiteral("-c:v"),
+                  QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("veryfast"),
+                  QStringLiteral("-g"), QStringLiteral("60"), QStringLiteral("-pix_fmt"),
+                  QStringLiteral("yuv420p"), path});
+    ffmpeg.waitForFinished(-1);
+    if (ffmpeg.exitCode() != 0)
+        qFatal("ffmpeg failed: %s", ffmpeg.readAllStandardError().constData());
+    return path;
+}
+
+double elapsedMs(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+void run(const QStringList &prefixes)
+{
+    const bool grabRandom = BenchRegistry::wanted(prefixes, QStringLiteral("grab.random.1080p"));
+    const bool grabNext = BenchRegistry::wanted(prefixes, QStringLiteral("grab.next.1080p"));
+    const bool playerSeek = BenchRegistry::wanted(prefixes, QStringLiteral("player.seek.1080p"));
+    if (!grabRandom && !grabNext && !playerSeek)
+        return;
+
+    QTemporaryDir dir;
+    const QString path = makeVideo(dir);
+    const Result<FrameIndex> built = FrameIndex::build(path);
+    if (!built.ok())
+        qFatal("no frame index");
+    const FrameIndex &index = built.value();
+    std::mt19937 random(42);
+    std::uniform_int_distribution<int> anyFrame(0, index.count() - 2);
+
+    if (grabRandom) {
+        FrameGrabber grabber(path);
+        (void)grabber.image(MediaTime::zero()); // opening the file is not part of a grab
+        std::vector<double> samples;
+        for (int i = 0; i < 30; ++i) {
+            const MediaTime time = index.time(anyFrame(random));
+            QElapsedTimer timer;
+            timer.start();
+            if (!grabber.image(time).ok())
+                qFatal("grab failed");
+            samples.push_back(elapsedMs(timer));
+        }
+        BenchRegistry::print(QStringLiteral("grab.random.1080p"), BenchRegistry::median(samples),
+                             QStringLiteral("ms"), QStringLiteral("30 random frames, key frame every 2 s"));
+    }
+
+    if (grabNext) {
+        FrameGrabber grabber(path);
+        std::vector<double> samples;
+        for (int round = 0; round < 3; ++round) {
+            int frame = anyFrame(random) / 2;
+            if (!grabber.image(index.time(frame)).ok())
+                qFatal("grab failed");
+            for (int i = 0; i < 20 && frame + 1 < index.count(); ++i) {
+                ++frame;
+                QElapsedTimer timer;
+                timer.start();
+                if (!grabber.image(index.time(frame)).ok())
+                    qFatal("grab failed");
+                samples.push_back(elapsedMs(timer));
+            }
+        }
+        BenchRegistry::print(QStringLiteral("grab.next.1080p"), BenchRegistry::median(samples),
+                             QStringLiteral("ms"),
+                             QStringLiteral("frame after the previous grab, 60 samples"));
+    }
+
+    if (playerSeek) {
+        VideoPlayer player(PlayerOutput::Headless);
+        QEventLoop loop;
+        QObject::connect(&player, &VideoPlayer::seekCompleted, &loop, &QEventLoop::quit);
+        QObject::connect(&player, &VideoPlayer::frameIndexReady, &loop, [&] {
+            if (!player.isSeeking())
+                loop.quit();
+        });
+        player.replaceCurrentItem(path);
+        while (!player.frameIndex() || player.isSeeking())
+            loop.exec();
+        std::vector<double> samples;
+        for (int i = 0; i < 20; ++i) {
+            const MediaTime target = index.time(anyFrame(random));
+            QElapsedTimer timer;
+            timer.start();
+            player.seek(target);
+            while (player.isSeeking())
+                loop.exec();
+            samples.push_back(elapsedMs(timer));
+            if (player.currentTime() != target)
+                qFatal("the player landed elsewhere");
+        }
+        BenchRegistry::print(QStringLiteral("player.seek.1080p"), BenchRegistry::median(samples),
+                             QStringLiteral("ms"),
+                             QStringLiteral("exact seek until the new frame is reported, vo=null"));
+    }
+}
+
+} // namespace
+
+QUINTAREL_BENCH(VideoBench,
+                (QStringList{QStringLiteral("grab.random.1080p"), QStringLiteral("grab.next.1080p"),
+                             QStringLiteral("player.seek.1080p")}),
+                run)

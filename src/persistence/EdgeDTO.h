@@ -1,0 +1,17 @@
+#pragma once
+
+// The edge settings as stored in a project file, with the outline colour split into sRGB
+// components. Defaults are those of a new window.
+struct EdgeDTO
+{
+    double shrink = 0.0;
+    double feather = 0.0;
+    bool outline = false;
+    double outlineWidth = 6.0;
+    double r = 1.0;
+    double g = 1.0;
+    double b = 1.0;
+    double a = 1.0;
+
+    friend bool operator==(const EdgeDTO &, const EdgeDTO &) = default;
+};

@@ -1,0 +1,320 @@
+#include "ProjectFile.h"
+
+#include "persistence/IndentedJsonWriter.h"
+#include "persistence/JsonIntegerTexts.h"
+#include "persistence/JsonMemberReader.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// ---- Writing ----------------------------------------------------------------------------------
+// Members are written sorted by name.
+
+void writeAnnotation(IndentedJsonWriter &json, const Annotation &annotation)
+{
+    const auto writePoint = [&json](const QPointF &point) {
+        json.beginArray();
+        json.value(point.x());
+        json.value(point.y());
+        json.endArray();
+    };
+    json.beginObject();
+    json.key("a"_L1);
+    json.value(annotation.a);
+    json.key("b"_L1);
+    json.value(annotation.b);
+    json.key("end"_L1);
+    writePoint(annotation.end);
+    json.key("g"_L1);
+    json.value(annotation.g);
+    json.key("id"_L1);
+    json.value(annotation.id.toString(QUuid::WithoutBraces).toUpper());
+    json.key("kind"_L1);
+    json.value(AnnotationKinds::rawValue(annotation.kind));
+    json.key("lineWidth"_L1);
+    json.value(annotation.lineWidth);
+    json.key("r"_L1);
+    json.value(annotation.r);
+    json.key("start"_L1);
+    writePoint(annotation.start);
+    json.endObject();
+}
+
+void writeEdge(IndentedJsonWriter &json, const EdgeDTO &edge)
+{
+    json.beginObject();
+    json.key("a"_L1);
+    json.value(edge.a);
+    json.key("b"_L1);
+    json.value(edge.b);
+    json.key("feather"_L1);
+    json.value(edge.feather);
+    json.key("g"_L1);
+    json.value(edge.g);
+    json.key("outline"_L1);
+    json.value(edge.outline);
+    json.key("outlineWidth"_L1);
+    json.value(edge.outlineWidth);
+    json.key("r"_L1);
+    json.value(edge.r);
+    json.key("shrink"_L1);
+    json.value(edge.shrink);
+    json.endObject();
+}
+
+void writeFrame(IndentedJsonWriter &json, const FrameDTO &frame)
+{
+    json.beginObject();
+    json.key("annotations"_L1);
+    json.beginArray();
+    if (frame.annotations) {
+        for (const Annotation &annotation : *frame.annotations)
+            writeAnnotation(json, annotation);
+    }
+    json.endArray();
+    json.key("notes"_L1);
+    json.value(frame.notes);
+    json.key("timeScale"_L1);
+    json.value(std::int64_t(frame.timeScale));
+    json.key("timeValue"_L1);
+    json.value(frame.timeValue);
+    json.endObject();
+}
+
+void writeGroup(IndentedJsonWriter &json, const GroupDTO &group)
+{
+    json.beginObject();
+    json.key("frames"_L1);
+    json.beginArray();
+    for (const FrameDTO &frame : group.frames)
+        writeFrame(json, frame);
+    json.endArray();
+    json.key("name"_L1);
+    json.value(group.name);
+    json.key("notes"_L1);
+    json.value(group.notes);
+    json.endObject();
+}
+
+void writeBase64(IndentedJsonWriter &json, const QByteArray &bytes)
+{
+    json.value(QString::fromLatin1(bytes.toBase64()));
+}
+
+// ---- Reading ----------------------------------------------------------------------------------
+
+// The members read as integers; their literal text is kept so that they are read exactly.
+const QList<QByteArray> integerMembers{"version", "activeGroupIndex", "timeValue", "timeScale"};
+
+std::optional<EdgeDTO> edgeFromJson(const QJsonObject &json, const QString &place,
+                                    const JsonIntegerTexts &integers, QString *error)
+{
+    JsonMemberReader reader(json, place, integers, error);
+    EdgeDTO edge;
+    edge.shrink = reader.number("shrink");
+    edge.feather = reader.number("feather");
+    edge.outline = reader.boolean("outline");
+    edge.outlineWidth = reader.number("outlineWidth");
+    edge.r = reader.number("r");
+    edge.g = reader.number("g");
+    edge.b = reader.number("b");
+    edge.a = reader.number("a");
+    if (!reader.ok())
+        return std::nullopt;
+    return edge;
+}
+
+std::optional<FrameDTO> frameFromJson(const QJsonValue &json, const QString &place,
+                                      const JsonIntegerTexts &integers, QString *error)
+{
+    if (!json.isObject()) {
+        if (error)
+            *error = place + QStringLiteral(" is not an object");
+        return std::nullopt;
+    }
+    const QJsonObject object = json.toObject();
+    JsonMemberReader reader(object, place, integers, error);
+    FrameDTO frame;
+    frame.timeValue = reader.int64("timeValue");
+    frame.timeScale = reader.int32("timeScale");
+    frame.notes = reader.string("notes");
+    const std::optional<QJsonArray> annotations = reader.optionalArray("annotations");
+    if (!reader.ok())
+        return std::nullopt;
+    if (annotations) {
+        QList<Annotation> list;
+        list.reserve(annotations->size());
+        for (qsizetype i = 0; i < annotations->size(); ++i) {
+            QString annotationError;
+            std::optional<Annotation> annotation = Annotation::fromJson(annotations->at(i), &annotationError);
+            if (!annotation) {
+                if (error)
+                    *error = reader.placeOf("annotations", i) + QStringLiteral(": ") + annotationError;
+                return std::nullopt;
+            }
+            list.append(*annotation);
+        }
+        frame.annotations = std::move(list);
+    }
+    return frame;
+}
+
+std::optional<GroupDTO> groupFromJson(const QJsonValue &json, const QString &place,
+                                      const JsonIntegerTexts &integers, QString *error)
+{
+    if (!json.isObject()) {
+        if (error)
+            *error = place + QStringLiteral(" is not an object");
+        return std::nullopt;
+    }
+    const QJsonObject object = json.toObject();
+    JsonMemberReader reader(object, place, integers, error);
+    GroupDTO group;
+    group.name = reader.string("name");
+    group.notes = reader.string("notes");
+    const QJsonArray frames = reader.array("frames");
+    if (!reader.ok())
+        return std::nullopt;
+    group.frames.reserve(frames.size());
+    for (qsizetype i = 0; i < frames.size(); ++i) {
+        std::optional<FrameDTO> frame =
+            frameFromJson(frames.at(i), reader.placeOf("frames", i), integers, error);
+        if (!frame)
+            return std::nullopt;
+        group.frames.append(std::move(*frame));
+    }
+    return group;
+}
+
+} // namespace
+
+QByteArray ProjectFile::toJson() const
+{
+    // About 700 bytes per drawing in this layout.
+    qsizetype drawings = 0;
+    for (const GroupDTO &group : groups) {
+        for (const FrameDTO &frame : group.frames)
+            drawings += frame.annotations ? frame.annotations->size() : 0;
+    }
+    IndentedJsonWriter json(4096 + drawings * 720);
+    json.beginObject();
+    json.key("activeGroupIndex"_L1);
+    json.value(activeGroupIndex);
+    json.key("cropToSubject"_L1);
+    json.value(cropToSubject);
+    json.key("edge"_L1);
+    writeEdge(json, edge);
+    json.key("filter"_L1);
+    json.value(filter);
+    json.key("groups"_L1);
+    json.beginArray();
+    for (const GroupDTO &group : groups)
+        writeGroup(json, group);
+    json.endArray();
+    if (outputFolderBookmark) {
+        json.key("outputFolderBookmark"_L1);
+        writeBase64(json, *outputFolderBookmark);
+    }
+    json.key("version"_L1);
+    json.value(version);
+    if (videoBookmark) {
+        json.key("videoBookmark"_L1);
+        writeBase64(json, *videoBookmark);
+    }
+    json.key("videoName"_L1);
+    json.value(videoName);
+    json.endObject();
+    return json.take();
+}
+
+std::optional<ProjectFile> ProjectFile::fromJson(const QByteArray &json, QString *error)
+{
+    auto failed = [error](const QString &message) -> std::optional<ProjectFile> {
+        if (error)
+            *error = message;
+        return std::nullopt;
+    };
+    const auto isSpace = [](char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; };
+    if (std::all_of(json.begin(), json.end(), isSpace))
+        return failed(QStringLiteral("the file is empty"));
+
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        return failed(QStringLiteral("the file is not valid JSON: %1 (at byte %2)")
+                          .arg(parseError.errorString())
+                          .arg(parseError.offset));
+    if (!document.isObject())
+        return failed(QStringLiteral("the document is not a JSON object"));
+
+    const JsonIntegerTexts integers(json, integerMembers);
+    const QJsonObject root = document.object();
+    JsonMemberReader reader(root, QString(), integers, error);
+    ProjectFile file;
+    file.version = reader.int64("version");
+    file.videoBookmark = reader.optionalBase64("videoBookmark");
+    file.videoName = reader.string("videoName");
+    file.outputFolderBookmark = reader.optionalBase64("outputFolderBookmark");
+    file.cropToSubject = reader.boolean("cropToSubject");
+    file.filter = reader.string("filter");
+    const QJsonObject edge = reader.object("edge");
+    file.activeGroupIndex = reader.int64("activeGroupIndex");
+    const QJsonArray groups = reader.array("groups");
+    if (!reader.ok())
+        return std::nullopt;
+
+    std::optional<EdgeDTO> edgeDTO = edgeFromJson(edge, reader.placeOf("edge"), integers, error);
+    if (!edgeDTO)
+        return std::nullopt;
+    file.edge = *edgeDTO;
+
+    file.groups.reserve(groups.size());
+    for (qsizetype i = 0; i < groups.size(); ++i) {
+        std::optional<GroupDTO> group =
+            groupFromJson(groups.at(i), reader.placeOf("groups", i), integers, error);
+        if (!group)
+            return std::nullopt;
+        file.groups.append(std::move(*group));
+    }
+    return file;
+}
+
+QString ProjectFile::firstNonFiniteNumber() const
+{
+    const std::pair<const char *, double> edgeNumbers[] = {
+        {"shrink", edge.shrink},
+        {"feather", edge.feather},
+        {"outlineWidth", edge.outlineWidth},
+        {"r", edge.r},
+        {"g", edge.g},
+        {"b", edge.b},
+        {"a", edge.a},
+    };
+    for (const auto &[name, value] : edgeNumbers) {
+        if (!std::isfinite(value))
+            return QStringLiteral("edge.") + QLatin1String(name);
+    }
+    for (qsizetype g = 0; g < groups.size(); ++g) {
+        const QList<FrameDTO> &frames = groups.at(g).frames;
+        for (qsizetype f = 0; f < frames.size(); ++f) {
+            const QList<Annotation> annotations = frames.at(f).annotations.value_or(QList<Annotation>{});
+            for (qsizetype i = 0; i < annotations.size(); ++i) {
+                const Annotation &x = annotations.at(i);
+                for (const double value :
+                     {x.start.x(), x.start.y(), x.end.x(), x.end.y(), x.r, x.g, x.b, x.a, x.lineWidth}) {
+                    if (!std::isfinite(value))
+                        return QStringLiteral("groups[%1].frames[%2].annotations[%3]").arg(g).arg(f).arg(i);
+                }
+            }
+        }
+    }
+    return {};
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "support/MediaTime.h"
+#include "support/Result.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+// The presentation times of every frame of a video's first video stream, in ticks of the stream's
+// time base, sorted. Built once per video by reading the packets (no decoding).
+class FrameIndex
+{
+public:
+    FrameIndex() = default;
+
+    // Reads the packets of `path`; fails with a readable description when the file cannot be read
+    // or holds no video frame.
+    static Result<FrameIndex> build(const QString &path);
+
+    bool isEmpty() const { return m_pts.empty(); }
+    int count() const { return int(m_pts.size()); }
+    int timeBaseNumerator() const { return m_numerator; }
+    int timeBaseDenominator() const { return m_denominator; }
+
+    std::int64_t pts(int index) const { return m_pts.at(std::size_t(index)); }
+    // The frame's start as a media time in the stream's time base.
+    MediaTime time(int index) const;
+    double seconds(int index) const;
+
+    // Stream ticks of a time, rounded down (a time inside a tick belongs to that tick).
+    std::int64_t ticksAtOrBefore(const MediaTime &time) const;
+    // Stream ticks nearest to a time in seconds.
+    std::int64_t ticksNearest(double seconds) const;
+
+    // The last frame starting at or before `ticks`; the first frame for an earlier time.
+    int frameAt(std::int64_t ticks) const;
+    // The frame whose display interval holds `time`: the first for earlier times, the last for later.
+    int frameAt(const MediaTime &time) const;
+    // The last key frame at or before `ticks` (its presentation time), or the first frame's.
+    std::int64_t keyFrameAtOrBefore(std::int64_t ticks) const;
+    // The key frame before the given key frame, or the same when there is none.
+    std::int64_t keyFrameBefore(std::int64_t keyFramePts) const;
+
+private:
+    int m_numerator = 1;
+    int m_denominator = 1;
+    std::vector<std::int64_t> m_pts;
+    std::vector<std::int64_t> m_keyFramePts;
+};

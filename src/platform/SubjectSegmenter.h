@@ -1,0 +1,67 @@
+#pragma once
+
+#include "support/Result.h"
+
+#include <QImage>
+#include <QList>
+#include <QMutex>
+#include <QRect>
+#include <QString>
+
+#include <memory>
+
+// The foreground subjects found in one frame. Instances are numbered from 0, larger area first; every
+// pixel of the frame belongs to at most one instance. Immutable, cheap to copy, safe to share between
+// threads.
+class SubjectMask
+{
+public:
+    SubjectMask();
+
+    int instanceCount() const;
+    QSize frameSize() const;
+    // The bounding box of an instance's visible pixels (its soft edge included), in frame pixels.
+    QRect instanceBounds(int instance) const;
+    // The frame's pixels where the given instances are, scaled by their soft alpha (premultiplied),
+    // fully transparent elsewhere; the frame's size, or cut to the instances' bounding box when `crop`.
+    // Indices out of range are ignored. The value is a null image when no image could be made.
+    Result<QImage> maskedImage(const QList<int> &instances, bool crop) const;
+
+private:
+    friend class SubjectSegmenter;
+    struct Data;
+    std::shared_ptr<const Data> d;
+};
+
+// Finds the foreground subjects of a frame with the ISNet general-use salient-object model, run by
+// OpenCV's dnn module. The model is loaded on first use and kept for the life of the process; one
+// segmenter exists per model file, and it runs one inference at a time. Inference takes seconds:
+// never call segment() on the main thread.
+class SubjectSegmenter
+{
+public:
+    // The prepared model next to the executable: <dir>/models in the build tree, or
+    // <dir>/../share/quintarel/models once installed.
+    static QString defaultModelPath();
+    // The process-wide segmenter of that model file.
+    static std::shared_ptr<SubjectSegmenter> forModel(const QString &modelPath);
+
+    ~SubjectSegmenter();
+    SubjectSegmenter(const SubjectSegmenter &) = delete;
+    SubjectSegmenter &operator=(const SubjectSegmenter &) = delete;
+
+    QString modelPath() const { return m_modelPath; }
+
+    // The subjects of `image` (a mask without instances when there is none). Fails with
+    // subjectLiftingUnavailable when the model file is missing, and with the library's own text when
+    // the model cannot be loaded or run.
+    Result<SubjectMask> segment(const QImage &image);
+
+private:
+    explicit SubjectSegmenter(QString modelPath);
+
+    struct Model;
+    const QString m_modelPath;
+    QMutex m_mutex; // guards m_model and serialises inference
+    std::unique_ptr<Model> m_model;
+};

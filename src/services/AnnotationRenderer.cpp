@@ -1,0 +1,35 @@
+#include "AnnotationRenderer.h"
+
+#include "services/AnnotationGeometry.h"
+
+#include <QColorSpace>
+#include <QColorTransform>
+#include <QPainter>
+
+QImage AnnotationRenderer::draw(const QImage &on, const QList<Annotation> &annotations)
+{
+    if (annotations.isEmpty() || on.isNull())
+        return on;
+    QImage canvas = on.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    if (canvas.isNull())
+        return on;
+    // Annotation colours are sRGB; an image in another colour space gets them converted.
+    const QColorSpace space = canvas.colorSpace();
+    const bool convert = space.isValid() && space != QColorSpace(QColorSpace::SRgb);
+    const QColorTransform toImage =
+        convert ? QColorSpace(QColorSpace::SRgb).transformationToColorSpace(space) : QColorTransform();
+
+    QPainter painter(&canvas);
+    if (!painter.isActive())
+        return on;
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QSizeF size = canvas.size();
+    for (const Annotation &annotation : annotations) {
+        QPen pen = AnnotationGeometry::pen(annotation, size);
+        if (convert)
+            pen.setColor(toImage.map(pen.color()));
+        painter.strokePath(AnnotationGeometry::shapePath(annotation, size), pen);
+    }
+    painter.end();
+    return canvas;
+}

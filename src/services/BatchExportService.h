@@ -1,0 +1,94 @@
+#pragma once
+
+#include "models/EdgeParams.h"
+#include "models/ExportFailure.h"
+#include "models/ExportGroup.h"
+#include "models/ExportMode.h"
+#include "models/FilterStyle.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+class EdgeProcessingService;
+class ImageExportService;
+class ImageFilterService;
+class SubjectExtractionService;
+class VideoFrameExtractorService;
+
+// Writes every frame of every group to disk as finished PNG files, merged or one per subject, with
+// a Markdown description per group where one is called for. Frames are processed one after
+// another on a worker thread; progress and failures are reported on the object's thread after each
+// frame, so the window stays responsive. A failed frame never stops the run.
+class BatchExportService : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The services a run works with. They are shared so that a run in flight keeps them alive.
+    struct Services
+    {
+        std::shared_ptr<const VideoFrameExtractorService> extractor;
+        std::shared_ptr<const SubjectExtractionService> subjectExtractor;
+        std::shared_ptr<const ImageExportService> imageExporter;
+        std::shared_ptr<const ImageFilterService> filter;
+        std::shared_ptr<const EdgeProcessingService> edge;
+    };
+
+    // What a run writes and how; fixed when the run starts.
+    struct Settings
+    {
+        QString videoName;
+        QString outputFolder;
+        ExportMode mode = ExportMode::Merged;
+        bool crop = false;
+        FilterStyle filter = FilterStyle::None;
+        EdgeParams edge;
+    };
+
+    explicit BatchExportService(Services services, QObject *parent = nullptr);
+    ~BatchExportService() override;
+
+    // Starts the run and returns at once; `finished` follows the last group.
+    void run(const QList<ExportGroup> &groups, const Settings &settings);
+    bool isRunning() const { return m_running; }
+
+signals:
+    // Frames finished so far over the whole run, successful or not.
+    void progressed(int completed);
+    void failed(const ExportFailure &failure);
+    void finished();
+
+private:
+    struct FrameOutcome
+    {
+        QStringList imageLines;
+        std::optional<ExportFailure> failure;
+    };
+
+    void startGroup();
+    void startFrame();
+    void finishGroup();
+    QString groupFolder(const ExportGroup &group) const;
+
+    // The heavy work of one frame; runs on a worker thread and touches nothing of this object.
+    static FrameOutcome processFrame(const Services &services, const Settings &settings,
+                                     const CapturedFrame &frame, const QString &folder);
+    static void writeMerged(const Services &services, const Settings &settings, const CapturedFrame &frame,
+                            const QImage &subject, const QString &folder, FrameOutcome &outcome);
+    static void writePerSubject(const Services &services, const Settings &settings,
+                                const CapturedFrame &frame, const QList<QImage> &subjects,
+                                const QString &folder, FrameOutcome &outcome);
+
+    Services m_services;
+    Settings m_settings;
+    QList<ExportGroup> m_groups;
+    int m_groupIndex = 0;
+    int m_frameIndex = 0;
+    int m_completed = 0;
+    QStringList m_imageLines; // entries of the current group's Markdown file
+    bool m_running = false;
+};

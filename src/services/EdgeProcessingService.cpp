@@ -1,0 +1,43 @@
+#include "EdgeProcessingService.h"
+
+#include "platform/ImageOperations.h"
+
+#include <QColorSpace>
+
+#include <cmath>
+
+QImage EdgeProcessingService::cleanEdges(const QImage &image, double shrink, double feather) const
+{
+    if (image.isNull())
+        return image;
+    QImage current = image;
+    if (shrink > 0)
+        current = maskColor(image, ImageOperations::erode(ImageOperations::coverage(image), shrink));
+    // Feathering softens what the shrinking left.
+    if (feather > 0)
+        current = maskColor(current, ImageOperations::blur(ImageOperations::coverage(current), feather));
+    return current.isNull() ? image : current;
+}
+
+QImage EdgeProcessingService::addOutline(const QImage &image, double width, const QColor &color) const
+{
+    if (image.isNull())
+        return image;
+    // A negative width draws no ring; a fractional one grows the canvas to the next whole pixel.
+    // Widths beyond any canvas that could be allocated are capped so the size stays computable.
+    const double reach = width > 0 ? std::min(width, 100000.0) : 0.0;
+    const int margin = int(std::ceil(reach + 2.0 - 1e-9));
+    QImage ring = ImageOperations::silhouette(
+        ImageOperations::dilate(ImageOperations::coverage(image), reach, margin), color, image.colorSpace());
+    if (ring.isNull())
+        return image;
+    const QImage result = ImageOperations::drawnOver(image, std::move(ring), QPoint(margin, margin));
+    return result.isNull() ? image : result;
+}
+
+QImage EdgeProcessingService::maskColor(const QImage &color, const QImage &mask) const
+{
+    const QImage coverage = mask.format() == QImage::Format_Alpha8 ? mask : ImageOperations::coverage(mask);
+    const QImage result = ImageOperations::scaledByCoverage(color, coverage);
+    return result.isNull() ? color : result;
+}

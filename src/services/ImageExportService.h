@@ -1,0 +1,23 @@
+#pragma once
+
+#include "models/AppError.h"
+
+#include <QImage>
+#include <QString>
+
+#include <optional>
+
+// Writes finished pictures and texts to disk. Each file appears whole or not at all: the data goes
+// to a temporary file that replaces the target only once completely written.
+class ImageExportService
+{
+public:
+    // Writes an 8-bit RGBA PNG with its transparency, carrying the image's colour space as an
+    // embedded profile (sRGB when it has none). Does not create folders. On failure, an export
+    // error carrying the writer's description.
+    std::optional<AppError> writePNG(const QImage &image, const QString &path) const;
+
+    // Writes the text in UTF-8, replacing any file of that name. On failure, the description of
+    // what went wrong.
+    std::optional<QString> writeText(const QString &text, const QString &path) const;
+};

@@ -1,0 +1,133 @@
+// Saving the window to a project file and opening one.
+#include "AppState.h"
+
+#include "persistence/ProjectFile.h"
+#include "services/ProjectStore.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <algorithm>
+
+ProjectFile AppState::makeProjectFile() const
+{
+    ProjectFile file;
+    file.version = 1;
+    if (!m_videoURL.isEmpty())
+        file.videoBookmark = ProjectStore::makeBookmark(m_videoURL);
+    file.videoName = videoName();
+    if (!m_outputFolder.isEmpty())
+        file.outputFolderBookmark = ProjectStore::makeBookmark(m_outputFolder);
+    file.cropToSubject = m_cropToSubject;
+    file.filter = FilterStyles::rawValue(m_selectedFilter);
+
+    const auto [r, g, b, a] = EdgeOptions::components(m_edgeOptions.outlineColor);
+    file.edge = EdgeDTO{m_edgeOptions.shrink,
+                        m_edgeOptions.feather,
+                        m_edgeOptions.outline,
+                        m_edgeOptions.outlineWidth,
+                        r,
+                        g,
+                        b,
+                        a};
+    file.activeGroupIndex = indexOfActiveGroup();
+
+    for (const CaptureGroup &group : m_groups) {
+        GroupDTO groupDTO{group.name, group.notes, {}};
+        for (const CapturedFrame &frame : group.frames)
+            groupDTO.frames << FrameDTO{frame.time.value(), frame.time.timescale(), frame.notes,
+                                        frame.annotations};
+        file.groups << groupDTO;
+    }
+    return file;
+}
+
+void AppState::saveProject(const QUrl &url)
+{
+    if (const std::optional<QString> error = ProjectStore::save(makeProjectFile(), url.toLocalFile())) {
+        setErrorMessage(
+            QCoreApplication::translate("AppState", "Échec de l'enregistrement : %1").arg(*error));
+        return;
+    }
+    setProjectURL(url);
+}
+
+void AppState::openProject(const QUrl &url)
+{
+    const auto fail = [this](const QString &description) {
+        setErrorMessage(
+            QCoreApplication::translate("AppState", "Échec de l'ouverture : %1").arg(description));
+    };
+    QFile input(url.toLocalFile());
+    if (!input.open(QIODevice::ReadOnly)) {
+        fail(input.errorString());
+        return;
+    }
+    const QByteArray bytes = input.readAll();
+    if (input.error() != QFileDevice::NoError) {
+        fail(input.errorString());
+        return;
+    }
+    QString error;
+    const std::optional<ProjectFile> file = ProjectFile::fromJson(bytes, &error);
+    if (!file) {
+        fail(error);
+        return;
+    }
+    apply(*file);
+    setProjectURL(url);
+}
+
+void AppState::apply(const ProjectFile &file)
+{
+    setCropToSubject(file.cropToSubject);
+    setSelectedFilter(FilterStyles::fromRawValue(file.filter).value_or(FilterStyle::None));
+
+    EdgeOptions options;
+    options.shrink = file.edge.shrink;
+    options.feather = file.edge.feather;
+    options.outline = file.edge.outline;
+    options.outlineWidth = file.edge.outlineWidth;
+    options.outlineColor =
+        QColor::fromRgbF(float(file.edge.r), float(file.edge.g), float(file.edge.b), float(file.edge.a));
+    setEdgeOptions(options);
+
+    // Groups and frames get fresh identifiers; annotations keep those of the file.
+    QList<CaptureGroup> groups;
+    for (const GroupDTO &groupDTO : file.groups) {
+        CaptureGroup group(groupDTO.name);
+        group.notes = groupDTO.notes;
+        for (const FrameDTO &frameDTO : groupDTO.frames) {
+            CapturedFrame frame(MediaTime(frameDTO.timeValue, frameDTO.timeScale));
+            frame.notes = frameDTO.notes;
+            frame.annotations = frameDTO.annotations.value_or(QList<Annotation>());
+            group.frames << frame;
+        }
+        groups << group;
+    }
+    if (groups.isEmpty())
+        groups << CaptureGroup(defaultGroupName());
+    setGroups(groups);
+    const qint64 active = std::clamp<qint64>(file.activeGroupIndex, 0, groups.size() - 1);
+    setActiveGroupID(groups.at(active).id);
+    setSelection({});
+    setFailures({});
+
+    if (file.outputFolderBookmark) {
+        if (const std::optional<QUrl> folder = ProjectStore::resolveBookmark(*file.outputFolderBookmark))
+            setOutputFolder(*folder);
+    }
+
+    const std::optional<QUrl> video =
+        file.videoBookmark ? ProjectStore::resolveBookmark(*file.videoBookmark) : std::nullopt;
+    if (!video) {
+        setErrorMessage(QCoreApplication::translate(
+            "AppState", "Vidéo introuvable. Rouvrez-la via « Ouvrir une vidéo »."));
+        return;
+    }
+    prepareVideo(*video);
+    for (const CaptureGroup &group : groups) {
+        for (const CapturedFrame &frame : group.frames)
+            regenerateFrame(frame.id, frame.time);
+    }
+}

@@ -1,0 +1,203 @@
+#include "CapturedFramesListView.h"
+
+#include "CapturedFrameDelegate.h"
+#include "CapturedFramesModel.h"
+#include "EmptyStateView.h"
+#include "GroupHeaderView.h"
+#include "SymbolIcons.h"
+#include "ViewStyle.h"
+#include "state/AppState.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+CapturedFramesListView::CapturedFramesListView(AppState *state, QWidget *parent)
+    : QWidget(parent)
+    , m_state(state)
+    , m_model(new CapturedFramesModel(state, this))
+    , m_countLabel(new QLabel(this))
+    , m_addGroupButton(new QToolButton(this))
+    , m_body(new QStackedWidget(this))
+    , m_emptyState(new EmptyStateView(QStringLiteral("photo.on.rectangle"), tr("Aucune image"),
+                                      tr("Naviguez dans la vidéo puis appuyez sur C pour capturer."), this))
+    , m_tree(new QTreeView(this))
+    , m_animation(new QTimer(this))
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto *headerRow = new QHBoxLayout;
+    headerRow->setContentsMargins(10, 10, 10, 6);
+    auto *icon = new QLabel(this);
+    icon->setPixmap(SymbolIcons::icon(QStringLiteral("photo.stack")).pixmap(16, 16));
+    auto *title = new QLabel(tr("Images capturées"), this);
+    title->setFont(ViewStyle::headline());
+    m_countLabel->setFont(ViewStyle::monospacedDigits(ViewStyle::callout()));
+    ViewStyle::setTextColor(m_countLabel, ViewStyle::secondary());
+    m_addGroupButton->setAutoRaise(true);
+    m_addGroupButton->setIcon(SymbolIcons::icon(QStringLiteral("folder.badge.plus")));
+    m_addGroupButton->setToolTip(tr("Nouveau groupe"));
+    connect(m_addGroupButton, &QToolButton::clicked, m_state, &AppState::addGroup);
+    headerRow->addWidget(icon);
+    headerRow->addWidget(title);
+    headerRow->addStretch();
+    headerRow->addWidget(m_countLabel);
+    headerRow->addWidget(m_addGroupButton);
+    layout->addLayout(headerRow);
+
+    m_tree->setModel(m_model);
+    m_tree->setItemDelegate(new CapturedFrameDelegate(m_tree));
+    m_tree->setHeaderHidden(true);
+    m_tree->setRootIsDecorated(false);
+    m_tree->setItemsExpandable(false);
+    m_tree->setIndentation(0);
+    m_tree->setUniformRowHeights(false);
+    m_tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_tree->setDragEnabled(true);
+    m_tree->setAcceptDrops(true);
+    m_tree->setDropIndicatorShown(true);
+    m_tree->setDragDropMode(QAbstractItemView::InternalMove);
+    m_tree->setDefaultDropAction(Qt::MoveAction);
+    m_tree->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_tree->setFrameShape(QFrame::NoFrame);
+    connect(m_tree, &QTreeView::customContextMenuRequested, this, &CapturedFramesListView::showContextMenu);
+    connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CapturedFramesListView::takeSelection);
+
+    m_body->addWidget(m_emptyState);
+    m_body->addWidget(m_tree);
+    layout->addWidget(m_body, 1);
+
+    // Placeholders turn while a frame waits for its images.
+    m_animation->setInterval(110);
+    connect(m_animation, &QTimer::timeout, m_tree->viewport(), qOverload<>(&QWidget::update));
+
+    connect(m_state, &AppState::groupsChanged, this, &CapturedFramesListView::groupsChanged);
+    connect(m_state, &AppState::selectionChanged, this, &CapturedFramesListView::showSelection);
+    rebuildHeaders();
+    groupsChanged();
+}
+
+bool CapturedFramesListView::showsEmptyState() const
+{
+    return m_body->currentWidget() == m_emptyState;
+}
+
+GroupHeaderView *CapturedFramesListView::header(const QUuid &groupId) const
+{
+    for (int g = 0; g < m_model->rowCount(); ++g) {
+        auto *header = qobject_cast<GroupHeaderView *>(m_tree->indexWidget(m_model->groupIndex(g)));
+        if (header && header->groupId() == groupId)
+            return header;
+    }
+    return nullptr;
+}
+
+void CapturedFramesListView::groupsChanged()
+{
+    m_syncing = true;
+    if (m_model->sync())
+        rebuildHeaders();
+    m_tree->expandAll();
+    m_syncing = false;
+    showSelection();
+
+    const int frameCount = int(m_state->allFrames().size());
+    m_countLabel->setText(QString::number(frameCount));
+    const bool empty = frameCount == 0 && m_state->groups().size() == 1;
+    m_body->setCurrentWidget(empty ? static_cast<QWidget *>(m_emptyState) : m_tree);
+    if (m_model->hasPendingFrames())
+
+        m_animation->start();
+
+    else
+
+        m_animation->stop();
+}
+
+void CapturedFramesListView::rebuildHeaders()
+{
+    for (int g = 0; g < m_model->rowCount(); ++g) {
+        const QModelIndex index = m_model->groupIndex(g);
+        m_tree->setFirstColumnSpanned(g, QModelIndex(), true);
+        m_tree->setIndexWidget(index, new GroupHeaderView(m_state, m_model->groups().at(g).id));
+    }
+    m_tree->expandAll();
+    m_tree->doItemsLayout();
+}
+
+void CapturedFramesListView::showSelection()
+{
+    if (m_syncing)
+        return;
+    QItemSelection selection;
+    for (const QUuid &id : m_state->selection()) {
+        const QModelIndex index = m_model->frameIndex(id);
+        if (index.isValid())
+            selection.select(index, index);
+    }
+    m_syncing = true;
+    m_tree->selectionModel()->select(selection,
+                                     QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_syncing = false;
+}
+
+void CapturedFramesListView::takeSelection()
+{
+    if (m_syncing)
+        return;
+    QSet<QUuid> selection;
+    const QModelIndexList rows = m_tree->selectionModel()->selectedRows();
+    for (const QModelIndex &index : rows) {
+        const QUuid id = m_model->frameId(index);
+        if (!id.isNull())
+            selection.insert(id);
+    }
+    m_syncing = true;
+    m_state->setSelection(selection);
+    m_syncing = false;
+}
+
+QMenu *CapturedFramesListView::createFrameMenu(const QUuid &frameId, QWidget *parent)
+{
+    auto *menu = new QMenu(parent);
+    QList<CaptureGroup> others;
+    for (const CaptureGroup &group : m_state->groups()) {
+        if (group.indexOfFrame(frameId) < 0)
+            others << group;
+    }
+    if (!others.isEmpty()) {
+        QMenu *moveMenu = menu->addMenu(tr("Déplacer vers"));
+        for (const CaptureGroup &group : std::as_const(others)) {
+            const QString label = group.name.isEmpty() ? tr("Sans nom") : group.name;
+            const QUuid groupId = group.id;
+            moveMenu->addAction(label, this,
+                                [this, frameId, groupId] { m_state->moveFrame(frameId, groupId); });
+        }
+    }
+    // Deletes this frame only, whatever else is selected.
+    QAction *remove =
+        menu->addAction(tr("Supprimer"), this, [this, frameId] { m_state->deleteFrame(frameId); });
+    remove->setIcon(SymbolIcons::icon(QStringLiteral("trash")));
+    return menu;
+}
+
+void CapturedFramesListView::showContextMenu(const QPoint &position)
+{
+    const QUuid frameId = m_model->frameId(m_tree->indexAt(position));
+    if (frameId.isNull())
+        return;
+    QMenu *menu = createFrameMenu(frameId, this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(m_tree->viewport()->mapToGlobal(position));
+}

@@ -1,0 +1,256 @@
+#include "CapturedFramesModel.h"
+
+#include "state/AppState.h"
+
+#include <QDataStream>
+#include <QIODevice>
+#include <QMimeData>
+
+#include <algorithm>
+
+namespace {
+
+const QString frameIdsMimeType = QStringLiteral("application/x-quintarel-frame-ids");
+
+// Child rows carry their group's row + 1 as internal identifier; group rows carry 0.
+constexpr quintptr groupMarker = 0;
+
+QList<QUuid> frameIds(const CaptureGroup &group)
+{
+    QList<QUuid> ids;
+    ids.reserve(group.frames.size());
+    for (const CapturedFrame &frame : group.frames)
+        ids << frame.id;
+    return ids;
+}
+
+} // namespace
+
+CapturedFramesModel::CapturedFramesModel(AppState *state, QObject *parent)
+    : QAbstractItemModel(parent), m_state(state), m_groups(state->groups())
+{}
+
+bool CapturedFramesModel::sync()
+{
+    const QList<CaptureGroup> &groups = m_state->groups();
+    const bool sameGroups =
+        groups.size() == m_groups.size() &&
+        std::equal(groups.cbegin(), groups.cend(), m_groups.cbegin(),
+                   [](const CaptureGroup &a, const CaptureGroup &b) { return a.id == b.id; });
+    if (!sameGroups) {
+        beginResetModel();
+        m_groups = groups;
+        endResetModel();
+        return true;
+    }
+
+    for (int g = 0; g < groups.size(); ++g) {
+        const QList<QUuid> before = frameIds(m_groups.at(g));
+        const QList<QUuid> after = frameIds(groups.at(g));
+        const QModelIndex parentIndex = groupIndex(g);
+        if (before == after) {
+            m_groups[g] = groups.at(g);
+        } else if (after.size() > before.size() &&
+                   std::equal(before.cbegin(), before.cend(), after.cbegin())) {
+            // Captures append at the end: keep the rows that are there.
+            beginInsertRows(parentIndex, int(before.size()), int(after.size()) - 1);
+            m_groups[g] = groups.at(g);
+            endInsertRows();
+        } else {
+            if (!before.isEmpty()) {
+                beginRemoveRows(parentIndex, 0, int(before.size()) - 1);
+                m_groups[g].frames.clear();
+                endRemoveRows();
+            }
+            if (!after.isEmpty()) {
+                beginInsertRows(parentIndex, 0, int(after.size()) - 1);
+                m_groups[g] = groups.at(g);
+                endInsertRows();
+            }
+            m_groups[g] = groups.at(g);
+        }
+        emit dataChanged(parentIndex, parentIndex);
+        if (!after.isEmpty())
+            emit dataChanged(index(0, 0, parentIndex), index(int(after.size()) - 1, 0, parentIndex));
+    }
+    return false;
+}
+
+bool CapturedFramesModel::isGroup(const QModelIndex &index) const
+{
+    return index.isValid() && index.internalId() == groupMarker;
+}
+
+QModelIndex CapturedFramesModel::groupIndex(int groupRow) const
+{
+    return index(groupRow, 0);
+}
+
+QModelIndex CapturedFramesModel::frameIndex(const QUuid &frameId) const
+{
+    for (int g = 0; g < m_groups.size(); ++g) {
+        const qsizetype row = m_groups.at(g).indexOfFrame(frameId);
+        if (row >= 0)
+            return createIndex(int(row), 0, quintptr(g + 1));
+    }
+    return {};
+}
+
+QUuid CapturedFramesModel::frameId(const QModelIndex &index) const
+{
+    if (!index.isValid() || isGroup(index))
+        return {};
+    return m_groups.at(int(index.internalId()) - 1).frames.at(index.row()).id;
+}
+
+bool CapturedFramesModel::hasPendingFrames() const
+{
+    for (const CaptureGroup &group : m_groups) {
+        for (const CapturedFrame &frame : group.frames) {
+            if (!frame.hasThumbnail() || (!frame.hasSubjectPreview() && !frame.subjectExtracted))
+                return true;
+        }
+    }
+    return false;
+}
+
+QModelIndex CapturedFramesModel::index(int row, int column, const QModelIndex &parent) const
+{
+    if (column != 0 || row < 0)
+        return {};
+    if (!parent.isValid())
+        return row < m_groups.size() ? createIndex(row, 0, groupMarker) : QModelIndex();
+    if (!isGroup(parent) || parent.row() >= m_groups.size() || row >= m_groups.at(parent.row()).frames.size())
+        return {};
+    return createIndex(row, 0, quintptr(parent.row() + 1));
+}
+
+QModelIndex CapturedFramesModel::parent(const QModelIndex &child) const
+{
+    if (!child.isValid() || isGroup(child))
+        return {};
+    return createIndex(int(child.internalId()) - 1, 0, groupMarker);
+}
+
+int CapturedFramesModel::rowCount(const QModelIndex &parent) const
+{
+    if (!parent.isValid())
+        return int(m_groups.size());
+    if (isGroup(parent) && parent.row() < m_groups.size())
+        return int(m_groups.at(parent.row()).frames.size());
+    return 0;
+}
+
+int CapturedFramesModel::columnCount(const QModelIndex &) const
+{
+    return 1;
+}
+
+QVariant CapturedFramesModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    if (isGroup(index)) {
+        const CaptureGroup &group = m_groups.at(index.row());
+        switch (role) {
+        case Qt::DisplayRole:
+            return group.name;
+        case GroupIdRole:
+            return group.id;
+        default:
+            return {};
+        }
+    }
+    const CaptureGroup &group = m_groups.at(int(index.internalId()) - 1);
+    const CapturedFrame &frame = group.frames.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+    case TimeTextRole:
+        return frame.time.displayString();
+    case FrameIdRole:
+        return frame.id;
+    case GroupIdRole:
+        return group.id;
+    case ThumbnailRole:
+        return frame.thumbnail;
+    case SubjectPreviewRole:
+        return frame.subjectPreview;
+    case SubjectExtractedRole:
+        return frame.subjectExtracted;
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags CapturedFramesModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    if (isGroup(index))
+        return Qt::ItemIsEnabled | Qt::ItemIsDropEnabled;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
+}
+
+Qt::DropActions CapturedFramesModel::supportedDropActions() const
+{
+    return Qt::MoveAction;
+}
+
+Qt::DropActions CapturedFramesModel::supportedDragActions() const
+{
+    return Qt::MoveAction;
+}
+
+QStringList CapturedFramesModel::mimeTypes() const
+{
+    return {frameIdsMimeType};
+}
+
+QMimeData *CapturedFramesModel::mimeData(const QModelIndexList &indexes) const
+{
+    QByteArray encoded;
+    QDataStream stream(&encoded, QIODevice::WriteOnly);
+    for (const QModelIndex &index : indexes) {
+        const QUuid id = frameId(index);
+        if (!id.isNull())
+            stream << id;
+    }
+    auto *data = new QMimeData;
+    data->setData(frameIdsMimeType, encoded);
+    return data;
+}
+
+QSet<int> CapturedFramesModel::sourcePositions(const QMimeData *data, int groupRow) const
+{
+    if (!data || !data->hasFormat(frameIdsMimeType) || groupRow < 0 || groupRow >= m_groups.size())
+        return {};
+    QByteArray encoded = data->data(frameIdsMimeType);
+    QDataStream stream(&encoded, QIODevice::ReadOnly);
+    QSet<int> positions;
+    while (!stream.atEnd()) {
+        QUuid id;
+        stream >> id;
+        const qsizetype position = m_groups.at(groupRow).indexOfFrame(id);
+        if (position < 0)
+            return {}; // rows of another group cannot be dropped here
+        positions.insert(int(position));
+    }
+    return positions;
+}
+
+bool CapturedFramesModel::canDropMimeData(const QMimeData *data, Qt::DropAction action, int, int,
+                                          const QModelIndex &parent) const
+{
+    return action == Qt::MoveAction && isGroup(parent) && !sourcePositions(data, parent.row()).isEmpty();
+}
+
+bool CapturedFramesModel::dropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                                       const QModelIndex &parent)
+{
+    if (!canDropMimeData(data, action, row, column, parent))
+        return false;
+    const CaptureGroup &group = m_groups.at(parent.row());
+    const int destination = row < 0 ? int(group.frames.size()) : row;
+    m_state->moveFrames(group.id, sourcePositions(data, parent.row()), destination);
+    return true;
+}

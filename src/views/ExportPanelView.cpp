@@ -1,0 +1,257 @@
+#include "ExportPanelView.h"
+
+#include "ElidedLabel.h"
+#include "SymbolIcons.h"
+#include "ViewStyle.h"
+#include "state/AppState.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include <QDir>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+QLabel *symbolLabel(const QString &symbolName, QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setPixmap(SymbolIcons::icon(symbolName).pixmap(16, 16));
+    return label;
+}
+
+} // namespace
+
+ExportPanelView::ExportPanelView(AppState *state, QWidget *parent)
+    : QWidget(parent)
+    , m_state(state)
+    , m_folderName(new ElidedLabel(this))
+    , m_cropToggle(new QCheckBox(tr("Recadrer sur le sujet"), this))
+    , m_styleName(new QLabel(this))
+    , m_exportButton(new QPushButton(tr("Exporter"), this))
+    , m_folderWarning(new QLabel(tr("Choisissez un dossier de sortie pour exporter."), this))
+    , m_progressBox(new QWidget(this))
+    , m_progressBar(new QProgressBar(m_progressBox))
+    , m_progressLabel(new QLabel(m_progressBox))
+    , m_failuresBox(new QWidget(this))
+    , m_failuresTitle(new QLabel(m_failuresBox))
+    , m_failuresIcon(symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), m_failuresBox))
+    , m_failureLines(new QVBoxLayout)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setSpacing(12);
+
+    auto *headerRow = new QHBoxLayout;
+    auto *title = new QLabel(tr("Export"), this);
+    title->setFont(ViewStyle::headline());
+    headerRow->addWidget(symbolLabel(QStringLiteral("square.and.arrow.up"), this));
+    headerRow->addWidget(title);
+    headerRow->addStretch();
+    layout->addLayout(headerRow);
+
+    auto *folderRow = new QHBoxLayout;
+    folderRow->setSpacing(6);
+    auto *folderButton = new QPushButton(SymbolIcons::icon(QStringLiteral("folder")), tr("Dossier…"), this);
+    connect(folderButton, &QPushButton::clicked, this, &ExportPanelView::chooseFolder);
+    m_folderName->setFont(ViewStyle::caption());
+    folderRow->addWidget(folderButton);
+    folderRow->addWidget(m_folderName, 1);
+    layout->addLayout(folderRow);
+
+    m_cropToggle->setToolTip(tr("Rogne le PNG exporté au plus près du sujet détouré"));
+    connect(m_cropToggle, &QCheckBox::toggled, m_state, &AppState::setCropToSubject);
+    layout->addWidget(m_cropToggle);
+
+    auto *styleRow = new QHBoxLayout;
+    auto *styleCaption = new QLabel(tr("Filtre :"), this);
+    styleCaption->setFont(ViewStyle::caption());
+    ViewStyle::setTextColor(styleCaption, ViewStyle::secondary());
+    QFont styleFont = ViewStyle::caption();
+    styleFont.setWeight(QFont::Medium);
+    m_styleName->setFont(styleFont);
+    styleRow->addWidget(styleCaption);
+    styleRow->addWidget(m_styleName);
+    styleRow->addStretch();
+    layout->addLayout(styleRow);
+
+    auto *exportMenu = new QMenu(m_exportButton);
+    exportMenu->addAction(SymbolIcons::icon(QStringLiteral("square.and.arrow.down")), tr("Fusionné (Ctrl+E)"),
+                          this, [this] { m_state->runExport(ExportMode::Merged); });
+    exportMenu->addAction(SymbolIcons::icon(QStringLiteral("square.on.square")),
+                          tr("Par sujet (Ctrl+Shift+E)"), this,
+                          [this] { m_state->runExport(ExportMode::PerSubject); });
+    m_exportButton->setIcon(SymbolIcons::icon(QStringLiteral("square.and.arrow.up")));
+    m_exportButton->setMenu(exportMenu);
+    m_exportButton->setMinimumHeight(32);
+    m_exportButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    QPalette prominent = m_exportButton->palette();
+    prominent.setColor(QPalette::Button, ViewStyle::accent());
+    prominent.setColor(QPalette::ButtonText, palette().color(QPalette::HighlightedText));
+    m_exportButton->setPalette(prominent);
+    layout->addWidget(m_exportButton);
+
+    m_folderWarning->setFont(ViewStyle::caption());
+    m_folderWarning->setWordWrap(true);
+    ViewStyle::setTextColor(m_folderWarning, ViewStyle::secondary());
+    layout->addWidget(m_folderWarning);
+
+    auto *progressColumn = new QVBoxLayout(m_progressBox);
+    progressColumn->setContentsMargins(0, 0, 0, 0);
+    progressColumn->setSpacing(2);
+    m_progressBar->setRange(0, 1000);
+    m_progressBar->setTextVisible(false);
+    m_progressLabel->setFont(ViewStyle::monospacedDigits(ViewStyle::caption()));
+    progressColumn->addWidget(m_progressBar);
+    progressColumn->addWidget(m_progressLabel);
+    layout->addWidget(m_progressBox);
+
+    auto *failuresColumn = new QVBoxLayout(m_failuresBox);
+    failuresColumn->setContentsMargins(0, 0, 0, 0);
+    failuresColumn->setSpacing(4);
+    auto *failuresHeader = new QHBoxLayout;
+    QFont bold = ViewStyle::caption();
+    bold.setBold(true);
+    m_failuresTitle->setFont(bold);
+    ViewStyle::setTextColor(m_failuresTitle, QColor(255, 149, 0));
+    failuresHeader->addWidget(m_failuresIcon);
+    failuresHeader->addWidget(m_failuresTitle);
+    failuresHeader->addStretch();
+    failuresColumn->addLayout(failuresHeader);
+    auto *linesArea = new QScrollArea(m_failuresBox);
+    linesArea->setFrameShape(QFrame::NoFrame);
+    linesArea->setWidgetResizable(true);
+    auto *lines = new QWidget(linesArea);
+    m_failureLines->setParent(nullptr);
+    lines->setLayout(m_failureLines);
+    m_failureLines->setContentsMargins(0, 0, 0, 0);
+    m_failureLines->setSpacing(4);
+    linesArea->setWidget(lines);
+    failuresColumn->addWidget(linesArea);
+    m_failuresBox->setMaximumHeight(120);
+    layout->addWidget(m_failuresBox);
+    layout->addStretch();
+
+    for (auto signal :
+         {&AppState::groupsChanged, &AppState::outputFolderChanged, &AppState::cropToSubjectChanged,
+          &AppState::selectedFilterChanged, &AppState::progressChanged}) {
+        connect(m_state, signal, this, &ExportPanelView::refresh);
+    }
+    connect(m_state, &AppState::failuresChanged, this, &ExportPanelView::refreshFailures);
+    connect(m_state, &AppState::exportFinishedFolderChanged, this, &ExportPanelView::showFinishedAlert);
+    refresh();
+    refreshFailures();
+    showFinishedAlert();
+}
+
+bool ExportPanelView::canExport() const
+{
+    return !m_state->allFrames().isEmpty() && !m_state->outputFolder().isEmpty() &&
+           !m_state->progress().isRunning;
+}
+
+QString ExportPanelView::exportSummary() const
+{
+    const int failureCount = int(m_state->failures().size());
+    const int exported = std::max(m_state->progress().total - failureCount, 0);
+    if (failureCount == 0)
+        return QString::number(exported) + tr(" image(s) exportée(s).");
+    return QString::number(exported) + tr(" image(s) exportée(s), ") + QString::number(failureCount) +
+           tr(" échec(s).");
+}
+
+void ExportPanelView::chooseFolder()
+{
+    QFileDialog dialog(window(), tr("Sélectionnez le dossier de sortie des PNG"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setLabelText(QFileDialog::Accept, tr("Choisir"));
+    if (!m_state->outputFolder().isEmpty())
+        dialog.setDirectoryUrl(m_state->outputFolder());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedUrls().isEmpty())
+        return;
+    m_state->setOutputFolder(dialog.selectedUrls().constFirst());
+}
+
+void ExportPanelView::refresh()
+{
+    const QUrl folder = m_state->outputFolder();
+    if (folder.isEmpty()) {
+        m_folderName->setText(tr("Aucun dossier"));
+        ViewStyle::setTextColor(m_folderName, ViewStyle::secondary());
+    } else {
+        const QString path = folder.toLocalFile();
+        const QString name = folder.fileName().isEmpty() ? QDir(path).dirName() : folder.fileName();
+        m_folderName->setText(name.isEmpty() ? path : name);
+        ViewStyle::setTextColor(m_folderName, palette().color(QPalette::WindowText));
+    }
+    if (m_cropToggle->isChecked() != m_state->cropToSubject()) {
+        const QSignalBlocker blocker(m_cropToggle);
+        m_cropToggle->setChecked(m_state->cropToSubject());
+    }
+    m_styleName->setText(FilterStyles::displayName(m_state->selectedFilter()));
+    m_exportButton->setEnabled(canExport());
+    m_folderWarning->setVisible(folder.isEmpty());
+
+    const ExportProgress &progress = m_state->progress();
+    m_progressBox->setVisible(progress.isRunning || progress.completed > 0);
+    m_progressBar->setValue(int(std::lround(std::clamp(progress.fraction(), 0.0, 1.0) * 1000)));
+    m_progressLabel->setText(QString::number(progress.completed) + QStringLiteral(" / ") +
+                             QString::number(progress.total));
+}
+
+void ExportPanelView::refreshFailures()
+{
+    const QList<ExportFailure> &failures = m_state->failures();
+    m_failuresBox->setVisible(!failures.isEmpty());
+    m_failuresTitle->setText(QString::number(failures.size()) + tr(" échec(s)"));
+    while (QLayoutItem *item = m_failureLines->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    for (const ExportFailure &failure : failures) {
+        auto *line = new QLabel(failure.timestamp + QStringLiteral(" — ") + failure.message);
+        line->setFont(ViewStyle::caption());
+        line->setWordWrap(true);
+        ViewStyle::setTextColor(line, ViewStyle::secondary());
+        m_failureLines->addWidget(line);
+    }
+    m_failureLines->addStretch();
+}
+
+void ExportPanelView::showFinishedAlert()
+{
+    if (m_state->exportFinishedFolder().isEmpty()) {
+        if (m_finishedAlert)
+            m_finishedAlert->close();
+        return;
+    }
+    if (m_finishedAlert) {
+        m_finishedAlert->setText(exportSummary());
+        return;
+    }
+    m_finishedAlert = new QMessageBox(QMessageBox::Information, tr("Export terminé"), exportSummary(),
+                                      QMessageBox::NoButton, this);
+    m_finishedAlert->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton *open = m_finishedAlert->addButton(tr("Ouvrir le dossier"), QMessageBox::AcceptRole);
+    m_finishedAlert->addButton(tr("OK"), QMessageBox::RejectRole);
+    connect(m_finishedAlert, &QMessageBox::finished, this, [this, open] {
+        const bool openFolder = m_finishedAlert && m_finishedAlert->clickedButton() == open;
+        m_finishedAlert = nullptr;
+        // However the alert closes, the finished folder is cleared.
+        if (openFolder)
+            m_state->openExportFolder();
+        else
+            m_state->setExportFinishedFolder(QUrl());
+    });
+    m_finishedAlert->open();
+}

@@ -1,0 +1,309 @@
+#include "ExtractionPreviewView.h"
+
+#include "AnnotationCanvas.h"
+#include "ColorWellButton.h"
+#include "ContinuousSlider.h"
+#include "PreviewStage.h"
+#include "StyleThumbnailButton.h"
+#include "SymbolIcons.h"
+#include "ViewStyle.h"
+#include "state/AppState.h"
+
+#include <QButtonGroup>
+#include <QFuture>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+ExtractionPreviewView::ExtractionPreviewView(AppState *state, QWidget *parent)
+    : QWidget(parent), m_state(state)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setSpacing(8);
+
+    auto *header = new QLabel(this);
+    {
+        auto *row = new QHBoxLayout;
+        auto *icon = new QLabel(this);
+        icon->setPixmap(SymbolIcons::icon(QStringLiteral("wand.and.stars")).pixmap(16, 16));
+        header->setText(tr("Aperçu"));
+        header->setFont(ViewStyle::headline());
+        row->addWidget(icon);
+        row->addWidget(header);
+        row->addStretch();
+        layout->addLayout(row);
+    }
+
+    m_toolbar = makeToolbar();
+    layout->addWidget(m_toolbar);
+
+    m_stage = new PreviewStage(this);
+    layout->addWidget(m_stage, 1);
+    AnnotationCanvas *canvas = m_stage->canvas();
+    canvas->setTool(m_tool);
+    canvas->setColor(m_annotationColor);
+    canvas->setLineWidth(m_annotationWidth);
+    connect(canvas, &AnnotationCanvas::annotationsEdited, this, &ExtractionPreviewView::writeAnnotations);
+    connect(canvas, &AnnotationCanvas::selectedIdEdited, this,
+            &ExtractionPreviewView::setSelectedAnnotationID);
+    connect(canvas, &AnnotationCanvas::deleteRequested, this,
+            &ExtractionPreviewView::deleteSelectedAnnotation);
+
+    layout->addWidget(makeStylesStrip());
+    m_noteEditorBox = makeNoteEditor();
+    layout->addWidget(m_noteEditorBox);
+
+    for (auto signal : {&AppState::groupsChanged, &AppState::selectionChanged, &AppState::edgeOptionsChanged,
+                        &AppState::selectedFilterChanged}) {
+        connect(m_state, signal, this, &ExtractionPreviewView::stateChanged);
+    }
+    stateChanged();
+}
+
+QWidget *ExtractionPreviewView::makeToolbar()
+{
+    auto *toolbar = new QWidget(this);
+    auto *row = new QHBoxLayout(toolbar);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(8);
+
+    auto *segments = new QHBoxLayout;
+    segments->setSpacing(0);
+    m_tools = new QButtonGroup(toolbar);
+    m_tools->setExclusive(true);
+    for (AnnotationTool tool : AnnotationTools::all()) {
+        auto *button = new QToolButton(toolbar);
+        button->setCheckable(true);
+        button->setIcon(SymbolIcons::icon(AnnotationTools::systemImage(tool)));
+        button->setToolTip(AnnotationTools::displayName(tool));
+        button->setChecked(tool == m_tool);
+        m_tools->addButton(button, int(tool));
+        segments->addWidget(button);
+    }
+    connect(m_tools, &QButtonGroup::idClicked, this, [this](int id) { setTool(AnnotationTool(id)); });
+    row->addLayout(segments);
+
+    m_colorWell = new ColorWellButton(toolbar);
+    m_colorWell->setColor(m_annotationColor);
+    m_colorWell->setToolTip(tr("Couleur de l'annotation"));
+    connect(m_colorWell, &ColorWellButton::colorEdited, this, &ExtractionPreviewView::setAnnotationColor);
+    row->addWidget(m_colorWell);
+
+    m_widthSlider = new ContinuousSlider(0.002, 0.02, toolbar);
+    m_widthSlider->setFixedWidth(70);
+    m_widthSlider->setToolTip(tr("Épaisseur"));
+    m_widthSlider->setRealValue(m_annotationWidth);
+    connect(m_widthSlider, &ContinuousSlider::realValueEdited, this,
+            &ExtractionPreviewView::setAnnotationWidth);
+    row->addWidget(m_widthSlider);
+
+    m_deleteButton = new QToolButton(toolbar);
+    m_deleteButton->setAutoRaise(true);
+    m_deleteButton->setIcon(SymbolIcons::icon(QStringLiteral("trash")));
+    m_deleteButton->setToolTip(tr("Supprimer l'annotation sélectionnée (Suppr / Retour arrière)"));
+    m_deleteButton->setEnabled(false);
+    connect(m_deleteButton, &QToolButton::clicked, this, &ExtractionPreviewView::deleteSelectedAnnotation);
+    row->addWidget(m_deleteButton);
+    row->addStretch();
+    return toolbar;
+}
+
+QWidget *ExtractionPreviewView::makeStylesStrip()
+{
+    auto *strip = new QWidget(this);
+    auto *row = new QHBoxLayout(strip);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(8);
+    for (FilterStyle style : FilterStyles::all()) {
+        auto *thumbnail = new StyleThumbnailButton(FilterStyles::displayName(style), strip);
+        thumbnail->setToolTip(tr("Appliquer le style ") + FilterStyles::displayName(style));
+        connect(thumbnail, &StyleThumbnailButton::clicked, this,
+                [this, style] { m_state->setSelectedFilter(style); });
+        m_thumbnails.insert(style, thumbnail);
+        row->addWidget(thumbnail);
+    }
+    row->addStretch();
+    return strip;
+}
+
+QWidget *ExtractionPreviewView::makeNoteEditor()
+{
+    auto *box = new QWidget(this);
+    auto *column = new QVBoxLayout(box);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(4);
+    auto *caption = new QLabel(tr("Note de l'extrait"), box);
+    caption->setFont(ViewStyle::caption());
+    ViewStyle::setTextColor(caption, ViewStyle::secondary());
+    column->addWidget(caption);
+
+    m_noteEditor = new QPlainTextEdit(box);
+    m_noteEditor->setFixedHeight(60);
+    m_noteEditor->setFont(ViewStyle::callout());
+    m_noteEditor->setFrameShape(QFrame::NoFrame);
+    m_noteEditor->setStyleSheet(QStringLiteral("QPlainTextEdit { border: 1px solid %1; }")
+                                    .arg(ViewStyle::quaternary().name(QColor::HexArgb)));
+    connect(m_noteEditor, &QPlainTextEdit::textChanged, this, [this] {
+        if (const std::optional<CapturedFrame> frame = m_state->previewFrame()) {
+            const QString text = m_noteEditor->toPlainText();
+            if (text != frame->notes)
+                m_state->setNote(text, frame->id);
+        }
+    });
+    column->addWidget(m_noteEditor);
+    return box;
+}
+
+QString ExtractionPreviewView::previewKey() const
+{
+    const std::optional<CapturedFrame> frame = m_state->previewFrame();
+    if (!frame)
+        return QStringLiteral("none");
+    return frame->id.toString(QUuid::WithoutBraces).toUpper() + QLatin1Char('-') +
+           (frame->hasSubjectPreview() ? QStringLiteral("true") : QStringLiteral("false")) +
+           QLatin1Char('-') + m_state->edgeOptions().signature();
+}
+
+AnnotationCanvas *ExtractionPreviewView::canvas() const
+{
+    return m_stage->canvas();
+}
+
+void ExtractionPreviewView::setTool(AnnotationTool tool)
+{
+    m_tool = tool;
+    if (QAbstractButton *button = m_tools->button(int(tool)))
+        button->setChecked(true);
+    canvas()->setTool(tool);
+}
+
+void ExtractionPreviewView::setAnnotationColor(const QColor &color)
+{
+    m_annotationColor = color;
+    m_colorWell->setColor(color);
+    canvas()->setColor(color);
+}
+
+void ExtractionPreviewView::setAnnotationWidth(double width)
+{
+    m_annotationWidth = width;
+    if (m_widthSlider->realValue() != width)
+        m_widthSlider->setRealValue(width);
+    canvas()->setLineWidth(width);
+}
+
+void ExtractionPreviewView::setSelectedAnnotationID(const QUuid &id)
+{
+    m_selectedAnnotationID = id;
+    canvas()->setSelectedId(id);
+    m_deleteButton->setEnabled(!id.isNull());
+}
+
+void ExtractionPreviewView::deleteSelectedAnnotation()
+{
+    if (m_selectedAnnotationID.isNull())
+        return;
+    const std::optional<CapturedFrame> frame = m_state->previewFrame();
+    QList<Annotation> annotations = frame ? frame->annotations : QList<Annotation>();
+    annotations.removeIf(
+        [this](const Annotation &annotation) { return annotation.id == m_selectedAnnotationID; });
+    writeAnnotations(annotations);
+    setSelectedAnnotationID(QUuid());
+}
+
+void ExtractionPreviewView::writeAnnotations(const QList<Annotation> &annotations)
+{
+    if (const std::optional<CapturedFrame> frame = m_state->previewFrame())
+        m_state->setAnnotations(annotations, frame->id);
+}
+
+void ExtractionPreviewView::stateChanged()
+{
+    const std::optional<CapturedFrame> frame = m_state->previewFrame();
+    const QUuid frameId = frame ? frame->id : QUuid();
+    if (m_previewFrameId && *m_previewFrameId != frameId)
+        setSelectedAnnotationID(QUuid());
+    m_previewFrameId = frameId;
+
+    const QString key = previewKey();
+    if (key != m_key) {
+        m_key = key;
+        computeRenders();
+    }
+    refreshPreview();
+}
+
+void ExtractionPreviewView::computeRenders()
+{
+    const quint64 run = ++m_run;
+    emit renderingStarted(m_key);
+    const std::optional<CapturedFrame> frame = m_state->previewFrame();
+    if (!frame || !frame->hasSubjectPreview()) {
+        m_renders.clear();
+        emit rendersChanged();
+        return;
+    }
+    renderNext(run, frame->id, 0, {});
+}
+
+void ExtractionPreviewView::renderNext(quint64 run, const QUuid &frameId, int index,
+                                       QMap<FilterStyle, QImage> renders)
+{
+    // A newer key has started its own run: this one is abandoned and never overwrites it.
+    if (run != m_run)
+        return;
+    const QList<FilterStyle> styles = FilterStyles::all();
+    if (index >= styles.size()) {
+        m_renders = renders;
+        refreshPreview();
+        emit rendersChanged();
+        return;
+    }
+    const std::optional<CapturedFrame> frame = m_state->frame(frameId);
+    if (!frame)
+        return;
+    const FilterStyle style = styles.at(index);
+    m_state->rendered(*frame, style)
+        .then(this, [this, run, frameId, index, renders, style](const QImage &image) {
+            QMap<FilterStyle, QImage> next = renders;
+            if (!image.isNull())
+                next.insert(style, image);
+            renderNext(run, frameId, index + 1, next);
+        });
+}
+
+void ExtractionPreviewView::refreshPreview()
+{
+    const std::optional<CapturedFrame> frame = m_state->previewFrame();
+    const FilterStyle selectedStyle = m_state->selectedFilter();
+
+    m_toolbar->setVisible(frame.has_value());
+    m_noteEditorBox->setVisible(frame.has_value());
+
+    AnnotationCanvas *annotationCanvas = canvas();
+    annotationCanvas->setAnnotations(frame ? frame->annotations : QList<Annotation>());
+    annotationCanvas->setSelectedId(m_selectedAnnotationID);
+    const QImage selectedRender = m_renders.value(selectedStyle);
+    if (!selectedRender.isNull())
+        m_stage->showImage(selectedRender);
+    else if (!frame || !frame->hasSubjectPreview())
+        m_stage->showEmpty();
+    else
+        m_stage->showBusy();
+
+    const bool pending = frame && frame->hasSubjectPreview();
+    for (auto it = m_thumbnails.cbegin(); it != m_thumbnails.cend(); ++it) {
+        it.value()->setImage(m_renders.value(it.key()));
+        it.value()->setPending(pending);
+        it.value()->setSelected(it.key() == selectedStyle);
+    }
+
+    const QString notes = frame ? frame->notes : QString();
+    if (m_noteEditor->toPlainText() != notes) {
+        const QSignalBlocker blocker(m_noteEditor);
+        m_noteEditor->setPlainText(notes);
+    }
+    m_deleteButton->setEnabled(!m_selectedAnnotationID.isNull());
+}

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "models/Annotation.h"
+#include "models/AnnotationTool.h"
+#include "models/FilterStyle.h"
+
+#include <QColor>
+#include <QImage>
+#include <QMap>
+#include <QUuid>
+#include <QWidget>
+
+#include <optional>
+
+class AnnotationCanvas;
+class AppState;
+class ColorWellButton;
+class ContinuousSlider;
+class PreviewStage;
+class QButtonGroup;
+class QPlainTextEdit;
+class QToolButton;
+class StyleThumbnailButton;
+struct CapturedFrame;
+
+// The preview panel: the previewed frame's cut-out in the four styles, the chosen one large over a
+// checkerboard with the annotation editor on it, a strip of style thumbnails that also chooses the
+// export style, and the frame's note.
+class ExtractionPreviewView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ExtractionPreviewView(AppState *state, QWidget *parent = nullptr);
+
+    // Names everything the renders depend on: the previewed frame, whether it has a cut-out, and the
+    // edge settings as printed; "none" without a previewed frame.
+    QString previewKey() const;
+    // The renders of the previewed frame, by style, as last completed.
+    const QMap<FilterStyle, QImage> &renders() const { return m_renders; }
+
+    AnnotationTool tool() const { return m_tool; }
+    void setTool(AnnotationTool tool);
+    QColor annotationColor() const { return m_annotationColor; }
+    void setAnnotationColor(const QColor &color);
+    double annotationWidth() const { return m_annotationWidth; }
+    void setAnnotationWidth(double width);
+    QUuid selectedAnnotationID() const { return m_selectedAnnotationID; }
+    void setSelectedAnnotationID(const QUuid &id);
+    // Removes the selected annotation from the previewed frame.
+    void deleteSelectedAnnotation();
+
+    AnnotationCanvas *canvas() const;
+    PreviewStage *stage() const { return m_stage; }
+    QWidget *annotationToolbar() const { return m_toolbar; }
+    QToolButton *deleteButton() const { return m_deleteButton; }
+    StyleThumbnailButton *styleThumbnail(FilterStyle style) const { return m_thumbnails.value(style); }
+    QWidget *noteEditorBox() const { return m_noteEditorBox; }
+    QPlainTextEdit *noteEditor() const { return m_noteEditor; }
+
+signals:
+    // The preview key changed: the renders of `key` are being computed.
+    void renderingStarted(const QString &key);
+    // A render computation has finished (or found nothing to render) and its renders are shown.
+    void rendersChanged();
+
+private:
+    QWidget *makeToolbar();
+    QWidget *makeStylesStrip();
+    QWidget *makeNoteEditor();
+
+    // Follows the window state: a new key starts a render computation; the rest refreshes in place.
+    void stateChanged();
+    void computeRenders();
+    // Renders style `index` of a run and goes on with the next one; the run's map is swapped in at
+    // the end unless a newer run has started meanwhile.
+    void renderNext(quint64 run, const QUuid &frameId, int index, QMap<FilterStyle, QImage> renders);
+    void refreshPreview();
+    void writeAnnotations(const QList<Annotation> &annotations);
+
+    AppState *m_state;
+    QMap<FilterStyle, QImage> m_renders;
+    AnnotationTool m_tool = AnnotationTool::Select;
+    QColor m_annotationColor = Qt::red;
+    double m_annotationWidth = 0.006;
+    QUuid m_selectedAnnotationID;
+
+    QString m_key;
+    quint64 m_run = 0;
+    std::optional<QUuid> m_previewFrameId; // unset until the panel has looked once
+
+    QWidget *m_toolbar = nullptr;
+    QButtonGroup *m_tools = nullptr;
+    ColorWellButton *m_colorWell = nullptr;
+    ContinuousSlider *m_widthSlider = nullptr;
+    QToolButton *m_deleteButton = nullptr;
+    PreviewStage *m_stage = nullptr;
+    QMap<FilterStyle, StyleThumbnailButton *> m_thumbnails;
+    QWidget *m_noteEditorBox = nullptr;
+    QPlainTextEdit *m_noteEditor = nullptr;
+};

@@ -1,0 +1,236 @@
+#include "TestImages.h"
+#include "TestMedia.h"
+#include "TestRegistry.h"
+
+#include "state/AppState.h"
+
+#include <QColorSpace>
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QSize frameSize(960, 540);
+
+// 30 frames of two shapes on a gradient, which the segmentation model lifts as two subjects.
+QString shapesVideo()
+{
+    TestMedia::VideoOptions options;
+    options.name = QStringLiteral("shapes");
+    options.size = frameSize;
+    options.frameCount = 30;
+    options.picture = [](int, QSize size) { return TestImages::shapesOnGradient(size, TestImages::twoShapes()); };
+    return TestMedia::video(options);
+}
+
+// 30 frames of one flat colour: nothing to lift.
+QString flatVideo()
+{
+    TestMedia::VideoOptions options;
+    options.name = QStringLiteral("flat");
+    options.size = frameSize;
+    options.frameCount = 30;
+    options.picture = [](int, QSize size) { return TestImages::flat(size, QColor(90, 140, 200)); };
+    return TestMedia::video(options);
+}
+
+// A window with the video loaded and the given frames, as times in 1/30 s, in its groups.
+void prepare(AppState &state, const QString &video, const QList<QList<int>> &framesPerGroup)
+{
+    state.loadVideo(QUrl::fromLocalFile(video));
+    while (state.groups().size() < framesPerGroup.size())
+        state.addGroup();
+    QList<CaptureGroup> groups = state.groups();
+    for (int g = 0; g < framesPerGroup.size(); ++g) {
+        for (int value : framesPerGroup[g])
+            groups[g].frames << CapturedFrame(MediaTime(value, 30));
+    }
+    state.setGroups(groups);
+}
+
+// Runs an export to the end and returns the progress counts it reported.
+QList<int> exportAll(AppState &state, ExportMode mode)
+{
+    QList<int> counts;
+    QObject::connect(&state, &AppState::progressChanged, &state, [&] {
+        if (counts.isEmpty() || counts.last() != state.progress().completed)
+            counts << state.progress().completed;
+    });
+    state.runExport(mode);
+    if (!QTest::qWaitFor([&] { return !state.progress().isRunning; }, 120000))
+        qWarning("the export did not finish");
+    return counts;
+}
+
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QString readText(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+} // namespace
+
+class BatchExportTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void mergedWithCropWritesOneTrimmedImagePerFrame()
+    {
+        QTemporaryDir output;
+        AppState state(PlayerOutput::Headless);
+        prepare(state, shapesVideo(), {{0, 15, 29}});
+        state.setOutputFolder(QUrl::fromLocalFile(output.path()));
+        state.setCropToSubject(true);
+        EdgeOptions options;
+        options.outline = true;
+        options.outlineWidth = 6;
+        options.outlineColor = QColor(0, 200, 0);
+        state.setEdgeOptions(options);
+
+        QCOMPARE(exportAll(state, ExportMode::Merged), (QList<int>{0, 1, 2, 3}));
+        QVERIFY(state.failures().isEmpty());
+        QCOMPARE(state.exportFinishedFolder(), QUrl::fromLocalFile(output.path()));
+        // A single group goes straight into the folder; no notes, no Markdown file.
+        QCOMPARE(entries(output.path()),
+                 (QStringList{"shapes_00-00-00-000.png", "shapes_00-00-00-500.png", "shapes_00-00-00-966.png"}));
+
+        QImageReader reader(output.filePath(QStringLiteral("shapes_00-00-00-500.png")));
+        const QImage image = reader.read().convertToFormat(QImage::Format_RGBA8888);
+        // Trimmed to both subjects with their outline, which the margins of the frame do not need.
+        QVERIFY2(image.width() < frameSize.width() && image.height() < frameSize.height(),
+                 qPrintable(QStringLiteral("%1x%2").arg(image.width()).arg(image.height())));
+        QVERIFY(image.width() > frameSize.width() / 2);
+        // The outline ring is inside the picture: the border rows hold its green, not cut-off subject.
+        bool greenOnTopRow = false;
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, 0);
+            greenOnTopRow |= pixel.alpha() > 0 && pixel.green() > 150 && pixel.red() < 80;
+        }
+        QVERIFY(greenOnTopRow);
+        QVERIFY(image.colorSpace().isValid());
+    }
+
+    void groupsGoToTheirFoldersWithMarkdownPerSubject()
+    {
+        QTemporaryDir output;
+        AppState state(PlayerOutput::Headless);
+        prepare(state, shapesVideo(), {{10}, {}});
+        QList<CaptureGroup> groups = state.groups();
+        groups[0].name = QStringLiteral("Plans/serrés");
+        groups[0].notes = QStringLiteral("Intro");
+        groups[0].frames[0].notes = QStringLiteral("regard\ncaméra ");
+        Annotation arrow;
+        arrow.start = {0.1, 0.1};
+        arrow.end = {0.9, 0.9};
+        groups[0].frames[0].annotations << arrow;
+        state.setGroups(groups);
+        state.setOutputFolder(QUrl::fromLocalFile(output.path()));
+
+        QCOMPARE(exportAll(state, ExportMode::PerSubject), (QList<int>{0, 1}));
+        QVERIFY(state.failures().isEmpty());
+        QCOMPARE(entries(output.path()), (QStringList{"Groupe 2", "Plans-serrés"}));
+        QCOMPARE(entries(output.filePath("Plans-serrés")),
+                 (QStringList{"Plans-serrés.md", "shapes_00-00-00-333_s1.png", "shapes_00-00-00-333_s2.png"}));
+        QCOMPARE(readText(output.filePath("Plans-serrés/Plans-serrés.md")),
+                 QStringLiteral("# Plans/serrés\n\nIntro\n\n## Images\n"
+                                "- [shapes_00-00-00-333_s1.png](shapes_00-00-00-333_s1.png) — 00:00.333\n"
+                                "  > regard caméra\n"
+                                "- [shapes_00-00-00-333_s2.png](shapes_00-00-00-333_s2.png) — 00:00.333\n"
+                                "  > regard caméra\n"));
+        QCOMPARE(readText(output.filePath("Groupe 2/Groupe 2.md")),
+                 QStringLiteral("# Groupe 2\n\n## Images\n_Aucune image_\n"));
+
+        // Subjects come larger first, each cut to its own box; annotations are not drawn on them.
+        const QImage first(output.filePath("Plans-serrés/shapes_00-00-00-333_s1.png"));
+        const QImage second(output.filePath("Plans-serrés/shapes_00-00-00-333_s2.png"));
+        QCOMPARE(first.size(), frameSize);
+        QVERIFY(first.width() * first.height() >= second.width() * second.height());
+    }
+
+    void failuresAreReportedAndTheRunGoesOn()
+    {
+        QTemporaryDir output;
+        AppState state(PlayerOutput::Headless);
+        prepare(state, flatVideo(), {{3, 4}});
+        state.setOutputFolder(QUrl::fromLocalFile(output.path()));
+
+        QCOMPARE(exportAll(state, ExportMode::Merged), (QList<int>{0, 1, 2}));
+        QCOMPARE(state.failures().size(), 2);
+        QCOMPARE(state.failures()[0].timestamp, QStringLiteral("00:00.100"));
+        QCOMPARE(state.failures()[0].message, QStringLiteral("Aucun sujet détecté dans cette image."));
+        QVERIFY(entries(output.path()).isEmpty());
+    }
+
+    void anUnwritableFolderFailsEveryFrame()
+    {
+        QTemporaryDir scratch;
+        QFile blocker(scratch.filePath(QStringLiteral("file")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+
+        AppState state(PlayerOutput::Headless);
+        prepare(state, shapesVideo(), {{1, 2}});
+        state.setOutputFolder(QUrl::fromLocalFile(blocker.fileName() + QStringLiteral("/out")));
+        QCOMPARE(exportAll(state, ExportMode::Merged), (QList<int>{0, 1, 2}));
+        QCOMPARE(state.failures().size(), 2);
+        for (const ExportFailure &failure : state.failures())
+            QVERIFY2(failure.message.startsWith(QStringLiteral("Échec de l'export : ")), qPrintable(failure.message));
+        QVERIFY(!state.exportFinishedFolder().isEmpty());
+    }
+
+    void refusesToStartWithoutItsInputs()
+    {
+        AppState state(PlayerOutput::Headless);
+        QSignalSpy progressSpy(&state, &AppState::progressChanged);
+        state.runExport(ExportMode::Merged);
+        QCOMPARE(state.errorMessage(), QStringLiteral("Aucune vidéo chargée."));
+
+        prepare(state, shapesVideo(), {{1}});
+        state.runExport(ExportMode::Merged);
+        QCOMPARE(state.errorMessage(), QStringLiteral("Aucun dossier de sortie sélectionné."));
+        QCOMPARE(progressSpy.count(), 0);
+
+        // With a folder but no frame nothing happens, silently.
+        QTemporaryDir output;
+        state.clearErrorMessage();
+        state.setGroups({CaptureGroup(QStringLiteral("Vide"))});
+        state.setOutputFolder(QUrl::fromLocalFile(output.path()));
+        state.runExport(ExportMode::Merged);
+        QVERIFY(!state.errorMessage());
+        QCOMPARE(progressSpy.count(), 0);
+    }
+
+    void aSecondExportWhileRunningIsIgnored()
+    {
+        QTemporaryDir output;
+        AppState state(PlayerOutput::Headless);
+        prepare(state, flatVideo(), {{1}});
+        state.setOutputFolder(QUrl::fromLocalFile(output.path()));
+        state.runExport(ExportMode::Merged);
+        QVERIFY(state.progress().isRunning);
+        state.runExport(ExportMode::PerSubject);
+        QTRY_VERIFY_WITH_TIMEOUT(!state.progress().isRunning, 60000);
+        QCOMPARE(state.failures().size(), 1);
+        QCOMPARE(state.progress().total, 1);
+
+        // The finished folder is opened once, then forgotten.
+        QVERIFY(!state.exportFinishedFolder().isEmpty());
+        state.openExportFolder();
+        QVERIFY(state.exportFinishedFolder().isEmpty());
+    }
+};
+
+QUINTAREL_TEST(BatchExportTest)
+#include "BatchExportTest.moc"

@@ -1,0 +1,51 @@
+#include "TestRegistry.h"
+
+#include "services/ExportNaming.h"
+
+#include <QTest>
+
+class ExportNamingTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void foldersFromGroupNames_data()
+    {
+        QTest::addColumn<QString>("groupName");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("separators") << u"Plans/serrés: 2"_qs << u"Plans-serrés- 2"_qs;
+        QTest::newRow("backslash and outer spaces") << u"  A\\B  "_qs << u"A-B"_qs;
+        QTest::newRow("three spaces") << u"   "_qs << u"Sans-nom"_qs;
+        QTest::newRow("empty") << QString() << u"Sans-nom"_qs;
+        QTest::newRow("slash only") << u"/"_qs << u"-"_qs;
+        QTest::newRow("consecutive separators") << u"a//:b"_qs << u"a---b"_qs;
+        QTest::newRow("no-break space at the end") << u"Scène 1\u00a0"_qs << u"Scène 1"_qs;
+        QTest::newRow("line breaks and separators")
+            << u"\n\tPlan\u2028 large\u2029\r\n"_qs << u"Plan\u2028 large"_qs;
+        QTest::newRow("only white space of every kind") << u"\u3000\u2007\u0085\u000b"_qs << u"Sans-nom"_qs;
+        QTest::newRow("dots and punctuation stay") << u"..*?\"<>|"_qs << u"..*?\"<>|"_qs;
+    }
+
+    void foldersFromGroupNames()
+    {
+        QFETCH(QString, groupName);
+        QFETCH(QString, folder);
+        QCOMPARE(ExportNaming::folderName(groupName), folder);
+        QCOMPARE(ExportNaming::markdownFileName(groupName), folder + u".md"_qs);
+    }
+
+    void imageFileNames()
+    {
+        const MediaTime at75s(7525, 100);
+        QCOMPARE(ExportNaming::mergedFileName(u"clip"_qs, at75s), u"clip_00-01-15-250.png"_qs);
+        QCOMPARE(ExportNaming::subjectFileName(u"clip"_qs, at75s, 2), u"clip_00-01-15-250_s2.png"_qs);
+        QCOMPARE(ExportNaming::subjectFileName(u"clip"_qs, at75s, 12), u"clip_00-01-15-250_s12.png"_qs);
+        QCOMPARE(ExportNaming::mergedFileName(u"clip"_qs, MediaTime(7451, 2)), u"clip_01-02-05-500.png"_qs);
+        // The video name is used as it is, without the folder cleaning.
+        QCOMPARE(ExportNaming::mergedFileName(u" a:b "_qs, MediaTime::indefinite()),
+                 u" a:b _00-00-00-000.png"_qs);
+    }
+};
+
+QUINTAREL_TEST(ExportNamingTest)
+#include "ExportNamingTest.moc"

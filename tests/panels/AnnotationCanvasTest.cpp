@@ -1,0 +1,221 @@
+#include "TestRegistry.h"
+
+#include "models/EdgeOptions.h"
+#include "views/AnnotationCanvas.h"
+#include "views/AnnotationHitTest.h"
+
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+void send(QWidget *widget, QEvent::Type type, const QPointF &position, Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, position, widget->mapToGlobal(position), Qt::LeftButton, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+// Presses at the first point, moves through the others with the button held, and releases.
+void drag(QWidget *widget, const QList<QPointF> &points)
+{
+    send(widget, QEvent::MouseButtonPress, points.first(), Qt::LeftButton);
+    for (const QPointF &point : points.mid(1))
+        send(widget, QEvent::MouseMove, point, Qt::LeftButton);
+    send(widget, QEvent::MouseButtonRelease, points.last(), Qt::NoButton);
+}
+
+Annotation make(AnnotationKind kind, QPointF start, QPointF end)
+{
+    Annotation annotation;
+    annotation.kind = kind;
+    annotation.start = start;
+    annotation.end = end;
+    return annotation;
+}
+
+// A 400 × 200 canvas whose edits come back to it, as the preview does with the window state.
+struct Canvas
+{
+    AnnotationCanvas widget;
+    QSignalSpy edits{&widget, &AnnotationCanvas::annotationsEdited};
+    QSignalSpy selections{&widget, &AnnotationCanvas::selectedIdEdited};
+
+    explicit Canvas(const QList<Annotation> &annotations = {})
+    {
+        widget.resize(400, 200);
+        widget.setAnnotations(annotations);
+    }
+};
+
+} // namespace
+
+class AnnotationCanvasTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void drawingAppendsClampedNormalisedAnnotationAndSelectsIt()
+    {
+        Canvas canvas;
+        canvas.widget.setTool(AnnotationTool::Circle);
+        canvas.widget.setColor(QColor(0, 0, 255, 128));
+        canvas.widget.setLineWidth(0.01);
+        drag(&canvas.widget, {{40, 20}, {41, 20}, {200, 150}, {520, -30}});
+
+        QCOMPARE(canvas.edits.size(), 1);
+        const QList<Annotation> annotations = canvas.widget.annotations();
+        QCOMPARE(annotations.size(), 1);
+        const Annotation &drawn = annotations.first();
+        QCOMPARE(drawn.kind, AnnotationKind::Circle);
+        QCOMPARE(drawn.start, QPointF(0.1, 0.1));
+        QCOMPARE(drawn.end, QPointF(1.0, 0.0)); // the pointer left the canvas: clamped
+        QCOMPARE(drawn.b, 1.0);
+        QCOMPARE(drawn.a, EdgeOptions::components(QColor(0, 0, 255, 128))[3]);
+        QCOMPARE(drawn.lineWidth, 0.01);
+        QCOMPARE(canvas.widget.selectedId(), drawn.id);
+        QCOMPARE(canvas.selections.size(), 1);
+        QVERIFY(!canvas.widget.draft());
+    }
+
+    void drawingKeepsTheSettingsOfTheLastMove()
+    {
+        Canvas canvas;
+        canvas.widget.setTool(AnnotationTool::Line);
+        send(&canvas.widget, QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton);
+        send(&canvas.widget, QEvent::MouseMove, {150, 100}, Qt::LeftButton);
+        QVERIFY(canvas.widget.draft());
+        QCOMPARE(canvas.edits.size(), 0); // the draft is not in the list yet
+        canvas.widget.setLineWidth(0.02);
+        send(&canvas.widget, QEvent::MouseMove, {160, 100}, Qt::LeftButton);
+        send(&canvas.widget, QEvent::MouseButtonRelease, {160, 100}, Qt::NoButton);
+        QCOMPARE(canvas.widget.annotations().first().lineWidth, 0.02);
+        QCOMPARE(canvas.widget.annotations().first().end, QPointF(0.4, 0.5));
+    }
+
+    void shortPressDoesNothing_data()
+    {
+        QTest::addColumn<AnnotationTool>("tool");
+        QTest::newRow("select on an annotation") << AnnotationTool::Select;
+        QTest::newRow("arrow") << AnnotationTool::Arrow;
+    }
+
+    void shortPressDoesNothing()
+    {
+        QFETCH(AnnotationTool, tool);
+        const Annotation line = make(AnnotationKind::Line, {0.1, 0.5}, {0.9, 0.5});
+        const Annotation other = make(AnnotationKind::Line, {0.1, 0.1}, {0.9, 0.1});
+        Canvas canvas({line, other});
+        canvas.widget.setSelectedId(other.id);
+        canvas.widget.setTool(tool);
+        drag(&canvas.widget, {{200, 100}, {201.5, 100}, {201, 101}});
+        QCOMPARE(canvas.edits.size(), 0);
+        QCOMPARE(canvas.selections.size(), 0);
+        QCOMPARE(canvas.widget.annotations(), (QList<Annotation>{line, other}));
+        QCOMPARE(canvas.widget.selectedId(), other.id);
+    }
+
+    void shortestRecognisedDragStillDraws()
+    {
+        Canvas canvas;
+        canvas.widget.setTool(AnnotationTool::Arrow);
+        drag(&canvas.widget, {{200, 100}, {202, 100}});
+        QCOMPARE(canvas.widget.annotations().size(), 1);
+    }
+
+    void selectDragMovesFromTheSnapshotUnclamped()
+    {
+        const Annotation below = make(AnnotationKind::Circle, {0.0, 0.0}, {0.2, 0.2});
+        const Annotation line = make(AnnotationKind::Line, {0.5, 0.5}, {0.9, 0.5});
+        Canvas canvas({below, line});
+        canvas.widget.setTool(AnnotationTool::Select);
+        // Pressed on the line at x = 0.6; the pointer goes far past the right edge.
+        send(&canvas.widget, QEvent::MouseButtonPress, {240, 100}, Qt::LeftButton);
+        send(&canvas.widget, QEvent::MouseMove, {300, 120}, Qt::LeftButton);
+        QCOMPARE(canvas.widget.selectedId(), line.id);
+        QCOMPARE(canvas.widget.annotations().at(1).start, QPointF(0.65, 0.6));
+        send(&canvas.widget, QEvent::MouseMove, {1000, 140}, Qt::LeftButton);
+        send(&canvas.widget, QEvent::MouseButtonRelease, {1000, 140}, Qt::NoButton);
+
+        const Annotation moved = canvas.widget.annotations().at(1);
+        QCOMPARE(moved.id, line.id);
+        QCOMPARE(moved.start.x(), 0.9);
+        QCOMPARE(moved.end.x(), 1.3); // pushed past the edge: not clamped
+        QCOMPARE(moved.start.y(), 0.7);
+        QCOMPARE(canvas.widget.annotations().at(0), below);
+        QCOMPARE(canvas.edits.size(), 2); // every step is written
+    }
+
+    void selectDragOnEmptySpaceClearsSelectionAndMovesNothing()
+    {
+        const Annotation line = make(AnnotationKind::Line, {0.1, 0.1}, {0.3, 0.1});
+        Canvas canvas({line});
+        canvas.widget.setSelectedId(line.id);
+        drag(&canvas.widget, {{300, 150}, {320, 170}, {340, 190}});
+        QVERIFY(canvas.widget.selectedId().isNull());
+        QCOMPARE(canvas.edits.size(), 0);
+        QCOMPARE(canvas.widget.annotations(), QList<Annotation>{line});
+    }
+
+    void deleteKeysAskForDeletion()
+    {
+        Canvas canvas;
+        QSignalSpy requests(&canvas.widget, &AnnotationCanvas::deleteRequested);
+        QTest::keyClick(&canvas.widget, Qt::Key_Delete);
+        QTest::keyClick(&canvas.widget, Qt::Key_Backspace);
+        QCOMPARE(requests.size(), 2);
+    }
+
+    void hitTest_data()
+    {
+        QTest::addColumn<QList<Annotation>>("annotations");
+        QTest::addColumn<QPointF>("press");
+        QTest::addColumn<int>("expected");
+        const Annotation upper = make(AnnotationKind::Line, {0.1, 0.46875}, {0.9, 0.46875});
+        const Annotation lower = make(AnnotationKind::Arrow, {0.1, 0.53125}, {0.9, 0.53125});
+        QTest::newRow("equal distances: the earlier wins")
+            << QList<Annotation>{upper, lower} << QPointF(0.5, 0.5) << 0;
+        QTest::newRow("equal distances, reversed")
+            << QList<Annotation>{lower, upper} << QPointF(0.5, 0.5) << 0;
+        QTest::newRow("a nearer later one wins")
+            << QList<Annotation>{upper, lower} << QPointF(0.5, 0.5078125) << 1;
+        QTest::newRow("0.04 away misses")
+            << QList<Annotation>{make(AnnotationKind::Line, {0.1, 0.5}, {0.9, 0.5})} << QPointF(0.5, 0.54)
+            << -1;
+        QTest::newRow("beyond the segment's end")
+            << QList<Annotation>{make(AnnotationKind::Line, {0.1, 0.5}, {0.5, 0.5})} << QPointF(0.53, 0.5)
+            << 0;
+        QTest::newRow("point-like segment")
+            << QList<Annotation>{make(AnnotationKind::Line, {0.5, 0.5}, {0.5, 0.5})} << QPointF(0.52, 0.52)
+            << 0;
+        // Mean radius (0.4 + 0.2) / 2 = 0.3 around (0.5, 0.5).
+        QTest::newRow("circle outline")
+            << QList<Annotation>{make(AnnotationKind::Circle, {0.1, 0.3}, {0.9, 0.7})} << QPointF(0.5, 0.81)
+            << 0;
+        QTest::newRow("inside a large circle")
+            << QList<Annotation>{make(AnnotationKind::Circle, {0.1, 0.3}, {0.9, 0.7})} << QPointF(0.5, 0.5)
+            << -1;
+        QTest::newRow("nothing") << QList<Annotation>{} << QPointF(0.5, 0.5) << -1;
+    }
+
+    void hitTest()
+    {
+        QFETCH(QList<Annotation>, annotations);
+        QFETCH(QPointF, press);
+        QFETCH(int, expected);
+        const std::optional<qsizetype> hit = AnnotationHitTest::hitTest(annotations, press);
+        QCOMPARE(hit ? int(*hit) : -1, expected);
+    }
+
+    void normalizeClampsAndHandlesEmptyCanvas()
+    {
+        QCOMPARE(AnnotationHitTest::normalize({100, 50}, {400, 200}), QPointF(0.25, 0.25));
+        QCOMPARE(AnnotationHitTest::normalize({-10, 300}, {400, 200}), QPointF(0, 1));
+        QCOMPARE(AnnotationHitTest::normalize({100, 50}, {0, 200}), QPointF(0, 0));
+        QCOMPARE(AnnotationHitTest::normalize({100, 50}, {400, 0}), QPointF(0, 0));
+        QCOMPARE(AnnotationHitTest::denormalize({1.5, -0.5}, {400, 200}), QPointF(600, -100));
+    }
+};
+
+QUINTAREL_TEST(AnnotationCanvasTest)
+#include "AnnotationCanvasTest.moc"

@@ -1,0 +1,221 @@
+#include "TestRegistry.h"
+
+#include "state/AppState.h"
+#include "views/CapturedFramesListView.h"
+#include "views/CapturedFramesModel.h"
+#include "views/GroupHeaderView.h"
+
+#include <QAction>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeView>
+
+namespace {
+
+// Gives the window state groups with the given numbers of frames (times 1/30 s, 2/30 s, …).
+void fill(AppState &state, const QList<int> &framesPerGroup)
+{
+    while (state.groups().size() < framesPerGroup.size())
+        state.addGroup();
+    QList<CaptureGroup> groups = state.groups();
+    int value = 0;
+    for (int g = 0; g < framesPerGroup.size(); ++g) {
+        for (int i = 0; i < framesPerGroup[g]; ++i)
+            groups[g].frames << CapturedFrame(MediaTime(++value, 30));
+    }
+    state.setGroups(groups);
+}
+
+QList<QUuid> ids(const CaptureGroup &group)
+{
+    QList<QUuid> result;
+    for (const CapturedFrame &frame : group.frames)
+        result << frame.id;
+    return result;
+}
+
+QSet<QUuid> selectedInTree(const CapturedFramesListView &list)
+{
+    QSet<QUuid> result;
+    for (const QModelIndex &index : list.tree()->selectionModel()->selectedRows())
+        result << list.model()->frameId(index);
+    return result;
+}
+
+QStringList titles(const QMenu *menu)
+{
+    QStringList result;
+    for (const QAction *action : menu->actions())
+        result << action->text();
+    return result;
+}
+
+QAction *action(const QMenu *menu, const QString &text)
+{
+    for (QAction *candidate : menu->actions()) {
+        if (candidate->text() == text)
+            return candidate;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class FramesListTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void emptyStateOnlyForOneEmptyGroup()
+    {
+        AppState state;
+        CapturedFramesListView list(&state);
+        QVERIFY(list.showsEmptyState());
+        QCOMPARE(list.countLabel()->text(), QStringLiteral("0"));
+        state.addGroup();
+        QVERIFY(!list.showsEmptyState());
+        QVERIFY(list.header(state.groups().at(0).id));
+        QVERIFY(list.header(state.groups().at(0).id)->deleteButton()->isVisibleTo(&list));
+        state.deleteGroup(state.groups().at(1).id);
+        QVERIFY(list.showsEmptyState());
+        fill(state, {2});
+        QVERIFY(!list.showsEmptyState());
+        QCOMPARE(list.countLabel()->text(), QStringLiteral("2"));
+        QVERIFY(!list.header(state.groups().at(0).id)->deleteButton()->isVisibleTo(&list));
+    }
+
+    void selectionFollowsBothWays()
+    {
+        AppState state;
+        fill(state, {2, 2});
+        CapturedFramesListView list(&state);
+        const QUuid second = state.groups()[1].frames[0].id;
+        state.setSelection({second});
+        QCOMPARE(selectedInTree(list), QSet<QUuid>{second});
+
+        const QModelIndex first = list.model()->frameIndex(state.groups()[0].frames[0].id);
+        list.tree()->selectionModel()->select(first, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QCOMPARE(state.selection(), (QSet<QUuid>{second, state.groups()[0].frames[0].id}));
+    }
+
+    void draggingFirstRowBelowLastMovesItAndKeepsSelection()
+    {
+        AppState state;
+        fill(state, {3, 1});
+        CapturedFramesListView list(&state);
+        const QList<QUuid> before = ids(state.groups()[0]);
+        const QSet<QUuid> selection{before[0], before[2]};
+        state.setSelection(selection);
+
+        CapturedFramesModel *model = list.model();
+        const QModelIndex group = model->groupIndex(0);
+        std::unique_ptr<QMimeData> data(model->mimeData({model->frameIndex(before[0])}));
+        QVERIFY(model->canDropMimeData(data.get(), Qt::MoveAction, 3, 0, group));
+        QVERIFY(model->dropMimeData(data.get(), Qt::MoveAction, 3, 0, group));
+
+        QCOMPARE(ids(state.groups()[0]), (QList<QUuid>{before[1], before[2], before[0]}));
+        QCOMPARE(state.selection(), selection);
+        QCOMPARE(selectedInTree(list), selection);
+        QCOMPARE(model->frameId(model->index(2, 0, group)), before[0]);
+    }
+
+    void rowsCannotBeDroppedIntoAnotherGroup()
+    {
+        AppState state;
+        fill(state, {2, 2});
+        CapturedFramesListView list(&state);
+        CapturedFramesModel *model = list.model();
+        std::unique_ptr<QMimeData> data(model->mimeData({model->frameIndex(state.groups()[0].frames[0].id)}));
+        QVERIFY(!model->canDropMimeData(data.get(), Qt::MoveAction, 0, 0, model->groupIndex(1)));
+        QVERIFY(!model->canDropMimeData(data.get(), Qt::MoveAction, 0, 0, QModelIndex()));
+        const QList<CaptureGroup> before = state.groups();
+        QVERIFY(!model->dropMimeData(data.get(), Qt::MoveAction, 0, 0, model->groupIndex(1)));
+        QCOMPARE(state.groups(), before);
+    }
+
+    void deleteInTheMenuDeletesOnlyThatFrame()
+    {
+        AppState state;
+        fill(state, {3});
+        CapturedFramesListView list(&state);
+        const QList<QUuid> frames = ids(state.groups()[0]);
+        state.setSelection({frames[0], frames[1], frames[2]});
+        std::unique_ptr<QMenu> menu(list.createFrameMenu(frames[1], nullptr));
+        QCOMPARE(titles(menu.get()),
+                 QStringList{QStringLiteral("Supprimer")}); // one group: no "Déplacer vers"
+        action(menu.get(), QStringLiteral("Supprimer"))->trigger();
+        QCOMPARE(ids(state.groups()[0]), (QList<QUuid>{frames[0], frames[2]}));
+        QCOMPARE(state.selection(), (QSet<QUuid>{frames[0], frames[2]}));
+        QCOMPARE(selectedInTree(list), (QSet<QUuid>{frames[0], frames[2]}));
+    }
+
+    void moveMenuListsTheOtherGroups()
+    {
+        AppState state;
+        fill(state, {1, 0, 0});
+        state.setGroupName(state.groups()[1].id, QString());
+        CapturedFramesListView list(&state);
+        const QUuid frame = state.groups()[0].frames[0].id;
+        std::unique_ptr<QMenu> menu(list.createFrameMenu(frame, nullptr));
+        QCOMPARE(titles(menu.get()),
+                 (QStringList{QStringLiteral("Déplacer vers"), QStringLiteral("Supprimer")}));
+        QMenu *moveMenu = menu->actions().first()->menu();
+        QCOMPARE(titles(moveMenu), (QStringList{QStringLiteral("Sans nom"), QStringLiteral("Groupe 3")}));
+        action(moveMenu, QStringLiteral("Groupe 3"))->trigger();
+        QCOMPARE(ids(state.groups()[2]), QList<QUuid>{frame});
+        QVERIFY(state.groups()[0].frames.isEmpty());
+    }
+
+    void headerWritesNameAtEveryEditAndKeepsFocus()
+    {
+        AppState state;
+        fill(state, {1, 1});
+        CapturedFramesListView list(&state);
+        list.show();
+        list.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&list));
+        const QUuid groupId = state.groups()[0].id;
+        GroupHeaderView *header = list.header(groupId);
+        QLineEdit *field = header->nameField();
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, QStringLiteral("Plan"));
+        QCOMPARE(state.groups()[0].name, QStringLiteral("Plan"));
+        QTest::keyClick(field, Qt::Key_Left);
+        QTest::keyClicks(field, QStringLiteral("x"));
+        QCOMPARE(state.groups()[0].name, QStringLiteral("Plaxn"));
+        QCOMPARE(list.header(groupId), header); // the header was not rebuilt
+        QVERIFY(field->hasFocus());
+        QCOMPARE(field->cursorPosition(), 4);
+    }
+
+    void headerActivatesAndEditsNotes()
+    {
+        AppState state;
+        fill(state, {1, 1});
+        CapturedFramesListView list(&state);
+        const QUuid first = state.groups()[0].id;
+        GroupHeaderView *header = list.header(first);
+        QVERIFY(!header->isActive());
+        QCOMPARE(header->activeButton()->toolTip(), QStringLiteral("Définir comme groupe actif"));
+        header->activeButton()->click();
+        QCOMPARE(state.activeGroupID(), first);
+        QCOMPARE(header->activeButton()->toolTip(), QStringLiteral("Groupe actif (cible des captures)"));
+
+        header->setNotesShown(true);
+        QVERIFY(header->notesPopup());
+        auto *title = header->notesPopup()->findChild<QLabel *>();
+        QCOMPARE(title->text(), QStringLiteral("Description — Captures"));
+        state.setGroupNotes(first, QStringLiteral("Prises de vue du matin"));
+        QCOMPARE(state.groups()[0].notes, QStringLiteral("Prises de vue du matin"));
+        header->setNotesShown(false);
+    }
+};
+
+QUINTAREL_TEST(FramesListTest)
+#include "FramesListTest.moc"

@@ -1,0 +1,379 @@
+#include "TestRegistry.h"
+
+#include "persistence/ProjectFile.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <limits>
+
+namespace {
+
+ProjectFile sampleFile()
+{
+    Annotation arrow;
+    arrow.kind = AnnotationKind::Arrow;
+    arrow.start = {0.25, 0.5};
+    arrow.end = {1.2, -0.1};
+    arrow.b = 0.30000000000000004;
+
+    ProjectFile file;
+    file.videoBookmark = QByteArray("/home/ana/Vidéos/clip.mov");
+    file.videoName = QStringLiteral("clip");
+    file.outputFolderBookmark = QByteArray("\xff\x00/\xfe", 4);
+    file.cropToSubject = true;
+    file.filter = QStringLiteral("comic");
+    file.edge = {1.5, 0.1, true, 6.0, 0.2, 1e-7, 5e-324, 0.5};
+    file.activeGroupIndex = -3;
+    file.groups = {
+        GroupDTO{QStringLiteral("Vide"), QString(), {}},
+        GroupDTO{QStringLiteral("Plans/serrés"),
+                 QStringLiteral("Intro\nsuite"),
+                 {FrameDTO{1001, 30000, QStringLiteral("regard"), QList<Annotation>{arrow, Annotation()}},
+                  FrameDTO{(std::int64_t(1) << 62) + 1,
+                           std::numeric_limits<std::int32_t>::max(),
+                           {},
+                           QList<Annotation>{}},
+                  FrameDTO{std::numeric_limits<std::int64_t>::min(), 1, {}, QList<Annotation>{}}}},
+    };
+    return file;
+}
+
+// The same file as a QJsonObject tree, with each drawing in its own JSON form.
+QJsonObject tree(const ProjectFile &file)
+{
+    QJsonArray groups;
+    for (const GroupDTO &group : file.groups) {
+        QJsonArray frames;
+        for (const FrameDTO &frame : group.frames) {
+            QJsonArray annotations;
+            for (const Annotation &annotation : frame.annotations.value_or(QList<Annotation>{}))
+                annotations.append(annotation.toJson());
+            frames.append(QJsonObject{{"annotations", annotations},
+                                      {"notes", frame.notes},
+                                      {"timeScale", frame.timeScale},
+                                      {"timeValue", qint64(frame.timeValue)}});
+        }
+        groups.append(QJsonObject{{"frames", frames}, {"name", group.name}, {"notes", group.notes}});
+    }
+    const EdgeDTO &edge = file.edge;
+    QJsonObject root{
+        {"activeGroupIndex", qint64(file.activeGroupIndex)},
+        {"cropToSubject", file.cropToSubject},
+        {"edge", QJsonObject{{"a", edge.a},
+                             {"b", edge.b},
+                             {"feather", edge.feather},
+                             {"g", edge.g},
+                             {"outline", edge.outline},
+                             {"outlineWidth", edge.outlineWidth},
+                             {"r", edge.r},
+                             {"shrink", edge.shrink}}},
+        {"filter", file.filter},
+        {"groups", groups},
+        {"version", qint64(file.version)},
+        {"videoName", file.videoName},
+    };
+    if (file.videoBookmark)
+        root.insert("videoBookmark", QString::fromLatin1(file.videoBookmark->toBase64()));
+    if (file.outputFolderBookmark)
+        root.insert("outputFolderBookmark", QString::fromLatin1(file.outputFolderBookmark->toBase64()));
+    return root;
+}
+
+// Member names of the objects whose members sit at `indent` spaces, in the order written.
+QStringList membersAtIndent(const QByteArray &json, int indent)
+{
+    QStringList names;
+    const QRegularExpression member(QStringLiteral("^( *)\"([^\"]+)\":"));
+    for (const QByteArray &line : json.split('\n')) {
+        const QRegularExpressionMatch match = member.match(QString::fromUtf8(line));
+        if (match.hasMatch() && match.capturedLength(1) == indent && !names.contains(match.captured(2)))
+            names.append(match.captured(2));
+    }
+    return names;
+}
+
+// A valid document in which the rows below replace one piece of text.
+const QByteArray validDocument = R"({
+  "activeGroupIndex": 1,
+  "cropToSubject": true,
+  "edge": {"a": 1, "b": 0, "feather": 2, "g": 0.5, "outline": true, "outlineWidth": 6, "r": 1, "shrink": 1.5},
+  "filter": "comic",
+  "groups": [
+    {"frames": [], "name": "Vide", "notes": ""},
+    {"frames": [{"annotations": [{"a": 1, "b": 0, "end": [0.5, 0.5], "g": 0, "id": "6F9619FF-8B86-D011-B42D-00C04FC964FF", "kind": "arrow", "lineWidth": 0.006, "r": 1, "start": [0.1, 0.2]}], "notes": "regard", "timeScale": 30000, "timeValue": 1001}],
+     "name": "Plans", "notes": "Intro"}
+  ],
+  "outputFolderBookmark": "L3RtcC9vdXQ=",
+  "version": 1,
+  "videoBookmark": "L3RtcC9jbGlwLm1vdg==",
+  "videoName": "clip"
+})";
+
+QByteArray replaced(const char *from, const char *to)
+{
+    QByteArray document = validDocument;
+    if (!document.contains(from))
+        qFatal("the sample document has no \"%s\"", from);
+    return document.replace(from, to);
+}
+
+// One field of a read file in text form, for the data-driven rows.
+QString field(const ProjectFile &file, const QString &name)
+{
+    if (name == u"groups")
+        return QString::number(file.groups.size());
+    if (name == u"version")
+        return QString::number(file.version);
+    if (name == u"activeGroupIndex")
+        return QString::number(file.activeGroupIndex);
+    if (file.groups.size() < 2 || file.groups.at(1).frames.isEmpty())
+        return QStringLiteral("no frame");
+    const FrameDTO &frame = file.groups.at(1).frames.at(0);
+    if (name == u"timeValue")
+        return QString::number(frame.timeValue);
+    if (name == u"timeScale")
+        return QString::number(frame.timeScale);
+    if (name == u"filter")
+        return file.filter;
+    if (name == u"annotations")
+        return frame.annotations ? QString::number(frame.annotations->size()) : QStringLiteral("absent");
+    if (name == u"videoBookmark")
+        return file.videoBookmark ? QString::fromLatin1(file.videoBookmark->toHex())
+                                  : QStringLiteral("absent");
+    return QStringLiteral("?");
+}
+
+} // namespace
+
+class ProjectFileTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void writesMembersSortedWithoutNulls()
+    {
+        const ProjectFile sample = sampleFile();
+        const QByteArray json = sample.toJson();
+        QCOMPARE(membersAtIndent(json, 4),
+                 (QStringList{"activeGroupIndex", "cropToSubject", "edge", "filter", "groups",
+                              "outputFolderBookmark", "version", "videoBookmark", "videoName"}));
+        QCOMPARE(membersAtIndent(json, 8),
+                 (QStringList{"a", "b", "feather", "g", "outline", "outlineWidth", "r", "shrink"}));
+        QCOMPARE(membersAtIndent(json, 12), (QStringList{"frames", "name", "notes"}));
+        QCOMPARE(membersAtIndent(json, 20), (QStringList{"annotations", "notes", "timeScale", "timeValue"}));
+        QVERIFY(!json.contains("null"));
+        QVERIFY(json.contains("\"timeValue\": 4611686018427387905"));
+        QVERIFY(json.contains("\"b\": 5e-324"));
+        QVERIFY(json.contains("\"outputFolderBookmark\": \"/wAv/g==\""));
+        // Exactly what QJsonDocument writes for these members, drawings in their own JSON form.
+        QCOMPARE(json, QJsonDocument(tree(sample)).toJson(QJsonDocument::Indented));
+        // Frames without drawings still carry an empty list.
+        QCOMPARE(json.count("\"annotations\": ["), 3);
+    }
+
+    void roundTripsExactly()
+    {
+        const ProjectFile written = sampleFile();
+        const QByteArray json = written.toJson();
+        QString error;
+        const std::optional<ProjectFile> read = ProjectFile::fromJson(json, &error);
+        QVERIFY2(read, qPrintable(error));
+        QCOMPARE(read->groups.at(1).frames.at(0).timeValue, 1001);
+        QCOMPARE(read->groups.at(1).frames.at(0).timeScale, 30000);
+        QCOMPARE(read->groups.at(1).frames.at(1).timeValue, (std::int64_t(1) << 62) + 1);
+        QCOMPARE(read->edge.b, 5e-324);
+        QVERIFY(*read == written);
+        // Encoding what was read gives the same bytes again.
+        QCOMPARE(read->toJson(), json);
+    }
+
+    void leavesAbsentBookmarksOut()
+    {
+        ProjectFile file = sampleFile();
+        file.videoBookmark.reset();
+        file.outputFolderBookmark.reset();
+        const QByteArray json = file.toJson();
+        QVERIFY(!json.contains("Bookmark"));
+        const std::optional<ProjectFile> read = ProjectFile::fromJson(json);
+        QVERIFY(read);
+        QVERIFY(!read->videoBookmark);
+        QVERIFY(!read->outputFolderBookmark);
+    }
+
+    void readsEveryAllowedForm_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("as written") << validDocument << "timeValue"
+                                    << "1001";
+        QTest::newRow("empty groups") << replaced(R"("groups": [)", R"("groups": [], "old": [)") << "groups"
+                                      << "0";
+        QTest::newRow("annotations missing")
+            << replaced(R"("annotations": [{)", R"("unknown": [{)") << "annotations"
+            << "absent";
+        QTest::newRow("annotations null")
+            << replaced(R"("notes": "regard")", R"("notes": "regard", "annotations": null)") << "annotations"
+            << "absent";
+        QTest::newRow("version 7") << replaced(R"("version": 1)", R"("version": 7)") << "version"
+                                   << "7";
+        QTest::newRow("unknown filter") << replaced(R"("comic")", R"("Poster")") << "filter"
+                                        << "Poster";
+        QTest::newRow("negative active group")
+            << replaced(R"("activeGroupIndex": 1)", R"("activeGroupIndex": -3)") << "activeGroupIndex"
+            << "-3";
+        QTest::newRow("video bookmark null")
+            << replaced(R"("L3RtcC9jbGlwLm1vdg==")", "null") << "videoBookmark"
+            << "absent";
+        QTest::newRow("video bookmark") << validDocument << "videoBookmark"
+                                        << "2f746d702f636c69702e6d6f76";
+        QTest::newRow("escaped slash in base64")
+            << replaced(R"("L3RtcC9jbGlwLm1vdg==")", R"("\/\/\/\/")") << "videoBookmark"
+            << "ffffff";
+        QTest::newRow("unknown members")
+            << replaced(R"("version": 1)", R"("version": 1, "extra": {"deep": [1, 2.5e40]})") << "version"
+            << "1";
+        QTest::newRow("largest time value") << replaced("1001", "9223372036854775807") << "timeValue"
+                                            << "9223372036854775807";
+        QTest::newRow("smallest time value") << replaced("1001", "-9223372036854775808") << "timeValue"
+                                             << "-9223372036854775808";
+        QTest::newRow("integer as 2.0e1") << replaced("1001", "2.0e1") << "timeValue"
+                                          << "20";
+        QTest::newRow("integer as 1001.000") << replaced("1001", "1001.000") << "timeValue"
+                                             << "1001";
+        // Beyond 2^53 a double cannot hold it; the text can.
+        QTest::newRow("integer beyond 2^53 as decimal")
+            << replaced("1001", "9007199254740993.0") << "timeValue"
+            << "9007199254740993";
+        QTest::newRow("integer as 9.223372036854775807e18")
+            << replaced("1001", "9.223372036854775807e18") << "timeValue"
+            << "9223372036854775807";
+        QTest::newRow("escaped member name")
+            << replaced(R"("timeValue": 1001)", R"("time\u0056alue": 9007199254740993.0)") << "timeValue"
+            << "9007199254740993";
+        QTest::newRow("repeated member, last counts")
+            << replaced(R"("timeValue": 1001)", R"("timeValue": 3, "timeValue": 9007199254740995.0)")
+            << "timeValue"
+            << "9007199254740995";
+        QTest::newRow("repeated member, plain integer last")
+            << replaced(R"("timeValue": 1001)", R"("timeValue": 9007199254740995.0, "timeValue": 3)")
+            << "timeValue"
+            << "3";
+        QTest::newRow("negative time scale") << replaced("30000", "-30000") << "timeScale"
+                                             << "-30000";
+        QTest::newRow("largest time scale") << replaced("30000", "2147483647") << "timeScale"
+                                            << "2147483647";
+    }
+
+    void readsEveryAllowedForm()
+    {
+        QFETCH(QByteArray, document);
+        QFETCH(QString, field);
+        QFETCH(QString, expected);
+        QString error;
+        const std::optional<ProjectFile> read = ProjectFile::fromJson(document, &error);
+        QVERIFY2(read, qPrintable(error));
+        QCOMPARE(::field(*read, field), expected);
+    }
+
+    void rejectsDamagedFiles_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<QString>("expected"); // part of the description
+
+        QTest::newRow("empty file") << QByteArray() << "empty";
+        QTest::newRow("only white space") << QByteArray(" \n\t ") << "empty";
+        QTest::newRow("truncated") << validDocument.left(validDocument.size() / 2) << "not valid JSON";
+        QTest::newRow("not JSON") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10) << "not valid JSON";
+        QTest::newRow("trailing garbage") << validDocument + "}"
+                                          << "not valid JSON";
+        QTest::newRow("root is an array") << QByteArray("[1, 2]") << "not a JSON object";
+        QTest::newRow("root is a string") << QByteArray("\"project\"") << "not valid JSON";
+        QTest::newRow("deeply nested")
+            << QByteArray(100000, '[') + QByteArray(100000, ']') << "too deeply nested";
+        QTest::newRow("deeply nested member")
+            << replaced(R"("version": 1)",
+                        QByteArray("\"version\": 1, \"x\": " + QByteArray(5000, '[') + QByteArray(5000, ']'))
+                            .constData())
+            << "too deeply nested";
+        QTest::newRow("invalid UTF-8") << replaced("\"clip\"", "\"cl\xff\xfe\"") << "UTF8";
+        QTest::newRow("missing groups")
+            << replaced(R"("groups": [)", R"("old": [)") << R"(member "groups" is missing)";
+        QTest::newRow("groups not an array") << replaced(R"("groups": [)", R"("groups": {}, "old": [)")
+                                             << R"(member "groups" is not an array)";
+        QTest::newRow("group not an object")
+            << replaced(R"({"frames": [], "name": "Vide", "notes": ""})", "7")
+            << "groups[0] is not an object";
+        QTest::newRow("timeScale as text")
+            << replaced("30000", "\"30000\"") << R"(groups[1].frames[0]: member "timeScale" is not a number)";
+        QTest::newRow("timeScale missing") << replaced(R"("timeScale": 30000,)", "")
+                                           << R"(groups[1].frames[0]: member "timeScale" is missing)";
+        QTest::newRow("timeScale beyond 32 bits")
+            << replaced("30000", "2147483648") << "does not fit in 32 bits";
+        QTest::newRow("timeScale below 32 bits")
+            << replaced("30000", "-2147483649") << "does not fit in 32 bits";
+        QTest::newRow("timeValue beyond 64 bits")
+            << replaced("1001", "9223372036854775808") << R"(member "timeValue" does not fit in 64 bits)";
+        QTest::newRow("timeValue below 64 bits") << replaced("1001", "-9223372036854775809") << "64 bits";
+        QTest::newRow("timeValue of 1e30") << replaced("1001", "1e30") << "64 bits";
+        QTest::newRow("timeValue with a fraction") << replaced("1001", "1001.5") << "is not an integer";
+        QTest::newRow("timeValue with a fraction beyond 2^53")
+            << replaced("1001", "9007199254740993.5") << "is not an integer";
+        QTest::newRow("timeValue of 1e-3") << replaced("1001", "1e-3") << "is not an integer";
+        QTest::newRow("version as text")
+            << replaced(R"("version": 1)", R"("version": "1")") << R"("version")";
+        QTest::newRow("active group as true")
+            << replaced(R"("activeGroupIndex": 1)", R"("activeGroupIndex": true)") << R"("activeGroupIndex")";
+        QTest::newRow("cropToSubject as 1") << replaced(R"("cropToSubject": true)", R"("cropToSubject": 1)")
+                                            << R"(member "cropToSubject" is not true or false)";
+        QTest::newRow("edge member missing")
+            << replaced(R"("shrink": 1.5)", R"("shrinkage": 1.5)") << R"(edge: member "shrink" is missing)";
+        QTest::newRow("edge not an object")
+            << replaced(R"("edge": {)", R"("edge": 0, "old": {)") << R"("edge")";
+        QTest::newRow("filter missing") << replaced(R"("filter": "comic",)", "") << R"("filter" is missing)";
+        QTest::newRow("frame notes null")
+            << replaced(R"("notes": "regard")", R"("notes": null)") << R"(member "notes" is not a string)";
+        QTest::newRow("invalid base64") << replaced("L3RtcC9vdXQ=", "L3Rt*C9vdXQ=") << "not valid base64";
+        QTest::newRow("base64 without padding")
+            << replaced("L3RtcC9vdXQ=", "L3RtcC9vdXQ") << "not valid base64";
+        QTest::newRow("base64 with a line break") << replaced("L3RtcC9vdXQ=", "L3Rt\\ncC9vdXQ=") << "base64";
+        QTest::newRow("base64 beyond Latin-1") << replaced("L3RtcC9vdXQ=", "L3RtcC9vdX\\u0141=") << "base64";
+        QTest::newRow("bookmark as number") << replaced(R"("L3RtcC9vdXQ=")", "12") << "is not a string";
+        QTest::newRow("annotations as object")
+            << replaced(R"("annotations": [{)", R"("annotations": {}, "x": [{)")
+            << R"(member "annotations" is not an array)";
+        QTest::newRow("unknown annotation kind")
+            << replaced(R"("kind": "arrow")", R"("kind": "rectangle")")
+            << "groups[1].frames[0].annotations[0]: annotation kind \"rectangle\"";
+        QTest::newRow("annotation without lineWidth")
+            << replaced(R"("lineWidth": 0.006,)", "") << R"("lineWidth" is missing)";
+    }
+
+    void rejectsDamagedFiles()
+    {
+        QFETCH(QByteArray, document);
+        QFETCH(QString, expected);
+        QString error;
+        const std::optional<ProjectFile> read = ProjectFile::fromJson(document, &error);
+        QVERIFY(!read);
+        QVERIFY2(error.contains(expected), qPrintable(error));
+    }
+
+    void findsNumbersJsonCannotHold()
+    {
+        ProjectFile file = sampleFile();
+        QCOMPARE(file.firstNonFiniteNumber(), QString());
+        file.groups[1].frames[0].annotations->last().lineWidth = std::numeric_limits<double>::infinity();
+        QCOMPARE(file.firstNonFiniteNumber(), QStringLiteral("groups[1].frames[0].annotations[1]"));
+        file.edge.feather = std::numeric_limits<double>::quiet_NaN();
+        QCOMPARE(file.firstNonFiniteNumber(), QStringLiteral("edge.feather"));
+    }
+};
+
+QUINTAREL_TEST(ProjectFileTest)
+#include "ProjectFileTest.moc"

@@ -1,0 +1,239 @@
+#include "TestRegistry.h"
+
+#include "persistence/ProjectFile.h"
+#include "state/AppState.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString videoNotFound = QStringLiteral("Vidéo introuvable. Rouvrez-la via « Ouvrir une vidéo ».");
+
+// A window with two groups, notes, an annotation and non-default settings, and no video.
+void fillWindow(AppState &state)
+{
+    state.addGroup();
+    QList<CaptureGroup> groups = state.groups();
+    groups[0].name = QStringLiteral("Plans larges");
+    groups[0].notes = QStringLiteral("Intro");
+    CapturedFrame frame(MediaTime(1001, 30000));
+    frame.notes = QStringLiteral("regard caméra");
+    Annotation arrow;
+    arrow.start = {0.1, 0.2};
+    arrow.end = {0.7, 0.8};
+    frame.annotations << arrow;
+    groups[0].frames << frame << CapturedFrame(MediaTime(75, 1));
+    groups[1].frames << CapturedFrame(MediaTime(3725, 1));
+    state.setGroups(groups);
+    state.setActiveGroup(groups[1].id);
+    state.setCropToSubject(true);
+    state.setSelectedFilter(FilterStyle::Poster);
+    EdgeOptions options;
+    options.shrink = 1.5;
+    options.feather = 2;
+    options.outline = true;
+    options.outlineWidth = 9;
+    options.outlineColor = QColor::fromRgbF(1, 0, 0, 0.5);
+    state.setEdgeOptions(options);
+}
+
+QJsonObject readJson(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+void writeJson(const QString &path, const QJsonObject &root)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QJsonDocument(root).toJson());
+}
+
+} // namespace
+
+class ProjectStateTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private slots:
+    void savesAndReopensTheWindow()
+    {
+        AppState original;
+        fillWindow(original);
+        const QUrl url = QUrl::fromLocalFile(path(QStringLiteral("window.quintarel")));
+        original.saveProject(url);
+        QVERIFY(!original.errorMessage());
+        QCOMPARE(original.projectURL(), url);
+
+        const QJsonObject root = readJson(url.toLocalFile());
+        QVERIFY(!root.contains(QStringLiteral("videoBookmark")));
+        QVERIFY(!root.contains(QStringLiteral("outputFolderBookmark")));
+        QCOMPARE(root.value(QStringLiteral("activeGroupIndex")).toInt(), 1);
+
+        AppState reopened;
+        reopened.openProject(url);
+        // Without a video the groups and settings come back all the same.
+        QCOMPARE(reopened.errorMessage(), videoNotFound);
+        QCOMPARE(reopened.projectURL(), url);
+        QVERIFY(reopened.cropToSubject());
+        QCOMPARE(reopened.selectedFilter(), FilterStyle::Poster);
+        QCOMPARE(reopened.edgeOptions().signature(), original.edgeOptions().signature());
+        QCOMPARE(reopened.groups().size(), 2);
+        QCOMPARE(reopened.activeGroupID(), reopened.groups()[1].id);
+
+        const CaptureGroup &group = reopened.groups()[0];
+        QCOMPARE(group.name, QStringLiteral("Plans larges"));
+        QCOMPARE(group.notes, QStringLiteral("Intro"));
+        QCOMPARE(group.frames.size(), 2);
+        QCOMPARE(group.frames[0].time.value(), 1001);
+        QCOMPARE(group.frames[0].time.timescale(), 30000);
+        QCOMPARE(group.frames[0].notes, QStringLiteral("regard caméra"));
+        QVERIFY(!group.frames[0].hasThumbnail());
+
+        // Fresh group and frame identifiers; annotations keep theirs.
+        QVERIFY(group.id != original.groups()[0].id);
+        QVERIFY(group.frames[0].id != original.groups()[0].frames[0].id);
+        QCOMPARE(group.frames[0].annotations, original.groups()[0].frames[0].annotations);
+
+        // Saving the reopened window again gives the same bytes.
+        const QUrl again = QUrl::fromLocalFile(path(QStringLiteral("again.quintarel")));
+        reopened.saveProject(again);
+        QFile first(url.toLocalFile());
+        QFile second(again.toLocalFile());
+        QVERIFY(first.open(QIODevice::ReadOnly) && second.open(QIODevice::ReadOnly));
+        QCOMPARE(second.readAll(), first.readAll());
+    }
+
+    void openingResetsSelectionAndFailures()
+    {
+        AppState source;
+        fillWindow(source);
+        const QUrl url = QUrl::fromLocalFile(path(QStringLiteral("reset.quintarel")));
+        source.saveProject(url);
+
+        AppState target;
+        fillWindow(target);
+        target.setSelection({target.groups()[0].frames[0].id});
+        target.setFailures({ExportFailure{QUuid::createUuid(), QStringLiteral("00:01.000"), QStringLiteral("x")}});
+        target.openProject(url);
+        QVERIFY(target.selection().isEmpty());
+        QVERIFY(target.failures().isEmpty());
+    }
+
+    void appliesLenientValues_data()
+    {
+        QTest::addColumn<QJsonValue>("groups");
+        QTest::addColumn<qint64>("activeIndex");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<int>("expectedGroups");
+        QTest::addColumn<int>("expectedActive");
+        QTest::addColumn<FilterStyle>("expectedFilter");
+
+        const QJsonObject group{{"name", "G"}, {"notes", ""}, {"frames", QJsonArray{}}};
+        const QJsonArray three{group, group, group};
+        QTest::newRow("no groups") << QJsonValue(QJsonArray{}) << qint64(0) << "none" << 1 << 0 << FilterStyle::None;
+        QTest::newRow("negative index") << QJsonValue(three) << qint64(-3) << "poster" << 3 << 0 << FilterStyle::Poster;
+        QTest::newRow("index too large") << QJsonValue(three) << qint64(99) << "sketch" << 3 << 2 << FilterStyle::Sketch;
+        QTest::newRow("unknown filter") << QJsonValue(three) << qint64(1) << "Poster" << 3 << 1 << FilterStyle::None;
+    }
+
+    void appliesLenientValues()
+    {
+        QFETCH(QJsonValue, groups);
+        QFETCH(qint64, activeIndex);
+        QFETCH(QString, filter);
+        QFETCH(int, expectedGroups);
+        QFETCH(int, expectedActive);
+        QFETCH(FilterStyle, expectedFilter);
+
+        AppState source;
+        const QString file = path(QStringLiteral("lenient.quintarel"));
+        source.saveProject(QUrl::fromLocalFile(file));
+        QJsonObject root = readJson(file);
+        root.insert(QStringLiteral("groups"), groups);
+        root.insert(QStringLiteral("activeGroupIndex"), activeIndex);
+        root.insert(QStringLiteral("filter"), filter);
+        writeJson(file, root);
+
+        AppState state;
+        state.setSelectedFilter(FilterStyle::Comic);
+        state.openProject(QUrl::fromLocalFile(file));
+        QCOMPARE(state.groups().size(), expectedGroups);
+        QCOMPARE(state.activeGroupID(), state.groups()[expectedActive].id);
+        QCOMPARE(state.selectedFilter(), expectedFilter);
+        if (expectedGroups == 1)
+            QCOMPARE(state.groups()[0].name, QStringLiteral("Captures"));
+    }
+
+    void aFailedOpenChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("truncated") << QByteArray("{\"version\": 1, \"groups\": [");
+        QTest::newRow("not JSON") << QByteArray("\x89PNG\r\n\x1a\n", 8);
+        QTest::newRow("invalid UTF-8") << QByteArray("{\"videoName\": \"\xff\xfe\"}");
+        QTest::newRow("deeply nested") << QByteArray(100000, '[');
+    }
+
+    void aFailedOpenChangesNothing()
+    {
+        QFETCH(QByteArray, content);
+        const QString file = path(QStringLiteral("damaged.quintarel"));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(content);
+        out.close();
+
+        AppState state;
+        fillWindow(state);
+        const QList<CaptureGroup> before = state.groups();
+        QSignalSpy groupsSpy(&state, &AppState::groupsChanged);
+        state.openProject(QUrl::fromLocalFile(file));
+        QVERIFY(state.errorMessage());
+        QVERIFY2(state.errorMessage()->startsWith(QStringLiteral("Échec de l'ouverture : ")),
+                 qPrintable(*state.errorMessage()));
+        QVERIFY(state.errorMessage()->size() > QStringLiteral("Échec de l'ouverture : ").size());
+        QCOMPARE(groupsSpy.count(), 0);
+        QCOMPARE(state.groups(), before);
+        QVERIFY(state.projectURL().isEmpty());
+    }
+
+    void aMissingFileIsReported()
+    {
+        AppState state;
+        state.openProject(QUrl::fromLocalFile(path(QStringLiteral("absent.quintarel"))));
+        QVERIFY(state.errorMessage()->startsWith(QStringLiteral("Échec de l'ouverture : ")));
+    }
+
+    void aFailedSaveKeepsTheFileAndTheProject()
+    {
+        const QString blocker = path(QStringLiteral("not-a-folder"));
+        QFile file(blocker);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("keep me");
+        file.close();
+
+        AppState state;
+        state.saveProject(QUrl::fromLocalFile(blocker + QStringLiteral("/inside.quintarel")));
+        QVERIFY(state.errorMessage()->startsWith(QStringLiteral("Échec de l'enregistrement : ")));
+        QVERIFY(state.projectURL().isEmpty());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("keep me"));
+    }
+};
+
+QUINTAREL_TEST(ProjectStateTest)
+#include "ProjectStateTest.moc"

@@ -1,0 +1,171 @@
+#include "TestRegistry.h"
+
+#include "persistence/ProjectFile.h"
+#include "services/ProjectStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <limits>
+#include <sys/resource.h>
+
+namespace {
+
+ProjectFile projectWithFrames(int frameCount)
+{
+    ProjectFile file;
+    file.videoName = QStringLiteral("clip");
+    GroupDTO group{QStringLiteral("Captures"), {}, {}};
+    for (int i = 0; i < frameCount; ++i)
+        group.frames.append(
+            FrameDTO{i * 1001, 30000, QStringLiteral("note %1").arg(i), QList<Annotation>{Annotation()}});
+    file.groups.append(group);
+    return file;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Limits the size of the files this process writes, so that a write fails with EFBIG even for
+// root, who ignores permissions.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_previous);
+        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_previous;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_previous);
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
+
+private:
+    rlimit m_previous{};
+    void (*m_previousHandler)(int) = nullptr;
+};
+
+} // namespace
+
+class ProjectStoreTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void savesAndReplaces()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("Mon projet.quintarel"));
+        const ProjectFile first = projectWithFrames(3);
+        QCOMPARE(ProjectStore::save(first, path), std::nullopt);
+        QCOMPARE(contents(path), first.toJson());
+
+        const ProjectFile second = projectWithFrames(1);
+        QCOMPARE(ProjectStore::save(second, path), std::nullopt);
+        const std::optional<ProjectFile> read = ProjectFile::fromJson(contents(path));
+        QVERIFY(read);
+        QVERIFY(*read == second);
+        // Nothing but the project is left in the folder.
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"Mon projet.quintarel"});
+    }
+
+    void failedSaveKeepsTheExistingFile()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("projet.quintarel"));
+        const QByteArray previous = projectWithFrames(1).toJson();
+        QVERIFY(writeFile(path, previous));
+
+        // The disk refuses the bytes half way.
+        {
+            const FileSizeLimit limit(previous.size() + 100);
+            const std::optional<QString> error = ProjectStore::save(projectWithFrames(50), path);
+            QVERIFY(error);
+            QVERIFY2(error->contains(path), qPrintable(*error));
+        }
+        QCOMPARE(contents(path), previous);
+
+        // A number JSON cannot hold would make a file that never opens again.
+        ProjectFile broken = projectWithFrames(2);
+        broken.edge.shrink = std::numeric_limits<double>::quiet_NaN();
+        const std::optional<QString> error = ProjectStore::save(broken, path);
+        QVERIFY(error);
+        QVERIFY2(error->contains(QStringLiteral("edge.shrink")), qPrintable(*error));
+        QCOMPARE(contents(path), previous);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"projet.quintarel"});
+    }
+
+    void reportsAFolderThatCannotBeMade()
+    {
+        QTemporaryDir folder;
+        const QString plainFile = folder.filePath(QStringLiteral("notes.txt"));
+        QVERIFY(writeFile(plainFile, "x"));
+        const QString path = plainFile + QStringLiteral("/projet.quintarel");
+        const std::optional<QString> error = ProjectStore::save(projectWithFrames(1), path);
+        QVERIFY(error);
+        QVERIFY2(error->contains(path), qPrintable(*error));
+        QCOMPARE(contents(plainFile), QByteArray("x"));
+    }
+
+    void bookmarksFindTheFileAgain()
+    {
+        QTemporaryDir folder;
+        const QString video = folder.filePath(QStringLiteral("Vidéo d'été.mov"));
+        QVERIFY(writeFile(video, "movie"));
+
+        const std::optional<QByteArray> bookmark = ProjectStore::makeBookmark(QUrl::fromLocalFile(video));
+        QCOMPARE(bookmark, video.toUtf8());
+        QCOMPARE(ProjectStore::resolveBookmark(*bookmark), QUrl::fromLocalFile(video));
+
+        const std::optional<QByteArray> folderBookmark =
+            ProjectStore::makeBookmark(QUrl::fromLocalFile(folder.path()));
+        QVERIFY(folderBookmark);
+        QCOMPARE(ProjectStore::resolveBookmark(*folderBookmark), QUrl::fromLocalFile(folder.path()));
+
+        QVERIFY(QFile::remove(video));
+        QCOMPARE(ProjectStore::resolveBookmark(*bookmark), std::nullopt);
+    }
+
+    void refusesWhatIsNoBookmark_data()
+    {
+        QTest::addColumn<QByteArray>("bookmark");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("relative path") << QByteArray("tmp");
+        QTest::newRow("NUL inside") << QByteArray("/tmp\0/x", 7);
+        QTest::newRow("invalid UTF-8") << QByteArray("/tmp/\xff");
+        QTest::newRow("missing file") << QByteArray("/nonexistent/clip.mov");
+    }
+
+    void refusesWhatIsNoBookmark()
+    {
+        QFETCH(QByteArray, bookmark);
+        QCOMPARE(ProjectStore::resolveBookmark(bookmark), std::nullopt);
+    }
+
+    void makesNoBookmarkForOtherUrls()
+    {
+        QCOMPARE(ProjectStore::makeBookmark(QUrl(QStringLiteral("https://example.org/clip.mov"))),
+                 std::nullopt);
+        QCOMPARE(ProjectStore::makeBookmark(QUrl()), std::nullopt);
+    }
+};
+
+QUINTAREL_TEST(ProjectStoreTest)
+#include "ProjectStoreTest.moc"

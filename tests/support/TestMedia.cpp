@@ -1,0 +1,348 @@
+#include "TestMedia.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTransform>
+#include <QtGlobal>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+}
+
+#include <memory>
+
+namespace {
+
+constexpr int cellCount = 12; // a white marker, ten bits (most significant first), a black marker
+constexpr int bitCount = 10;
+
+QTemporaryDir &mediaFolder()
+{
+    static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/quintarel-media-XXXXXX"));
+    return dir;
+}
+
+QHash<QString, QString> &madeVideos()
+{
+    static QHash<QString, QString> made;
+    return made;
+}
+
+QByteArray runOrFail(const QString &program, const QStringList &arguments, const QByteArray &input = {})
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForStarted())
+        qFatal("TestMedia: %s does not start", qPrintable(program));
+    if (!input.isEmpty()) {
+        process.write(input);
+        process.waitForBytesWritten(-1);
+    }
+    process.closeWriteChannel();
+    process.waitForFinished(-1);
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        qFatal("TestMedia: %s %s failed: %s", qPrintable(program),
+               qPrintable(arguments.join(QLatin1Char(' '))), process.readAllStandardError().constData());
+    return process.readAllStandardOutput();
+}
+
+// Copies `source` to `target` as it is, adding a display matrix that turns the video clockwise.
+void remuxWithRotation(const QString &source, const QString &target, int clockwise)
+{
+    struct InputDeleter
+    {
+        void operator()(AVFormatContext *c) const { avformat_close_input(&c); }
+    };
+    struct OutputDeleter
+    {
+        void operator()(AVFormatContext *c) const
+        {
+            if (!(c->oformat->flags & AVFMT_NOFILE))
+                avio_closep(&c->pb);
+            avformat_free_context(c);
+        }
+    };
+    AVFormatContext *rawInput = nullptr;
+    if (avformat_open_input(&rawInput, QFile::encodeName(source).constData(), nullptr, nullptr) < 0)
+        qFatal("TestMedia: cannot reopen %s", qPrintable(source));
+    std::unique_ptr<AVFormatContext, InputDeleter> input(rawInput);
+    avformat_find_stream_info(input.get(), nullptr);
+
+    AVFormatContext *rawOutput = nullptr;
+    avformat_alloc_output_context2(&rawOutput, nullptr, nullptr, QFile::encodeName(target).constData());
+    if (!rawOutput)
+        qFatal("TestMedia: no muxer for %s", qPrintable(target));
+    std::unique_ptr<AVFormatContext, OutputDeleter> output(rawOutput);
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVStream *in = input->streams[i];
+        AVStream *out = avformat_new_stream(output.get(), nullptr);
+        avcodec_parameters_copy(out->codecpar, in->codecpar);
+        out->codecpar->codec_tag = 0;
+        out->time_base = in->time_base;
+        if (in->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+            auto *matrix = reinterpret_cast<int32_t *>(
+                av_stream_new_side_data(out, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t)));
+            // Read back through MP4 this is the clockwise turn that ffmpeg's own autorotation applies.
+            av_display_rotation_set(matrix, clockwise);
+        }
+    }
+    if (avio_open(&output->pb, QFile::encodeName(target).constData(), AVIO_FLAG_WRITE) < 0 ||
+        avformat_write_header(output.get(), nullptr) < 0)
+        qFatal("TestMedia: cannot write %s", qPrintable(target));
+    AVPacket *packet = av_packet_alloc();
+    while (av_read_frame(input.get(), packet) >= 0) {
+        av_packet_rescale_ts(packet, input->streams[packet->stream_index]->time_base,
+                             output->streams[packet->stream_index]->time_base);
+        packet->pos = -1;
+        av_interleaved_write_frame(output.get(), packet);
+    }
+    av_packet_free(&packet);
+    av_write_trailer(output.get());
+}
+
+} // namespace
+
+QString TestMedia::folder()
+{
+    return mediaFolder().path();
+}
+
+QImage TestMedia::frameImage(int number, QSize size)
+{
+    QImage image(size, QImage::Format_RGB888);
+    image.fill(QColor(128, 128, 128));
+    QPainter painter(&image);
+    const int bandHeight = size.height() / 4;
+    for (int cell = 0; cell < cellCount; ++cell) {
+        bool white = false;
+        if (cell == 0)
+            white = true;
+        else if (cell <= bitCount)
+            white = (number >> (bitCount - cell)) & 1;
+        const int left = cell * size.width() / cellCount;
+        const int right = (cell + 1) * size.width() / cellCount;
+        painter.fillRect(QRect(left, 0, right - left, bandHeight), white ? Qt::white : Qt::black);
+    }
+    return image;
+}
+
+int TestMedia::frameNumber(const QImage &source)
+{
+    if (source.isNull())
+        return -1;
+    const QImage image = source.convertToFormat(QImage::Format_RGB888);
+    const int cellWidth = image.width() / cellCount;
+    const int bandHeight = image.height() / 4;
+    const int radius = std::max(1, std::min(cellWidth, bandHeight) / 4);
+    const int y = bandHeight / 2;
+    int number = 0;
+    for (int cell = 0; cell < cellCount; ++cell) {
+        const int x = cell * image.width() / cellCount + cellWidth / 2;
+        int sum = 0;
+        int count = 0;
+        for (int dy = -radius; dy <= radius; ++dy) {
+            for (int dx = -radius; dx <= radius; ++dx) {
+                sum += qGray(image.pixel(x + dx, y + dy));
+                ++count;
+            }
+        }
+        const int level = sum / count;
+        if (level > 64 && level < 192)
+            return -1;
+        const bool white = level >= 192;
+        if ((cell == 0 && !white) || (cell == cellCount - 1 && white))
+            return -1;
+        if (cell >= 1 && cell <= bitCount)
+            number = (number << 1) | (white ? 1 : 0);
+    }
+    return number;
+}
+
+QList<TestMedia::ColourPatch> TestMedia::colourPatches(QSize size)
+{
+    const QColor colours[] = {QColor(200, 40, 40),   QColor(40, 180, 60), QColor(50, 60, 210),
+                              QColor(230, 230, 230), QColor(20, 20, 20),  QColor(240, 200, 30),
+                              QColor(128, 128, 128), QColor(90, 30, 150)};
+    QList<ColourPatch> patches;
+    const int columns = 4;
+    const int w = size.width() / columns;
+    const int h = size.height() / 2;
+    for (int i = 0; i < 8; ++i)
+        patches.append({colours[i], QPoint((i % columns) * w + w / 2, (i / columns) * h + h / 2)});
+    return patches;
+}
+
+QImage TestMedia::colourImage(QSize size)
+{
+    QImage image(size, QImage::Format_RGB888);
+    QPainter painter(&image);
+    const int columns = 4;
+    const int w = size.width() / columns;
+    const int h = size.height() / 2;
+    const QList<ColourPatch> patches = colourPatches(size);
+    for (int i = 0; i < patches.size(); ++i)
+        painter.fillRect(QRect((i % columns) * w, (i / columns) * h, w, h), patches.at(i).colour);
+    return image;
+}
+
+QString TestMedia::video(const VideoOptions &options)
+{
+    if (!mediaFolder().isValid())
+        qFatal("TestMedia: no temporary folder");
+    const auto made = madeVideos().constFind(options.name);
+    if (made != madeVideos().constEnd())
+        return made.value();
+
+    const QString path = mediaFolder().filePath(options.name + QLatin1Char('.') + options.container);
+    const QString encoded =
+        options.rotation
+            ? mediaFolder().filePath(options.name + QStringLiteral("-unrotated.") + options.container)
+            : path;
+
+    // Frames are stored turned against the display rotation, so that they show upright.
+    const QSize stored = (options.rotation % 180) ? options.size.transposed() : options.size;
+    QByteArray frames;
+    for (int number = 0; number < options.frameCount; ++number) {
+        QImage upright =
+            options.picture ? options.picture(number, options.size) : frameImage(number, options.size);
+        upright = upright.convertToFormat(QImage::Format_RGB888);
+        const QImage image =
+            options.rotation ? upright.transformed(QTransform().rotate(-options.rotation)) : upright;
+        Q_ASSERT(image.size() == stored);
+        for (int y = 0; y < image.height(); ++y)
+            frames.append(reinterpret_cast<const char *>(image.constScanLine(y)), image.width() * 3);
+    }
+
+    QStringList arguments{
+        QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
+        QStringLiteral("error"),        QStringLiteral("-y"),
+        QStringLiteral("-f"),           QStringLiteral("rawvideo"),
+        QStringLiteral("-pix_fmt"),     QStringLiteral("rgb24"),
+        QStringLiteral("-s"),           QStringLiteral("%1x%2").arg(stored.width()).arg(stored.height()),
+        QStringLiteral("-framerate"),   options.frameRate,
+        QStringLiteral("-i"),           QStringLiteral("-")};
+    if (options.audio)
+        arguments << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
+                  << QStringLiteral("sine=frequency=440:sample_rate=48000");
+    arguments << QStringLiteral("-c:v") << QStringLiteral("libx264") << QStringLiteral("-preset")
+              << QStringLiteral("veryfast") << QStringLiteral("-crf") << QStringLiteral("16")
+              << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p");
+    if (options.keyFrameInterval > 0)
+        arguments << QStringLiteral("-g") << QString::number(options.keyFrameInterval);
+    if (options.audio)
+        arguments << QStringLiteral("-c:a") << QStringLiteral("aac") << QStringLiteral("-shortest");
+    arguments << options.outputArguments << encoded;
+    runOrFail(QStringLiteral("ffmpeg"), arguments, frames);
+
+    if (options.rotation) {
+        remuxWithRotation(encoded, path, options.rotation);
+        QFile::remove(encoded);
+    }
+    madeVideos().insert(options.name, path);
+    return path;
+}
+
+QString TestMedia::clipName(Clip which)
+{
+    switch (which) {
+    case Clip::Fps30:
+        return QStringLiteral("fps30");
+    case Clip::Fps2997:
+        return QStringLiteral("fps2997");
+    case Clip::Fps23976:
+        return QStringLiteral("fps23976");
+    case Clip::Timescale90k:
+        return QStringLiteral("timescale90k");
+    case Clip::Matroska2997:
+        return QStringLiteral("matroska2997");
+    case Clip::Rotated90:
+        return QStringLiteral("rotated90");
+    case Clip::WithAudio:
+        return QStringLiteral("audio");
+    }
+    return {};
+}
+
+QList<TestMedia::Clip> TestMedia::allClips()
+{
+    return {Clip::Fps30,        Clip::Fps2997,   Clip::Fps23976, Clip::Timescale90k,
+            Clip::Matroska2997, Clip::Rotated90, Clip::WithAudio};
+}
+
+QString TestMedia::clip(Clip which)
+{
+    VideoOptions options;
+    options.name = clipName(which);
+    switch (which) {
+    case Clip::Fps30:
+        break;
+    case Clip::Fps2997:
+        options.frameRate = QStringLiteral("30000/1001");
+        break;
+    case Clip::Fps23976:
+        options.frameRate = QStringLiteral("24000/1001");
+        options.frameCount = 36;
+        break;
+    case Clip::Timescale90k:
+        options.outputArguments = {QStringLiteral("-video_track_timescale"), QStringLiteral("90000")};
+        break;
+    case Clip::Matroska2997:
+        options.container = QStringLiteral("mkv");
+        options.frameRate = QStringLiteral("30000/1001");
+        break;
+    case Clip::Rotated90:
+        options.rotation = 90;
+        break;
+    case Clip::WithAudio:
+        options.audio = true;
+        break;
+    }
+    // Key frames every 15 frames: grabs and seeks cross group boundaries within the short clips.
+    options.keyFrameInterval = 15;
+    return video(options);
+}
+
+QString TestMedia::notAVideo()
+{
+    const QString path = mediaFolder().filePath(QStringLiteral("notes.mp4"));
+    if (!QFile::exists(path)) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            qFatal("TestMedia: cannot write %s", qPrintable(path));
+        file.write("This is a shopping list, not a film.\nEggs, flour, milk.\n");
+    }
+    return path;
+}
+
+QList<MediaTime> TestMedia::frameTimes(const QString &path)
+{
+    const QStringList common{
+        QStringLiteral("-v"),  QStringLiteral("error"), QStringLiteral("-select_streams"),
+        QStringLiteral("v:0"), QStringLiteral("-of"),   QStringLiteral("default=nw=1:nk=1")};
+    const QString timeBase = QString::fromUtf8(
+        runOrFail(QStringLiteral("ffprobe"), common + QStringList{QStringLiteral("-show_entries"),
+                                                                  QStringLiteral("stream=time_base"), path})
+            .trimmed());
+    const QStringList parts = timeBase.split(QLatin1Char('/'));
+    if (parts.size() != 2)
+        qFatal("TestMedia: no time base for %s", qPrintable(path));
+    const qint64 numerator = parts.at(0).toLongLong();
+    const int denominator = parts.at(1).toInt();
+
+    QList<MediaTime> times;
+    const QByteArray output =
+        runOrFail(QStringLiteral("ffprobe"),
+                  common + QStringList{QStringLiteral("-show_entries"), QStringLiteral("frame=pts"), path});
+    for (const QByteArray &line : output.split('\n')) {
+        bool ok = false;
+        const qint64 pts = line.trimmed().toLongLong(&ok);
+        if (ok)
+            times.append(MediaTime(pts * numerator, denominator));
+    }
+    return times;
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "support/MediaTime.h"
+
+#include <QColor>
+#include <QImage>
+#include <QList>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// Media files made by the tests themselves, once per test run, in a temporary folder.
+//
+// Videos are encoded by the ffmpeg command-line tool from frames written to its input. Unless a
+// picture function is given, every frame carries its own number as a row of black and white cells
+// across the top quarter of the upright picture, which survives compression and reads back with
+// frameNumber(): a test checks which frame it got instead of assuming it.
+namespace TestMedia {
+
+struct VideoOptions
+{
+    // Names the file in the cache: the same name gives the same file.
+    QString name;
+    // File extension, which also picks the container: "mp4", "mkv", "mov"…
+    QString container = QStringLiteral("mp4");
+    // Upright size of the picture.
+    QSize size = QSize(320, 240);
+    // ffmpeg rate: "30", "30000/1001"…
+    QString frameRate = QStringLiteral("30");
+    int frameCount = 45;
+    // Clockwise rotation a player applies to show the stored picture upright: 0, 90, 180 or 270.
+    // The frames are stored turned the other way and the container carries the display matrix.
+    int rotation = 0;
+    bool audio = false;
+    // Key frame interval in frames (ffmpeg -g); 0 leaves the encoder's default.
+    int keyFrameInterval = 0;
+    // More output arguments for ffmpeg, such as {"-video_track_timescale", "90000"}.
+    QStringList outputArguments;
+    // The upright picture of frame `number`; frameImage() when empty.
+    std::function<QImage(int number, QSize size)> picture;
+};
+
+// The path of a video made with these options (made at the first call).
+QString video(const VideoOptions &options);
+
+enum class Clip {
+    Fps30,        // 30 fps H.264 in MP4
+    Fps2997,      // 30000/1001 fps
+    Fps23976,     // 24000/1001 fps
+    Timescale90k, // 30 fps MP4 whose video time base is 1/90000
+    Matroska2997, // 29.97 fps in Matroska, time base 1/1000: frame times are rounded to milliseconds
+    Rotated90,    // 320×240 stored, shown 240×320 after a 90° clockwise turn
+    WithAudio,    // 30 fps with an AAC audio track
+};
+QString clip(Clip which);
+QList<Clip> allClips();
+QString clipName(Clip which);
+
+// A file with a video extension that holds text.
+QString notAVideo();
+
+// The upright picture of frame `number`: the number's cells on a grey ground.
+QImage frameImage(int number, QSize size);
+// The number written by frameImage(), or -1 when the picture holds none (wrong way up, other content).
+int frameNumber(const QImage &image);
+
+// Flat colour areas, with the centres where they are to be read.
+struct ColourPatch
+{
+    QColor colour;
+    QPoint centre;
+};
+QList<ColourPatch> colourPatches(QSize size);
+QImage colourImage(QSize size);
+
+// The presentation times of a file's video frames in order, read by ffprobe.
+QList<MediaTime> frameTimes(const QString &path);
+
+// Where the media of this run are made.
+QString folder();
+
+} // namespace TestMedia

@@ -1,0 +1,185 @@
+#include "TestMedia.h"
+#include "TestRegistry.h"
+
+#include "platform/FrameGrabber.h"
+#include "platform/MediaProbe.h"
+
+#include <QColorSpace>
+#include <QTest>
+
+#include <algorithm>
+#include <random>
+
+using TestMedia::Clip;
+
+Q_DECLARE_METATYPE(TestMedia::Clip)
+
+namespace {
+
+// Half way between two times, exact.
+MediaTime midpoint(const MediaTime &a, const MediaTime &b)
+{
+    const MediaTime sum = a + b;
+    return MediaTime(sum.value(), sum.timescale() * 2);
+}
+
+int grabbedNumber(FrameGrabber &grabber, const MediaTime &time)
+{
+    const Result<QImage> image = grabber.image(time);
+    if (!image.ok()) {
+        qWarning() << image.error().errorDescription();
+        return -2;
+    }
+    return TestMedia::frameNumber(image.value());
+}
+
+} // namespace
+
+class FrameGrabberTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void grabsTheFrameHoldingTheTime_data()
+    {
+        QTest::addColumn<Clip>("clip");
+        for (Clip clip : TestMedia::allClips())
+            QTest::newRow(qPrintable(TestMedia::clipName(clip))) << clip;
+    }
+
+    void grabsTheFrameHoldingTheTime()
+    {
+        QFETCH(Clip, clip);
+        const QString path = TestMedia::clip(clip);
+        const QList<MediaTime> times = TestMedia::frameTimes(path);
+        QVERIFY(times.size() > 30);
+        FrameGrabber grabber(path);
+
+        // Every frame at its own time, then half way to the next one, in order.
+        for (int k = 0; k < times.size(); ++k) {
+            QCOMPARE(grabbedNumber(grabber, times.at(k)), k);
+            if (k + 1 < times.size())
+                QCOMPARE(grabbedNumber(grabber, midpoint(times.at(k), times.at(k + 1))), k);
+        }
+        // Backwards, one frame at a time, then in a shuffled order.
+        for (int k = int(times.size()) - 1; k >= 0; --k)
+            QCOMPARE(grabbedNumber(grabber, times.at(k)), k);
+        std::vector<int> order(times.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::shuffle(order.begin(), order.end(), std::mt19937(7));
+        for (int k : order)
+            QCOMPARE(grabbedNumber(grabber, times.at(k)), k);
+
+        // Before the start and after the end.
+        QCOMPARE(grabbedNumber(grabber, MediaTime::zero()), 0);
+        QCOMPARE(grabbedNumber(grabber, MediaTime(-1, 2)), 0);
+        QCOMPARE(grabbedNumber(grabber, times.last() + MediaTime(10, 1)), int(times.size()) - 1);
+    }
+
+    void stillsAreFullSizeUprightPremultipliedSrgb()
+    {
+        FrameGrabber plain(TestMedia::clip(Clip::Fps30));
+        const Result<QImage> image = plain.image(MediaTime(1, 3));
+        QVERIFY(image.ok());
+        QCOMPARE(image.value().size(), QSize(320, 240));
+        QCOMPARE(image.value().format(), QImage::Format_RGBA8888_Premultiplied);
+        QCOMPARE(image.value().colorSpace(), QColorSpace(QColorSpace::SRgb));
+
+        const Result<MediaProbe::Info> stored = MediaProbe::probe(TestMedia::clip(Clip::Rotated90));
+        QVERIFY(stored.ok());
+        QCOMPARE(stored.value().videoTracks.first().codedSize, QSize(240, 320));
+        FrameGrabber rotated(TestMedia::clip(Clip::Rotated90));
+        const Result<QImage> upright = rotated.image(MediaTime(1, 3));
+        QVERIFY(upright.ok());
+        QCOMPARE(upright.value().size(), QSize(320, 240));
+        QCOMPARE(TestMedia::frameNumber(upright.value()), 10);
+    }
+
+    void coloursFollowTheFrameMatrixAndRange_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QStringList>("encoding");
+
+        const QString bt709 = QStringLiteral("scale=out_color_matrix=bt709:out_range=tv");
+        const QString bt601 = QStringLiteral("scale=out_color_matrix=bt601:out_range=tv");
+        const QString bt601Full = QStringLiteral("scale=out_color_matrix=bt601:out_range=pc");
+        QTest::newRow("bt709-limited-tagged")
+            << QSize(320, 240)
+            << QStringList{"-vf",   bt709,        "-colorspace", "bt709",        "-color_primaries",
+                           "bt709", "-color_trc", "bt709",       "-color_range", "tv"};
+        QTest::newRow("bt601-full-tagged")
+            << QSize(320, 240)
+            << QStringList{"-vf", bt601Full, "-colorspace", "smpte170m", "-color_range", "pc"};
+        // Untagged: BT.709 is assumed from 1280 pixels wide, BT.601 below.
+        QTest::newRow("untagged-hd-bt709") << QSize(1280, 720) << QStringList{"-vf", bt709};
+        QTest::newRow("untagged-sd-bt601") << QSize(320, 240) << QStringList{"-vf", bt601};
+    }
+
+    void coloursFollowTheFrameMatrixAndRange()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QStringList, encoding);
+        TestMedia::VideoOptions options;
+        options.name = QStringLiteral("colours-") + QString::fromLatin1(QTest::currentDataTag());
+        options.size = size;
+        options.frameCount = 5;
+        options.picture = [](int, QSize size) { return TestMedia::colourImage(size); };
+        options.outputArguments = encoding;
+        FrameGrabber grabber(TestMedia::video(options));
+
+        const Result<QImage> image = grabber.image(MediaTime(2, 30));
+        QVERIFY(image.ok());
+        for (const TestMedia::ColourPatch &patch : TestMedia::colourPatches(size)) {
+            const QColor got = image.value().pixelColor(patch.centre);
+            const QString detail = QStringLiteral("expected %1 got %2").arg(patch.colour.name(), got.name());
+            QVERIFY2(std::abs(got.red() - patch.colour.red()) <= 3, qPrintable(detail));
+            QVERIFY2(std::abs(got.green() - patch.colour.green()) <= 3, qPrintable(detail));
+            QVERIFY2(std::abs(got.blue() - patch.colour.blue()) <= 3, qPrintable(detail));
+        }
+    }
+
+    void unreadableFilesFailWithTheLibraryText()
+    {
+        FrameGrabber grabber(TestMedia::notAVideo());
+        const Result<QImage> image = grabber.image(MediaTime::zero());
+        QVERIFY(!image.ok());
+        QCOMPARE(image.error().kind(), AppError::Kind::FrameExtractionFailed);
+        QVERIFY2(image.error().detail().contains(QStringLiteral("Invalid data found when processing input")),
+                 qPrintable(image.error().detail()));
+
+        const Result<MediaProbe::Info> probe = MediaProbe::probe(TestMedia::notAVideo());
+        QVERIFY(!probe.ok());
+        QVERIFY(probe.error().errorDescription().contains(QStringLiteral("Invalid data found")));
+
+        FrameGrabber missing(TestMedia::folder() + QStringLiteral("/gone.mp4"));
+        const Result<QImage> none = missing.image(MediaTime::zero());
+        QVERIFY(!none.ok());
+        QVERIFY(none.error().detail().contains(QStringLiteral("No such file or directory")));
+    }
+
+    void probeReadsDurationTracksAndRate_data()
+    {
+        QTest::addColumn<Clip>("clip");
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<double>("seconds");
+        QTest::newRow("30") << Clip::Fps30 << 30.0 << 1.5;
+        QTest::newRow("29.97") << Clip::Fps2997 << 29.97 << 45 * 1001 / 30000.0;
+        QTest::newRow("23.976") << Clip::Fps23976 << 23.976 << 36 * 1001 / 24000.0;
+    }
+
+    void probeReadsDurationTracksAndRate()
+    {
+        QFETCH(Clip, clip);
+        QFETCH(double, rate);
+        QFETCH(double, seconds);
+        const Result<MediaProbe::Info> info = MediaProbe::load(TestMedia::clip(clip)).result();
+        QVERIFY(info.ok());
+        QCOMPARE(info.value().videoTracks.size(), 1);
+        QVERIFY(std::abs(info.value().nominalFrameRate - rate) < 0.001);
+        QVERIFY2(std::abs(info.value().duration.seconds() - seconds) < 0.02,
+                 qPrintable(QString::number(info.value().duration.seconds())));
+    }
+};
+
+QUINTAREL_TEST(FrameGrabberTest)
+#include "FrameGrabberTest.moc"
