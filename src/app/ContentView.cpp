@@ -3,6 +3,10 @@
 #include "state/AppState.h"
 #include "support/KeyboardCoordinator.h"
 #include "support/WindowFocusReporter.h"
+#include "views/CapturedFramesListView.h"
+#include "views/EdgeControlsView.h"
+#include "views/ExportPanelView.h"
+#include "views/ExtractionPreviewView.h"
 #include "views/PlayerAreaView.h"
 #include "views/SymbolIcons.h"
 #include "views/TimelineControlsView.h"
@@ -77,14 +81,6 @@ QWidget *padded(QWidget *content)
     auto *layout = new QVBoxLayout(frame);
     layout->addWidget(content);
     return frame;
-}
-
-// An empty place waiting for its panel.
-QWidget *emptyPlace(const QString &name)
-{
-    auto *place = new QWidget;
-    place->setObjectName(name);
-    return place;
 }
 
 } // namespace
@@ -210,22 +206,22 @@ void ContentView::makeToolbar()
 
 QWidget *ContentView::makeCapturedFramesList()
 {
-    return emptyPlace(QStringLiteral("capturedFramesListPlace"));
+    return new CapturedFramesListView(m_state);
 }
 
 QWidget *ContentView::makeExtractionPreview()
 {
-    return emptyPlace(QStringLiteral("extractionPreviewPlace"));
+    return new ExtractionPreviewView(m_state);
 }
 
 QWidget *ContentView::makeEdgeControls()
 {
-    return emptyPlace(QStringLiteral("edgeControlsPlace"));
+    return new EdgeControlsView(m_state);
 }
 
 QWidget *ContentView::makeExportPanel()
 {
-    return emptyPlace(QStringLiteral("exportPanelPlace"));
+    return new ExportPanelView(m_state);
 }
 
 QWidget *ContentView::makePlayerView()

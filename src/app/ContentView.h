@@ -55,7 +55,7 @@ private:
     QWidget *makeRightColumn();
     void makeToolbar();
 
-    // Places of the panels: each returns the view that fills it.
+    // The panels of the middle and right columns, one maker each.
     QWidget *makeCapturedFramesList();
     QWidget *makeExtractionPreview();
     QWidget *makeEdgeControls();

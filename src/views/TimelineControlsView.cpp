@@ -3,9 +3,9 @@
 #include "ProminentButton.h"
 #include "SymbolIcons.h"
 #include "TimeSlider.h"
+#include "ViewStyle.h"
 #include "state/AppState.h"
 
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -17,9 +17,7 @@ namespace {
 QLabel *makeTimeLabel(QWidget *parent)
 {
     auto *label = new QLabel(parent);
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPointSizeF(std::max(7.0, QFontDatabase::systemFont(QFontDatabase::GeneralFont).pointSizeF() - 1));
-    label->setFont(font);
+    label->setFont(ViewStyle::monospacedDigits(ViewStyle::caption()));
     label->setText(MediaTime::zero().displayString());
     return label;
 }
