@@ -1,0 +1,145 @@
+#include "TestRegistry.h"
+#include "WindowTestMedia.h"
+
+#include "app/ContentView.h"
+#include "app/QuintarelApp.h"
+#include "state/AppState.h"
+#include "views/PlayerAreaView.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+QAction *menuAction(ContentView *window, const char *name)
+{
+    return window->findChild<QAction *>(QLatin1String(name));
+}
+
+// Runs `answer` on the file dialog once it is up (the dialog runs its own event loop), then
+// triggers `action`; returns what the dialog's name field suggested.
+QString answerFileDialog(QAction *action, const std::function<void(QFileDialog *)> &answer)
+{
+    QString suggested;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll.stop();
+        if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            suggested = name->text();
+        answer(dialog);
+        // A dialog that did not take the answer is closed, so the test fails instead of hanging.
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    poll.start();
+    action->trigger();
+    return suggested;
+}
+
+} // namespace
+
+class CommandsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QuintarelApp::prepareProcess(); }
+
+    void saveAsAddsTheExtension_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("no extension") << QStringLiteral("match") << QStringLiteral("match.quintarel");
+        QTest::newRow("its extension")
+            << QStringLiteral("match.quintarel") << QStringLiteral("match.quintarel");
+        QTest::newRow("another extension")
+            << QStringLiteral("match.json") << QStringLiteral("match.json.quintarel");
+    }
+
+    void saveAsAddsTheExtension()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        QTemporaryDir folder;
+        QuintarelApp app;
+        ContentView *window = app.openWindow();
+
+        const QString suggested = answerFileDialog(menuAction(window, "save"), [&](QFileDialog *dialog) {
+            // What the user does: go to the folder and type a name.
+            dialog->setDirectory(folder.path());
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(typed);
+            static_cast<QDialog *>(dialog)->accept(); // QFileDialog checks the name, then closes
+        });
+        // Without a video the suggestion is the window state's fallback name.
+        QCOMPARE(suggested, QStringLiteral("video.quintarel"));
+        QVERIFY(QFile::exists(folder.filePath(written)));
+        QCOMPARE(window->state()->projectURL(), QUrl::fromLocalFile(folder.filePath(written)));
+        QCOMPARE(window->windowTitle(), QFileInfo(written).completeBaseName());
+    }
+
+    void saveWritesToTheProjectWithoutAsking()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("deja.quintarel"));
+        QuintarelApp app;
+        ContentView *window = app.openWindow();
+        window->state()->setProjectURL(QUrl::fromLocalFile(path));
+
+        menuAction(window, "save")->trigger();
+        QVERIFY(!QApplication::activeModalWidget());
+        QVERIFY(QFile::exists(path));
+    }
+
+    void cancellingTheDialogsChangesNothing()
+    {
+        QuintarelApp app;
+        ContentView *window = app.openWindow();
+        for (const char *name : {"saveAs", "openProject"}) {
+            answerFileDialog(menuAction(window, name), [](QFileDialog *dialog) { dialog->reject(); });
+            QVERIFY(window->state()->projectURL().isEmpty());
+            QVERIFY(!window->state()->errorMessage());
+        }
+    }
+
+    void openProjectRestoresIntoTheWindow()
+    {
+        const QString video = WindowTestMedia::patternVideo(QStringLiteral("ouverture.mp4"));
+        QVERIFY(!video.isEmpty());
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("seance.quintarel"));
+        QuintarelApp app;
+        ContentView *saved = app.openWindow();
+        saved->state()->loadVideo(QUrl::fromLocalFile(video));
+        saved->state()->saveProject(QUrl::fromLocalFile(path));
+        QVERIFY(QFile::exists(path));
+
+        // "Nouveau projet", then "Ouvrir un projet…" in the new window.
+        menuAction(saved, "newProject")->trigger();
+        ContentView *window = app.windows().last();
+        QVERIFY(window != saved);
+        answerFileDialog(menuAction(window, "openProject"), [&](QFileDialog *dialog) {
+            dialog->setDirectory(folder.path());
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
+                ->setText(QFileInfo(path).fileName());
+            static_cast<QDialog *>(dialog)->accept(); // QFileDialog checks the name, then closes
+        });
+        QCOMPARE(window->state()->projectURL(), QUrl::fromLocalFile(path));
+        QCOMPARE(window->state()->videoURL(), QUrl::fromLocalFile(video));
+        QCOMPARE(window->windowTitle(), QStringLiteral("seance"));
+        QTRY_VERIFY(window->playerArea()->isShowingPlayer());
+    }
+};
+
+QUINTAREL_TEST(CommandsTest)
+#include "CommandsTest.moc"
