@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <utility>
 
 namespace {
 
@@ -91,22 +92,31 @@ double MediaTime::safeSeconds() const
     return std::isfinite(s) ? s : 0.0;
 }
 
+// Whole seconds and the milliseconds after them, both truncated toward zero. Numeric times are
+// split exactly from value and timescale, so 5.1 s (153/30) reads 100 ms, not the 99 ms that
+// double arithmetic gives; anything else counts as 0 s.
+namespace {
+
+std::pair<long long, long long> wholeSecondsAndMilliseconds(const MediaTime &time)
+{
+    if (!time.isNumeric())
+        return {0, 0};
+    const Int128 milliseconds = Int128(time.value()) * 1000 / time.timescale();
+    return {static_cast<long long>(milliseconds / 1000), static_cast<long long>(milliseconds % 1000)};
+}
+
+} // namespace
+
 QString MediaTime::displayString() const
 {
-    const double s = safeSeconds();
-    const double whole = std::trunc(s);
-    const auto ms = static_cast<long long>(std::trunc((s - whole) * 1000.0));
-    const auto total = static_cast<long long>(whole);
-    return QString::asprintf("%02lld:%02lld.%03lld", total / 60, total % 60, ms);
+    const auto [whole, ms] = wholeSecondsAndMilliseconds(*this);
+    return QString::asprintf("%02lld:%02lld.%03lld", whole / 60, whole % 60, ms);
 }
 
 QString MediaTime::fileNameString() const
 {
-    const double s = safeSeconds();
-    const double whole = std::trunc(s);
-    const auto ms = static_cast<long long>(std::trunc((s - whole) * 1000.0));
-    const auto total = static_cast<long long>(whole);
-    return QString::asprintf("%02lld-%02lld-%02lld-%03lld", total / 3600, (total % 3600) / 60, total % 60,
+    const auto [whole, ms] = wholeSecondsAndMilliseconds(*this);
+    return QString::asprintf("%02lld-%02lld-%02lld-%03lld", whole / 3600, (whole % 3600) / 60, whole % 60,
                              ms);
 }
 

@@ -85,9 +85,16 @@ private slots:
                                  << "00-01-15-250";
         QTest::newRow("3725.25 s") << MediaTime(372525, 100) << "62:05.250"
                                    << "01-02-05-250";
-        // 1.001 - 1 is 0.000999... in binary: milliseconds are truncated, never rounded.
-        QTest::newRow("1.001 s") << MediaTime(1001, 1000) << "00:01.000"
-                                 << "00-00-01-000";
+        // Milliseconds are truncated, never rounded, from the exact value: 5.1 s is not 5.0999… s.
+        QTest::newRow("1.001 s") << MediaTime(1001, 1000) << "00:01.001"
+                                 << "00-00-01-001";
+        QTest::newRow("frame 153 at 30 fps") << MediaTime(153, 30) << "00:05.100"
+                                             << "00-00-05-100";
+        QTest::newRow("1.9999 s") << MediaTime(19999, 10000) << "00:01.999"
+                                  << "00-00-01-999";
+        QTest::newRow("large value") << MediaTime(std::numeric_limits<std::int64_t>::max(), 1000000000)
+                                     << "153722867:16.854"
+                                     << "2562047-47-16-854";
         QTest::newRow("invalid") << MediaTime() << "00:00.000"
                                  << "00-00-00-000";
         QTest::newRow("indefinite") << MediaTime::indefinite() << "00:00.000"
