@@ -1,0 +1,137 @@
+#include "TestImages.h"
+#include "TestMedia.h"
+#include "TestRegistry.h"
+
+#include "app/ContentView.h"
+#include "app/QuintarelApp.h"
+#include "platform/VideoPlayer.h"
+#include "state/AppState.h"
+#include "views/AnnotationCanvas.h"
+#include "views/ExtractionPreviewView.h"
+#include "views/StyleThumbnailButton.h"
+
+#include <QDir>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTest>
+
+namespace {
+
+// Two shapes on a gradient that drift a little from frame to frame; the model lifts both.
+QString shapesVideo()
+{
+    TestMedia::VideoOptions options;
+    options.name = QStringLiteral("formes");
+    options.size = QSize(960, 540);
+    options.frameCount = 60;
+    options.picture = [](int number, QSize size) {
+        QList<TestImages::Shape> shapes = TestImages::twoShapes();
+        for (TestImages::Shape &shape : shapes)
+            shape.rect.translate(number * 2, 0);
+        return TestImages::shapesOnGradient(size, shapes);
+    };
+    return TestMedia::video(options);
+}
+
+void send(QWidget *widget, QEvent::Type type, QPointF position, Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, position, widget->mapToGlobal(position), Qt::LeftButton, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+// A drag across the canvas between two points given as fractions of its size.
+void drag(QWidget *canvas, QPointF from, QPointF to)
+{
+    const auto at = [canvas](QPointF fraction) {
+        return QPointF(fraction.x() * canvas->width(), fraction.y() * canvas->height());
+    };
+    send(canvas, QEvent::MouseButtonPress, at(from), Qt::LeftButton);
+    for (int step = 1; step <= 8; ++step)
+        send(canvas, QEvent::MouseMove, at(from + (to - from) * step / 8.0), Qt::LeftButton);
+    send(canvas, QEvent::MouseButtonRelease, at(to), Qt::NoButton);
+}
+
+bool allLifted(const AppState &state)
+{
+    const QList<CapturedFrame> frames = state.allFrames();
+    return std::all_of(frames.cbegin(), frames.cend(),
+                       [](const CapturedFrame &frame) { return frame.subjectExtracted; });
+}
+
+} // namespace
+
+// Builds a window with captures in two groups, draws on the preview in the comic style, and keeps
+// a picture of the whole window in the build folder for a person to look at.
+class PanelsScreenshotTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QuintarelApp::prepareProcess(); }
+
+    void windowWithCapturesAndDrawings()
+    {
+        const QString video = shapesVideo();
+        QuintarelApp app;
+        ContentView *window = app.openWindow();
+        window->resize(1400, 900);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        AppState *state = window->state();
+
+        state->loadVideo(QUrl::fromLocalFile(video));
+        const auto settled = [state] {
+            return state->player()->frameIndex() && !state->player()->isSeeking();
+        };
+        QVERIFY(QTest::qWaitFor(settled, 20000));
+        const QList<int> frames{5, 20, 40};
+        for (int i = 0; i < frames.size(); ++i) {
+            if (i == 1)
+                state->addGroup(); // the later captures go into "Groupe 2"
+            state->seek(MediaTime(frames[i], 30));
+            QVERIFY(QTest::qWaitFor(settled, 20000));
+            state->captureCurrentFrame();
+        }
+        QCOMPARE(state->groups().size(), 2);
+        QCOMPARE(state->groups()[0].frames.size(), 1);
+        QCOMPARE(state->groups()[1].frames.size(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(allLifted(*state), 180000);
+
+        const QUuid previewed = state->groups()[1].frames[0].id;
+        state->setSelection({previewed});
+        auto *preview = window->findChild<ExtractionPreviewView *>();
+        QVERIFY(preview);
+        QTRY_VERIFY_WITH_TIMEOUT(preview->canvas() && preview->canvas()->isVisible(), 30000);
+        AnnotationCanvas *canvas = preview->canvas();
+
+        preview->setTool(AnnotationTool::Arrow);
+        drag(canvas, {0.15, 0.8}, {0.4, 0.45});
+        preview->setTool(AnnotationTool::Circle);
+        preview->setAnnotationColor(QColor(255, 200, 0));
+        drag(canvas, {0.6, 0.2}, {0.9, 0.75});
+        const QList<Annotation> drawn = state->frame(previewed)->annotations;
+        QCOMPARE(drawn.size(), 2);
+        QCOMPARE(drawn[0].kind, AnnotationKind::Arrow);
+        QCOMPARE(drawn[1].kind, AnnotationKind::Circle);
+        QVERIFY(drawn[0].start.y() > drawn[0].end.y()); // drawn upwards, y measured from the top
+
+        StyleThumbnailButton *comic = nullptr;
+        for (StyleThumbnailButton *button : window->findChildren<StyleThumbnailButton *>()) {
+            if (button->toolTip() == QStringLiteral("Appliquer le style BD"))
+                comic = button;
+        }
+        QVERIFY(comic);
+        QTest::mouseClick(comic, Qt::LeftButton);
+        QCOMPARE(state->selectedFilter(), FilterStyle::Comic);
+        QTest::qWait(500);
+
+        QScreen *screen = window->screen();
+        const QRect frame = window->frameGeometry();
+        const QPixmap shot = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+        QVERIFY(!shot.isNull());
+        QVERIFY(shot.save(
+            QDir(QStringLiteral(QUINTAREL_TEST_BUILD_DIR)).filePath(QStringLiteral("window-panels.png"))));
+    }
+};
+
+QUINTAREL_TEST(PanelsScreenshotTest)
+#include "PanelsScreenshotTest.moc"
