@@ -86,19 +86,23 @@ void exportBench(const QStringList &)
     probe.stop();
 
     // The first frame also loads the segmentation model.
-    const QString detail = QStringLiteral("%1 frames, merged, crop, outline 6, comic; %2 failures; first frame %3 ms")
-                               .arg(frameTimes.size())
-                               .arg(state.failures().size())
-                               .arg(frameTimes.empty() ? 0.0 : frameTimes.front());
+    const QString detail =
+        QStringLiteral("%1 frames, merged, crop, outline 6, comic; %2 failures; first frame %3 ms")
+            .arg(frameTimes.size())
+            .arg(state.failures().size())
+            .arg(frameTimes.empty() ? 0.0 : frameTimes.front());
     if (frameTimes.size() > 1)
         frameTimes.erase(frameTimes.begin());
-    BenchRegistry::print(QStringLiteral("export.frame.1080p"), BenchRegistry::median(frameTimes), QStringLiteral("ms"),
-                         detail);
-    BenchRegistry::print(QStringLiteral("export.mainstall"), double(longestStall), QStringLiteral("ms"),
-                         QStringLiteral("longest lateness of a 5 ms main-thread timer during the run (a maximum, not a median)"));
+    BenchRegistry::print(QStringLiteral("export.frame.1080p"), BenchRegistry::median(frameTimes),
+                         QStringLiteral("ms"), detail);
+    BenchRegistry::print(
+        QStringLiteral("export.mainstall"), double(longestStall), QStringLiteral("ms"),
+        QStringLiteral(
+            "longest lateness of a 5 ms main-thread timer during the run (a maximum, not a median)"));
 }
 
 } // namespace
 
-QUINTAREL_BENCH(ExportBench, (QStringList{QStringLiteral("export.frame.1080p"), QStringLiteral("export.mainstall")}),
+QUINTAREL_BENCH(ExportBench,
+                (QStringList{QStringLiteral("export.frame.1080p"), QStringLiteral("export.mainstall")}),
                 exportBench)

@@ -23,7 +23,9 @@ QString shapesVideo()
     options.name = QStringLiteral("shapes");
     options.size = frameSize;
     options.frameCount = 30;
-    options.picture = [](int, QSize size) { return TestImages::shapesOnGradient(size, TestImages::twoShapes()); };
+    options.picture = [](int, QSize size) {
+        return TestImages::shapesOnGradient(size, TestImages::twoShapes());
+    };
     return TestMedia::video(options);
 }
 
@@ -103,8 +105,8 @@ private slots:
         QVERIFY(state.failures().isEmpty());
         QCOMPARE(state.exportFinishedFolder(), QUrl::fromLocalFile(output.path()));
         // A single group goes straight into the folder; no notes, no Markdown file.
-        QCOMPARE(entries(output.path()),
-                 (QStringList{"shapes_00-00-00-000.png", "shapes_00-00-00-500.png", "shapes_00-00-00-966.png"}));
+        QCOMPARE(entries(output.path()), (QStringList{"shapes_00-00-00-000.png", "shapes_00-00-00-500.png",
+                                                      "shapes_00-00-00-966.png"}));
 
         QImageReader reader(output.filePath(QStringLiteral("shapes_00-00-00-500.png")));
         const QImage image = reader.read().convertToFormat(QImage::Format_RGBA8888);
@@ -141,8 +143,9 @@ private slots:
         QCOMPARE(exportAll(state, ExportMode::PerSubject), (QList<int>{0, 1}));
         QVERIFY(state.failures().isEmpty());
         QCOMPARE(entries(output.path()), (QStringList{"Groupe 2", "Plans-serrés"}));
-        QCOMPARE(entries(output.filePath("Plans-serrés")),
-                 (QStringList{"Plans-serrés.md", "shapes_00-00-00-333_s1.png", "shapes_00-00-00-333_s2.png"}));
+        QCOMPARE(
+            entries(output.filePath("Plans-serrés")),
+            (QStringList{"Plans-serrés.md", "shapes_00-00-00-333_s1.png", "shapes_00-00-00-333_s2.png"}));
         QCOMPARE(readText(output.filePath("Plans-serrés/Plans-serrés.md")),
                  QStringLiteral("# Plans/serrés\n\nIntro\n\n## Images\n"
                                 "- [shapes_00-00-00-333_s1.png](shapes_00-00-00-333_s1.png) — 00:00.333\n"
@@ -186,7 +189,8 @@ private slots:
         QCOMPARE(exportAll(state, ExportMode::Merged), (QList<int>{0, 1, 2}));
         QCOMPARE(state.failures().size(), 2);
         for (const ExportFailure &failure : state.failures())
-            QVERIFY2(failure.message.startsWith(QStringLiteral("Échec de l'export : ")), qPrintable(failure.message));
+            QVERIFY2(failure.message.startsWith(QStringLiteral("Échec de l'export : ")),
+                     qPrintable(failure.message));
         QVERIFY(!state.exportFinishedFolder().isEmpty());
     }
 

@@ -127,7 +127,8 @@ private slots:
         AppState target;
         fillWindow(target);
         target.setSelection({target.groups()[0].frames[0].id});
-        target.setFailures({ExportFailure{QUuid::createUuid(), QStringLiteral("00:01.000"), QStringLiteral("x")}});
+        target.setFailures(
+            {ExportFailure{QUuid::createUuid(), QStringLiteral("00:01.000"), QStringLiteral("x")}});
         target.openProject(url);
         QVERIFY(target.selection().isEmpty());
         QVERIFY(target.failures().isEmpty());
@@ -144,10 +145,14 @@ private slots:
 
         const QJsonObject group{{"name", "G"}, {"notes", ""}, {"frames", QJsonArray{}}};
         const QJsonArray three{group, group, group};
-        QTest::newRow("no groups") << QJsonValue(QJsonArray{}) << qint64(0) << "none" << 1 << 0 << FilterStyle::None;
-        QTest::newRow("negative index") << QJsonValue(three) << qint64(-3) << "poster" << 3 << 0 << FilterStyle::Poster;
-        QTest::newRow("index too large") << QJsonValue(three) << qint64(99) << "sketch" << 3 << 2 << FilterStyle::Sketch;
-        QTest::newRow("unknown filter") << QJsonValue(three) << qint64(1) << "Poster" << 3 << 1 << FilterStyle::None;
+        QTest::newRow("no groups") << QJsonValue(QJsonArray{}) << qint64(0) << "none" << 1 << 0
+                                   << FilterStyle::None;
+        QTest::newRow("negative index")
+            << QJsonValue(three) << qint64(-3) << "poster" << 3 << 0 << FilterStyle::Poster;
+        QTest::newRow("index too large")
+            << QJsonValue(three) << qint64(99) << "sketch" << 3 << 2 << FilterStyle::Sketch;
+        QTest::newRow("unknown filter")
+            << QJsonValue(three) << qint64(1) << "Poster" << 3 << 1 << FilterStyle::None;
     }
 
     void appliesLenientValues()

@@ -13,7 +13,8 @@ namespace {
 void openAtFrame12(AppState &state)
 {
     state.loadVideo(QUrl::fromLocalFile(TestMedia::clip(TestMedia::Clip::Fps30)));
-    QVERIFY(QTest::qWaitFor([&] { return state.player()->frameIndex() && !state.player()->isSeeking(); }, 20000));
+    QVERIFY(
+        QTest::qWaitFor([&] { return state.player()->frameIndex() && !state.player()->isSeeking(); }, 20000));
     state.seek(MediaTime(12, 30));
     QVERIFY(QTest::qWaitFor([&] { return !state.player()->isSeeking(); }, 20000));
 }
