@@ -1,6 +1,7 @@
 #include "ExportPanelView.h"
 
 #include "ElidedLabel.h"
+#include "ProminentButton.h"
 #include "SymbolIcons.h"
 #include "ViewStyle.h"
 #include "state/AppState.h"
@@ -38,7 +39,8 @@ ExportPanelView::ExportPanelView(AppState *state, QWidget *parent)
     , m_folderName(new ElidedLabel(this))
     , m_cropToggle(new QCheckBox(tr("Recadrer sur le sujet"), this))
     , m_styleName(new QLabel(this))
-    , m_exportButton(new QPushButton(tr("Exporter"), this))
+    , m_exportButton(new ProminentButton(SymbolIcons::icon(QStringLiteral("square.and.arrow.up")),
+                                         tr("Exporter"), ProminentButton::Size::Large, this))
     , m_folderWarning(new QLabel(tr("Choisissez un dossier de sortie pour exporter."), this))
     , m_progressBox(new QWidget(this))
     , m_progressBar(new QProgressBar(m_progressBox))
@@ -90,14 +92,8 @@ ExportPanelView::ExportPanelView(AppState *state, QWidget *parent)
     exportMenu->addAction(SymbolIcons::icon(QStringLiteral("square.on.square")),
                           tr("Par sujet (Ctrl+Shift+E)"), this,
                           [this] { m_state->runExport(ExportMode::PerSubject); });
-    m_exportButton->setIcon(SymbolIcons::icon(QStringLiteral("square.and.arrow.up")));
     m_exportButton->setMenu(exportMenu);
-    m_exportButton->setMinimumHeight(32);
     m_exportButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    QPalette prominent = m_exportButton->palette();
-    prominent.setColor(QPalette::Button, ViewStyle::accent());
-    prominent.setColor(QPalette::ButtonText, palette().color(QPalette::HighlightedText));
-    m_exportButton->setPalette(prominent);
     layout->addWidget(m_exportButton);
 
     m_folderWarning->setFont(ViewStyle::caption());
