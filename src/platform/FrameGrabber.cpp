@@ -158,11 +158,20 @@ QString FrameGrabber::Decoder::open(const QString &path)
 
 QString FrameGrabber::Decoder::seek(std::optional<std::int64_t> keyFramePts)
 {
-    // Without a key frame to aim at, go back to the stream's first frame.
-    const int status =
-        keyFramePts ? av_seek_frame(m_format.get(), m_stream, *keyFramePts, AVSEEK_FLAG_BACKWARD)
-                    : avformat_seek_file(m_format.get(), m_stream, std::numeric_limits<std::int64_t>::min(),
-                                         m_index.pts(0), std::numeric_limits<std::int64_t>::max(), 0);
+    // Without a key frame to aim at, go back to the stream's first frame: to the first byte where the
+    // container allows it, since timestamp seeks in containers without an index (MPEG transport
+    // streams) can land a whole key-frame interval late.
+    int status = 0;
+    const std::optional<std::int64_t> bytePosition =
+        keyFramePts ? m_index.keyFrameBytePosition(*keyFramePts) : std::nullopt;
+    if (bytePosition)
+        status = av_seek_frame(m_format.get(), -1, *bytePosition, AVSEEK_FLAG_BYTE);
+    else if (keyFramePts)
+        status = av_seek_frame(m_format.get(), m_stream, *keyFramePts, AVSEEK_FLAG_BACKWARD);
+    else if (m_format->iformat->flags & AVFMT_NO_BYTE_SEEK ||
+             av_seek_frame(m_format.get(), -1, 0, AVSEEK_FLAG_BYTE) < 0)
+        status = avformat_seek_file(m_format.get(), m_stream, std::numeric_limits<std::int64_t>::min(),
+                                    m_index.pts(0), std::numeric_limits<std::int64_t>::max(), 0);
     if (status < 0)
         return Ffmpeg::errorText(status);
     avcodec_flush_buffers(m_codec.get());

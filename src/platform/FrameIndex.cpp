@@ -53,8 +53,11 @@ Result<FrameIndex> FrameIndex::build(const QString &path)
             const std::int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
             if (pts != AV_NOPTS_VALUE) {
                 index.m_pts.push_back(pts);
-                if (packet->flags & AV_PKT_FLAG_KEY)
+                if (packet->flags & AV_PKT_FLAG_KEY) {
                     index.m_keyFramePts.push_back(pts);
+                    if (packet->pos >= 0)
+                        index.m_keyFramePositions.emplace(pts, packet->pos);
+                }
             }
         }
         av_packet_unref(packet.get());
@@ -70,6 +73,22 @@ Result<FrameIndex> FrameIndex::build(const QString &path)
     std::sort(index.m_keyFramePts.begin(), index.m_keyFramePts.end());
     index.m_keyFramePts.erase(std::unique(index.m_keyFramePts.begin(), index.m_keyFramePts.end()),
                               index.m_keyFramePts.end());
+
+    const QList<QByteArray> formatNames = QByteArray(format->iformat->name).split(',');
+    if (formatNames.contains("mpegts") || formatNames.contains("mpeg")) {
+        std::int64_t longest = 0;
+        std::int64_t previous = index.m_pts.front();
+        for (std::int64_t keyFrame : index.m_keyFramePts) {
+            longest = std::max(longest, keyFrame - previous);
+            previous = keyFrame;
+        }
+        longest = std::max(longest, index.m_pts.back() - previous);
+        // One more frame's worth, so that a target just before a key frame is covered too.
+        const double frame = index.m_pts.size() > 1 ? index.seconds(1) - index.seconds(0) : 0.0;
+        index.m_seekMargin = double(longest) * index.m_numerator / index.m_denominator + frame;
+    } else {
+        index.m_keyFramePositions.clear();
+    }
     return index;
 }
 
@@ -114,6 +133,14 @@ int FrameIndex::frameAt(const MediaTime &time) const
     if (!time.isNumeric())
         return 0;
     return frameAt(ticksAtOrBefore(time));
+}
+
+std::optional<std::int64_t> FrameIndex::keyFrameBytePosition(std::int64_t keyFramePts) const
+{
+    const auto found = m_keyFramePositions.find(keyFramePts);
+    if (found == m_keyFramePositions.end())
+        return std::nullopt;
+    return found->second;
 }
 
 std::int64_t FrameIndex::keyFrameAtOrBefore(std::int64_t ticks) const

@@ -6,6 +6,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <vector>
 
 // The presentation times of every frame of a video's first video stream, in ticks of the stream's
@@ -43,9 +45,19 @@ public:
     // The key frame before the given key frame, or the same when there is none.
     std::int64_t keyFrameBefore(std::int64_t keyFramePts) const;
 
+    // How far before a target a player must start demuxing for its exact seeks to land: the
+    // longest key-frame interval, in seconds, for containers without an index (MPEG streams),
+    // whose timestamp seeks can land that late; 0 for the others.
+    double seekMargin() const { return m_seekMargin; }
+    // Where the packet of a key frame starts in the file, for containers whose timestamp seeks
+    // cannot be trusted (those with a seek margin); none for the others.
+    std::optional<std::int64_t> keyFrameBytePosition(std::int64_t keyFramePts) const;
+
 private:
     int m_numerator = 1;
     int m_denominator = 1;
     std::vector<std::int64_t> m_pts;
     std::vector<std::int64_t> m_keyFramePts;
+    double m_seekMargin = 0.0;
+    std::map<std::int64_t, std::int64_t> m_keyFramePositions; // pts → byte offset, with a seek margin
 };

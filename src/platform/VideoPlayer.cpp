@@ -158,10 +158,22 @@ void VideoPlayer::replaceCurrentItem(const QString &path)
         if (generation != m_itemGeneration || !index.ok())
             return;
         m_index = index.value();
+        applySeekMargin(m_index->seekMargin());
         if (m_seekPending && m_loading)
             m_seekTarget = m_index->time(0);
         emit frameIndexReady();
     });
+}
+
+// mpv's exact seeks in containers without an index need to start demuxing a key-frame interval
+// early. The option is only touched when it changes, so other files never see it set.
+void VideoPlayer::applySeekMargin(double seconds)
+{
+    if (seconds == m_seekMargin)
+        return;
+    m_seekMargin = seconds;
+    mpv_set_property_string(m_mpv.get(), "hr-seek-demuxer-offset",
+                            QByteArray::number(seconds, 'f', 6).constData());
 }
 
 void VideoPlayer::play()

@@ -72,6 +72,7 @@ signals:
     void aboutToBeDestroyed();
 
 private:
+    void applySeekMargin(double seconds);
     struct MpvDeleter
     {
         void operator()(mpv_handle *handle) const;
@@ -94,6 +95,7 @@ private:
     QString m_path;
     std::uint64_t m_itemGeneration = 0;
     std::optional<FrameIndex> m_index;
+    double m_seekMargin = 0.0; // the demuxer offset of mpv's exact seeks, in seconds
 
     // Numbered commands: a restart counts for the last one only once its reply has come back.
     std::uint64_t m_lastCommandSent = 0;

@@ -260,6 +260,8 @@ QString TestMedia::clipName(Clip which)
         return QStringLiteral("timescale90k");
     case Clip::Matroska2997:
         return QStringLiteral("matroska2997");
+    case Clip::TransportStream:
+        return QStringLiteral("transport-stream");
     case Clip::Rotated90:
         return QStringLiteral("rotated90");
     case Clip::WithAudio:
@@ -270,8 +272,8 @@ QString TestMedia::clipName(Clip which)
 
 QList<TestMedia::Clip> TestMedia::allClips()
 {
-    return {Clip::Fps30,        Clip::Fps2997,   Clip::Fps23976, Clip::Timescale90k,
-            Clip::Matroska2997, Clip::Rotated90, Clip::WithAudio};
+    return {Clip::Fps30,        Clip::Fps2997,         Clip::Fps23976,  Clip::Timescale90k,
+            Clip::Matroska2997, Clip::TransportStream, Clip::Rotated90, Clip::WithAudio};
 }
 
 QString TestMedia::clip(Clip which)
@@ -294,6 +296,10 @@ QString TestMedia::clip(Clip which)
     case Clip::Matroska2997:
         options.container = QStringLiteral("mkv");
         options.frameRate = QStringLiteral("30000/1001");
+        break;
+    case Clip::TransportStream:
+        options.container = QStringLiteral("ts");
+        options.keyFrameInterval = 15;
         break;
     case Clip::Rotated90:
         options.rotation = 90;
@@ -324,10 +330,12 @@ QList<MediaTime> TestMedia::frameTimes(const QString &path)
     const QStringList common{
         QStringLiteral("-v"),  QStringLiteral("error"), QStringLiteral("-select_streams"),
         QStringLiteral("v:0"), QStringLiteral("-of"),   QStringLiteral("default=nw=1:nk=1")};
-    const QString timeBase = QString::fromUtf8(
-        runOrFail(QStringLiteral("ffprobe"), common + QStringList{QStringLiteral("-show_entries"),
-                                                                  QStringLiteral("stream=time_base"), path})
-            .trimmed());
+    const QString timeBase =
+        QString::fromUtf8(runOrFail(QStringLiteral("ffprobe"),
+                                    common + QStringList{QStringLiteral("-show_entries"),
+                                                         QStringLiteral("stream=time_base"), path})
+                              .trimmed())
+            .section(QLatin1Char('\n'), 0, 0); // a transport stream lists its stream again under its program
     const QStringList parts = timeBase.split(QLatin1Char('/'));
     if (parts.size() != 2)
         qFatal("TestMedia: no time base for %s", qPrintable(path));

@@ -46,13 +46,14 @@ struct VideoOptions
 QString video(const VideoOptions &options);
 
 enum class Clip {
-    Fps30,        // 30 fps H.264 in MP4
-    Fps2997,      // 30000/1001 fps
-    Fps23976,     // 24000/1001 fps
-    Timescale90k, // 30 fps MP4 whose video time base is 1/90000
-    Matroska2997, // 29.97 fps in Matroska, time base 1/1000: frame times are rounded to milliseconds
-    Rotated90,    // 320×240 stored, shown 240×320 after a 90° clockwise turn
-    WithAudio,    // 30 fps with an AAC audio track
+    Fps30,           // 30 fps H.264 in MP4
+    Fps2997,         // 30000/1001 fps
+    Fps23976,        // 24000/1001 fps
+    Timescale90k,    // 30 fps MP4 whose video time base is 1/90000
+    Matroska2997,    // 29.97 fps in Matroska, time base 1/1000: frame times are rounded to milliseconds
+    TransportStream, // 30 fps MPEG transport stream, no index, a key frame every 15 frames
+    Rotated90,       // 320×240 stored, shown 240×320 after a 90° clockwise turn
+    WithAudio,       // 30 fps with an AAC audio track
 };
 QString clip(Clip which);
 QList<Clip> allClips();

@@ -33,6 +33,8 @@ int shownFrame(AppState &state)
     if (!waitUntilSettled(state.player()))
         return -3;
     const Result<QImage> image = state.extractor()->image(state.player()->currentTime()).result();
+    if (!image.ok())
+        qWarning() << "grab failed at" << state.player()->currentTime() << image.error().errorDescription();
     return image.ok() ? TestMedia::frameNumber(image.value()) : -2;
 }
 
@@ -50,6 +52,7 @@ private slots:
         QTest::newRow("audio") << Clip::WithAudio;
         QTest::newRow("29.97") << Clip::Fps2997;
         QTest::newRow("matroska") << Clip::Matroska2997;
+        QTest::newRow("transport stream") << Clip::TransportStream;
     }
 
     void stepsMoveOneFrameAndStopAtTheEnds()
@@ -122,6 +125,31 @@ private slots:
         QCOMPARE(shownFrame(state), 36);
         state.stepInterval(true);
         QCOMPARE(shownFrame(state), 44);
+    }
+
+    void seeksAreExactInMpegTransportStreams()
+    {
+        // Transport streams have no index: mpv must start decoding a whole key-frame interval early.
+        TestMedia::VideoOptions options;
+        options.name = QStringLiteral("transport-stream-long-gop");
+        options.container = QStringLiteral("ts");
+        options.frameCount = 120;
+        options.keyFrameInterval = 60;
+        const QString path = TestMedia::video(options);
+        const QList<MediaTime> times = TestMedia::frameTimes(path);
+        QCOMPARE(times.size(), 120);
+
+        AppState state(PlayerOutput::Headless);
+        state.loadVideo(urlOf(path));
+        QCOMPARE(shownFrame(state), 0);
+        for (int frame : {50, 59, 61, 119, 90}) {
+            state.seek(times[frame]);
+            QCOMPARE(shownFrame(state), frame);
+        }
+        state.stepFrame(-31);
+        QCOMPARE(shownFrame(state), 59);
+        state.stepFrame(1);
+        QCOMPARE(shownFrame(state), 60);
     }
 
     void observerFollowsPlayback()
