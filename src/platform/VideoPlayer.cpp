@@ -161,6 +161,9 @@ void VideoPlayer::replaceCurrentItem(const QString &path)
         applySeekMargin(m_index->seekMargin());
         if (m_seekPending && m_loading)
             m_seekTarget = m_index->time(0);
+        // The file may have finished opening before its index: moves asked for meanwhile go now.
+        if (!m_loading && (m_deferredSeek || m_deferredSteps))
+            sendDeferredMoves();
         emit frameIndexReady();
     });
 }
