@@ -1,6 +1,5 @@
 // Export throughput and main-thread responsiveness during an export run.
 #include "BenchRegistry.h"
-#include "TestImages.h"
 #include "TestMedia.h"
 
 #include "state/AppState.h"
@@ -14,28 +13,10 @@
 
 namespace {
 
-QString subjectVideo1080p()
-{
-    TestMedia::VideoOptions options;
-    options.name = QStringLiteral("bench-export-1080p");
-    options.size = QSize(1920, 1080);
-    options.frameCount = 60;
-    options.keyFrameInterval = 60;
-    options.picture = [](int number, QSize size) {
-        QList<TestImages::Shape> shapes = TestImages::twoShapes();
-        // Scale the shapes from their 960×540 layout and let them drift so frames differ.
-        for (TestImages::Shape &shape : shapes) {
-            shape.rect = QRect(shape.rect.x() * 2 + number * 4, shape.rect.y() * 2, shape.rect.width() * 2,
-                               shape.rect.height() * 2);
-        }
-        return TestImages::shapesOnGradient(size, shapes);
-    };
-    return TestMedia::video(options);
-}
-
 void exportBench(const QStringList &)
 {
-    const QString video = subjectVideo1080p();
+    const QString video =
+        TestMedia::shapesVideo(QStringLiteral("bench-export-1080p"), QSize(1920, 1080), 60, 4);
     QTemporaryDir output;
     AppState state(PlayerOutput::Headless);
     state.loadVideo(QUrl::fromLocalFile(video));

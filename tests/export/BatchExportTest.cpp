@@ -19,14 +19,7 @@ const QSize frameSize(960, 540);
 // 30 frames of two shapes on a gradient, which the segmentation model lifts as two subjects.
 QString shapesVideo()
 {
-    TestMedia::VideoOptions options;
-    options.name = QStringLiteral("shapes");
-    options.size = frameSize;
-    options.frameCount = 30;
-    options.picture = [](int, QSize size) {
-        return TestImages::shapesOnGradient(size, TestImages::twoShapes());
-    };
-    return TestMedia::video(options);
+    return TestMedia::shapesVideo(QStringLiteral("shapes"), frameSize, 30);
 }
 
 // 30 frames of one flat colour: nothing to lift.

@@ -1,4 +1,3 @@
-#include "TestImages.h"
 #include "TestMedia.h"
 #include "TestRegistry.h"
 
@@ -16,22 +15,6 @@
 #include <QTest>
 
 namespace {
-
-// Two shapes on a gradient that drift a little from frame to frame; the model lifts both.
-QString shapesVideo()
-{
-    TestMedia::VideoOptions options;
-    options.name = QStringLiteral("formes");
-    options.size = QSize(960, 540);
-    options.frameCount = 60;
-    options.picture = [](int number, QSize size) {
-        QList<TestImages::Shape> shapes = TestImages::twoShapes();
-        for (TestImages::Shape &shape : shapes)
-            shape.rect.translate(number * 2, 0);
-        return TestImages::shapesOnGradient(size, shapes);
-    };
-    return TestMedia::video(options);
-}
 
 void send(QWidget *widget, QEvent::Type type, QPointF position, Qt::MouseButtons buttons)
 {
@@ -71,7 +54,7 @@ private slots:
 
     void windowWithCapturesAndDrawings()
     {
-        const QString video = shapesVideo();
+        const QString video = TestMedia::shapesVideo(QStringLiteral("formes"), QSize(960, 540), 60, 2);
         QuintarelApp app;
         ContentView *window = app.openWindow();
         window->resize(1400, 900);

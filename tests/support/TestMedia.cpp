@@ -1,5 +1,7 @@
 #include "TestMedia.h"
 
+#include "TestImages.h"
+
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -323,6 +325,25 @@ QString TestMedia::notAVideo()
         file.write("This is a shopping list, not a film.\nEggs, flour, milk.\n");
     }
     return path;
+}
+
+QString TestMedia::shapesVideo(const QString &name, QSize size, int frameCount, int drift)
+{
+    VideoOptions options;
+    options.name = name;
+    options.size = size;
+    options.frameCount = frameCount;
+    options.picture = [drift](int number, QSize frameSize) {
+        const double scale = frameSize.width() / 960.0;
+        QList<TestImages::Shape> shapes = TestImages::twoShapes();
+        for (TestImages::Shape &shape : shapes) {
+            const QRectF scaled(shape.rect.x() * scale, shape.rect.y() * scale, shape.rect.width() * scale,
+                                shape.rect.height() * scale);
+            shape.rect = scaled.toRect().translated(number * drift, 0);
+        }
+        return TestImages::shapesOnGradient(frameSize, shapes);
+    };
+    return video(options);
 }
 
 QList<MediaTime> TestMedia::frameTimes(const QString &path)

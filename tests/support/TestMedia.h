@@ -62,6 +62,11 @@ QString clipName(Clip which);
 // A file with a video extension that holds text.
 QString notAVideo();
 
+// A video of the two test shapes on a gradient (TestImages::twoShapes(), scaled from their 960×540
+// layout to `size`), which the segmentation model lifts as two subjects. The shapes move right by
+// `drift` pixels a frame, so that frames differ.
+QString shapesVideo(const QString &name, QSize size, int frameCount, int drift = 0);
+
 // The upright picture of frame `number`: the number's cells on a grey ground.
 QImage frameImage(int number, QSize size);
 // The number written by frameImage(), or -1 when the picture holds none (wrong way up, other content).
