@@ -46,7 +46,7 @@ const QHash<QString, Mapping> &themeNames()
         {QStringLiteral("square.on.square"), {"edit-copy-symbolic", QStyle::SP_FileDialogListView}},
         {QStringLiteral("scribble.variable"),
          {"applications-graphics-symbolic", QStyle::SP_FileDialogInfoView}},
-        {QStringLiteral("wand.and.stars"), {"tools-check-spelling-symbolic", QStyle::SP_FileDialogInfoView}},
+        {QStringLiteral("wand.and.stars"), {"star-new-symbolic", QStyle::SP_FileDialogInfoView}},
         {QStringLiteral("arrow.right"), {"go-next-symbolic", QStyle::SP_ArrowRight}},
     };
     return table;
