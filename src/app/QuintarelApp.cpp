@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <clocale>
 
@@ -30,6 +32,12 @@ int QuintarelApp::run(int argc, char **argv)
 void QuintarelApp::prepareProcess()
 {
     QApplication::setApplicationName(QStringLiteral("Quintarel"));
+    // The program speaks French: Qt's own dialogs (file panels, colour picker) follow.
+    auto *qtTexts = new QTranslator(qApp);
+    if (qtTexts->load(QStringLiteral("qtbase_fr"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(qtTexts);
+    else
+        delete qtTexts;
     // libmpv refuses to start under a numeric locale other than "C"; QApplication has just set it
     // from the environment.
     std::setlocale(LC_NUMERIC, "C");
