@@ -1,5 +1,7 @@
 #include "ContentView.h"
 
+#include "QuintarelCommands.h"
+
 #include "state/AppState.h"
 #include "support/KeyboardCoordinator.h"
 #include "support/WindowFocusReporter.h"
@@ -12,6 +14,7 @@
 #include "views/TimelineControlsView.h"
 #include "views/VideoPlayerView.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -332,4 +335,31 @@ void ContentView::updateErrorAlert()
     });
     m_errorAlert = alert;
     alert->open();
+}
+
+void ContentView::closeEvent(QCloseEvent *event)
+{
+    if (!m_state->hasUnsavedChanges()) {
+        event->accept();
+        return;
+    }
+    QMessageBox question(this);
+    question.setIcon(QMessageBox::Warning);
+    question.setWindowTitle(windowTitleText());
+    question.setText(tr("Enregistrer « %1 » avant de fermer ?").arg(windowTitleText()));
+    question.setInformativeText(
+        tr("Sinon, les images capturées, leurs notes et leurs annotations seront perdues."));
+    QPushButton *save = question.addButton(tr("Enregistrer"), QMessageBox::AcceptRole);
+    QPushButton *discard = question.addButton(tr("Ne pas enregistrer"), QMessageBox::DestructiveRole);
+    question.addButton(tr("Annuler"), QMessageBox::RejectRole);
+    question.setDefaultButton(save);
+    question.exec();
+
+    if (question.clickedButton() == save)
+        QuintarelCommands::save(m_state, this);
+    // A cancelled or failed save keeps the window open, as does "Annuler".
+    if (question.clickedButton() == discard || !m_state->hasUnsavedChanges())
+        event->accept();
+    else
+        event->ignore();
 }

@@ -50,6 +50,10 @@ public:
     // The alert showing the error message, while it is shown.
     QMessageBox *errorAlert() const { return m_errorAlert; }
 
+protected:
+    // Asks whether to save first when closing would lose captures.
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     QWidget *makeLeftColumn();
     QWidget *makeRightColumn();

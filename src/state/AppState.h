@@ -8,6 +8,7 @@
 #include "models/ExportMode.h"
 #include "models/ExportProgress.h"
 #include "models/FilterStyle.h"
+#include "persistence/ProjectFile.h"
 #include "platform/PlayerOutput.h"
 #include "support/MediaTime.h"
 
@@ -34,7 +35,6 @@ class QThreadPool;
 class SubjectExtractionService;
 class VideoFrameExtractorService;
 class VideoPlayer;
-struct ProjectFile;
 
 // The one observable object of a window: its video, capture groups, selection, settings and
 // export status, with the operations the views call. Lives on the main thread.
@@ -176,6 +176,9 @@ public:
     ProjectFile makeProjectFile() const;
     void saveProject(const QUrl &url);
     void openProject(const QUrl &url);
+    // True when closing the window would lose work: captures never saved, or a window that differs
+    // from the project file it was last saved to or opened from.
+    bool hasUnsavedChanges() const;
 
 signals:
     void videoURLChanged();
@@ -226,6 +229,9 @@ private:
     // Runs the preview renders; declared after the services so that it is destroyed (waiting for
     // the renders in flight) before them.
     std::unique_ptr<QThreadPool> m_renderPool;
+
+    // The window as last saved or opened, to tell whether closing it would lose work.
+    std::optional<ProjectFile> m_savedProject;
 
     // Observable properties.
     QUrl m_videoURL;

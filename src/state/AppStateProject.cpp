@@ -44,12 +44,21 @@ ProjectFile AppState::makeProjectFile() const
 
 void AppState::saveProject(const QUrl &url)
 {
-    if (const std::optional<QString> error = ProjectStore::save(makeProjectFile(), url.toLocalFile())) {
+    const ProjectFile file = makeProjectFile();
+    if (const std::optional<QString> error = ProjectStore::save(file, url.toLocalFile())) {
         setErrorMessage(
             QCoreApplication::translate("AppState", "Échec de l'enregistrement : %1").arg(*error));
         return;
     }
+    m_savedProject = file;
     setProjectURL(url);
+}
+
+bool AppState::hasUnsavedChanges() const
+{
+    if (!m_savedProject)
+        return !allFrames().isEmpty(); // a window without captures holds nothing worth keeping
+    return !(makeProjectFile() == *m_savedProject);
 }
 
 void AppState::openProject(const QUrl &url)
@@ -75,6 +84,8 @@ void AppState::openProject(const QUrl &url)
         return;
     }
     apply(*file);
+    // What the file gave the window, as it would be written again.
+    m_savedProject = makeProjectFile();
     setProjectURL(url);
 }
 

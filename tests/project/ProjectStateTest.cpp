@@ -117,6 +117,36 @@ private slots:
         QCOMPARE(second.readAll(), first.readAll());
     }
 
+    void tellsWhetherClosingWouldLoseWork()
+    {
+        AppState state;
+        QVERIFY(!state.hasUnsavedChanges()); // nothing captured, nothing to lose
+        fillWindow(state);
+        QVERIFY(state.hasUnsavedChanges());
+
+        const QUrl url = QUrl::fromLocalFile(path(QStringLiteral("work.quintarel")));
+        state.saveProject(url);
+        QVERIFY(!state.hasUnsavedChanges());
+        state.setNote(QStringLiteral("nouvelle note"), state.groups()[0].frames[0].id);
+        QVERIFY(state.hasUnsavedChanges());
+        state.saveProject(url);
+        QVERIFY(!state.hasUnsavedChanges());
+        EdgeOptions options = state.edgeOptions();
+        options.feather = 3;
+        state.setEdgeOptions(options);
+        QVERIFY(state.hasUnsavedChanges());
+
+        // A failed save leaves the work unsaved.
+        state.saveProject(QUrl::fromLocalFile(path(QStringLiteral("missing/folder/work.quintarel"))));
+        QVERIFY(state.hasUnsavedChanges());
+
+        AppState reopened;
+        reopened.openProject(url);
+        QVERIFY(!reopened.hasUnsavedChanges());
+        reopened.deleteFrame(reopened.groups()[0].frames[0].id);
+        QVERIFY(reopened.hasUnsavedChanges());
+    }
+
     void openingResetsSelectionAndFailures()
     {
         AppState source;
