@@ -132,15 +132,23 @@ std::optional<EdgeDTO> edgeFromJson(const QJsonObject &json, const QString &plac
     return edge;
 }
 
+// The element at `place` as an object, or a failure saying it is not one.
+std::optional<QJsonObject> elementObject(const QJsonValue &json, const QString &place, QString *error)
+{
+    if (json.isObject())
+        return json.toObject();
+    if (error)
+        *error = place + QStringLiteral(" is not an object");
+    return std::nullopt;
+}
+
 std::optional<FrameDTO> frameFromJson(const QJsonValue &json, const QString &place,
                                       const JsonIntegerTexts &integers, QString *error)
 {
-    if (!json.isObject()) {
-        if (error)
-            *error = place + QStringLiteral(" is not an object");
+    const std::optional<QJsonObject> element = elementObject(json, place, error);
+    if (!element)
         return std::nullopt;
-    }
-    const QJsonObject object = json.toObject();
+    const QJsonObject &object = *element;
     JsonMemberReader reader(object, place, integers, error);
     FrameDTO frame;
     frame.timeValue = reader.int64("timeValue");
@@ -170,12 +178,10 @@ std::optional<FrameDTO> frameFromJson(const QJsonValue &json, const QString &pla
 std::optional<GroupDTO> groupFromJson(const QJsonValue &json, const QString &place,
                                       const JsonIntegerTexts &integers, QString *error)
 {
-    if (!json.isObject()) {
-        if (error)
-            *error = place + QStringLiteral(" is not an object");
+    const std::optional<QJsonObject> element = elementObject(json, place, error);
+    if (!element)
         return std::nullopt;
-    }
-    const QJsonObject object = json.toObject();
+    const QJsonObject &object = *element;
     JsonMemberReader reader(object, place, integers, error);
     GroupDTO group;
     group.name = reader.string("name");
