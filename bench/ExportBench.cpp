@@ -1,5 +1,6 @@
 // Export throughput and main-thread responsiveness during an export run.
 #include "BenchRegistry.h"
+#include "TestCaptures.h"
 #include "TestMedia.h"
 
 #include "state/AppState.h"
@@ -20,10 +21,7 @@ void exportBench(const QStringList &)
     QTemporaryDir output;
     AppState state(PlayerOutput::Headless);
     state.loadVideo(QUrl::fromLocalFile(video));
-    QList<CaptureGroup> groups = state.groups();
-    for (int i = 0; i < 10; ++i)
-        groups[0].frames << CapturedFrame(MediaTime(i * 5, 30));
-    state.setGroups(groups);
+    TestCaptures::addFrames(state, {{0, 5, 10, 15, 20, 25, 30, 35, 40, 45}});
     state.setOutputFolder(QUrl::fromLocalFile(output.path()));
     state.setCropToSubject(true);
     state.setSelectedFilter(FilterStyle::Comic);

@@ -1,3 +1,4 @@
+#include "TestCaptures.h"
 #include "TestImages.h"
 #include "TestMedia.h"
 #include "TestRegistry.h"
@@ -37,14 +38,7 @@ QString flatVideo()
 void prepare(AppState &state, const QString &video, const QList<QList<int>> &framesPerGroup)
 {
     state.loadVideo(QUrl::fromLocalFile(video));
-    while (state.groups().size() < framesPerGroup.size())
-        state.addGroup();
-    QList<CaptureGroup> groups = state.groups();
-    for (int g = 0; g < framesPerGroup.size(); ++g) {
-        for (int value : framesPerGroup[g])
-            groups[g].frames << CapturedFrame(MediaTime(value, 30));
-    }
-    state.setGroups(groups);
+    TestCaptures::addFrames(state, framesPerGroup);
 }
 
 // Runs an export to the end and returns the progress counts it reported.

@@ -1,3 +1,4 @@
+#include "TestCaptures.h"
 #include "TestRegistry.h"
 
 #include "state/AppState.h"
@@ -16,20 +17,6 @@
 #include <QTreeView>
 
 namespace {
-
-// Gives the window state groups with the given numbers of frames (times 1/30 s, 2/30 s, …).
-void fill(AppState &state, const QList<int> &framesPerGroup)
-{
-    while (state.groups().size() < framesPerGroup.size())
-        state.addGroup();
-    QList<CaptureGroup> groups = state.groups();
-    int value = 0;
-    for (int g = 0; g < framesPerGroup.size(); ++g) {
-        for (int i = 0; i < framesPerGroup[g]; ++i)
-            groups[g].frames << CapturedFrame(MediaTime(++value, 30));
-    }
-    state.setGroups(groups);
-}
 
 QList<QUuid> ids(const CaptureGroup &group)
 {
@@ -83,7 +70,7 @@ private slots:
         QVERIFY(list.header(state.groups().at(0).id)->deleteButton()->isVisibleTo(&list));
         state.deleteGroup(state.groups().at(1).id);
         QVERIFY(list.showsEmptyState());
-        fill(state, {2});
+        TestCaptures::fill(state, {2});
         QVERIFY(!list.showsEmptyState());
         QCOMPARE(list.countLabel()->text(), QStringLiteral("2"));
         QVERIFY(!list.header(state.groups().at(0).id)->deleteButton()->isVisibleTo(&list));
@@ -92,7 +79,7 @@ private slots:
     void selectionFollowsBothWays()
     {
         AppState state;
-        fill(state, {2, 2});
+        TestCaptures::fill(state, {2, 2});
         CapturedFramesListView list(&state);
         const QUuid second = state.groups()[1].frames[0].id;
         state.setSelection({second});
@@ -106,7 +93,7 @@ private slots:
     void draggingFirstRowBelowLastMovesItAndKeepsSelection()
     {
         AppState state;
-        fill(state, {3, 1});
+        TestCaptures::fill(state, {3, 1});
         CapturedFramesListView list(&state);
         const QList<QUuid> before = ids(state.groups()[0]);
         const QSet<QUuid> selection{before[0], before[2]};
@@ -127,7 +114,7 @@ private slots:
     void rowsCannotBeDroppedIntoAnotherGroup()
     {
         AppState state;
-        fill(state, {2, 2});
+        TestCaptures::fill(state, {2, 2});
         CapturedFramesListView list(&state);
         CapturedFramesModel *model = list.model();
         std::unique_ptr<QMimeData> data(model->mimeData({model->frameIndex(state.groups()[0].frames[0].id)}));
@@ -141,7 +128,7 @@ private slots:
     void deleteInTheMenuDeletesOnlyThatFrame()
     {
         AppState state;
-        fill(state, {3});
+        TestCaptures::fill(state, {3});
         CapturedFramesListView list(&state);
         const QList<QUuid> frames = ids(state.groups()[0]);
         state.setSelection({frames[0], frames[1], frames[2]});
@@ -157,7 +144,7 @@ private slots:
     void moveMenuListsTheOtherGroups()
     {
         AppState state;
-        fill(state, {1, 0, 0});
+        TestCaptures::fill(state, {1, 0, 0});
         state.setGroupName(state.groups()[1].id, QString());
         CapturedFramesListView list(&state);
         const QUuid frame = state.groups()[0].frames[0].id;
@@ -174,7 +161,7 @@ private slots:
     void headerWritesNameAtEveryEditAndKeepsFocus()
     {
         AppState state;
-        fill(state, {1, 1});
+        TestCaptures::fill(state, {1, 1});
         CapturedFramesListView list(&state);
         list.show();
         list.activateWindow();
@@ -197,7 +184,7 @@ private slots:
     void headerActivatesAndEditsNotes()
     {
         AppState state;
-        fill(state, {1, 1});
+        TestCaptures::fill(state, {1, 1});
         CapturedFramesListView list(&state);
         const QUuid first = state.groups()[0].id;
         GroupHeaderView *header = list.header(first);

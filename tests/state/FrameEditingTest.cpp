@@ -1,3 +1,4 @@
+#include "TestCaptures.h"
 #include "TestRegistry.h"
 
 #include "state/AppState.h"
@@ -6,20 +7,6 @@
 #include <QTest>
 
 namespace {
-
-// A window state with the given number of frames in each group.
-void fill(AppState &state, const QList<int> &framesPerGroup)
-{
-    while (state.groups().size() < framesPerGroup.size())
-        state.addGroup();
-    QList<CaptureGroup> groups = state.groups();
-    int value = 0;
-    for (int g = 0; g < framesPerGroup.size(); ++g) {
-        for (int i = 0; i < framesPerGroup[g]; ++i)
-            groups[g].frames << CapturedFrame(MediaTime(++value, 30));
-    }
-    state.setGroups(groups);
-}
 
 QList<std::int64_t> values(const CaptureGroup &group)
 {
@@ -54,7 +41,7 @@ private slots:
         QFETCH(int, destination);
         QFETCH(QList<std::int64_t>, expected);
         AppState state;
-        fill(state, {4});
+        TestCaptures::fill(state, {4});
         const QSet<QUuid> selection{state.groups()[0].frames[1].id};
         state.setSelection(selection);
         state.moveFrames(state.groups()[0].id, QSet<int>(positions.cbegin(), positions.cend()), destination);
@@ -65,7 +52,7 @@ private slots:
     void movesAFrameToTheEndOfAGroup()
     {
         AppState state;
-        fill(state, {2, 1});
+        TestCaptures::fill(state, {2, 1});
         const QUuid first = state.groups()[0].frames[0].id;
         state.moveFrame(first, state.groups()[1].id);
         QCOMPARE(values(state.groups()[0]), QList<std::int64_t>{2});
@@ -85,7 +72,7 @@ private slots:
     void deletesFramesAndTheirSelection()
     {
         AppState state;
-        fill(state, {3});
+        TestCaptures::fill(state, {3});
         const QUuid doomed = state.groups()[0].frames[1].id;
         const QUuid kept = state.groups()[0].frames[2].id;
         state.setSelection({doomed, kept});
@@ -114,7 +101,7 @@ private slots:
     void deletesGroupsButNeverTheLast()
     {
         AppState state;
-        fill(state, {1, 1, 1});
+        TestCaptures::fill(state, {1, 1, 1});
         const QList<CaptureGroup> groups = state.groups();
         state.setSelection({groups[1].frames[0].id, groups[0].frames[0].id});
 
