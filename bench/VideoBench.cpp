@@ -1,4 +1,5 @@
 #include "BenchRegistry.h"
+#include "TestMedia.h"
 
 #include "platform/FrameGrabber.h"
 #include "platform/FrameIndex.h"
@@ -7,32 +8,12 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <random>
 #include <vector>
 
 namespace {
-
-// 25 s of 1920×1080 H.264 at 30 fps with a key frame every 2 s.
-QString makeVideo(const QTemporaryDir &dir)
-{
-    const QString path = dir.filePath(QStringLiteral("bench-1080p.mp4"));
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                  QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                  QStringLiteral("testsrc2=s=1920x1080:r=30:d=25"), QStringLiteral("-c:v"),
-                  QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("veryfast"),
-                  QStringLiteral("-g"), QStringLiteral("60"), QStringLiteral("-pix_fmt"),
-                  QStringLiteral("yuv420p"), path});
-    ffmpeg.waitForFinished(-1);
-    if (ffmpeg.exitCode() != 0)
-        qFatal("ffmpeg failed: %s", ffmpeg.readAllStandardError().constData());
-    return path;
-}
 
 double elapsedMs(const QElapsedTimer &timer)
 {
@@ -47,8 +28,9 @@ void run(const QStringList &prefixes)
     if (!grabRandom && !grabNext && !playerSeek)
         return;
 
-    QTemporaryDir dir;
-    const QString path = makeVideo(dir);
+    // 25 s of 1920×1080 H.264 at 30 fps with a key frame every 2 s.
+    const QString path =
+        TestMedia::patternVideo(QStringLiteral("bench-1080p.mp4"), QSize(1920, 1080), 25, 60);
     const Result<FrameIndex> built = FrameIndex::build(path);
     if (!built.ok())
         qFatal("no frame index");

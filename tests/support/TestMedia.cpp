@@ -317,13 +317,34 @@ QString TestMedia::clip(Clip which)
 
 QString TestMedia::notAVideo()
 {
-    const QString path = mediaFolder().filePath(QStringLiteral("notes.mp4"));
+    return textFile(QStringLiteral("notes.mp4"));
+}
+
+QString TestMedia::textFile(const QString &fileName)
+{
+    const QString path = mediaFolder().filePath(fileName);
     if (!QFile::exists(path)) {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly))
             qFatal("TestMedia: cannot write %s", qPrintable(path));
         file.write("This is a shopping list, not a film.\nEggs, flour, milk.\n");
     }
+    return path;
+}
+
+QString TestMedia::patternVideo(const QString &fileName, QSize size, int seconds, int keyFrameInterval)
+{
+    const QString path = mediaFolder().filePath(fileName);
+    if (QFile::exists(path))
+        return path;
+    const QString pattern =
+        QStringLiteral("testsrc2=s=%1x%2:r=30:d=%3").arg(size.width()).arg(size.height()).arg(seconds);
+    runOrFail(QStringLiteral("ffmpeg"),
+              {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"),
+               QStringLiteral("lavfi"), QStringLiteral("-i"), pattern, QStringLiteral("-c:v"),
+               QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("veryfast"),
+               QStringLiteral("-g"), QString::number(keyFrameInterval), QStringLiteral("-pix_fmt"),
+               QStringLiteral("yuv420p"), path});
     return path;
 }
 

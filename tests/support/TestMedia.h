@@ -61,6 +61,13 @@ QString clipName(Clip which);
 
 // A file with a video extension that holds text.
 QString notAVideo();
+// A file named `fileName` that holds text.
+QString textFile(const QString &fileName);
+
+// ffmpeg's moving test pattern (colour bars with a frame counter) as 30 fps H.264, `seconds` long
+// with a key frame every `keyFrameInterval` frames, named `fileName` (its extension picks the
+// container).
+QString patternVideo(const QString &fileName, QSize size, int seconds, int keyFrameInterval = 60);
 
 // A video of the two test shapes on a gradient (TestImages::twoShapes(), scaled from their 960×540
 // layout to `size`), which the segmentation model lifts as two subjects. The shapes move right by

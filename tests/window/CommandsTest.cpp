@@ -1,5 +1,5 @@
+#include "TestMedia.h"
 #include "TestRegistry.h"
-#include "WindowTestMedia.h"
 
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
@@ -114,7 +114,7 @@ private slots:
 
     void openProjectRestoresIntoTheWindow()
     {
-        const QString video = WindowTestMedia::patternVideo(QStringLiteral("ouverture.mp4"));
+        const QString video = TestMedia::patternVideo(QStringLiteral("ouverture.mp4"), QSize(320, 240), 20);
         QVERIFY(!video.isEmpty());
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("seance.quintarel"));

@@ -1,5 +1,5 @@
+#include "TestMedia.h"
 #include "TestRegistry.h"
-#include "WindowTestMedia.h"
 
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
@@ -64,7 +64,7 @@ private slots:
 
     void loadingAVideoShowsThePlayerAndItsName()
     {
-        const QString video = WindowTestMedia::patternVideo(QStringLiteral("clip.final.mp4"));
+        const QString video = TestMedia::patternVideo(QStringLiteral("clip.final.mp4"), QSize(320, 240), 20);
         QVERIFY(!video.isEmpty());
         ContentView window;
         window.show();
@@ -110,9 +110,9 @@ private slots:
 
     void dropLoadsTheFirstMovieOnly()
     {
-        const QString first = WindowTestMedia::patternVideo(QStringLiteral("premier.mp4"));
-        const QString second = WindowTestMedia::patternVideo(QStringLiteral("second.mp4"));
-        const QString text = WindowTestMedia::textFile(QStringLiteral("notes.txt"));
+        const QString first = TestMedia::patternVideo(QStringLiteral("premier.mp4"), QSize(320, 240), 20);
+        const QString second = TestMedia::patternVideo(QStringLiteral("second.mp4"), QSize(320, 240), 20);
+        const QString text = TestMedia::textFile(QStringLiteral("notes.txt"));
         QVERIFY(!first.isEmpty() && !second.isEmpty() && !text.isEmpty());
         ContentView window;
         window.show();
@@ -126,8 +126,8 @@ private slots:
 
     void dropWithoutMovieIsRefused()
     {
-        const QString text = WindowTestMedia::textFile(QStringLiteral("lisez-moi.txt"));
-        const QString unknown = WindowTestMedia::textFile(QStringLiteral("donnees.zzqq"));
+        const QString text = TestMedia::textFile(QStringLiteral("lisez-moi.txt"));
+        const QString unknown = TestMedia::textFile(QStringLiteral("donnees.zzqq"));
         ContentView window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

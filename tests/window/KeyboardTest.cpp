@@ -1,5 +1,5 @@
+#include "TestMedia.h"
 #include "TestRegistry.h"
-#include "WindowTestMedia.h"
 
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
@@ -135,7 +135,7 @@ private slots:
 
     void spaceTogglesPlaybackButTypesInTextFields()
     {
-        const QString video = WindowTestMedia::patternVideo();
+        const QString video = TestMedia::patternVideo(QStringLiteral("pattern.mp4"), QSize(320, 240), 20);
         QVERIFY(!video.isEmpty());
         QuintarelApp app;
         ContentView *window = app.openWindow();
@@ -162,7 +162,7 @@ private slots:
 
     void shortcutsActOnTheWindowInFront()
     {
-        const QString video = WindowTestMedia::patternVideo();
+        const QString video = TestMedia::patternVideo(QStringLiteral("pattern.mp4"), QSize(320, 240), 20);
         QVERIFY(!video.isEmpty());
         QuintarelApp app;
         ContentView *back = app.openWindow();
@@ -200,7 +200,7 @@ private slots:
 
     void textFieldsKeepPlainKeys()
     {
-        const QString video = WindowTestMedia::patternVideo();
+        const QString video = TestMedia::patternVideo(QStringLiteral("pattern.mp4"), QSize(320, 240), 20);
         QVERIFY(!video.isEmpty());
         QuintarelApp app;
         ContentView *window = app.openWindow();

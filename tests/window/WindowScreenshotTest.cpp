@@ -1,5 +1,5 @@
+#include "TestMedia.h"
 #include "TestRegistry.h"
-#include "WindowTestMedia.h"
 
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
@@ -22,7 +22,8 @@ private slots:
 
     void windowWithVideo()
     {
-        const QString video = WindowTestMedia::patternVideo(QStringLiteral("motif-de-test.mp4"));
+        const QString video =
+            TestMedia::patternVideo(QStringLiteral("motif-de-test.mp4"), QSize(320, 240), 20);
         QVERIFY(!video.isEmpty());
         QuintarelApp app;
         ContentView *window = app.openWindow();
