@@ -3,29 +3,23 @@
 #include "models/Annotation.h"
 #include "support/MediaTime.h"
 
-#include <QImage>
 #include <QList>
 #include <QString>
 #include <QUuid>
 
-// One still captured from the video. Frames are identified by `id` alone: two frames are equal
-// when their identifiers are, whatever their images or notes. Images are implicitly shared, so
-// copying a frame is cheap; a null QImage means the image is not there (yet).
+// One still captured from the video: where it is in the video and what the user wrote and drew on
+// it. Frames are identified by `id` alone: two frames are equal when their identifiers are, whatever
+// their notes. The pictures made from a frame in the background are not part of it; they are kept
+// by the frame image store under the frame's identifier.
 struct CapturedFrame
 {
     QUuid id = QUuid::createUuid();
     MediaTime time;
-    QImage thumbnail;              // the whole video frame at `time`, full decoded size
-    QImage subjectPreview;         // all subjects merged, frame-sized, transparent elsewhere
-    bool subjectExtracted = false; // a lifting attempt has finished, whatever its outcome
     QString notes;
     QList<Annotation> annotations;
 
     CapturedFrame() = default;
     explicit CapturedFrame(const MediaTime &frameTime) : time(frameTime) {}
-
-    bool hasThumbnail() const { return !thumbnail.isNull(); }
-    bool hasSubjectPreview() const { return !subjectPreview.isNull(); }
 
     friend bool operator==(const CapturedFrame &a, const CapturedFrame &b) { return a.id == b.id; }
 };

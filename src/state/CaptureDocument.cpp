@@ -1,0 +1,515 @@
+#include "CaptureDocument.h"
+
+#include "state/commands/AddAnnotationCommand.h"
+#include "state/commands/AddGroupCommand.h"
+#include "state/commands/AnnotationColorCommand.h"
+#include "state/commands/AnnotationWidthCommand.h"
+#include "state/commands/CaptureFrameCommand.h"
+#include "state/commands/CropToSubjectCommand.h"
+#include "state/commands/DeleteAnnotationCommand.h"
+#include "state/commands/DeleteFramesCommand.h"
+#include "state/commands/DeleteGroupCommand.h"
+#include "state/commands/EdgeOptionsCommand.h"
+#include "state/commands/FrameNoteCommand.h"
+#include "state/commands/GroupNameCommand.h"
+#include "state/commands/GroupNotesCommand.h"
+#include "state/commands/MoveAnnotationCommand.h"
+#include "state/commands/MoveFrameToGroupCommand.h"
+#include "state/commands/OutputFolderCommand.h"
+#include "state/commands/ReorderFramesCommand.h"
+#include "state/commands/SelectedFilterCommand.h"
+
+#include <QCoreApplication>
+#include <QUndoStack>
+
+#include <algorithm>
+
+CaptureDocument::CaptureDocument(QObject *parent)
+    : QObject(parent), m_content(freshContent()), m_undoStack(new QUndoStack(this))
+{
+    connect(m_undoStack, &QUndoStack::cleanChanged, this,
+            [this](bool clean) { emit modifiedChanged(!clean); });
+}
+
+CaptureDocument::~CaptureDocument() = default;
+
+QString CaptureDocument::defaultGroupName()
+{
+    return QCoreApplication::translate("CaptureDocument", "Captures");
+}
+
+DocumentContent CaptureDocument::freshContent()
+{
+    DocumentContent content;
+    const CaptureGroup first(defaultGroupName());
+    content.groups = {first};
+    content.activeGroupID = first.id;
+    return content;
+}
+
+// --- Derived values ---------------------------------------------------------------------------
+
+QList<CapturedFrame> CaptureDocument::allFrames() const
+{
+    QList<CapturedFrame> frames;
+    frames.reserve(frameCount());
+    for (const CaptureGroup &group : m_content.groups)
+        frames += group.frames;
+    return frames;
+}
+
+qsizetype CaptureDocument::frameCount() const
+{
+    qsizetype count = 0;
+    for (const CaptureGroup &group : m_content.groups)
+        count += group.frames.size();
+    return count;
+}
+
+std::optional<CaptureDocument::FramePlace> CaptureDocument::place(const QUuid &frameId) const
+{
+    for (int g = 0; g < m_content.groups.size(); ++g) {
+        const qsizetype position = m_content.groups.at(g).indexOfFrame(frameId);
+        if (position >= 0)
+            return FramePlace{g, int(position)};
+    }
+    return std::nullopt;
+}
+
+std::optional<CapturedFrame> CaptureDocument::frame(const QUuid &frameId) const
+{
+    const std::optional<FramePlace> where = place(frameId);
+    if (!where)
+        return std::nullopt;
+    return m_content.groups.at(where->group).frames.at(where->position);
+}
+
+std::optional<CapturedFrame> CaptureDocument::previewFrame() const
+{
+    // A set has no order; which of several selected frames is previewed is not specified.
+    if (!m_selection.isEmpty()) {
+        if (std::optional<CapturedFrame> selected = frame(*m_selection.constBegin()))
+            return selected;
+    }
+    for (auto group = m_content.groups.crbegin(); group != m_content.groups.crend(); ++group) {
+        if (!group->frames.isEmpty())
+            return group->frames.last();
+    }
+    return std::nullopt;
+}
+
+QString CaptureDocument::videoName() const
+{
+    const QUrl url = m_content.videoURL.isEmpty() ? m_content.missingVideoURL : m_content.videoURL;
+    if (url.isEmpty())
+        return QStringLiteral("video");
+    const QString fileName = url.fileName();
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? fileName.left(dot) : fileName;
+}
+
+int CaptureDocument::indexOfActiveGroup() const
+{
+    return std::max(indexOfGroup(m_content.activeGroupID), 0);
+}
+
+int CaptureDocument::indexOfGroup(const QUuid &groupId) const
+{
+    for (int g = 0; g < m_content.groups.size(); ++g) {
+        if (m_content.groups.at(g).id == groupId)
+            return g;
+    }
+    return -1;
+}
+
+QUuid CaptureDocument::groupOfFrame(const QUuid &frameId) const
+{
+    const std::optional<FramePlace> where = place(frameId);
+    return where ? m_content.groups.at(where->group).id : QUuid();
+}
+
+bool CaptureDocument::needsVideo() const
+{
+    return m_content.videoURL.isEmpty() && frameCount() > 0;
+}
+
+const Annotation *CaptureDocument::annotation(const QUuid &frameId, const QUuid &annotationId) const
+{
+    const std::optional<FramePlace> where = place(frameId);
+    if (!where)
+        return nullptr;
+    for (const Annotation &candidate :
+         m_content.groups.at(where->group).frames.at(where->position).annotations) {
+        if (candidate.id == annotationId)
+            return &candidate;
+    }
+    return nullptr;
+}
+
+// --- Undo -------------------------------------------------------------------------------------
+
+bool CaptureDocument::isModified() const
+{
+    return !m_undoStack->isClean();
+}
+
+void CaptureDocument::markSaved(const QUrl &projectURL)
+{
+    m_undoStack->setClean();
+    if (m_content.projectURL != projectURL) {
+        m_content.projectURL = projectURL;
+        emit projectURLChanged();
+    }
+}
+
+void CaptureDocument::markModified()
+{
+    m_undoStack->resetClean();
+}
+
+void CaptureDocument::push(DocumentCommand *command)
+{
+    m_undoStack->push(command);
+}
+
+// --- Changes that are not undo steps ----------------------------------------------------------
+
+void CaptureDocument::reset(const DocumentContent &content)
+{
+    const DocumentContent before = m_content;
+    m_content = content;
+    if (m_content.groups.isEmpty()) {
+        const CaptureGroup first(defaultGroupName());
+        m_content.groups = {first};
+    }
+    if (indexOfGroup(m_content.activeGroupID) < 0)
+        m_content.activeGroupID = m_content.groups.first().id;
+    m_undoStack->clear();
+
+    // The groups are new even where they look alike: views rebuild them all.
+    emit groupsChanged();
+    if (before.activeGroupID != m_content.activeGroupID)
+        emit activeGroupIDChanged();
+    setSelection({});
+    if (before.settings.outputFolder != m_content.settings.outputFolder)
+        emit outputFolderChanged();
+    if (before.settings.cropToSubject != m_content.settings.cropToSubject)
+        emit cropToSubjectChanged();
+    if (before.settings.selectedFilter != m_content.settings.selectedFilter)
+        emit selectedFilterChanged();
+    emit edgeOptionsChanged();
+    if (before.videoURL != m_content.videoURL || before.missingVideoURL != m_content.missingVideoURL)
+        emit videoChanged();
+    if (before.projectURL != m_content.projectURL)
+        emit projectURLChanged();
+}
+
+void CaptureDocument::bindVideo(const QUrl &videoURL)
+{
+    if (m_content.videoURL == videoURL && m_content.missingVideoURL.isEmpty())
+        return;
+    m_content.videoURL = videoURL;
+    m_content.missingVideoURL = QUrl();
+    emit videoChanged();
+}
+
+void CaptureDocument::setSelection(const QSet<QUuid> &selection)
+{
+    if (m_selection == selection)
+        return;
+    m_selection = selection;
+    emit selectionChanged();
+}
+
+void CaptureDocument::setActiveGroup(const QUuid &groupId)
+{
+    writeActiveGroupID(groupId);
+}
+
+// --- Edits ------------------------------------------------------------------------------------
+
+QUuid CaptureDocument::captureFrame(const MediaTime &time)
+{
+    const CapturedFrame frame(time);
+    push(new CaptureFrameCommand(this, frame, m_content.groups.at(indexOfActiveGroup()).id));
+    return frame.id;
+}
+
+void CaptureDocument::setNote(const QString &note, const QUuid &frameId)
+{
+    const std::optional<CapturedFrame> current = frame(frameId);
+    if (current && current->notes != note)
+        push(new FrameNoteCommand(this, frameId, current->notes, note));
+}
+
+void CaptureDocument::deleteFrame(const QUuid &frameId)
+{
+    deleteFrames({frameId});
+}
+
+void CaptureDocument::deleteFrames(const QSet<QUuid> &frameIds)
+{
+    // Frames in list order, each with where it was, so that undoing puts them back there.
+    QList<DeleteFramesCommand::Removed> removed;
+    for (const CaptureGroup &group : m_content.groups) {
+        for (int position = 0; position < group.frames.size(); ++position) {
+            if (frameIds.contains(group.frames.at(position).id))
+                removed << DeleteFramesCommand::Removed{group.id, position, group.frames.at(position)};
+        }
+    }
+    if (!removed.isEmpty())
+        push(new DeleteFramesCommand(this, removed));
+}
+
+void CaptureDocument::moveFrames(const QUuid &groupId, const QSet<int> &positions, int destination)
+{
+    const int g = indexOfGroup(groupId);
+    if (g < 0)
+        return;
+    const QList<CapturedFrame> &frames = m_content.groups.at(g).frames;
+
+    QList<int> sorted(positions.cbegin(), positions.cend());
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(
+        std::remove_if(sorted.begin(), sorted.end(), [&](int p) { return p < 0 || p >= frames.size(); }),
+        sorted.end());
+    if (sorted.isEmpty())
+        return;
+
+    QList<QUuid> moving;
+    QList<QUuid> staying;
+    for (int i = 0; i < frames.size(); ++i) {
+        if (std::binary_search(sorted.cbegin(), sorted.cend(), i))
+            moving << frames.at(i).id;
+        else
+            staying << frames.at(i).id;
+    }
+    const int clampedDestination = std::clamp(destination, 0, int(frames.size()));
+    const int movedBefore =
+        int(std::count_if(sorted.cbegin(), sorted.cend(), [&](int p) { return p < clampedDestination; }));
+    const int insertAt = clampedDestination - movedBefore;
+    for (int i = 0; i < moving.size(); ++i)
+        staying.insert(insertAt + i, moving.at(i));
+
+    QList<QUuid> before;
+    for (const CapturedFrame &frame : frames)
+        before << frame.id;
+    if (staying != before)
+        push(new ReorderFramesCommand(this, groupId, before, staying));
+}
+
+void CaptureDocument::moveFrame(const QUuid &frameId, const QUuid &groupId)
+{
+    const int target = indexOfGroup(groupId);
+    const std::optional<FramePlace> where = place(frameId);
+    if (target < 0 || !where)
+        return;
+    // Already the last frame of that group: moving it to the end changes nothing.
+    const CaptureGroup &source = m_content.groups.at(where->group);
+    if (where->group == target && where->position == source.frames.size() - 1)
+        return;
+    push(new MoveFrameToGroupCommand(this, frameId, source.id, where->position, groupId));
+}
+
+void CaptureDocument::addGroup()
+{
+    const CaptureGroup group(
+        QCoreApplication::translate("CaptureDocument", "Groupe %1").arg(m_content.groups.size() + 1));
+    push(new AddGroupCommand(this, group));
+}
+
+void CaptureDocument::deleteGroup(const QUuid &groupId)
+{
+    const int g = indexOfGroup(groupId);
+    if (m_content.groups.size() <= 1 || g < 0)
+        return;
+    push(new DeleteGroupCommand(this, m_content.groups.at(g), g));
+}
+
+void CaptureDocument::setGroupName(const QUuid &groupId, const QString &name)
+{
+    const int g = indexOfGroup(groupId);
+    if (g >= 0 && m_content.groups.at(g).name != name)
+        push(new GroupNameCommand(this, groupId, m_content.groups.at(g).name, name));
+}
+
+void CaptureDocument::setGroupNotes(const QUuid &groupId, const QString &notes)
+{
+    const int g = indexOfGroup(groupId);
+    if (g >= 0 && m_content.groups.at(g).notes != notes)
+        push(new GroupNotesCommand(this, groupId, m_content.groups.at(g).notes, notes));
+}
+
+void CaptureDocument::addAnnotation(const QUuid &frameId, const Annotation &annotation)
+{
+    if (place(frameId))
+        push(new AddAnnotationCommand(this, frameId, annotation));
+}
+
+void CaptureDocument::moveAnnotation(const QUuid &frameId, const QUuid &annotationId, const QPointF &start,
+                                     const QPointF &end, bool continuing)
+{
+    const Annotation *current = annotation(frameId, annotationId);
+    if (!current || (current->start == start && current->end == end))
+        return;
+    push(new MoveAnnotationCommand(this, frameId, *current, start, end, continuing));
+}
+
+void CaptureDocument::deleteAnnotation(const QUuid &frameId, const QUuid &annotationId)
+{
+    if (annotation(frameId, annotationId))
+        push(new DeleteAnnotationCommand(this, frameId, annotationId));
+}
+
+void CaptureDocument::setAnnotationColor(const QUuid &frameId, const QUuid &annotationId, const QColor &color)
+{
+    const Annotation *current = annotation(frameId, annotationId);
+    if (!current)
+        return;
+    const auto [r, g, b, a] = EdgeOptions::components(color);
+    if (current->r == r && current->g == g && current->b == b && current->a == a)
+        return;
+    push(new AnnotationColorCommand(this, frameId, *current, {r, g, b, a}));
+}
+
+void CaptureDocument::setAnnotationLineWidth(const QUuid &frameId, const QUuid &annotationId,
+                                             double lineWidth, bool continuing)
+{
+    const Annotation *current = annotation(frameId, annotationId);
+    if (current && current->lineWidth != lineWidth)
+        push(new AnnotationWidthCommand(this, frameId, *current, lineWidth, continuing));
+}
+
+void CaptureDocument::setEdgeOptions(const EdgeOptions &options, bool continuing)
+{
+    if (!EdgeOptionsCommand::same(m_content.settings.edgeOptions, options))
+        push(new EdgeOptionsCommand(this, m_content.settings.edgeOptions, options, continuing));
+}
+
+void CaptureDocument::setSelectedFilter(FilterStyle style)
+{
+    if (m_content.settings.selectedFilter != style)
+        push(new SelectedFilterCommand(this, m_content.settings.selectedFilter, style));
+}
+
+void CaptureDocument::setCropToSubject(bool crop)
+{
+    if (m_content.settings.cropToSubject != crop)
+        push(new CropToSubjectCommand(this, crop));
+}
+
+void CaptureDocument::setOutputFolder(const QUrl &folder)
+{
+    if (m_content.settings.outputFolder != folder)
+        push(new OutputFolderCommand(this, m_content.settings.outputFolder, folder));
+}
+
+// --- Primitives of the undo commands ------------------------------------------------------------
+
+void CaptureDocument::insertFrame(const QUuid &groupId, qsizetype position, const CapturedFrame &frame)
+{
+    const int g = indexOfGroup(groupId);
+    Q_ASSERT(g >= 0);
+    QList<CapturedFrame> &frames = m_content.groups[g].frames;
+    frames.insert(std::clamp<qsizetype>(position, 0, frames.size()), frame);
+    emit groupsChanged();
+}
+
+void CaptureDocument::removeFrame(const QUuid &frameId)
+{
+    const std::optional<FramePlace> where = place(frameId);
+    Q_ASSERT(where);
+    m_content.groups[where->group].frames.removeAt(where->position);
+    emit groupsChanged();
+}
+
+void CaptureDocument::setFrameOrder(const QUuid &groupId, const QList<QUuid> &order)
+{
+    const int g = indexOfGroup(groupId);
+    Q_ASSERT(g >= 0);
+    const QList<CapturedFrame> &frames = m_content.groups.at(g).frames;
+    QList<CapturedFrame> ordered;
+    ordered.reserve(order.size());
+    for (const QUuid &id : order)
+        ordered << frames.at(m_content.groups.at(g).indexOfFrame(id));
+    m_content.groups[g].frames = ordered;
+    emit groupsChanged();
+}
+
+void CaptureDocument::writeFrameNotes(const QUuid &frameId, const QString &notes)
+{
+    const std::optional<FramePlace> where = place(frameId);
+    Q_ASSERT(where);
+    m_content.groups[where->group].frames[where->position].notes = notes;
+    emit frameChanged(frameId);
+}
+
+void CaptureDocument::writeAnnotations(const QUuid &frameId, const QList<Annotation> &annotations)
+{
+    const std::optional<FramePlace> where = place(frameId);
+    Q_ASSERT(where);
+    m_content.groups[where->group].frames[where->position].annotations = annotations;
+    emit frameChanged(frameId);
+}
+
+void CaptureDocument::insertGroup(qsizetype position, const CaptureGroup &group)
+{
+    m_content.groups.insert(std::clamp<qsizetype>(position, 0, m_content.groups.size()), group);
+    emit groupsChanged();
+}
+
+void CaptureDocument::removeGroup(const QUuid &groupId)
+{
+    const int g = indexOfGroup(groupId);
+    Q_ASSERT(g >= 0 && m_content.groups.size() > 1);
+    m_content.groups.removeAt(g);
+    emit groupsChanged();
+}
+
+void CaptureDocument::writeGroupName(const QUuid &groupId, const QString &name)
+{
+    const int g = indexOfGroup(groupId);
+    Q_ASSERT(g >= 0);
+    m_content.groups[g].name = name;
+    emit groupsChanged();
+}
+
+void CaptureDocument::writeGroupNotes(const QUuid &groupId, const QString &notes)
+{
+    const int g = indexOfGroup(groupId);
+    Q_ASSERT(g >= 0);
+    m_content.groups[g].notes = notes;
+    emit groupsChanged();
+}
+
+void CaptureDocument::writeActiveGroupID(const QUuid &groupId)
+{
+    if (m_content.activeGroupID == groupId)
+        return;
+    m_content.activeGroupID = groupId;
+    emit activeGroupIDChanged();
+}
+
+void CaptureDocument::writeEdgeOptions(const EdgeOptions &options)
+{
+    m_content.settings.edgeOptions = options;
+    emit edgeOptionsChanged();
+}
+
+void CaptureDocument::writeSelectedFilter(FilterStyle style)
+{
+    m_content.settings.selectedFilter = style;
+    emit selectedFilterChanged();
+}
+
+void CaptureDocument::writeCropToSubject(bool crop)
+{
+    m_content.settings.cropToSubject = crop;
+    emit cropToSubjectChanged();
+}
+
+void CaptureDocument::writeOutputFolder(const QUrl &folder)
+{
+    m_content.settings.outputFolder = folder;
+    emit outputFolderChanged();
+}

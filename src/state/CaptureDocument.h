@@ -1,0 +1,189 @@
+#pragma once
+
+#include "models/Annotation.h"
+#include "models/CaptureGroup.h"
+#include "models/CapturedFrame.h"
+#include "state/DocumentContent.h"
+#include "state/DocumentSettings.h"
+#include "support/MediaTime.h"
+
+#include <QColor>
+#include <QList>
+#include <QObject>
+#include <QPointF>
+#include <QSet>
+#include <QString>
+#include <QUrl>
+#include <QUuid>
+
+#include <optional>
+
+class DocumentCommand;
+class QUndoStack;
+
+// The user's work in one window: capture groups and their frames with notes and drawings, the
+// active group, the selection, the settings saved in the project file, the video the captures are
+// taken from and the project file itself. Every edit the user makes goes through the document's
+// undo stack as one command; the pictures made in the background are not part of it (see
+// FrameImageStore). Lives on the main thread.
+//
+// Change signals are precise: `groupsChanged` for the group list, a group's name or notes, or which
+// frames a group holds and in what order; `frameChanged` for the notes and drawings of one frame;
+// one signal per setting. Each is emitted only when something really changed.
+class CaptureDocument : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit CaptureDocument(QObject *parent = nullptr);
+    ~CaptureDocument() override;
+
+    // Name of the first group of a new window, of an opened video and of an empty project.
+    static QString defaultGroupName();
+    // The content of a fresh document: one empty default group, made active, and default settings.
+    static DocumentContent freshContent();
+
+    // --- What the document holds -------------------------------------------------------------
+
+    const QList<CaptureGroup> &groups() const { return m_content.groups; }
+    QUuid activeGroupID() const { return m_content.activeGroupID; }
+    const QSet<QUuid> &selection() const { return m_selection; }
+    const DocumentSettings &settings() const { return m_content.settings; }
+    QUrl outputFolder() const { return m_content.settings.outputFolder; }
+    bool cropToSubject() const { return m_content.settings.cropToSubject; }
+    FilterStyle selectedFilter() const { return m_content.settings.selectedFilter; }
+    const EdgeOptions &edgeOptions() const { return m_content.settings.edgeOptions; }
+    QUrl videoURL() const { return m_content.videoURL; }
+    QUrl missingVideoURL() const { return m_content.missingVideoURL; }
+    QUrl projectURL() const { return m_content.projectURL; }
+    const DocumentContent &content() const { return m_content; }
+
+    // --- Derived values ----------------------------------------------------------------------
+
+    // Every frame of every group, groups in order, each group's frames in order.
+    QList<CapturedFrame> allFrames() const;
+    qsizetype frameCount() const;
+    std::optional<CapturedFrame> frame(const QUuid &frameId) const;
+    // The first selected frame that exists, else the last frame of all; none without frames.
+    std::optional<CapturedFrame> previewFrame() const;
+    // The video's file name without its last extension (of the missing video when the captures
+    // are bound to none); "video" without either.
+    QString videoName() const;
+    // Position of the active group, or 0 when no group has the active identifier.
+    int indexOfActiveGroup() const;
+    // Position of the group, or -1.
+    int indexOfGroup(const QUuid &groupId) const;
+    // The group holding the frame; null when no group does.
+    QUuid groupOfFrame(const QUuid &frameId) const;
+    // Captures that wait for their video: there are frames, but no video is bound to them.
+    bool needsVideo() const;
+
+    // --- Undo ----------------------------------------------------------------------------------
+
+    QUndoStack *undoStack() const { return m_undoStack; }
+    // Whether the document differs from its last save (or from how it was opened or started).
+    bool isModified() const;
+    // Records that the document was saved to `projectURL` as it is now.
+    void markSaved(const QUrl &projectURL);
+    // Counts the document as changed although no step says so (its video was bound anew, say).
+    void markModified();
+
+    // --- Changes that are not undo steps -------------------------------------------------------
+
+    // Replaces the whole document (a video or a project was opened); forgets the undo history, the
+    // selection, and counts the result as unchanged.
+    void reset(const DocumentContent &content);
+    // Binds the captures to a video, replacing the missing one. Not an undo step: the video is the
+    // same one the captures were taken from, found again.
+    void bindVideo(const QUrl &videoURL);
+    void setSelection(const QSet<QUuid> &selection);
+    // The group that receives new captures; like the selection, choosing it is not an edit.
+    void setActiveGroup(const QUuid &groupId);
+
+    // --- Edits: each is one undo step; an edit that would change nothing records nothing -------
+
+    // Appends a frame at `time` to the active group (the first group when the active one is gone)
+    // and selects it alone. Returns the new frame's identifier.
+    QUuid captureFrame(const MediaTime &time);
+    // Typing into the same frame's note, with nothing in between, makes one step.
+    void setNote(const QString &note, const QUuid &frameId);
+    void deleteFrame(const QUuid &frameId);
+    void deleteFrames(const QSet<QUuid> &frameIds);
+    // List-move semantics: the frames at `positions` land, in order, before the frame that was at
+    // `destination` (the group's size means the end).
+    void moveFrames(const QUuid &groupId, const QSet<int> &positions, int destination);
+    // Moves the frame to the end of the group (of its own group too).
+    void moveFrame(const QUuid &frameId, const QUuid &groupId);
+    // Appends "Groupe N" (N = number of groups + 1) and makes it active.
+    void addGroup();
+    // Deletes a group with its frames; never the last group. The first remaining group becomes
+    // active if the deleted one was.
+    void deleteGroup(const QUuid &groupId);
+    // Typing into the same group's name, or description, makes one step.
+    void setGroupName(const QUuid &groupId, const QString &name);
+    void setGroupNotes(const QUuid &groupId, const QString &notes);
+
+    void addAnnotation(const QUuid &frameId, const Annotation &annotation);
+    // Moves an annotation's two points. `continuing` says the move goes on from the previous one
+    // of the same drag, so that a whole drag is one step.
+    void moveAnnotation(const QUuid &frameId, const QUuid &annotationId, const QPointF &start,
+                        const QPointF &end, bool continuing);
+    void deleteAnnotation(const QUuid &frameId, const QUuid &annotationId);
+    // Colour components in sRGB, 0 to 1.
+    void setAnnotationColor(const QUuid &frameId, const QUuid &annotationId, const QColor &color);
+    void setAnnotationLineWidth(const QUuid &frameId, const QUuid &annotationId, double lineWidth,
+                                bool continuing);
+
+    // `continuing`: the change goes on from the previous one of the same slider drag.
+    void setEdgeOptions(const EdgeOptions &options, bool continuing = false);
+    void setSelectedFilter(FilterStyle style);
+    void setCropToSubject(bool crop);
+    void setOutputFolder(const QUrl &folder);
+
+signals:
+    void groupsChanged();
+    void frameChanged(const QUuid &frameId);
+    void activeGroupIDChanged();
+    void selectionChanged();
+    void outputFolderChanged();
+    void cropToSubjectChanged();
+    void selectedFilterChanged();
+    void edgeOptionsChanged();
+    // The bound video or the missing one changed.
+    void videoChanged();
+    void projectURLChanged();
+    void modifiedChanged(bool modified);
+
+private:
+    friend class DocumentCommand;
+
+    // Where a frame is: its group's position and its own.
+    struct FramePlace
+    {
+        int group = -1;
+        int position = -1;
+    };
+    std::optional<FramePlace> place(const QUuid &frameId) const;
+    const Annotation *annotation(const QUuid &frameId, const QUuid &annotationId) const;
+    void push(DocumentCommand *command);
+
+    // The primitives of the undo commands: each changes one thing, signals it, and is not recorded.
+    void insertFrame(const QUuid &groupId, qsizetype position, const CapturedFrame &frame);
+    void removeFrame(const QUuid &frameId);
+    void setFrameOrder(const QUuid &groupId, const QList<QUuid> &order);
+    void writeFrameNotes(const QUuid &frameId, const QString &notes);
+    void writeAnnotations(const QUuid &frameId, const QList<Annotation> &annotations);
+    void insertGroup(qsizetype position, const CaptureGroup &group);
+    void removeGroup(const QUuid &groupId);
+    void writeGroupName(const QUuid &groupId, const QString &name);
+    void writeGroupNotes(const QUuid &groupId, const QString &notes);
+    void writeActiveGroupID(const QUuid &groupId);
+    void writeEdgeOptions(const EdgeOptions &options);
+    void writeSelectedFilter(FilterStyle style);
+    void writeCropToSubject(bool crop);
+    void writeOutputFolder(const QUrl &folder);
+
+    DocumentContent m_content;
+    QSet<QUuid> m_selection;
+    QUndoStack *m_undoStack;
+};
