@@ -4,6 +4,9 @@
 #include "TestMedia.h"
 
 #include "state/AppState.h"
+#include "state/CaptureDocument.h"
+#include "state/ExportRun.h"
+#include "state/ExportRuns.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -19,16 +22,18 @@ void exportBench(const QStringList &)
     const QString video =
         TestMedia::shapesVideo(QStringLiteral("bench-export-1080p"), QSize(1920, 1080), 60, 4);
     QTemporaryDir output;
-    AppState state(PlayerOutput::Headless);
+    ExportRuns runs;
+    AppState state(&runs, PlayerOutput::Headless);
     state.loadVideo(QUrl::fromLocalFile(video));
-    TestCaptures::addFrames(state, {{0, 5, 10, 15, 20, 25, 30, 35, 40, 45}});
-    state.setOutputFolder(QUrl::fromLocalFile(output.path()));
-    state.setCropToSubject(true);
-    state.setSelectedFilter(FilterStyle::Comic);
+    CaptureDocument *document = state.document();
+    TestCaptures::addFramesWithoutPictures(state, {{0, 5, 10, 15, 20, 25, 30, 35, 40, 45}});
+    document->setOutputFolder(QUrl::fromLocalFile(output.path()));
+    document->setCropToSubject(true);
+    document->setSelectedFilter(FilterStyle::Comic);
     EdgeOptions options;
     options.outline = true;
     options.outlineWidth = 6;
-    state.setEdgeOptions(options);
+    document->setEdgeOptions(options);
 
     // A probe that should fire every 5 ms: how late it comes is how long the main thread was held.
     QElapsedTimer clock;
@@ -46,17 +51,19 @@ void exportBench(const QStringList &)
     std::vector<double> frameTimes;
     qint64 lastFrameEnd = 0;
     int lastCompleted = 0;
-    QObject::connect(&state, &AppState::progressChanged, [&] {
-        if (state.progress().completed == lastCompleted)
-            return;
-        lastCompleted = state.progress().completed;
-        const qint64 now = clock.elapsed();
-        frameTimes.push_back(double(now - lastFrameEnd));
-        lastFrameEnd = now;
+    QEventLoop loop;
+    QObject::connect(&runs, &ExportRuns::runStarted, [&](ExportRun *run) {
+        QObject::connect(run, &ExportRun::progressChanged, [&, run] {
+            if (run->progress().completed == lastCompleted)
+                return;
+            lastCompleted = run->progress().completed;
+            const qint64 now = clock.elapsed();
+            frameTimes.push_back(double(now - lastFrameEnd));
+            lastFrameEnd = now;
+        });
+        QObject::connect(run, &ExportRun::finished, &loop, &QEventLoop::quit);
     });
 
-    QEventLoop loop;
-    QObject::connect(&state, &AppState::exportFinishedFolderChanged, &loop, &QEventLoop::quit);
     probe.start();
     lastFrameEnd = clock.elapsed();
     lastProbe = lastFrameEnd;
@@ -68,7 +75,7 @@ void exportBench(const QStringList &)
     const QString detail =
         QStringLiteral("%1 frames, merged, crop, outline 6, comic; %2 failures; first frame %3 ms")
             .arg(frameTimes.size())
-            .arg(state.failures().size())
+            .arg(state.exportRun()->failures().size())
             .arg(frameTimes.empty() ? 0.0 : frameTimes.front());
     if (frameTimes.size() > 1)
         frameTimes.erase(frameTimes.begin());

@@ -45,7 +45,20 @@ void BatchExportService::run(const QList<ExportGroup> &groups, const Settings &s
     m_groupIndex = 0;
     m_completed = 0;
     m_running = true;
+    m_cancelled = false;
     startGroup();
+}
+
+void BatchExportService::cancel()
+{
+    if (m_running)
+        m_cancelled = true;
+}
+
+void BatchExportService::finish()
+{
+    m_running = false;
+    emit finished();
 }
 
 QString BatchExportService::groupFolder(const ExportGroup &group) const
@@ -57,9 +70,8 @@ QString BatchExportService::groupFolder(const ExportGroup &group) const
 
 void BatchExportService::startGroup()
 {
-    if (m_groupIndex >= m_groups.size()) {
-        m_running = false;
-        emit finished();
+    if (m_groupIndex >= m_groups.size() || m_cancelled) {
+        finish();
         return;
     }
     // A folder that cannot be made is not reported here: the writes into it fail and are.
@@ -71,6 +83,10 @@ void BatchExportService::startGroup()
 
 void BatchExportService::startFrame()
 {
+    if (m_cancelled) {
+        finish();
+        return;
+    }
     const ExportGroup &group = m_groups.at(m_groupIndex);
     if (m_frameIndex >= group.frames.size()) {
         finishGroup();
@@ -87,7 +103,9 @@ void BatchExportService::startFrame()
             emit failed(*outcome.failure);
         emit progressed(++m_completed);
         ++m_frameIndex;
-        startFrame();
+        // Queued, never nested: a frame that fails at once would otherwise start the next one from
+        // inside this call, and a long run of such frames would exhaust the stack.
+        QMetaObject::invokeMethod(this, &BatchExportService::startFrame, Qt::QueuedConnection);
     });
 }
 

@@ -22,7 +22,8 @@ class VideoFrameExtractorService;
 // Writes every frame of every group to disk as finished PNG files, merged or one per subject, with
 // a Markdown description per group where one is called for. Frames are processed one after
 // another on a worker thread; progress and failures are reported on the object's thread after each
-// frame, so the window stays responsive. A failed frame never stops the run.
+// frame, so the window stays responsive. A failed frame never stops the run; cancelling it does,
+// once the frame in progress is written.
 class BatchExportService : public QObject
 {
     Q_OBJECT
@@ -55,6 +56,10 @@ public:
     // Starts the run and returns at once; `finished` follows the last group.
     void run(const QList<ExportGroup> &groups, const Settings &settings);
     bool isRunning() const { return m_running; }
+    // Stops the run after the frame in progress: nothing more is written, not even the Markdown file
+    // of the group under way, and `finished` follows.
+    void cancel();
+    bool wasCancelled() const { return m_cancelled; }
 
 signals:
     // Frames finished so far over the whole run, successful or not.
@@ -70,6 +75,8 @@ private:
     };
 
     void startGroup();
+    // Ends the run: after its last group, or when it was cancelled.
+    void finish();
     void startFrame();
     void finishGroup();
     QString groupFolder(const ExportGroup &group) const;
@@ -91,4 +98,5 @@ private:
     int m_completed = 0;
     QStringList m_imageLines; // entries of the current group's Markdown file
     bool m_running = false;
+    bool m_cancelled = false;
 };
