@@ -1,13 +1,17 @@
 #include "ContentView.h"
 
 #include "QuintarelCommands.h"
+#include "UnsavedWorkPrompt.h"
 
 #include "state/AppState.h"
+#include "state/CaptureDocument.h"
+#include "state/ExportRun.h"
 #include "support/KeyboardCoordinator.h"
 #include "support/WindowFocusReporter.h"
 #include "views/CapturedFramesListView.h"
 #include "views/EdgeControlsView.h"
 #include "views/ExportPanelView.h"
+#include "views/ExportProgressView.h"
 #include "views/ExtractionPreviewView.h"
 #include "views/PlayerAreaView.h"
 #include "views/SymbolIcons.h"
@@ -26,7 +30,9 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QTimer>
 #include <QToolBar>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 namespace {
@@ -88,8 +94,8 @@ QWidget *padded(QWidget *content)
 
 } // namespace
 
-ContentView::ContentView(KeyboardCoordinator *coordinator, QWidget *parent)
-    : QMainWindow(parent), m_state(new AppState(this))
+ContentView::ContentView(ExportRuns *exportRuns, KeyboardCoordinator *coordinator, QWidget *parent)
+    : QMainWindow(parent), m_state(new AppState(exportRuns, PlayerOutput::View, this))
 {
     auto *columns = new QSplitter(Qt::Horizontal, this);
     columns->setObjectName(QStringLiteral("columns"));
@@ -113,11 +119,17 @@ ContentView::ContentView(KeyboardCoordinator *coordinator, QWidget *parent)
     if (coordinator)
         new WindowFocusReporter(coordinator, m_state, this);
 
+    CaptureDocument *document = m_state->document();
     connect(m_state, &AppState::videoURLChanged, this, &ContentView::updateForVideo);
-    connect(m_state, &AppState::projectURLChanged, this, &ContentView::updateTitle);
+    connect(document, &CaptureDocument::videoChanged, this, &ContentView::updateForVideo);
+    connect(document, &CaptureDocument::groupsChanged, this, &ContentView::updateForVideo);
+    connect(document, &CaptureDocument::projectURLChanged, this, &ContentView::updateTitle);
+    connect(document, &CaptureDocument::modifiedChanged, this, &QWidget::setWindowModified);
     connect(m_state, &AppState::errorMessageChanged, this, &ContentView::updateErrorAlert);
+    connect(m_state, &AppState::exportRunChanged, this, &ContentView::showExportRun);
     updateForVideo();
     updateErrorAlert();
+    showExportRun();
 }
 
 ContentView::~ContentView() = default;
@@ -134,6 +146,8 @@ QWidget *ContentView::makeLeftColumn()
     m_playerArea->setPlayerView(makePlayerView());
     m_playerArea->setDropHandler([this](const QList<QUrl> &urls) { return handleDroppedURLs(urls); });
     connect(m_playerArea, &PlayerAreaView::openVideoRequested, this, &ContentView::showVideoImporter);
+    connect(m_playerArea, &PlayerAreaView::locateVideoRequested, this,
+            [this] { QuintarelCommands::locateVideo(m_state, this); });
     m_timeline = new TimelineControlsView(m_state, column);
 
     auto *layout = new QVBoxLayout(column);
@@ -176,7 +190,18 @@ QWidget *ContentView::makeRightColumn()
     column->addWidget(preview);
     column->addWidget(scroll);
     column->setStretchFactor(0, 1);
-    return column;
+
+    // The export's progress stays in sight, whatever the scrolled controls above it show.
+    auto *right = new QWidget;
+    right->setMinimumWidth(rightColumnMinimumWidth);
+    auto *rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->setSpacing(0);
+    rightLayout->addWidget(column, 1);
+    m_exportProgress = new ExportProgressView(right);
+    m_exportProgress->setObjectName(QStringLiteral("exportProgress"));
+    rightLayout->addWidget(m_exportProgress);
+    return right;
 }
 
 void ContentView::makeToolbar()
@@ -209,22 +234,24 @@ void ContentView::makeToolbar()
 
 QWidget *ContentView::makeCapturedFramesList()
 {
-    return new CapturedFramesListView(m_state);
+    return new CapturedFramesListView(m_state->document(), m_state->images());
 }
 
 QWidget *ContentView::makeExtractionPreview()
 {
-    return new ExtractionPreviewView(m_state);
+    return new ExtractionPreviewView(m_state->document(), m_state->images(), m_state->renderer());
 }
 
 QWidget *ContentView::makeEdgeControls()
 {
-    return new EdgeControlsView(m_state);
+    return new EdgeControlsView(m_state->document());
 }
 
 QWidget *ContentView::makeExportPanel()
 {
-    return new ExportPanelView(m_state);
+    m_exportPanel = new ExportPanelView(m_state->document());
+    connect(m_exportPanel, &ExportPanelView::exportRequested, m_state, &AppState::runExport);
+    return m_exportPanel;
 }
 
 QWidget *ContentView::makePlayerView()
@@ -249,7 +276,12 @@ bool ContentView::handleDroppedURLs(const QList<QUrl> &urls)
 {
     for (const QUrl &url : urls) {
         if (isMovieFile(url)) {
-            m_state->loadVideo(url);
+            // Not while the drop is under way: the question that may come first needs its own event
+            // loop, and the file manager waits for the drop to end.
+            QTimer::singleShot(0, this, [this, url] {
+                if (UnsavedWorkPrompt::confirm(m_state, this, UnsavedWorkPrompt::Reason::OpeningVideo))
+                    m_state->loadVideo(url);
+            });
             return true;
         }
     }
@@ -276,14 +308,20 @@ void ContentView::importVideo(const QUrl &url)
         m_state->setErrorMessage(file.errorString());
         return;
     }
-    m_state->loadVideo(url);
+    if (UnsavedWorkPrompt::confirm(m_state, this, UnsavedWorkPrompt::Reason::OpeningVideo))
+        m_state->loadVideo(url);
 }
 
 void ContentView::updateForVideo()
 {
     const bool hasVideo = !m_state->videoURL().isEmpty();
+    const CaptureDocument *document = m_state->document();
+    if (document->needsVideo())
+        m_playerArea->showMissingVideo(document->missingVideoURL().fileName());
+    else
+        m_playerArea->showNoVideo();
     m_playerArea->showPlayer(hasVideo);
-    m_videoName->setText(hasVideo ? m_state->videoName() : QString());
+    m_videoName->setText(hasVideo ? document->videoName() : QString());
     // A widget in a toolbar shows and hides through its toolbar item.
     m_videoNameItem->setVisible(hasVideo);
     updateTitle();
@@ -291,18 +329,29 @@ void ContentView::updateForVideo()
 
 // --- Title and errors ---------------------------------------------------------------------------
 
-QString ContentView::windowTitleText() const
+QString ContentView::titleText(const AppState *state)
 {
-    if (!m_state->projectURL().isEmpty())
-        return QFileInfo(m_state->projectURL().path()).completeBaseName();
-    if (!m_state->videoURL().isEmpty())
-        return m_state->videoName();
+    const CaptureDocument *document = state->document();
+    if (!document->projectURL().isEmpty())
+        return QFileInfo(document->projectURL().path()).completeBaseName();
+    if (!document->videoURL().isEmpty())
+        return document->videoName();
     return QStringLiteral("Quintarel");
 }
 
 void ContentView::updateTitle()
 {
-    setWindowTitle(windowTitleText());
+    // "[*]" shows where the window system puts the mark of unsaved work.
+    QString title = windowTitleText();
+    title.replace(QLatin1String("[*]"), QLatin1String("[[*]]"));
+    setWindowTitle(title + QStringLiteral("[*]"));
+    setWindowModified(m_state->document()->isModified());
+}
+
+void ContentView::showExportRun()
+{
+    m_exportPanel->setRun(m_state->exportRun());
+    m_exportProgress->setRun(m_state->exportRun());
 }
 
 void ContentView::updateErrorAlert()
@@ -339,27 +388,38 @@ void ContentView::updateErrorAlert()
 
 void ContentView::closeEvent(QCloseEvent *event)
 {
-    if (!m_state->hasUnsavedChanges()) {
-        event->accept();
+    // A cancelled or failed save keeps the window open, as does "Annuler".
+    if (!UnsavedWorkPrompt::confirm(m_state, this, UnsavedWorkPrompt::Reason::Closing) ||
+        !confirmClosingDuringExport()) {
+        event->ignore();
         return;
     }
+    event->accept();
+}
+
+bool ContentView::confirmClosingDuringExport()
+{
+    ExportRun *run = m_state->exportRun();
+    if (!run || !run->isRunning())
+        return true;
     QMessageBox question(this);
-    question.setIcon(QMessageBox::Warning);
+    question.setIcon(QMessageBox::Question);
     question.setWindowTitle(windowTitleText());
-    question.setText(tr("Enregistrer « %1 » avant de fermer ?").arg(windowTitleText()));
+    question.setText(tr("L'export de « %1 » est en cours (%2 / %3 images).")
+                         .arg(windowTitleText())
+                         .arg(run->progress().completed)
+                         .arg(run->progress().total));
     question.setInformativeText(
-        tr("Sinon, les images capturées, leurs notes et leurs annotations seront perdues."));
-    QPushButton *save = question.addButton(tr("Enregistrer"), QMessageBox::AcceptRole);
-    QPushButton *discard = question.addButton(tr("Ne pas enregistrer"), QMessageBox::DestructiveRole);
+        tr("Il peut se terminer sans cette fenêtre, ou s'arrêter après l'image en cours."));
+    QPushButton *finish = question.addButton(tr("Laisser terminer"), QMessageBox::AcceptRole);
+    QPushButton *stop = question.addButton(tr("Arrêter l'export"), QMessageBox::DestructiveRole);
     question.addButton(tr("Annuler"), QMessageBox::RejectRole);
-    question.setDefaultButton(save);
+    question.setDefaultButton(finish);
     question.exec();
 
-    if (question.clickedButton() == save)
-        QuintarelCommands::save(m_state, this);
-    // A cancelled or failed save keeps the window open, as does "Annuler".
-    if (question.clickedButton() == discard || !m_state->hasUnsavedChanges())
-        event->accept();
-    else
-        event->ignore();
+    if (question.clickedButton() == stop) {
+        run->cancel();
+        return true;
+    }
+    return question.clickedButton() == finish;
 }

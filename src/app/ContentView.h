@@ -7,6 +7,9 @@
 #include <QUrl>
 
 class AppState;
+class ExportPanelView;
+class ExportProgressView;
+class ExportRuns;
 class KeyboardCoordinator;
 class PlayerAreaView;
 class QLabel;
@@ -15,43 +18,52 @@ class QSplitter;
 class TimelineControlsView;
 
 // A project window: owns its AppState and lays out the video with its transport controls, the
-// list of captured frames, and the preview with the edge and export controls. Opens videos by
-// button, file dialog or drop, shows the state's error message in an alert, and titles itself
-// after the project or the video.
+// list of captured frames, and the preview with the edge and export controls, each view given the
+// pieces of the state it shows. Opens videos by button, file dialog or drop, asking first when
+// unsaved work would be replaced; shows the state's error message in an alert; titles itself after
+// the project or the video, marked while the work is not saved.
 class ContentView : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    // `coordinator` (may be null) learns when this window comes to the front.
-    explicit ContentView(KeyboardCoordinator *coordinator = nullptr, QWidget *parent = nullptr);
+    // `exportRuns` runs the window's exports and outlives it; `coordinator` (may be null) learns
+    // when this window comes to the front.
+    explicit ContentView(ExportRuns *exportRuns, KeyboardCoordinator *coordinator = nullptr,
+                         QWidget *parent = nullptr);
     ~ContentView() override;
 
     AppState *state() const { return m_state; }
 
     // The project's file name without extension, else the video's name, else "Quintarel".
-    QString windowTitleText() const;
+    QString windowTitleText() const { return titleText(m_state); }
+    static QString titleText(const AppState *state);
 
     // Whether the platform types `url`'s extension as a movie (video/* or a kind of it). A file
     // whose extension has no known type is not a movie.
     static bool isMovieFile(const QUrl &url);
-    // Loads the first movie among `urls` and ignores the rest; returns false, changing nothing,
-    // when none is a movie.
+    // Takes the first movie among `urls` and ignores the rest: loads it once the drop is over,
+    // after asking when unsaved work would be replaced. Returns false, changing nothing, when none
+    // is a movie.
     bool handleDroppedURLs(const QList<QUrl> &urls);
 
     // Shows the video file dialog and loads the chosen video.
     void showVideoImporter();
-    // Loads the video the file dialog returned, or reports why it cannot be read.
+    // Loads the video the file dialog returned, or reports why it cannot be read; asks first when
+    // unsaved work would be replaced.
     void importVideo(const QUrl &url);
 
     PlayerAreaView *playerArea() const { return m_playerArea; }
     TimelineControlsView *timelineControls() const { return m_timeline; }
     QLabel *toolbarVideoName() const { return m_videoName; }
+    ExportPanelView *exportPanel() const { return m_exportPanel; }
+    ExportProgressView *exportProgress() const { return m_exportProgress; }
     // The alert showing the error message, while it is shown.
     QMessageBox *errorAlert() const { return m_errorAlert; }
 
 protected:
-    // Asks whether to save first when closing would lose captures.
+    // Asks whether to save first when closing would lose work, and what to do with an export that
+    // is going on.
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -69,10 +81,15 @@ private:
     void updateForVideo();
     void updateTitle();
     void updateErrorAlert();
+    void showExportRun();
+    // Whether closing may go on with the window's export going on: let it finish, or stop it.
+    bool confirmClosingDuringExport();
 
     AppState *m_state;
     PlayerAreaView *m_playerArea = nullptr;
     TimelineControlsView *m_timeline = nullptr;
+    ExportPanelView *m_exportPanel = nullptr;
+    ExportProgressView *m_exportProgress = nullptr;
     QLabel *m_videoName = nullptr;
     QAction *m_videoNameItem = nullptr;
     QPointer<QMessageBox> m_errorAlert;

@@ -3,6 +3,7 @@
 #include "ContentView.h"
 #include "QuintarelCommands.h"
 #include "state/AppState.h"
+#include "state/ExportRuns.h"
 #include "support/KeyboardCoordinator.h"
 
 #include <QApplication>
@@ -12,7 +13,11 @@
 
 #include <clocale>
 
-QuintarelApp::QuintarelApp(QObject *parent) : QObject(parent), m_keyboard(new KeyboardCoordinator(this)) {}
+QuintarelApp::QuintarelApp(QObject *parent)
+    : QObject(parent), m_keyboard(new KeyboardCoordinator(this)), m_exportRuns(new ExportRuns(this))
+{
+    connect(m_exportRuns, &ExportRuns::allFinished, this, &QuintarelApp::quitWhenIdle);
+}
 
 QuintarelApp::~QuintarelApp()
 {
@@ -20,10 +25,18 @@ QuintarelApp::~QuintarelApp()
         delete window.data();
 }
 
+void QuintarelApp::quitWhenIdle()
+{
+    if (windows().isEmpty() && !m_exportRuns->isRunning())
+        QCoreApplication::quit();
+}
+
 int QuintarelApp::run(int argc, char **argv)
 {
     QApplication application(argc, argv);
     prepareProcess();
+    // An export outlives its window: the last window closing does not end the program by itself.
+    QApplication::setQuitOnLastWindowClosed(false);
     QuintarelApp app;
     app.openWindow();
     return QApplication::exec();
@@ -51,8 +64,9 @@ void QuintarelApp::prepareProcess()
 
 ContentView *QuintarelApp::openWindow()
 {
-    auto *window = new ContentView(m_keyboard);
+    auto *window = new ContentView(m_exportRuns, m_keyboard);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(window, &QObject::destroyed, this, &QuintarelApp::quitWhenIdle, Qt::QueuedConnection);
     new QuintarelCommands(window, window->state(), [this] { openWindow(); });
 
     m_windows.removeAll(nullptr);

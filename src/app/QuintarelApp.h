@@ -6,10 +6,12 @@
 
 class AppState;
 class ContentView;
+class ExportRuns;
 class KeyboardCoordinator;
 
-// The application: its identity and process set-up, the one keyboard coordinator, and the
-// project windows, each a ContentView with its own state and menu bar.
+// The application: its identity and process set-up, the one keyboard coordinator, the export runs
+// of all windows, and the project windows, each a ContentView with its own state and menu bar. It
+// ends when the last window is closed and no export is going on any more.
 class QuintarelApp : public QObject
 {
     Q_OBJECT
@@ -30,8 +32,13 @@ public:
     // The state of the window in front (the one last activated), if it is still open.
     AppState *focusedState() const;
     KeyboardCoordinator *keyboardCoordinator() const { return m_keyboard; }
+    ExportRuns *exportRuns() const { return m_exportRuns; }
 
 private:
+    // Quits once no window is open and no export is going on.
+    void quitWhenIdle();
+
     KeyboardCoordinator *m_keyboard;
+    ExportRuns *m_exportRuns;
     QList<QPointer<ContentView>> m_windows;
 };

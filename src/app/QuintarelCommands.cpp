@@ -1,14 +1,19 @@
 #include "QuintarelCommands.h"
 
+#include "UnsavedWorkPrompt.h"
+
 #include "state/AppState.h"
+#include "state/CaptureDocument.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QUndoStack>
 
 namespace {
 
@@ -22,10 +27,11 @@ QString projectNameFilter()
 // Where the dialogs start: next to the project file, else next to the video.
 QString startFolder(const AppState *state)
 {
-    if (!state->projectURL().isEmpty())
-        return QFileInfo(state->projectURL().toLocalFile()).absolutePath();
-    if (!state->videoURL().isEmpty())
-        return QFileInfo(state->videoURL().toLocalFile()).absolutePath();
+    const CaptureDocument *document = state->document();
+    if (!document->projectURL().isEmpty())
+        return QFileInfo(document->projectURL().toLocalFile()).absolutePath();
+    if (!document->videoURL().isEmpty())
+        return QFileInfo(document->videoURL().toLocalFile()).absolutePath();
     return {};
 }
 
@@ -36,11 +42,16 @@ QuintarelCommands::QuintarelCommands(QMainWindow *window, AppState *state, std::
 {
     QMenuBar *bar = window->menuBar();
     bar->addMenu(makeFileMenu());
+    bar->addMenu(makeEditMenu());
     bar->addMenu(makeVideoMenu());
 
     if (state) {
         connect(state, &AppState::isPlayingChanged, this, &QuintarelCommands::updatePlayTitle);
         connect(state, &QObject::destroyed, this, &QuintarelCommands::updateEnabled);
+        connect(state->document(), &CaptureDocument::videoChanged, this,
+                &QuintarelCommands::updateLocateVideo);
+        connect(state->document(), &CaptureDocument::groupsChanged, this,
+                &QuintarelCommands::updateLocateVideo);
     }
     updatePlayTitle();
     updateEnabled();
@@ -68,6 +79,8 @@ QMenu *QuintarelCommands::makeFileMenu()
     m_needState << addAction(menu, QStringLiteral("saveAs"), tr("Enregistrer sous…"),
                              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
                              [this](AppState *state) { saveAs(state, m_window); });
+    m_locateVideo = addAction(menu, QStringLiteral("locateVideo"), tr("Localiser la vidéo…"), QKeySequence(),
+                              [this](AppState *state) { locateVideo(state, m_window); });
     menu->addSeparator();
     m_needState << addAction(menu, QStringLiteral("exportMerged"), tr("Export fusionné"),
                              QKeySequence(Qt::CTRL | Qt::Key_E),
@@ -75,6 +88,27 @@ QMenu *QuintarelCommands::makeFileMenu()
     m_needState << addAction(menu, QStringLiteral("exportPerSubject"), tr("Export par sujet"),
                              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),
                              [](AppState *state) { state->runExport(ExportMode::PerSubject); });
+    return menu;
+}
+
+QMenu *QuintarelCommands::makeEditMenu()
+{
+    auto *menu = new QMenu(tr("Édition"), m_window);
+    menu->setObjectName(QStringLiteral("editMenu"));
+    if (!m_state)
+        return menu;
+    // The items name the step they take back or do again: "Annuler la suppression du groupe".
+    QUndoStack *stack = m_state->document()->undoStack();
+    QAction *undo = stack->createUndoAction(menu, tr("Annuler"));
+    undo->setObjectName(QStringLiteral("undo"));
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    undo->setShortcutContext(Qt::WindowShortcut);
+    QAction *redo = stack->createRedoAction(menu, tr("Rétablir"));
+    redo->setObjectName(QStringLiteral("redo"));
+    redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    redo->setShortcutContext(Qt::WindowShortcut);
+    menu->addAction(undo);
+    menu->addAction(redo);
     return menu;
 }
 
@@ -134,6 +168,12 @@ void QuintarelCommands::updateEnabled()
     const bool hasState = !m_state.isNull();
     for (QAction *action : std::as_const(m_needState))
         action->setEnabled(hasState);
+    updateLocateVideo();
+}
+
+void QuintarelCommands::updateLocateVideo()
+{
+    m_locateVideo->setEnabled(m_state && m_state->document()->needsVideo());
 }
 
 void QuintarelCommands::openProject(AppState *state, QWidget *parent)
@@ -143,8 +183,30 @@ void QuintarelCommands::openProject(AppState *state, QWidget *parent)
     const QUrl url = QFileDialog::getOpenFileUrl(parent, tr("Ouvrir un projet…"),
                                                  QUrl::fromLocalFile(startFolder(state)), projectNameFilter(),
                                                  nullptr, QFileDialog::Options(), {QStringLiteral("file")});
-    if (!url.isEmpty())
+    if (!url.isEmpty() &&
+        UnsavedWorkPrompt::confirm(state, parent, UnsavedWorkPrompt::Reason::OpeningProject))
         state->openProject(url);
+}
+
+void QuintarelCommands::locateVideo(AppState *state, QWidget *parent)
+{
+    if (!state || !state->document()->needsVideo())
+        return;
+    // Where the video was, when that folder is still there, with its name already typed.
+    const QUrl missing = state->document()->missingVideoURL();
+    QFileDialog dialog(parent, tr("Localiser la vidéo…"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setSupportedSchemes({QStringLiteral("file")});
+    if (!missing.isEmpty()) {
+        const QFileInfo where(missing.toLocalFile());
+        dialog.setDirectory(where.dir().exists() ? where.absolutePath() : startFolder(state));
+        dialog.selectFile(where.fileName());
+    } else {
+        dialog.setDirectory(startFolder(state));
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedUrls().isEmpty())
+        return;
+    state->locateVideo(dialog.selectedUrls().constFirst());
 }
 
 void QuintarelCommands::saveAs(AppState *state, QWidget *parent)
@@ -155,7 +217,7 @@ void QuintarelCommands::saveAs(AppState *state, QWidget *parent)
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(projectExtension.mid(1));
-    dialog.selectFile(state->videoName() + projectExtension);
+    dialog.selectFile(state->document()->videoName() + projectExtension);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     QString path = dialog.selectedFiles().constFirst();
@@ -168,8 +230,9 @@ void QuintarelCommands::save(AppState *state, QWidget *parent)
 {
     if (!state)
         return;
-    if (!state->projectURL().isEmpty())
-        state->saveProject(state->projectURL());
+    const QUrl projectURL = state->document()->projectURL();
+    if (!projectURL.isEmpty())
+        state->saveProject(projectURL);
     else
         saveAs(state, parent);
 }

@@ -10,10 +10,11 @@ class QAction;
 class QMainWindow;
 class QMenu;
 
-// The menu bar of a project window: the File menu (new window, open, save, save as, both
-// exports) and the "Vidéo" menu (play/pause, frame and interval steps, capture). Each window has
-// its own menu bar, whose commands act on that window's state; their shortcuts work while the
-// window is the active one.
+// The menu bar of a project window: the File menu (new window, open, save, save as, locating a
+// missing video, both exports), the "Édition" menu (undo and redo of the window's document) and the
+// "Vidéo" menu (play/pause, frame and interval steps, capture). Each window has its own menu bar,
+// whose commands act on that window's state; their shortcuts work while the window is the active
+// one.
 class QuintarelCommands : public QObject
 {
     Q_OBJECT
@@ -22,8 +23,11 @@ public:
     // Fills `window`'s menu bar; `state` is the window's state, `openWindow` opens a new window.
     QuintarelCommands(QMainWindow *window, AppState *state, std::function<void()> openWindow);
 
-    // Asks for a project file and opens it into `state`.
+    // Asks for a project file and opens it into `state`, asking first when unsaved work would be
+    // replaced.
     static void openProject(AppState *state, QWidget *parent);
+    // Asks for the video that the captures of `state` wait for, and binds them to it once checked.
+    static void locateVideo(AppState *state, QWidget *parent);
     // Asks where to save and saves `state` there (the ".quintarel" extension is added when missing).
     static void saveAs(AppState *state, QWidget *parent);
     // Saves to the project's own file, or asks where as `saveAs` does when there is none yet.
@@ -33,16 +37,19 @@ public:
 
 private:
     QMenu *makeFileMenu();
+    QMenu *makeEditMenu();
     QMenu *makeVideoMenu();
     QAction *addAction(QMenu *menu, const QString &name, const QString &title, const QKeySequence &shortcut,
                        std::function<void(AppState *)> act);
     void updatePlayTitle();
     void updateEnabled();
+    void updateLocateVideo();
 
     QMainWindow *m_window;
     QPointer<AppState> m_state;
     std::function<void()> m_openWindow;
     QAction *m_play = nullptr;
+    QAction *m_locateVideo = nullptr;
     // Items that need a window state.
     QList<QAction *> m_needState;
 };

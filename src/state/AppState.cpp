@@ -1,14 +1,15 @@
 #include "AppState.h"
 
 #include "platform/VideoPlayer.h"
-#include "services/EdgeProcessingService.h"
-#include "services/ImageExportService.h"
-#include "services/ImageFilterService.h"
-#include "services/SubjectExtractionService.h"
 #include "services/VideoFrameExtractorService.h"
+#include "state/CaptureDocument.h"
+#include "state/ExportRun.h"
+#include "state/ExportRuns.h"
+#include "state/FrameImageMaker.h"
+#include "state/FrameImageStore.h"
+#include "state/PreviewRenderer.h"
 
-#include <QCoreApplication>
-#include <QThreadPool>
+#include <QSet>
 
 namespace {
 
@@ -26,33 +27,34 @@ void assignIfDifferent(AppState *state, T &stored, const T &value, Signal change
 
 } // namespace
 
-AppState::AppState(QObject *parent) : AppState(PlayerOutput::View, parent) {}
-
-AppState::AppState(PlayerOutput output, QObject *parent)
+AppState::AppState(ExportRuns *exportRuns, PlayerOutput output, QObject *parent)
     : QObject(parent)
     , m_player(std::make_unique<VideoPlayer>(output))
     , m_extractor(std::make_unique<VideoFrameExtractorService>())
+    , m_document(new CaptureDocument(this))
+    , m_images(new FrameImageStore(this))
+    , m_imageMaker(new FrameImageMaker(m_extractor.get(), m_images, this))
+    , m_renderer(std::make_unique<PreviewRenderer>())
+    , m_exportRuns(exportRuns)
 {
-    m_subjectExtractor = std::make_shared<SubjectExtractionService>();
-    m_imageExporter = std::make_shared<ImageExportService>();
-    m_imageFilter = std::make_shared<ImageFilterService>();
-    m_edgeProcessor = std::make_shared<EdgeProcessingService>();
-    m_renderPool = std::make_unique<QThreadPool>();
-    m_renderPool->setMaxThreadCount(2);
-
-    resetGroups();
     addPeriodicTimeObserver();
+    connect(m_document, &CaptureDocument::groupsChanged, this, &AppState::followFrames);
 }
 
 AppState::~AppState()
 {
+    // A run going on goes on without the window; nobody is told, the window is going too.
+    if (m_exportRun && m_exportRuns)
+        m_exportRuns->release(m_exportRun);
     if (m_timeObserver)
         m_player->removeTimeObserver(*m_timeObserver);
+    // Its background work reads the still grabber, which goes before the children do.
+    delete m_imageMaker;
 }
 
-QString AppState::defaultGroupName()
+void AppState::setErrorMessage(const std::optional<QString> &message)
 {
-    return QCoreApplication::translate("AppState", "Captures");
+    assignIfDifferent(this, m_errorMessage, message, &AppState::errorMessageChanged);
 }
 
 void AppState::setVideoURL(const QUrl &url)
@@ -80,128 +82,22 @@ void AppState::setFrameDuration(const MediaTime &frameDuration)
     assignIfDifferent(this, m_frameDuration, frameDuration, &AppState::frameDurationChanged);
 }
 
-void AppState::setGroups(const QList<CaptureGroup> &groups)
+void AppState::followFrames()
 {
-    assignIfDifferent(this, m_groups, groups, &AppState::groupsChanged);
-}
-
-void AppState::setActiveGroupID(const QUuid &id)
-{
-    assignIfDifferent(this, m_activeGroupID, id, &AppState::activeGroupIDChanged);
-}
-
-void AppState::setSelection(const QSet<QUuid> &selection)
-{
-    assignIfDifferent(this, m_selection, selection, &AppState::selectionChanged);
-}
-
-void AppState::setOutputFolder(const QUrl &folder)
-{
-    assignIfDifferent(this, m_outputFolder, folder, &AppState::outputFolderChanged);
-}
-
-void AppState::setCropToSubject(bool crop)
-{
-    assignIfDifferent(this, m_cropToSubject, crop, &AppState::cropToSubjectChanged);
-}
-
-void AppState::setSelectedFilter(FilterStyle style)
-{
-    assignIfDifferent(this, m_selectedFilter, style, &AppState::selectedFilterChanged);
-}
-
-void AppState::setEdgeOptions(const EdgeOptions &options)
-{
-    m_edgeOptions = options;
-    emit edgeOptionsChanged();
-}
-
-void AppState::setProgress(const ExportProgress &progress)
-{
-    m_progress = progress;
-    emit progressChanged();
-}
-
-void AppState::setFailures(const QList<ExportFailure> &failures)
-{
-    m_failures = failures;
-    emit failuresChanged();
-}
-
-void AppState::setExportFinishedFolder(const QUrl &folder)
-{
-    assignIfDifferent(this, m_exportFinishedFolder, folder, &AppState::exportFinishedFolderChanged);
-}
-
-void AppState::setProjectURL(const QUrl &url)
-{
-    assignIfDifferent(this, m_projectURL, url, &AppState::projectURLChanged);
-}
-
-void AppState::setErrorMessage(const std::optional<QString> &message)
-{
-    assignIfDifferent(this, m_errorMessage, message, &AppState::errorMessageChanged);
-}
-
-QList<CapturedFrame> AppState::allFrames() const
-{
-    QList<CapturedFrame> frames;
-    for (const CaptureGroup &group : m_groups)
-        frames += group.frames;
-    return frames;
-}
-
-std::optional<CapturedFrame> AppState::previewFrame() const
-{
-    // A set has no order; which of several selected frames is previewed is not specified.
-    if (!m_selection.isEmpty()) {
-        if (std::optional<CapturedFrame> selected = frame(*m_selection.constBegin()))
-            return selected;
+    QSet<QUuid> present;
+    for (const CaptureGroup &group : m_document->groups()) {
+        for (const CapturedFrame &frame : group.frames) {
+            present.insert(frame.id);
+            if (m_images->isTracked(frame.id))
+                continue;
+            if (m_videoURL.isEmpty())
+                m_images->setFailed(frame.id, m_images->track(frame.id), tr("Vidéo introuvable."));
+            else
+                m_imageMaker->make(frame.id, frame.time);
+        }
     }
-    for (auto group = m_groups.crbegin(); group != m_groups.crend(); ++group) {
-        if (!group->frames.isEmpty())
-            return group->frames.last();
+    for (const QUuid &id : m_images->trackedFrames()) {
+        if (!present.contains(id))
+            m_images->forget(id);
     }
-    return std::nullopt;
-}
-
-QString AppState::videoName() const
-{
-    if (m_videoURL.isEmpty())
-        return QStringLiteral("video");
-    const QString fileName = m_videoURL.fileName();
-    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    return dot > 0 ? fileName.left(dot) : fileName;
-}
-
-int AppState::indexOfActiveGroup() const
-{
-    for (int i = 0; i < m_groups.size(); ++i) {
-        if (m_groups.at(i).id == m_activeGroupID)
-            return i;
-    }
-    return 0;
-}
-
-std::optional<CapturedFrame> AppState::frame(const QUuid &id) const
-{
-    for (const CaptureGroup &group : m_groups) {
-        const qsizetype index = group.indexOfFrame(id);
-        if (index >= 0)
-            return group.frames.at(index);
-    }
-    return std::nullopt;
-}
-
-void AppState::commitGroups(const QList<CaptureGroup> &groups)
-{
-    m_groups = groups;
-    emit groupsChanged();
-}
-
-void AppState::resetGroups()
-{
-    const CaptureGroup first(defaultGroupName());
-    setGroups({first});
-    setActiveGroupID(first.id);
 }

@@ -1,148 +1,89 @@
 #pragma once
 
-#include "models/Annotation.h"
-#include "models/CaptureGroup.h"
-#include "models/CapturedFrame.h"
-#include "models/EdgeOptions.h"
-#include "models/ExportFailure.h"
 #include "models/ExportMode.h"
-#include "models/ExportProgress.h"
-#include "models/FilterStyle.h"
 #include "persistence/ProjectFile.h"
 #include "platform/PlayerOutput.h"
 #include "support/MediaTime.h"
 
+#include <QFuture>
+#include <QImage>
 #include <QList>
 #include <QObject>
-#include <QSet>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QUuid>
 
-#include <QFuture>
-#include <QImage>
-
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 
-class EdgeProcessingService;
-class ExtractRenderer;
-class ImageExportService;
-class ImageFilterService;
-class QThreadPool;
-class SubjectExtractionService;
+class CaptureDocument;
+class ExportRun;
+class ExportRuns;
+class FrameImageMaker;
+class FrameImageStore;
+class PreviewRenderer;
 class VideoFrameExtractorService;
 class VideoPlayer;
 
-// The one observable object of a window: its video, capture groups, selection, settings and
-// export status, with the operations the views call. Lives on the main thread.
+// A window's state: the composition root of its pieces and the operations that span them.
 //
-// Assigning a value equal to the current one stores it without a change signal, except for
-// `edgeOptions`, `progress` and `failures`, which signal on every assignment. Groups compare by
-// identifier, name, notes and frame identifiers only; the in-place frame operations always signal.
-// An optional URL is absent when empty.
+// It owns the capture document (the user's work, with its undo stack), the frame image store and
+// the background work that fills it, the preview renderer, and the player of the window's video.
+// Export runs are the application's: the window starts them in the application's ExportRuns and
+// holds the one it shows. Its own operations join those pieces: capturing the frame on screen,
+// opening a video or a project, saving, exporting. Failures the user must read land in
+// `errorMessage`. Lives on the main thread.
 class AppState : public QObject
 {
     Q_OBJECT
 
 public:
-    // A window's state: its player draws into a VideoPlayerView.
-    explicit AppState(QObject *parent = nullptr);
-    // `PlayerOutput::Headless` makes a player that shows nothing (tests, benchmarks).
-    explicit AppState(PlayerOutput output, QObject *parent = nullptr);
+    // `exportRuns` is where the window's exports run; it outlives the window's state.
+    // `PlayerOutput::View` makes a player that draws into a VideoPlayerView; `Headless` one that
+    // shows nothing (tests, benchmarks).
+    explicit AppState(ExportRuns *exportRuns, PlayerOutput output = PlayerOutput::View,
+                      QObject *parent = nullptr);
     ~AppState() override;
 
-    // Name of the first group of a new window, of an opened video and of an empty project.
-    static QString defaultGroupName();
     // Length of one interval step, in seconds.
     static constexpr double smallInterval = 1.0;
 
-    // --- Observable properties ---------------------------------------------------------------
+    // --- The pieces --------------------------------------------------------------------------
 
+    CaptureDocument *document() const { return m_document; }
+    // What the background work has made of each frame.
+    FrameImageStore *images() const { return m_images; }
+    const PreviewRenderer *renderer() const { return m_renderer.get(); }
+
+    std::optional<QString> errorMessage() const { return m_errorMessage; }
+    void setErrorMessage(const std::optional<QString> &message);
+    void clearErrorMessage() { setErrorMessage(std::nullopt); }
+
+    // --- Capture -------------------------------------------------------------------------------
+
+    // Appends the frame at the player's time to the active group and selects it; its still and
+    // cut-out are made in the background.
+    void captureCurrentFrame();
+
+    // --- Video loading and time navigation (AppStateVideo.cpp) --------------------------------
+
+    // The video the player shows; empty when it shows none.
     QUrl videoURL() const { return m_videoURL; }
     MediaTime currentTime() const { return m_currentTime; }
     MediaTime duration() const { return m_duration; }
     bool isPlaying() const { return m_isPlaying; }
     MediaTime frameDuration() const { return m_frameDuration; }
-    const QList<CaptureGroup> &groups() const { return m_groups; }
-    QUuid activeGroupID() const { return m_activeGroupID; }
-    const QSet<QUuid> &selection() const { return m_selection; }
-    QUrl outputFolder() const { return m_outputFolder; }
-    bool cropToSubject() const { return m_cropToSubject; }
-    FilterStyle selectedFilter() const { return m_selectedFilter; }
-    const EdgeOptions &edgeOptions() const { return m_edgeOptions; }
-    const ExportProgress &progress() const { return m_progress; }
-    const QList<ExportFailure> &failures() const { return m_failures; }
-    QUrl exportFinishedFolder() const { return m_exportFinishedFolder; }
-    QUrl projectURL() const { return m_projectURL; }
-    std::optional<QString> errorMessage() const { return m_errorMessage; }
-
     void setVideoURL(const QUrl &url);
     void setCurrentTime(const MediaTime &time);
     void setDuration(const MediaTime &duration);
     void setIsPlaying(bool playing);
     void setFrameDuration(const MediaTime &frameDuration);
-    void setGroups(const QList<CaptureGroup> &groups);
-    void setActiveGroupID(const QUuid &id);
-    void setSelection(const QSet<QUuid> &selection);
-    // Security-scoped access does not exist on Linux: choosing a folder only stores it.
-    void setOutputFolder(const QUrl &folder);
-    void setCropToSubject(bool crop);
-    void setSelectedFilter(FilterStyle style);
-    void setEdgeOptions(const EdgeOptions &options);
-    void setProgress(const ExportProgress &progress);
-    void setFailures(const QList<ExportFailure> &failures);
-    void setExportFinishedFolder(const QUrl &folder);
-    void setProjectURL(const QUrl &url);
-    void setErrorMessage(const std::optional<QString> &message);
-    void clearErrorMessage() { setErrorMessage(std::nullopt); }
-
-    // --- Derived values ----------------------------------------------------------------------
-
-    // Every frame of every group, groups in order, each group's frames in order.
-    QList<CapturedFrame> allFrames() const;
-    // The first selected frame that exists, else the last frame of all; none without frames.
-    std::optional<CapturedFrame> previewFrame() const;
-    // The video's file name without its last extension; "video" without a video.
-    QString videoName() const;
-    // Position of the active group, or 0 when no group has the active identifier.
-    int indexOfActiveGroup() const;
-    // The frame with this identifier, wherever it is.
-    std::optional<CapturedFrame> frame(const QUuid &id) const;
-
-    // --- Frame and group editing -------------------------------------------------------------
-
-    // Applies `change` to the frame with this identifier where it is at this moment; no-op if gone.
-    void updateFrame(const QUuid &id, const std::function<void(CapturedFrame &)> &change);
-    void setNote(const QString &note, const QUuid &frameId);
-    void setAnnotations(const QList<Annotation> &annotations, const QUuid &frameId);
-    void deleteFrame(const QUuid &id);
-    // List-move semantics: the frames at `positions` land, in order, before the frame that was at
-    // `destination` (the group's size means the end).
-    void moveFrames(const QUuid &groupId, const QSet<int> &positions, int destination);
-    void moveFrame(const QUuid &frameId, const QUuid &groupId);
-    void addGroup();
-    void deleteGroup(const QUuid &id);
-    void setActiveGroup(const QUuid &id);
-    void setGroupName(const QUuid &groupId, const QString &name);
-    void setGroupNotes(const QUuid &groupId, const QString &notes);
-
-    // --- Capture (AppStateCapture.cpp) ------------------------------------------------------
-
-    // Appends the frame at the player's time to the active group, selects it, and fills in its
-    // still and cut-out in the background.
-    void captureCurrentFrame();
-    // Grabs the still at `time` and lifts its subject off the main thread; each result goes to the
-    // frame found by `id` when it arrives (skipped if the frame is gone).
-    void regenerateFrame(const QUuid &id, const MediaTime &time);
-
-    // --- Video loading and time navigation (AppStateVideo.cpp) --------------------------------
 
     VideoPlayer *player() const;
     VideoFrameExtractorService *extractor() const;
-    // Opens a video and starts a fresh capture list.
+    // Opens a video and starts a fresh capture document.
     void loadVideo(const QUrl &url);
     void togglePlayPause();
     void stepFrame(int count);
@@ -153,32 +94,27 @@ public:
     // Limits a time to [0, duration].
     MediaTime clamp(const MediaTime &time) const;
 
-    // --- Rendering (AppStateRendering.cpp) ----------------------------------------------------
-
-    SubjectExtractionService *subjectExtractor() const;
-    ImageExportService *imageExporter() const;
-    ImageFilterService *imageFilter() const;
-    EdgeProcessingService *edgeProcessor() const;
-    ExtractRenderer renderer() const;
-    // The frame's subject in `style` with the current edge settings, rendered off the main thread.
-    // The future holds a null image when the frame has no subject.
-    QFuture<QImage> rendered(const CapturedFrame &frame, FilterStyle style) const;
-
     // --- Export (AppStateExport.cpp) ----------------------------------------------------------
 
-    // Checks, freezes the settings and starts one export run; returns at once.
+    // The window's last export run, going on or ended; null before the first one, and after a new
+    // video or project has replaced the captures it was made from.
+    ExportRun *exportRun() const;
+    // Checks, freezes the settings and starts one export run; returns at once. Nothing happens
+    // while the window's previous run is going on.
     void runExport(ExportMode mode);
-    // Opens the finished export's folder in the file manager, once.
-    void openExportFolder();
 
     // --- Projects (AppStateProject.cpp) -------------------------------------------------------
 
     ProjectFile makeProjectFile() const;
     void saveProject(const QUrl &url);
     void openProject(const QUrl &url);
-    // True when closing the window would lose work: captures never saved, or a window that differs
-    // from the project file it was last saved to or opened from.
+    // True when closing the window would lose work: the document differs from its last save (or,
+    // never saved, holds captures).
     bool hasUnsavedChanges() const;
+    // Binds captures whose video could not be found to the file at `url`, once it is checked: it
+    // must open as a video and last at least until the latest capture. Returns at once; a refusal
+    // is told in `errorMessage` and changes nothing.
+    void locateVideo(const QUrl &url);
 
 signals:
     void videoURLChanged();
@@ -186,29 +122,22 @@ signals:
     void durationChanged();
     void isPlayingChanged();
     void frameDurationChanged();
-    void groupsChanged();
-    void activeGroupIDChanged();
-    void selectionChanged();
-    void outputFolderChanged();
-    void cropToSubjectChanged();
-    void selectedFilterChanged();
-    void edgeOptionsChanged();
-    void progressChanged();
-    void failuresChanged();
-    void exportFinishedFolderChanged();
-    void projectURLChanged();
+    void exportRunChanged();
     void errorMessageChanged();
 
 private:
-    // Writes the groups after an in-place change; always signals.
-    void commitGroups(const QList<CaptureGroup> &groups);
-    // Replaces the groups by one fresh empty default group, made active.
-    void resetGroups();
+    // Keeps the image store in step with the document: frames that appear (captured, brought back by
+    // an undo, opened) get their pictures made; frames that go are forgotten.
+    void followFrames();
 
     // Installs a video without touching the captures (video opening, project opening).
     void prepareVideo(const QUrl &url);
-    // Replaces the window state by a project's content.
-    void apply(const ProjectFile &file);
+    // Replaces the document by a project's content.
+    void apply(const ProjectFile &file, const QUrl &url);
+    // Shows `run` as the window's export, releasing the one shown before.
+    void setExportRun(ExportRun *run);
+    // Stops showing a run that has ended: it belongs to the captures that were replaced.
+    void forgetEndedExport();
 
     // Video: the player, the still grabber and the time observer live here.
     // Reads the opened video's duration and frame rate off the main thread and applies them.
@@ -219,36 +148,21 @@ private:
     std::optional<int> m_timeObserver;
     // Counts video openings, so that only the latest video's metadata is applied.
     std::uint64_t m_metadataGeneration = 0;
+    // Counts the documents opened, so that a check of a located video outlived by its project is
+    // dropped.
+    std::uint64_t m_documentGeneration = 0;
 
-    // Image services live here.
-    // Shared, so that an export run in flight keeps them alive after the window has gone.
-    std::shared_ptr<SubjectExtractionService> m_subjectExtractor;
-    std::shared_ptr<ImageExportService> m_imageExporter;
-    std::shared_ptr<ImageFilterService> m_imageFilter;
-    std::shared_ptr<EdgeProcessingService> m_edgeProcessor;
-    // Runs the preview renders; declared after the services so that it is destroyed (waiting for
-    // the renders in flight) before them.
-    std::unique_ptr<QThreadPool> m_renderPool;
+    CaptureDocument *m_document;
+    FrameImageStore *m_images;
+    FrameImageMaker *m_imageMaker;
+    std::unique_ptr<PreviewRenderer> m_renderer;
+    QPointer<ExportRuns> m_exportRuns;
+    QPointer<ExportRun> m_exportRun;
 
-    // The window as last saved or opened, to tell whether closing it would lose work.
-    std::optional<ProjectFile> m_savedProject;
-
-    // Observable properties.
     QUrl m_videoURL;
     MediaTime m_currentTime = MediaTime::zero();
     MediaTime m_duration = MediaTime::zero();
     bool m_isPlaying = false;
     MediaTime m_frameDuration = MediaTime(1, 30);
-    QList<CaptureGroup> m_groups;
-    QUuid m_activeGroupID;
-    QSet<QUuid> m_selection;
-    QUrl m_outputFolder;
-    bool m_cropToSubject = false;
-    FilterStyle m_selectedFilter = FilterStyle::None;
-    EdgeOptions m_edgeOptions;
-    ExportProgress m_progress;
-    QList<ExportFailure> m_failures;
-    QUrl m_exportFinishedFolder;
-    QUrl m_projectURL;
     std::optional<QString> m_errorMessage;
 };

@@ -1,71 +1,74 @@
-// Choosing the output folder, running an export and opening its folder.
+// Starting an export of the window's captures.
 #include "AppState.h"
 
 #include "models/AppError.h"
 #include "models/ExportGroup.h"
 #include "services/BatchExportService.h"
+#include "services/ImageExportService.h"
 #include "services/VideoFrameExtractorService.h"
-
-#include <QDesktopServices>
+#include "state/CaptureDocument.h"
+#include "state/ExportRun.h"
+#include "state/ExportRuns.h"
+#include "state/FrameImageMaker.h"
+#include "state/PreviewRenderer.h"
 
 void AppState::runExport(ExportMode mode)
 {
     if (m_videoURL.isEmpty()) {
-        setErrorMessage(AppError::noVideoLoaded().errorDescription());
+        setErrorMessage(
+            m_document->needsVideo()
+                ? tr("Vidéo introuvable. Localisez-la via « Localiser la vidéo… » avant d'exporter.")
+                : AppError::noVideoLoaded().errorDescription());
         return;
     }
-    if (m_outputFolder.isEmpty()) {
+    const DocumentSettings &documentSettings = m_document->settings();
+    if (documentSettings.outputFolder.isEmpty()) {
         setErrorMessage(AppError::noOutputFolder().errorDescription());
         return;
     }
-    const int total = int(allFrames().size());
-    if (total == 0 || m_progress.isRunning)
+    if (m_document->frameCount() == 0 || (m_exportRun && m_exportRun->isRunning()) || !m_exportRuns)
         return;
 
+    const QList<CaptureGroup> &groups = m_document->groups();
     QList<ExportGroup> exportGroups;
-    for (const CaptureGroup &group : m_groups)
-        exportGroups << ExportGroup{group.name, group.notes, group.frames, m_groups.size() > 1};
+    for (const CaptureGroup &group : groups)
+        exportGroups << ExportGroup{group.name, group.notes, group.frames, groups.size() > 1};
 
     // The run works on frozen settings, and on the video open now even if another one is opened.
     BatchExportService::Settings settings;
-    settings.videoName = videoName();
-    settings.outputFolder = m_outputFolder.toLocalFile();
+    settings.videoName = m_document->videoName();
+    settings.outputFolder = documentSettings.outputFolder.toLocalFile();
     settings.mode = mode;
-    settings.crop = m_cropToSubject;
-    settings.filter = m_selectedFilter;
-    settings.edge = m_edgeOptions.params();
+    settings.crop = documentSettings.cropToSubject;
+    settings.filter = documentSettings.selectedFilter;
+    settings.edge = documentSettings.edgeOptions.params();
 
+    // Its own services, shared with the window where they can be: the run outlives the window.
     auto extractor = std::make_shared<VideoFrameExtractorService>();
     extractor->setGenerator(m_extractor->generator());
-    BatchExportService::Services services{extractor, m_subjectExtractor, m_imageExporter, m_imageFilter,
-                                          m_edgeProcessor};
-
-    setFailures({});
-    setProgress(ExportProgress{0, total, true});
-
-    auto *run = new BatchExportService(std::move(services), this);
-    connect(run, &BatchExportService::progressed, this, [this](int completed) {
-        ExportProgress progress = m_progress;
-        progress.completed = completed;
-        setProgress(progress);
-    });
-    connect(run, &BatchExportService::failed, this, [this](const ExportFailure &failure) {
-        setFailures(m_failures + QList<ExportFailure>{failure});
-    });
-    const QUrl folder = m_outputFolder;
-    connect(run, &BatchExportService::finished, this, [this, run, folder] {
-        ExportProgress progress = m_progress;
-        progress.isRunning = false;
-        setProgress(progress);
-        setExportFinishedFolder(folder);
-        run->deleteLater();
-    });
-    run->run(exportGroups, settings);
+    const BatchExportService::Services services{extractor, m_imageMaker->subjectExtractor(),
+                                                std::make_shared<ImageExportService>(),
+                                                m_renderer->imageFilter(), m_renderer->edgeProcessor()};
+    setExportRun(m_exportRuns->start(services, exportGroups, settings));
 }
 
-void AppState::openExportFolder()
+ExportRun *AppState::exportRun() const
 {
-    if (!m_exportFinishedFolder.isEmpty())
-        QDesktopServices::openUrl(m_exportFinishedFolder);
-    setExportFinishedFolder(QUrl());
+    return m_exportRun;
+}
+
+void AppState::setExportRun(ExportRun *run)
+{
+    if (m_exportRun == run)
+        return;
+    if (m_exportRun && m_exportRuns)
+        m_exportRuns->release(m_exportRun);
+    m_exportRun = run;
+    emit exportRunChanged();
+}
+
+void AppState::forgetEndedExport()
+{
+    if (m_exportRun && !m_exportRun->isRunning())
+        setExportRun(nullptr);
 }

@@ -2,37 +2,39 @@
 #include "AppState.h"
 
 #include "persistence/ProjectFile.h"
+#include "platform/MediaProbe.h"
 #include "services/ProjectStore.h"
+#include "state/CaptureDocument.h"
+#include "state/FrameImageStore.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 
 #include <algorithm>
 
 ProjectFile AppState::makeProjectFile() const
 {
+    const DocumentSettings &settings = m_document->settings();
     ProjectFile file;
     file.version = 1;
-    if (!m_videoURL.isEmpty())
-        file.videoBookmark = ProjectStore::makeBookmark(m_videoURL);
-    file.videoName = videoName();
-    if (!m_outputFolder.isEmpty())
-        file.outputFolderBookmark = ProjectStore::makeBookmark(m_outputFolder);
-    file.cropToSubject = m_cropToSubject;
-    file.filter = FilterStyles::rawValue(m_selectedFilter);
+    // Captures whose video could not be found keep naming it: saving them loses no reference.
+    const QUrl video =
+        m_document->videoURL().isEmpty() ? m_document->missingVideoURL() : m_document->videoURL();
+    if (!video.isEmpty())
+        file.videoBookmark = ProjectStore::makeBookmark(video);
+    file.videoName = m_document->videoName();
+    if (!settings.outputFolder.isEmpty())
+        file.outputFolderBookmark = ProjectStore::makeBookmark(settings.outputFolder);
+    file.cropToSubject = settings.cropToSubject;
+    file.filter = FilterStyles::rawValue(settings.selectedFilter);
 
-    const auto [r, g, b, a] = EdgeOptions::components(m_edgeOptions.outlineColor);
-    file.edge = EdgeDTO{m_edgeOptions.shrink,
-                        m_edgeOptions.feather,
-                        m_edgeOptions.outline,
-                        m_edgeOptions.outlineWidth,
-                        r,
-                        g,
-                        b,
-                        a};
-    file.activeGroupIndex = indexOfActiveGroup();
+    const EdgeOptions &edge = settings.edgeOptions;
+    const auto [r, g, b, a] = EdgeOptions::components(edge.outlineColor);
+    file.edge = EdgeDTO{edge.shrink, edge.feather, edge.outline, edge.outlineWidth, r, g, b, a};
+    file.activeGroupIndex = m_document->indexOfActiveGroup();
 
-    for (const CaptureGroup &group : m_groups) {
+    for (const CaptureGroup &group : m_document->groups()) {
         GroupDTO groupDTO{group.name, group.notes, {}};
         for (const CapturedFrame &frame : group.frames)
             groupDTO.frames << FrameDTO{frame.time.value(), frame.time.timescale(), frame.notes,
@@ -50,15 +52,12 @@ void AppState::saveProject(const QUrl &url)
             QCoreApplication::translate("AppState", "Échec de l'enregistrement : %1").arg(*error));
         return;
     }
-    m_savedProject = file;
-    setProjectURL(url);
+    m_document->markSaved(url);
 }
 
 bool AppState::hasUnsavedChanges() const
 {
-    if (!m_savedProject)
-        return !allFrames().isEmpty(); // a window without captures holds nothing worth keeping
-    return !(makeProjectFile() == *m_savedProject);
+    return m_document->isModified();
 }
 
 void AppState::openProject(const QUrl &url)
@@ -83,28 +82,24 @@ void AppState::openProject(const QUrl &url)
         fail(error);
         return;
     }
-    apply(*file);
-    // What the file gave the window, as it would be written again.
-    m_savedProject = makeProjectFile();
-    setProjectURL(url);
+    apply(*file, url);
 }
 
-void AppState::apply(const ProjectFile &file)
+void AppState::apply(const ProjectFile &file, const QUrl &url)
 {
-    setCropToSubject(file.cropToSubject);
-    setSelectedFilter(FilterStyles::fromRawValue(file.filter).value_or(FilterStyle::None));
-
-    EdgeOptions options;
-    options.shrink = file.edge.shrink;
-    options.feather = file.edge.feather;
-    options.outline = file.edge.outline;
-    options.outlineWidth = file.edge.outlineWidth;
-    options.outlineColor =
+    DocumentContent content;
+    content.projectURL = url;
+    DocumentSettings &settings = content.settings;
+    settings.cropToSubject = file.cropToSubject;
+    settings.selectedFilter = FilterStyles::fromRawValue(file.filter).value_or(FilterStyle::None);
+    settings.edgeOptions.shrink = file.edge.shrink;
+    settings.edgeOptions.feather = file.edge.feather;
+    settings.edgeOptions.outline = file.edge.outline;
+    settings.edgeOptions.outlineWidth = file.edge.outlineWidth;
+    settings.edgeOptions.outlineColor =
         QColor::fromRgbF(float(file.edge.r), float(file.edge.g), float(file.edge.b), float(file.edge.a));
-    setEdgeOptions(options);
 
     // Groups and frames get fresh identifiers; annotations keep those of the file.
-    QList<CaptureGroup> groups;
     for (const GroupDTO &groupDTO : file.groups) {
         CaptureGroup group(groupDTO.name);
         group.notes = groupDTO.notes;
@@ -114,31 +109,78 @@ void AppState::apply(const ProjectFile &file)
             frame.annotations = frameDTO.annotations.value_or(QList<Annotation>());
             group.frames << frame;
         }
-        groups << group;
+        content.groups << group;
     }
-    if (groups.isEmpty())
-        groups << CaptureGroup(defaultGroupName());
-    setGroups(groups);
-    const qint64 active = std::clamp<qint64>(file.activeGroupIndex, 0, groups.size() - 1);
-    setActiveGroupID(groups.at(active).id);
-    setSelection({});
-    setFailures({});
+    if (content.groups.isEmpty())
+        content.groups << CaptureGroup(CaptureDocument::defaultGroupName());
+    const qint64 active = std::clamp<qint64>(file.activeGroupIndex, 0, content.groups.size() - 1);
+    content.activeGroupID = content.groups.at(active).id;
 
+    // An output folder that no longer exists leaves the current one in place.
+    settings.outputFolder = m_document->outputFolder();
     if (file.outputFolderBookmark) {
         if (const std::optional<QUrl> folder = ProjectStore::resolveBookmark(*file.outputFolderBookmark))
-            setOutputFolder(*folder);
+            settings.outputFolder = *folder;
     }
 
     const std::optional<QUrl> video =
         file.videoBookmark ? ProjectStore::resolveBookmark(*file.videoBookmark) : std::nullopt;
-    if (!video) {
+    if (video) {
+        content.videoURL = *video;
+    } else if (file.videoBookmark) {
+        // Bookmarks are absolute paths: the one that no longer resolves still says what to look for.
+        const QString path = QString::fromUtf8(*file.videoBookmark);
+        if (!path.isEmpty() && !QDir::isRelativePath(path))
+            content.missingVideoURL = QUrl::fromLocalFile(path);
+    }
+
+    // The window never shows one video under another video's captures: without its own video, the
+    // project shows none.
+    prepareVideo(content.videoURL);
+    m_images->clear();
+    ++m_documentGeneration;
+    m_document->reset(content);
+    forgetEndedExport();
+
+    if (!video && (m_document->frameCount() > 0 || file.videoBookmark)) {
         setErrorMessage(QCoreApplication::translate(
-            "AppState", "Vidéo introuvable. Rouvrez-la via « Ouvrir une vidéo »."));
+            "AppState", "Vidéo introuvable. Localisez-la via « Localiser la vidéo… »."));
+    }
+}
+
+void AppState::locateVideo(const QUrl &url)
+{
+    if (!m_document->needsVideo())
         return;
-    }
-    prepareVideo(*video);
-    for (const CaptureGroup &group : groups) {
-        for (const CapturedFrame &frame : group.frames)
-            regenerateFrame(frame.id, frame.time);
-    }
+    const std::uint64_t generation = m_documentGeneration;
+    MediaProbe::load(url.toLocalFile())
+        .then(this, [this, url, generation](const Result<MediaProbe::Info> &probe) {
+            // Another video or project has come meanwhile: these captures are gone.
+            if (generation != m_documentGeneration || !m_document->needsVideo())
+                return;
+            if (!probe.ok() || probe.value().videoTracks.isEmpty()) {
+                const QString reason = probe.ok() ? tr("le fichier ne contient pas de vidéo.")
+                                                  : probe.error().errorDescription();
+                setErrorMessage(tr("Impossible d'utiliser cette vidéo : %1").arg(reason));
+                return;
+            }
+            // The captures were taken from a video at least as long as the latest of them.
+            MediaTime latest = MediaTime::zero();
+            for (const CapturedFrame &frame : m_document->allFrames())
+                latest = std::max(latest, frame.time);
+            const MediaTime duration = probe.value().duration;
+            if (duration.isNumeric() && latest > duration) {
+                setErrorMessage(
+                    tr("Cette vidéo est trop courte pour ce projet : elle dure %1, mais une image "
+                       "est capturée à %2.")
+                        .arg(duration.displayString(), latest.displayString()));
+                return;
+            }
+            prepareVideo(url);
+            m_images->clear();
+            m_document->bindVideo(url);
+            // The file names the new place of the video once saved again.
+            m_document->markModified();
+            followFrames();
+        });
 }

@@ -4,6 +4,8 @@
 #include "platform/MediaProbe.h"
 #include "platform/VideoPlayer.h"
 #include "services/VideoFrameExtractorService.h"
+#include "state/CaptureDocument.h"
+#include "state/FrameImageStore.h"
 
 #include <QPointer>
 
@@ -22,16 +24,29 @@ VideoFrameExtractorService *AppState::extractor() const
 void AppState::loadVideo(const QUrl &url)
 {
     prepareVideo(url);
-    resetGroups();
-    setSelection({});
-    setFailures({});
-    setProjectURL({});
+    // A fresh document on the new video, which keeps the settings of the one before.
+    DocumentContent content = CaptureDocument::freshContent();
+    content.settings = m_document->settings();
+    content.videoURL = url;
+    m_images->clear();
+    ++m_documentGeneration;
+    m_document->reset(content);
+    forgetEndedExport();
 }
 
 void AppState::prepareVideo(const QUrl &url)
 {
     // Files need no access grant on Linux: nothing to start or stop around the URL.
     setVideoURL(url);
+    if (url.isEmpty()) {
+        // No video: the picture and its times go, and no still can be grabbed any more.
+        ++m_metadataGeneration;
+        m_player->pause();
+        m_extractor->setGenerator(nullptr);
+        setDuration(MediaTime::zero());
+        setCurrentTime(MediaTime::zero());
+        return;
+    }
     const QString path = url.toLocalFile();
     m_player->replaceCurrentItem(path);
     m_extractor->setGenerator(std::make_shared<FrameGrabber>(path));

@@ -44,6 +44,7 @@ void AnnotationCanvas::mousePressEvent(QMouseEvent *event)
     m_pressPosition = event->position();
     m_dragging = false;
     m_hitTested = false;
+    m_moved = false;
     event->accept();
 }
 
@@ -99,14 +100,16 @@ void AnnotationCanvas::dragChanged(const QPointF &press, const QPointF &current)
         }
         if (!m_dragSnapshot)
             return;
-        QList<Annotation> moved = m_annotations;
-        for (Annotation &annotation : moved) {
+        for (Annotation &annotation : m_annotations) {
             if (annotation.id != m_dragSnapshot->id)
                 continue;
             // Measured from the snapshot, not accumulated, and not clamped.
             annotation.start = m_dragSnapshot->start + (c - s);
             annotation.end = m_dragSnapshot->end + (c - s);
-            writeAnnotations(moved);
+            update();
+            const bool continuing = m_moved;
+            m_moved = true;
+            emit annotationMoved(annotation.id, annotation.start, annotation.end, continuing);
             return;
         }
         return;
@@ -131,19 +134,14 @@ void AnnotationCanvas::dragEnded()
     if (m_draft) {
         const Annotation drawn = *m_draft;
         m_draft.reset();
-        writeAnnotations(m_annotations + QList<Annotation>{drawn});
+        m_annotations.append(drawn);
+        update();
+        emit annotationDrawn(drawn);
         writeSelection(drawn.id);
     }
     m_draft.reset();
     m_dragSnapshot.reset();
     update();
-}
-
-void AnnotationCanvas::writeAnnotations(const QList<Annotation> &annotations)
-{
-    m_annotations = annotations;
-    update();
-    emit annotationsEdited(annotations);
 }
 
 void AnnotationCanvas::writeSelection(const QUuid &id)

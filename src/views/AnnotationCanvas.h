@@ -13,7 +13,7 @@
 // The transparent layer laid exactly over a displayed frame image, on which the user draws arrows,
 // lines and ellipses and drags the selected annotation. It works in normalised image coordinates;
 // its owner keeps the annotation list and the selection, gives them with the setters, and receives
-// every edit through the signals (the canvas also applies its own edits at once).
+// every edit through the signals (the canvas also shows its own edits at once).
 class AnnotationCanvas : public QWidget
 {
     Q_OBJECT
@@ -40,8 +40,11 @@ public:
     std::optional<Annotation> draft() const { return m_draft; }
 
 signals:
-    // The whole list after an edit: a finished drawing, or each step of a move.
-    void annotationsEdited(const QList<Annotation> &annotations);
+    // A drawing drag has ended with this new annotation, put on top of the others.
+    void annotationDrawn(const Annotation &annotation);
+    // A step of a move: the annotation's two points are now `start` and `end`. `continuing` is
+    // false for the first step of a drag and true for the ones that follow it.
+    void annotationMoved(const QUuid &id, const QPointF &start, const QPointF &end, bool continuing);
     void selectedIdEdited(const QUuid &id);
     // Delete or Backspace was pressed while the canvas had the focus.
     void deleteRequested();
@@ -57,7 +60,6 @@ private:
     // One step of a recognised drag from `press` to `current` (canvas coordinates).
     void dragChanged(const QPointF &press, const QPointF &current);
     void dragEnded();
-    void writeAnnotations(const QList<Annotation> &annotations);
     void writeSelection(const QUuid &id);
     void paintAnnotation(QPainter &painter, const Annotation &annotation, bool selected) const;
 
@@ -72,4 +74,5 @@ private:
     std::optional<QPointF> m_pressPosition;
     bool m_dragging = false;
     bool m_hitTested = false;
+    bool m_moved = false; // the current drag has moved its annotation already
 };

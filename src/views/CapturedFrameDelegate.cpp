@@ -17,6 +17,7 @@ constexpr int leading = 8;
 constexpr int spacing = 8;
 constexpr int arrowSize = 11;
 constexpr qreal radius = 4;
+const QString failureSymbol = QStringLiteral("exclamationmark.triangle.fill");
 } // namespace
 
 CapturedFrameDelegate::CapturedFrameDelegate(QTreeView *view) : QStyledItemDelegate(view), m_view(view) {}
@@ -86,14 +87,19 @@ void CapturedFrameDelegate::paint(QPainter *painter, const QStyleOptionViewItem 
     QPainterPath fullShape;
     fullShape.addRoundedRect(fullRect, radius, radius);
     const QImage thumbnail = index.data(CapturedFramesModel::ThumbnailRole).value<QImage>();
+    const bool failed = !index.data(CapturedFramesModel::FailureRole).toString().isEmpty();
+    const QRectF fullMark(fullRect.center() - QPointF(7, 7), QSizeF(14, 14));
     painter->save();
     painter->setClipPath(fullShape);
     if (!thumbnail.isNull()) {
         painter->drawPixmap(fullRect.topLeft(), scaled(thumbnail, box, Fit::Fill, dpr));
     } else {
         painter->fillRect(fullRect, ViewStyle::quaternary());
-        BusyIndicator::paint(*painter, QRectF(fullRect.center() - QPointF(7, 7), QSizeF(14, 14)),
-                             BusyIndicator::currentPhase(), ink);
+        // A still that could not be made shows why on the row's tooltip; it no longer turns.
+        if (failed)
+            SymbolIcons::icon(failureSymbol).paint(painter, fullMark.toAlignedRect());
+        else
+            BusyIndicator::paint(*painter, fullMark, BusyIndicator::currentPhase(), ink);
     }
     painter->restore();
     x += thumbnailWidth + spacing;
@@ -119,7 +125,8 @@ void CapturedFrameDelegate::paint(QPainter *painter, const QStyleOptionViewItem 
             QPointF(area.center().x() - shown.width() / 2, area.center().y() - shown.height() / 2), pixmap);
     } else if (index.data(CapturedFramesModel::SubjectExtractedRole).toBool()) {
         const QRectF symbolRect(subjectRect.center() - QPointF(7, 7), QSizeF(14, 14));
-        SymbolIcons::icon(QStringLiteral("person.slash")).paint(painter, symbolRect.toAlignedRect());
+        SymbolIcons::icon(failed ? failureSymbol : QStringLiteral("person.slash"))
+            .paint(painter, symbolRect.toAlignedRect());
     } else {
         BusyIndicator::paint(*painter, QRectF(subjectRect.center() - QPointF(7, 7), QSizeF(14, 14)),
                              BusyIndicator::currentPhase(), ink);

@@ -6,7 +6,7 @@
 #include "GroupHeaderView.h"
 #include "SymbolIcons.h"
 #include "ViewStyle.h"
-#include "state/AppState.h"
+#include "state/CaptureDocument.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -18,10 +18,11 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-CapturedFramesListView::CapturedFramesListView(AppState *state, QWidget *parent)
+CapturedFramesListView::CapturedFramesListView(CaptureDocument *document, FrameImageStore *images,
+                                               QWidget *parent)
     : QWidget(parent)
-    , m_state(state)
-    , m_model(new CapturedFramesModel(state, this))
+    , m_document(document)
+    , m_model(new CapturedFramesModel(document, images, this))
     , m_countLabel(new QLabel(this))
     , m_addGroupButton(new QToolButton(this))
     , m_body(new QStackedWidget(this))
@@ -45,7 +46,7 @@ CapturedFramesListView::CapturedFramesListView(AppState *state, QWidget *parent)
     m_addGroupButton->setAutoRaise(true);
     m_addGroupButton->setIcon(SymbolIcons::icon(QStringLiteral("folder.badge.plus")));
     m_addGroupButton->setToolTip(tr("Nouveau groupe"));
-    connect(m_addGroupButton, &QToolButton::clicked, m_state, &AppState::addGroup);
+    connect(m_addGroupButton, &QToolButton::clicked, m_document, &CaptureDocument::addGroup);
     headerRow->addWidget(icon);
     headerRow->addWidget(title);
     headerRow->addStretch();
@@ -82,8 +83,10 @@ CapturedFramesListView::CapturedFramesListView(AppState *state, QWidget *parent)
     m_animation->setInterval(110);
     connect(m_animation, &QTimer::timeout, m_tree->viewport(), qOverload<>(&QWidget::update));
 
-    connect(m_state, &AppState::groupsChanged, this, &CapturedFramesListView::groupsChanged);
-    connect(m_state, &AppState::selectionChanged, this, &CapturedFramesListView::showSelection);
+    connect(m_document, &CaptureDocument::groupsChanged, this, &CapturedFramesListView::groupsChanged);
+    connect(m_model, &CapturedFramesModel::frameImagesChanged, this,
+            &CapturedFramesListView::updateAnimation);
+    connect(m_document, &CaptureDocument::selectionChanged, this, &CapturedFramesListView::showSelection);
     rebuildHeaders();
     groupsChanged();
 }
@@ -112,16 +115,18 @@ void CapturedFramesListView::groupsChanged()
     m_syncing = false;
     showSelection();
 
-    const int frameCount = int(m_state->allFrames().size());
+    const int frameCount = int(m_document->frameCount());
     m_countLabel->setText(QString::number(frameCount));
-    const bool empty = frameCount == 0 && m_state->groups().size() == 1;
+    const bool empty = frameCount == 0 && m_document->groups().size() == 1;
     m_body->setCurrentWidget(empty ? static_cast<QWidget *>(m_emptyState) : m_tree);
+    updateAnimation();
+}
+
+void CapturedFramesListView::updateAnimation()
+{
     if (m_model->hasPendingFrames())
-
         m_animation->start();
-
     else
-
         m_animation->stop();
 }
 
@@ -130,7 +135,7 @@ void CapturedFramesListView::rebuildHeaders()
     for (int g = 0; g < m_model->rowCount(); ++g) {
         const QModelIndex index = m_model->groupIndex(g);
         m_tree->setFirstColumnSpanned(g, QModelIndex(), true);
-        m_tree->setIndexWidget(index, new GroupHeaderView(m_state, m_model->groups().at(g).id));
+        m_tree->setIndexWidget(index, new GroupHeaderView(m_document, m_model->groups().at(g).id));
     }
     m_tree->expandAll();
     m_tree->doItemsLayout();
@@ -141,7 +146,7 @@ void CapturedFramesListView::showSelection()
     if (m_syncing)
         return;
     QItemSelection selection;
-    for (const QUuid &id : m_state->selection()) {
+    for (const QUuid &id : m_document->selection()) {
         const QModelIndex index = m_model->frameIndex(id);
         if (index.isValid())
             selection.select(index, index);
@@ -164,7 +169,7 @@ void CapturedFramesListView::takeSelection()
             selection.insert(id);
     }
     m_syncing = true;
-    m_state->setSelection(selection);
+    m_document->setSelection(selection);
     m_syncing = false;
 }
 
@@ -172,7 +177,7 @@ QMenu *CapturedFramesListView::createFrameMenu(const QUuid &frameId, QWidget *pa
 {
     auto *menu = new QMenu(parent);
     QList<CaptureGroup> others;
-    for (const CaptureGroup &group : m_state->groups()) {
+    for (const CaptureGroup &group : m_document->groups()) {
         if (group.indexOfFrame(frameId) < 0)
             others << group;
     }
@@ -182,12 +187,12 @@ QMenu *CapturedFramesListView::createFrameMenu(const QUuid &frameId, QWidget *pa
             const QString label = group.name.isEmpty() ? tr("Sans nom") : group.name;
             const QUuid groupId = group.id;
             moveMenu->addAction(label, this,
-                                [this, frameId, groupId] { m_state->moveFrame(frameId, groupId); });
+                                [this, frameId, groupId] { m_document->moveFrame(frameId, groupId); });
         }
     }
     // Deletes this frame only, whatever else is selected.
     QAction *remove =
-        menu->addAction(tr("Supprimer"), this, [this, frameId] { m_state->deleteFrame(frameId); });
+        menu->addAction(tr("Supprimer"), this, [this, frameId] { m_document->deleteFrame(frameId); });
     remove->setIcon(SymbolIcons::icon(QStringLiteral("trash")));
     return menu;
 }

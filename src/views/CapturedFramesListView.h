@@ -3,7 +3,8 @@
 #include <QUuid>
 #include <QWidget>
 
-class AppState;
+class CaptureDocument;
+class FrameImageStore;
 class CapturedFramesModel;
 class EmptyStateView;
 class GroupHeaderView;
@@ -14,15 +15,16 @@ class QTimer;
 class QToolButton;
 class QTreeView;
 
-// The sidebar listing every capture group with its frames. Selecting rows sets the window's
-// selection (and follows it); rows are reordered by dragging inside their group, moved to another
-// group or deleted from their context menu.
+// The sidebar listing every capture group of the document with its frames and their pictures from
+// the image store. Selecting rows sets the document's selection (and follows it); rows are
+// reordered by dragging inside their group, moved to another group or deleted from their context
+// menu.
 class CapturedFramesListView : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit CapturedFramesListView(AppState *state, QWidget *parent = nullptr);
+    CapturedFramesListView(CaptureDocument *document, FrameImageStore *images, QWidget *parent = nullptr);
 
     QTreeView *tree() const { return m_tree; }
     CapturedFramesModel *model() const { return m_model; }
@@ -38,13 +40,15 @@ public:
 private:
     void groupsChanged();
     void rebuildHeaders();
+    // Placeholders turn only while some frame waits for its pictures.
+    void updateAnimation();
     // Selects in the tree exactly the window's selection.
     void showSelection();
-    // Writes the tree's selection to the window state.
+    // Writes the tree's selection to the document.
     void takeSelection();
     void showContextMenu(const QPoint &position);
 
-    AppState *m_state;
+    CaptureDocument *m_document;
     CapturedFramesModel *m_model;
     QLabel *m_countLabel;
     QToolButton *m_addGroupButton;

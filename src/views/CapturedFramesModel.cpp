@@ -1,6 +1,7 @@
 #include "CapturedFramesModel.h"
 
-#include "state/AppState.h"
+#include "state/CaptureDocument.h"
+#include "state/FrameImageStore.h"
 
 #include <QDataStream>
 #include <QIODevice>
@@ -26,13 +27,24 @@ QList<QUuid> frameIds(const CaptureGroup &group)
 
 } // namespace
 
-CapturedFramesModel::CapturedFramesModel(AppState *state, QObject *parent)
-    : QAbstractItemModel(parent), m_state(state), m_groups(state->groups())
-{}
+CapturedFramesModel::CapturedFramesModel(CaptureDocument *document, FrameImageStore *images, QObject *parent)
+    : QAbstractItemModel(parent), m_document(document), m_images(images), m_groups(document->groups())
+{
+    connect(m_images, &FrameImageStore::imagesChanged, this, &CapturedFramesModel::imagesChanged);
+}
+
+void CapturedFramesModel::imagesChanged(const QUuid &frameId)
+{
+    const QModelIndex row = frameIndex(frameId);
+    if (!row.isValid())
+        return;
+    emit dataChanged(row, row);
+    emit frameImagesChanged();
+}
 
 bool CapturedFramesModel::sync()
 {
-    const QList<CaptureGroup> &groups = m_state->groups();
+    const QList<CaptureGroup> &groups = m_document->groups();
     const bool sameGroups =
         groups.size() == m_groups.size() &&
         std::equal(groups.cbegin(), groups.cend(), m_groups.cbegin(),
@@ -107,7 +119,7 @@ bool CapturedFramesModel::hasPendingFrames() const
 {
     for (const CaptureGroup &group : m_groups) {
         for (const CapturedFrame &frame : group.frames) {
-            if (!frame.hasThumbnail() || (!frame.hasSubjectPreview() && !frame.subjectExtracted))
+            if (!m_images->images(frame.id).isFinished())
                 return true;
         }
     }
@@ -172,11 +184,17 @@ QVariant CapturedFramesModel::data(const QModelIndex &index, int role) const
     case GroupIdRole:
         return group.id;
     case ThumbnailRole:
-        return frame.thumbnail;
+        return m_images->images(frame.id).still;
     case SubjectPreviewRole:
-        return frame.subjectPreview;
+        return m_images->images(frame.id).subject;
     case SubjectExtractedRole:
-        return frame.subjectExtracted;
+        return m_images->images(frame.id).isFinished();
+    case FailureRole:
+        return m_images->images(frame.id).failure;
+    case Qt::ToolTipRole: {
+        const FrameImages images = m_images->images(frame.id);
+        return images.hasFailed() ? images.failure : QVariant();
+    }
     default:
         return {};
     }
@@ -251,6 +269,6 @@ bool CapturedFramesModel::dropMimeData(const QMimeData *data, Qt::DropAction act
         return false;
     const CaptureGroup &group = m_groups.at(parent.row());
     const int destination = row < 0 ? int(group.frames.size()) : row;
-    m_state->moveFrames(group.id, sourcePositions(data, parent.row()), destination);
+    m_document->moveFrames(group.id, sourcePositions(data, parent.row()), destination);
     return true;
 }

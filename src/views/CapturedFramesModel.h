@@ -5,11 +5,13 @@
 #include <QAbstractItemModel>
 #include <QList>
 
-class AppState;
+class CaptureDocument;
+class FrameImageStore;
 
 // The capture groups as a two-level item model: one top-level row per group, one child row per
-// frame. It mirrors the window state's groups as given to `sync`, with the smallest changes it can
-// signal, and turns drops of frame rows inside their own group into `AppState::moveFrames`.
+// frame. It mirrors the document's groups as given to `sync`, with the smallest changes it can
+// signal, shows each frame's pictures from the image store as they arrive, and turns drops of frame
+// rows inside their own group into `CaptureDocument::moveFrames`.
 class CapturedFramesModel : public QAbstractItemModel
 {
     Q_OBJECT
@@ -20,13 +22,14 @@ public:
         GroupIdRole,
         ThumbnailRole,
         SubjectPreviewRole,
-        SubjectExtractedRole,
+        SubjectExtractedRole, // the lifting has ended, whatever its outcome
+        FailureRole,          // why the still or the cut-out could not be made; empty otherwise
         TimeTextRole,
     };
 
-    explicit CapturedFramesModel(AppState *state, QObject *parent = nullptr);
+    CapturedFramesModel(CaptureDocument *document, FrameImageStore *images, QObject *parent = nullptr);
 
-    // Takes over the window state's groups. Returns true when the group rows were rebuilt (their
+    // Takes over the document's groups. Returns true when the group rows were rebuilt (their
     // index widgets must then be made again).
     bool sync();
 
@@ -38,6 +41,11 @@ public:
     // True while some frame still waits for its still or its cut-out.
     bool hasPendingFrames() const;
 
+signals:
+    // A frame's pictures changed; its row has been refreshed.
+    void frameImagesChanged();
+
+public:
     QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
     QModelIndex parent(const QModelIndex &child) const override;
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -58,7 +66,9 @@ private:
     // The positions in the group at `groupRow` of the frames named by the drag data; empty unless
     // every dragged frame is in that group.
     QSet<int> sourcePositions(const QMimeData *data, int groupRow) const;
+    void imagesChanged(const QUuid &frameId);
 
-    AppState *m_state;
+    CaptureDocument *m_document;
+    FrameImageStore *m_images;
     QList<CaptureGroup> m_groups;
 };

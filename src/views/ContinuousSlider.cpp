@@ -9,11 +9,15 @@ ContinuousSlider::ContinuousSlider(double minimum, double maximum, QWidget *pare
     setRange(0, steps);
     setSingleStep(10);
     setPageStep(100);
+    connect(this, &QSlider::sliderPressed, this, [this] { m_draggedSincePress = false; });
     connect(this, &QSlider::valueChanged, this, [this](int position) {
         if (m_updating)
             return;
         m_value = valueAt(position);
-        emit realValueEdited(m_value);
+        // Clicks on the groove and keys move the knob outside a drag: each is a change of its own.
+        const bool continuing = isSliderDown() && m_draggedSincePress;
+        m_draggedSincePress = isSliderDown();
+        emit realValueEdited(m_value, continuing);
     });
 }
 

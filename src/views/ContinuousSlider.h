@@ -18,8 +18,9 @@ public:
     void setRealValue(double value);
 
 signals:
-    // The user moved the knob to `value`.
-    void realValueEdited(double value);
+    // The user moved the knob to `value`. `continuing` is true for the moves of a drag after its
+    // first one, so that a whole drag can count as one change.
+    void realValueEdited(double value, bool continuing);
 
 private:
     static constexpr int steps = 1000;
@@ -30,4 +31,5 @@ private:
     double m_maximum;
     double m_value;
     bool m_updating = false;
+    bool m_draggedSincePress = false;
 };

@@ -4,7 +4,7 @@
 #include "SymbolIcons.h"
 #include "ValueSlider.h"
 #include "ViewStyle.h"
-#include "state/AppState.h"
+#include "state/CaptureDocument.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -12,9 +12,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-EdgeControlsView::EdgeControlsView(AppState *state, QWidget *parent)
+EdgeControlsView::EdgeControlsView(CaptureDocument *document, QWidget *parent)
     : QWidget(parent)
-    , m_state(state)
+    , m_document(document)
     , m_disclosure(new QToolButton(this))
     , m_controls(new QWidget(this))
     , m_shrink(new ValueSlider(tr("Affiner les bords"), 0, 10,
@@ -71,19 +71,22 @@ EdgeControlsView::EdgeControlsView(AppState *state, QWidget *parent)
     layout->addWidget(m_controls);
     m_controls->setVisible(false);
 
-    connect(m_shrink, &ValueSlider::valueEdited, this,
-            [this](double value) { edit([value](EdgeOptions &options) { options.shrink = value; }); });
-    connect(m_feather, &ValueSlider::valueEdited, this,
-            [this](double value) { edit([value](EdgeOptions &options) { options.feather = value; }); });
+    connect(m_shrink, &ValueSlider::valueEdited, this, [this](double value, bool continuing) {
+        edit([value](EdgeOptions &options) { options.shrink = value; }, continuing);
+    });
+    connect(m_feather, &ValueSlider::valueEdited, this, [this](double value, bool continuing) {
+        edit([value](EdgeOptions &options) { options.feather = value; }, continuing);
+    });
     connect(m_outline, &QCheckBox::toggled, this,
             [this](bool on) { edit([on](EdgeOptions &options) { options.outline = on; }); });
-    connect(m_outlineWidth, &ValueSlider::valueEdited, this,
-            [this](double value) { edit([value](EdgeOptions &options) { options.outlineWidth = value; }); });
+    connect(m_outlineWidth, &ValueSlider::valueEdited, this, [this](double value, bool continuing) {
+        edit([value](EdgeOptions &options) { options.outlineWidth = value; }, continuing);
+    });
     connect(m_outlineColor, &ColorWellButton::colorEdited, this, [this](const QColor &color) {
         edit([color](EdgeOptions &options) { options.outlineColor = color; });
     });
 
-    connect(m_state, &AppState::edgeOptionsChanged, this, &EdgeControlsView::refresh);
+    connect(m_document, &CaptureDocument::edgeOptionsChanged, this, &EdgeControlsView::refresh);
     refresh();
 }
 
@@ -97,16 +100,16 @@ void EdgeControlsView::setExpanded(bool expanded)
     m_disclosure->setChecked(expanded);
 }
 
-void EdgeControlsView::edit(const std::function<void(EdgeOptions &)> &change)
+void EdgeControlsView::edit(const std::function<void(EdgeOptions &)> &change, bool continuing)
 {
-    EdgeOptions options = m_state->edgeOptions();
+    EdgeOptions options = m_document->edgeOptions();
     change(options);
-    m_state->setEdgeOptions(options);
+    m_document->setEdgeOptions(options, continuing);
 }
 
 void EdgeControlsView::refresh()
 {
-    const EdgeOptions &options = m_state->edgeOptions();
+    const EdgeOptions &options = m_document->edgeOptions();
     m_shrink->setValue(options.shrink);
     m_feather->setValue(options.feather);
     if (m_outline->isChecked() != options.outline) {

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-class AppState;
+class CaptureDocument;
 class ColorWellButton;
 class QCheckBox;
 class QToolButton;
@@ -12,13 +12,14 @@ class ValueSlider;
 struct EdgeOptions;
 
 // The folded "Contours" controls that refine the cut-out edge of every subject: shrink, feather
-// and an optional outline with its width and colour. Each change goes straight to the window state.
+// and an optional outline with its width and colour. Each change goes straight to the document; the
+// moves of one slider drag make one undo step.
 class EdgeControlsView : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit EdgeControlsView(AppState *state, QWidget *parent = nullptr);
+    explicit EdgeControlsView(CaptureDocument *document, QWidget *parent = nullptr);
 
     bool isExpanded() const;
     void setExpanded(bool expanded);
@@ -31,9 +32,9 @@ public:
 
 private:
     void refresh();
-    void edit(const std::function<void(EdgeOptions &)> &change);
+    void edit(const std::function<void(EdgeOptions &)> &change, bool continuing = false);
 
-    AppState *m_state;
+    CaptureDocument *m_document;
     QToolButton *m_disclosure;
     QWidget *m_controls;
     ValueSlider *m_shrink;

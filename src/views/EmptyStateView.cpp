@@ -40,3 +40,8 @@ QString EmptyStateView::description() const
 {
     return m_description->text();
 }
+
+void EmptyStateView::setDescription(const QString &description)
+{
+    m_description->setText(description);
+}

@@ -15,6 +15,7 @@ public:
 
     QString title() const;
     QString description() const;
+    void setDescription(const QString &description);
 
 private:
     QLabel *m_title;

@@ -4,7 +4,8 @@
 #include "ProminentButton.h"
 #include "SymbolIcons.h"
 #include "ViewStyle.h"
-#include "state/AppState.h"
+#include "state/CaptureDocument.h"
+#include "state/ExportRun.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -12,7 +13,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -33,18 +33,15 @@ QLabel *symbolLabel(const QString &symbolName, QWidget *parent)
 
 } // namespace
 
-ExportPanelView::ExportPanelView(AppState *state, QWidget *parent)
+ExportPanelView::ExportPanelView(CaptureDocument *document, QWidget *parent)
     : QWidget(parent)
-    , m_state(state)
+    , m_document(document)
     , m_folderName(new ElidedLabel(this))
     , m_cropToggle(new QCheckBox(tr("Recadrer sur le sujet"), this))
     , m_styleName(new QLabel(this))
     , m_exportButton(new ProminentButton(SymbolIcons::icon(QStringLiteral("square.and.arrow.up")),
                                          tr("Exporter"), ProminentButton::Size::Large, this))
     , m_folderWarning(new QLabel(tr("Choisissez un dossier de sortie pour exporter."), this))
-    , m_progressBox(new QWidget(this))
-    , m_progressBar(new QProgressBar(m_progressBox))
-    , m_progressLabel(new QLabel(m_progressBox))
     , m_failuresBox(new QWidget(this))
     , m_failuresTitle(new QLabel(m_failuresBox))
     , m_failuresIcon(symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), m_failuresBox))
@@ -71,7 +68,7 @@ ExportPanelView::ExportPanelView(AppState *state, QWidget *parent)
     layout->addLayout(folderRow);
 
     m_cropToggle->setToolTip(tr("Rogne le PNG exporté au plus près du sujet détouré"));
-    connect(m_cropToggle, &QCheckBox::toggled, m_state, &AppState::setCropToSubject);
+    connect(m_cropToggle, &QCheckBox::toggled, m_document, &CaptureDocument::setCropToSubject);
     layout->addWidget(m_cropToggle);
 
     auto *styleRow = new QHBoxLayout;
@@ -88,10 +85,10 @@ ExportPanelView::ExportPanelView(AppState *state, QWidget *parent)
 
     auto *exportMenu = new QMenu(m_exportButton);
     exportMenu->addAction(SymbolIcons::icon(QStringLiteral("square.and.arrow.down")), tr("Fusionné (Ctrl+E)"),
-                          this, [this] { m_state->runExport(ExportMode::Merged); });
+                          this, [this] { emit exportRequested(ExportMode::Merged); });
     exportMenu->addAction(SymbolIcons::icon(QStringLiteral("square.on.square")),
                           tr("Par sujet (Ctrl+Shift+E)"), this,
-                          [this] { m_state->runExport(ExportMode::PerSubject); });
+                          [this] { emit exportRequested(ExportMode::PerSubject); });
     m_exportButton->setMenu(exportMenu);
     m_exportButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     layout->addWidget(m_exportButton);
@@ -100,16 +97,6 @@ ExportPanelView::ExportPanelView(AppState *state, QWidget *parent)
     m_folderWarning->setWordWrap(true);
     ViewStyle::setTextColor(m_folderWarning, ViewStyle::secondary());
     layout->addWidget(m_folderWarning);
-
-    auto *progressColumn = new QVBoxLayout(m_progressBox);
-    progressColumn->setContentsMargins(0, 0, 0, 0);
-    progressColumn->setSpacing(2);
-    m_progressBar->setRange(0, 1000);
-    m_progressBar->setTextVisible(false);
-    m_progressLabel->setFont(ViewStyle::monospacedDigits(ViewStyle::caption()));
-    progressColumn->addWidget(m_progressBar);
-    progressColumn->addWidget(m_progressLabel);
-    layout->addWidget(m_progressBox);
 
     auto *failuresColumn = new QVBoxLayout(m_failuresBox);
     failuresColumn->setContentsMargins(0, 0, 0, 0);
@@ -137,13 +124,35 @@ ExportPanelView::ExportPanelView(AppState *state, QWidget *parent)
     layout->addWidget(m_failuresBox);
     layout->addStretch();
 
-    for (auto signal :
-         {&AppState::groupsChanged, &AppState::outputFolderChanged, &AppState::cropToSubjectChanged,
-          &AppState::selectedFilterChanged, &AppState::progressChanged}) {
-        connect(m_state, signal, this, &ExportPanelView::refresh);
+    for (auto signal : {&CaptureDocument::groupsChanged, &CaptureDocument::outputFolderChanged,
+                        &CaptureDocument::cropToSubjectChanged, &CaptureDocument::selectedFilterChanged}) {
+        connect(m_document, signal, this, &ExportPanelView::refresh);
     }
-    connect(m_state, &AppState::failuresChanged, this, &ExportPanelView::refreshFailures);
-    connect(m_state, &AppState::exportFinishedFolderChanged, this, &ExportPanelView::showFinishedAlert);
+    refresh();
+    refreshFailures();
+}
+
+ExportRun *ExportPanelView::run() const
+{
+    return m_run;
+}
+
+void ExportPanelView::setRun(ExportRun *run)
+{
+    if (m_run == run)
+        return;
+    if (m_run)
+        m_run->disconnect(this);
+    m_run = run;
+    if (run) {
+        connect(run, &ExportRun::progressChanged, this, &ExportPanelView::refresh);
+        connect(run, &ExportRun::failuresChanged, this, &ExportPanelView::refreshFailures);
+        connect(run, &ExportRun::finishedFolderChanged, this, &ExportPanelView::showFinishedAlert);
+        connect(run, &QObject::destroyed, this, [this] {
+            refresh();
+            refreshFailures();
+        });
+    }
     refresh();
     refreshFailures();
     showFinishedAlert();
@@ -151,17 +160,21 @@ ExportPanelView::ExportPanelView(AppState *state, QWidget *parent)
 
 bool ExportPanelView::canExport() const
 {
-    return !m_state->allFrames().isEmpty() && !m_state->outputFolder().isEmpty() &&
-           !m_state->progress().isRunning;
+    return m_document->frameCount() > 0 && !m_document->outputFolder().isEmpty() &&
+           !(m_run && m_run->isRunning());
 }
 
 QString ExportPanelView::exportSummary() const
 {
-    const int failureCount = int(m_state->failures().size());
-    const int exported = std::max(m_state->progress().total - failureCount, 0);
-    if (failureCount == 0)
+    return m_run ? summary(m_run->progress().total, int(m_run->failures().size())) : summary(0, 0);
+}
+
+QString ExportPanelView::summary(int total, int failures)
+{
+    const int exported = std::max(total - failures, 0);
+    if (failures == 0)
         return QString::number(exported) + tr(" image(s) exportée(s).");
-    return QString::number(exported) + tr(" image(s) exportée(s), ") + QString::number(failureCount) +
+    return QString::number(exported) + tr(" image(s) exportée(s), ") + QString::number(failures) +
            tr(" échec(s).");
 }
 
@@ -171,16 +184,16 @@ void ExportPanelView::chooseFolder()
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setLabelText(QFileDialog::Accept, tr("Choisir"));
-    if (!m_state->outputFolder().isEmpty())
-        dialog.setDirectoryUrl(m_state->outputFolder());
+    if (!m_document->outputFolder().isEmpty())
+        dialog.setDirectoryUrl(m_document->outputFolder());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedUrls().isEmpty())
         return;
-    m_state->setOutputFolder(dialog.selectedUrls().constFirst());
+    m_document->setOutputFolder(dialog.selectedUrls().constFirst());
 }
 
 void ExportPanelView::refresh()
 {
-    const QUrl folder = m_state->outputFolder();
+    const QUrl folder = m_document->outputFolder();
     if (folder.isEmpty()) {
         m_folderName->setText(tr("Aucun dossier"));
         ViewStyle::setTextColor(m_folderName, ViewStyle::secondary());
@@ -190,24 +203,18 @@ void ExportPanelView::refresh()
         m_folderName->setText(name.isEmpty() ? path : name);
         ViewStyle::setTextColor(m_folderName, palette().color(QPalette::WindowText));
     }
-    if (m_cropToggle->isChecked() != m_state->cropToSubject()) {
+    if (m_cropToggle->isChecked() != m_document->cropToSubject()) {
         const QSignalBlocker blocker(m_cropToggle);
-        m_cropToggle->setChecked(m_state->cropToSubject());
+        m_cropToggle->setChecked(m_document->cropToSubject());
     }
-    m_styleName->setText(FilterStyles::displayName(m_state->selectedFilter()));
+    m_styleName->setText(FilterStyles::displayName(m_document->selectedFilter()));
     m_exportButton->setEnabled(canExport());
     m_folderWarning->setVisible(folder.isEmpty());
-
-    const ExportProgress &progress = m_state->progress();
-    m_progressBox->setVisible(progress.isRunning || progress.completed > 0);
-    m_progressBar->setValue(int(std::lround(std::clamp(progress.fraction(), 0.0, 1.0) * 1000)));
-    m_progressLabel->setText(QString::number(progress.completed) + QStringLiteral(" / ") +
-                             QString::number(progress.total));
 }
 
 void ExportPanelView::refreshFailures()
 {
-    const QList<ExportFailure> &failures = m_state->failures();
+    const QList<ExportFailure> failures = m_run ? m_run->failures() : QList<ExportFailure>();
     m_failuresBox->setVisible(!failures.isEmpty());
     m_failuresTitle->setText(QString::number(failures.size()) + tr(" échec(s)"));
     while (QLayoutItem *item = m_failureLines->takeAt(0)) {
@@ -226,7 +233,7 @@ void ExportPanelView::refreshFailures()
 
 void ExportPanelView::showFinishedAlert()
 {
-    if (m_state->exportFinishedFolder().isEmpty()) {
+    if (!m_run || m_run->finishedFolder().isEmpty()) {
         if (m_finishedAlert)
             m_finishedAlert->close();
         return;
@@ -244,10 +251,12 @@ void ExportPanelView::showFinishedAlert()
         const bool openFolder = m_finishedAlert && m_finishedAlert->clickedButton() == open;
         m_finishedAlert = nullptr;
         // However the alert closes, the finished folder is cleared.
+        if (!m_run)
+            return;
         if (openFolder)
-            m_state->openExportFolder();
+            m_run->openFinishedFolder();
         else
-            m_state->setExportFinishedFolder(QUrl());
+            m_run->acknowledgeFinish();
     });
     m_finishedAlert->open();
 }

@@ -1,34 +1,47 @@
 #pragma once
 
+#include "models/ExportMode.h"
+
+#include <QPointer>
 #include <QWidget>
 
-class AppState;
+class CaptureDocument;
 class ElidedLabel;
+class ExportRun;
 class QCheckBox;
 class QLabel;
 class QMessageBox;
-class QProgressBar;
 class QPushButton;
 class QVBoxLayout;
 
 // The export settings and actions: output folder, crop to subject, the style in force, the export
-// menu with its two modes, the progress of the running or last run, its failures, and the alert at
-// the end of a run.
+// menu with its two modes, the failures of the window's last run and the alert at the end of a
+// run. The settings are the document's; the run is the one the window shows (see `setRun`).
+// Starting an export is asked of the window with `exportRequested`.
 class ExportPanelView : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit ExportPanelView(AppState *state, QWidget *parent = nullptr);
+    explicit ExportPanelView(CaptureDocument *document, QWidget *parent = nullptr);
+
+    // The window's export run, going on or ended; null for none.
+    void setRun(ExportRun *run);
+    ExportRun *run() const;
 
     // Frames exist, an output folder is chosen and no run is going on.
     bool canExport() const;
     // "N image(s) exportée(s)." or "N image(s) exportée(s), M échec(s)." for the last run.
     QString exportSummary() const;
+    // The same for a run of `total` frames with `failures` failed ones.
+    static QString summary(int total, int failures);
 
     QPushButton *exportButton() const { return m_exportButton; }
     // The end-of-export alert while it is shown; null otherwise.
     QMessageBox *finishedAlert() const { return m_finishedAlert; }
+
+signals:
+    void exportRequested(ExportMode mode);
 
 private:
     void chooseFolder();
@@ -36,15 +49,13 @@ private:
     void refreshFailures();
     void showFinishedAlert();
 
-    AppState *m_state;
+    CaptureDocument *m_document;
+    QPointer<ExportRun> m_run;
     ElidedLabel *m_folderName;
     QCheckBox *m_cropToggle;
     QLabel *m_styleName;
     QPushButton *m_exportButton;
     QLabel *m_folderWarning;
-    QWidget *m_progressBox;
-    QProgressBar *m_progressBar;
-    QLabel *m_progressLabel;
     QWidget *m_failuresBox;
     QLabel *m_failuresTitle;
     QLabel *m_failuresIcon;

@@ -7,7 +7,9 @@
 #include "StyleThumbnailButton.h"
 #include "SymbolIcons.h"
 #include "ViewStyle.h"
-#include "state/AppState.h"
+#include "state/CaptureDocument.h"
+#include "state/FrameImageStore.h"
+#include "state/PreviewRenderer.h"
 
 #include <QButtonGroup>
 #include <QFuture>
@@ -17,8 +19,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-ExtractionPreviewView::ExtractionPreviewView(AppState *state, QWidget *parent)
-    : QWidget(parent), m_state(state)
+ExtractionPreviewView::ExtractionPreviewView(CaptureDocument *document, FrameImageStore *images,
+                                             const PreviewRenderer *renderer, QWidget *parent)
+    : QWidget(parent), m_document(document), m_images(images), m_renderer(renderer)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setSpacing(8);
@@ -45,7 +48,13 @@ ExtractionPreviewView::ExtractionPreviewView(AppState *state, QWidget *parent)
     canvas->setTool(m_tool);
     canvas->setColor(m_annotationColor);
     canvas->setLineWidth(m_annotationWidth);
-    connect(canvas, &AnnotationCanvas::annotationsEdited, this, &ExtractionPreviewView::writeAnnotations);
+    connect(canvas, &AnnotationCanvas::annotationDrawn, this, [this](const Annotation &annotation) {
+        m_document->addAnnotation(previewFrameId(), annotation);
+    });
+    connect(canvas, &AnnotationCanvas::annotationMoved, this,
+            [this](const QUuid &id, const QPointF &start, const QPointF &end, bool continuing) {
+                m_document->moveAnnotation(previewFrameId(), id, start, end, continuing);
+            });
     connect(canvas, &AnnotationCanvas::selectedIdEdited, this,
             &ExtractionPreviewView::setSelectedAnnotationID);
     connect(canvas, &AnnotationCanvas::deleteRequested, this,
@@ -55,10 +64,16 @@ ExtractionPreviewView::ExtractionPreviewView(AppState *state, QWidget *parent)
     m_noteEditorBox = makeNoteEditor();
     layout->addWidget(m_noteEditorBox);
 
-    for (auto signal : {&AppState::groupsChanged, &AppState::selectionChanged, &AppState::edgeOptionsChanged,
-                        &AppState::selectedFilterChanged}) {
-        connect(m_state, signal, this, &ExtractionPreviewView::stateChanged);
+    for (auto signal : {&CaptureDocument::groupsChanged, &CaptureDocument::selectionChanged,
+                        &CaptureDocument::edgeOptionsChanged, &CaptureDocument::selectedFilterChanged}) {
+        connect(m_document, signal, this, &ExtractionPreviewView::stateChanged);
     }
+    const auto previewedFrameChanged = [this](const QUuid &frameId) {
+        if (m_previewFrameId == frameId)
+            stateChanged();
+    };
+    connect(m_document, &CaptureDocument::frameChanged, this, previewedFrameChanged);
+    connect(m_images, &FrameImageStore::imagesChanged, this, previewedFrameChanged);
     stateChanged();
 }
 
@@ -96,7 +111,7 @@ QWidget *ExtractionPreviewView::makeToolbar()
     m_widthSlider->setToolTip(tr("Épaisseur"));
     m_widthSlider->setRealValue(m_annotationWidth);
     connect(m_widthSlider, &ContinuousSlider::realValueEdited, this,
-            &ExtractionPreviewView::setAnnotationWidth);
+            [this](double width, bool continuing) { setAnnotationWidth(width, continuing); });
     row->addWidget(m_widthSlider);
 
     m_deleteButton = new QToolButton(toolbar);
@@ -120,7 +135,7 @@ QWidget *ExtractionPreviewView::makeStylesStrip()
         auto *thumbnail = new StyleThumbnailButton(FilterStyles::displayName(style), strip);
         thumbnail->setToolTip(tr("Appliquer le style ") + FilterStyles::displayName(style));
         connect(thumbnail, &StyleThumbnailButton::clicked, this,
-                [this, style] { m_state->setSelectedFilter(style); });
+                [this, style] { m_document->setSelectedFilter(style); });
         m_thumbnails.insert(style, thumbnail);
         row->addWidget(thumbnail);
     }
@@ -146,11 +161,8 @@ QWidget *ExtractionPreviewView::makeNoteEditor()
     m_noteEditor->setStyleSheet(QStringLiteral("QPlainTextEdit { border: 1px solid %1; }")
                                     .arg(ViewStyle::quaternary().name(QColor::HexArgb)));
     connect(m_noteEditor, &QPlainTextEdit::textChanged, this, [this] {
-        if (const std::optional<CapturedFrame> frame = m_state->previewFrame()) {
-            const QString text = m_noteEditor->toPlainText();
-            if (text != frame->notes)
-                m_state->setNote(text, frame->id);
-        }
+        if (const std::optional<CapturedFrame> frame = m_document->previewFrame())
+            m_document->setNote(m_noteEditor->toPlainText(), frame->id);
     });
     column->addWidget(m_noteEditor);
     return box;
@@ -158,12 +170,18 @@ QWidget *ExtractionPreviewView::makeNoteEditor()
 
 QString ExtractionPreviewView::previewKey() const
 {
-    const std::optional<CapturedFrame> frame = m_state->previewFrame();
+    const std::optional<CapturedFrame> frame = m_document->previewFrame();
     if (!frame)
         return QStringLiteral("none");
     return frame->id.toString(QUuid::WithoutBraces).toUpper() + QLatin1Char('-') +
-           (frame->hasSubjectPreview() ? QStringLiteral("true") : QStringLiteral("false")) +
-           QLatin1Char('-') + m_state->edgeOptions().signature();
+           (m_images->images(frame->id).hasSubject() ? QStringLiteral("true") : QStringLiteral("false")) +
+           QLatin1Char('-') + m_document->edgeOptions().signature();
+}
+
+QUuid ExtractionPreviewView::previewFrameId() const
+{
+    const std::optional<CapturedFrame> frame = m_document->previewFrame();
+    return frame ? frame->id : QUuid();
 }
 
 AnnotationCanvas *ExtractionPreviewView::canvas() const
@@ -184,14 +202,18 @@ void ExtractionPreviewView::setAnnotationColor(const QColor &color)
     m_annotationColor = color;
     m_colorWell->setColor(color);
     canvas()->setColor(color);
+    if (!m_selectedAnnotationID.isNull())
+        m_document->setAnnotationColor(previewFrameId(), m_selectedAnnotationID, color);
 }
 
-void ExtractionPreviewView::setAnnotationWidth(double width)
+void ExtractionPreviewView::setAnnotationWidth(double width, bool continuing)
 {
     m_annotationWidth = width;
     if (m_widthSlider->realValue() != width)
         m_widthSlider->setRealValue(width);
     canvas()->setLineWidth(width);
+    if (!m_selectedAnnotationID.isNull())
+        m_document->setAnnotationLineWidth(previewFrameId(), m_selectedAnnotationID, width, continuing);
 }
 
 void ExtractionPreviewView::setSelectedAnnotationID(const QUuid &id)
@@ -205,24 +227,13 @@ void ExtractionPreviewView::deleteSelectedAnnotation()
 {
     if (m_selectedAnnotationID.isNull())
         return;
-    const std::optional<CapturedFrame> frame = m_state->previewFrame();
-    QList<Annotation> annotations = frame ? frame->annotations : QList<Annotation>();
-    annotations.removeIf(
-        [this](const Annotation &annotation) { return annotation.id == m_selectedAnnotationID; });
-    writeAnnotations(annotations);
+    m_document->deleteAnnotation(previewFrameId(), m_selectedAnnotationID);
     setSelectedAnnotationID(QUuid());
-}
-
-void ExtractionPreviewView::writeAnnotations(const QList<Annotation> &annotations)
-{
-    if (const std::optional<CapturedFrame> frame = m_state->previewFrame())
-        m_state->setAnnotations(annotations, frame->id);
 }
 
 void ExtractionPreviewView::stateChanged()
 {
-    const std::optional<CapturedFrame> frame = m_state->previewFrame();
-    const QUuid frameId = frame ? frame->id : QUuid();
+    const QUuid frameId = previewFrameId();
     if (m_previewFrameId && *m_previewFrameId != frameId)
         setSelectedAnnotationID(QUuid());
     m_previewFrameId = frameId;
@@ -239,8 +250,8 @@ void ExtractionPreviewView::computeRenders()
 {
     const quint64 run = ++m_run;
     emit renderingStarted(m_key);
-    const std::optional<CapturedFrame> frame = m_state->previewFrame();
-    if (!frame || !frame->hasSubjectPreview()) {
+    const std::optional<CapturedFrame> frame = m_document->previewFrame();
+    if (!frame || !m_images->images(frame->id).hasSubject()) {
         m_renders.clear();
         emit rendersChanged();
         return;
@@ -261,11 +272,8 @@ void ExtractionPreviewView::renderNext(quint64 run, const QUuid &frameId, int in
         emit rendersChanged();
         return;
     }
-    const std::optional<CapturedFrame> frame = m_state->frame(frameId);
-    if (!frame)
-        return;
     const FilterStyle style = styles.at(index);
-    m_state->rendered(*frame, style)
+    m_renderer->rendered(m_images->images(frameId).subject, style, m_document->edgeOptions())
         .then(this, [this, run, frameId, index, renders, style](const QImage &image) {
             QMap<FilterStyle, QImage> next = renders;
             if (!image.isNull())
@@ -276,8 +284,9 @@ void ExtractionPreviewView::renderNext(quint64 run, const QUuid &frameId, int in
 
 void ExtractionPreviewView::refreshPreview()
 {
-    const std::optional<CapturedFrame> frame = m_state->previewFrame();
-    const FilterStyle selectedStyle = m_state->selectedFilter();
+    const std::optional<CapturedFrame> frame = m_document->previewFrame();
+    const FrameImages images = frame ? m_images->images(frame->id) : FrameImages();
+    const FilterStyle selectedStyle = m_document->selectedFilter();
 
     m_toolbar->setVisible(frame.has_value());
     m_noteEditorBox->setVisible(frame.has_value());
@@ -288,12 +297,14 @@ void ExtractionPreviewView::refreshPreview()
     const QImage selectedRender = m_renders.value(selectedStyle);
     if (!selectedRender.isNull())
         m_stage->showImage(selectedRender);
-    else if (!frame || !frame->hasSubjectPreview())
+    else if (frame && images.hasFailed())
+        m_stage->showFailure(images.failure);
+    else if (!frame || !images.hasSubject())
         m_stage->showEmpty();
     else
         m_stage->showBusy();
 
-    const bool pending = frame && frame->hasSubjectPreview();
+    const bool pending = frame && images.hasSubject();
     for (auto it = m_thumbnails.cbegin(); it != m_thumbnails.cend(); ++it) {
         it.value()->setImage(m_renders.value(it.key()));
         it.value()->setPending(pending);

@@ -13,9 +13,11 @@
 #include <optional>
 
 class AnnotationCanvas;
-class AppState;
+class CaptureDocument;
 class ColorWellButton;
+class FrameImageStore;
 class ContinuousSlider;
+class PreviewRenderer;
 class PreviewStage;
 class QButtonGroup;
 class QPlainTextEdit;
@@ -25,13 +27,15 @@ struct CapturedFrame;
 
 // The preview panel: the previewed frame's cut-out in the four styles, the chosen one large over a
 // checkerboard with the annotation editor on it, a strip of style thumbnails that also chooses the
-// export style, and the frame's note.
+// export style, and the frame's note. Shows the document's previewed frame with its cut-out from
+// the image store, rendered by the preview renderer; every edit goes to the document.
 class ExtractionPreviewView : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit ExtractionPreviewView(AppState *state, QWidget *parent = nullptr);
+    ExtractionPreviewView(CaptureDocument *document, FrameImageStore *images, const PreviewRenderer *renderer,
+                          QWidget *parent = nullptr);
 
     // Names everything the renders depend on: the previewed frame, whether it has a cut-out, and the
     // edge settings as printed; "none" without a previewed frame.
@@ -42,9 +46,11 @@ public:
     AnnotationTool tool() const { return m_tool; }
     void setTool(AnnotationTool tool);
     QColor annotationColor() const { return m_annotationColor; }
+    // The colour of new annotations, and of the selected one.
     void setAnnotationColor(const QColor &color);
     double annotationWidth() const { return m_annotationWidth; }
-    void setAnnotationWidth(double width);
+    // The width of new annotations, and of the selected one; `continuing` says a slider drag goes on.
+    void setAnnotationWidth(double width, bool continuing = false);
     QUuid selectedAnnotationID() const { return m_selectedAnnotationID; }
     void setSelectedAnnotationID(const QUuid &id);
     // Removes the selected annotation from the previewed frame.
@@ -76,9 +82,12 @@ private:
     // the end unless a newer run has started meanwhile.
     void renderNext(quint64 run, const QUuid &frameId, int index, QMap<FilterStyle, QImage> renders);
     void refreshPreview();
-    void writeAnnotations(const QList<Annotation> &annotations);
+    // The previewed frame's identifier; null without one.
+    QUuid previewFrameId() const;
 
-    AppState *m_state;
+    CaptureDocument *m_document;
+    FrameImageStore *m_images;
+    const PreviewRenderer *m_renderer;
     QMap<FilterStyle, QImage> m_renders;
     AnnotationTool m_tool = AnnotationTool::Select;
     QColor m_annotationColor = Qt::red;

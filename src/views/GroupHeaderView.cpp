@@ -2,7 +2,7 @@
 
 #include "SymbolIcons.h"
 #include "ViewStyle.h"
-#include "state/AppState.h"
+#include "state/CaptureDocument.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -28,9 +28,9 @@ QIcon tinted(const QString &symbolName, const QColor &color)
 
 } // namespace
 
-GroupHeaderView::GroupHeaderView(AppState *state, const QUuid &groupId, QWidget *parent)
+GroupHeaderView::GroupHeaderView(CaptureDocument *document, const QUuid &groupId, QWidget *parent)
     : QWidget(parent)
-    , m_state(state)
+    , m_document(document)
     , m_groupId(groupId)
     , m_activeButton(new QToolButton(this))
     , m_nameField(new QLineEdit(this))
@@ -44,7 +44,7 @@ GroupHeaderView::GroupHeaderView(AppState *state, const QUuid &groupId, QWidget 
     row->setSpacing(6);
 
     m_activeButton->setAutoRaise(true);
-    connect(m_activeButton, &QToolButton::clicked, this, [this] { m_state->setActiveGroup(m_groupId); });
+    connect(m_activeButton, &QToolButton::clicked, this, [this] { m_document->setActiveGroup(m_groupId); });
     row->addWidget(m_activeButton);
 
     m_nameField->setFrame(false);
@@ -55,7 +55,7 @@ GroupHeaderView::GroupHeaderView(AppState *state, const QUuid &groupId, QWidget 
     fieldPalette.setColor(QPalette::Base, Qt::transparent);
     m_nameField->setPalette(fieldPalette);
     connect(m_nameField, &QLineEdit::textEdited, this,
-            [this](const QString &name) { m_state->setGroupName(m_groupId, name); });
+            [this](const QString &name) { m_document->setGroupName(m_groupId, name); });
     row->addWidget(m_nameField, 1);
 
     m_countLabel->setFont(ViewStyle::caption());
@@ -71,17 +71,17 @@ GroupHeaderView::GroupHeaderView(AppState *state, const QUuid &groupId, QWidget 
     m_deleteButton->setAutoRaise(true);
     m_deleteButton->setIcon(SymbolIcons::icon(QStringLiteral("trash")));
     m_deleteButton->setToolTip(tr("Supprimer le groupe"));
-    connect(m_deleteButton, &QToolButton::clicked, this, [this] { m_state->deleteGroup(m_groupId); });
+    connect(m_deleteButton, &QToolButton::clicked, this, [this] { m_document->deleteGroup(m_groupId); });
     row->addWidget(m_deleteButton);
 
-    connect(m_state, &AppState::groupsChanged, this, &GroupHeaderView::refresh);
-    connect(m_state, &AppState::activeGroupIDChanged, this, &GroupHeaderView::refresh);
+    connect(m_document, &CaptureDocument::groupsChanged, this, &GroupHeaderView::refresh);
+    connect(m_document, &CaptureDocument::activeGroupIDChanged, this, &GroupHeaderView::refresh);
     refresh();
 }
 
 const CaptureGroup *GroupHeaderView::group() const
 {
-    for (const CaptureGroup &group : m_state->groups()) {
+    for (const CaptureGroup &group : m_document->groups()) {
         if (group.id == m_groupId)
             return &group;
     }
@@ -90,12 +90,12 @@ const CaptureGroup *GroupHeaderView::group() const
 
 bool GroupHeaderView::isActive() const
 {
-    return m_state->activeGroupID() == m_groupId;
+    return m_document->activeGroupID() == m_groupId;
 }
 
 bool GroupHeaderView::canDelete() const
 {
-    return m_state->groups().size() > 1;
+    return m_document->groups().size() > 1;
 }
 
 void GroupHeaderView::refresh()
@@ -142,7 +142,7 @@ QFrame *GroupHeaderView::makeNotesPopup()
     m_notesEditor->setStyleSheet(QStringLiteral("QPlainTextEdit { border: 1px solid %1; }")
                                      .arg(ViewStyle::quaternary().name(QColor::HexArgb)));
     connect(m_notesEditor, &QPlainTextEdit::textChanged, this,
-            [this] { m_state->setGroupNotes(m_groupId, m_notesEditor->toPlainText()); });
+            [this] { m_document->setGroupNotes(m_groupId, m_notesEditor->toPlainText()); });
     column->addWidget(m_notesEditor);
 
     auto *hint = new QLabel(tr("Exportée en Markdown avec le groupe."), popup);

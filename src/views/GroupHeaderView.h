@@ -3,7 +3,7 @@
 #include <QUuid>
 #include <QWidget>
 
-class AppState;
+class CaptureDocument;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -12,13 +12,14 @@ class QToolButton;
 struct CaptureGroup;
 
 // The header row of one capture group in the frames list: active-group marker, editable name, frame
-// count, description popup and delete button. Every edit goes to the window state at once.
+// count, description popup and delete button. Every edit goes to the document at once; typing in the
+// name or the description makes one undo step per field.
 class GroupHeaderView : public QWidget
 {
     Q_OBJECT
 
 public:
-    GroupHeaderView(AppState *state, const QUuid &groupId, QWidget *parent = nullptr);
+    GroupHeaderView(CaptureDocument *document, const QUuid &groupId, QWidget *parent = nullptr);
 
     QUuid groupId() const { return m_groupId; }
     bool isActive() const;
@@ -37,7 +38,7 @@ private:
     const CaptureGroup *group() const;
     QFrame *makeNotesPopup();
 
-    AppState *m_state;
+    CaptureDocument *m_document;
     QUuid m_groupId;
     QToolButton *m_activeButton;
     QLineEdit *m_nameField;

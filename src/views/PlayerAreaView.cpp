@@ -67,9 +67,11 @@ QLabel *makeTextLabel(const QString &text, qreal pointSizeFactor, int weight, co
 PlayerAreaView::PlayerAreaView(QWidget *parent)
     : QWidget(parent)
     , m_stack(new QStackedLayout(this))
-    , m_placeholder(makePlaceholder())
     , m_highlight(new DropHighlight(this))
 {
+    // Made here, not among the initialisers: it sets the placeholder's label members, which are
+    // initialised after it.
+    m_placeholder = makePlaceholder();
     setAcceptDrops(true);
     setAutoFillBackground(true);
     QPalette black = palette();
@@ -77,6 +79,7 @@ PlayerAreaView::PlayerAreaView(QWidget *parent)
     setPalette(black);
 
     m_stack->addWidget(m_placeholder);
+    showNoVideo();
     m_highlight->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_highlight->hide();
 }
@@ -91,15 +94,22 @@ QWidget *PlayerAreaView::makePlaceholder()
         whitePixmap(SymbolIcons::icon(QStringLiteral("film.stack")), 56, 0.55, devicePixelRatioF()));
     symbol->setAlignment(Qt::AlignHCenter);
 
-    auto *title = makeTextLabel(tr("Aucune vidéo"), 1.5, QFont::DemiBold, Qt::white);
+    auto *title = makeTextLabel(QString(), 1.5, QFont::DemiBold, Qt::white);
     title->setObjectName(QStringLiteral("placeholderTitle"));
-    auto *line = makeTextLabel(tr("Glissez une vidéo ici, ou ouvrez-en une (.mp4, .mov)."), 1.0,
-                               QFont::Normal, dimmed);
+    auto *line = makeTextLabel(QString(), 1.0, QFont::Normal, dimmed);
+    line->setObjectName(QStringLiteral("placeholderLine"));
 
-    auto *open = new ProminentButton(SymbolIcons::icon(QStringLiteral("folder")), tr("Ouvrir une vidéo"),
-                                     ProminentButton::Size::Large);
+    auto *open = new ProminentButton(QIcon(), QString(), ProminentButton::Size::Large);
     open->setObjectName(QStringLiteral("placeholderOpenButton"));
-    connect(open, &QPushButton::clicked, this, &PlayerAreaView::openVideoRequested);
+    connect(open, &QPushButton::clicked, this, [this] {
+        if (m_askingForMissingVideo)
+            emit locateVideoRequested();
+        else
+            emit openVideoRequested();
+    });
+    m_placeholderTitle = title;
+    m_placeholderLine = line;
+    m_placeholderButton = open;
 
     auto *texts = new QVBoxLayout;
     texts->setSpacing(4);
@@ -114,6 +124,28 @@ QWidget *PlayerAreaView::makePlaceholder()
     layout->addWidget(open, 0, Qt::AlignHCenter);
     layout->addStretch(1);
     return placeholder;
+}
+
+void PlayerAreaView::showNoVideo()
+{
+    m_askingForMissingVideo = false;
+    m_placeholderTitle->setText(tr("Aucune vidéo"));
+    m_placeholderLine->setText(tr("Glissez une vidéo ici, ou ouvrez-en une (.mp4, .mov)."));
+    m_placeholderButton->setIcon(SymbolIcons::icon(QStringLiteral("folder")));
+    m_placeholderButton->setText(tr("Ouvrir une vidéo"));
+}
+
+void PlayerAreaView::showMissingVideo(const QString &fileName)
+{
+    m_askingForMissingVideo = true;
+    m_placeholderTitle->setText(tr("Vidéo introuvable"));
+    m_placeholderLine->setText(
+        fileName.isEmpty()
+            ? tr("Les images de ce projet attendent leur vidéo. Localisez-la pour les retrouver.")
+            : tr("« %1 » n'est plus à son emplacement. Localisez-la pour retrouver les images.")
+                  .arg(fileName));
+    m_placeholderButton->setIcon(SymbolIcons::icon(QStringLiteral("magnifyingglass")));
+    m_placeholderButton->setText(tr("Localiser la vidéo…"));
 }
 
 void PlayerAreaView::setPlayerView(QWidget *view)

@@ -6,11 +6,14 @@
 
 #include <functional>
 
+class QLabel;
+class QPushButton;
 class QStackedLayout;
 
 // The video area of a window, on black: a placeholder inviting to open a video until a player
-// view is set, then that view. Files dragged over it are offered to the drop handler, and an
-// accent-coloured frame marks the area while a drag hovers.
+// view is set, then that view. When the captures wait for a video that could not be found, the
+// placeholder says so and offers to locate it instead. Files dragged over it are offered to the drop
+// handler, and an accent-coloured frame marks the area while a drag hovers.
 class PlayerAreaView : public QWidget
 {
     Q_OBJECT
@@ -28,10 +31,17 @@ public:
     void showPlayer(bool show);
     bool isShowingPlayer() const;
     QWidget *placeholder() const { return m_placeholder; }
+    // Makes the placeholder ask for the video named `fileName` (any video when it is empty) that the
+    // captures were taken from, instead of inviting to open one.
+    void showMissingVideo(const QString &fileName);
+    // Back to inviting to open a video.
+    void showNoVideo();
+    bool isAskingForMissingVideo() const { return m_askingForMissingVideo; }
     bool isDropTargeted() const { return m_dropTargeted; }
 
 signals:
     void openVideoRequested();
+    void locateVideoRequested();
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -44,7 +54,11 @@ private:
     void setDropTargeted(bool targeted);
 
     QStackedLayout *m_stack;
-    QWidget *m_placeholder;
+    QWidget *m_placeholder = nullptr;
+    QLabel *m_placeholderTitle = nullptr;
+    QLabel *m_placeholderLine = nullptr;
+    QPushButton *m_placeholderButton = nullptr;
+    bool m_askingForMissingVideo = false;
     QWidget *m_playerView = nullptr;
     QWidget *m_highlight;
     DropHandler m_dropHandler;

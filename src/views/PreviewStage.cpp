@@ -20,6 +20,8 @@ PreviewStage::PreviewStage(QWidget *parent)
     , m_canvas(new AnnotationCanvas(this))
     , m_emptyState(new EmptyStateView(QStringLiteral("photo"), tr("Aucun aperçu"),
                                       tr("Capturez une image pour prévisualiser les rendus."), this))
+    , m_failure(new EmptyStateView(QStringLiteral("exclamationmark.triangle.fill"),
+                                   tr("Échec de l'extraction"), QString(), this))
     , m_busy(new BusyIndicator(24, this))
 {
     setMinimumHeight(160);
@@ -27,37 +29,46 @@ PreviewStage::PreviewStage(QWidget *parent)
     showEmpty();
 }
 
-void PreviewStage::showImage(const QImage &image)
+void PreviewStage::showContent(Content content)
 {
-    m_content = Content::Image;
-    m_image = image;
-    m_emptyState->hide();
-    m_busy->hide();
-    m_canvas->show();
+    m_content = content;
+    m_canvas->setVisible(content == Content::Image);
+    m_emptyState->setVisible(content == Content::Empty);
+    m_failure->setVisible(content == Content::Failed);
+    m_busy->setVisible(content == Content::Busy);
+    setToolTip(content == Content::Failed ? m_failure->description() : QString());
     layoutChildren();
     update();
+}
+
+void PreviewStage::showImage(const QImage &image)
+{
+    m_image = image;
+    showContent(Content::Image);
 }
 
 void PreviewStage::showEmpty()
 {
-    m_content = Content::Empty;
     m_image = QImage();
-    m_canvas->hide();
-    m_busy->hide();
-    m_emptyState->show();
-    layoutChildren();
-    update();
+    showContent(Content::Empty);
 }
 
 void PreviewStage::showBusy()
 {
-    m_content = Content::Busy;
     m_image = QImage();
-    m_canvas->hide();
-    m_emptyState->hide();
-    m_busy->show();
-    layoutChildren();
-    update();
+    showContent(Content::Busy);
+}
+
+void PreviewStage::showFailure(const QString &message)
+{
+    m_image = QImage();
+    m_failure->setDescription(message);
+    showContent(Content::Failed);
+}
+
+QString PreviewStage::failureMessage() const
+{
+    return m_failure->description();
 }
 
 QRect PreviewStage::imageRect() const
@@ -91,6 +102,7 @@ void PreviewStage::layoutChildren()
 {
     m_canvas->setGeometry(imageRect());
     m_emptyState->setGeometry(rect());
+    m_failure->setGeometry(rect());
     const QSize busySize = m_busy->sizeHint();
     m_busy->setGeometry(
         QRect(rect().center() - QPoint(busySize.width() / 2, busySize.height() / 2), busySize));

@@ -48,6 +48,8 @@ const QHash<QString, Mapping> &themeNames()
          {"applications-graphics-symbolic", QStyle::SP_FileDialogInfoView}},
         {QStringLiteral("wand.and.stars"), {"star-new-symbolic", QStyle::SP_FileDialogInfoView}},
         {QStringLiteral("arrow.right"), {"go-next-symbolic", QStyle::SP_ArrowRight}},
+        {QStringLiteral("xmark.circle"), {"process-stop-symbolic", QStyle::SP_BrowserStop}},
+        {QStringLiteral("magnifyingglass"), {"edit-find-symbolic", QStyle::SP_FileDialogContentsView}},
     };
     return table;
 }

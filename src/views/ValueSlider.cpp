@@ -28,9 +28,9 @@ ValueSlider::ValueSlider(const QString &title, double minimum, double maximum, c
 
     setToolTip(help);
     m_slider->setToolTip(help);
-    connect(m_slider, &ContinuousSlider::realValueEdited, this, [this](double value) {
+    connect(m_slider, &ContinuousSlider::realValueEdited, this, [this](double value, bool continuing) {
         showValue(value);
-        emit valueEdited(value);
+        emit valueEdited(value, continuing);
     });
     showValue(minimum);
 }

@@ -22,7 +22,8 @@ public:
     QString valueText() const;
 
 signals:
-    void valueEdited(double value);
+    // See ContinuousSlider::realValueEdited.
+    void valueEdited(double value, bool continuing);
 
 private:
     void showValue(double value);
