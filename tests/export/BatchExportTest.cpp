@@ -4,11 +4,15 @@
 #include "TestRegistry.h"
 
 #include "state/AppState.h"
+#include "state/CaptureDocument.h"
+#include "state/ExportRun.h"
+#include "state/ExportRuns.h"
 
 #include <QColorSpace>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,19 +42,22 @@ QString flatVideo()
 void prepare(AppState &state, const QString &video, const QList<QList<int>> &framesPerGroup)
 {
     state.loadVideo(QUrl::fromLocalFile(video));
-    TestCaptures::addFrames(state, framesPerGroup);
+    TestCaptures::addFramesWithoutPictures(state, framesPerGroup);
 }
 
-// Runs an export to the end and returns the progress counts it reported.
+// Runs an export to the end and returns the progress counts it reported, from the start.
 QList<int> exportAll(AppState &state, ExportMode mode)
 {
-    QList<int> counts;
-    QObject::connect(&state, &AppState::progressChanged, &state, [&] {
-        if (counts.isEmpty() || counts.last() != state.progress().completed)
-            counts << state.progress().completed;
-    });
     state.runExport(mode);
-    if (!QTest::qWaitFor([&] { return !state.progress().isRunning; }, 120000))
+    ExportRun *run = state.exportRun();
+    if (!run)
+        return {};
+    QList<int> counts{run->progress().completed};
+    QObject::connect(run, &ExportRun::progressChanged, run, [&counts, run] {
+        if (counts.last() != run->progress().completed)
+            counts << run->progress().completed;
+    });
+    if (!QTest::qWaitFor([&] { return !run->isRunning(); }, 120000))
         qWarning("the export did not finish");
     return counts;
 }
@@ -74,23 +81,25 @@ class BatchExportTest : public QObject
 {
     Q_OBJECT
 
+    ExportRuns m_runs;
+
 private slots:
     void mergedWithCropWritesOneTrimmedImagePerFrame()
     {
         QTemporaryDir output;
-        AppState state(PlayerOutput::Headless);
+        AppState state(&m_runs, PlayerOutput::Headless);
         prepare(state, shapesVideo(), {{0, 15, 29}});
-        state.setOutputFolder(QUrl::fromLocalFile(output.path()));
-        state.setCropToSubject(true);
+        state.document()->setOutputFolder(QUrl::fromLocalFile(output.path()));
+        state.document()->setCropToSubject(true);
         EdgeOptions options;
         options.outline = true;
         options.outlineWidth = 6;
         options.outlineColor = QColor(0, 200, 0);
-        state.setEdgeOptions(options);
+        state.document()->setEdgeOptions(options);
 
         QCOMPARE(exportAll(state, ExportMode::Merged), (QList<int>{0, 1, 2, 3}));
-        QVERIFY(state.failures().isEmpty());
-        QCOMPARE(state.exportFinishedFolder(), QUrl::fromLocalFile(output.path()));
+        QVERIFY(state.exportRun()->failures().isEmpty());
+        QCOMPARE(state.exportRun()->finishedFolder(), QUrl::fromLocalFile(output.path()));
         // A single group goes straight into the folder; no notes, no Markdown file.
         QCOMPARE(entries(output.path()), (QStringList{"shapes_00-00-00-000.png", "shapes_00-00-00-500.png",
                                                       "shapes_00-00-00-966.png"}));
@@ -114,21 +123,22 @@ private slots:
     void groupsGoToTheirFoldersWithMarkdownPerSubject()
     {
         QTemporaryDir output;
-        AppState state(PlayerOutput::Headless);
+        AppState state(&m_runs, PlayerOutput::Headless);
         prepare(state, shapesVideo(), {{10}, {}});
-        QList<CaptureGroup> groups = state.groups();
-        groups[0].name = QStringLiteral("Plans/serrés");
-        groups[0].notes = QStringLiteral("Intro");
-        groups[0].frames[0].notes = QStringLiteral("regard\ncaméra ");
+        CaptureDocument *document = state.document();
+        const QUuid group = document->groups()[0].id;
+        const QUuid frame = document->groups()[0].frames[0].id;
+        document->setGroupName(group, QStringLiteral("Plans/serrés"));
+        document->setGroupNotes(group, QStringLiteral("Intro"));
+        document->setNote(QStringLiteral("regard\ncaméra "), frame);
         Annotation arrow;
         arrow.start = {0.1, 0.1};
         arrow.end = {0.9, 0.9};
-        groups[0].frames[0].annotations << arrow;
-        state.setGroups(groups);
-        state.setOutputFolder(QUrl::fromLocalFile(output.path()));
+        document->addAnnotation(frame, arrow);
+        document->setOutputFolder(QUrl::fromLocalFile(output.path()));
 
         QCOMPARE(exportAll(state, ExportMode::PerSubject), (QList<int>{0, 1}));
-        QVERIFY(state.failures().isEmpty());
+        QVERIFY(state.exportRun()->failures().isEmpty());
         QCOMPARE(entries(output.path()), (QStringList{"Groupe 2", "Plans-serrés"}));
         QCOMPARE(
             entries(output.filePath("Plans-serrés")),
@@ -152,14 +162,15 @@ private slots:
     void failuresAreReportedAndTheRunGoesOn()
     {
         QTemporaryDir output;
-        AppState state(PlayerOutput::Headless);
+        AppState state(&m_runs, PlayerOutput::Headless);
         prepare(state, flatVideo(), {{3, 4}});
-        state.setOutputFolder(QUrl::fromLocalFile(output.path()));
+        state.document()->setOutputFolder(QUrl::fromLocalFile(output.path()));
 
         QCOMPARE(exportAll(state, ExportMode::Merged), (QList<int>{0, 1, 2}));
-        QCOMPARE(state.failures().size(), 2);
-        QCOMPARE(state.failures()[0].timestamp, QStringLiteral("00:00.100"));
-        QCOMPARE(state.failures()[0].message, QStringLiteral("Aucun sujet détecté dans cette image."));
+        const QList<ExportFailure> failures = state.exportRun()->failures();
+        QCOMPARE(failures.size(), 2);
+        QCOMPARE(failures[0].timestamp, QStringLiteral("00:00.100"));
+        QCOMPARE(failures[0].message, QStringLiteral("Aucun sujet détecté dans cette image."));
         QVERIFY(entries(output.path()).isEmpty());
     }
 
@@ -170,56 +181,109 @@ private slots:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
 
-        AppState state(PlayerOutput::Headless);
+        AppState state(&m_runs, PlayerOutput::Headless);
         prepare(state, shapesVideo(), {{1, 2}});
-        state.setOutputFolder(QUrl::fromLocalFile(blocker.fileName() + QStringLiteral("/out")));
+        state.document()->setOutputFolder(QUrl::fromLocalFile(blocker.fileName() + QStringLiteral("/out")));
         QCOMPARE(exportAll(state, ExportMode::Merged), (QList<int>{0, 1, 2}));
-        QCOMPARE(state.failures().size(), 2);
-        for (const ExportFailure &failure : state.failures())
+        QCOMPARE(state.exportRun()->failures().size(), 2);
+        for (const ExportFailure &failure : state.exportRun()->failures())
             QVERIFY2(failure.message.startsWith(QStringLiteral("Échec de l'export : ")),
                      qPrintable(failure.message));
-        QVERIFY(!state.exportFinishedFolder().isEmpty());
+        QVERIFY(!state.exportRun()->finishedFolder().isEmpty());
     }
 
     void refusesToStartWithoutItsInputs()
     {
-        AppState state(PlayerOutput::Headless);
-        QSignalSpy progressSpy(&state, &AppState::progressChanged);
+        AppState state(&m_runs, PlayerOutput::Headless);
+        QSignalSpy started(&m_runs, &ExportRuns::runStarted);
         state.runExport(ExportMode::Merged);
         QCOMPARE(state.errorMessage(), QStringLiteral("Aucune vidéo chargée."));
 
         prepare(state, shapesVideo(), {{1}});
         state.runExport(ExportMode::Merged);
         QCOMPARE(state.errorMessage(), QStringLiteral("Aucun dossier de sortie sélectionné."));
-        QCOMPARE(progressSpy.count(), 0);
+        QCOMPARE(started.count(), 0);
 
         // With a folder but no frame nothing happens, silently.
         QTemporaryDir output;
         state.clearErrorMessage();
-        state.setGroups({CaptureGroup(QStringLiteral("Vide"))});
-        state.setOutputFolder(QUrl::fromLocalFile(output.path()));
+        state.document()->deleteFrame(state.document()->groups()[0].frames[0].id);
+        state.document()->setOutputFolder(QUrl::fromLocalFile(output.path()));
         state.runExport(ExportMode::Merged);
         QVERIFY(!state.errorMessage());
-        QCOMPARE(progressSpy.count(), 0);
+        QCOMPARE(started.count(), 0);
+        QVERIFY(!state.exportRun());
     }
 
     void aSecondExportWhileRunningIsIgnored()
     {
         QTemporaryDir output;
-        AppState state(PlayerOutput::Headless);
+        AppState state(&m_runs, PlayerOutput::Headless);
         prepare(state, flatVideo(), {{1}});
-        state.setOutputFolder(QUrl::fromLocalFile(output.path()));
+        state.document()->setOutputFolder(QUrl::fromLocalFile(output.path()));
         state.runExport(ExportMode::Merged);
-        QVERIFY(state.progress().isRunning);
+        ExportRun *run = state.exportRun();
+        QVERIFY(run && run->isRunning());
         state.runExport(ExportMode::PerSubject);
-        QTRY_VERIFY_WITH_TIMEOUT(!state.progress().isRunning, 60000);
-        QCOMPARE(state.failures().size(), 1);
-        QCOMPARE(state.progress().total, 1);
+        QCOMPARE(state.exportRun(), run);
+        QTRY_VERIFY_WITH_TIMEOUT(!run->isRunning(), 60000);
+        QCOMPARE(run->failures().size(), 1);
+        QCOMPARE(run->progress().total, 1);
 
-        // The finished folder is opened once, then forgotten.
-        QVERIFY(!state.exportFinishedFolder().isEmpty());
-        state.openExportFolder();
-        QVERIFY(state.exportFinishedFolder().isEmpty());
+        // The end is shown once, then forgotten.
+        QVERIFY(!run->finishedFolder().isEmpty());
+        run->acknowledgeFinish();
+        QVERIFY(run->finishedFolder().isEmpty());
+    }
+
+    // Cancelling stops the run after the frame in progress: the frames after it and the Markdown
+    // file of the group are not written, and no end-of-export folder is offered.
+    void aCancelledRunStopsAfterTheFrameInProgress()
+    {
+        QTemporaryDir output;
+        AppState state(&m_runs, PlayerOutput::Headless);
+        prepare(state, shapesVideo(), {{1, 2, 3, 4}, {5}});
+        state.document()->setOutputFolder(QUrl::fromLocalFile(output.path()));
+        state.runExport(ExportMode::Merged);
+        ExportRun *run = state.exportRun();
+        QVERIFY(run);
+        QSignalSpy finished(run, &ExportRun::finished);
+        run->cancel();
+        QVERIFY(finished.wait(120000));
+        QVERIFY(run->wasCancelled());
+        QVERIFY(!run->isRunning());
+        QCOMPARE(run->progress().completed, 1);
+        QVERIFY(run->finishedFolder().isEmpty());
+        QCOMPARE(entries(output.path()), QStringList{"Captures"});
+        QCOMPARE(entries(output.filePath(QStringLiteral("Captures"))),
+                 QStringList{"shapes_00-00-00-033.png"});
+    }
+
+    // A run belongs to the application: it goes on, and writes everything, after the window state
+    // that started it is gone.
+    void aRunOutlivesItsWindow()
+    {
+        QTemporaryDir output;
+        QPointer<ExportRun> run;
+        {
+            AppState state(&m_runs, PlayerOutput::Headless);
+            prepare(state, shapesVideo(), {{2, 4}});
+            state.document()->setGroupNotes(state.document()->groups()[0].id, QStringLiteral("Gardé"));
+            state.document()->setOutputFolder(QUrl::fromLocalFile(output.path()));
+            state.runExport(ExportMode::Merged);
+            run = state.exportRun();
+            QVERIFY(run && run->isRunning());
+        }
+        QVERIFY(run);
+        QVERIFY(m_runs.isRunning());
+        QSignalSpy allFinished(&m_runs, &ExportRuns::allFinished);
+        QVERIFY(allFinished.wait(120000));
+        QCOMPARE(entries(output.path()),
+                 (QStringList{"Captures.md", "shapes_00-00-00-066.png", "shapes_00-00-00-133.png"}));
+        QVERIFY(readText(output.filePath(QStringLiteral("Captures.md")))
+                    .startsWith(QStringLiteral("# Captures\n\nGardé\n")));
+        // Ended, and held by no window any more, it goes.
+        QTRY_VERIFY(!run);
     }
 };
 

@@ -38,7 +38,8 @@ Annotation make(AnnotationKind kind, QPointF start, QPointF end)
 struct Canvas
 {
     AnnotationCanvas widget;
-    QSignalSpy edits{&widget, &AnnotationCanvas::annotationsEdited};
+    QSignalSpy drawings{&widget, &AnnotationCanvas::annotationDrawn};
+    QSignalSpy moves{&widget, &AnnotationCanvas::annotationMoved};
     QSignalSpy selections{&widget, &AnnotationCanvas::selectedIdEdited};
 
     explicit Canvas(const QList<Annotation> &annotations = {})
@@ -63,7 +64,7 @@ private slots:
         canvas.widget.setLineWidth(0.01);
         drag(&canvas.widget, {{40, 20}, {41, 20}, {200, 150}, {520, -30}});
 
-        QCOMPARE(canvas.edits.size(), 1);
+        QCOMPARE(canvas.drawings.size(), 1);
         const QList<Annotation> annotations = canvas.widget.annotations();
         QCOMPARE(annotations.size(), 1);
         const Annotation &drawn = annotations.first();
@@ -76,6 +77,7 @@ private slots:
         QCOMPARE(canvas.widget.selectedId(), drawn.id);
         QCOMPARE(canvas.selections.size(), 1);
         QVERIFY(!canvas.widget.draft());
+        QCOMPARE(canvas.drawings.first().first().value<Annotation>(), drawn);
     }
 
     void drawingKeepsTheSettingsOfTheLastMove()
@@ -85,7 +87,7 @@ private slots:
         send(&canvas.widget, QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton);
         send(&canvas.widget, QEvent::MouseMove, {150, 100}, Qt::LeftButton);
         QVERIFY(canvas.widget.draft());
-        QCOMPARE(canvas.edits.size(), 0); // the draft is not in the list yet
+        QCOMPARE(canvas.drawings.size(), 0); // the draft is not in the list yet
         canvas.widget.setLineWidth(0.02);
         send(&canvas.widget, QEvent::MouseMove, {160, 100}, Qt::LeftButton);
         send(&canvas.widget, QEvent::MouseButtonRelease, {160, 100}, Qt::NoButton);
@@ -109,7 +111,7 @@ private slots:
         canvas.widget.setSelectedId(other.id);
         canvas.widget.setTool(tool);
         drag(&canvas.widget, {{200, 100}, {201.5, 100}, {201, 101}});
-        QCOMPARE(canvas.edits.size(), 0);
+        QCOMPARE(canvas.drawings.size() + canvas.moves.size(), 0);
         QCOMPARE(canvas.selections.size(), 0);
         QCOMPARE(canvas.widget.annotations(), (QList<Annotation>{line, other}));
         QCOMPARE(canvas.widget.selectedId(), other.id);
@@ -143,7 +145,12 @@ private slots:
         QCOMPARE(moved.end.x(), 1.3); // pushed past the edge: not clamped
         QCOMPARE(moved.start.y(), 0.7);
         QCOMPARE(canvas.widget.annotations().at(0), below);
-        QCOMPARE(canvas.edits.size(), 2); // every step is written
+        // Every step is told, the first as the start of the drag and the others as its continuation.
+        QCOMPARE(canvas.moves.size(), 2);
+        QCOMPARE(canvas.moves.at(0).at(3).toBool(), false);
+        QCOMPARE(canvas.moves.at(1).at(3).toBool(), true);
+        QCOMPARE(canvas.moves.at(1).at(0).toUuid(), line.id);
+        QCOMPARE(canvas.moves.at(1).at(2).toPointF(), moved.end);
     }
 
     void selectDragOnEmptySpaceClearsSelectionAndMovesNothing()
@@ -153,7 +160,7 @@ private slots:
         canvas.widget.setSelectedId(line.id);
         drag(&canvas.widget, {{300, 150}, {320, 170}, {340, 190}});
         QVERIFY(canvas.widget.selectedId().isNull());
-        QCOMPARE(canvas.edits.size(), 0);
+        QCOMPARE(canvas.moves.size(), 0);
         QCOMPARE(canvas.widget.annotations(), QList<Annotation>{line});
     }
 

@@ -1,6 +1,6 @@
 #include "TestRegistry.h"
 
-#include "state/AppState.h"
+#include "state/CaptureDocument.h"
 #include "views/ColorWellButton.h"
 #include "views/ContinuousSlider.h"
 #include "views/EdgeControlsView.h"
@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QTest>
+#include <QUndoStack>
 
 class EdgeControlsTest : public QObject
 {
@@ -29,11 +30,11 @@ private slots:
         QFETCH(int, slider);
         QFETCH(double, low);
         QFETCH(double, high);
-        AppState state;
-        EdgeControlsView view(&state);
-        const std::function<double()> stored[] = {[&] { return state.edgeOptions().shrink; },
-                                                  [&] { return state.edgeOptions().feather; },
-                                                  [&] { return state.edgeOptions().outlineWidth; }};
+        CaptureDocument document;
+        EdgeControlsView view(&document);
+        const std::function<double()> stored[] = {[&] { return document.edgeOptions().shrink; },
+                                                  [&] { return document.edgeOptions().feather; },
+                                                  [&] { return document.edgeOptions().outlineWidth; }};
         ValueSlider *sliders[] = {view.shrinkSlider(), view.featherSlider(), view.outlineWidthSlider()};
         ContinuousSlider *knob = sliders[slider]->slider();
         knob->setValue(knob->maximum());
@@ -44,41 +45,69 @@ private slots:
 
     void storedValueKeepsItsPrecision()
     {
-        AppState state;
-        EdgeControlsView view(&state);
+        CaptureDocument document;
+        EdgeControlsView view(&document);
         EdgeOptions options;
         options.shrink = 1.5;
         options.feather = 3.14159;
-        state.setEdgeOptions(options);
+        document.setEdgeOptions(options);
         QCOMPARE(view.shrinkSlider()->valueText(), QLocale().toString(2.0, 'f', 0));
         QCOMPARE(view.shrinkSlider()->value(), 1.5);
         // Another control's change writes the others back unchanged.
         view.outlineToggle()->click();
-        QCOMPARE(state.edgeOptions().shrink, 1.5);
-        QCOMPARE(state.edgeOptions().feather, 3.14159);
-        QVERIFY(state.edgeOptions().outline);
+        QCOMPARE(document.edgeOptions().shrink, 1.5);
+        QCOMPARE(document.edgeOptions().feather, 3.14159);
+        QVERIFY(document.edgeOptions().outline);
     }
 
     void outlineToggleShowsAndHidesItsSettings()
     {
-        AppState state;
-        EdgeControlsView view(&state);
+        CaptureDocument document;
+        EdgeControlsView view(&document);
         QVERIFY(!view.isExpanded());
         view.setExpanded(true);
         QVERIFY(!view.outlineWidthSlider()->isVisibleTo(&view));
         view.outlineToggle()->click();
         QVERIFY(view.outlineWidthSlider()->isVisibleTo(&view));
         QVERIFY(view.outlineColorWell()->isVisibleTo(&view));
-        EdgeOptions options = state.edgeOptions();
+        EdgeOptions options = document.edgeOptions();
         options.outlineWidth = 12.25;
         options.outlineColor = QColor(10, 20, 30, 128);
-        state.setEdgeOptions(options);
+        document.setEdgeOptions(options);
         view.outlineToggle()->click();
         QVERIFY(!view.outlineWidthSlider()->isVisibleTo(&view));
         view.outlineToggle()->click();
         QCOMPARE(view.outlineWidthSlider()->value(), 12.25);
         QCOMPARE(view.outlineColorWell()->color(), QColor(10, 20, 30, 128));
-        QCOMPARE(state.edgeOptions().outlineWidth, 12.25);
+        QCOMPARE(document.edgeOptions().outlineWidth, 12.25);
+    }
+
+    // A slider dragged from one end to the other is one step; a click of the outline switch another.
+    void aSliderDragIsOneStep()
+    {
+        CaptureDocument document;
+        EdgeControlsView view(&document);
+        ContinuousSlider *knob = view.featherSlider()->slider();
+        knob->setSliderDown(true);
+        for (int position = 100; position <= knob->maximum(); position += 100)
+            knob->setValue(position);
+        knob->setSliderDown(false);
+        QCOMPARE(document.edgeOptions().feather, 10.0);
+        QCOMPARE(document.undoStack()->count(), 1);
+        QCOMPARE(document.undoStack()->undoText(), QStringLiteral("le réglage des contours"));
+
+        // Keys move the knob outside a drag: each press is a step of its own.
+        knob->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        knob->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        QCOMPARE(document.undoStack()->count(), 3);
+        view.outlineToggle()->click();
+        QCOMPARE(document.undoStack()->count(), 4);
+
+        document.undoStack()->setIndex(0);
+        QCOMPARE(document.edgeOptions().feather, 0.0);
+        QVERIFY(!document.edgeOptions().outline);
+        QCOMPARE(view.featherSlider()->value(), 0.0);
+        QVERIFY(!view.outlineToggle()->isChecked());
     }
 };
 

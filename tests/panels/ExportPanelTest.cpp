@@ -1,22 +1,28 @@
+#include "TestCaptures.h"
 #include "TestRegistry.h"
 
-#include "state/AppState.h"
+#include "services/EdgeProcessingService.h"
+#include "services/ImageExportService.h"
+#include "services/ImageFilterService.h"
+#include "services/SubjectExtractionService.h"
+#include "services/VideoFrameExtractorService.h"
+#include "state/CaptureDocument.h"
+#include "state/ExportRun.h"
+#include "state/ExportRuns.h"
 #include "views/ElidedLabel.h"
 #include "views/ExportPanelView.h"
+#include "views/ExportProgressView.h"
 
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-
-void addFrame(AppState &state)
-{
-    QList<CaptureGroup> groups = state.groups();
-    groups[0].frames << CapturedFrame(MediaTime(1, 30));
-    state.setGroups(groups);
-}
 
 bool showsText(const QWidget &panel, const QString &text)
 {
@@ -27,16 +33,21 @@ bool showsText(const QWidget &panel, const QString &text)
     return false;
 }
 
-// Ends a run as the export does: progress, failures, then the finished folder.
-void finishRun(AppState &state, int total, int failureCount, const QUrl &folder)
+// A real run of `frames` frames in one group, from no video: each frame fails as soon as it is
+// asked for its still, so the run goes on until the event loop has seen every frame.
+ExportRun *runWithoutVideo(ExportRuns &runs, int frames, const QString &folder)
 {
-    QList<ExportFailure> failures;
-    for (int i = 0; i < failureCount; ++i)
-        failures << ExportFailure{QUuid::createUuid(), QStringLiteral("00:0%1.000").arg(i),
-                                  QStringLiteral("Échec")};
-    state.setFailures(failures);
-    state.setProgress(ExportProgress{total, total, false});
-    state.setExportFinishedFolder(folder);
+    const BatchExportService::Services services{
+        std::make_shared<VideoFrameExtractorService>(), std::make_shared<SubjectExtractionService>(),
+        std::make_shared<ImageExportService>(), std::make_shared<ImageFilterService>(),
+        std::make_shared<EdgeProcessingService>()};
+    ExportGroup group{QStringLiteral("Captures"), QString(), {}, false};
+    for (int i = 1; i <= frames; ++i)
+        group.frames << CapturedFrame(MediaTime(i, 30));
+    BatchExportService::Settings settings;
+    settings.videoName = QStringLiteral("video");
+    settings.outputFolder = folder;
+    return runs.start(services, {group}, settings);
 }
 
 } // namespace
@@ -48,34 +59,44 @@ class ExportPanelTest : public QObject
 private slots:
     void exportMenuNeedsFramesAFolderAndNoRun()
     {
-        AppState state;
-        ExportPanelView panel(&state);
+        QTemporaryDir folder;
+        ExportRuns runs;
+        CaptureDocument document;
+        ExportPanelView panel(&document);
         const QString warning = QStringLiteral("Choisissez un dossier de sortie pour exporter.");
         QVERIFY(!panel.exportButton()->isEnabled());
         QVERIFY(showsText(panel, warning));
 
-        addFrame(state);
+        TestCaptures::fill(document, {1});
         QVERIFY(!panel.exportButton()->isEnabled()); // frames but no folder
         QVERIFY(showsText(panel, warning));
 
-        AppState folderOnly;
+        CaptureDocument folderOnly;
         ExportPanelView folderPanel(&folderOnly);
-        folderOnly.setOutputFolder(QUrl::fromLocalFile(QStringLiteral("/tmp/sorties")));
+        folderOnly.setOutputFolder(QUrl::fromLocalFile(folder.path()));
         QVERIFY(!folderPanel.exportButton()->isEnabled()); // folder but no frames
         QVERIFY(!showsText(folderPanel, warning));
 
-        state.setOutputFolder(QUrl::fromLocalFile(QStringLiteral("/tmp/sorties")));
+        document.setOutputFolder(QUrl::fromLocalFile(folder.path()));
         QVERIFY(panel.exportButton()->isEnabled());
         QVERIFY(!showsText(panel, warning));
-        state.setProgress(ExportProgress{1, 5, true});
+
+        // Disabled for as long as the window's run goes on.
+        ExportRun *run = runWithoutVideo(runs, 2, folder.path());
+        panel.setRun(run);
+        QVERIFY(run->isRunning());
         QVERIFY(!panel.exportButton()->isEnabled());
-        QVERIFY(showsText(panel, QStringLiteral("1 / 5")));
-        state.setProgress(ExportProgress{5, 5, false});
+        QTRY_VERIFY(!run->isRunning());
         QVERIFY(panel.exportButton()->isEnabled());
-        QVERIFY(showsText(panel, QStringLiteral("5 / 5"))); // the last run stays visible
+
+        // The menu asks the window to export; the panel starts nothing itself.
+        QSignalSpy requested(&panel, &ExportPanelView::exportRequested);
+        panel.exportButton()->menu()->actions().at(1)->trigger();
+        QCOMPARE(requested.count(), 1);
+        QCOMPARE(requested.first().first().value<ExportMode>(), ExportMode::PerSubject);
     }
 
-    void endOfRunAlertSummarises_data()
+    void summaryCountsExportedImagesAndFailures_data()
     {
         QTest::addColumn<int>("total");
         QTest::addColumn<int>("failures");
@@ -86,24 +107,29 @@ private slots:
             << 1 << 3 << QStringLiteral("0 image(s) exportée(s), 3 échec(s).");
     }
 
-    void endOfRunAlertSummarises()
+    void summaryCountsExportedImagesAndFailures()
     {
         QFETCH(int, total);
         QFETCH(int, failures);
         QFETCH(QString, summary);
-        AppState state;
-        ExportPanelView panel(&state);
-        const QUrl folder = QUrl::fromLocalFile(QStringLiteral("/tmp/sorties"));
-        state.setOutputFolder(folder);
-        finishRun(state, total, failures, folder);
+        QCOMPARE(ExportPanelView::summary(total, failures), summary);
+    }
+
+    void endOfRunAlertSummarisesAndIsSeenOnce()
+    {
+        QTemporaryDir folder;
+        ExportRuns runs;
+        CaptureDocument document;
+        ExportPanelView panel(&document);
+        ExportRun *run = runWithoutVideo(runs, 3, folder.path());
+        panel.setRun(run);
+        QTRY_VERIFY(panel.finishedAlert());
 
         QMessageBox *alert = panel.finishedAlert();
-        QVERIFY(alert);
         QCOMPARE(alert->windowTitle(), QStringLiteral("Export terminé"));
-        QCOMPARE(alert->text(), summary);
-        QCOMPARE(showsText(panel, QString::number(failures) + QStringLiteral(" échec(s)")), failures > 0);
-        if (failures > 0)
-            QVERIFY(showsText(panel, QStringLiteral("00:00.000 — Échec")));
+        QCOMPARE(alert->text(), QStringLiteral("0 image(s) exportée(s), 3 échec(s)."));
+        QVERIFY(showsText(panel, QStringLiteral("3 échec(s)")));
+        QVERIFY(showsText(panel, QStringLiteral("00:00.033 — Aucune vidéo chargée.")));
 
         QPushButton *ok = nullptr;
         for (QAbstractButton *button : alert->buttons()) {
@@ -112,21 +138,57 @@ private slots:
         }
         QVERIFY(ok);
         ok->click();
-        QVERIFY(state.exportFinishedFolder().isEmpty());
+        QVERIFY(run->finishedFolder().isEmpty());
         QVERIFY(!panel.finishedAlert());
+        // The failures stay in view until the window shows another run.
+        QVERIFY(showsText(panel, QStringLiteral("3 échec(s)")));
+        panel.setRun(nullptr);
+        QVERIFY(!showsText(panel, QStringLiteral("3 échec(s)")));
+    }
+
+    void progressStaysInSightAndStops()
+    {
+        QTemporaryDir folder;
+        ExportRuns runs;
+        ExportProgressView progress;
+        QVERIFY(progress.isHidden());
+
+        ExportRun *run = runWithoutVideo(runs, 4, folder.path());
+        progress.setRun(run);
+        QVERIFY(!progress.isHidden());
+        QVERIFY(run->isRunning());
+        QVERIFY(progress.countText().endsWith(QStringLiteral(" / 4")));
+        QVERIFY(!progress.cancelButton()->isHidden());
+        // Stopped from its button, the run ends after the frame in progress.
+        progress.cancelButton()->click();
+        QTRY_VERIFY(!run->isRunning());
+        QVERIFY(run->wasCancelled());
+        QCOMPARE(progress.countText(), QStringLiteral("1 / 4"));
+        QCOMPARE(progress.statusText(), QStringLiteral("Export arrêté"));
+        QVERIFY(progress.cancelButton()->isHidden());
+        QCOMPARE(progress.bar()->value(), 250);
+
+        ExportRun *complete = runWithoutVideo(runs, 2, folder.path());
+        progress.setRun(complete);
+        QTRY_VERIFY(!complete->isRunning());
+        QCOMPARE(progress.countText(), QStringLiteral("2 / 2"));
+        QVERIFY(progress.statusText().isEmpty());
+        QCOMPARE(progress.bar()->value(), 1000);
+        progress.setRun(nullptr);
+        QVERIFY(progress.isHidden());
     }
 
     void folderNameOrPlaceholder()
     {
-        AppState state;
-        ExportPanelView panel(&state);
+        CaptureDocument document;
+        ExportPanelView panel(&document);
         auto *name = panel.findChild<ElidedLabel *>();
         QCOMPARE(name->text(), QStringLiteral("Aucun dossier"));
-        state.setOutputFolder(QUrl::fromLocalFile(QStringLiteral("/tmp/projet/Sorties PNG")));
+        document.setOutputFolder(QUrl::fromLocalFile(QStringLiteral("/tmp/projet/Sorties PNG")));
         QCOMPARE(name->text(), QStringLiteral("Sorties PNG"));
-        state.setOutputFolder(QUrl::fromLocalFile(QStringLiteral("/tmp/projet/Sorties PNG/")));
+        document.setOutputFolder(QUrl::fromLocalFile(QStringLiteral("/tmp/projet/Sorties PNG/")));
         QCOMPARE(name->text(), QStringLiteral("Sorties PNG"));
-        state.setSelectedFilter(FilterStyle::Comic);
+        document.setSelectedFilter(FilterStyle::Comic);
         QVERIFY(showsText(panel, QStringLiteral("BD")));
     }
 };

@@ -1,16 +1,20 @@
 #include "TestRegistry.h"
 
-#include "state/AppState.h"
+#include "state/CaptureDocument.h"
+#include "state/FrameImageStore.h"
+#include "state/PreviewRenderer.h"
 #include "views/AnnotationCanvas.h"
 #include "views/ExtractionPreviewView.h"
 #include "views/PreviewStage.h"
 #include "views/StyleThumbnailButton.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <QUndoStack>
 
 namespace {
 
@@ -27,25 +31,58 @@ QImage subject()
     return image;
 }
 
-// Adds a frame to the first group; with a cut-out when asked.
-QUuid addFrame(AppState &state, bool withSubject)
+// The pieces of a window the preview shows.
+struct Window
 {
-    QList<CaptureGroup> groups = state.groups();
-    CapturedFrame frame(MediaTime(groups[0].frames.size() + 1, 30));
-    if (withSubject) {
-        frame.subjectPreview = subject();
-        frame.subjectExtracted = true;
-    }
-    groups[0].frames << frame;
-    state.setGroups(groups);
+    CaptureDocument document;
+    FrameImageStore images;
+    PreviewRenderer renderer;
+    ExtractionPreviewView view{&document, &images, &renderer};
+};
+
+// Gives the frame the cut-out that its lifting would have made.
+void lift(Window &window, const QUuid &frameId)
+{
+    const FrameImageStore::Ticket ticket = window.images.track(frameId);
+    window.images.setStill(frameId, ticket, QImage(160, 90, QImage::Format_RGBA8888_Premultiplied));
+    window.images.setSubject(frameId, ticket, subject());
+}
+
+// Adds a frame to the first group, with its cut-out already made when asked.
+QUuid addFrame(Window &window, bool withSubject)
+{
+    DocumentContent content = window.document.content();
+    CapturedFrame frame(MediaTime(content.groups[0].frames.size() + 1, 30));
+    content.groups[0].frames << frame;
+    if (withSubject)
+        lift(window, frame.id);
+    window.document.reset(content);
     return frame.id;
 }
 
-void setShrink(AppState &state, double shrink)
+void setShrink(CaptureDocument &document, double shrink)
 {
-    EdgeOptions options = state.edgeOptions();
+    EdgeOptions options = document.edgeOptions();
     options.shrink = shrink;
-    state.setEdgeOptions(options);
+    document.setEdgeOptions(options);
+}
+
+void send(QWidget *widget, QEvent::Type type, QPointF position, Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, position, widget->mapToGlobal(position), Qt::LeftButton, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+// A drag across the widget in eight moves, between two points given as fractions of its size.
+void drag(QWidget *widget, QPointF from, QPointF to)
+{
+    const auto at = [widget](QPointF fraction) {
+        return QPointF(fraction.x() * widget->width(), fraction.y() * widget->height());
+    };
+    send(widget, QEvent::MouseButtonPress, at(from), Qt::LeftButton);
+    for (int step = 1; step <= 8; ++step)
+        send(widget, QEvent::MouseMove, at(from + (to - from) * step / 8.0), Qt::LeftButton);
+    send(widget, QEvent::MouseButtonRelease, at(to), Qt::NoButton);
 }
 
 } // namespace
@@ -57,8 +94,8 @@ class ExtractionPreviewTest : public QObject
 private slots:
     void withoutFrameThereIsNothingToEdit()
     {
-        AppState state;
-        ExtractionPreviewView view(&state);
+        Window window;
+        ExtractionPreviewView &view = window.view;
         QCOMPARE(view.previewKey(), QStringLiteral("none"));
         QVERIFY(!view.annotationToolbar()->isVisibleTo(&view));
         QVERIFY(!view.noteEditorBox()->isVisibleTo(&view));
@@ -70,41 +107,57 @@ private slots:
 
     void keyNamesFrameSubjectAndEdgeSignature()
     {
-        AppState state;
-        ExtractionPreviewView view(&state);
-        const QUuid id = addFrame(state, false);
+        Window window;
+        ExtractionPreviewView &view = window.view;
+        const QUuid id = addFrame(window, false);
         const QString prefix = id.toString(QUuid::WithoutBraces).toUpper();
         QCOMPARE(view.previewKey(), prefix + QStringLiteral("-false-0.0-0.0-0-6.0-1.00,1.00,1.00,1.00"));
         QCOMPARE(view.stage()->content(), PreviewStage::Content::Empty);
-        state.updateFrame(id, [](CapturedFrame &frame) { frame.subjectPreview = subject(); });
+        lift(window, id);
         QCOMPARE(view.previewKey(), prefix + QStringLiteral("-true-0.0-0.0-0-6.0-1.00,1.00,1.00,1.00"));
         QCOMPARE(view.stage()->content(), PreviewStage::Content::Busy);
     }
 
+    // A frame whose still or cut-out could not be made says why, in place of the preview.
+    void showsWhyAFrameHasNoCutOut()
+    {
+        Window window;
+        const QUuid id = addFrame(window, false);
+        const QString message = QStringLiteral("Échec de l'extraction de l'image : fin du fichier");
+        window.images.setFailed(id, window.images.track(id), message);
+        QCOMPARE(window.view.stage()->content(), PreviewStage::Content::Failed);
+        QCOMPARE(window.view.stage()->failureMessage(), message);
+        QCOMPARE(window.view.stage()->toolTip(), message);
+        lift(window, id);
+        QCOMPARE(window.view.stage()->content(), PreviewStage::Content::Busy);
+        QVERIFY(window.view.stage()->toolTip().isEmpty());
+    }
+
     void rendersFollowThePrintedEdgeSettingsOnly()
     {
-        AppState state;
-        ExtractionPreviewView view(&state);
+        Window window;
+        CaptureDocument &document = window.document;
+        ExtractionPreviewView &view = window.view;
         QSignalSpy started(&view, &ExtractionPreviewView::renderingStarted);
         QSignalSpy finished(&view, &ExtractionPreviewView::rendersChanged);
-        addFrame(state, true);
+        addFrame(window, true);
         QCOMPARE(started.size(), 1);
         QVERIFY(finished.wait(20000));
         QCOMPARE(view.renders().size(), 4);
 
-        setShrink(state, 1.01);
+        setShrink(document, 1.01);
         QCOMPARE(started.size(), 2);
-        setShrink(state, 1.04); // prints as 1.0 again
+        setShrink(document, 1.04); // prints as 1.0 again
         QCOMPARE(started.size(), 2);
-        setShrink(state, 1.06); // prints as 1.1
+        setShrink(document, 1.06); // prints as 1.1
         QCOMPARE(started.size(), 3);
         QVERIFY(finished.wait(20000));
         QVERIFY(view.previewKey().contains(QStringLiteral("-1.1-")));
 
         // Neither the style, the note nor the annotations ask for new renders.
-        state.setSelectedFilter(FilterStyle::Poster);
-        state.setNote(QStringLiteral("note"), state.previewFrame()->id);
-        state.setAnnotations({Annotation()}, state.previewFrame()->id);
+        document.setSelectedFilter(FilterStyle::Poster);
+        document.setNote(QStringLiteral("note"), document.previewFrame()->id);
+        document.addAnnotation(document.previewFrame()->id, Annotation());
         QCOMPARE(started.size(), 3);
         QCOMPARE(view.stage()->content(), PreviewStage::Content::Image);
         QVERIFY(view.styleThumbnail(FilterStyle::Poster)->isSelected());
@@ -112,13 +165,13 @@ private slots:
 
     void canvasCoversTheDisplayedImage()
     {
-        AppState state;
-        ExtractionPreviewView view(&state);
+        Window window;
+        ExtractionPreviewView &view = window.view;
         view.resize(700, 600);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         QSignalSpy finished(&view, &ExtractionPreviewView::rendersChanged);
-        addFrame(state, true);
+        addFrame(window, true);
         QVERIFY(finished.wait(20000));
         QCOMPARE(view.stage()->content(), PreviewStage::Content::Image);
         const QRect image = view.stage()->imageRect();
@@ -128,41 +181,92 @@ private slots:
 
     void annotationSelectionFollowsThePreviewedFrame()
     {
-        AppState state;
-        ExtractionPreviewView view(&state);
-        const QUuid first = addFrame(state, false);
+        Window window;
+        CaptureDocument &document = window.document;
+        ExtractionPreviewView &view = window.view;
+        const QUuid first = addFrame(window, false);
         Annotation annotation;
-        state.setAnnotations({annotation}, first);
+        document.addAnnotation(first, annotation);
         QVERIFY(!view.deleteButton()->isEnabled());
         view.setSelectedAnnotationID(annotation.id);
         QVERIFY(view.deleteButton()->isEnabled());
 
-        // Deleting writes the list without it and clears the selection.
+        // Deleting takes it out of the frame and clears the selection.
         view.deleteButton()->click();
-        QVERIFY(state.frame(first)->annotations.isEmpty());
+        QVERIFY(document.frame(first)->annotations.isEmpty());
         QVERIFY(!view.deleteButton()->isEnabled());
 
-        state.setAnnotations({annotation}, first);
+        document.undoStack()->undo();
+        QCOMPARE(view.canvas()->annotations(), QList<Annotation>{annotation});
         view.setSelectedAnnotationID(annotation.id);
-        addFrame(state, false); // the last frame is previewed now
+        addFrame(window, false); // the last frame is previewed now
         QVERIFY(view.selectedAnnotationID().isNull());
         QVERIFY(!view.deleteButton()->isEnabled());
         QVERIFY(view.canvas()->annotations().isEmpty());
     }
 
-    void noteEditorWritesEveryKeystroke()
+    // Drawing, dragging and restyling on the preview are each one step of the document's history.
+    void editsOnTheCanvasAreUndoSteps()
     {
-        AppState state;
-        ExtractionPreviewView view(&state);
-        const QUuid id = addFrame(state, false);
+        Window window;
+        CaptureDocument &document = window.document;
+        ExtractionPreviewView &view = window.view;
+        view.resize(700, 600);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QSignalSpy finished(&view, &ExtractionPreviewView::rendersChanged);
+        const QUuid frame = addFrame(window, true);
+        QVERIFY(finished.wait(20000));
+        QUndoStack *stack = document.undoStack();
+
+        view.setTool(AnnotationTool::Line);
+        drag(view.canvas(), {0.2, 0.5}, {0.6, 0.5});
+        QCOMPARE(stack->count(), 1);
+        const Annotation drawn = document.frame(frame)->annotations.value(0);
+        QCOMPARE(drawn.kind, AnnotationKind::Line);
+        QCOMPARE(view.selectedAnnotationID(), drawn.id);
+
+        // A drag of eight moves is one step, and undoing it puts the line back where it was.
+        view.setTool(AnnotationTool::Select);
+        drag(view.canvas(), {0.4, 0.5}, {0.4, 0.8});
+        QCOMPARE(stack->count(), 2);
+        QCOMPARE(stack->undoText(), QStringLiteral("le déplacement de l'annotation"));
+        const Annotation moved = document.frame(frame)->annotations.value(0);
+        QVERIFY(qAbs(moved.start.y() - 0.8) < 0.01);
+        stack->undo();
+        QCOMPARE(document.frame(frame)->annotations.value(0), drawn);
+        QCOMPARE(view.canvas()->annotations().value(0), drawn);
+        stack->redo();
+
+        // The colour and the width go to the selected line, the width's drag as one step.
+        view.setAnnotationColor(QColor(0, 255, 0));
+        QCOMPARE(document.frame(frame)->annotations.value(0).g, 1.0);
+        view.setAnnotationWidth(0.01, false);
+        view.setAnnotationWidth(0.015, true);
+        view.setAnnotationWidth(0.02, true);
+        QCOMPARE(stack->count(), 4);
+        QCOMPARE(document.frame(frame)->annotations.value(0).lineWidth, 0.02);
+        stack->undo();
+        QCOMPARE(document.frame(frame)->annotations.value(0).lineWidth, drawn.lineWidth);
+    }
+
+    void noteEditorWritesEveryKeystrokeAsOneStep()
+    {
+        Window window;
+        CaptureDocument &document = window.document;
+        ExtractionPreviewView &view = window.view;
+        const QUuid id = addFrame(window, false);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         QTest::keyClicks(view.noteEditor(), QStringLiteral("ab"));
-        QCOMPARE(state.frame(id)->notes, QStringLiteral("ab"));
+        QCOMPARE(document.frame(id)->notes, QStringLiteral("ab"));
         QTest::keyClick(view.noteEditor(), Qt::Key_Left);
         QTest::keyClicks(view.noteEditor(), QStringLiteral("c"));
-        QCOMPARE(state.frame(id)->notes, QStringLiteral("acb"));
+        QCOMPARE(document.frame(id)->notes, QStringLiteral("acb"));
         QCOMPARE(view.noteEditor()->textCursor().position(), 2);
+        QCOMPARE(document.undoStack()->count(), 1);
+        document.undoStack()->undo();
+        QCOMPARE(view.noteEditor()->toPlainText(), QString());
     }
 };
 

@@ -1,7 +1,8 @@
 #include "TestCaptures.h"
 #include "TestRegistry.h"
 
-#include "state/AppState.h"
+#include "state/CaptureDocument.h"
+#include "state/FrameImageStore.h"
 #include "views/CapturedFramesListView.h"
 #include "views/CapturedFramesModel.h"
 #include "views/GroupHeaderView.h"
@@ -60,44 +61,47 @@ class FramesListTest : public QObject
 private slots:
     void emptyStateOnlyForOneEmptyGroup()
     {
-        AppState state;
-        CapturedFramesListView list(&state);
+        CaptureDocument document;
+        FrameImageStore images;
+        CapturedFramesListView list(&document, &images);
         QVERIFY(list.showsEmptyState());
         QCOMPARE(list.countLabel()->text(), QStringLiteral("0"));
-        state.addGroup();
+        document.addGroup();
         QVERIFY(!list.showsEmptyState());
-        QVERIFY(list.header(state.groups().at(0).id));
-        QVERIFY(list.header(state.groups().at(0).id)->deleteButton()->isVisibleTo(&list));
-        state.deleteGroup(state.groups().at(1).id);
+        QVERIFY(list.header(document.groups().at(0).id));
+        QVERIFY(list.header(document.groups().at(0).id)->deleteButton()->isVisibleTo(&list));
+        document.deleteGroup(document.groups().at(1).id);
         QVERIFY(list.showsEmptyState());
-        TestCaptures::fill(state, {2});
+        TestCaptures::fill(document, {2});
         QVERIFY(!list.showsEmptyState());
         QCOMPARE(list.countLabel()->text(), QStringLiteral("2"));
-        QVERIFY(!list.header(state.groups().at(0).id)->deleteButton()->isVisibleTo(&list));
+        QVERIFY(!list.header(document.groups().at(0).id)->deleteButton()->isVisibleTo(&list));
     }
 
     void selectionFollowsBothWays()
     {
-        AppState state;
-        TestCaptures::fill(state, {2, 2});
-        CapturedFramesListView list(&state);
-        const QUuid second = state.groups()[1].frames[0].id;
-        state.setSelection({second});
+        CaptureDocument document;
+        FrameImageStore images;
+        TestCaptures::fill(document, {2, 2});
+        CapturedFramesListView list(&document, &images);
+        const QUuid second = document.groups()[1].frames[0].id;
+        document.setSelection({second});
         QCOMPARE(selectedInTree(list), QSet<QUuid>{second});
 
-        const QModelIndex first = list.model()->frameIndex(state.groups()[0].frames[0].id);
+        const QModelIndex first = list.model()->frameIndex(document.groups()[0].frames[0].id);
         list.tree()->selectionModel()->select(first, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        QCOMPARE(state.selection(), (QSet<QUuid>{second, state.groups()[0].frames[0].id}));
+        QCOMPARE(document.selection(), (QSet<QUuid>{second, document.groups()[0].frames[0].id}));
     }
 
     void draggingFirstRowBelowLastMovesItAndKeepsSelection()
     {
-        AppState state;
-        TestCaptures::fill(state, {3, 1});
-        CapturedFramesListView list(&state);
-        const QList<QUuid> before = ids(state.groups()[0]);
+        CaptureDocument document;
+        FrameImageStore images;
+        TestCaptures::fill(document, {3, 1});
+        CapturedFramesListView list(&document, &images);
+        const QList<QUuid> before = ids(document.groups()[0]);
         const QSet<QUuid> selection{before[0], before[2]};
-        state.setSelection(selection);
+        document.setSelection(selection);
 
         CapturedFramesModel *model = list.model();
         const QModelIndex group = model->groupIndex(0);
@@ -105,77 +109,82 @@ private slots:
         QVERIFY(model->canDropMimeData(data.get(), Qt::MoveAction, 3, 0, group));
         QVERIFY(model->dropMimeData(data.get(), Qt::MoveAction, 3, 0, group));
 
-        QCOMPARE(ids(state.groups()[0]), (QList<QUuid>{before[1], before[2], before[0]}));
-        QCOMPARE(state.selection(), selection);
+        QCOMPARE(ids(document.groups()[0]), (QList<QUuid>{before[1], before[2], before[0]}));
+        QCOMPARE(document.selection(), selection);
         QCOMPARE(selectedInTree(list), selection);
         QCOMPARE(model->frameId(model->index(2, 0, group)), before[0]);
     }
 
     void rowsCannotBeDroppedIntoAnotherGroup()
     {
-        AppState state;
-        TestCaptures::fill(state, {2, 2});
-        CapturedFramesListView list(&state);
+        CaptureDocument document;
+        FrameImageStore images;
+        TestCaptures::fill(document, {2, 2});
+        CapturedFramesListView list(&document, &images);
         CapturedFramesModel *model = list.model();
-        std::unique_ptr<QMimeData> data(model->mimeData({model->frameIndex(state.groups()[0].frames[0].id)}));
+        std::unique_ptr<QMimeData> data(
+            model->mimeData({model->frameIndex(document.groups()[0].frames[0].id)}));
         QVERIFY(!model->canDropMimeData(data.get(), Qt::MoveAction, 0, 0, model->groupIndex(1)));
         QVERIFY(!model->canDropMimeData(data.get(), Qt::MoveAction, 0, 0, QModelIndex()));
-        const QList<CaptureGroup> before = state.groups();
+        const QList<CaptureGroup> before = document.groups();
         QVERIFY(!model->dropMimeData(data.get(), Qt::MoveAction, 0, 0, model->groupIndex(1)));
-        QCOMPARE(state.groups(), before);
+        QCOMPARE(document.groups(), before);
     }
 
     void deleteInTheMenuDeletesOnlyThatFrame()
     {
-        AppState state;
-        TestCaptures::fill(state, {3});
-        CapturedFramesListView list(&state);
-        const QList<QUuid> frames = ids(state.groups()[0]);
-        state.setSelection({frames[0], frames[1], frames[2]});
+        CaptureDocument document;
+        FrameImageStore images;
+        TestCaptures::fill(document, {3});
+        CapturedFramesListView list(&document, &images);
+        const QList<QUuid> frames = ids(document.groups()[0]);
+        document.setSelection({frames[0], frames[1], frames[2]});
         std::unique_ptr<QMenu> menu(list.createFrameMenu(frames[1], nullptr));
         QCOMPARE(titles(menu.get()),
                  QStringList{QStringLiteral("Supprimer")}); // one group: no "Déplacer vers"
         action(menu.get(), QStringLiteral("Supprimer"))->trigger();
-        QCOMPARE(ids(state.groups()[0]), (QList<QUuid>{frames[0], frames[2]}));
-        QCOMPARE(state.selection(), (QSet<QUuid>{frames[0], frames[2]}));
+        QCOMPARE(ids(document.groups()[0]), (QList<QUuid>{frames[0], frames[2]}));
+        QCOMPARE(document.selection(), (QSet<QUuid>{frames[0], frames[2]}));
         QCOMPARE(selectedInTree(list), (QSet<QUuid>{frames[0], frames[2]}));
     }
 
     void moveMenuListsTheOtherGroups()
     {
-        AppState state;
-        TestCaptures::fill(state, {1, 0, 0});
-        state.setGroupName(state.groups()[1].id, QString());
-        CapturedFramesListView list(&state);
-        const QUuid frame = state.groups()[0].frames[0].id;
+        CaptureDocument document;
+        FrameImageStore images;
+        TestCaptures::fill(document, {1, 0, 0});
+        document.setGroupName(document.groups()[1].id, QString());
+        CapturedFramesListView list(&document, &images);
+        const QUuid frame = document.groups()[0].frames[0].id;
         std::unique_ptr<QMenu> menu(list.createFrameMenu(frame, nullptr));
         QCOMPARE(titles(menu.get()),
                  (QStringList{QStringLiteral("Déplacer vers"), QStringLiteral("Supprimer")}));
         QMenu *moveMenu = menu->actions().first()->menu();
         QCOMPARE(titles(moveMenu), (QStringList{QStringLiteral("Sans nom"), QStringLiteral("Groupe 3")}));
         action(moveMenu, QStringLiteral("Groupe 3"))->trigger();
-        QCOMPARE(ids(state.groups()[2]), QList<QUuid>{frame});
-        QVERIFY(state.groups()[0].frames.isEmpty());
+        QCOMPARE(ids(document.groups()[2]), QList<QUuid>{frame});
+        QVERIFY(document.groups()[0].frames.isEmpty());
     }
 
     void headerWritesNameAtEveryEditAndKeepsFocus()
     {
-        AppState state;
-        TestCaptures::fill(state, {1, 1});
-        CapturedFramesListView list(&state);
+        CaptureDocument document;
+        FrameImageStore images;
+        TestCaptures::fill(document, {1, 1});
+        CapturedFramesListView list(&document, &images);
         list.show();
         list.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&list));
-        const QUuid groupId = state.groups()[0].id;
+        const QUuid groupId = document.groups()[0].id;
         GroupHeaderView *header = list.header(groupId);
         QLineEdit *field = header->nameField();
         field->setFocus();
         field->selectAll();
         QTest::keyClicks(field, QStringLiteral("Plan"));
-        QCOMPARE(state.groups()[0].name, QStringLiteral("Plan"));
+        QCOMPARE(document.groups()[0].name, QStringLiteral("Plan"));
         QTest::keyClick(field, Qt::Key_Left);
         QTest::keyClicks(field, QStringLiteral("x"));
-        QCOMPARE(state.groups()[0].name, QStringLiteral("Plaxn"));
+        QCOMPARE(document.groups()[0].name, QStringLiteral("Plaxn"));
         QCOMPARE(list.header(groupId), header); // the header was not rebuilt
         QVERIFY(field->hasFocus());
         QCOMPARE(field->cursorPosition(), 4);
@@ -183,23 +192,24 @@ private slots:
 
     void headerActivatesAndEditsNotes()
     {
-        AppState state;
-        TestCaptures::fill(state, {1, 1});
-        CapturedFramesListView list(&state);
-        const QUuid first = state.groups()[0].id;
+        CaptureDocument document;
+        FrameImageStore images;
+        TestCaptures::fill(document, {1, 1});
+        CapturedFramesListView list(&document, &images);
+        const QUuid first = document.groups()[0].id;
         GroupHeaderView *header = list.header(first);
         QVERIFY(!header->isActive());
         QCOMPARE(header->activeButton()->toolTip(), QStringLiteral("Définir comme groupe actif"));
         header->activeButton()->click();
-        QCOMPARE(state.activeGroupID(), first);
+        QCOMPARE(document.activeGroupID(), first);
         QCOMPARE(header->activeButton()->toolTip(), QStringLiteral("Groupe actif (cible des captures)"));
 
         header->setNotesShown(true);
         QVERIFY(header->notesPopup());
         auto *title = header->notesPopup()->findChild<QLabel *>();
         QCOMPARE(title->text(), QStringLiteral("Description — Captures"));
-        state.setGroupNotes(first, QStringLiteral("Prises de vue du matin"));
-        QCOMPARE(state.groups()[0].notes, QStringLiteral("Prises de vue du matin"));
+        document.setGroupNotes(first, QStringLiteral("Prises de vue du matin"));
+        QCOMPARE(document.groups()[0].notes, QStringLiteral("Prises de vue du matin"));
         header->setNotesShown(false);
     }
 };

@@ -5,6 +5,8 @@
 #include "app/QuintarelApp.h"
 #include "platform/VideoPlayer.h"
 #include "state/AppState.h"
+#include "state/CaptureDocument.h"
+#include "state/FrameImageStore.h"
 #include "views/AnnotationCanvas.h"
 #include "views/ExtractionPreviewView.h"
 #include "views/StyleThumbnailButton.h"
@@ -36,9 +38,10 @@ void drag(QWidget *canvas, QPointF from, QPointF to)
 
 bool allLifted(const AppState &state)
 {
-    const QList<CapturedFrame> frames = state.allFrames();
-    return std::all_of(frames.cbegin(), frames.cend(),
-                       [](const CapturedFrame &frame) { return frame.subjectExtracted; });
+    const QList<CapturedFrame> frames = state.document()->allFrames();
+    return std::all_of(frames.cbegin(), frames.cend(), [&](const CapturedFrame &frame) {
+        return state.images()->images(frame.id).isFinished();
+    });
 }
 
 } // namespace
@@ -69,18 +72,18 @@ private slots:
         const QList<int> frames{5, 20, 40};
         for (int i = 0; i < frames.size(); ++i) {
             if (i == 1)
-                state->addGroup(); // the later captures go into "Groupe 2"
+                state->document()->addGroup(); // the later captures go into "Groupe 2"
             state->seek(MediaTime(frames[i], 30));
             QVERIFY(QTest::qWaitFor(settled, 20000));
             state->captureCurrentFrame();
         }
-        QCOMPARE(state->groups().size(), 2);
-        QCOMPARE(state->groups()[0].frames.size(), 1);
-        QCOMPARE(state->groups()[1].frames.size(), 2);
+        QCOMPARE(state->document()->groups().size(), 2);
+        QCOMPARE(state->document()->groups()[0].frames.size(), 1);
+        QCOMPARE(state->document()->groups()[1].frames.size(), 2);
         QTRY_VERIFY_WITH_TIMEOUT(allLifted(*state), 180000);
 
-        const QUuid previewed = state->groups()[1].frames[0].id;
-        state->setSelection({previewed});
+        const QUuid previewed = state->document()->groups()[1].frames[0].id;
+        state->document()->setSelection({previewed});
         auto *preview = window->findChild<ExtractionPreviewView *>();
         QVERIFY(preview);
         QTRY_VERIFY_WITH_TIMEOUT(preview->canvas() && preview->canvas()->isVisible(), 30000);
@@ -91,7 +94,7 @@ private slots:
         preview->setTool(AnnotationTool::Circle);
         preview->setAnnotationColor(QColor(255, 200, 0));
         drag(canvas, {0.6, 0.2}, {0.9, 0.75});
-        const QList<Annotation> drawn = state->frame(previewed)->annotations;
+        const QList<Annotation> drawn = state->document()->frame(previewed)->annotations;
         QCOMPARE(drawn.size(), 2);
         QCOMPARE(drawn[0].kind, AnnotationKind::Arrow);
         QCOMPARE(drawn[1].kind, AnnotationKind::Circle);
@@ -104,7 +107,7 @@ private slots:
         }
         QVERIFY(comic);
         QTest::mouseClick(comic, Qt::LeftButton);
-        QCOMPARE(state->selectedFilter(), FilterStyle::Comic);
+        QCOMPARE(state->document()->selectedFilter(), FilterStyle::Comic);
         QTest::qWait(500);
 
         QScreen *screen = window->screen();

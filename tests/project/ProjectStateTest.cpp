@@ -1,8 +1,15 @@
 #include "TestRegistry.h"
 
-#include "persistence/ProjectFile.h"
-#include "state/AppState.h"
+#include "TestMedia.h"
 
+#include "persistence/ProjectFile.h"
+#include "platform/VideoPlayer.h"
+#include "state/AppState.h"
+#include "state/CaptureDocument.h"
+#include "state/ExportRuns.h"
+#include "state/FrameImageStore.h"
+
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,37 +17,38 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUndoStack>
 
 namespace {
 
-const QString videoNotFound = QStringLiteral("Vidéo introuvable. Rouvrez-la via « Ouvrir une vidéo ».");
+const QString videoNotFound = QStringLiteral("Vidéo introuvable. Localisez-la via « Localiser la vidéo… ».");
 
-// A window with two groups, notes, an annotation and non-default settings, and no video.
+// A window with two groups, notes, an annotation and non-default settings, and no video, made by
+// the edits a user makes.
 void fillWindow(AppState &state)
 {
-    state.addGroup();
-    QList<CaptureGroup> groups = state.groups();
-    groups[0].name = QStringLiteral("Plans larges");
-    groups[0].notes = QStringLiteral("Intro");
-    CapturedFrame frame(MediaTime(1001, 30000));
-    frame.notes = QStringLiteral("regard caméra");
+    CaptureDocument *document = state.document();
+    const QUuid first = document->groups()[0].id;
+    document->setGroupName(first, QStringLiteral("Plans larges"));
+    document->setGroupNotes(first, QStringLiteral("Intro"));
+    const QUuid frame = document->captureFrame(MediaTime(1001, 30000));
+    document->setNote(QStringLiteral("regard caméra"), frame);
     Annotation arrow;
     arrow.start = {0.1, 0.2};
     arrow.end = {0.7, 0.8};
-    frame.annotations << arrow;
-    groups[0].frames << frame << CapturedFrame(MediaTime(75, 1));
-    groups[1].frames << CapturedFrame(MediaTime(3725, 1));
-    state.setGroups(groups);
-    state.setActiveGroup(groups[1].id);
-    state.setCropToSubject(true);
-    state.setSelectedFilter(FilterStyle::Poster);
+    document->addAnnotation(frame, arrow);
+    document->captureFrame(MediaTime(75, 1));
+    document->addGroup();
+    document->captureFrame(MediaTime(3725, 1));
+    document->setCropToSubject(true);
+    document->setSelectedFilter(FilterStyle::Poster);
     EdgeOptions options;
     options.shrink = 1.5;
     options.feather = 2;
     options.outline = true;
     options.outlineWidth = 9;
     options.outlineColor = QColor::fromRgbF(1, 0, 0, 0.5);
-    state.setEdgeOptions(options);
+    document->setEdgeOptions(options);
 }
 
 QJsonObject readJson(const QString &path)
@@ -65,48 +73,55 @@ class ProjectStateTest : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
+    ExportRuns m_runs;
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
 private slots:
     void savesAndReopensTheWindow()
     {
-        AppState original;
+        AppState original(&m_runs, PlayerOutput::Headless);
         fillWindow(original);
         const QUrl url = QUrl::fromLocalFile(path(QStringLiteral("window.quintarel")));
         original.saveProject(url);
         QVERIFY(!original.errorMessage());
-        QCOMPARE(original.projectURL(), url);
+        QCOMPARE(original.document()->projectURL(), url);
 
         const QJsonObject root = readJson(url.toLocalFile());
         QVERIFY(!root.contains(QStringLiteral("videoBookmark")));
         QVERIFY(!root.contains(QStringLiteral("outputFolderBookmark")));
         QCOMPARE(root.value(QStringLiteral("activeGroupIndex")).toInt(), 1);
 
-        AppState reopened;
+        AppState reopened(&m_runs, PlayerOutput::Headless);
         reopened.openProject(url);
         // Without a video the groups and settings come back all the same.
+        const CaptureDocument *document = reopened.document();
         QCOMPARE(reopened.errorMessage(), videoNotFound);
-        QCOMPARE(reopened.projectURL(), url);
-        QVERIFY(reopened.cropToSubject());
-        QCOMPARE(reopened.selectedFilter(), FilterStyle::Poster);
-        QCOMPARE(reopened.edgeOptions().signature(), original.edgeOptions().signature());
-        QCOMPARE(reopened.groups().size(), 2);
-        QCOMPARE(reopened.activeGroupID(), reopened.groups()[1].id);
+        QCOMPARE(document->projectURL(), url);
+        QVERIFY(document->cropToSubject());
+        QCOMPARE(document->selectedFilter(), FilterStyle::Poster);
+        QCOMPARE(document->edgeOptions().signature(), original.document()->edgeOptions().signature());
+        QCOMPARE(document->groups().size(), 2);
+        QCOMPARE(document->activeGroupID(), document->groups()[1].id);
+        QVERIFY(!reopened.hasUnsavedChanges());
+        QVERIFY(!document->undoStack()->canUndo());
 
-        const CaptureGroup &group = reopened.groups()[0];
+        const CaptureGroup &group = document->groups()[0];
         QCOMPARE(group.name, QStringLiteral("Plans larges"));
         QCOMPARE(group.notes, QStringLiteral("Intro"));
         QCOMPARE(group.frames.size(), 2);
         QCOMPARE(group.frames[0].time.value(), 1001);
         QCOMPARE(group.frames[0].time.timescale(), 30000);
         QCOMPARE(group.frames[0].notes, QStringLiteral("regard caméra"));
-        QVERIFY(!group.frames[0].hasThumbnail());
+        // Without their video, the frames say why they have no pictures.
+        QVERIFY(reopened.images()->images(group.frames[0].id).hasFailed());
+        QVERIFY(!reopened.images()->images(group.frames[0].id).hasStill());
 
         // Fresh group and frame identifiers; annotations keep theirs.
-        QVERIFY(group.id != original.groups()[0].id);
-        QVERIFY(group.frames[0].id != original.groups()[0].frames[0].id);
-        QCOMPARE(group.frames[0].annotations, original.groups()[0].frames[0].annotations);
+        const CaptureGroup &originalGroup = original.document()->groups()[0];
+        QVERIFY(group.id != originalGroup.id);
+        QVERIFY(group.frames[0].id != originalGroup.frames[0].id);
+        QCOMPARE(group.frames[0].annotations, originalGroup.frames[0].annotations);
 
         // Saving the reopened window again gives the same bytes.
         const QUrl again = QUrl::fromLocalFile(path(QStringLiteral("again.quintarel")));
@@ -119,7 +134,7 @@ private slots:
 
     void tellsWhetherClosingWouldLoseWork()
     {
-        AppState state;
+        AppState state(&m_runs, PlayerOutput::Headless);
         QVERIFY(!state.hasUnsavedChanges()); // nothing captured, nothing to lose
         fillWindow(state);
         QVERIFY(state.hasUnsavedChanges());
@@ -127,41 +142,44 @@ private slots:
         const QUrl url = QUrl::fromLocalFile(path(QStringLiteral("work.quintarel")));
         state.saveProject(url);
         QVERIFY(!state.hasUnsavedChanges());
-        state.setNote(QStringLiteral("nouvelle note"), state.groups()[0].frames[0].id);
+        CaptureDocument *document = state.document();
+        document->setNote(QStringLiteral("nouvelle note"), document->groups()[0].frames[0].id);
         QVERIFY(state.hasUnsavedChanges());
+        // Undoing back to what was saved leaves nothing to lose.
+        document->undoStack()->undo();
+        QVERIFY(!state.hasUnsavedChanges());
+        document->undoStack()->redo();
         state.saveProject(url);
         QVERIFY(!state.hasUnsavedChanges());
-        EdgeOptions options = state.edgeOptions();
+        EdgeOptions options = document->edgeOptions();
         options.feather = 3;
-        state.setEdgeOptions(options);
+        document->setEdgeOptions(options);
         QVERIFY(state.hasUnsavedChanges());
 
         // A failed save leaves the work unsaved.
         state.saveProject(QUrl::fromLocalFile(path(QStringLiteral("missing/folder/work.quintarel"))));
         QVERIFY(state.hasUnsavedChanges());
 
-        AppState reopened;
+        AppState reopened(&m_runs, PlayerOutput::Headless);
         reopened.openProject(url);
         QVERIFY(!reopened.hasUnsavedChanges());
-        reopened.deleteFrame(reopened.groups()[0].frames[0].id);
+        reopened.document()->deleteFrame(reopened.document()->groups()[0].frames[0].id);
         QVERIFY(reopened.hasUnsavedChanges());
     }
 
     void openingResetsSelectionAndFailures()
     {
-        AppState source;
+        AppState source(&m_runs, PlayerOutput::Headless);
         fillWindow(source);
         const QUrl url = QUrl::fromLocalFile(path(QStringLiteral("reset.quintarel")));
         source.saveProject(url);
 
-        AppState target;
+        AppState target(&m_runs, PlayerOutput::Headless);
         fillWindow(target);
-        target.setSelection({target.groups()[0].frames[0].id});
-        target.setFailures(
-            {ExportFailure{QUuid::createUuid(), QStringLiteral("00:01.000"), QStringLiteral("x")}});
+        target.document()->setSelection({target.document()->groups()[0].frames[0].id});
         target.openProject(url);
-        QVERIFY(target.selection().isEmpty());
-        QVERIFY(target.failures().isEmpty());
+        QVERIFY(target.document()->selection().isEmpty());
+        QVERIFY(!target.document()->undoStack()->canUndo());
     }
 
     void appliesLenientValues_data()
@@ -194,7 +212,7 @@ private slots:
         QFETCH(int, expectedActive);
         QFETCH(FilterStyle, expectedFilter);
 
-        AppState source;
+        AppState source(&m_runs, PlayerOutput::Headless);
         const QString file = path(QStringLiteral("lenient.quintarel"));
         source.saveProject(QUrl::fromLocalFile(file));
         QJsonObject root = readJson(file);
@@ -203,14 +221,15 @@ private slots:
         root.insert(QStringLiteral("filter"), filter);
         writeJson(file, root);
 
-        AppState state;
-        state.setSelectedFilter(FilterStyle::Comic);
+        AppState state(&m_runs, PlayerOutput::Headless);
+        state.document()->setSelectedFilter(FilterStyle::Comic);
         state.openProject(QUrl::fromLocalFile(file));
-        QCOMPARE(state.groups().size(), expectedGroups);
-        QCOMPARE(state.activeGroupID(), state.groups()[expectedActive].id);
-        QCOMPARE(state.selectedFilter(), expectedFilter);
+        const CaptureDocument *document = state.document();
+        QCOMPARE(document->groups().size(), expectedGroups);
+        QCOMPARE(document->activeGroupID(), document->groups()[expectedActive].id);
+        QCOMPARE(document->selectedFilter(), expectedFilter);
         if (expectedGroups == 1)
-            QCOMPARE(state.groups()[0].name, QStringLiteral("Captures"));
+            QCOMPARE(document->groups()[0].name, QStringLiteral("Captures"));
     }
 
     void aFailedOpenChangesNothing_data()
@@ -232,23 +251,24 @@ private slots:
         out.write(content);
         out.close();
 
-        AppState state;
+        AppState state(&m_runs, PlayerOutput::Headless);
         fillWindow(state);
-        const QList<CaptureGroup> before = state.groups();
-        QSignalSpy groupsSpy(&state, &AppState::groupsChanged);
+        const QList<CaptureGroup> before = state.document()->groups();
+        QSignalSpy groupsSpy(state.document(), &CaptureDocument::groupsChanged);
         state.openProject(QUrl::fromLocalFile(file));
         QVERIFY(state.errorMessage());
         QVERIFY2(state.errorMessage()->startsWith(QStringLiteral("Échec de l'ouverture : ")),
                  qPrintable(*state.errorMessage()));
         QVERIFY(state.errorMessage()->size() > QStringLiteral("Échec de l'ouverture : ").size());
         QCOMPARE(groupsSpy.count(), 0);
-        QCOMPARE(state.groups(), before);
-        QVERIFY(state.projectURL().isEmpty());
+        QCOMPARE(state.document()->groups(), before);
+        QVERIFY(state.document()->projectURL().isEmpty());
+        QVERIFY(state.document()->undoStack()->canUndo());
     }
 
     void aMissingFileIsReported()
     {
-        AppState state;
+        AppState state(&m_runs, PlayerOutput::Headless);
         state.openProject(QUrl::fromLocalFile(path(QStringLiteral("absent.quintarel"))));
         QVERIFY(state.errorMessage()->startsWith(QStringLiteral("Échec de l'ouverture : ")));
     }
@@ -261,12 +281,83 @@ private slots:
         file.write("keep me");
         file.close();
 
-        AppState state;
+        AppState state(&m_runs, PlayerOutput::Headless);
         state.saveProject(QUrl::fromLocalFile(blocker + QStringLiteral("/inside.quintarel")));
         QVERIFY(state.errorMessage()->startsWith(QStringLiteral("Échec de l'enregistrement : ")));
-        QVERIFY(state.projectURL().isEmpty());
+        QVERIFY(state.document()->projectURL().isEmpty());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("keep me"));
+    }
+
+    // A project whose video has moved opens with its work, bound to no video, until the video is
+    // located: a file that is no video is refused; the right one binds the captures, whose pictures
+    // are then made from it.
+    void aMovedVideoIsLocatedAndChecked()
+    {
+        TestMedia::VideoOptions options;
+        options.name = QStringLiteral("deplacee");
+        options.frameCount = 100;
+        const QString made = TestMedia::video(options);
+        QVERIFY(!made.isEmpty());
+        const QString before = path(QStringLiteral("match.mp4"));
+        const QString after = path(QStringLiteral("rangement/match.mp4"));
+        QVERIFY(QFile::copy(made, before));
+        const QUrl url = QUrl::fromLocalFile(path(QStringLiteral("deplacement.quintarel")));
+        {
+            AppState saved(&m_runs, PlayerOutput::Headless);
+            saved.loadVideo(QUrl::fromLocalFile(before));
+            const QUuid frame = saved.document()->captureFrame(MediaTime(60, 30));
+            saved.document()->setNote(QStringLiteral("à garder"), frame);
+            saved.saveProject(url);
+            QVERIFY(!saved.errorMessage());
+        }
+        QVERIFY(QDir().mkpath(path(QStringLiteral("rangement"))));
+        QVERIFY(QFile::rename(before, after));
+
+        // A window showing another video: that video goes, the captures come without any.
+        AppState state(&m_runs, PlayerOutput::Headless);
+        state.loadVideo(QUrl::fromLocalFile(TestMedia::clip(TestMedia::Clip::Fps30)));
+        state.openProject(url);
+        const CaptureDocument *document = state.document();
+        QCOMPARE(state.errorMessage(), videoNotFound);
+        QVERIFY(state.videoURL().isEmpty());
+        QVERIFY(document->needsVideo());
+        QCOMPARE(document->missingVideoURL(), QUrl::fromLocalFile(before));
+        QCOMPARE(document->videoName(), QStringLiteral("match"));
+        const QUuid frame = document->groups()[0].frames[0].id;
+        QCOMPARE(document->frame(frame)->notes, QStringLiteral("à garder"));
+        QVERIFY(state.images()->images(frame).hasFailed());
+        state.clearErrorMessage();
+
+        // Saved meanwhile, the project still names its own video.
+        const QUrl unbound = QUrl::fromLocalFile(path(QStringLiteral("sans-video.quintarel")));
+        state.saveProject(unbound);
+        QCOMPARE(readJson(unbound.toLocalFile()).value(QStringLiteral("videoBookmark")).toString(),
+                 QString::fromLatin1(before.toUtf8().toBase64()));
+
+        // A file that is no video will not do (one too short for the captures neither: see the
+        // window's test).
+        state.locateVideo(QUrl::fromLocalFile(TestMedia::notAVideo()));
+        QTRY_VERIFY_WITH_TIMEOUT(state.errorMessage(), 20000);
+        QVERIFY2(state.errorMessage()->startsWith(QStringLiteral("Impossible d'utiliser cette vidéo : ")),
+                 qPrintable(*state.errorMessage()));
+        QVERIFY(document->needsVideo());
+        QVERIFY(state.videoURL().isEmpty());
+        state.clearErrorMessage();
+
+        state.locateVideo(QUrl::fromLocalFile(after));
+        QTRY_VERIFY_WITH_TIMEOUT(!document->needsVideo(), 20000);
+        QVERIFY(!state.errorMessage());
+        QCOMPARE(document->videoURL(), QUrl::fromLocalFile(after));
+        QCOMPARE(state.videoURL(), QUrl::fromLocalFile(after));
+        QVERIFY(document->missingVideoURL().isEmpty());
+        // The file must be written again to name the video's new place.
+        QVERIFY(state.hasUnsavedChanges());
+        QTRY_VERIFY_WITH_TIMEOUT(state.images()->images(frame).hasStill(), 60000);
+        QCOMPARE(TestMedia::frameNumber(state.images()->images(frame).still), 60);
+        state.saveProject(url);
+        QCOMPARE(readJson(url.toLocalFile()).value(QStringLiteral("videoBookmark")).toString(),
+                 QString::fromLatin1(after.toUtf8().toBase64()));
     }
 };
 

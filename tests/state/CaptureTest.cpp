@@ -3,9 +3,13 @@
 
 #include "platform/VideoPlayer.h"
 #include "state/AppState.h"
+#include "state/CaptureDocument.h"
+#include "state/ExportRuns.h"
+#include "state/FrameImageStore.h"
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QUndoStack>
 
 namespace {
 
@@ -21,8 +25,7 @@ void openAtFrame12(AppState &state)
 
 bool finished(const AppState &state, const QUuid &id)
 {
-    const std::optional<CapturedFrame> frame = state.frame(id);
-    return frame && frame->subjectExtracted;
+    return state.images()->images(id).isFinished();
 }
 
 } // namespace
@@ -34,71 +37,101 @@ class CaptureTest : public QObject
 private slots:
     void capturesTheShownFrameTwice()
     {
-        AppState state(PlayerOutput::Headless);
+        ExportRuns runs;
+        AppState state(&runs, PlayerOutput::Headless);
         openAtFrame12(state);
         state.captureCurrentFrame();
         state.captureCurrentFrame();
 
-        const QList<CapturedFrame> frames = state.groups()[0].frames;
+        const QList<CapturedFrame> frames = state.document()->groups()[0].frames;
         QCOMPARE(frames.size(), 2);
         QVERIFY(frames[0].id != frames[1].id);
         QCOMPARE(frames[0].time, MediaTime(12, 30));
         QCOMPARE(frames[1].time, frames[0].time);
-        QCOMPARE(state.selection(), QSet<QUuid>{frames[1].id});
+        QCOMPARE(state.document()->selection(), QSet<QUuid>{frames[1].id});
 
         for (const CapturedFrame &frame : frames) {
             QTRY_VERIFY_WITH_TIMEOUT(finished(state, frame.id), 120000);
-            const CapturedFrame done = *state.frame(frame.id);
-            QVERIFY(done.hasThumbnail());
-            QCOMPARE(TestMedia::frameNumber(done.thumbnail), 12);
-            if (done.hasSubjectPreview())
-                QCOMPARE(done.subjectPreview.size(), done.thumbnail.size());
+            const FrameImages done = state.images()->images(frame.id);
+            QVERIFY(done.hasStill());
+            QVERIFY(!done.hasFailed());
+            QCOMPARE(TestMedia::frameNumber(done.still), 12);
+            if (done.hasSubject())
+                QCOMPARE(done.subject.size(), done.still.size());
         }
     }
 
     void backgroundResultsFollowTheFrameById()
     {
-        AppState state(PlayerOutput::Headless);
+        ExportRuns runs;
+        AppState state(&runs, PlayerOutput::Headless);
         openAtFrame12(state);
-        state.addGroup();
-        const QUuid firstGroup = state.groups()[0].id;
-        const QUuid secondGroup = state.groups()[1].id;
-        state.setActiveGroup(firstGroup);
+        state.document()->addGroup();
+        const QUuid firstGroup = state.document()->groups()[0].id;
+        const QUuid secondGroup = state.document()->groups()[1].id;
+        state.document()->setActiveGroup(firstGroup);
 
         state.captureCurrentFrame();
         state.captureCurrentFrame();
-        const QUuid doomed = state.groups()[0].frames[0].id;
-        const QUuid moved = state.groups()[0].frames[1].id;
+        const QUuid doomed = state.document()->groups()[0].frames[0].id;
+        const QUuid moved = state.document()->groups()[0].frames[1].id;
 
         // Both changes happen while the still and the cut-out are still being made.
-        state.deleteFrame(doomed);
-        state.moveFrame(moved, secondGroup);
-        QVERIFY(!state.frame(moved)->hasThumbnail());
+        state.document()->deleteFrame(doomed);
+        state.document()->moveFrame(moved, secondGroup);
+        QVERIFY(!state.images()->images(moved).hasStill());
+        QVERIFY(!state.images()->isTracked(doomed));
 
         QTRY_VERIFY_WITH_TIMEOUT(finished(state, moved), 120000);
-        QVERIFY(state.frame(moved)->hasThumbnail());
-        QCOMPARE(state.groups()[1].frames.size(), 1);
-        QVERIFY(state.groups()[0].frames.isEmpty());
+        QVERIFY(state.images()->images(moved).hasStill());
+        QCOMPARE(state.document()->groups()[1].frames.size(), 1);
+        QVERIFY(state.document()->groups()[0].frames.isEmpty());
         QTest::qWait(200);
-        QVERIFY(!state.frame(doomed));
+        QVERIFY(!state.document()->frame(doomed));
+        QVERIFY(!state.images()->isTracked(doomed));
+    }
+
+    // Undoing a deletion brings the frame back with pictures made anew; undoing the capture itself
+    // forgets them.
+    void framesBroughtBackByUndoGetTheirPicturesAgain()
+    {
+        ExportRuns runs;
+        AppState state(&runs, PlayerOutput::Headless);
+        openAtFrame12(state);
+        state.captureCurrentFrame();
+        const QUuid frame = state.document()->groups()[0].frames[0].id;
+        QTRY_VERIFY_WITH_TIMEOUT(finished(state, frame), 120000);
+
+        state.document()->deleteFrame(frame);
+        QVERIFY(!state.images()->isTracked(frame));
+        state.document()->undoStack()->undo();
+        QVERIFY(state.images()->isTracked(frame));
+        QTRY_VERIFY_WITH_TIMEOUT(finished(state, frame), 120000);
+        QCOMPARE(TestMedia::frameNumber(state.images()->images(frame).still), 12);
+
+        state.document()->undoStack()->undo(); // the capture
+        QVERIFY(state.document()->groups()[0].frames.isEmpty());
+        QVERIFY(!state.images()->isTracked(frame));
     }
 
     void capturesIntoTheFirstGroupWhenTheActiveOneIsGone()
     {
-        AppState state(PlayerOutput::Headless);
+        ExportRuns runs;
+        AppState state(&runs, PlayerOutput::Headless);
         openAtFrame12(state);
-        state.addGroup();
-        state.setActiveGroup(QUuid::createUuid());
+        state.document()->addGroup();
+        state.document()->setActiveGroup(QUuid::createUuid());
         state.captureCurrentFrame();
-        QCOMPARE(state.groups()[0].frames.size(), 1);
-        QCOMPARE(state.groups()[1].frames.size(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(finished(state, state.groups()[0].frames[0].id), 120000);
+        QCOMPARE(state.document()->groups()[0].frames.size(), 1);
+        QCOMPARE(state.document()->groups()[1].frames.size(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(finished(state, state.document()->groups()[0].frames[0].id), 120000);
     }
 
     void needsAVideo()
     {
-        AppState state(PlayerOutput::Headless);
-        QSignalSpy groupsSpy(&state, &AppState::groupsChanged);
+        ExportRuns runs;
+        AppState state(&runs, PlayerOutput::Headless);
+        QSignalSpy groupsSpy(state.document(), &CaptureDocument::groupsChanged);
         state.captureCurrentFrame();
         QCOMPARE(state.errorMessage(), QStringLiteral("Aucune vidéo chargée."));
         QCOMPARE(groupsSpy.count(), 0);

@@ -1,7 +1,7 @@
 #include "TestCaptures.h"
 #include "TestRegistry.h"
 
-#include "state/AppState.h"
+#include "state/CaptureDocument.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -40,97 +40,98 @@ private slots:
         QFETCH(QList<int>, positions);
         QFETCH(int, destination);
         QFETCH(QList<std::int64_t>, expected);
-        AppState state;
-        TestCaptures::fill(state, {4});
-        const QSet<QUuid> selection{state.groups()[0].frames[1].id};
-        state.setSelection(selection);
-        state.moveFrames(state.groups()[0].id, QSet<int>(positions.cbegin(), positions.cend()), destination);
-        QCOMPARE(values(state.groups()[0]), expected);
-        QCOMPARE(state.selection(), selection);
+        CaptureDocument document;
+        TestCaptures::fill(document, {4});
+        const QSet<QUuid> selection{document.groups()[0].frames[1].id};
+        document.setSelection(selection);
+        document.moveFrames(document.groups()[0].id, QSet<int>(positions.cbegin(), positions.cend()),
+                            destination);
+        QCOMPARE(values(document.groups()[0]), expected);
+        QCOMPARE(document.selection(), selection);
     }
 
     void movesAFrameToTheEndOfAGroup()
     {
-        AppState state;
-        TestCaptures::fill(state, {2, 1});
-        const QUuid first = state.groups()[0].frames[0].id;
-        state.moveFrame(first, state.groups()[1].id);
-        QCOMPARE(values(state.groups()[0]), QList<std::int64_t>{2});
-        QCOMPARE(values(state.groups()[1]), (QList<std::int64_t>{3, 1}));
+        CaptureDocument document;
+        TestCaptures::fill(document, {2, 1});
+        const QUuid first = document.groups()[0].frames[0].id;
+        document.moveFrame(first, document.groups()[1].id);
+        QCOMPARE(values(document.groups()[0]), QList<std::int64_t>{2});
+        QCOMPARE(values(document.groups()[1]), (QList<std::int64_t>{3, 1}));
 
         // Into its own group: to the end of it.
-        state.moveFrame(state.groups()[1].frames[0].id, state.groups()[1].id);
-        QCOMPARE(values(state.groups()[1]), (QList<std::int64_t>{1, 3}));
+        document.moveFrame(document.groups()[1].frames[0].id, document.groups()[1].id);
+        QCOMPARE(values(document.groups()[1]), (QList<std::int64_t>{1, 3}));
 
         // Unknown group or frame: nothing happens.
-        QSignalSpy spy(&state, &AppState::groupsChanged);
-        state.moveFrame(first, QUuid::createUuid());
-        state.moveFrame(QUuid::createUuid(), state.groups()[0].id);
+        QSignalSpy spy(&document, &CaptureDocument::groupsChanged);
+        document.moveFrame(first, QUuid::createUuid());
+        document.moveFrame(QUuid::createUuid(), document.groups()[0].id);
         QCOMPARE(spy.count(), 0);
     }
 
     void deletesFramesAndTheirSelection()
     {
-        AppState state;
-        TestCaptures::fill(state, {3});
-        const QUuid doomed = state.groups()[0].frames[1].id;
-        const QUuid kept = state.groups()[0].frames[2].id;
-        state.setSelection({doomed, kept});
-        state.deleteFrame(doomed);
-        QCOMPARE(values(state.groups()[0]), (QList<std::int64_t>{1, 3}));
-        QCOMPARE(state.selection(), QSet<QUuid>{kept});
-        QCOMPARE(state.groups().size(), 1);
+        CaptureDocument document;
+        TestCaptures::fill(document, {3});
+        const QUuid doomed = document.groups()[0].frames[1].id;
+        const QUuid kept = document.groups()[0].frames[2].id;
+        document.setSelection({doomed, kept});
+        document.deleteFrame(doomed);
+        QCOMPARE(values(document.groups()[0]), (QList<std::int64_t>{1, 3}));
+        QCOMPARE(document.selection(), QSet<QUuid>{kept});
+        QCOMPARE(document.groups().size(), 1);
     }
 
     void addsNumberedGroupsAndActivatesThem()
     {
-        AppState state;
-        state.addGroup();
-        state.addGroup();
-        QCOMPARE(state.groups()[1].name, QStringLiteral("Groupe 2"));
-        state.addGroup();
-        QCOMPARE(state.groups()[3].name, QStringLiteral("Groupe 4"));
-        QCOMPARE(state.activeGroupID(), state.groups()[3].id);
+        CaptureDocument document;
+        document.addGroup();
+        document.addGroup();
+        QCOMPARE(document.groups()[1].name, QStringLiteral("Groupe 2"));
+        document.addGroup();
+        QCOMPARE(document.groups()[3].name, QStringLiteral("Groupe 4"));
+        QCOMPARE(document.activeGroupID(), document.groups()[3].id);
 
         // Names come from the count only, so they can repeat after a deletion.
-        state.deleteGroup(state.groups()[1].id);
-        state.addGroup();
-        QCOMPARE(state.groups()[3].name, QStringLiteral("Groupe 4"));
+        document.deleteGroup(document.groups()[1].id);
+        document.addGroup();
+        QCOMPARE(document.groups()[3].name, QStringLiteral("Groupe 4"));
     }
 
     void deletesGroupsButNeverTheLast()
     {
-        AppState state;
-        TestCaptures::fill(state, {1, 1, 1});
-        const QList<CaptureGroup> groups = state.groups();
-        state.setSelection({groups[1].frames[0].id, groups[0].frames[0].id});
+        CaptureDocument document;
+        TestCaptures::fill(document, {1, 1, 1});
+        const QList<CaptureGroup> groups = document.groups();
+        document.setSelection({groups[1].frames[0].id, groups[0].frames[0].id});
 
         // Deleting a non-active group keeps the active one.
-        state.setActiveGroup(groups[2].id);
-        state.deleteGroup(groups[1].id);
-        QCOMPARE(state.activeGroupID(), groups[2].id);
-        QCOMPARE(state.selection(), QSet<QUuid>{groups[0].frames[0].id});
+        document.setActiveGroup(groups[2].id);
+        document.deleteGroup(groups[1].id);
+        QCOMPARE(document.activeGroupID(), groups[2].id);
+        QCOMPARE(document.selection(), QSet<QUuid>{groups[0].frames[0].id});
 
         // Deleting the active group makes the first remaining group active.
-        state.deleteGroup(groups[2].id);
-        QCOMPARE(state.activeGroupID(), groups[0].id);
-        QCOMPARE(state.groups().size(), 1);
+        document.deleteGroup(groups[2].id);
+        QCOMPARE(document.activeGroupID(), groups[0].id);
+        QCOMPARE(document.groups().size(), 1);
 
-        state.deleteGroup(groups[0].id);
-        QCOMPARE(state.groups().size(), 1);
+        document.deleteGroup(groups[0].id);
+        QCOMPARE(document.groups().size(), 1);
     }
 
     void renamesAndDescribesGroups()
     {
-        AppState state;
-        QSignalSpy spy(&state, &AppState::groupsChanged);
-        const QUuid id = state.groups()[0].id;
-        state.setGroupName(id, QStringLiteral("Plans serrés"));
-        state.setGroupName(id, QStringLiteral("Plans serrés"));
-        state.setGroupNotes(id, QStringLiteral("Intro"));
+        CaptureDocument document;
+        QSignalSpy spy(&document, &CaptureDocument::groupsChanged);
+        const QUuid id = document.groups()[0].id;
+        document.setGroupName(id, QStringLiteral("Plans serrés"));
+        document.setGroupName(id, QStringLiteral("Plans serrés"));
+        document.setGroupNotes(id, QStringLiteral("Intro"));
         QCOMPARE(spy.count(), 2);
-        QCOMPARE(state.groups()[0].name, QStringLiteral("Plans serrés"));
-        QCOMPARE(state.groups()[0].notes, QStringLiteral("Intro"));
+        QCOMPARE(document.groups()[0].name, QStringLiteral("Plans serrés"));
+        QCOMPARE(document.groups()[0].notes, QStringLiteral("Intro"));
     }
 };
 

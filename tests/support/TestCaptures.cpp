@@ -1,20 +1,34 @@
 #include "TestCaptures.h"
 
 #include "state/AppState.h"
+#include "state/CaptureDocument.h"
+#include "state/FrameImageStore.h"
 
-void TestCaptures::addFrames(AppState &state, const QList<QList<int>> &timesPerGroup)
+namespace {
+
+DocumentContent withFrames(const CaptureDocument &document, const QList<QList<int>> &timesPerGroup)
 {
-    while (state.groups().size() < timesPerGroup.size())
-        state.addGroup();
-    QList<CaptureGroup> groups = state.groups();
+    DocumentContent content = document.content();
+    while (content.groups.size() < timesPerGroup.size()) {
+        const CaptureGroup group(QStringLiteral("Groupe %1").arg(content.groups.size() + 1));
+        content.groups << group;
+        content.activeGroupID = group.id;
+    }
     for (int g = 0; g < timesPerGroup.size(); ++g) {
         for (int value : timesPerGroup[g])
-            groups[g].frames << CapturedFrame(MediaTime(value, 30));
+            content.groups[g].frames << CapturedFrame(MediaTime(value, 30));
     }
-    state.setGroups(groups);
+    return content;
 }
 
-void TestCaptures::fill(AppState &state, const QList<int> &framesPerGroup)
+} // namespace
+
+void TestCaptures::addFrames(CaptureDocument &document, const QList<QList<int>> &timesPerGroup)
+{
+    document.reset(withFrames(document, timesPerGroup));
+}
+
+void TestCaptures::fill(CaptureDocument &document, const QList<int> &framesPerGroup)
 {
     QList<QList<int>> times;
     int value = 0;
@@ -24,5 +38,17 @@ void TestCaptures::fill(AppState &state, const QList<int> &framesPerGroup)
             group << ++value;
         times << group;
     }
-    addFrames(state, times);
+    addFrames(document, times);
+}
+
+void TestCaptures::addFramesWithoutPictures(AppState &state, const QList<QList<int>> &timesPerGroup)
+{
+    const DocumentContent content = withFrames(*state.document(), timesPerGroup);
+    for (const CaptureGroup &group : content.groups) {
+        for (const CapturedFrame &frame : group.frames) {
+            if (!state.images()->isTracked(frame.id))
+                state.images()->track(frame.id);
+        }
+    }
+    state.document()->reset(content);
 }

@@ -5,6 +5,7 @@
 #include "platform/VideoPlayer.h"
 #include "services/VideoFrameExtractorService.h"
 #include "state/AppState.h"
+#include "state/ExportRuns.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -60,7 +61,8 @@ private slots:
         QFETCH(Clip, clip);
         const QString path = TestMedia::clip(clip);
         const int last = int(TestMedia::frameTimes(path).size()) - 1;
-        AppState state(PlayerOutput::Headless);
+        ExportRuns runs;
+        AppState state(&runs, PlayerOutput::Headless);
         state.loadVideo(urlOf(path));
         QCOMPARE(shownFrame(state), 0);
 
@@ -92,7 +94,8 @@ private slots:
 
     void movesAskedForDuringTheOpeningAreKept()
     {
-        AppState state(PlayerOutput::Headless);
+        ExportRuns runs;
+        AppState state(&runs, PlayerOutput::Headless);
         state.loadVideo(urlOf(TestMedia::clip(Clip::Fps2997)));
         state.seek(MediaTime(2, 5));
         state.stepFrame(2);
@@ -103,7 +106,8 @@ private slots:
     void intervalStepsClampToTheVideo()
     {
         const QString path = TestMedia::clip(Clip::Fps30);
-        AppState state(PlayerOutput::Headless);
+        ExportRuns runs;
+        AppState state(&runs, PlayerOutput::Headless);
         state.loadVideo(urlOf(path));
         QTRY_COMPARE_WITH_TIMEOUT(state.duration(), MediaTime(3, 2), 20000);
         QCOMPARE(state.frameDuration(), MediaTime(1, 30));
@@ -139,7 +143,9 @@ private slots:
         const QList<MediaTime> times = TestMedia::frameTimes(path);
         QCOMPARE(times.size(), 120);
 
-        AppState state(PlayerOutput::Headless);
+        ExportRuns runs;
+
+        AppState state(&runs, PlayerOutput::Headless);
         state.loadVideo(urlOf(path));
         QCOMPARE(shownFrame(state), 0);
         for (int frame : {50, 59, 61, 119, 90}) {
@@ -154,7 +160,8 @@ private slots:
 
     void observerFollowsPlayback()
     {
-        AppState state(PlayerOutput::Headless);
+        ExportRuns runs;
+        AppState state(&runs, PlayerOutput::Headless);
         state.loadVideo(urlOf(TestMedia::clip(Clip::WithAudio)));
         QVERIFY(waitUntilSettled(state.player()));
         QSignalSpy timeChanges(&state, &AppState::currentTimeChanged);
@@ -185,7 +192,8 @@ private slots:
 
     void transportDoesNothingWithoutAVideo()
     {
-        AppState state(PlayerOutput::Headless);
+        ExportRuns runs;
+        AppState state(&runs, PlayerOutput::Headless);
         QSignalSpy timeChanges(&state, &AppState::currentTimeChanged);
         QSignalSpy playingChanges(&state, &AppState::isPlayingChanged);
         state.togglePlayPause();
@@ -213,7 +221,8 @@ private slots:
     {
         QFETCH(Clip, clip);
         QFETCH(MediaTime, frameDuration);
-        AppState state(PlayerOutput::Headless);
+        ExportRuns runs;
+        AppState state(&runs, PlayerOutput::Headless);
         QSignalSpy changes(&state, &AppState::frameDurationChanged);
         state.loadVideo(urlOf(TestMedia::clip(clip)));
         QTRY_VERIFY_WITH_TIMEOUT(!changes.isEmpty() || state.frameDuration() == frameDuration, 20000);
@@ -223,7 +232,8 @@ private slots:
 
     void unreadableFileReportsAndKeepsTheFrameDuration()
     {
-        AppState state(PlayerOutput::Headless);
+        ExportRuns runs;
+        AppState state(&runs, PlayerOutput::Headless);
         state.loadVideo(urlOf(TestMedia::clip(Clip::Fps23976)));
         QTRY_COMPARE_WITH_TIMEOUT(state.frameDuration(), MediaTime(1, 24), 20000);
 

@@ -4,7 +4,10 @@
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
 #include "state/AppState.h"
+#include "state/CaptureDocument.h"
+
 #include "views/PlayerAreaView.h"
+#include <QKeySequence>
 
 #include <QAction>
 #include <QFileDialog>
@@ -84,8 +87,8 @@ private slots:
         // Without a video the suggestion is the window state's fallback name.
         QCOMPARE(suggested, QStringLiteral("video.quintarel"));
         QVERIFY(QFile::exists(folder.filePath(written)));
-        QCOMPARE(window->state()->projectURL(), QUrl::fromLocalFile(folder.filePath(written)));
-        QCOMPARE(window->windowTitle(), QFileInfo(written).completeBaseName());
+        QCOMPARE(window->state()->document()->projectURL(), QUrl::fromLocalFile(folder.filePath(written)));
+        QCOMPARE(window->windowTitleText(), QFileInfo(written).completeBaseName());
     }
 
     void saveWritesToTheProjectWithoutAsking()
@@ -94,7 +97,7 @@ private slots:
         const QString path = folder.filePath(QStringLiteral("deja.quintarel"));
         QuintarelApp app;
         ContentView *window = app.openWindow();
-        window->state()->setProjectURL(QUrl::fromLocalFile(path));
+        window->state()->document()->markSaved(QUrl::fromLocalFile(path));
 
         menuAction(window, "save")->trigger();
         QVERIFY(!QApplication::activeModalWidget());
@@ -107,7 +110,7 @@ private slots:
         ContentView *window = app.openWindow();
         for (const char *name : {"saveAs", "openProject"}) {
             answerFileDialog(menuAction(window, name), [](QFileDialog *dialog) { dialog->reject(); });
-            QVERIFY(window->state()->projectURL().isEmpty());
+            QVERIFY(window->state()->document()->projectURL().isEmpty());
             QVERIFY(!window->state()->errorMessage());
         }
     }
@@ -134,10 +137,36 @@ private slots:
                 ->setText(QFileInfo(path).fileName());
             static_cast<QDialog *>(dialog)->accept(); // QFileDialog checks the name, then closes
         });
-        QCOMPARE(window->state()->projectURL(), QUrl::fromLocalFile(path));
+        QCOMPARE(window->state()->document()->projectURL(), QUrl::fromLocalFile(path));
         QCOMPARE(window->state()->videoURL(), QUrl::fromLocalFile(video));
-        QCOMPARE(window->windowTitle(), QStringLiteral("seance"));
+        QCOMPARE(window->windowTitleText(), QStringLiteral("seance"));
         QTRY_VERIFY(window->playerArea()->isShowingPlayer());
+    }
+
+    // "Édition" takes steps of the window's work back and forth, naming each one.
+    void editMenuUndoesAndRedoesNamedSteps()
+    {
+        QuintarelApp app;
+        ContentView *window = app.openWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        CaptureDocument *document = window->state()->document();
+        QAction *undo = menuAction(window, "undo");
+        QAction *redo = menuAction(window, "redo");
+        QCOMPARE(undo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+        QCOMPARE(redo->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+        QVERIFY(!undo->isEnabled());
+        QCOMPARE(undo->text(), QStringLiteral("Annuler"));
+
+        document->addGroup();
+        document->deleteGroup(document->groups()[1].id);
+        QCOMPARE(undo->text(), QStringLiteral("Annuler la suppression du groupe"));
+        QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(document->groups().size(), 2);
+        QCOMPARE(undo->text(), QStringLiteral("Annuler l'ajout du groupe"));
+        QCOMPARE(redo->text(), QStringLiteral("Rétablir la suppression du groupe"));
+        QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(document->groups().size(), 1);
+        QVERIFY(!redo->isEnabled());
     }
 };
 

@@ -4,6 +4,8 @@
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
 #include "state/AppState.h"
+#include "state/CaptureDocument.h"
+#include "state/ExportRuns.h"
 #include "views/PlayerAreaView.h"
 #include "views/TimelineControlsView.h"
 
@@ -12,6 +14,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTest>
+#include <QUndoStack>
 
 namespace {
 
@@ -40,16 +43,19 @@ class ContentViewTest : public QObject
 {
     Q_OBJECT
 
+    ExportRuns m_runs;
+
 private slots:
     // The theme the symbol icons come from, as the application sets it up.
     void initTestCase() { QuintarelApp::prepareProcess(); }
 
     void freshWindowShowsThePlaceholder()
     {
-        ContentView window;
+        ContentView window(&m_runs);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.windowTitle(), QStringLiteral("Quintarel"));
+        QCOMPARE(window.windowTitleText(), QStringLiteral("Quintarel"));
+        QVERIFY(!window.isWindowModified());
         QVERIFY(window.playerArea()->placeholder()->isVisible());
         QVERIFY(!window.playerArea()->isShowingPlayer());
         QVERIFY(!window.toolbarVideoName()->isVisible());
@@ -66,7 +72,7 @@ private slots:
     {
         const QString video = TestMedia::patternVideo(QStringLiteral("clip.final.mp4"), QSize(320, 240), 20);
         QVERIFY(!video.isEmpty());
-        ContentView window;
+        ContentView window(&m_runs);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
@@ -76,12 +82,19 @@ private slots:
         QVERIFY(!window.playerArea()->placeholder()->isVisible());
         QTRY_VERIFY(window.toolbarVideoName()->isVisible());
         QCOMPARE(window.toolbarVideoName()->text(), QStringLiteral("clip.final"));
-        QCOMPARE(window.windowTitle(), QStringLiteral("clip.final"));
+        QCOMPARE(window.windowTitleText(), QStringLiteral("clip.final"));
         QVERIFY(window.timelineControls()->isEnabled());
 
-        // A saved project names the window after its file, without the extension.
-        window.state()->setProjectURL(fileUrl(QStringLiteral("/projets/match.aller.quintarel")));
-        QCOMPARE(window.windowTitle(), QStringLiteral("match.aller"));
+        // Unsaved work marks the title until it is saved; a saved project names the window after its
+        // file, without the extension.
+        window.state()->document()->addGroup();
+        QVERIFY(window.isWindowModified());
+        QCOMPARE(window.windowTitle(), QStringLiteral("clip.final[*]"));
+        window.state()->document()->markSaved(fileUrl(QStringLiteral("/projets/match.aller.quintarel")));
+        QCOMPARE(window.windowTitleText(), QStringLiteral("match.aller"));
+        QVERIFY(!window.isWindowModified());
+        window.state()->document()->undoStack()->undo();
+        QVERIFY(window.isWindowModified());
     }
 
     void recognisesMovieFilesByExtension_data()
@@ -114,12 +127,12 @@ private slots:
         const QString second = TestMedia::patternVideo(QStringLiteral("second.mp4"), QSize(320, 240), 20);
         const QString text = TestMedia::textFile(QStringLiteral("notes.txt"));
         QVERIFY(!first.isEmpty() && !second.isEmpty() && !text.isEmpty());
-        ContentView window;
+        ContentView window(&m_runs);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
         QVERIFY(drop(window.playerArea(), {fileUrl(text), fileUrl(first), fileUrl(second)}));
-        QCOMPARE(window.state()->videoURL(), fileUrl(first));
+        QTRY_COMPARE(window.state()->videoURL(), fileUrl(first));
         QVERIFY(window.playerArea()->isShowingPlayer());
         QVERIFY(!window.playerArea()->isDropTargeted());
     }
@@ -128,21 +141,22 @@ private slots:
     {
         const QString text = TestMedia::textFile(QStringLiteral("lisez-moi.txt"));
         const QString unknown = TestMedia::textFile(QStringLiteral("donnees.zzqq"));
-        ContentView window;
+        ContentView window(&m_runs);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const QList<CaptureGroup> groups = window.state()->groups();
+        const QList<CaptureGroup> groups = window.state()->document()->groups();
 
         QVERIFY(!drop(window.playerArea(), {fileUrl(text), fileUrl(unknown)}));
+        QTest::qWait(50);
         QVERIFY(window.state()->videoURL().isEmpty());
-        QCOMPARE(window.state()->groups(), groups);
+        QCOMPARE(window.state()->document()->groups(), groups);
         QVERIFY(!window.state()->errorMessage());
         QVERIFY(!window.playerArea()->isShowingPlayer());
     }
 
     void dragHoverHighlightsTheArea()
     {
-        ContentView window;
+        ContentView window(&m_runs);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         PlayerAreaView *area = window.playerArea();
@@ -160,8 +174,8 @@ private slots:
 
     void errorShowsAnAlertUntilOk()
     {
-        ContentView window;
-        ContentView other;
+        ContentView window(&m_runs);
+        ContentView other(&m_runs);
         window.show();
         other.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -191,7 +205,7 @@ private slots:
 
     void unreadableVideoFromTheDialogIsReported()
     {
-        ContentView window;
+        ContentView window(&m_runs);
         window.importVideo(fileUrl(QStringLiteral("/nulle-part/absente.mp4")));
         QVERIFY(window.state()->videoURL().isEmpty());
         QVERIFY(window.state()->errorMessage());
@@ -201,7 +215,7 @@ private slots:
 
     void columnsKeepTheirMinimumSizes()
     {
-        ContentView window;
+        ContentView window(&m_runs);
         window.resize(1400, 800);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -4,6 +4,7 @@
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
 #include "state/AppState.h"
+#include "state/CaptureDocument.h"
 #include "support/KeyboardCoordinator.h"
 #include "views/TimeSlider.h"
 #include "views/TimelineControlsView.h"
@@ -184,12 +185,12 @@ private slots:
         QTRY_COMPARE(front->state()->currentTime(), start);
 
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_C);
-        QCOMPARE(front->state()->allFrames().size(), 1);
-        QCOMPARE(front->state()->allFrames().first().time, start);
+        QCOMPARE(front->state()->document()->frameCount(), 1);
+        QCOMPARE(front->state()->document()->allFrames().first().time, start);
 
         // Nothing of that reached the window behind.
         QCOMPARE(back->state()->currentTime(), start);
-        QCOMPARE(back->state()->allFrames().size(), 0);
+        QCOMPARE(back->state()->document()->frameCount(), 0);
 
         // Brought to the front, the other window takes the keys.
         QVERIFY(bringToFront(back));
@@ -213,7 +214,7 @@ private slots:
         QTest::keyClick(field, Qt::Key_Left);
         QTest::keyClicks(field, QStringLiteral("a"));
         QCOMPARE(field->text(), QStringLiteral("cac"));
-        QCOMPARE(window->state()->allFrames().size(), 0);
+        QCOMPARE(window->state()->document()->frameCount(), 0);
         QTest::qWait(100);
         QCOMPARE(window->state()->currentTime(), MediaTime(2, 1));
     }

@@ -2,6 +2,7 @@
 
 #include "app/QuintarelApp.h"
 #include "state/AppState.h"
+#include "state/ExportRuns.h"
 #include "views/SymbolIcons.h"
 #include "views/TimeSlider.h"
 #include "views/TimelineControlsView.h"
@@ -21,7 +22,8 @@ private slots:
 
     void everythingIsDisabledWithoutAVideo()
     {
-        AppState state;
+        ExportRuns runs;
+        AppState state(&runs);
         TimelineControlsView view(&state);
         const QList<QPushButton *> buttons = view.findChildren<QPushButton *>();
         QCOMPARE(buttons.size(), 6);
@@ -72,7 +74,8 @@ private slots:
 
     void timeFromThePlayerMovesTheHandleWithoutSeeking()
     {
-        AppState state;
+        ExportRuns runs;
+        AppState state(&runs);
         state.setVideoURL(QUrl::fromLocalFile(QStringLiteral("/v/a.mp4")));
         TimelineControlsView view(&state);
         QSignalSpy seeks(view.slider(), &TimeSlider::seekRequested);
@@ -97,7 +100,8 @@ private slots:
     void unknownOrZeroDurationGivesATinyRange()
     {
         QFETCH(MediaTime, duration);
-        AppState state;
+        ExportRuns runs;
+        AppState state(&runs);
         TimelineControlsView view(&state);
         state.setDuration(MediaTime(600, 600));
         state.setDuration(duration);
@@ -107,7 +111,8 @@ private slots:
 
     void playButtonFollowsPlaybackInAFixedFrame()
     {
-        AppState state;
+        ExportRuns runs;
+        AppState state(&runs);
         TimelineControlsView view(&state);
         QPushButton *button = view.playPauseButton();
         const QSize frame = button->sizeHint();

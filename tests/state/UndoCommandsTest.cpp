@@ -1,0 +1,428 @@
+#include "DocumentDump.h"
+#include "TestRegistry.h"
+
+#include "state/CaptureDocument.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QUndoStack>
+
+#include <functional>
+
+namespace {
+
+using Edit = std::function<void(CaptureDocument &)>;
+
+Annotation annotation(AnnotationKind kind, QPointF start, QPointF end)
+{
+    Annotation a;
+    a.kind = kind;
+    a.start = start;
+    a.end = end;
+    a.r = 0.25;
+    a.g = 0.5;
+    a.b = 0.75;
+    a.a = 0.9;
+    a.lineWidth = 0.006;
+    return a;
+}
+
+// A document with something in every field: two groups with names and notes, frames with notes and
+// drawings, the second group active, settings away from their defaults, a video and a project file.
+void fill(CaptureDocument &document)
+{
+    DocumentContent content;
+    CaptureGroup wide(QStringLiteral("Plans larges"));
+    wide.notes = QStringLiteral("Intro");
+    for (int value : {10, 20, 30}) {
+        CapturedFrame frame(MediaTime(value * 1001, 30000));
+        frame.notes = QStringLiteral("note %1").arg(value);
+        wide.frames << frame;
+    }
+    wide.frames[1].annotations << annotation(AnnotationKind::Arrow, {0.1, 0.2}, {0.3, 0.4})
+                               << annotation(AnnotationKind::Circle, {0.5, 0.5}, {0.7, 0.8})
+                               << annotation(AnnotationKind::Line, {0.9, 0.1}, {0.2, 0.9});
+    CaptureGroup close(QStringLiteral("Plans serrés"));
+    close.frames << CapturedFrame(MediaTime(75, 1)) << CapturedFrame(MediaTime(3725, 1));
+    content.groups = {wide, close};
+    content.activeGroupID = close.id;
+    content.settings.outputFolder = QUrl::fromLocalFile(QStringLiteral("/tmp/sorties"));
+    content.settings.cropToSubject = true;
+    content.settings.selectedFilter = FilterStyle::Comic;
+    content.settings.edgeOptions.shrink = 1.5;
+    content.settings.edgeOptions.outline = true;
+    content.settings.edgeOptions.outlineColor = QColor::fromRgbF(1, 0, 0, 0.5);
+    content.videoURL = QUrl::fromLocalFile(QStringLiteral("/films/match.mp4"));
+    content.projectURL = QUrl::fromLocalFile(QStringLiteral("/projets/match.quintarel"));
+    document.reset(content);
+}
+
+const CaptureGroup &group(const CaptureDocument &document, int index)
+{
+    return document.groups().at(index);
+}
+
+QUuid frameId(const CaptureDocument &document, int groupIndex, int frameIndex)
+{
+    return group(document, groupIndex).frames.at(frameIndex).id;
+}
+
+// Each user operation, on the document made by `fill`, with the name its undo item gives it.
+struct Operation
+{
+    QString undoText;
+    Edit edit;
+};
+
+QMap<QString, Operation> operations()
+{
+    const auto annotated = [](const CaptureDocument &d) { return frameId(d, 0, 1); };
+    const auto middleAnnotation = [](const CaptureDocument &d) {
+        return group(d, 0).frames.at(1).annotations.at(1).id;
+    };
+    return {
+        {"capture", {"Annuler la capture", [](CaptureDocument &d) { d.captureFrame(MediaTime(1, 30)); }}},
+        {"delete a frame",
+         {"Annuler la suppression de l'image", [](CaptureDocument &d) { d.deleteFrame(frameId(d, 0, 1)); }}},
+        {"delete frames of two groups",
+         {"Annuler la suppression des images",
+          [](CaptureDocument &d) {
+              d.deleteFrames({frameId(d, 0, 0), frameId(d, 0, 2), frameId(d, 1, 1)});
+          }}},
+        {"reorder",
+         {"Annuler la réorganisation des images",
+          [](CaptureDocument &d) {
+              d.moveFrames(group(d, 0).id, {0, 2}, 2);
+          }}},
+        {"move to another group",
+         {"Annuler le déplacement de l'image",
+          [](CaptureDocument &d) { d.moveFrame(frameId(d, 0, 1), group(d, 1).id); }}},
+        {"move to the end of its group",
+         {"Annuler le déplacement de l'image",
+          [](CaptureDocument &d) { d.moveFrame(frameId(d, 0, 0), group(d, 0).id); }}},
+        {"add a group", {"Annuler l'ajout du groupe", [](CaptureDocument &d) { d.addGroup(); }}},
+        {"rename a group",
+         {"Annuler le renommage du groupe",
+          [](CaptureDocument &d) { d.setGroupName(group(d, 0).id, QStringLiteral("Ouverture")); }}},
+        {"describe a group",
+         {"Annuler la description du groupe",
+          [](CaptureDocument &d) { d.setGroupNotes(group(d, 1).id, QStringLiteral("Fin")); }}},
+        {"delete the active group",
+         {"Annuler la suppression du groupe", [](CaptureDocument &d) { d.deleteGroup(group(d, 1).id); }}},
+        {"delete another group",
+         {"Annuler la suppression du groupe", [](CaptureDocument &d) { d.deleteGroup(group(d, 0).id); }}},
+        {"frame note",
+         {"Annuler la note de l'image",
+          [](CaptureDocument &d) { d.setNote(QStringLiteral("regard caméra"), frameId(d, 1, 0)); }}},
+        {"draw",
+         {"Annuler l'ajout de l'annotation",
+          [](CaptureDocument &d) {
+              d.addAnnotation(frameId(d, 1, 1), annotation(AnnotationKind::Arrow, {0, 0}, {1, 1}));
+          }}},
+        {"move a drawing",
+         {"Annuler le déplacement de l'annotation",
+          [=](CaptureDocument &d) {
+              d.moveAnnotation(annotated(d), middleAnnotation(d), {1.2, -0.1}, {0.4, 0.3}, false);
+          }}},
+        {"delete a drawing",
+         {"Annuler la suppression de l'annotation",
+          [=](CaptureDocument &d) { d.deleteAnnotation(annotated(d), middleAnnotation(d)); }}},
+        {"recolour a drawing",
+         {"Annuler la couleur de l'annotation",
+          [=](CaptureDocument &d) {
+              d.setAnnotationColor(annotated(d), middleAnnotation(d), QColor::fromRgbF(0, 1, 0, 0.5));
+          }}},
+        {"widen a drawing",
+         {"Annuler l'épaisseur de l'annotation",
+          [=](CaptureDocument &d) {
+              d.setAnnotationLineWidth(annotated(d), middleAnnotation(d), 0.02, false);
+          }}},
+        {"edge settings",
+         {"Annuler le réglage des contours",
+          [](CaptureDocument &d) {
+              EdgeOptions options = d.edgeOptions();
+              options.feather = 4.25;
+              options.outlineColor = QColor(10, 20, 30, 40);
+              d.setEdgeOptions(options);
+          }}},
+        {"style",
+         {"Annuler le choix du style", [](CaptureDocument &d) { d.setSelectedFilter(FilterStyle::Sketch); }}},
+        {"crop",
+         {"Annuler le recadrage sur le sujet", [](CaptureDocument &d) { d.setCropToSubject(false); }}},
+        {"output folder",
+         {"Annuler le choix du dossier de sortie",
+          [](CaptureDocument &d) { d.setOutputFolder(QUrl::fromLocalFile(QStringLiteral("/tmp/autre"))); }}},
+    };
+}
+
+} // namespace
+
+class UndoCommandsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyEditUndoesAndRedoesExactly_data()
+    {
+        QTest::addColumn<QString>("operation");
+        for (const QString &name : operations().keys())
+            QTest::newRow(qPrintable(name)) << name;
+    }
+
+    void everyEditUndoesAndRedoesExactly()
+    {
+        QFETCH(QString, operation);
+        const Operation op = operations().value(operation);
+        CaptureDocument document;
+        fill(document);
+        QUndoStack *stack = document.undoStack();
+        const QStringList before = DocumentDump::lines(document);
+
+        op.edit(document);
+        const QStringList after = DocumentDump::lines(document);
+        QVERIFY(after != before);
+        QCOMPARE(stack->count(), 1);
+        QCOMPARE(stack->createUndoAction(this, QStringLiteral("Annuler"))->text(), op.undoText);
+        QVERIFY(document.isModified());
+
+        stack->undo();
+        QCOMPARE(DocumentDump::lines(document), before);
+        QVERIFY(!document.isModified());
+        QCOMPARE(stack->createRedoAction(this, QStringLiteral("Rétablir"))->text(),
+                 QStringLiteral("Rétablir") + op.undoText.mid(QStringLiteral("Annuler").size()));
+        stack->redo();
+        QCOMPARE(DocumentDump::lines(document), after);
+        stack->undo();
+        QCOMPARE(DocumentDump::lines(document), before);
+    }
+
+    // Several steps taken back one by one, then all redone, give each intermediate state back.
+    void aSeriesOfStepsUnwindsInOrder()
+    {
+        CaptureDocument document;
+        fill(document);
+        QList<QStringList> states{DocumentDump::lines(document)};
+        const QMap<QString, Operation> all = operations();
+        for (const char *name :
+             {"capture", "add a group", "capture", "move a drawing", "delete the active group", "reorder",
+              "frame note", "delete frames of two groups"}) {
+            all.value(QLatin1String(name)).edit(document);
+            states << DocumentDump::lines(document);
+        }
+        QUndoStack *stack = document.undoStack();
+        QCOMPARE(stack->count(), states.size() - 1);
+        for (int i = states.size() - 2; i >= 0; --i) {
+            stack->undo();
+            QCOMPARE(DocumentDump::lines(document), states.at(i));
+        }
+        for (int i = 1; i < states.size(); ++i) {
+            stack->redo();
+            QCOMPARE(DocumentDump::lines(document), states.at(i));
+        }
+    }
+
+    void selectionFollowsSensibly()
+    {
+        CaptureDocument document;
+        fill(document);
+        const QUuid kept = frameId(document, 0, 0);
+        const QUuid doomed = frameId(document, 0, 1);
+        document.setSelection({kept, doomed});
+
+        // Capturing selects the new frame alone; undoing gives back the selection before.
+        const QUuid captured = document.captureFrame(MediaTime(2, 30));
+        QCOMPARE(document.selection(), QSet<QUuid>{captured});
+        document.undoStack()->undo();
+        QCOMPARE(document.selection(), (QSet<QUuid>{kept, doomed}));
+
+        // Deleting takes a frame out of the selection; undoing selects it again.
+        document.deleteFrame(doomed);
+        QCOMPARE(document.selection(), QSet<QUuid>{kept});
+        document.undoStack()->undo();
+        QCOMPARE(document.selection(), (QSet<QUuid>{kept, doomed}));
+
+        // Deleting a group takes its frames out too; moving and reordering keep the selection.
+        document.deleteGroup(group(document, 0).id);
+        QVERIFY(document.selection().isEmpty());
+        document.undoStack()->undo();
+        QCOMPARE(document.selection(), (QSet<QUuid>{kept, doomed}));
+        document.moveFrame(doomed, group(document, 1).id);
+        document.moveFrames(group(document, 0).id, {0}, 2);
+        QCOMPARE(document.selection(), (QSet<QUuid>{kept, doomed}));
+    }
+
+    void deletingTheActiveGroupActivatesTheFirstUntilUndone()
+    {
+        CaptureDocument document;
+        fill(document);
+        document.addGroup();
+        const QUuid third = group(document, 2).id;
+        QCOMPARE(document.activeGroupID(), third);
+        document.deleteGroup(third);
+        QCOMPARE(document.activeGroupID(), group(document, 0).id);
+        document.undoStack()->undo();
+        QCOMPARE(document.activeGroupID(), third);
+        // The active group chosen by hand after an undo is what a later undo gives back.
+        document.undoStack()->undo(); // the added group goes away
+        QCOMPARE(document.activeGroupID(), group(document, 1).id);
+        document.setActiveGroup(group(document, 0).id);
+        document.undoStack()->redo();
+        QCOMPARE(document.activeGroupID(), third);
+        document.undoStack()->undo();
+        QCOMPARE(document.activeGroupID(), group(document, 0).id);
+    }
+
+    void typingIsOneStepPerField()
+    {
+        CaptureDocument document;
+        fill(document);
+        QUndoStack *stack = document.undoStack();
+        const QUuid first = frameId(document, 1, 0);
+        const QUuid second = frameId(document, 1, 1);
+        for (const char *text : {"r", "re", "reg", "rega"})
+            document.setNote(QString::fromUtf8(text), first);
+        QCOMPARE(stack->count(), 1);
+        for (const char *text : {"p", "pl"})
+            document.setNote(QString::fromUtf8(text), second);
+        QCOMPARE(stack->count(), 2);
+        for (const char *text : {"O", "Ou"})
+            document.setGroupName(group(document, 0).id, QString::fromUtf8(text));
+        for (const char *text : {"d", "de"})
+            document.setGroupNotes(group(document, 0).id, QString::fromUtf8(text));
+        QCOMPARE(stack->count(), 4);
+
+        stack->undo();
+        stack->undo();
+        stack->undo();
+        QCOMPARE(document.frame(first)->notes, QStringLiteral("rega"));
+        QCOMPARE(document.frame(second)->notes, QString());
+        QCOMPARE(group(document, 0).name, QStringLiteral("Plans larges"));
+        stack->undo();
+        QCOMPARE(document.frame(first)->notes, QString());
+
+        // Typing the text back to what it was leaves no step behind.
+        document.setNote(QStringLiteral("x"), first);
+        document.setNote(QString(), first);
+        QCOMPARE(stack->count(), 0);
+        QVERIFY(!document.isModified());
+
+        // After a save, typing on starts a new step, so that undoing leads back to the saved text.
+        document.setNote(QStringLiteral("avant"), first);
+        document.markSaved(document.projectURL());
+        document.setNote(QStringLiteral("avant après"), first);
+        QCOMPARE(stack->count(), 2);
+        QVERIFY(document.isModified());
+        stack->undo();
+        QCOMPARE(document.frame(first)->notes, QStringLiteral("avant"));
+        QVERIFY(!document.isModified());
+    }
+
+    void aDragIsOneStep()
+    {
+        CaptureDocument document;
+        fill(document);
+        QUndoStack *stack = document.undoStack();
+        const QUuid frame = frameId(document, 0, 1);
+        const Annotation dragged = document.frame(frame)->annotations.at(0);
+        const QStringList before = DocumentDump::lines(document);
+
+        for (int step = 1; step <= 10; ++step) {
+            const QPointF offset(0.01 * step, -0.02 * step);
+            document.moveAnnotation(frame, dragged.id, dragged.start + offset, dragged.end + offset,
+                                    step > 1);
+        }
+        QCOMPARE(stack->count(), 1);
+        QCOMPARE(document.frame(frame)->annotations.at(0).start, dragged.start + QPointF(0.1, -0.2));
+        // A second drag is a step of its own.
+        document.moveAnnotation(frame, dragged.id, {0, 0}, {0.5, 0.5}, false);
+        document.moveAnnotation(frame, dragged.id, {0.1, 0}, {0.6, 0.5}, true);
+        QCOMPARE(stack->count(), 2);
+
+        for (double shrink : {1.0, 2.0, 3.0, 4.5}) {
+            EdgeOptions options = document.edgeOptions();
+            options.shrink = shrink;
+            document.setEdgeOptions(options, shrink > 1.0);
+        }
+        for (double width : {0.01, 0.012, 0.015})
+            document.setAnnotationLineWidth(frame, dragged.id, width, width > 0.01);
+        QCOMPARE(stack->count(), 4);
+        QCOMPARE(document.edgeOptions().shrink, 4.5);
+
+        stack->setIndex(0);
+        QCOMPARE(DocumentDump::lines(document), before);
+
+        // A drag that comes back to where it started leaves no step.
+        document.moveAnnotation(frame, dragged.id, {0, 0}, {0.5, 0.5}, false);
+        document.moveAnnotation(frame, dragged.id, dragged.start, dragged.end, true);
+        QCOMPARE(stack->count(), 0);
+        QCOMPARE(DocumentDump::lines(document), before);
+    }
+
+    void editsThatChangeNothingRecordNothing()
+    {
+        CaptureDocument document;
+        fill(document);
+        QSignalSpy groups(&document, &CaptureDocument::groupsChanged);
+        QSignalSpy edge(&document, &CaptureDocument::edgeOptionsChanged);
+        const QUuid unknown = QUuid::createUuid();
+        const QUuid frame = frameId(document, 0, 1);
+
+        document.setGroupName(group(document, 0).id, group(document, 0).name);
+        document.setNote(document.frame(frame)->notes, frame);
+        document.setSelectedFilter(document.selectedFilter());
+        document.setCropToSubject(document.cropToSubject());
+        document.setOutputFolder(document.outputFolder());
+        document.setEdgeOptions(document.edgeOptions());
+        document.moveFrame(frameId(document, 0, 2), group(document, 0).id); // already last
+        document.moveFrames(group(document, 0).id, {1}, 1);
+        document.moveFrames(group(document, 0).id, {7}, 0);
+        document.deleteFrame(unknown);
+        document.deleteGroup(unknown);
+        document.moveFrame(unknown, group(document, 0).id);
+        document.moveFrame(frame, unknown);
+        document.setNote(QStringLiteral("x"), unknown);
+        document.addAnnotation(unknown, Annotation());
+        document.deleteAnnotation(frame, unknown);
+        document.moveAnnotation(frame, unknown, {0, 0}, {1, 1}, false);
+
+        QCOMPARE(document.undoStack()->count(), 0);
+        QCOMPARE(groups.count(), 0);
+        QCOMPARE(edge.count(), 0);
+
+        // The last group is never deleted.
+        document.deleteGroup(group(document, 0).id);
+        document.deleteGroup(group(document, 0).id);
+        QCOMPARE(document.groups().size(), 1);
+        QCOMPARE(document.undoStack()->count(), 1);
+    }
+
+    void modifiedFollowsTheStackAndTheLastSave()
+    {
+        CaptureDocument document;
+        QSignalSpy modified(&document, &CaptureDocument::modifiedChanged);
+        QVERIFY(!document.isModified());
+        document.addGroup();
+        QVERIFY(document.isModified());
+        document.markSaved(QUrl::fromLocalFile(QStringLiteral("/tmp/a.quintarel")));
+        QVERIFY(!document.isModified());
+        QCOMPARE(document.projectURL(), QUrl::fromLocalFile(QStringLiteral("/tmp/a.quintarel")));
+        document.undoStack()->undo();
+        QVERIFY(document.isModified());
+        document.undoStack()->redo();
+        QVERIFY(!document.isModified());
+        QCOMPARE(modified.count(), 4);
+
+        // Found its video again: the file must be written anew, though no step says so.
+        document.markModified();
+        QVERIFY(document.isModified());
+
+        // Opening something else starts afresh: no history, nothing to save.
+        document.reset(CaptureDocument::freshContent());
+        QVERIFY(!document.isModified());
+        QCOMPARE(document.undoStack()->count(), 0);
+        QVERIFY(!document.undoStack()->canUndo());
+    }
+};
+
+QUINTAREL_TEST(UndoCommandsTest)
+#include "UndoCommandsTest.moc"

@@ -1,0 +1,189 @@
+#include "ModalAnswers.h"
+#include "TestMedia.h"
+#include "TestRegistry.h"
+
+#include "app/ContentView.h"
+#include "app/QuintarelApp.h"
+#include "state/AppState.h"
+#include "state/CaptureDocument.h"
+#include "views/PlayerAreaView.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUndoStack>
+
+namespace {
+
+using Answers = QList<ModalAnswers::Answer>;
+
+QUrl fileUrl(const QString &path)
+{
+    return QUrl::fromLocalFile(path);
+}
+
+// A window showing a video, with one capture that was never saved.
+ContentView *windowWithWork(QuintarelApp &app, const QString &video)
+{
+    ContentView *window = app.openWindow();
+    window->state()->loadVideo(fileUrl(video));
+    window->state()->document()->captureFrame(MediaTime(1, 30));
+    return window;
+}
+
+bool drop(QWidget *target, const QList<QUrl> &urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    const QPointF centre = QRectF(target->rect()).center();
+    QDragEnterEvent enter(centre.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent dropEvent(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &dropEvent);
+    return dropEvent.isAccepted();
+}
+
+} // namespace
+
+// Nothing the user has done is replaced or closed without asking: closing the window, opening
+// another video (from the dialog or by a drop) and opening another project all ask first.
+class UnsavedWorkPromptTest : public QObject
+{
+    Q_OBJECT
+
+    QString m_first;
+    QString m_second;
+
+private slots:
+    void initTestCase()
+    {
+        QuintarelApp::prepareProcess();
+        m_first = TestMedia::patternVideo(QStringLiteral("premiere.mp4"), QSize(320, 240), 4);
+        m_second = TestMedia::patternVideo(QStringLiteral("seconde.mp4"), QSize(320, 240), 4);
+        QVERIFY(!m_first.isEmpty() && !m_second.isEmpty());
+    }
+
+    void closingWithUnsavedCapturesAsksFirst()
+    {
+        QuintarelApp app;
+        ContentView *window = windowWithWork(app, m_first);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+
+        ModalAnswers cancel({ModalAnswers::click(QStringLiteral("Annuler"))});
+        QVERIFY(!window->close());
+        QCOMPARE(cancel.questions(),
+                 QStringList{QStringLiteral("Enregistrer « premiere » avant de fermer ?")});
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->state()->document()->frameCount(), 1);
+
+        ModalAnswers discard({ModalAnswers::click(QStringLiteral("Ne pas enregistrer"))});
+        QVERIFY(window->close());
+    }
+
+    void aWindowWithoutWorkClosesAtOnce()
+    {
+        QuintarelApp app;
+        ContentView *window = app.openWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        window->state()->document()->addGroup();
+        window->state()->document()->undoStack()->undo(); // back to nothing
+        QVERIFY(window->close());
+    }
+
+    void openingAVideoFromTheDialogAsksFirst()
+    {
+        QTemporaryDir folder;
+        QuintarelApp app;
+        ContentView *window = windowWithWork(app, m_first);
+        CaptureDocument *document = window->state()->document();
+
+        // Cancelled: the video and the captures stay.
+        ModalAnswers cancel({ModalAnswers::choose(m_second), ModalAnswers::click(QStringLiteral("Annuler"))});
+        window->showVideoImporter();
+        QVERIFY(cancel.allAnswered());
+        QCOMPARE(cancel.questions(),
+                 QStringList{QStringLiteral("Enregistrer « premiere » avant d'ouvrir une autre vidéo ?")});
+        QCOMPARE(window->state()->videoURL(), fileUrl(m_first));
+        QCOMPARE(document->frameCount(), 1);
+
+        // Saved first (the save panel comes, as for "Enregistrer"), then replaced.
+        const QString project = folder.filePath(QStringLiteral("premiere.quintarel"));
+        ModalAnswers save({ModalAnswers::choose(m_second), ModalAnswers::click(QStringLiteral("Enregistrer")),
+                           ModalAnswers::choose(project)});
+        window->showVideoImporter();
+        QVERIFY(save.allAnswered());
+        QVERIFY(QFile::exists(project));
+        QCOMPARE(window->state()->videoURL(), fileUrl(m_second));
+        QCOMPARE(document->frameCount(), 0);
+        QVERIFY(!window->state()->hasUnsavedChanges());
+
+        // Nothing unsaved: no question at all.
+        ModalAnswers none({ModalAnswers::choose(m_first)});
+        window->showVideoImporter();
+        QCOMPARE(none.questions(), QStringList());
+        QCOMPARE(window->state()->videoURL(), fileUrl(m_first));
+    }
+
+    void droppingAVideoAsksFirst()
+    {
+        QuintarelApp app;
+        ContentView *window = windowWithWork(app, m_first);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+
+        ModalAnswers cancel({ModalAnswers::click(QStringLiteral("Annuler"))});
+        QVERIFY(drop(window->playerArea(), {fileUrl(m_second)}));
+        QTRY_VERIFY(cancel.allAnswered());
+        QCOMPARE(window->state()->videoURL(), fileUrl(m_first));
+        QCOMPARE(window->state()->document()->frameCount(), 1);
+
+        ModalAnswers discard({ModalAnswers::click(QStringLiteral("Ne pas enregistrer"))});
+        QVERIFY(drop(window->playerArea(), {fileUrl(m_second)}));
+        QTRY_COMPARE(window->state()->videoURL(), fileUrl(m_second));
+        QCOMPARE(discard.questions(),
+                 QStringList{QStringLiteral("Enregistrer « premiere » avant d'ouvrir une autre vidéo ?")});
+        QCOMPARE(window->state()->document()->frameCount(), 0);
+    }
+
+    void openingAProjectAsksFirst()
+    {
+        QTemporaryDir folder;
+        const QString other = folder.filePath(QStringLiteral("autre.quintarel"));
+        const QString mine = folder.filePath(QStringLiteral("mien.quintarel"));
+        QuintarelApp app;
+        {
+            ContentView *source = app.openWindow();
+            source->state()->loadVideo(fileUrl(m_second));
+            source->state()->saveProject(fileUrl(other));
+        }
+        ContentView *window = windowWithWork(app, m_first);
+        CaptureDocument *document = window->state()->document();
+        window->state()->saveProject(fileUrl(mine));
+        document->setNote(QStringLiteral("pas encore enregistrée"), document->groups()[0].frames[0].id);
+        QAction *open = window->findChild<QAction *>(QStringLiteral("openProject"));
+
+        ModalAnswers cancel({ModalAnswers::choose(other), ModalAnswers::click(QStringLiteral("Annuler"))});
+        open->trigger();
+        QVERIFY(cancel.allAnswered());
+        QCOMPARE(cancel.questions(),
+                 QStringList{QStringLiteral("Enregistrer « mien » avant d'ouvrir un autre projet ?")});
+        QCOMPARE(document->projectURL(), fileUrl(mine));
+        QVERIFY(window->state()->hasUnsavedChanges());
+
+        // Saved to its own file without a panel, then replaced.
+        ModalAnswers save({ModalAnswers::choose(other), ModalAnswers::click(QStringLiteral("Enregistrer"))});
+        open->trigger();
+        QVERIFY(save.allAnswered());
+        QCOMPARE(document->projectURL(), fileUrl(other));
+        QCOMPARE(window->state()->videoURL(), fileUrl(m_second));
+        QCOMPARE(document->frameCount(), 0);
+
+        AppState reread(app.exportRuns(), PlayerOutput::Headless);
+        reread.openProject(fileUrl(mine));
+        QCOMPARE(reread.document()->allFrames().value(0).notes, QStringLiteral("pas encore enregistrée"));
+    }
+};
+
+QUINTAREL_TEST(UnsavedWorkPromptTest)
+#include "UnsavedWorkPromptTest.moc"
