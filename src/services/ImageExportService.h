@@ -13,11 +13,12 @@ class ImageExportService
 {
 public:
     // Writes an 8-bit RGBA PNG with its transparency, carrying the image's colour space as an
-    // embedded profile (sRGB when it has none). Does not create folders. On failure, an export
-    // error carrying the writer's description.
+    // embedded profile (sRGB when it has none). Does not create folders. On failure (a full disk,
+    // a missing folder, no permission), an export error saying in French which file and why; a file
+    // already at `path` is then left as it was.
     std::optional<AppError> writePNG(const QImage &image, const QString &path) const;
 
-    // Writes the text in UTF-8, replacing any file of that name. On failure, the description of
-    // what went wrong.
+    // Writes the text in UTF-8, replacing any file of that name. On failure, the French
+    // description of what went wrong, and the old file stays.
     std::optional<QString> writeText(const QString &text, const QString &path) const;
 };

@@ -12,8 +12,8 @@ struct ProjectFile;
 // security-scoped references: a bookmark is the file's absolute path in UTF-8.
 namespace ProjectStore {
 
-// Writes the file atomically, replacing any file at `path`. On failure returns what went wrong,
-// and a file already at `path` is left as it was.
+// Writes the file atomically, replacing any file at `path`. On failure returns in French what went
+// wrong and where, and a file already at `path` is left as it was.
 std::optional<QString> save(const ProjectFile &file, const QString &path);
 
 // The bookmark of a local file or folder; absent for a URL that names no local file.
