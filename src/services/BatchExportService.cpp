@@ -11,8 +11,11 @@
 #include "services/SubjectExtractionService.h"
 #include "services/VideoFrameExtractorService.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFuture>
+#include <QSet>
 #include <QThreadPool>
 #include <QtConcurrent>
 
@@ -29,6 +32,32 @@ ExportFailure failureFor(const CapturedFrame &frame, const AppError &error)
     return failure;
 }
 
+// Whether a file written at `path` lands inside the output folder, links followed. A path whose
+// folder does not exist is let through: writing there fails and says so.
+bool landsInside(const QString &path, const QString &canonicalOutput)
+{
+    if (canonicalOutput.isEmpty())
+        return true;
+    const QFileInfo file(path);
+    QString resolved = file.canonicalFilePath();
+    if (resolved.isEmpty()) {
+        const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+        if (folder.isEmpty())
+            return true;
+        resolved = folder + QLatin1Char('/') + file.fileName();
+    }
+    return resolved.startsWith(canonicalOutput + QLatin1Char('/'));
+}
+
+// The first of `fileName`, "<name> (2).png", … that is not taken yet in the folder.
+QString freeName(const QString &fileName, const QSet<QString> &taken)
+{
+    QString name = fileName;
+    for (int number = 2; taken.contains(name.toCaseFolded()); ++number)
+        name = ExportNaming::numbered(fileName, number);
+    return name;
+}
+
 } // namespace
 
 BatchExportService::BatchExportService(Services services, QObject *parent)
@@ -42,17 +71,22 @@ void BatchExportService::run(const QList<ExportGroup> &groups, const Settings &s
     Q_ASSERT(!m_running);
     m_groups = groups;
     m_settings = settings;
+    QStringList names;
+    for (const ExportGroup &group : groups)
+        names << group.name;
+    m_folderNames = ExportNaming::distinctFolderNames(names);
+    m_takenNames.clear();
     m_groupIndex = 0;
     m_completed = 0;
     m_running = true;
     startGroup();
 }
 
-QString BatchExportService::groupFolder(const ExportGroup &group) const
+QString BatchExportService::groupFolder(int groupIndex) const
 {
-    if (!group.useSubfolder)
+    if (!m_groups.at(groupIndex).useSubfolder)
         return m_settings.outputFolder;
-    return QDir(m_settings.outputFolder).filePath(ExportNaming::folderName(group.name));
+    return QDir(m_settings.outputFolder).filePath(m_folderNames.at(groupIndex));
 }
 
 void BatchExportService::startGroup()
@@ -63,7 +97,8 @@ void BatchExportService::startGroup()
         return;
     }
     // A folder that cannot be made is not reported here: the writes into it fail and are.
-    QDir().mkpath(groupFolder(m_groups.at(m_groupIndex)));
+    QDir().mkpath(groupFolder(m_groupIndex));
+    m_canonicalOutput = QFileInfo(m_settings.outputFolder).canonicalFilePath();
     m_frameIndex = 0;
     m_imageLines.clear();
     startFrame();
@@ -76,13 +111,16 @@ void BatchExportService::startFrame()
         finishGroup();
         return;
     }
-    const CapturedFrame frame = group.frames.at(m_frameIndex);
-    const QString folder = groupFolder(group);
-    QtConcurrent::run(QThreadPool::globalInstance(), [services = m_services, settings = m_settings, frame,
-                                                      folder] {
-        return processFrame(services, settings, frame, folder);
+    Target target{groupFolder(m_groupIndex), m_canonicalOutput,
+                  m_takenNames.value(groupFolder(m_groupIndex))};
+    QtConcurrent::run(QThreadPool::globalInstance(), [services = m_services, settings = m_settings,
+                                                      frame = group.frames.at(m_frameIndex),
+                                                      target = std::move(target)] {
+        return processFrame(services, settings, frame, target);
     }).then(this, [this](const FrameOutcome &outcome) {
         m_imageLines += outcome.imageLines;
+        for (const QString &name : outcome.fileNames)
+            m_takenNames[groupFolder(m_groupIndex)].insert(name.toCaseFolded());
         if (outcome.failure)
             emit failed(*outcome.failure);
         emit progressed(++m_completed);
@@ -98,9 +136,11 @@ void BatchExportService::finishGroup()
                                           [](const CapturedFrame &frame) { return !frame.notes.isEmpty(); });
     if (group.useSubfolder || !group.notes.isEmpty() || anyFrameNote) {
         const QString text = ExportMarkdown::markdown(group.name, group.notes, m_imageLines);
-        const QString path = QDir(groupFolder(group)).filePath(ExportNaming::markdownFileName(group.name));
+        const QString path = QDir(groupFolder(m_groupIndex))
+                                 .filePath(ExportNaming::markdownFileName(m_folderNames.at(m_groupIndex)));
         // A Markdown file that cannot be written is not reported; the images are what matters.
-        m_services.imageExporter->writeText(text, path);
+        if (landsInside(path, m_canonicalOutput))
+            m_services.imageExporter->writeText(text, path);
     }
     ++m_groupIndex;
     startGroup();
@@ -109,7 +149,7 @@ void BatchExportService::finishGroup()
 BatchExportService::FrameOutcome BatchExportService::processFrame(const Services &services,
                                                                   const Settings &settings,
                                                                   const CapturedFrame &frame,
-                                                                  const QString &folder)
+                                                                  const Target &target)
 {
     FrameOutcome outcome;
     const Result<QImage> still = services.extractor->image(frame.time).result();
@@ -128,14 +168,14 @@ BatchExportService::FrameOutcome BatchExportService::processFrame(const Services
     }
 
     if (merged)
-        writeMerged(services, settings, frame, subjects.value().first(), folder, outcome);
+        writeMerged(services, settings, frame, subjects.value().first(), target, outcome);
     else
-        writePerSubject(services, settings, frame, subjects.value(), folder, outcome);
+        writePerSubject(services, settings, frame, subjects.value(), target, outcome);
     return outcome;
 }
 
 void BatchExportService::writeMerged(const Services &services, const Settings &settings,
-                                     const CapturedFrame &frame, const QImage &subject, const QString &folder,
+                                     const CapturedFrame &frame, const QImage &subject, const Target &target,
                                      FrameOutcome &outcome)
 {
     const ExtractRenderer renderer{services.filter.get(), services.edge.get()};
@@ -144,18 +184,13 @@ void BatchExportService::writeMerged(const Services &services, const Settings &s
     if (settings.crop)
         image = ImageCrop::trimmedToContent(image, trimThreshold);
 
-    const QString fileName = ExportNaming::mergedFileName(settings.videoName, frame.time);
-    if (const std::optional<AppError> error =
-            services.imageExporter->writePNG(image, QDir(folder).filePath(fileName))) {
-        outcome.failure = failureFor(frame, *error);
-        return;
-    }
-    outcome.imageLines << ExportMarkdown::imageLine(fileName, frame.time, frame.notes);
+    writeImage(services, frame, image, ExportNaming::mergedFileName(settings.videoName, frame.time), target,
+               outcome);
 }
 
 void BatchExportService::writePerSubject(const Services &services, const Settings &settings,
                                          const CapturedFrame &frame, const QList<QImage> &subjects,
-                                         const QString &folder, FrameOutcome &outcome)
+                                         const Target &target, FrameOutcome &outcome)
 {
     const ExtractRenderer renderer{services.filter.get(), services.edge.get()};
     QList<QImage> rendered;
@@ -163,14 +198,34 @@ void BatchExportService::writePerSubject(const Services &services, const Setting
     for (const QImage &subject : subjects)
         rendered << renderer.render(subject, settings.filter, settings.edge);
 
-    for (int k = 0; k < rendered.size(); ++k) {
-        const QString fileName = ExportNaming::subjectFileName(settings.videoName, frame.time, k + 1);
-        if (const std::optional<AppError> error =
-                services.imageExporter->writePNG(rendered.at(k), QDir(folder).filePath(fileName))) {
-            // The subjects already written stay, with their entries; the later ones are not written.
-            outcome.failure = failureFor(frame, *error);
-            return;
-        }
-        outcome.imageLines << ExportMarkdown::imageLine(fileName, frame.time, frame.notes);
+    // The subjects already written stay, with their entries; after a failure the later ones are not
+    // written.
+    for (int k = 0; k < rendered.size() && !outcome.failure; ++k) {
+        writeImage(services, frame, rendered.at(k),
+                   ExportNaming::subjectFileName(settings.videoName, frame.time, k + 1), target, outcome);
     }
+}
+
+void BatchExportService::writeImage(const Services &services, const CapturedFrame &frame, const QImage &image,
+                                    const QString &fileName, const Target &target, FrameOutcome &outcome)
+{
+    QSet<QString> taken = target.takenNames;
+    for (const QString &written : std::as_const(outcome.fileNames))
+        taken.insert(written.toCaseFolded());
+    const QString name = freeName(fileName, taken);
+    const QString path = QDir(target.folder).filePath(name);
+    if (!landsInside(path, target.canonicalOutput)) {
+        outcome.failure = failureFor(
+            frame,
+            AppError::exportFailed(
+                QCoreApplication::translate("BatchExportService", "« %1 » mènerait hors du dossier de sortie")
+                    .arg(QDir::toNativeSeparators(path))));
+        return;
+    }
+    if (const std::optional<AppError> error = services.imageExporter->writePNG(image, path)) {
+        outcome.failure = failureFor(frame, *error);
+        return;
+    }
+    outcome.fileNames << name;
+    outcome.imageLines << ExportMarkdown::imageLine(name, frame.time, frame.notes);
 }

@@ -6,7 +6,9 @@
 #include "models/ExportMode.h"
 #include "models/FilterStyle.h"
 
+#include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -63,29 +65,44 @@ signals:
     void finished();
 
 private:
+    // Where a frame's files go.
+    struct Target
+    {
+        QString folder;
+        QString canonicalOutput;  // the output folder with its links resolved, to check every path
+        QSet<QString> takenNames; // names already written there in this run, case-folded
+    };
+
     struct FrameOutcome
     {
         QStringList imageLines;
+        QStringList fileNames; // as written
         std::optional<ExportFailure> failure;
     };
 
     void startGroup();
     void startFrame();
     void finishGroup();
-    QString groupFolder(const ExportGroup &group) const;
+    QString groupFolder(int groupIndex) const;
 
     // The heavy work of one frame; runs on a worker thread and touches nothing of this object.
     static FrameOutcome processFrame(const Services &services, const Settings &settings,
-                                     const CapturedFrame &frame, const QString &folder);
+                                     const CapturedFrame &frame, const Target &target);
     static void writeMerged(const Services &services, const Settings &settings, const CapturedFrame &frame,
-                            const QImage &subject, const QString &folder, FrameOutcome &outcome);
+                            const QImage &subject, const Target &target, FrameOutcome &outcome);
     static void writePerSubject(const Services &services, const Settings &settings,
                                 const CapturedFrame &frame, const QList<QImage> &subjects,
-                                const QString &folder, FrameOutcome &outcome);
+                                const Target &target, FrameOutcome &outcome);
+    // Writes one image under a name not yet taken in its folder, and only inside the output folder.
+    static void writeImage(const Services &services, const CapturedFrame &frame, const QImage &image,
+                           const QString &fileName, const Target &target, FrameOutcome &outcome);
 
     Services m_services;
     Settings m_settings;
     QList<ExportGroup> m_groups;
+    QStringList m_folderNames;                  // one per group, distinct and safe
+    QHash<QString, QSet<QString>> m_takenNames; // per folder, the file names written in this run
+    QString m_canonicalOutput;
     int m_groupIndex = 0;
     int m_frameIndex = 0;
     int m_completed = 0;

@@ -50,7 +50,8 @@ QList<int> exportAll(AppState &state, ExportMode mode)
             counts << state.progress().completed;
     });
     state.runExport(mode);
-    if (!QTest::qWaitFor([&] { return !state.progress().isRunning; }, 120000))
+    // Lifting takes seconds per frame, many more on a loaded machine.
+    if (!QTest::qWaitFor([&] { return !state.progress().isRunning; }, 600000))
         qWarning("the export did not finish");
     return counts;
 }
@@ -147,6 +148,44 @@ private slots:
         const QImage second(output.filePath("Plans-serrés/shapes_00-00-00-333_s2.png"));
         QCOMPARE(first.size(), frameSize);
         QVERIFY(first.width() * first.height() >= second.width() * second.height());
+    }
+
+    // Group names that clean to ".." or to one folder must not write outside the chosen folder or
+    // over each other; nor may two captures of one frame.
+    void everyGroupAndFrameGetsAPlaceOfItsOwn()
+    {
+        QTemporaryDir scratch;
+        const QString output = scratch.filePath(QStringLiteral("sortie"));
+        QVERIFY(QDir().mkpath(output));
+        AppState state(PlayerOutput::Headless);
+        // A folder inside that links elsewhere must not lead the export there.
+        QVERIFY(QDir().mkpath(scratch.filePath(QStringLiteral("ailleurs"))));
+        QVERIFY(QFile::link(scratch.filePath(QStringLiteral("ailleurs")), output + QStringLiteral("/Lien")));
+        prepare(state, shapesVideo(), {{10}, {}, {10, 10}, {}, {}});
+        QList<CaptureGroup> groups = state.groups();
+        const QStringList names{"..", "A/B", "A-B", " A-B", "Lien"};
+        for (int i = 0; i < names.size(); ++i)
+            groups[i].name = names[i];
+        state.setGroups(groups);
+        state.setOutputFolder(QUrl::fromLocalFile(output));
+
+        exportAll(state, ExportMode::Merged);
+        QVERIFY(state.failures().isEmpty());
+        QCOMPARE(entries(scratch.path()), (QStringList{"ailleurs", "sortie"}));
+        QCOMPARE(entries(scratch.filePath(QStringLiteral("ailleurs"))), QStringList());
+        QCOMPARE(entries(output), (QStringList{"A-B", "A-B (2)", "A-B (3)", "Lien", "Sans-nom"}));
+        QCOMPARE(entries(output + "/Sans-nom"), (QStringList{"Sans-nom.md", "shapes_00-00-00-333.png"}));
+        QCOMPARE(entries(output + "/A-B"), QStringList{"A-B.md"});
+        QCOMPARE(entries(output + "/A-B (2)"),
+                 (QStringList{"A-B (2).md", "shapes_00-00-00-333 (2).png", "shapes_00-00-00-333.png"}));
+        QCOMPARE(entries(output + "/A-B (3)"), QStringList{"A-B (3).md"});
+        // The Markdown keeps the group's own name and lists the files as they were written.
+        QCOMPARE(
+            readText(output + "/A-B (2)/A-B (2).md"),
+            QStringLiteral("# A-B\n\n## Images\n"
+                           "- [shapes_00-00-00-333.png](shapes_00-00-00-333.png) — 00:00.333\n"
+                           "- [shapes_00-00-00-333 (2).png](shapes_00-00-00-333 (2).png) — 00:00.333\n"));
+        QVERIFY(readText(output + "/Sans-nom/Sans-nom.md").startsWith(QStringLiteral("# ..\n")));
     }
 
     void failuresAreReportedAndTheRunGoesOn()
