@@ -139,8 +139,12 @@ void BatchExportService::finishGroup()
         const QString path = QDir(groupFolder(m_groupIndex))
                                  .filePath(ExportNaming::markdownFileName(m_folderNames.at(m_groupIndex)));
         // A Markdown file that cannot be written is not reported; the images are what matters.
-        if (landsInside(path, m_canonicalOutput))
-            m_services.imageExporter->writeText(text, path);
+        try {
+            if (landsInside(path, m_canonicalOutput))
+                m_services.imageExporter->writeText(text, path);
+        } catch (const std::exception &exception) {
+            qWarning("Writing %s failed: %s", qPrintable(path), exception.what());
+        }
     }
     ++m_groupIndex;
     startGroup();
@@ -151,11 +155,35 @@ BatchExportService::FrameOutcome BatchExportService::processFrame(const Services
                                                                   const CapturedFrame &frame,
                                                                   const Target &target)
 {
+    // Whatever a library throws (an OpenCV error, memory running out) becomes this frame's failure:
+    // the run must go on to its end, or the window could never export again.
     FrameOutcome outcome;
+    const auto failWith = [&](const QString &reason) {
+        outcome.failure = failureFor(frame, AppError::exportFailed(reason));
+    };
+    try {
+        exportFrame(services, settings, frame, target, outcome);
+    } catch (const std::bad_alloc &) {
+        failWith(QCoreApplication::translate("BatchExportService", "mémoire insuffisante pour cette image"));
+    } catch (const std::exception &exception) {
+        qWarning("Export of the frame at %s failed: %s", qPrintable(frame.time.displayString()),
+                 exception.what());
+        failWith(QCoreApplication::translate("BatchExportService",
+                                             "erreur inattendue pendant le traitement de l'image"));
+    } catch (...) {
+        failWith(QCoreApplication::translate("BatchExportService",
+                                             "erreur inattendue pendant le traitement de l'image"));
+    }
+    return outcome;
+}
+
+void BatchExportService::exportFrame(const Services &services, const Settings &settings,
+                                     const CapturedFrame &frame, const Target &target, FrameOutcome &outcome)
+{
     const Result<QImage> still = services.extractor->image(frame.time).result();
     if (!still) {
         outcome.failure = failureFor(frame, still.error());
-        return outcome;
+        return;
     }
 
     const bool merged = settings.mode == ExportMode::Merged;
@@ -164,14 +192,13 @@ BatchExportService::FrameOutcome BatchExportService::processFrame(const Services
         services.subjectExtractor->extract(still.value(), settings.mode, merged ? false : settings.crop);
     if (!subjects) {
         outcome.failure = failureFor(frame, subjects.error());
-        return outcome;
+        return;
     }
 
     if (merged)
         writeMerged(services, settings, frame, subjects.value().first(), target, outcome);
     else
         writePerSubject(services, settings, frame, subjects.value(), target, outcome);
-    return outcome;
 }
 
 void BatchExportService::writeMerged(const Services &services, const Settings &settings,

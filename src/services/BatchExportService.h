@@ -86,8 +86,11 @@ private:
     QString groupFolder(int groupIndex) const;
 
     // The heavy work of one frame; runs on a worker thread and touches nothing of this object.
+    // Never throws: an exception becomes the frame's failure.
     static FrameOutcome processFrame(const Services &services, const Settings &settings,
                                      const CapturedFrame &frame, const Target &target);
+    static void exportFrame(const Services &services, const Settings &settings, const CapturedFrame &frame,
+                            const Target &target, FrameOutcome &outcome);
     static void writeMerged(const Services &services, const Settings &settings, const CapturedFrame &frame,
                             const QImage &subject, const Target &target, FrameOutcome &outcome);
     static void writePerSubject(const Services &services, const Settings &settings,
