@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -104,9 +105,12 @@ double FrameIndex::seconds(int index) const
 
 std::int64_t FrameIndex::ticksAtOrBefore(const MediaTime &time) const
 {
-    // ticks = time × den / num = value × den / (timescale × num)
-    return std::int64_t(
-        floorDivide(Int128(time.value()) * m_denominator, Int128(time.timescale()) * m_numerator));
+    // ticks = time × den / num = value × den / (timescale × num). Times far beyond any video (a
+    // damaged project file can hold 1e15 s) stop at the ends of the range instead of wrapping.
+    const Int128 ticks =
+        floorDivide(Int128(time.value()) * m_denominator, Int128(time.timescale()) * m_numerator);
+    return std::int64_t(std::clamp<Int128>(ticks, std::numeric_limits<std::int64_t>::min(),
+                                           std::numeric_limits<std::int64_t>::max()));
 }
 
 std::int64_t FrameIndex::ticksNearest(double seconds) const
