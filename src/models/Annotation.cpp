@@ -5,6 +5,28 @@
 
 namespace {
 
+bool isAsciiHexDigit(char16_t c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+// The 36-character form 8-4-4-4-12 of hexadecimal digits, in either case.
+bool isUuidText(const QString &text)
+{
+    if (text.size() != 36)
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (c != QLatin1Char('-'))
+                return false;
+        } else if (!isAsciiHexDigit(c.unicode())) {
+            return false;
+        }
+    }
+    return true;
+}
+
 QJsonArray pointToJson(const QPointF &point)
 {
     return QJsonArray{point.x(), point.y()};
@@ -99,8 +121,10 @@ std::optional<Annotation> Annotation::fromJson(const QJsonValue &json, QString *
 
     const QString idText = reader.string("id");
     if (reader.ok()) {
-        annotation.id = QUuid::fromString(idText);
-        if (annotation.id.isNull() || idText.size() != 36)
+        // The nil UUID is a UUID like any other: only the form is checked.
+        if (isUuidText(idText))
+            annotation.id = QUuid::fromString(idText);
+        else
             reader.fail(QStringLiteral("annotation identifier \"%1\" is not a UUID").arg(idText));
     }
     const QString kindText = reader.string("kind");

@@ -1,12 +1,15 @@
 #include "JsonMemberReader.h"
 
-#include "persistence/JsonIntegerTexts.h"
-
 #include <limits>
 
 JsonMemberReader::JsonMemberReader(const QJsonObject &object, const QString &location,
-                                   const JsonIntegerTexts &integers, QString *error)
-    : m_object(object), m_location(location), m_integers(integers), m_error(error)
+                                   const JsonIntegerTexts &integers,
+                                   std::optional<JsonIntegerTexts::Place> integerPlace, QString *error)
+    : m_object(object)
+    , m_location(location)
+    , m_integers(integers)
+    , m_integerPlace(integerPlace)
+    , m_error(error)
 {}
 
 QString JsonMemberReader::string(const char *name)
@@ -135,7 +138,8 @@ std::optional<std::int64_t> JsonMemberReader::integer(const char *name)
         failMember(name, QStringLiteral("is not a number"));
         return std::nullopt;
     }
-    const QByteArrayView text = m_integers.text(placeOf(name));
+    const QByteArrayView text =
+        m_integerPlace ? m_integers.text(*m_integerPlace, QByteArrayView(name)) : QByteArrayView();
     std::int64_t result = 0;
     JsonIntegerTexts::Problem problem = JsonIntegerTexts::Problem::None;
     if (!text.isEmpty()) {

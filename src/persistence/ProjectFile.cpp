@@ -111,13 +111,10 @@ void writeBase64(IndentedJsonWriter &json, const QByteArray &bytes)
 
 // ---- Reading ----------------------------------------------------------------------------------
 
-// The members read as integers; their literal text is kept so that they are read exactly.
-const QList<QByteArray> integerMembers{"version", "activeGroupIndex", "timeValue", "timeScale"};
-
 std::optional<EdgeDTO> edgeFromJson(const QJsonObject &json, const QString &place,
                                     const JsonIntegerTexts &integers, QString *error)
 {
-    JsonMemberReader reader(json, place, integers, error);
+    JsonMemberReader reader(json, place, integers, std::nullopt, error);
     EdgeDTO edge;
     edge.shrink = reader.number("shrink");
     edge.feather = reader.number("feather");
@@ -143,13 +140,14 @@ std::optional<QJsonObject> elementObject(const QJsonValue &json, const QString &
 }
 
 std::optional<FrameDTO> frameFromJson(const QJsonValue &json, const QString &place,
-                                      const JsonIntegerTexts &integers, QString *error)
+                                      const JsonIntegerTexts &integers, JsonIntegerTexts::Place integerPlace,
+                                      QString *error)
 {
     const std::optional<QJsonObject> element = elementObject(json, place, error);
     if (!element)
         return std::nullopt;
     const QJsonObject &object = *element;
-    JsonMemberReader reader(object, place, integers, error);
+    JsonMemberReader reader(object, place, integers, integerPlace, error);
     FrameDTO frame;
     frame.timeValue = reader.int64("timeValue");
     frame.timeScale = reader.int32("timeScale");
@@ -175,14 +173,14 @@ std::optional<FrameDTO> frameFromJson(const QJsonValue &json, const QString &pla
     return frame;
 }
 
-std::optional<GroupDTO> groupFromJson(const QJsonValue &json, const QString &place,
+std::optional<GroupDTO> groupFromJson(const QJsonValue &json, const QString &place, qsizetype groupIndex,
                                       const JsonIntegerTexts &integers, QString *error)
 {
     const std::optional<QJsonObject> element = elementObject(json, place, error);
     if (!element)
         return std::nullopt;
     const QJsonObject &object = *element;
-    JsonMemberReader reader(object, place, integers, error);
+    JsonMemberReader reader(object, place, integers, std::nullopt, error);
     GroupDTO group;
     group.name = reader.string("name");
     group.notes = reader.string("notes");
@@ -191,8 +189,8 @@ std::optional<GroupDTO> groupFromJson(const QJsonValue &json, const QString &pla
         return std::nullopt;
     group.frames.reserve(frames.size());
     for (qsizetype i = 0; i < frames.size(); ++i) {
-        std::optional<FrameDTO> frame =
-            frameFromJson(frames.at(i), reader.placeOf("frames", i), integers, error);
+        std::optional<FrameDTO> frame = frameFromJson(frames.at(i), reader.placeOf("frames", i), integers,
+                                                      JsonIntegerTexts::Place::frameOf(groupIndex, i), error);
         if (!frame)
             return std::nullopt;
         group.frames.append(std::move(*frame));
@@ -261,9 +259,9 @@ std::optional<ProjectFile> ProjectFile::fromJson(const QByteArray &json, QString
     if (!document.isObject())
         return failed(QStringLiteral("the document is not a JSON object"));
 
-    const JsonIntegerTexts integers(json, integerMembers);
+    const JsonIntegerTexts integers(json);
     const QJsonObject root = document.object();
-    JsonMemberReader reader(root, QString(), integers, error);
+    JsonMemberReader reader(root, QString(), integers, JsonIntegerTexts::Place::root(), error);
     ProjectFile file;
     file.version = reader.int64("version");
     file.videoBookmark = reader.optionalBase64("videoBookmark");
@@ -285,7 +283,7 @@ std::optional<ProjectFile> ProjectFile::fromJson(const QByteArray &json, QString
     file.groups.reserve(groups.size());
     for (qsizetype i = 0; i < groups.size(); ++i) {
         std::optional<GroupDTO> group =
-            groupFromJson(groups.at(i), reader.placeOf("groups", i), integers, error);
+            groupFromJson(groups.at(i), reader.placeOf("groups", i), i, integers, error);
         if (!group)
             return std::nullopt;
         file.groups.append(std::move(*group));

@@ -1,6 +1,5 @@
 #include "ProjectStore.h"
 
-#include "persistence/ProjectFile.h"
 #include "platform/CheckedFile.h"
 
 #include <QCoreApplication>
@@ -9,6 +8,18 @@
 #include <QStringDecoder>
 
 namespace ProjectStore {
+
+Result<ProjectFile> open(const QString &path)
+{
+    const Result<QByteArray> bytes = CheckedFile::read(path, maxFileBytes);
+    if (!bytes)
+        return bytes.error();
+    QString error;
+    std::optional<ProjectFile> file = ProjectFile::fromJson(bytes.value(), &error);
+    if (!file)
+        return AppError::platformFailure(error);
+    return std::move(*file);
+}
 
 std::optional<QString> save(const ProjectFile &file, const QString &path)
 {

@@ -5,7 +5,6 @@
 #include "services/ProjectStore.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <algorithm>
 
@@ -21,15 +20,15 @@ ProjectFile AppState::makeProjectFile() const
     file.cropToSubject = m_cropToSubject;
     file.filter = FilterStyles::rawValue(m_selectedFilter);
 
-    const auto [r, g, b, a] = EdgeOptions::components(m_edgeOptions.outlineColor);
+    const RgbaColor &color = m_edgeOptions.outlineColor;
     file.edge = EdgeDTO{m_edgeOptions.shrink,
                         m_edgeOptions.feather,
                         m_edgeOptions.outline,
                         m_edgeOptions.outlineWidth,
-                        r,
-                        g,
-                        b,
-                        a};
+                        color.r,
+                        color.g,
+                        color.b,
+                        color.a};
     file.activeGroupIndex = indexOfActiveGroup();
 
     for (const CaptureGroup &group : m_groups) {
@@ -63,27 +62,13 @@ bool AppState::hasUnsavedChanges() const
 
 void AppState::openProject(const QUrl &url)
 {
-    const auto fail = [this](const QString &description) {
-        setErrorMessage(
-            QCoreApplication::translate("AppState", "Échec de l'ouverture : %1").arg(description));
-    };
-    QFile input(url.toLocalFile());
-    if (!input.open(QIODevice::ReadOnly)) {
-        fail(input.errorString());
-        return;
-    }
-    const QByteArray bytes = input.readAll();
-    if (input.error() != QFileDevice::NoError) {
-        fail(input.errorString());
-        return;
-    }
-    QString error;
-    const std::optional<ProjectFile> file = ProjectFile::fromJson(bytes, &error);
+    const Result<ProjectFile> file = ProjectStore::open(url.toLocalFile());
     if (!file) {
-        fail(error);
+        setErrorMessage(QCoreApplication::translate("AppState", "Échec de l'ouverture : %1")
+                            .arg(file.error().errorDescription()));
         return;
     }
-    apply(*file);
+    apply(file.value());
     // What the file gave the window, as it would be written again.
     m_savedProject = makeProjectFile();
     setProjectURL(url);
@@ -99,9 +84,9 @@ void AppState::apply(const ProjectFile &file)
     options.feather = file.edge.feather;
     options.outline = file.edge.outline;
     options.outlineWidth = file.edge.outlineWidth;
-    options.outlineColor =
-        QColor::fromRgbF(float(file.edge.r), float(file.edge.g), float(file.edge.b), float(file.edge.a));
-    setEdgeOptions(options);
+    // The colour keeps the file's own numbers, so that saving again writes them unchanged.
+    options.outlineColor = RgbaColor(file.edge.r, file.edge.g, file.edge.b, file.edge.a);
+    setEdgeOptions(options.limited());
 
     // Groups and frames get fresh identifiers; annotations keep those of the file.
     QList<CaptureGroup> groups;

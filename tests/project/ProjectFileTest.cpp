@@ -264,6 +264,22 @@ private slots:
             << replaced(R"("timeValue": 1001)", R"("timeValue": 9007199254740995.0, "timeValue": 3)")
             << "timeValue"
             << "3";
+        // Unknown members never reach the known ones, whatever their names look like.
+        QTest::newRow("unknown member named after a frame's place")
+            << replaced(R"("version": 1)", R"("version": 1, "groups[1].frames[0]": {"timeValue": 99.0})")
+            << "timeValue"
+            << "1001";
+        QTest::newRow("unknown member shaped like the groups")
+            << replaced(R"("version": 1)", R"("version": 1, "groups[1]": {"frames": [{"timeValue": 2.5}]})")
+            << "timeValue"
+            << "1001";
+        QTest::newRow("unknown member inside a frame")
+            << replaced(R"("timeValue": 1001)", R"("timeValue": 1001, "x": {"timeValue": 7.0})")
+            << "timeValue"
+            << "1001";
+        QTest::newRow("unknown root member holding a version")
+            << replaced(R"("version": 1)", R"("version": 1, "x": [{"version": 5.0}])") << "version"
+            << "1";
         QTest::newRow("negative time scale") << replaced("30000", "-30000") << "timeScale"
                                              << "-30000";
         QTest::newRow("largest time scale") << replaced("30000", "2147483647") << "timeScale"
