@@ -1,9 +1,23 @@
 #include "Annotation.h"
 
+#include <QCoreApplication>
 #include <QHashFunctions>
 #include <QJsonArray>
 
 namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Annotation", text);
+}
+
+// A text from the file as quoted in a message: at most 40 characters, so that a damaged file
+// cannot fill the screen.
+QString shortened(const QString &text)
+{
+    constexpr qsizetype longest = 40;
+    return text.size() <= longest ? text : text.left(longest) + QChar(0x2026);
+}
 
 bool isAsciiHexDigit(char16_t c)
 {
@@ -44,7 +58,7 @@ public:
     {
         const QJsonValue value = m_object.value(QLatin1String(name));
         if (value.isUndefined())
-            fail(QStringLiteral("annotation member \"%1\" is missing").arg(QLatin1String(name)));
+            fail(tr("le membre « %1 » est absent").arg(QLatin1String(name)));
         return value;
     }
 
@@ -52,7 +66,7 @@ public:
     {
         const QJsonValue value = member(name);
         if (m_ok && !value.isDouble())
-            fail(QStringLiteral("annotation member \"%1\" is not a number").arg(QLatin1String(name)));
+            fail(tr("le membre « %1 » n'est pas un nombre").arg(QLatin1String(name)));
         return value.toDouble();
     }
 
@@ -60,7 +74,7 @@ public:
     {
         const QJsonValue value = member(name);
         if (m_ok && !value.isString())
-            fail(QStringLiteral("annotation member \"%1\" is not a string").arg(QLatin1String(name)));
+            fail(tr("le membre « %1 » n'est pas un texte").arg(QLatin1String(name)));
         return value.toString();
     }
 
@@ -71,8 +85,7 @@ public:
             return {};
         const QJsonArray array = value.toArray();
         if (!value.isArray() || array.size() != 2 || !array.at(0).isDouble() || !array.at(1).isDouble()) {
-            fail(
-                QStringLiteral("annotation member \"%1\" is not a pair of numbers").arg(QLatin1String(name)));
+            fail(tr("le membre « %1 » n'est pas une paire de nombres").arg(QLatin1String(name)));
             return {};
         }
         return {array.at(0).toDouble(), array.at(1).toDouble()};
@@ -112,7 +125,7 @@ std::optional<Annotation> Annotation::fromJson(const QJsonValue &json, QString *
 {
     if (!json.isObject()) {
         if (error)
-            *error = QStringLiteral("an annotation is not a JSON object");
+            *error = tr("ce n'est pas un objet JSON");
         return std::nullopt;
     }
     const QJsonObject object = json.toObject();
@@ -125,7 +138,7 @@ std::optional<Annotation> Annotation::fromJson(const QJsonValue &json, QString *
         if (isUuidText(idText))
             annotation.id = QUuid::fromString(idText);
         else
-            reader.fail(QStringLiteral("annotation identifier \"%1\" is not a UUID").arg(idText));
+            reader.fail(tr("l'identifiant « %1 » n'est pas un UUID").arg(shortened(idText)));
     }
     const QString kindText = reader.string("kind");
     if (reader.ok()) {
@@ -133,7 +146,7 @@ std::optional<Annotation> Annotation::fromJson(const QJsonValue &json, QString *
         if (kind)
             annotation.kind = *kind;
         else
-            reader.fail(QStringLiteral("annotation kind \"%1\" is not arrow, line or circle").arg(kindText));
+            reader.fail(tr("le type « %1 » n'est ni arrow, ni line, ni circle").arg(shortened(kindText)));
     }
     annotation.start = reader.point("start");
     annotation.end = reader.point("end");

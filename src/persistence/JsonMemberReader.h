@@ -11,8 +11,8 @@
 #include <optional>
 
 // Reads the members of one JSON object strictly: a missing member or a value of the wrong type is
-// a failure, described with its place in the document, such as
-// `groups[1].frames[0]: member "timeScale" is missing`. Only the first failure is kept; once a
+// a failure, described in French with its place in the document, such as
+// « groups[1].frames[0] : le membre « timeScale » est absent ». Only the first failure is kept; once a
 // reader has failed, ok() stays false and the values it returns are meaningless.
 class JsonMemberReader
 {

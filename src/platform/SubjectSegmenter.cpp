@@ -28,9 +28,15 @@ constexpr float SubjectThreshold = 0.5f;
 // Connected parts smaller than this share of the frame are specks, not subjects.
 constexpr double MinInstanceShare = 0.001;
 
+// The library's own text is English and technical: it goes to the log, the user reads French.
 AppError libraryFailure(const std::exception &exception)
 {
-    return AppError::platformFailure(QString::fromLocal8Bit(exception.what()).trimmed());
+    qWarning("Subject lifting failed: %s", exception.what());
+    if (dynamic_cast<const std::bad_alloc *>(&exception))
+        return AppError::platformFailure(
+            QCoreApplication::translate("SubjectSegmenter", "Échec du détourage : mémoire insuffisante."));
+    return AppError::platformFailure(QCoreApplication::translate(
+        "SubjectSegmenter", "Échec du détourage : le modèle de segmentation a rencontré une erreur."));
 }
 
 } // namespace

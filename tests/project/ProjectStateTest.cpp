@@ -253,6 +253,48 @@ private slots:
         QVERIFY(state.errorMessage()->startsWith(QStringLiteral("Échec de l'ouverture : ")));
     }
 
+    // What the user reads is French throughout and says where the damage is.
+    void messagesAreFrenchAndSayWhere()
+    {
+        AppState source;
+        fillWindow(source);
+        const QString file = path(QStringLiteral("french.quintarel"));
+        source.saveProject(QUrl::fromLocalFile(file));
+        QJsonObject root = readJson(file);
+        QJsonArray groups = root.value(QStringLiteral("groups")).toArray();
+        QJsonObject group = groups.at(1).toObject();
+        QJsonArray frames = group.value(QStringLiteral("frames")).toArray();
+        QJsonObject frame = frames.at(0).toObject();
+        frame.remove(QStringLiteral("timeScale"));
+        frames.replace(0, frame);
+        group.insert(QStringLiteral("frames"), frames);
+        groups.replace(1, group);
+        root.insert(QStringLiteral("groups"), groups);
+        writeJson(file, root);
+
+        AppState state;
+        state.openProject(QUrl::fromLocalFile(file));
+        QCOMPARE(state.errorMessage(),
+                 QStringLiteral(
+                     "Échec de l'ouverture : groups[1].frames[0] : le membre « timeScale » est absent"));
+
+        QFile garbage(file);
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write("{\"version\": 1,, }");
+        garbage.close();
+        state.openProject(QUrl::fromLocalFile(file));
+        QCOMPARE(state.errorMessage(),
+                 QStringLiteral("Échec de l'ouverture : le fichier n'est pas du JSON valide : "
+                                "objet non terminé (octet 15)"));
+
+        const QString unreachable = path(QStringLiteral("absent/projet.quintarel"));
+        state.saveProject(QUrl::fromLocalFile(unreachable));
+        QCOMPARE(
+            state.errorMessage(),
+            QStringLiteral("Échec de l'enregistrement : impossible d'écrire « %1 » : dossier introuvable")
+                .arg(unreachable));
+    }
+
     void aFailedSaveKeepsTheFileAndTheProject()
     {
         const QString blocker = path(QStringLiteral("not-a-folder"));
