@@ -1,5 +1,6 @@
 #include "BatchExportService.h"
 
+#include "platform/CheckedFile.h"
 #include "services/AnnotationRenderer.h"
 #include "services/EdgeProcessingService.h"
 #include "services/ExportMarkdown.h"
@@ -49,6 +50,12 @@ bool landsInside(const QString &path, const QString &canonicalOutput)
     return resolved.startsWith(canonicalOutput + QLatin1Char('/'));
 }
 
+QString outsideTheOutput(const QString &path)
+{
+    return QCoreApplication::translate("BatchExportService", "« %1 » mènerait hors du dossier de sortie")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 // The first of `fileName`, "<name> (2).png", … that is not taken yet in the folder.
 QString freeName(const QString &fileName, const QSet<QString> &taken)
 {
@@ -96,8 +103,9 @@ void BatchExportService::startGroup()
         emit finished();
         return;
     }
-    // A folder that cannot be made is not reported here: the writes into it fail and are.
-    QDir().mkpath(groupFolder(m_groupIndex));
+    // A folder that cannot be made fails the group's frames at once, with the reason, instead of
+    // each write into it failing for a reason the user cannot act on.
+    m_folderProblem = CheckedFile::makeFolders(groupFolder(m_groupIndex));
     m_canonicalOutput = QFileInfo(m_settings.outputFolder).canonicalFilePath();
     m_frameIndex = 0;
     m_imageLines.clear();
@@ -111,22 +119,33 @@ void BatchExportService::startFrame()
         finishGroup();
         return;
     }
+    const CapturedFrame &frame = group.frames.at(m_frameIndex);
+    if (m_folderProblem) {
+        FrameOutcome outcome;
+        outcome.failure = failureFor(frame, AppError::exportFailed(*m_folderProblem));
+        // Queued, so that a long group without a folder does not nest calls.
+        QMetaObject::invokeMethod(
+            this, [this, outcome] { finishFrame(outcome); }, Qt::QueuedConnection);
+        return;
+    }
     Target target{groupFolder(m_groupIndex), m_canonicalOutput,
                   m_takenNames.value(groupFolder(m_groupIndex))};
-    QtConcurrent::run(QThreadPool::globalInstance(), [services = m_services, settings = m_settings,
-                                                      frame = group.frames.at(m_frameIndex),
+    QtConcurrent::run(QThreadPool::globalInstance(), [services = m_services, settings = m_settings, frame,
                                                       target = std::move(target)] {
         return processFrame(services, settings, frame, target);
-    }).then(this, [this](const FrameOutcome &outcome) {
-        m_imageLines += outcome.imageLines;
-        for (const QString &name : outcome.fileNames)
-            m_takenNames[groupFolder(m_groupIndex)].insert(name.toCaseFolded());
-        if (outcome.failure)
-            emit failed(*outcome.failure);
-        emit progressed(++m_completed);
-        ++m_frameIndex;
-        startFrame();
-    });
+    }).then(this, [this](const FrameOutcome &outcome) { finishFrame(outcome); });
+}
+
+void BatchExportService::finishFrame(const FrameOutcome &outcome)
+{
+    m_imageLines += outcome.imageLines;
+    for (const QString &name : outcome.fileNames)
+        m_takenNames[groupFolder(m_groupIndex)].insert(name.toCaseFolded());
+    if (outcome.failure)
+        emit failed(*outcome.failure);
+    emit progressed(++m_completed);
+    ++m_frameIndex;
+    startFrame();
 }
 
 void BatchExportService::finishGroup()
@@ -135,19 +154,39 @@ void BatchExportService::finishGroup()
     const bool anyFrameNote = std::any_of(group.frames.cbegin(), group.frames.cend(),
                                           [](const CapturedFrame &frame) { return !frame.notes.isEmpty(); });
     if (group.useSubfolder || !group.notes.isEmpty() || anyFrameNote) {
-        const QString text = ExportMarkdown::markdown(group.name, group.notes, m_imageLines);
-        const QString path = QDir(groupFolder(m_groupIndex))
-                                 .filePath(ExportNaming::markdownFileName(m_folderNames.at(m_groupIndex)));
-        // A Markdown file that cannot be written is not reported; the images are what matters.
-        try {
-            if (landsInside(path, m_canonicalOutput))
-                m_services.imageExporter->writeText(text, path);
-        } catch (const std::exception &exception) {
-            qWarning("Writing %s failed: %s", qPrintable(path), exception.what());
+        const QString fileName = ExportNaming::markdownFileName(m_folderNames.at(m_groupIndex));
+        if (const std::optional<QString> problem = writeMarkdown(group, fileName)) {
+            // Listed by the file's name where a frame's time would stand.
+            ExportFailure failure;
+            failure.timestamp = fileName;
+            failure.message = AppError::exportFailed(*problem).errorDescription();
+            failure.isFrame = false;
+            emit failed(failure);
         }
     }
     ++m_groupIndex;
     startGroup();
+}
+
+std::optional<QString> BatchExportService::writeMarkdown(const ExportGroup &group,
+                                                         const QString &fileName) const
+{
+    if (m_folderProblem)
+        return m_folderProblem;
+    const QString path = QDir(groupFolder(m_groupIndex)).filePath(fileName);
+    if (!landsInside(path, m_canonicalOutput))
+        return outsideTheOutput(path);
+    try {
+        return m_services.imageExporter->writeText(
+            ExportMarkdown::markdown(group.name, group.notes, m_imageLines), path);
+    } catch (const std::bad_alloc &) {
+        return QCoreApplication::translate("BatchExportService", "mémoire insuffisante pour « %1 »")
+            .arg(fileName);
+    } catch (const std::exception &exception) {
+        qWarning("Writing %s failed: %s", qPrintable(path), exception.what());
+        return QCoreApplication::translate("BatchExportService", "erreur inattendue en écrivant « %1 »")
+            .arg(fileName);
+    }
 }
 
 BatchExportService::FrameOutcome BatchExportService::processFrame(const Services &services,

@@ -82,7 +82,10 @@ private:
 
     void startGroup();
     void startFrame();
+    void finishFrame(const FrameOutcome &outcome);
     void finishGroup();
+    // Writes the current group's Markdown file; what went wrong, if anything.
+    std::optional<QString> writeMarkdown(const ExportGroup &group, const QString &fileName) const;
     QString groupFolder(int groupIndex) const;
 
     // The heavy work of one frame; runs on a worker thread and touches nothing of this object.
@@ -106,6 +109,7 @@ private:
     QStringList m_folderNames;                  // one per group, distinct and safe
     QHash<QString, QSet<QString>> m_takenNames; // per folder, the file names written in this run
     QString m_canonicalOutput;
+    std::optional<QString> m_folderProblem; // why the current group's folder cannot be used
     int m_groupIndex = 0;
     int m_frameIndex = 0;
     int m_completed = 0;

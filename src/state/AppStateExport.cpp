@@ -6,7 +6,9 @@
 #include "services/BatchExportService.h"
 #include "services/VideoFrameExtractorService.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 
 void AppState::runExport(ExportMode mode)
 {
@@ -65,7 +67,12 @@ void AppState::runExport(ExportMode mode)
 
 void AppState::openExportFolder()
 {
-    if (!m_exportFinishedFolder.isEmpty())
-        QDesktopServices::openUrl(m_exportFinishedFolder);
+    const QUrl folder = m_exportFinishedFolder;
     setExportFinishedFolder(QUrl());
+    // Without a file manager set up for folders, nothing would happen at all.
+    if (!folder.isEmpty() && !QDesktopServices::openUrl(folder))
+        setErrorMessage(QCoreApplication::translate("AppState",
+                                                    "Impossible d'ouvrir le dossier « %1 » : aucune "
+                                                    "application n'est disponible pour l'afficher.")
+                            .arg(QDir::toNativeSeparators(folder.toLocalFile())));
 }

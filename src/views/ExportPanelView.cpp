@@ -157,8 +157,11 @@ bool ExportPanelView::canExport() const
 
 QString ExportPanelView::exportSummary() const
 {
-    const int failureCount = int(m_state->failures().size());
-    const int exported = std::max(m_state->progress().total - failureCount, 0);
+    const QList<ExportFailure> &failures = m_state->failures();
+    const int failureCount = int(failures.size());
+    const int failedFrames = int(std::count_if(failures.cbegin(), failures.cend(),
+                                               [](const ExportFailure &failure) { return failure.isFrame; }));
+    const int exported = std::max(m_state->progress().total - failedFrames, 0);
     if (failureCount == 0)
         return QString::number(exported) + tr(" image(s) exportée(s).");
     return QString::number(exported) + tr(" image(s) exportée(s), ") + QString::number(failureCount) +

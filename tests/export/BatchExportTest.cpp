@@ -6,6 +6,7 @@
 #include "state/AppState.h"
 
 #include <QColorSpace>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
@@ -68,6 +69,18 @@ QString readText(const QString &path)
         return {};
     return QString::fromUtf8(file.readAll());
 }
+
+// Stands in for the desktop's file manager.
+class FolderOpener : public QObject
+{
+    Q_OBJECT
+
+public:
+    QUrl opened;
+
+public slots:
+    void open(const QUrl &url) { opened = url; }
+};
 
 } // namespace
 
@@ -170,7 +183,11 @@ private slots:
         state.setOutputFolder(QUrl::fromLocalFile(output));
 
         exportAll(state, ExportMode::Merged);
-        QVERIFY(state.failures().isEmpty());
+        QCOMPARE(state.failures().size(), 1);
+        QCOMPARE(state.failures()[0].timestamp, QStringLiteral("Lien.md"));
+        QCOMPARE(state.failures()[0].message,
+                 QStringLiteral("Échec de l'export : « %1/Lien/Lien.md » mènerait hors du dossier de sortie")
+                     .arg(output));
         QCOMPARE(entries(scratch.path()), (QStringList{"ailleurs", "sortie"}));
         QCOMPARE(entries(scratch.filePath(QStringLiteral("ailleurs"))), QStringList());
         QCOMPARE(entries(output), (QStringList{"A-B", "A-B (2)", "A-B (3)", "Lien", "Sans-nom"}));
@@ -218,6 +235,62 @@ private slots:
             QVERIFY2(failure.message.startsWith(QStringLiteral("Échec de l'export : ")),
                      qPrintable(failure.message));
         QVERIFY(!state.exportFinishedFolder().isEmpty());
+    }
+
+    // A group whose folder cannot be made fails its frames at once with the reason, and its missing
+    // Markdown file is listed too; the other groups are exported as usual.
+    void aGroupFolderThatCannotBeMadeIsReported()
+    {
+        QTemporaryDir output;
+        QFile blocker(output.filePath(QStringLiteral("Plans")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        AppState state(PlayerOutput::Headless);
+        prepare(state, shapesVideo(), {{3, 6}, {}});
+        QList<CaptureGroup> groups = state.groups();
+        groups[0].name = QStringLiteral("Plans");
+        groups[1].name = QStringLiteral("Autre");
+        state.setGroups(groups);
+        state.setOutputFolder(QUrl::fromLocalFile(output.path()));
+
+        QCOMPARE(exportAll(state, ExportMode::Merged), (QList<int>{0, 1, 2}));
+        const QString reason =
+            QStringLiteral("Échec de l'export : impossible de créer le dossier « %1 » : un "
+                           "fichier de ce nom existe déjà")
+                .arg(output.filePath(QStringLiteral("Plans")));
+        QCOMPARE(state.failures().size(), 3);
+        QCOMPARE(state.failures()[0].timestamp, QStringLiteral("00:00.100"));
+        QCOMPARE(state.failures()[0].message, reason);
+        QCOMPARE(state.failures()[1].timestamp, QStringLiteral("00:00.200"));
+        QCOMPARE(state.failures()[1].message, reason);
+        QCOMPARE(state.failures()[2].timestamp, QStringLiteral("Plans.md"));
+        QCOMPARE(state.failures()[2].message, reason);
+        QVERIFY(!state.failures()[2].isFrame);
+        QCOMPARE(readText(output.filePath("Autre/Autre.md")),
+                 QStringLiteral("# Autre\n\n## Images\n_Aucune image_\n"));
+    }
+
+    // Where no application can show a folder, opening the finished export's folder says so.
+    void openingTheFolderReportsWhenNothingCanShowIt()
+    {
+        AppState state(PlayerOutput::Headless);
+        QTemporaryDir output;
+        FolderOpener fileManager;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &fileManager, "open");
+        state.setExportFinishedFolder(QUrl::fromLocalFile(output.path()));
+        state.openExportFolder();
+        QCOMPARE(fileManager.opened, QUrl::fromLocalFile(output.path()));
+        QVERIFY(!state.errorMessage());
+        QVERIFY(state.exportFinishedFolder().isEmpty());
+
+        // The offscreen platform of the tests, like a desktop without a file manager, opens nothing.
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        state.setExportFinishedFolder(QUrl::fromLocalFile(output.path()));
+        state.openExportFolder();
+        QCOMPARE(state.errorMessage(),
+                 QStringLiteral("Impossible d'ouvrir le dossier « %1 » : aucune application "
+                                "n'est disponible pour l'afficher.")
+                     .arg(output.path()));
     }
 
     void refusesToStartWithoutItsInputs()

@@ -28,12 +28,14 @@ bool showsText(const QWidget &panel, const QString &text)
 }
 
 // Ends a run as the export does: progress, failures, then the finished folder.
-void finishRun(AppState &state, int total, int failureCount, const QUrl &folder)
+// Ends a run of `total` frames with `failureCount` failures, the last `markdownFailures` of them
+// Markdown files that could not be written.
+void finishRun(AppState &state, int total, int failureCount, const QUrl &folder, int markdownFailures = 0)
 {
     QList<ExportFailure> failures;
     for (int i = 0; i < failureCount; ++i)
         failures << ExportFailure{QUuid::createUuid(), QStringLiteral("00:0%1.000").arg(i),
-                                  QStringLiteral("Échec")};
+                                  QStringLiteral("Échec"), i < failureCount - markdownFailures};
     state.setFailures(failures);
     state.setProgress(ExportProgress{total, total, false});
     state.setExportFinishedFolder(folder);
@@ -79,23 +81,29 @@ private slots:
     {
         QTest::addColumn<int>("total");
         QTest::addColumn<int>("failures");
+        QTest::addColumn<int>("markdownFailures");
         QTest::addColumn<QString>("summary");
-        QTest::newRow("with failures") << 5 << 2 << QStringLiteral("3 image(s) exportée(s), 2 échec(s).");
-        QTest::newRow("without failures") << 4 << 0 << QStringLiteral("4 image(s) exportée(s).");
+        QTest::newRow("with failures")
+            << 5 << 2 << 0 << QStringLiteral("3 image(s) exportée(s), 2 échec(s).");
+        QTest::newRow("without failures") << 4 << 0 << 0 << QStringLiteral("4 image(s) exportée(s).");
         QTest::newRow("more failures than images")
-            << 1 << 3 << QStringLiteral("0 image(s) exportée(s), 3 échec(s).");
+            << 1 << 3 << 0 << QStringLiteral("0 image(s) exportée(s), 3 échec(s).");
+        // A Markdown file that was not written is listed, but takes no image from the count.
+        QTest::newRow("a Markdown file among them")
+            << 4 << 3 << 1 << QStringLiteral("2 image(s) exportée(s), 3 échec(s).");
     }
 
     void endOfRunAlertSummarises()
     {
         QFETCH(int, total);
         QFETCH(int, failures);
+        QFETCH(int, markdownFailures);
         QFETCH(QString, summary);
         AppState state;
         ExportPanelView panel(&state);
         const QUrl folder = QUrl::fromLocalFile(QStringLiteral("/tmp/sorties"));
         state.setOutputFolder(folder);
-        finishRun(state, total, failures, folder);
+        finishRun(state, total, failures, folder, markdownFailures);
 
         QMessageBox *alert = panel.finishedAlert();
         QVERIFY(alert);
