@@ -118,13 +118,15 @@ public:
     void updateFrame(const QUuid &id, const std::function<void(CapturedFrame &)> &change);
     void setNote(const QString &note, const QUuid &frameId);
     void setAnnotations(const QList<Annotation> &annotations, const QUuid &frameId);
-    void deleteFrame(const QUuid &id);
+    // The deletions take the identifier by value: a caller may pass one that lives in the very list
+    // they replace.
+    void deleteFrame(QUuid id);
     // List-move semantics: the frames at `positions` land, in order, before the frame that was at
     // `destination` (the group's size means the end).
     void moveFrames(const QUuid &groupId, const QSet<int> &positions, int destination);
     void moveFrame(const QUuid &frameId, const QUuid &groupId);
     void addGroup();
-    void deleteGroup(const QUuid &id);
+    void deleteGroup(QUuid id);
     void setActiveGroup(const QUuid &id);
     void setGroupName(const QUuid &groupId, const QString &name);
     void setGroupNotes(const QUuid &groupId, const QString &notes);

@@ -28,7 +28,7 @@ void AppState::setAnnotations(const QList<Annotation> &annotations, const QUuid 
     updateFrame(frameId, [&](CapturedFrame &frame) { frame.annotations = annotations; });
 }
 
-void AppState::deleteFrame(const QUuid &id)
+void AppState::deleteFrame(QUuid id)
 {
     QList<CaptureGroup> groups = m_groups;
     for (CaptureGroup &group : groups)
@@ -106,7 +106,7 @@ void AppState::addGroup()
     setActiveGroupID(group.id);
 }
 
-void AppState::deleteGroup(const QUuid &id)
+void AppState::deleteGroup(QUuid id)
 {
     if (m_groups.size() <= 1)
         return;

@@ -1,3 +1,4 @@
+#include "FreedMemory.h"
 #include "TestCaptures.h"
 #include "TestRegistry.h"
 
@@ -118,6 +119,25 @@ private slots:
 
         state.deleteGroup(groups[0].id);
         QCOMPARE(state.groups().size(), 1);
+    }
+
+    // The views pass identifiers that live in the window's own lists; deleting must not read them
+    // after those lists are replaced.
+    void deletingByAnIdentifierFromTheListItself()
+    {
+        AppState state;
+        TestCaptures::fill(state, {3, 1, 1});
+        QObject::connect(&state, &AppState::groupsChanged, &state, &FreedMemory::scribble);
+        const QUuid doomed = state.groups()[0].frames[1].id;
+        const QUuid kept = state.groups()[0].frames[2].id;
+        state.setSelection({doomed, kept});
+        state.deleteFrame(state.groups()[0].frames[1].id);
+        QCOMPARE(state.selection(), QSet<QUuid>{kept});
+
+        const QUuid first = state.groups()[0].id;
+        state.setActiveGroup(state.groups()[2].id);
+        state.deleteGroup(state.groups()[2].id);
+        QCOMPARE(state.activeGroupID(), first);
     }
 
     void renamesAndDescribesGroups()
