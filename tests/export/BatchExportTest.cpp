@@ -137,6 +137,7 @@ private slots:
         Annotation arrow;
         arrow.start = {0.1, 0.1};
         arrow.end = {0.9, 0.9};
+        arrow.lineWidth = 0.02;
         groups[0].frames[0].annotations << arrow;
         state.setGroups(groups);
         state.setOutputFolder(QUrl::fromLocalFile(output.path()));
@@ -156,11 +157,19 @@ private slots:
         QCOMPARE(readText(output.filePath("Groupe 2/Groupe 2.md")),
                  QStringLiteral("# Groupe 2\n\n## Images\n_Aucune image_\n"));
 
-        // Subjects come larger first, each cut to its own box; annotations are not drawn on them.
+        // Subjects come larger first, each cut to its own box.
         const QImage first(output.filePath("Plans-serrés/shapes_00-00-00-333_s1.png"));
         const QImage second(output.filePath("Plans-serrés/shapes_00-00-00-333_s2.png"));
         QCOMPARE(first.size(), frameSize);
         QVERIFY(first.width() * first.height() >= second.width() * second.height());
+        // The arrow is not drawn on them: where it crosses the empty middle of the frame, between
+        // the two shapes, the cut-outs stay see-through.
+        const QImage firstPixels = first.convertToFormat(QImage::Format_RGBA8888);
+        for (double t = 0.45; t <= 0.55; t += 0.01) {
+            const QPoint onArrow(int(t * frameSize.width()), int(t * frameSize.height()));
+            QVERIFY2(firstPixels.pixelColor(onArrow).alpha() < 128,
+                     qPrintable(QStringLiteral("(%1, %2)").arg(onArrow.x()).arg(onArrow.y())));
+        }
     }
 
     // Group names that clean to ".." or to one folder must not write outside the chosen folder or

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
@@ -198,8 +199,16 @@ private slots:
         QVERIFY(header->notesPopup());
         auto *title = header->notesPopup()->findChild<QLabel *>();
         QCOMPARE(title->text(), QStringLiteral("Description — Captures"));
+
+        // What is typed in the popup becomes the group's notes, and notes set elsewhere show there.
+        auto *editor = header->notesPopup()->findChild<QPlainTextEdit *>();
+        QVERIFY(editor);
+        editor->setFocus();
+        QTest::keyClicks(editor, QStringLiteral("Matin"));
+        QCOMPARE(state.groups()[0].notes, QStringLiteral("Matin"));
+        QCOMPARE(state.groups()[1].notes, QString());
         state.setGroupNotes(first, QStringLiteral("Prises de vue du matin"));
-        QCOMPARE(state.groups()[0].notes, QStringLiteral("Prises de vue du matin"));
+        QCOMPARE(editor->toPlainText(), QStringLiteral("Prises de vue du matin"));
         header->setNotesShown(false);
     }
 };
