@@ -125,6 +125,41 @@ private slots:
         QVERIFY(image.colorSpace().isValid());
     }
 
+    // Trimming comes after the drawing: an arrow reaching beyond the subjects keeps its ends.
+    void mergedWithCropKeepsTheDrawingsWhole()
+    {
+        QTemporaryDir output;
+        AppState state(PlayerOutput::Headless);
+        prepare(state, shapesVideo(), {{15}});
+        QList<CaptureGroup> groups = state.groups();
+        Annotation arrow;
+        arrow.start = {0.02, 0.9};
+        arrow.end = {0.98, 0.1};
+        arrow.lineWidth = 0.01;
+        groups[0].frames[0].annotations << arrow;
+        state.setGroups(groups);
+        state.setOutputFolder(QUrl::fromLocalFile(output.path()));
+        state.setCropToSubject(true);
+
+        exportAll(state, ExportMode::Merged);
+        QVERIFY(state.failures().isEmpty());
+        const QImage image = QImage(output.filePath(QStringLiteral("shapes_00-00-00-500.png")))
+                                 .convertToFormat(QImage::Format_RGBA8888);
+        // The shapes alone span 100 to 810 pixels across; the arrow, about 19 to 941.
+        QVERIFY2(image.width() > 900 && image.width() < frameSize.width(),
+                 qPrintable(QStringLiteral("%1x%2").arg(image.width()).arg(image.height())));
+        // Its tail is at the left edge of the trimmed picture (past the soft rim of its round end),
+        // in the arrow's red.
+        bool redAtLeftEdge = false;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < 4; ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                redAtLeftEdge |= pixel.alpha() > 200 && pixel.red() > 200 && pixel.green() < 60;
+            }
+        }
+        QVERIFY(redAtLeftEdge);
+    }
+
     void groupsGoToTheirFoldersWithMarkdownPerSubject()
     {
         QTemporaryDir output;

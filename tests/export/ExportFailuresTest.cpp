@@ -119,6 +119,58 @@ private slots:
                  QStringLiteral("Échec de l'export : erreur inattendue pendant le traitement de l'image"));
         QCOMPARE(files(output.path()), QStringList{"clip_00-00-00-300.png"});
     }
+
+    void aStillThatCannotBeGrabbedFailsItsFrame()
+    {
+        QTemporaryDir output;
+        BatchExportService::Settings settings;
+        settings.outputFolder = output.path();
+        const Report report = runToTheEnd(
+            TestMedia::notAVideo(), std::make_shared<ImageExportService>(),
+            {ExportGroup{QStringLiteral("Captures"), QStringLiteral("Notes"), framesAt({3, 6}), false}},
+            settings);
+        QVERIFY(report.finished);
+        QCOMPARE(report.counts, (QList<int>{1, 2}));
+        QCOMPARE(report.failures.size(), 2);
+        for (const ExportFailure &failure : report.failures)
+            QVERIFY2(failure.message.startsWith(QStringLiteral("Échec de l'extraction de l'image : ")) &&
+                         failure.message.size() > 40,
+                     qPrintable(failure.message));
+        // The group's notes call for its Markdown file, which lists no image.
+        QCOMPARE(files(output.path()), QStringList{"Captures.md"});
+    }
+
+    // When the second subject of a frame cannot be written, the first stays, with its entry, and
+    // the frame is reported.
+    void aSubjectThatFailsKeepsTheOnesWrittenBefore()
+    {
+        QTemporaryDir output;
+        auto exporter = std::make_shared<FailingExporter>(QHash<int, FailingExporter::Failure>{
+            {2,
+             []() -> std::optional<AppError> {
+                 return AppError::exportFailed(QStringLiteral("disque plein"));
+             }},
+        });
+        BatchExportService::Settings settings;
+        settings.outputFolder = output.path();
+        settings.mode = ExportMode::PerSubject;
+        const Report report = runToTheEnd(shapesVideo(), exporter,
+                                          {ExportGroup{QStringLiteral("Plans"), {}, framesAt({10}), true},
+                                           ExportGroup{QStringLiteral("Vide"), {}, {}, true}},
+                                          settings);
+        QVERIFY(report.finished);
+        QCOMPARE(report.counts, QList<int>{1});
+        QCOMPARE(report.failures.size(), 1);
+        QCOMPARE(report.failures[0].timestamp, QStringLiteral("00:00.333"));
+        QCOMPARE(report.failures[0].message, QStringLiteral("Échec de l'export : disque plein"));
+        const QString folder = output.filePath(QStringLiteral("Plans"));
+        QCOMPARE(files(folder), (QStringList{"Plans.md", "clip_00-00-00-333_s1.png"}));
+        QFile markdown(QDir(folder).filePath(QStringLiteral("Plans.md")));
+        QVERIFY(markdown.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(markdown.readAll()),
+                 QStringLiteral("# Plans\n\n## Images\n"
+                                "- [clip_00-00-00-333_s1.png](clip_00-00-00-333_s1.png) — 00:00.333\n"));
+    }
 };
 
 QUINTAREL_TEST(ExportFailuresTest)

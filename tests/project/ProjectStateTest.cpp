@@ -1,3 +1,5 @@
+#include "TestCaptures.h"
+#include "TestMedia.h"
 #include "TestRegistry.h"
 
 #include "persistence/ProjectFile.h"
@@ -10,6 +12,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -115,6 +119,52 @@ private slots:
         QFile second(again.toLocalFile());
         QVERIFY(first.open(QIODevice::ReadOnly) && second.open(QIODevice::ReadOnly));
         QCOMPARE(second.readAll(), first.readAll());
+    }
+
+    // With its video found again, an opened project gets its stills and cut-outs back, and its output
+    // folder; a folder that is gone leaves the window's own in place.
+    void openingWithTheVideoRebuildsTheImages()
+    {
+        QTemporaryDir output;
+        const QString video = TestMedia::shapesVideo(QStringLiteral("shapes"), QSize(960, 540), 30);
+        const QUrl url = QUrl::fromLocalFile(path(QStringLiteral("with-video.quintarel")));
+        {
+            AppState source(PlayerOutput::Headless);
+            source.loadVideo(QUrl::fromLocalFile(video));
+            TestCaptures::addFrames(source, {{5}, {20}});
+            source.setOutputFolder(QUrl::fromLocalFile(output.path()));
+            source.saveProject(url);
+            QVERIFY(!source.errorMessage());
+        }
+
+        AppState reopened(PlayerOutput::Headless);
+        reopened.openProject(url);
+        QVERIFY2(!reopened.errorMessage(), qPrintable(reopened.errorMessage().value_or(QString())));
+        QCOMPARE(reopened.videoURL(), QUrl::fromLocalFile(video));
+        QCOMPARE(reopened.outputFolder(), QUrl::fromLocalFile(output.path()));
+        const auto allLifted = [&reopened] {
+            const QList<CapturedFrame> frames = reopened.allFrames();
+            return std::all_of(frames.cbegin(), frames.cend(),
+                               [](const CapturedFrame &frame) { return frame.subjectExtracted; });
+        };
+        // Lifting takes seconds per frame, many more on a loaded machine.
+        QTRY_VERIFY_WITH_TIMEOUT(allLifted(), 600000);
+        const QList<CapturedFrame> frames = reopened.allFrames();
+        QCOMPARE(frames.size(), 2);
+        QCOMPARE(frames[0].time, MediaTime(5, 30));
+        for (const CapturedFrame &frame : frames) {
+            QVERIFY(frame.hasThumbnail());
+            QCOMPARE(frame.thumbnail.size(), QSize(960, 540));
+            QVERIFY(!frame.subjectPreview.isNull());
+        }
+
+        QTemporaryDir own;
+        AppState elsewhere(PlayerOutput::Headless);
+        elsewhere.setOutputFolder(QUrl::fromLocalFile(own.path()));
+        QVERIFY(output.remove());
+        elsewhere.openProject(url);
+        QCOMPARE(elsewhere.outputFolder(), QUrl::fromLocalFile(own.path()));
+        QCOMPARE(elsewhere.videoURL(), QUrl::fromLocalFile(video));
     }
 
     void tellsWhetherClosingWouldLoseWork()
