@@ -109,91 +109,21 @@ Result<QImage> SubjectMask::maskedImage(const QList<int> &instances, bool crop) 
     }
 }
 
-QString SubjectSegmenter::defaultModelPath()
+Result<SubjectMask> SubjectMask::fromProbability(const QImage &frame, std::span<const float> probabilities)
 {
-    const QDir executableDir(QCoreApplication::applicationDirPath());
-    const QStringList candidates{
-        executableDir.filePath(QStringLiteral("models")),
-        executableDir.filePath(QStringLiteral("../models")), // tests and benchmarks one level down
-        executableDir.filePath(QStringLiteral("../share/quintarel/models")),
-    };
-    for (const QString &dir : candidates) {
-        const QString path = QDir(dir).filePath(QLatin1String(ModelFileName));
-        if (QFileInfo::exists(path))
-            return QDir::cleanPath(path);
-    }
-    return QDir::cleanPath(QDir(candidates.first()).filePath(QLatin1String(ModelFileName)));
-}
-
-std::shared_ptr<SubjectSegmenter> SubjectSegmenter::forModel(const QString &modelPath)
-{
-    // The model takes hundreds of megabytes: one segmenter per file for the whole process.
-    static QMutex mutex;
-    static QHash<QString, std::shared_ptr<SubjectSegmenter>> segmenters;
-    const QString key = QFileInfo(modelPath).absoluteFilePath();
-    QMutexLocker lock(&mutex);
-    std::shared_ptr<SubjectSegmenter> &segmenter = segmenters[key];
-    if (!segmenter)
-        segmenter.reset(new SubjectSegmenter(key));
-    return segmenter;
-}
-
-SubjectSegmenter::SubjectSegmenter(QString modelPath) : m_modelPath(std::move(modelPath)) {}
-
-SubjectSegmenter::~SubjectSegmenter() = default;
-
-namespace {
-
-// The model's sigmoid output for the frame, at the frame's size (CV_32F, 0..1).
-cv::Mat subjectProbability(cv::dnn::Net &net, const QImage &image)
-{
-    const cv::Mat rgb = ImageBridge::toRgb(image);
-    if (rgb.empty())
-        throw std::bad_alloc();
-    cv::Mat input;
-    const bool shrinking = rgb.cols >= InputSide && rgb.rows >= InputSide;
-    cv::resize(rgb, input, cv::Size(InputSide, InputSide), 0, 0,
-               shrinking ? cv::INTER_AREA : cv::INTER_LINEAR);
-    // RGB scaled to 0..1, minus 0.5.
-    const cv::Mat blob =
-        cv::dnn::blobFromImage(input, 1.0 / 255.0, cv::Size(), cv::Scalar::all(127.5), false, false, CV_32F);
-    net.setInput(blob);
-    const cv::Mat output = net.forward("output");
-    CV_Assert(output.total() == size_t(InputSide) * InputSide);
-    const cv::Mat square(InputSide, InputSide, CV_32F, const_cast<float *>(output.ptr<float>()));
-    cv::Mat probability;
-    cv::resize(square, probability, rgb.size(), 0, 0, cv::INTER_LINEAR);
-    return probability;
-}
-
-} // namespace
-
-Result<SubjectMask> SubjectSegmenter::segment(const QImage &image)
-{
-    QMutexLocker lock(&m_mutex);
     try {
-        if (!m_model) {
-            if (!QFileInfo(m_modelPath).isFile())
-                return AppError::subjectLiftingUnavailable();
-            // Under TBB the thread count is process-wide; only change it when it is off.
-            const int threads = std::max(1, QThread::idealThreadCount());
-            if (cv::getNumThreads() != threads)
-                cv::setNumThreads(threads);
-            auto model = std::make_unique<Model>();
-            model->net = cv::dnn::readNetFromONNX(QFile::encodeName(m_modelPath).toStdString());
-            m_model = std::move(model);
-        }
-
-        auto data = std::make_shared<SubjectMask::Data>();
-        data->source = ImageBridge::toPremultipliedRgba(image);
-        if (image.isNull() || data->source.isNull()) {
+        auto data = std::make_shared<Data>();
+        data->source = ImageBridge::toPremultipliedRgba(frame);
+        const QSize size = data->source.size();
+        if (data->source.isNull() ||
+            probabilities.size() != std::size_t(size.width()) * std::size_t(size.height())) {
             SubjectMask empty;
             empty.d = std::move(data);
             return empty;
         }
-
-        const cv::Mat probability = subjectProbability(m_model->net, data->source);
-        lock.unlock(); // the rest only works on this frame's own data
+        // A view of the caller's values, which are only read.
+        const cv::Mat probability(size.height(), size.width(), CV_32F,
+                                  const_cast<float *>(probabilities.data()));
 
         // Subjects: the 8-connected parts of the thresholded output, specks left out, larger first.
         const cv::Mat hard = probability > SubjectThreshold;
@@ -285,6 +215,94 @@ Result<SubjectMask> SubjectSegmenter::segment(const QImage &image)
         SubjectMask mask;
         mask.d = std::move(data);
         return mask;
+    } catch (const std::exception &exception) {
+        return libraryFailure(exception);
+    }
+}
+
+QString SubjectSegmenter::defaultModelPath()
+{
+    const QDir executableDir(QCoreApplication::applicationDirPath());
+    const QStringList candidates{
+        executableDir.filePath(QStringLiteral("models")),
+        executableDir.filePath(QStringLiteral("../models")), // tests and benchmarks one level down
+        executableDir.filePath(QStringLiteral("../share/quintarel/models")),
+    };
+    for (const QString &dir : candidates) {
+        const QString path = QDir(dir).filePath(QLatin1String(ModelFileName));
+        if (QFileInfo::exists(path))
+            return QDir::cleanPath(path);
+    }
+    return QDir::cleanPath(QDir(candidates.first()).filePath(QLatin1String(ModelFileName)));
+}
+
+std::shared_ptr<SubjectSegmenter> SubjectSegmenter::forModel(const QString &modelPath)
+{
+    // The model takes hundreds of megabytes: one segmenter per file for the whole process.
+    static QMutex mutex;
+    static QHash<QString, std::shared_ptr<SubjectSegmenter>> segmenters;
+    const QString key = QFileInfo(modelPath).absoluteFilePath();
+    QMutexLocker lock(&mutex);
+    std::shared_ptr<SubjectSegmenter> &segmenter = segmenters[key];
+    if (!segmenter)
+        segmenter.reset(new SubjectSegmenter(key));
+    return segmenter;
+}
+
+SubjectSegmenter::SubjectSegmenter(QString modelPath) : m_modelPath(std::move(modelPath)) {}
+
+SubjectSegmenter::~SubjectSegmenter() = default;
+
+namespace {
+
+// The model's sigmoid output for the frame, at the frame's size (CV_32F, 0..1).
+cv::Mat subjectProbability(cv::dnn::Net &net, const QImage &image)
+{
+    const cv::Mat rgb = ImageBridge::toRgb(image);
+    if (rgb.empty())
+        throw std::bad_alloc();
+    cv::Mat input;
+    const bool shrinking = rgb.cols >= InputSide && rgb.rows >= InputSide;
+    cv::resize(rgb, input, cv::Size(InputSide, InputSide), 0, 0,
+               shrinking ? cv::INTER_AREA : cv::INTER_LINEAR);
+    // RGB scaled to 0..1, minus 0.5.
+    const cv::Mat blob =
+        cv::dnn::blobFromImage(input, 1.0 / 255.0, cv::Size(), cv::Scalar::all(127.5), false, false, CV_32F);
+    net.setInput(blob);
+    const cv::Mat output = net.forward("output");
+    CV_Assert(output.total() == size_t(InputSide) * InputSide);
+    const cv::Mat square(InputSide, InputSide, CV_32F, const_cast<float *>(output.ptr<float>()));
+    cv::Mat probability;
+    cv::resize(square, probability, rgb.size(), 0, 0, cv::INTER_LINEAR);
+    return probability;
+}
+
+} // namespace
+
+Result<SubjectMask> SubjectSegmenter::segment(const QImage &image)
+{
+    QMutexLocker lock(&m_mutex);
+    try {
+        if (!m_model) {
+            if (!QFileInfo(m_modelPath).isFile())
+                return AppError::subjectLiftingUnavailable();
+            // Under TBB the thread count is process-wide; only change it when it is off.
+            const int threads = std::max(1, QThread::idealThreadCount());
+            if (cv::getNumThreads() != threads)
+                cv::setNumThreads(threads);
+            auto model = std::make_unique<Model>();
+            model->net = cv::dnn::readNetFromONNX(QFile::encodeName(m_modelPath).toStdString());
+            m_model = std::move(model);
+        }
+
+        const QImage source = ImageBridge::toPremultipliedRgba(image);
+        if (image.isNull() || source.isNull())
+            return SubjectMask::fromProbability(source, {});
+
+        const cv::Mat probability = subjectProbability(m_model->net, source);
+        lock.unlock(); // the rest only works on this frame's own data
+        CV_Assert(probability.type() == CV_32F && probability.isContinuous());
+        return SubjectMask::fromProbability(source, std::span(probability.ptr<float>(), probability.total()));
     } catch (const std::exception &exception) {
         return libraryFailure(exception);
     }

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <memory>
+#include <span>
 
 // The foreground subjects found in one frame. Instances are numbered from 0, larger area first; every
 // pixel of the frame belongs to at most one instance. Immutable, cheap to copy, safe to share between
@@ -26,6 +27,11 @@ public:
     // fully transparent elsewhere; the frame's size, or cut to the instances' bounding box when `crop`.
     // Indices out of range are ignored. The value is a null image when no image could be made.
     Result<QImage> maskedImage(const QList<int> &instances, bool crop) const;
+
+    // The subjects of `frame` found in a segmentation model's output: `probabilities` holds, row by
+    // row, one value from 0 to 1 per pixel of the frame saying how likely it is to belong to a
+    // subject. A map of another size gives a mask without subjects.
+    static Result<SubjectMask> fromProbability(const QImage &frame, std::span<const float> probabilities);
 
 private:
     friend class SubjectSegmenter;
