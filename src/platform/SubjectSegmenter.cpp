@@ -27,6 +27,11 @@ constexpr int InputSide = 1024;
 constexpr float SubjectThreshold = 0.5f;
 // Connected parts smaller than this share of the frame are specks, not subjects.
 constexpr double MinInstanceShare = 0.001;
+// The soft edge kept around a subject is this share of the frame's longer side wide (a dozen pixels
+// of the model's 1024-pixel input, where its real edges fade out), never less than MinSoftBand
+// pixels; the alpha then fades to nothing over as much again.
+constexpr double SoftBandShare = 0.012;
+constexpr double MinSoftBand = 2.0;
 
 // The library's own text is English and technical: it goes to the log, the user reads French.
 AppError libraryFailure(const std::exception &exception)
@@ -149,22 +154,11 @@ Result<SubjectMask> SubjectMask::fromProbability(const QImage &frame, std::span<
             for (int x = 0; x < owner.cols; ++x)
                 out[x] = ownerOfLabel[size_t(label[x])];
         }
-        probability.convertTo(data->alpha, CV_8U, 255.0);
-
+        // The soft edge: alpha from the model's output only in a band around each solid subject,
+        // fading out beyond it; each of those pixels belongs to the nearest subject. Further out the
+        // model's faint output (a ghost of the body, stray blobs, haze) is dropped.
+        data->alpha = cv::Mat::zeros(probability.size(), CV_8U);
         if (!kept.empty()) {
-            // The soft edge: a pixel with some alpha outside every subject goes to the nearest subject,
-            // provided its visible region touches one (faint blobs on their own are dropped).
-            cv::Mat softLabels;
-            const int softCount = cv::connectedComponents(data->alpha > 0, softLabels, 8, CV_32S);
-            std::vector<uchar> touchesSubject(size_t(softCount), 0);
-            for (int y = 0; y < owner.rows; ++y) {
-                const int *own = owner.ptr<int>(y);
-                const int *soft = softLabels.ptr<int>(y);
-                for (int x = 0; x < owner.cols; ++x) {
-                    if (own[x])
-                        touchesSubject[size_t(soft[x])] = 1;
-                }
-            }
             cv::Mat distance, nearest;
             cv::distanceTransform(owner == 0, distance, nearest, cv::DIST_L2, cv::DIST_MASK_5,
                                   cv::DIST_LABEL_CCOMP);
@@ -180,13 +174,17 @@ Result<SubjectMask> SubjectMask::fromProbability(const QImage &frame, std::span<
                         subjectOfNearest[size_t(closest[x])] = own[x];
                 }
             }
+            const float band = float(std::max(MinSoftBand, SoftBandShare * std::max(owner.cols, owner.rows)));
             for (int y = 0; y < owner.rows; ++y) {
                 int *own = owner.ptr<int>(y);
-                const int *soft = softLabels.ptr<int>(y);
+                const float *chance = probability.ptr<float>(y);
+                const float *away = distance.ptr<float>(y);
                 const int *closest = nearest.ptr<int>(y);
-                const uchar *alpha = data->alpha.ptr<uchar>(y);
+                uchar *alpha = data->alpha.ptr<uchar>(y);
                 for (int x = 0; x < owner.cols; ++x) {
-                    if (!own[x] && alpha[x] && touchesSubject[size_t(soft[x])])
+                    const float fade = own[x] ? 1.0f : std::clamp(2.0f - away[x] / band, 0.0f, 1.0f);
+                    alpha[x] = cv::saturate_cast<uchar>(chance[x] * fade * 255.0f);
+                    if (!own[x] && alpha[x])
                         own[x] = subjectOfNearest[size_t(closest[x])];
                 }
             }
