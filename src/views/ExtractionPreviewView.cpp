@@ -18,6 +18,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 ExtractionPreviewView::ExtractionPreviewView(AppState *state, QWidget *parent)
     : QWidget(parent), m_state(state)
 {
@@ -168,6 +170,19 @@ QString ExtractionPreviewView::previewKey() const
     return frame->id.toString(QUuid::WithoutBraces).toUpper() + QLatin1Char('-') +
            (frame->hasSubjectPreview() ? QStringLiteral("true") : QStringLiteral("false")) +
            QLatin1Char('-') + m_state->edgeOptions().signature();
+}
+
+QSize ExtractionPreviewView::minimumSizeHint() const
+{
+    QSize size = QWidget::minimumSizeHint();
+    for (const QWidget *part : {m_toolbar, m_noteEditorBox}) {
+        if (!part->isHidden())
+            continue;
+        const QSize partSize = part->minimumSizeHint();
+        size.rwidth() = std::max(size.width(), partSize.width());
+        size.rheight() += partSize.height() + layout()->spacing();
+    }
+    return size;
 }
 
 AnnotationCanvas *ExtractionPreviewView::canvas() const

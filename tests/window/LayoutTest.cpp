@@ -160,6 +160,26 @@ private slots:
         }
     }
 
+    void theFirstCaptureDoesNotGrowTheSmallestWindow()
+    {
+        QTemporaryDir output;
+        QuintarelApp app;
+        ContentView *window = app.openWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        window->resize(1, 1);
+        settle();
+        const QSize smallest = window->size();
+        auto *preview = window->findChild<ExtractionPreviewView *>();
+        QSignalSpy rendered(preview, &ExtractionPreviewView::rendersChanged);
+        fillWindow(*window->state(), output.path());
+        QVERIFY(rendered.wait(30000));
+        settle();
+        // The toolbar and the note have appeared inside the same window.
+        QVERIFY(preview->noteEditor()->isVisible());
+        QCOMPARE(window->size(), smallest);
+        QCOMPARE(window->minimumSize(), smallest);
+    }
+
     void thePictureGivesWayBeforeTheTilesAndTheNote()
     {
         QTemporaryDir output;
