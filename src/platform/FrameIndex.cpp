@@ -5,9 +5,12 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 namespace {
+
+std::atomic<std::int64_t> scannedPackets = 0;
 
 using Int128 = __int128;
 
@@ -49,6 +52,7 @@ Result<FrameIndex> FrameIndex::build(const QString &path)
         return AppError::platformFailure(Ffmpeg::errorText(AVERROR(ENOMEM)));
     int status = 0;
     while ((status = av_read_frame(format.get(), packet.get())) >= 0) {
+        scannedPackets.fetch_add(1, std::memory_order_relaxed);
         if (packet->stream_index == streamIndex && !(packet->flags & AV_PKT_FLAG_DISCARD)) {
             const std::int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
             if (pts != AV_NOPTS_VALUE) {
@@ -90,6 +94,11 @@ Result<FrameIndex> FrameIndex::build(const QString &path)
         index.m_keyFramePositions.clear();
     }
     return index;
+}
+
+std::int64_t FrameIndex::packetsScanned()
+{
+    return scannedPackets.load(std::memory_order_relaxed);
 }
 
 MediaTime FrameIndex::time(int index) const

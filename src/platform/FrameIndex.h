@@ -20,6 +20,8 @@ public:
     // Reads the packets of `path`; fails with a readable description when the file cannot be read
     // or holds no video frame.
     static Result<FrameIndex> build(const QString &path);
+    // Packets read by every build of this process so far: what opening videos costs in reading.
+    static std::int64_t packetsScanned();
 
     bool isEmpty() const { return m_pts.empty(); }
     int count() const { return int(m_pts.size()); }
