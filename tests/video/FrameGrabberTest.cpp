@@ -2,9 +2,11 @@
 #include "TestRegistry.h"
 
 #include "platform/FrameGrabber.h"
+#include "platform/FrameIndex.h"
 #include "platform/MediaProbe.h"
 
 #include <QColorSpace>
+#include <QFile>
 #include <QTest>
 
 #include <algorithm>
@@ -31,6 +33,18 @@ int grabbedNumber(FrameGrabber &grabber, const MediaTime &time)
         return -2;
     }
     return TestMedia::frameNumber(image.value());
+}
+
+// 150 frames of H.264 with B-frames in an MP4 whose index comes first, as phones and cameras write
+// them, so that a copy cut short still opens.
+QString fastStartVideo()
+{
+    TestMedia::VideoOptions options;
+    options.name = QStringLiteral("fast-start");
+    options.frameCount = 150;
+    options.keyFrameInterval = 10;
+    options.outputArguments = {QStringLiteral("-movflags"), QStringLiteral("+faststart")};
+    return TestMedia::video(options);
 }
 
 } // namespace
@@ -74,6 +88,68 @@ private slots:
         QCOMPARE(grabbedNumber(grabber, MediaTime::zero()), 0);
         QCOMPARE(grabbedNumber(grabber, MediaTime(-1, 2)), 0);
         QCOMPARE(grabbedNumber(grabber, times.last() + MediaTime(10, 1)), int(times.size()) - 1);
+    }
+
+    void aviWithBFramesGivesThePictureOfEachFrame()
+    {
+        // The decoder stamps these pictures one frame late: the first frame could not be grabbed,
+        // the others came back one frame early, and a grab after a failure five frames early.
+        const QString path = TestMedia::clip(Clip::Mpeg4Avi);
+        const QList<MediaTime> times = TestMedia::frameTimes(path);
+        QCOMPARE(times.size(), 60);
+        FrameGrabber grabber(path);
+        for (int frame : {0, 1, 50, 5, 59, 44, 45, 46})
+            QCOMPARE(grabbedNumber(grabber, times.at(frame)), frame);
+    }
+
+    void cutAndTrimmedFilesGiveEveryIndexedFrame_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("firstNumber");
+        QTest::newRow("mp4 cut at 30 %") << TestMedia::truncatedCopy(fastStartVideo(), 30) << 0;
+        QTest::newRow("mp4 cut at 50 %") << TestMedia::truncatedCopy(fastStartVideo(), 50) << 0;
+        QTest::newRow("transport stream cut at 50 %")
+            << TestMedia::truncatedCopy(TestMedia::clip(Clip::TransportStream), 50) << 0;
+        // Stream-copied from 0.5 s: an edit list hides the pictures before frame 15.
+        QTest::newRow("edit list") << TestMedia::trimmedCopy(TestMedia::clip(Clip::Fps30), 0.5) << 15;
+    }
+
+    void cutAndTrimmedFilesGiveEveryIndexedFrame()
+    {
+        // 30 fps files: frame k of the index shows the picture numbered by its time. A cut can leave
+        // gaps (a B-frame whose packet was cut short), so the number is not simply the place.
+        QFETCH(QString, path);
+        QFETCH(int, firstNumber);
+        const Result<FrameIndex> built = FrameIndex::build(path);
+        QVERIFY2(built.ok(), qPrintable(built.ok() ? QString() : built.error().errorDescription()));
+        auto index = std::make_shared<const FrameIndex>(built.value());
+        QVERIFY(index->count() > 5);
+        const auto numberAt = [&](int frame) {
+            return firstNumber + int(std::lround((index->seconds(frame) - index->seconds(0)) * 30));
+        };
+        FrameGrabber grabber(path, index);
+
+        // The last frame first, as a capture at the end of a cut file would.
+        const int last = index->count() - 1;
+        QCOMPARE(grabbedNumber(grabber, index->time(last)), numberAt(last));
+        for (int frame = 0; frame <= last; frame += 10)
+            QCOMPARE(grabbedNumber(grabber, index->time(frame)), numberAt(frame));
+        QCOMPARE(grabbedNumber(grabber, index->time(last) + MediaTime(1, 1)), numberAt(last));
+    }
+
+    void aGrabAfterAFailedOneIsRight()
+    {
+        // The first key frame is garbage: its group of pictures cannot be decoded, the next can.
+        const QString path = TestMedia::damagedStartCopy(TestMedia::clip(Clip::Fps30));
+        const QList<MediaTime> times = TestMedia::frameTimes(TestMedia::clip(Clip::Fps30));
+        FrameGrabber grabber(path);
+        QVERIFY(!grabber.image(times.at(5)).ok());
+        QCOMPARE(grabbedNumber(grabber, times.at(20)), 20);
+        QVERIFY(!grabber.image(times.at(3)).ok());
+        for (int frame : {16, 29, 15, 30})
+            QCOMPARE(grabbedNumber(grabber, times.at(frame)), frame);
+        QVERIFY(!grabber.image(times.at(14)).ok());
+        QCOMPARE(grabbedNumber(grabber, times.at(17)), 17);
     }
 
     void stillsAreFullSizeUprightPremultipliedSrgb()
