@@ -25,6 +25,8 @@ enum ObservedProperty : std::uint64_t { TimePos = 1, Pause, CoreIdle, PausedForC
 // Replies to the reads of time-pos after a restart carry this mark and the number of the last
 // command sent before them.
 constexpr std::uint64_t timeReadMark = std::uint64_t(1) << 62;
+// Replies to the changes of the pause flag.
+constexpr std::uint64_t pauseSetMark = std::uint64_t(1) << 61;
 
 bool flagValue(const mpv_event_property &property)
 {
@@ -128,6 +130,10 @@ void VideoPlayer::handleEvents()
             finishSeek();
             break;
         }
+        case MPV_EVENT_SET_PROPERTY_REPLY:
+            if (event->reply_userdata == pauseSetMark && m_pauseChangesPending > 0)
+                --m_pauseChangesPending;
+            break;
         case MPV_EVENT_PROPERTY_CHANGE:
             propertyChanged(event->reply_userdata, *static_cast<const mpv_event_property *>(event->data));
             break;
@@ -162,6 +168,9 @@ void VideoPlayer::propertyChanged(std::uint64_t property, const mpv_event_proper
             return;
         break;
     case Pause:
+        // Until mpv has taken our own last change, what it reports is older than what we know.
+        if (m_pauseChangesPending > 0)
+            return;
         m_paused = flagValue(value);
         break;
     case CoreIdle:
@@ -188,10 +197,12 @@ void VideoPlayer::sendCommand(const std::initializer_list<QByteArray> &arguments
     mpv_command_async(m_mpv.get(), ++m_lastCommandSent, list.data());
 }
 
-void VideoPlayer::setFlag(const char *property, bool value)
+void VideoPlayer::setPaused(bool paused)
 {
-    int flag = value ? 1 : 0;
-    mpv_set_property_async(m_mpv.get(), 0, property, MPV_FORMAT_FLAG, &flag);
+    m_paused = paused;
+    int flag = paused ? 1 : 0;
+    if (mpv_set_property_async(m_mpv.get(), pauseSetMark, "pause", MPV_FORMAT_FLAG, &flag) >= 0)
+        ++m_pauseChangesPending;
 }
 
 void VideoPlayer::replaceCurrentItem(const QString &path, std::shared_ptr<const FrameIndex> index)
@@ -208,8 +219,7 @@ void VideoPlayer::replaceCurrentItem(const QString &path, std::shared_ptr<const 
     m_timePos.reset();
     m_eofReached = false;
 
-    m_paused = true;
-    setFlag("pause", true);
+    setPaused(true);
     sendCommand({"loadfile", path.toUtf8(), "replace"});
 
     if (index) {
@@ -239,8 +249,7 @@ void VideoPlayer::removeCurrentItem()
     m_seekPending = false;
     m_seekTarget = MediaTime::zero();
     m_timePos.reset();
-    m_paused = true;
-    setFlag("pause", true);
+    setPaused(true);
     sendCommand({"stop"});
     notifyObservers(true);
 }
@@ -275,15 +284,13 @@ void VideoPlayer::play()
     // At the end, playing starts again from the first frame.
     if (m_index && (m_eofReached || currentFrame() >= m_index->count() - 1))
         seek(m_index->startTime());
-    m_paused = false;
-    setFlag("pause", false);
+    setPaused(false);
     notifyObservers(true);
 }
 
 void VideoPlayer::pause()
 {
-    m_paused = true;
-    setFlag("pause", true);
+    setPaused(true);
     notifyObservers(true);
 }
 

@@ -102,7 +102,8 @@ private:
     void propertyChanged(std::uint64_t property, const mpv_event_property &value);
     // Sends a command whose reply is numbered, so stale restarts can be told apart.
     void sendCommand(const std::initializer_list<QByteArray> &arguments);
-    void setFlag(const char *property, bool value);
+    // Pauses or plays at once as far as this object tells; mpv follows asynchronously.
+    void setPaused(bool paused);
     void useIndex(std::shared_ptr<const FrameIndex> index);
     void applySeekMargin(double seconds);
     MediaTime snapped(double seconds) const;
@@ -129,6 +130,8 @@ private:
     bool m_coreIdle = true;
     bool m_pausedForCache = false;
     bool m_eofReached = false;
+    // Our changes of the pause flag that mpv has not confirmed yet.
+    int m_pauseChangesPending = 0;
 
     // Numbered commands: a restart counts for the last one only once its reply has come back.
     std::uint64_t m_lastCommandSent = 0;
