@@ -88,6 +88,8 @@ public:
     QString open(const QString &path, std::shared_ptr<const FrameIndex> index);
     // The decoded picture of frame `frame` of the index; valid until the next call.
     Result<const AVFrame *> decoded(int frame);
+    // Decodes from the start of the file until some picture of the index comes out.
+    QString decodeFromStart();
     Result<QImage> convert(const AVFrame *frame);
     const FrameIndex &index() const { return *m_index; }
 
@@ -176,20 +178,20 @@ QString FrameGrabber::Decoder::seek(std::optional<std::int64_t> keyFramePts)
 {
     // Frames decoded before are dropped whatever happens: a repositioned decoder starts afresh.
     forget();
-    // Without a key frame to aim at, go back to the stream's first frame: to the first byte where the
-    // container allows it, since timestamp seeks in containers without an index (MPEG transport
-    // streams) can land a whole key-frame interval late.
+    // Without a key frame to aim at, go back to the stream's first frame. Containers without an index
+    // (MPEG streams, whose timestamp seeks can land a whole key-frame interval late) go back to their
+    // first byte; the others to the last key frame at or before the first frame.
     int status = 0;
     const std::optional<std::int64_t> bytePosition =
         keyFramePts ? m_index->keyFrameBytePosition(*keyFramePts) : std::nullopt;
+    const bool byteSeeks = m_index->seeksByBytes() && !(m_format->iformat->flags & AVFMT_NO_BYTE_SEEK);
     if (bytePosition)
         status = av_seek_frame(m_format.get(), -1, *bytePosition, AVSEEK_FLAG_BYTE);
     else if (keyFramePts)
         status = av_seek_frame(m_format.get(), m_stream, *keyFramePts, AVSEEK_FLAG_BACKWARD);
-    else if (m_format->iformat->flags & AVFMT_NO_BYTE_SEEK ||
-             av_seek_frame(m_format.get(), -1, 0, AVSEEK_FLAG_BYTE) < 0)
+    else if (!byteSeeks || av_seek_frame(m_format.get(), -1, 0, AVSEEK_FLAG_BYTE) < 0)
         status = avformat_seek_file(m_format.get(), m_stream, std::numeric_limits<std::int64_t>::min(),
-                                    m_index->pts(0), std::numeric_limits<std::int64_t>::max(), 0);
+                                    m_index->pts(0), m_index->pts(0), 0);
     if (status < 0)
         return Ffmpeg::errorText(status);
     avcodec_flush_buffers(m_codec.get());
@@ -370,6 +372,16 @@ Result<const AVFrame *> FrameGrabber::Decoder::decoded(int target)
     return AppError::frameExtractionFailed(failure);
 }
 
+QString FrameGrabber::Decoder::decodeFromStart()
+{
+    QString failure = seek(std::nullopt);
+    // Overshot: a later picture came out first (the first ones are damaged), which is enough.
+    if (failure.isEmpty() && decodeUntil(0, failure) != Outcome::Failed && m_lastFrame)
+        return {};
+    forget();
+    return failure.isEmpty() ? Ffmpeg::errorText(AVERROR_INVALIDDATA) : failure;
+}
+
 Result<QImage> FrameGrabber::Decoder::convert(const AVFrame *frame)
 {
     const auto format = AVPixelFormat(frame->format);
@@ -467,14 +479,14 @@ Result<QImage> FrameGrabber::image(const MediaTime &time)
     return decoder->convert(picture.value());
 }
 
-std::optional<AppError> FrameGrabber::decodeFirstFrame()
+std::optional<AppError> FrameGrabber::decodeFirstPicture()
 {
     QMutexLocker locker(&m_mutex);
     const Result<Decoder *> opened = decoder();
     if (!opened)
         return opened.error();
-    const Result<const AVFrame *> picture = opened.value()->decoded(0);
-    if (!picture)
-        return picture.error();
+    const QString failure = opened.value()->decodeFromStart();
+    if (!failure.isEmpty())
+        return AppError::frameExtractionFailed(failure);
     return std::nullopt;
 }

@@ -38,9 +38,9 @@ public:
     // The still at `time`: the first frame for an earlier time, the last frame for a later one.
     // Fails with AppError::frameExtractionFailed and the library's description.
     Result<QImage> image(const MediaTime &time);
-    // Opens the file and decodes its first frame, which then stays ready for a still; fails as
-    // image() does. Tells at opening whether the video can be decoded at all.
-    std::optional<AppError> decodeFirstFrame();
+    // Opens the file and decodes from its start until a picture comes out, which then stays ready
+    // for a still: tells at opening whether the video can be decoded at all. Fails as image() does.
+    std::optional<AppError> decodeFirstPicture();
 
 private:
     class Decoder;

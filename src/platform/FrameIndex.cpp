@@ -34,9 +34,14 @@ Result<FrameIndex> FrameIndex::build(const QString &path)
     if (!openFailure.isEmpty())
         return AppError::platformFailure(openFailure);
 
+    // Every failure names the file, as the library's opening failures do.
+    const QString fileName = QFileInfo(path).fileName();
+    const auto failure = [&fileName](const QString &text) {
+        return AppError::platformFailure(QStringLiteral("%1 : %2").arg(fileName, text));
+    };
     const int streamIndex = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (streamIndex < 0)
-        return AppError::platformFailure(Ffmpeg::errorText(streamIndex));
+        return failure(Ffmpeg::errorText(streamIndex));
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         if (int(i) != streamIndex)
             format->streams[i]->discard = AVDISCARD_ALL;
@@ -47,7 +52,7 @@ Result<FrameIndex> FrameIndex::build(const QString &path)
     index.m_numerator = stream->time_base.num;
     index.m_denominator = stream->time_base.den;
     if (index.m_numerator <= 0 || index.m_denominator <= 0)
-        return AppError::platformFailure(QStringLiteral("invalid time base"));
+        return failure(Ffmpeg::errorText(AVERROR_INVALIDDATA));
 
     struct IndexedPacket
     {
@@ -64,7 +69,7 @@ Result<FrameIndex> FrameIndex::build(const QString &path)
 
     Ffmpeg::Packet packet(av_packet_alloc());
     if (!packet)
-        return AppError::platformFailure(Ffmpeg::errorText(AVERROR(ENOMEM)));
+        return failure(Ffmpeg::errorText(AVERROR(ENOMEM)));
     int status = 0;
     while ((status = av_read_frame(format.get(), packet.get())) >= 0) {
         scannedPackets.fetch_add(1, std::memory_order_relaxed);
@@ -85,12 +90,11 @@ Result<FrameIndex> FrameIndex::build(const QString &path)
     // A file cut short ends in a read error, after a last packet that may be missing its end: what
     // was read before it can still be played.
     if (status != AVERROR_EOF && packets.empty())
-        return AppError::platformFailure(Ffmpeg::errorText(status));
+        return failure(Ffmpeg::errorText(status));
     if (!packets.empty() && packets.back().corrupt)
         packets.pop_back();
     if (std::none_of(packets.begin(), packets.end(), [](const IndexedPacket &p) { return p.shown; }))
-        return AppError::platformFailure(
-            QStringLiteral("%1 : no video frame").arg(QFileInfo(path).fileName()));
+        return failure(QStringLiteral("aucune image vidéo complète"));
 
     // Packets that only some of carry a time of their own, always equal to their decoding time, are
     // times of a container without reordering information (AVI): decoding times.
@@ -124,8 +128,12 @@ Result<FrameIndex> FrameIndex::build(const QString &path)
         index.m_lastFrameTicks = av_rescale_q(1, av_inv_q(stream->avg_frame_rate), stream->time_base);
     index.m_lastFrameTicks = std::max<std::int64_t>(index.m_lastFrameTicks, 0);
 
+    // Timestamp seeks in MPEG streams (no index) can land a key-frame interval late. In files with
+    // decoding times only, a key frame's picture can come after pictures stored behind it (an open
+    // group of pictures), so a seek to those must start from the key frame before.
     const QList<QByteArray> formatNames = QByteArray(format->iformat->name).split(',');
-    if (formatNames.contains("mpegts") || formatNames.contains("mpeg")) {
+    const bool mpegStream = formatNames.contains("mpegts") || formatNames.contains("mpeg");
+    if (mpegStream || !index.m_presentationTimes) {
         std::int64_t longest = 0;
         std::int64_t previous = index.m_pts.front();
         for (std::int64_t keyFrame : index.m_keyFramePts) {
@@ -136,9 +144,9 @@ Result<FrameIndex> FrameIndex::build(const QString &path)
         // One more frame's worth, so that a target just before a key frame is covered too.
         const double frame = index.m_pts.size() > 1 ? index.seconds(1) - index.seconds(0) : 0.0;
         index.m_seekMargin = double(longest) * index.m_numerator / index.m_denominator + frame;
-    } else {
-        index.m_keyFramePositions.clear();
     }
+    if (!mpegStream)
+        index.m_keyFramePositions.clear();
     return index;
 }
 

@@ -68,11 +68,13 @@ public:
     std::int64_t keyFrameBefore(std::int64_t keyFramePts) const;
 
     // How far before a target a player must start demuxing for its exact seeks to land: the
-    // longest key-frame interval, in seconds, for containers without an index (MPEG streams),
-    // whose timestamp seeks can land that late; 0 for the others.
+    // longest key-frame interval, in seconds, for containers without an index (MPEG streams), whose
+    // timestamp seeks can land that late, and for files with decoding times only, whose key frames
+    // can show after the pictures that follow them; 0 for the others.
     double seekMargin() const { return m_seekMargin; }
-    // Where the packet of a key frame starts in the file, for containers whose timestamp seeks
-    // cannot be trusted (those with a seek margin); none for the others.
+    // True for containers whose timestamp seeks cannot be trusted (MPEG streams): seek by bytes.
+    bool seeksByBytes() const { return !m_keyFramePositions.empty(); }
+    // Where the packet of a key frame starts in the file, for containers that seek by bytes.
     std::optional<std::int64_t> keyFrameBytePosition(std::int64_t keyFramePts) const;
 
 private:

@@ -275,6 +275,8 @@ QString TestMedia::clipName(Clip which)
         return QStringLiteral("audio");
     case Clip::Mpeg4Avi:
         return QStringLiteral("mpeg4-avi");
+    case Clip::FastStartMp4:
+        return QStringLiteral("fast-start");
     }
     return {};
 }
@@ -289,6 +291,8 @@ QString TestMedia::clip(Clip which)
 {
     VideoOptions options;
     options.name = clipName(which);
+    // Key frames every 15 frames: grabs and seeks cross group boundaries within the short clips.
+    options.keyFrameInterval = 15;
     switch (which) {
     case Clip::Fps30:
         break;
@@ -323,9 +327,13 @@ QString TestMedia::clip(Clip which)
         options.codecArguments = {QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-bf"),
                                   QStringLiteral("2"),    QStringLiteral("-q:v"),  QStringLiteral("2")};
         break;
+    case Clip::FastStartMp4:
+        options.frameCount = 150;
+        // Key frames close together, so that a cut at 30 % still leaves whole groups of pictures.
+        options.keyFrameInterval = 10;
+        options.outputArguments = {QStringLiteral("-movflags"), QStringLiteral("+faststart")};
+        break;
     }
-    // Key frames every 15 frames: grabs and seeks cross group boundaries within the short clips.
-    options.keyFrameInterval = 15;
     return video(options);
 }
 

@@ -58,6 +58,8 @@ enum class Clip {
     WithAudio,       // 30 fps with an AAC audio track
     Mpeg4Avi,        // 25 fps MPEG-4 part 2 (the DivX/Xvid kind) with two B-frames in AVI, which stores
                      // decoding times only
+    FastStartMp4,    // 150 frames at 30 fps, H.264 with B-frames, the index at the front as phones
+                     // and cameras write it, so that a copy cut short still opens
 };
 QString clip(Clip which);
 QList<Clip> allClips();

@@ -35,18 +35,6 @@ int grabbedNumber(FrameGrabber &grabber, const MediaTime &time)
     return TestMedia::frameNumber(image.value());
 }
 
-// 150 frames of H.264 with B-frames in an MP4 whose index comes first, as phones and cameras write
-// them, so that a copy cut short still opens.
-QString fastStartVideo()
-{
-    TestMedia::VideoOptions options;
-    options.name = QStringLiteral("fast-start");
-    options.frameCount = 150;
-    options.keyFrameInterval = 10;
-    options.outputArguments = {QStringLiteral("-movflags"), QStringLiteral("+faststart")};
-    return TestMedia::video(options);
-}
-
 } // namespace
 
 class FrameGrabberTest : public QObject
@@ -106,8 +94,10 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<int>("firstNumber");
-        QTest::newRow("mp4 cut at 30 %") << TestMedia::truncatedCopy(fastStartVideo(), 30) << 0;
-        QTest::newRow("mp4 cut at 50 %") << TestMedia::truncatedCopy(fastStartVideo(), 50) << 0;
+        QTest::newRow("mp4 cut at 30 %")
+            << TestMedia::truncatedCopy(TestMedia::clip(Clip::FastStartMp4), 30) << 0;
+        QTest::newRow("mp4 cut at 50 %")
+            << TestMedia::truncatedCopy(TestMedia::clip(Clip::FastStartMp4), 50) << 0;
         QTest::newRow("transport stream cut at 50 %")
             << TestMedia::truncatedCopy(TestMedia::clip(Clip::TransportStream), 50) << 0;
         // Stream-copied from 0.5 s: an edit list hides the pictures before frame 15.
