@@ -21,10 +21,10 @@ namespace {
 // Margins of nearly transparent pixels (alpha 8 or less) are trimmed from merged images.
 constexpr quint8 trimThreshold = 8;
 
-ExportFailure failureFor(const CapturedFrame &frame, const AppError &error)
+ExportFailure failureFor(const CapturedFrame &frame, const MediaTime &origin, const AppError &error)
 {
     ExportFailure failure;
-    failure.timestamp = frame.time.displayString();
+    failure.timestamp = frame.time.measuredFrom(origin).displayString();
     failure.message = error.errorDescription();
     return failure;
 }
@@ -114,7 +114,7 @@ BatchExportService::FrameOutcome BatchExportService::processFrame(const Services
     FrameOutcome outcome;
     const Result<QImage> still = services.extractor->image(frame.time).result();
     if (!still) {
-        outcome.failure = failureFor(frame, still.error());
+        outcome.failure = failureFor(frame, settings.timeOrigin, still.error());
         return outcome;
     }
 
@@ -123,7 +123,7 @@ BatchExportService::FrameOutcome BatchExportService::processFrame(const Services
     const Result<QList<QImage>> subjects =
         services.subjectExtractor->extract(still.value(), settings.mode, merged ? false : settings.crop);
     if (!subjects) {
-        outcome.failure = failureFor(frame, subjects.error());
+        outcome.failure = failureFor(frame, settings.timeOrigin, subjects.error());
         return outcome;
     }
 
@@ -144,13 +144,14 @@ void BatchExportService::writeMerged(const Services &services, const Settings &s
     if (settings.crop)
         image = ImageCrop::trimmedToContent(image, trimThreshold);
 
-    const QString fileName = ExportNaming::mergedFileName(settings.videoName, frame.time);
+    const MediaTime shown = frame.time.measuredFrom(settings.timeOrigin);
+    const QString fileName = ExportNaming::mergedFileName(settings.videoName, shown);
     if (const std::optional<AppError> error =
             services.imageExporter->writePNG(image, QDir(folder).filePath(fileName))) {
-        outcome.failure = failureFor(frame, *error);
+        outcome.failure = failureFor(frame, settings.timeOrigin, *error);
         return;
     }
-    outcome.imageLines << ExportMarkdown::imageLine(fileName, frame.time, frame.notes);
+    outcome.imageLines << ExportMarkdown::imageLine(fileName, shown, frame.notes);
 }
 
 void BatchExportService::writePerSubject(const Services &services, const Settings &settings,
@@ -163,14 +164,15 @@ void BatchExportService::writePerSubject(const Services &services, const Setting
     for (const QImage &subject : subjects)
         rendered << renderer.render(subject, settings.filter, settings.edge);
 
+    const MediaTime shown = frame.time.measuredFrom(settings.timeOrigin);
     for (int k = 0; k < rendered.size(); ++k) {
-        const QString fileName = ExportNaming::subjectFileName(settings.videoName, frame.time, k + 1);
+        const QString fileName = ExportNaming::subjectFileName(settings.videoName, shown, k + 1);
         if (const std::optional<AppError> error =
                 services.imageExporter->writePNG(rendered.at(k), QDir(folder).filePath(fileName))) {
             // The subjects already written stay, with their entries; the later ones are not written.
-            outcome.failure = failureFor(frame, *error);
+            outcome.failure = failureFor(frame, settings.timeOrigin, *error);
             return;
         }
-        outcome.imageLines << ExportMarkdown::imageLine(fileName, frame.time, frame.notes);
+        outcome.imageLines << ExportMarkdown::imageLine(fileName, shown, frame.notes);
     }
 }

@@ -5,6 +5,7 @@
 #include "models/ExportGroup.h"
 #include "models/ExportMode.h"
 #include "models/FilterStyle.h"
+#include "support/MediaTime.h"
 
 #include <QObject>
 #include <QString>
@@ -47,6 +48,8 @@ public:
         bool crop = false;
         FilterStyle filter = FilterStyle::None;
         EdgeParams edge;
+        // The video's first frame's start: the times in file names and Markdown are measured from it.
+        MediaTime timeOrigin = MediaTime::zero();
     };
 
     explicit BatchExportService(Services services, QObject *parent = nullptr);

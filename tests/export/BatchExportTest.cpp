@@ -2,6 +2,7 @@
 #include "TestImages.h"
 #include "TestMedia.h"
 #include "TestRegistry.h"
+#include "TestVideo.h"
 
 #include "state/AppState.h"
 
@@ -37,7 +38,7 @@ QString flatVideo()
 // A window with the video loaded and the given frames, as times in 1/30 s, in its groups.
 void prepare(AppState &state, const QString &video, const QList<QList<int>> &framesPerGroup)
 {
-    state.loadVideo(QUrl::fromLocalFile(video));
+    QVERIFY(TestVideo::open(state, video));
     TestCaptures::addFrames(state, framesPerGroup);
 }
 
