@@ -436,10 +436,12 @@ QString TestMedia::patternVideo(const QString &fileName, QSize size, int seconds
     return path;
 }
 
-QString TestMedia::shapesVideo(const QString &name, QSize size, int frameCount, int drift)
+QString TestMedia::shapesVideo(const QString &name, QSize size, int frameCount, int drift,
+                               const QString &container)
 {
     VideoOptions options;
     options.name = name;
+    options.container = container;
     options.size = size;
     options.frameCount = frameCount;
     options.picture = [drift](int number, QSize frameSize) {

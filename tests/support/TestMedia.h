@@ -87,8 +87,9 @@ QString patternVideo(const QString &fileName, QSize size, int seconds, int keyFr
 
 // A video of the two test shapes on a gradient (TestImages::twoShapes(), scaled from their 960×540
 // layout to `size`), which the segmentation model lifts as two subjects. The shapes move right by
-// `drift` pixels a frame, so that frames differ.
-QString shapesVideo(const QString &name, QSize size, int frameCount, int drift = 0);
+// `drift` pixels a frame, so that frames differ. The container is MP4 unless another is named.
+QString shapesVideo(const QString &name, QSize size, int frameCount, int drift = 0,
+                    const QString &container = QStringLiteral("mp4"));
 
 // The upright picture of frame `number`: the number's cells on a grey ground.
 QImage frameImage(int number, QSize size);

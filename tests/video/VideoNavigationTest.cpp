@@ -9,7 +9,11 @@
 #include "platform/VideoPlayer.h"
 #include "services/VideoFrameExtractorService.h"
 #include "state/AppState.h"
+#include "views/CapturedFramesModel.h"
+#include "views/TimeSlider.h"
+#include "views/TimelineControlsView.h"
 
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 #include <QtConcurrent/QtConcurrentRun>
@@ -187,14 +191,26 @@ private slots:
         QCOMPARE(state.currentTime().measuredFrom(state.startTime()).displayString(),
                  QStringLiteral("00:00.000"));
 
+        // The time strip reads from the first frame, and its slider seeks from there.
+        TimelineControlsView timeline(&state);
+        const QList<QLabel *> labels = timeline.findChildren<QLabel *>();
+        QCOMPARE(labels.first()->text(), QStringLiteral("00:00.000"));
+        QCOMPARE(labels.last()->text(), QStringLiteral("00:01.500"));
+        timeline.slider()->setValue(timeline.slider()->positionForSeconds(1.0));
+        QCOMPARE(shownFrame(state), 30);
+        QTRY_COMPARE(labels.first()->text(), QStringLiteral("00:01.000"));
+        QCOMPARE(timeline.slider()->seconds(), 1.0);
+
         // A step forward does not jump back to the clamped end, and the times kept are the stream's.
         state.seek(times[4]);
         state.stepInterval(true);
         QCOMPARE(shownFrame(state), 34);
         state.captureCurrentFrame();
         QCOMPARE(state.groups().first().frames.first().time, times[34]);
-        QCOMPARE(state.groups().first().frames.first().time.measuredFrom(state.startTime()).fileNameString(),
-                 QStringLiteral("00-00-01-133"));
+        CapturedFramesModel frames(&state);
+        frames.sync();
+        QCOMPARE(frames.index(0, 0, frames.groupIndex(0)).data(CapturedFramesModel::TimeTextRole).toString(),
+                 QStringLiteral("00:01.133"));
     }
 
     void cutFilesPlayWhatTheyHold()
