@@ -314,6 +314,12 @@ void VideoPlayer::setMuted(bool muted)
     mpv_set_property(m_mpv.get(), "mute", MPV_FORMAT_FLAG, &value);
 }
 
+bool VideoPlayer::isMuted() const
+{
+    int value = 0;
+    return mpv_get_property(m_mpv.get(), "mute", MPV_FORMAT_FLAG, &value) >= 0 && value != 0;
+}
+
 VideoPlayer::TimeControlStatus VideoPlayer::timeControlStatus() const
 {
     if (!hasItem() || m_failed || m_paused)

@@ -55,7 +55,7 @@ public:
     void setVolume(double percent);
     double volume() const;
     void setMuted(bool muted);
-    bool isMuted() const { return flag("mute"); }
+    bool isMuted() const;
 
     // The frame on screen; during a seek, the frame being sought. Zero without an item.
     MediaTime currentTime() const;
