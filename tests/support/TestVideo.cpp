@@ -9,7 +9,7 @@ bool TestVideo::open(AppState &state, const QString &path)
 {
     const QUrl url = QUrl::fromLocalFile(path);
     state.loadVideo(url);
-    return QTest::qWaitFor([&] { return state.videoURL() == url; }, 30000) && settled(state);
+    return QTest::qWaitFor([&] { return state.videoURL() == url; }, 30000);
 }
 
 bool TestVideo::settled(AppState &state)

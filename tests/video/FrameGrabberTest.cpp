@@ -78,18 +78,6 @@ private slots:
         QCOMPARE(grabbedNumber(grabber, times.last() + MediaTime(10, 1)), int(times.size()) - 1);
     }
 
-    void aviWithBFramesGivesThePictureOfEachFrame()
-    {
-        // The decoder stamps these pictures one frame late: the first frame could not be grabbed,
-        // the others came back one frame early, and a grab after a failure five frames early.
-        const QString path = TestMedia::clip(Clip::Mpeg4Avi);
-        const QList<MediaTime> times = TestMedia::frameTimes(path);
-        QCOMPARE(times.size(), 60);
-        FrameGrabber grabber(path);
-        for (int frame : {0, 1, 50, 5, 59, 44, 45, 46})
-            QCOMPARE(grabbedNumber(grabber, times.at(frame)), frame);
-    }
-
     void cutAndTrimmedFilesGiveEveryIndexedFrame_data()
     {
         QTest::addColumn<QString>("path");

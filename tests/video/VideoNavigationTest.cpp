@@ -341,6 +341,7 @@ private slots:
     {
         AppState state(PlayerOutput::Headless);
         QVERIFY(TestVideo::open(state, TestMedia::clip(Clip::WithAudio)));
+        QVERIFY(TestVideo::settled(state));
         QSignalSpy timeChanges(&state, &AppState::currentTimeChanged);
 
         state.togglePlayPause();
@@ -362,15 +363,6 @@ private slots:
         QCOMPARE(calls, 0);
         QCOMPARE(timeChanges.size(), 0);
         QCOMPARE(state.currentTime(), held);
-
-        // Quick presses end where the last one left the player, whatever mpv reports meanwhile.
-        for (int press = 0; press < 8; ++press) {
-            state.togglePlayPause();
-            QTest::qWait(press * 3);
-        }
-        QTest::qWait(300);
-        QVERIFY(!state.isPlaying());
-        QCOMPARE(state.player()->timeControlStatus(), VideoPlayer::TimeControlStatus::Paused);
 
         // Played to the end, the video pauses on its last frame; playing again starts from the first.
         state.seek(MediaTime(7, 5));

@@ -136,7 +136,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
         QVERIFY(drop(window.playerArea(), {fileUrl(stream)}));
-        QCOMPARE(window.state()->videoURL(), fileUrl(stream));
+        QTRY_COMPARE_WITH_TIMEOUT(window.state()->videoURL(), fileUrl(stream), 30000);
         QTRY_VERIFY(window.state()->duration() > MediaTime::zero());
         QVERIFY(!window.state()->errorMessage());
     }
