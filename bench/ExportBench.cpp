@@ -2,6 +2,7 @@
 #include "BenchRegistry.h"
 #include "TestCaptures.h"
 #include "TestMedia.h"
+#include "TestVideo.h"
 
 #include "state/AppState.h"
 
@@ -20,7 +21,8 @@ void exportBench(const QStringList &)
         TestMedia::shapesVideo(QStringLiteral("bench-export-1080p"), QSize(1920, 1080), 60, 4);
     QTemporaryDir output;
     AppState state(PlayerOutput::Headless);
-    state.loadVideo(QUrl::fromLocalFile(video));
+    if (!TestVideo::open(state, video))
+        qFatal("the video does not open");
     TestCaptures::addFrames(state, {{0, 5, 10, 15, 20, 25, 30, 35, 40, 45}});
     state.setOutputFolder(QUrl::fromLocalFile(output.path()));
     state.setCropToSubject(true);

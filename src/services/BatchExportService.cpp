@@ -25,10 +25,10 @@ namespace {
 // Margins of nearly transparent pixels (alpha 8 or less) are trimmed from merged images.
 constexpr quint8 trimThreshold = 8;
 
-ExportFailure failureFor(const CapturedFrame &frame, const AppError &error)
+ExportFailure failureFor(const MediaTime &shown, const AppError &error)
 {
     ExportFailure failure;
-    failure.timestamp = frame.time.displayString();
+    failure.timestamp = shown.displayString();
     failure.message = error.errorDescription();
     return failure;
 }
@@ -122,7 +122,8 @@ void BatchExportService::startFrame()
     const CapturedFrame &frame = group.frames.at(m_frameIndex);
     if (m_folderProblem) {
         FrameOutcome outcome;
-        outcome.failure = failureFor(frame, AppError::exportFailed(*m_folderProblem));
+        outcome.failure = failureFor(frame.time.measuredFrom(m_settings.timeOrigin),
+                                     AppError::exportFailed(*m_folderProblem));
         // Queued, so that a long group without a folder does not nest calls.
         QMetaObject::invokeMethod(
             this, [this, outcome] { finishFrame(outcome); }, Qt::QueuedConnection);
@@ -198,7 +199,7 @@ BatchExportService::FrameOutcome BatchExportService::processFrame(const Services
     // the run must go on to its end, or the window could never export again.
     FrameOutcome outcome;
     const auto failWith = [&](const QString &reason) {
-        outcome.failure = failureFor(frame, AppError::exportFailed(reason));
+        outcome.failure = failureFor(frame.time.measuredFrom(settings.timeOrigin), AppError::exportFailed(reason));
     };
     try {
         exportFrame(services, settings, frame, target, outcome);
@@ -221,7 +222,7 @@ void BatchExportService::exportFrame(const Services &services, const Settings &s
 {
     const Result<QImage> still = services.extractor->image(frame.time).result();
     if (!still) {
-        outcome.failure = failureFor(frame, still.error());
+        outcome.failure = failureFor(frame.time.measuredFrom(settings.timeOrigin), still.error());
         return;
     }
 
@@ -230,7 +231,7 @@ void BatchExportService::exportFrame(const Services &services, const Settings &s
     const Result<QList<QImage>> subjects =
         services.subjectExtractor->extract(still.value(), settings.mode, merged ? false : settings.crop);
     if (!subjects) {
-        outcome.failure = failureFor(frame, subjects.error());
+        outcome.failure = failureFor(frame.time.measuredFrom(settings.timeOrigin), subjects.error());
         return;
     }
 
@@ -250,7 +251,8 @@ void BatchExportService::writeMerged(const Services &services, const Settings &s
     if (settings.crop)
         image = ImageCrop::trimmedToContent(image, trimThreshold);
 
-    writeImage(services, frame, image, ExportNaming::mergedFileName(settings.videoName, frame.time), target,
+    const MediaTime shown = frame.time.measuredFrom(settings.timeOrigin);
+    writeImage(services, frame, shown, image, ExportNaming::mergedFileName(settings.videoName, shown), target,
                outcome);
 }
 
@@ -266,13 +268,15 @@ void BatchExportService::writePerSubject(const Services &services, const Setting
 
     // The subjects already written stay, with their entries; after a failure the later ones are not
     // written.
+    const MediaTime shown = frame.time.measuredFrom(settings.timeOrigin);
     for (int k = 0; k < rendered.size() && !outcome.failure; ++k) {
-        writeImage(services, frame, rendered.at(k),
-                   ExportNaming::subjectFileName(settings.videoName, frame.time, k + 1), target, outcome);
+        writeImage(services, frame, shown, rendered.at(k),
+                   ExportNaming::subjectFileName(settings.videoName, shown, k + 1), target, outcome);
     }
 }
 
-void BatchExportService::writeImage(const Services &services, const CapturedFrame &frame, const QImage &image,
+void BatchExportService::writeImage(const Services &services, const CapturedFrame &frame, const MediaTime &shown,
+                                    const QImage &image,
                                     const QString &fileName, const Target &target, FrameOutcome &outcome)
 {
     QSet<QString> taken = target.takenNames;
@@ -282,16 +286,16 @@ void BatchExportService::writeImage(const Services &services, const CapturedFram
     const QString path = QDir(target.folder).filePath(name);
     if (!landsInside(path, target.canonicalOutput)) {
         outcome.failure = failureFor(
-            frame,
+            shown,
             AppError::exportFailed(
                 QCoreApplication::translate("BatchExportService", "« %1 » mènerait hors du dossier de sortie")
                     .arg(QDir::toNativeSeparators(path))));
         return;
     }
     if (const std::optional<AppError> error = services.imageExporter->writePNG(image, path)) {
-        outcome.failure = failureFor(frame, *error);
+        outcome.failure = failureFor(shown, *error);
         return;
     }
     outcome.fileNames << name;
-    outcome.imageLines << ExportMarkdown::imageLine(name, frame.time, frame.notes);
+    outcome.imageLines << ExportMarkdown::imageLine(name, shown, frame.notes);
 }

@@ -5,6 +5,7 @@
 #include "models/ExportGroup.h"
 #include "models/ExportMode.h"
 #include "models/FilterStyle.h"
+#include "support/MediaTime.h"
 
 #include <QHash>
 #include <QObject>
@@ -49,6 +50,8 @@ public:
         bool crop = false;
         FilterStyle filter = FilterStyle::None;
         EdgeParams edge;
+        // The video's first frame's start: the times in file names and Markdown are measured from it.
+        MediaTime timeOrigin = MediaTime::zero();
     };
 
     explicit BatchExportService(Services services, QObject *parent = nullptr);
@@ -100,7 +103,8 @@ private:
                                 const CapturedFrame &frame, const QList<QImage> &subjects,
                                 const Target &target, FrameOutcome &outcome);
     // Writes one image under a name not yet taken in its folder, and only inside the output folder.
-    static void writeImage(const Services &services, const CapturedFrame &frame, const QImage &image,
+    static void writeImage(const Services &services, const CapturedFrame &frame, const MediaTime &shown,
+                           const QImage &image,
                            const QString &fileName, const Target &target, FrameOutcome &outcome);
 
     Services m_services;

@@ -42,6 +42,7 @@ AppState::AppState(PlayerOutput output, QObject *parent)
 
     resetGroups();
     addPeriodicTimeObserver();
+    handlePlayerFailures();
 }
 
 AppState::~AppState()
@@ -68,6 +69,11 @@ void AppState::setCurrentTime(const MediaTime &time)
 void AppState::setDuration(const MediaTime &duration)
 {
     assignIfDifferent(this, m_duration, duration, &AppState::durationChanged);
+}
+
+void AppState::setStartTime(const MediaTime &start)
+{
+    assignIfDifferent(this, m_startTime, start, &AppState::startTimeChanged);
 }
 
 void AppState::setIsPlaying(bool playing)

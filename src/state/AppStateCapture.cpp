@@ -33,6 +33,8 @@ void AppState::regenerateFrame(const QUuid &id, const MediaTime &time)
                 frame.subjectPreview = QImage();
                 frame.subjectExtracted = true;
             });
+            if (frame(id))
+                emit stillFailed(id, still.error().errorDescription());
             return;
         }
         updateFrame(id, [&](CapturedFrame &frame) { frame.thumbnail = still.value(); });

@@ -36,6 +36,7 @@ void AppState::runExport(ExportMode mode)
     settings.crop = m_cropToSubject;
     settings.filter = m_selectedFilter;
     settings.edge = m_edgeOptions.params();
+    settings.timeOrigin = m_startTime;
 
     auto extractor = std::make_shared<VideoFrameExtractorService>();
     extractor->setGenerator(m_extractor->generator());

@@ -114,6 +114,8 @@ void AppState::apply(const ProjectFile &file)
             setOutputFolder(*folder);
     }
 
+    // The project's captures belong to its own video: the one shown before goes in any case.
+    unloadVideo();
     const std::optional<QUrl> video =
         file.videoBookmark ? ProjectStore::resolveBookmark(*file.videoBookmark) : std::nullopt;
     if (!video) {
@@ -121,9 +123,8 @@ void AppState::apply(const ProjectFile &file)
             "AppState", "Vidéo introuvable. Rouvrez-la via « Ouvrir une vidéo »."));
         return;
     }
-    prepareVideo(*video);
-    for (const CaptureGroup &group : groups) {
-        for (const CapturedFrame &frame : group.frames)
+    prepareVideo(*video, [this] {
+        for (const CapturedFrame &frame : allFrames())
             regenerateFrame(frame.id, frame.time);
-    }
+    });
 }

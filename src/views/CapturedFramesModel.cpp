@@ -28,7 +28,17 @@ QList<QUuid> frameIds(const CaptureGroup &group)
 
 CapturedFramesModel::CapturedFramesModel(AppState *state, QObject *parent)
     : QAbstractItemModel(parent), m_state(state), m_groups(state->groups())
-{}
+{
+    // Times are read from the video's first frame, which is known once the video has opened.
+    connect(state, &AppState::startTimeChanged, this, [this] {
+        for (int g = 0; g < m_groups.size(); ++g) {
+            if (!m_groups.at(g).frames.isEmpty())
+                emit dataChanged(index(0, 0, groupIndex(g)),
+                                 index(int(m_groups.at(g).frames.size()) - 1, 0, groupIndex(g)),
+                                 {Qt::DisplayRole, TimeTextRole});
+        }
+    });
+}
 
 bool CapturedFramesModel::sync()
 {
@@ -166,7 +176,7 @@ QVariant CapturedFramesModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case TimeTextRole:
-        return frame.time.displayString();
+        return frame.time.measuredFrom(m_state->startTime()).displayString();
     case FrameIdRole:
         return frame.id;
     case GroupIdRole:

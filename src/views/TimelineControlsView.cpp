@@ -111,12 +111,15 @@ TimelineControlsView::TimelineControlsView(AppState *state, QWidget *parent)
         if (m_mute->isChecked() && percent > 0)
             m_mute->setChecked(false);
     });
-    connect(m_slider, &TimeSlider::seekRequested, state, &AppState::seek);
+    // The slider runs from the first frame, like the times shown beside it.
+    connect(m_slider, &TimeSlider::seekRequested, state,
+            [state](const MediaTime &offset) { state->seek(state->startTime() + offset); });
     // A drag that ends shows the time the player reached, which did not move the handle meanwhile.
     connect(m_slider, &QAbstractSlider::sliderReleased, this, &TimelineControlsView::updateCurrentTime);
 
     connect(state, &AppState::videoURLChanged, this, &TimelineControlsView::updateEnabled);
     connect(state, &AppState::currentTimeChanged, this, &TimelineControlsView::updateCurrentTime);
+    connect(state, &AppState::startTimeChanged, this, &TimelineControlsView::updateCurrentTime);
     connect(state, &AppState::durationChanged, this, &TimelineControlsView::updateDuration);
     connect(state, &AppState::isPlayingChanged, this, &TimelineControlsView::updatePlayPause);
     updateEnabled();
@@ -145,7 +148,7 @@ void TimelineControlsView::updateEnabled()
 
 void TimelineControlsView::updateCurrentTime()
 {
-    const MediaTime now = m_state->currentTime();
+    const MediaTime now = m_state->currentTime().measuredFrom(m_state->startTime());
     m_currentTime->setText(now.displayString());
     // The handle stays under the pointer while the user drags it.
     if (!m_slider->isSliderDown())
@@ -157,7 +160,7 @@ void TimelineControlsView::updateDuration()
     const MediaTime duration = m_state->duration();
     m_duration->setText(duration.displayString());
     m_slider->setUpperBound(duration.safeSeconds());
-    m_slider->setSeconds(m_state->currentTime().safeSeconds());
+    m_slider->setSeconds(m_state->currentTime().measuredFrom(m_state->startTime()).safeSeconds());
 }
 
 void TimelineControlsView::updatePlayPause()

@@ -2,7 +2,10 @@
 #include "TestImages.h"
 #include "TestMedia.h"
 #include "TestRegistry.h"
+#include "TestVideo.h"
 
+#include "platform/FrameIndex.h"
+#include "platform/VideoPlayer.h"
 #include "state/AppState.h"
 
 #include <QColorSpace>
@@ -38,7 +41,7 @@ QString flatVideo()
 // A window with the video loaded and the given frames, as times in 1/30 s, in its groups.
 void prepare(AppState &state, const QString &video, const QList<QList<int>> &framesPerGroup)
 {
-    state.loadVideo(QUrl::fromLocalFile(video));
+    QVERIFY(TestVideo::open(state, video));
     TestCaptures::addFrames(state, framesPerGroup);
 }
 
@@ -247,6 +250,33 @@ private slots:
                            "- [shapes_00-00-00-333.png](shapes_00-00-00-333.png) — 00:00.333\n"
                            "- [shapes_00-00-00-333 (2).png](shapes_00-00-00-333 (2).png) — 00:00.333\n"));
         QVERIFY(readText(output + "/Sans-nom/Sans-nom.md").startsWith(QStringLiteral("# ..\n")));
+    }
+
+    void timesInNamesAndMarkdownAreReadFromTheFirstFrame()
+    {
+        // A transport stream: its first frame starts at 1.467 s of its own clock.
+        const QString video =
+            TestMedia::shapesVideo(QStringLiteral("shapes-ts"), frameSize, 31, 0, QStringLiteral("ts"));
+        QTemporaryDir output;
+        AppState state(PlayerOutput::Headless);
+        QVERIFY(TestVideo::open(state, video));
+        const FrameIndex *index = state.player()->frameIndex();
+        QVERIFY(index->startTime() > MediaTime(1, 1));
+        QList<CaptureGroup> groups = state.groups();
+        groups[0].frames << CapturedFrame(index->time(0)) << CapturedFrame(index->time(30));
+        groups[0].frames[1].notes = QStringLiteral("fin");
+        state.setGroups(groups);
+        state.setOutputFolder(QUrl::fromLocalFile(output.path()));
+
+        QCOMPARE(exportAll(state, ExportMode::Merged), (QList<int>{0, 1, 2}));
+        QVERIFY(state.failures().isEmpty());
+        QCOMPARE(entries(output.path()),
+                 (QStringList{"Captures.md", "shapes-ts_00-00-00-000.png", "shapes-ts_00-00-01-000.png"}));
+        QCOMPARE(readText(output.filePath("Captures.md")),
+                 QStringLiteral("# Captures\n\n## Images\n"
+                                "- [shapes-ts_00-00-00-000.png](shapes-ts_00-00-00-000.png) — 00:00.000\n"
+                                "- [shapes-ts_00-00-01-000.png](shapes-ts_00-00-01-000.png) — 00:01.000\n"
+                                "  > fin\n"));
     }
 
     void failuresAreReportedAndTheRunGoesOn()

@@ -1,5 +1,6 @@
 #include "TestMedia.h"
 #include "TestRegistry.h"
+#include "TestVideo.h"
 
 #include "app/CommandLine.h"
 #include "app/ContentView.h"
@@ -73,7 +74,7 @@ private slots:
         const QString project = folder.filePath(QStringLiteral("seance.quintarel"));
         {
             AppState saved;
-            saved.loadVideo(QUrl::fromLocalFile(video));
+            QVERIFY(TestVideo::open(saved, video));
             saved.saveProject(QUrl::fromLocalFile(project));
             QVERIFY(QFile::exists(project));
         }
@@ -85,12 +86,12 @@ private slots:
         const QList<ContentView *> windows = app.windows();
         QCOMPARE(windows.size(), 4);
 
-        QCOMPARE(windows[0]->state()->videoURL(), QUrl::fromLocalFile(video));
+        QTRY_COMPARE_WITH_TIMEOUT(windows[0]->state()->videoURL(), QUrl::fromLocalFile(video), 30000);
         QVERIFY(windows[0]->state()->projectURL().isEmpty());
         QTRY_VERIFY(windows[0]->playerArea()->isShowingPlayer());
 
         QCOMPARE(windows[1]->state()->projectURL(), QUrl::fromLocalFile(project));
-        QCOMPARE(windows[1]->state()->videoURL(), QUrl::fromLocalFile(video));
+        QTRY_COMPARE_WITH_TIMEOUT(windows[1]->state()->videoURL(), QUrl::fromLocalFile(video), 30000);
         QCOMPARE(windows[1]->windowTitle(), QStringLiteral("seance"));
 
         // What cannot be opened is said in its own window, which stays empty.

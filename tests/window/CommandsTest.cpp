@@ -1,5 +1,6 @@
 #include "TestMedia.h"
 #include "TestRegistry.h"
+#include "TestVideo.h"
 
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
@@ -141,7 +142,7 @@ private slots:
         const QString path = folder.filePath(QStringLiteral("seance.quintarel"));
         QuintarelApp app;
         ContentView *saved = app.openWindow();
-        saved->state()->loadVideo(QUrl::fromLocalFile(video));
+        QVERIFY(TestVideo::open(*saved->state(), video));
         saved->state()->saveProject(QUrl::fromLocalFile(path));
         QVERIFY(QFile::exists(path));
 
@@ -156,7 +157,7 @@ private slots:
             static_cast<QDialog *>(dialog)->accept(); // QFileDialog checks the name, then closes
         });
         QCOMPARE(window->state()->projectURL(), QUrl::fromLocalFile(path));
-        QCOMPARE(window->state()->videoURL(), QUrl::fromLocalFile(video));
+        QTRY_COMPARE_WITH_TIMEOUT(window->state()->videoURL(), QUrl::fromLocalFile(video), 30000);
         QCOMPARE(window->windowTitle(), QStringLiteral("seance"));
         QTRY_VERIFY(window->playerArea()->isShowingPlayer());
     }

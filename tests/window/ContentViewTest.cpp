@@ -1,5 +1,6 @@
 #include "TestMedia.h"
 #include "TestRegistry.h"
+#include "TestVideo.h"
 
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
@@ -70,7 +71,7 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-        window.state()->loadVideo(fileUrl(video));
+        QVERIFY(TestVideo::open(*window.state(), video));
         QVERIFY(window.playerArea()->isShowingPlayer());
         QVERIFY(window.playerArea()->playerView()->isVisible());
         QVERIFY(!window.playerArea()->placeholder()->isVisible());
@@ -121,7 +122,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
         QVERIFY(drop(window.playerArea(), {fileUrl(text), fileUrl(first), fileUrl(second)}));
-        QCOMPARE(window.state()->videoURL(), fileUrl(first));
+        QTRY_COMPARE_WITH_TIMEOUT(window.state()->videoURL(), fileUrl(first), 30000);
         QVERIFY(window.playerArea()->isShowingPlayer());
         QVERIFY(!window.playerArea()->isDropTargeted());
     }
@@ -135,7 +136,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
         QVERIFY(drop(window.playerArea(), {fileUrl(stream)}));
-        QCOMPARE(window.state()->videoURL(), fileUrl(stream));
+        QTRY_COMPARE_WITH_TIMEOUT(window.state()->videoURL(), fileUrl(stream), 30000);
         QTRY_VERIFY(window.state()->duration() > MediaTime::zero());
         QVERIFY(!window.state()->errorMessage());
     }

@@ -1,6 +1,7 @@
 #include "TestCaptures.h"
 #include "TestMedia.h"
 #include "TestRegistry.h"
+#include "TestVideo.h"
 
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
@@ -46,7 +47,7 @@ private slots:
         ContentView *window = app.openWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         AppState *state = window->state();
-        state->loadVideo(QUrl::fromLocalFile(video));
+        QVERIFY(TestVideo::open(*state, video));
         TestCaptures::fill(*state, {1, 1});
         const QUuid named = state->groups().at(1).id;
         state->setGroupName(named, name);
