@@ -1,6 +1,8 @@
 #include "BenchRegistry.h"
+#include "OpenCvNetwork.h"
 
-#include "services/SubjectExtractionService.h"
+#include "platform/DnnlNetwork.h"
+#include "platform/SubjectSegmenter.h"
 
 #include <QColorSpace>
 #include <QElapsedTimer>
@@ -43,48 +45,103 @@ double statusMiB(const QByteArray &key)
     return 0.0;
 }
 
-void liftingBench(const QStringList &prefixes)
+// One lifting as the export does it: the subjects, then the merged cut-out. Milliseconds, or a
+// negative number when it failed.
+double liftOnce(SubjectSegmenter &segmenter, const QImage &frame, int *subjects = nullptr)
 {
-    const bool timing = BenchRegistry::wanted(prefixes, QStringLiteral("lift.1080p"));
-    const bool memory = BenchRegistry::wanted(prefixes, QStringLiteral("lift.peak"));
-    const QImage frame = frameWithSubjects();
-    const double before = statusMiB("VmHWM");
-
-    SubjectExtractionService service;
-    // Warm-up: loads the model.
     QElapsedTimer clock;
     clock.start();
-    const Result<QList<QImage>> first = service.extractAsync(frame, ExportMode::PerSubject, true).result();
-    const qint64 firstMs = clock.elapsed();
-    if (!first.ok()) {
+    const Result<SubjectMask> mask = segmenter.segment(frame);
+    if (!mask.ok() || mask.value().instanceCount() == 0)
+        return -1.0;
+    QList<int> all;
+    for (int i = 0; i < mask.value().instanceCount(); ++i)
+        all.append(i);
+    if (!mask.value().maskedImage(all, false).ok())
+        return -1.0;
+    if (subjects)
+        *subjects = mask.value().instanceCount();
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+QString failure(const std::shared_ptr<SubjectSegmenter> &segmenter, const QImage &frame)
+{
+    const Result<SubjectMask> mask = segmenter->segment(frame);
+    return mask.ok() ? QStringLiteral("no subject found") : mask.error().errorDescription();
+}
+
+void liftingBench(const QStringList &prefixes)
+{
+    const bool timing = BenchRegistry::wanted(prefixes, QStringLiteral("lift.1080p")) ||
+                        BenchRegistry::wanted(prefixes, QStringLiteral("lift.opencv.1080p"));
+    const bool memory = BenchRegistry::wanted(prefixes, QStringLiteral("lift.peak"));
+    const bool bf16 = BenchRegistry::wanted(prefixes, QStringLiteral("lift.bf16.1080p"));
+    const QImage frame = frameWithSubjects();
+    const QString modelPath = SubjectSegmenter::defaultModelPath();
+    const double before = statusMiB("VmHWM");
+
+    // The engine the program uses; the first lifting also loads the model.
+    const std::shared_ptr<SubjectSegmenter> engine = SubjectSegmenter::forModel(modelPath);
+    int subjects = 0;
+    const double firstMs = liftOnce(*engine, frame, &subjects);
+    if (firstMs < 0) {
         BenchRegistry::print(QStringLiteral("lift.1080p"), 0.0, QStringLiteral("ms"),
-                             QStringLiteral("failed: %1").arg(first.error().errorDescription()));
+                             QStringLiteral("failed: %1").arg(failure(engine, frame)));
         return;
     }
-
-    std::vector<double> samples;
-    const int runs = timing ? 5 : 1;
-    for (int i = 0; i < runs; ++i) {
-        clock.restart();
-        const Result<QList<QImage>> result = service.extractAsync(frame, ExportMode::Merged, false).result();
-        samples.push_back(double(clock.nsecsElapsed()) / 1e6);
-        Q_UNUSED(result);
-    }
-    if (timing) {
-        BenchRegistry::print(QStringLiteral("lift.1080p"), BenchRegistry::median(samples),
-                             QStringLiteral("ms"),
-                             QStringLiteral("%1 runs, first with model load %2 ms, %3 subjects")
-                                 .arg(runs)
-                                 .arg(firstMs)
-                                 .arg(first.value().size()));
-    }
+    // Measured before anything else is loaded: the peak of a process that only lifts.
     if (memory) {
+        liftOnce(*engine, frame);
         BenchRegistry::print(QStringLiteral("lift.peak"), statusMiB("VmHWM"), QStringLiteral("MiB"),
-                             QStringLiteral("VmHWM; %1 MiB before loading the model").arg(before, 0, 'f', 0));
+                             QStringLiteral("VmHWM after two liftings; %1 MiB before loading the model")
+                                 .arg(before, 0, 'f', 0));
+    }
+
+    constexpr int Runs = 5;
+    if (timing) {
+        // The reference runs in turn with the engine, so that both meet the same machine load.
+        const auto reference = SubjectSegmenter::withNetwork(modelPath, OpenCvNetwork::segmentation);
+        const double referenceFirstMs = liftOnce(*reference, frame);
+        std::vector<double> samples, referenceSamples;
+        for (int i = 0; i < Runs; ++i) {
+            samples.push_back(liftOnce(*engine, frame));
+            referenceSamples.push_back(liftOnce(*reference, frame));
+        }
+        const double median = BenchRegistry::median(samples);
+        const double referenceMedian = BenchRegistry::median(referenceSamples);
+        BenchRegistry::print(QStringLiteral("lift.1080p"), median, QStringLiteral("ms"),
+                             QStringLiteral("oneDNN, %1 runs alternating with the reference, %2× its median; "
+                                            "first with model load %3 ms; %4 subjects")
+                                 .arg(Runs)
+                                 .arg(median / referenceMedian, 0, 'f', 2)
+                                 .arg(firstMs, 0, 'f', 0)
+                                 .arg(subjects));
+        BenchRegistry::print(QStringLiteral("lift.opencv.1080p"), referenceMedian, QStringLiteral("ms"),
+                             QStringLiteral("OpenCV dnn (reference), %1 runs; first with model load %2 ms")
+                                 .arg(Runs)
+                                 .arg(referenceFirstMs, 0, 'f', 0));
+    }
+
+    if (bf16 && DnnlNetwork::hasBFloat16()) {
+        const auto halfEngine = SubjectSegmenter::withNetwork(modelPath, [](const QString &path) {
+            return std::unique_ptr<InferenceNetwork>(
+                DnnlNetwork::load(path, "output", DnnlNetwork::Precision::BFloat16));
+        });
+        const double halfFirstMs = liftOnce(*halfEngine, frame);
+        std::vector<double> samples;
+        for (int i = 0; i < Runs; ++i)
+            samples.push_back(liftOnce(*halfEngine, frame));
+        BenchRegistry::print(QStringLiteral("lift.bf16.1080p"), BenchRegistry::median(samples),
+                             QStringLiteral("ms"),
+                             QStringLiteral("oneDNN in bfloat16, %1 runs; first with model load %2 ms")
+                                 .arg(Runs)
+                                 .arg(halfFirstMs, 0, 'f', 0));
     }
 }
 
 } // namespace
 
-QUINTAREL_BENCH(SubjectBench, (QStringList{QStringLiteral("lift.1080p"), QStringLiteral("lift.peak")}),
+QUINTAREL_BENCH(SubjectBench,
+                (QStringList{QStringLiteral("lift.1080p"), QStringLiteral("lift.opencv.1080p"),
+                             QStringLiteral("lift.bf16.1080p"), QStringLiteral("lift.peak")}),
                 liftingBench)
