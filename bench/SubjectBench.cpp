@@ -1,7 +1,6 @@
 #include "BenchRegistry.h"
 #include "OpenCvNetwork.h"
 
-#include "platform/DnnlNetwork.h"
 #include "platform/SubjectSegmenter.h"
 
 #include <QColorSpace>
@@ -75,7 +74,6 @@ void liftingBench(const QStringList &prefixes)
     const bool timing = BenchRegistry::wanted(prefixes, QStringLiteral("lift.1080p")) ||
                         BenchRegistry::wanted(prefixes, QStringLiteral("lift.opencv.1080p"));
     const bool memory = BenchRegistry::wanted(prefixes, QStringLiteral("lift.peak"));
-    const bool bf16 = BenchRegistry::wanted(prefixes, QStringLiteral("lift.bf16.1080p"));
     const QImage frame = frameWithSubjects();
     const QString modelPath = SubjectSegmenter::defaultModelPath();
     const double before = statusMiB("VmHWM");
@@ -121,27 +119,11 @@ void liftingBench(const QStringList &prefixes)
                                  .arg(Runs)
                                  .arg(referenceFirstMs, 0, 'f', 0));
     }
-
-    if (bf16 && DnnlNetwork::hasBFloat16()) {
-        const auto halfEngine = SubjectSegmenter::withNetwork(modelPath, [](const QString &path) {
-            return std::unique_ptr<InferenceNetwork>(
-                DnnlNetwork::load(path, "output", DnnlNetwork::Precision::BFloat16));
-        });
-        const double halfFirstMs = liftOnce(*halfEngine, frame);
-        std::vector<double> samples;
-        for (int i = 0; i < Runs; ++i)
-            samples.push_back(liftOnce(*halfEngine, frame));
-        BenchRegistry::print(QStringLiteral("lift.bf16.1080p"), BenchRegistry::median(samples),
-                             QStringLiteral("ms"),
-                             QStringLiteral("oneDNN in bfloat16, %1 runs; first with model load %2 ms")
-                                 .arg(Runs)
-                                 .arg(halfFirstMs, 0, 'f', 0));
-    }
 }
 
 } // namespace
 
 QUINTAREL_BENCH(SubjectBench,
                 (QStringList{QStringLiteral("lift.1080p"), QStringLiteral("lift.opencv.1080p"),
-                             QStringLiteral("lift.bf16.1080p"), QStringLiteral("lift.peak")}),
+                             QStringLiteral("lift.peak")}),
                 liftingBench)

@@ -21,6 +21,10 @@ using Tag = memory::format_tag;
 using DataType = memory::data_type;
 using Shape = InferenceGraph::Shape;
 
+// Tensors and weights are single-precision floats throughout. (Multiplying in bfloat16 halved the
+// time on processors that have it, but moved the subjects' edges too much on some pictures.)
+constexpr DataType Float = DataType::f32;
+
 QString tr(const char *text)
 {
     return QCoreApplication::translate("DnnlNetwork", text);
@@ -84,8 +88,8 @@ struct PlannedStep
 class PlanBuilder
 {
 public:
-    PlanBuilder(InferenceGraph &graph, const dnnl::engine &engine, DataType dataType)
-        : m_graph(graph), m_engine(engine), m_stream(engine), m_dataType(dataType)
+    PlanBuilder(InferenceGraph &graph, const dnnl::engine &engine)
+        : m_graph(graph), m_engine(engine), m_stream(engine)
     {
         m_tensorSlot.assign(graph.tensors.size(), -1);
         m_readers.resize(graph.tensors.size());
@@ -133,10 +137,7 @@ private:
     {
         return memory::desc(dimsOf(shape), type, Tag::nchw);
     }
-    memory::desc anyDesc(const Shape &shape) const
-    {
-        return memory::desc(dimsOf(shape), m_dataType, Tag::any);
-    }
+    memory::desc anyDesc(const Shape &shape) const { return memory::desc(dimsOf(shape), Float, Tag::any); }
     const Shape &shapeOf(int tensor) const { return m_graph.tensors[std::size_t(tensor)].shape; }
     const memory::desc &descOf(int tensor) const
     {
@@ -240,43 +241,66 @@ private:
         m_tensorSlot[std::size_t(layer.output)] = slot;
     }
 
+    static bool isReference(const dnnl::primitive_desc_base &pd)
+    {
+        return std::string(pd.impl_info_str()).rfind("ref", 0) == 0;
+    }
+
+    // One convolution primitive over `in`. Its post-ops: `accumulate` adds what the destination holds
+    // before the ReLU (the sum of the other parts of a split input), `residual` adds it after.
+    dnnl::convolution_forward::primitive_desc convolutionPd(const InferenceGraph::Convolution &convolution,
+                                                            const Shape &in, const Shape &out,
+                                                            const memory::desc &dst, bool bias,
+                                                            bool accumulate, bool relu, bool residual) const
+    {
+        const memory::desc src = anyDesc(in);
+        const memory::desc weights({out[1], in[1], convolution.kernel[0], convolution.kernel[1]}, Float,
+                                   Tag::any);
+        const memory::dims strides{convolution.strides[0], convolution.strides[1]};
+        // oneDNN counts the dilation as the gap between kernel taps: 0 for a dense kernel.
+        const memory::dims dilations{convolution.dilations[0] - 1, convolution.dilations[1] - 1};
+        const memory::dims padBegin{convolution.padBegin[0], convolution.padBegin[1]};
+        const memory::dims padEnd{convolution.padEnd[0], convolution.padEnd[1]};
+        const auto kind = dnnl::prop_kind::forward_inference;
+        const auto algorithm = dnnl::algorithm::convolution_direct;
+        const dnnl::convolution_forward::desc descriptor =
+            bias ? dnnl::convolution_forward::desc(kind, algorithm, src, weights,
+                                                   memory::desc({out[1]}, DataType::f32, Tag::x), dst,
+                                                   strides, dilations, padBegin, padEnd)
+                 : dnnl::convolution_forward::desc(kind, algorithm, src, weights, dst, strides, dilations,
+                                                   padBegin, padEnd);
+        dnnl::post_ops postOps;
+        if (accumulate)
+            postOps.append_sum(1.f);
+        if (relu)
+            postOps.append_eltwise(1.f, dnnl::algorithm::eltwise_relu, 0.f, 0.f);
+        if (residual)
+            postOps.append_sum(1.f);
+        dnnl::primitive_attr attributes = newAttributes();
+        attributes.set_post_ops(postOps);
+        return dnnl::convolution_forward::primitive_desc(descriptor, attributes, m_engine);
+    }
+
+    memory biasMemory(std::vector<float> &values, const memory::desc &desc)
+    {
+        const memory bias(desc, m_engine);
+        std::copy(values.begin(), values.end(), static_cast<float *>(bias.get_data_handle()));
+        std::vector<float>().swap(values);
+        m_weightBytes += desc.get_size();
+        return bias;
+    }
+
     void add(const InferenceGraph::Layer &layer, InferenceGraph::Convolution &convolution)
     {
+        if (const auto parts = m_splitInputs.find(layer.inputs[0]); parts != m_splitInputs.end()) {
+            if (addSplitConvolution(layer, convolution, parts->second))
+                return;
+            addConcatPrimitive(layer.inputs[0], parts->second);
+        }
         const int input = layer.inputs[0];
         const Shape &in = shapeOf(input);
         const Shape &out = shapeOf(layer.output);
-        const memory::dims weightDims{out[1], in[1], convolution.kernel[0], convolution.kernel[1]};
         const bool hasBias = !convolution.bias.empty();
-        auto descriptor = [&](const memory::desc &dst) {
-            const memory::desc src = anyDesc(in);
-            const memory::desc weights(weightDims, m_dataType, Tag::any);
-            const memory::dims strides{convolution.strides[0], convolution.strides[1]};
-            // oneDNN counts the dilation as the gap between kernel taps: 0 for a dense kernel.
-            const memory::dims dilations{convolution.dilations[0] - 1, convolution.dilations[1] - 1};
-            const memory::dims padBegin{convolution.padBegin[0], convolution.padBegin[1]};
-            const memory::dims padEnd{convolution.padEnd[0], convolution.padEnd[1]};
-            if (hasBias) {
-                return dnnl::convolution_forward::desc(
-                    dnnl::prop_kind::forward_inference, dnnl::algorithm::convolution_direct, src, weights,
-                    memory::desc({out[1]}, DataType::f32, Tag::x), dst, strides, dilations, padBegin, padEnd);
-            }
-            return dnnl::convolution_forward::desc(dnnl::prop_kind::forward_inference,
-                                                   dnnl::algorithm::convolution_direct, src, weights, dst,
-                                                   strides, dilations, padBegin, padEnd);
-        };
-        auto attributes = [&](bool sum) {
-            dnnl::post_ops postOps;
-            if (convolution.relu)
-                postOps.append_eltwise(1.f, dnnl::algorithm::eltwise_relu, 0.f, 0.f);
-            if (sum)
-                postOps.append_sum(1.f);
-            dnnl::primitive_attr attributes = newAttributes();
-            attributes.set_post_ops(postOps);
-            return attributes;
-        };
-        auto create = [&](const memory::desc &dst, bool sum) {
-            return dnnl::convolution_forward::primitive_desc(descriptor(dst), attributes(sum), m_engine);
-        };
 
         // With an addend, the convolution adds its result to the addend's bytes in place when nothing
         // reads the addend afterwards and both share a layout; otherwise a binary add follows.
@@ -285,39 +309,32 @@ private:
         if (convolution.addend >= 0 && mayOverwrite(convolution.addend)) {
             const memory::desc &addendDesc = descOf(convolution.addend);
             try {
-                pd = create(anyDesc(out), true);
+                pd =
+                    convolutionPd(convolution, in, out, anyDesc(out), hasBias, false, convolution.relu, true);
                 if (pd.dst_desc() != addendDesc)
-                    pd = create(addendDesc, true);
+                    pd = convolutionPd(convolution, in, out, addendDesc, hasBias, false, convolution.relu,
+                                       true);
                 // Not at the price of a reference (slow) kernel.
-                inPlace = std::string(pd.impl_info_str()).rfind("ref", 0) != 0;
+                inPlace = !isReference(pd);
             } catch (const dnnl::error &) {
             }
         }
         if (!inPlace)
-            pd = create(anyDesc(out), false);
+            pd = convolutionPd(convolution, in, out, anyDesc(out), hasBias, false, convolution.relu, false);
 
         const int source = slotIn(input, pd.src_desc());
-        int result;
-        if (inPlace) {
-            result = addSlot(pd.dst_desc());
-            m_slots[std::size_t(result)].parent = m_tensorSlot[std::size_t(convolution.addend)];
-        } else {
-            result = addSlot(pd.dst_desc());
-        }
-
-        std::unordered_map<int, memory> fixed;
-        fixed[DNNL_ARG_WEIGHTS] = reorderedWeights(convolution.weights, weightDims, pd.weights_desc());
-        if (hasBias) {
-            const memory bias(pd.bias_desc(), m_engine);
-            std::copy(convolution.bias.begin(), convolution.bias.end(),
-                      static_cast<float *>(bias.get_data_handle()));
-            m_weightBytes += pd.bias_desc().get_size();
-            std::vector<float>().swap(convolution.bias);
-            fixed[DNNL_ARG_BIAS] = bias;
-        }
+        const int result = addSlot(pd.dst_desc());
         std::vector<int> alsoRead;
-        if (inPlace)
+        if (inPlace) {
+            m_slots[std::size_t(result)].parent = m_tensorSlot[std::size_t(convolution.addend)];
             alsoRead.push_back(m_tensorSlot[std::size_t(convolution.addend)]);
+        }
+        std::unordered_map<int, memory> fixed;
+        fixed[DNNL_ARG_WEIGHTS] = reorderedWeights(
+            convolution.weights, {out[1], in[1], convolution.kernel[0], convolution.kernel[1]},
+            pd.weights_desc());
+        if (hasBias)
+            fixed[DNNL_ARG_BIAS] = biasMemory(convolution.bias, pd.bias_desc());
         addStep(layer.name, dnnl::convolution_forward(pd), pd.scratchpad_desc(), {{DNNL_ARG_SRC, source}},
                 {{DNNL_ARG_DST, result}}, std::move(fixed), std::move(alsoRead));
         setOutput(layer, result);
@@ -330,6 +347,65 @@ private:
             addStep(layer.name + " (add)", dnnl::binary(add), add.scratchpad_desc(),
                     {{DNNL_ARG_SRC_0, result}, {DNNL_ARG_SRC_1, addend}}, {{DNNL_ARG_DST, result}});
         }
+    }
+
+    // A convolution of a concatenation, as one convolution per part with its slice of the weights,
+    // each adding into the destination of the one before: nothing is copied. False, with nothing
+    // done, when a part cannot be made so.
+    bool addSplitConvolution(const InferenceGraph::Layer &layer, InferenceGraph::Convolution &convolution,
+                             const std::vector<int> &parts)
+    {
+        const Shape &out = shapeOf(layer.output);
+        std::vector<dnnl::convolution_forward::primitive_desc> pds;
+        try {
+            for (std::size_t i = 0; i < parts.size(); ++i) {
+                const bool first = i == 0, last = i + 1 == parts.size();
+                const memory::desc dst = first ? anyDesc(out) : pds.front().dst_desc();
+                pds.push_back(convolutionPd(convolution, shapeOf(parts[i]), out, dst,
+                                            first && !convolution.bias.empty(), !first,
+                                            last && convolution.relu, false));
+                if (isReference(pds.back()))
+                    return false;
+            }
+        } catch (const dnnl::error &) {
+            return false;
+        }
+
+        const std::int64_t kernelSize = convolution.kernel[0] * convolution.kernel[1];
+        const std::int64_t allChannels = shapeOf(layer.inputs[0])[1];
+        std::int64_t firstChannel = 0;
+        int partial = -1;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            const dnnl::convolution_forward::primitive_desc &pd = pds[i];
+            const std::int64_t channels = shapeOf(parts[i])[1];
+            std::vector<float> slice;
+            slice.reserve(std::size_t(out[1] * channels * kernelSize));
+            for (std::int64_t o = 0; o < out[1]; ++o) {
+                const auto from = convolution.weights.begin() + (o * allChannels + firstChannel) * kernelSize;
+                slice.insert(slice.end(), from, from + channels * kernelSize);
+            }
+            firstChannel += channels;
+
+            const int source = slotIn(parts[i], pd.src_desc());
+            const int result = addSlot(pd.dst_desc());
+            std::vector<int> alsoRead;
+            if (partial >= 0) {
+                m_slots[std::size_t(result)].parent = partial;
+                alsoRead.push_back(partial);
+            }
+            std::unordered_map<int, memory> fixed;
+            fixed[DNNL_ARG_WEIGHTS] = reorderedWeights(
+                slice, {out[1], channels, convolution.kernel[0], convolution.kernel[1]}, pd.weights_desc());
+            if (i == 0 && !convolution.bias.empty())
+                fixed[DNNL_ARG_BIAS] = biasMemory(convolution.bias, pd.bias_desc());
+            addStep(layer.name + " (part " + std::to_string(i + 1) + ")", dnnl::convolution_forward(pd),
+                    pd.scratchpad_desc(), {{DNNL_ARG_SRC, source}}, {{DNNL_ARG_DST, result}},
+                    std::move(fixed), std::move(alsoRead));
+            partial = result;
+        }
+        std::vector<float>().swap(convolution.weights);
+        setOutput(layer, partial);
+        return true;
     }
 
     // The weights in the layout the convolution reads, converted once; the graph's copy is released.
@@ -378,18 +454,35 @@ private:
     {
         if (concatenateInPlace(layer))
             return;
+        // Read by one convolution only: that convolution reads the parts where they are.
+        const std::vector<int> &readers = m_readers[std::size_t(layer.output)];
+        if (layer.output != m_graph.output && readers.size() == 1) {
+            const InferenceGraph::Layer &reader = m_graph.layers[std::size_t(readers.front())];
+            const auto *convolution = std::get_if<InferenceGraph::Convolution>(&reader.operation);
+            if (convolution && convolution->addend < 0) {
+                m_splitInputs[layer.output] = layer.inputs;
+                for (const int part : layer.inputs)
+                    m_readers[std::size_t(part)].push_back(readers.front());
+                return;
+            }
+        }
+        addConcatPrimitive(layer.output, layer.inputs);
+    }
+
+    void addConcatPrimitive(int output, const std::vector<int> &inputs)
+    {
         std::vector<memory::desc> sources;
         std::vector<std::pair<int, int>> reads;
-        for (std::size_t i = 0; i < layer.inputs.size(); ++i) {
-            const int slot = m_tensorSlot[std::size_t(layer.inputs[i])];
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            const int slot = m_tensorSlot[std::size_t(inputs[i])];
             sources.push_back(m_slots[std::size_t(slot)].desc);
             reads.emplace_back(DNNL_ARG_MULTIPLE_SRC + int(i), slot);
         }
         const dnnl::concat::primitive_desc pd(1, sources, m_engine, newAttributes());
         const int result = addSlot(pd.dst_desc());
-        addStep(layer.name, dnnl::concat(pd), pd.scratchpad_desc(), std::move(reads),
-                {{DNNL_ARG_DST, result}});
-        setOutput(layer, result);
+        addStep(m_graph.tensors[std::size_t(output)].name, dnnl::concat(pd), pd.scratchpad_desc(),
+                std::move(reads), {{DNNL_ARG_DST, result}});
+        m_tensorSlot[std::size_t(output)] = result;
     }
 
     // With one image in the batch and a layout where channels are outermost (plain, or blocked by 8 or
@@ -405,7 +498,7 @@ private:
         int block = 0;
         for (const auto &[candidate, size] :
              {std::pair(Tag::nchw, 1), std::pair(Tag::nChw8c, 8), std::pair(Tag::nChw16c, 16)}) {
-            if (first == memory::desc(dimsOf(shapeOf(layer.inputs[0])), m_dataType, candidate)) {
+            if (first == memory::desc(dimsOf(shapeOf(layer.inputs[0])), Float, candidate)) {
                 tag = candidate;
                 block = size;
             }
@@ -421,15 +514,15 @@ private:
             const int group = root(slot, &offset);
             const bool whole =
                 offset == 0 && m_slots[std::size_t(group)].desc.get_size() == descOf(tensor).get_size();
-            if (descOf(tensor) != memory::desc(dimsOf(shape), m_dataType, tag) ||
+            if (descOf(tensor) != memory::desc(dimsOf(shape), Float, tag) ||
                 m_slots[std::size_t(group)].external || !whole ||
                 std::find(seen.begin(), seen.end(), group) != seen.end() ||
                 (i + 1 < layer.inputs.size() && shape[1] % block != 0))
                 return false;
             seen.push_back(group);
         }
-        const int result = addSlot(memory::desc(dimsOf(out), m_dataType, tag));
-        const std::size_t elementSize = memory::data_type_size(m_dataType);
+        const int result = addSlot(memory::desc(dimsOf(out), Float, tag));
+        const std::size_t elementSize = memory::data_type_size(Float);
         std::int64_t channel = 0;
         for (const int tensor : layer.inputs) {
             const int group = root(m_tensorSlot[std::size_t(tensor)]);
@@ -480,11 +573,11 @@ private:
     InferenceGraph &m_graph;
     dnnl::engine m_engine;
     dnnl::stream m_stream;
-    const DataType m_dataType;
     std::vector<Slot> m_slots;
     std::vector<int> m_tensorSlot;           // the slot of each tensor as its layer wrote it
     std::vector<std::vector<int>> m_readers; // the layers reading each tensor
     std::unordered_map<int, std::vector<std::pair<memory::desc, int>>> m_reordered; // by tensor
+    std::unordered_map<int, std::vector<int>> m_splitInputs; // concatenations left to their convolution
     int m_layer = -1;
     int m_inputSlot = -1;
     int m_outputSlot = -1;
@@ -496,14 +589,13 @@ private:
 class DnnlNetwork::Plan
 {
 public:
-    Plan(InferenceGraph graph, Precision precision)
+    explicit Plan(InferenceGraph graph)
         : m_engine(dnnl::engine::kind::cpu, 0)
         , m_stream(m_engine)
         , inputShape(graph.tensors[std::size_t(graph.input)].shape)
         , outputShape(graph.tensors[std::size_t(graph.output)].shape)
     {
-        PlanBuilder builder(graph, m_engine,
-                            precision == Precision::BFloat16 ? DataType::bf16 : DataType::f32);
+        PlanBuilder builder(graph, m_engine);
         builder.build();
         weightBytes = builder.weightBytes();
         layOut(builder.allSlots());
@@ -641,21 +733,12 @@ DnnlNetwork::DnnlNetwork() : m_worker(std::make_unique<LowPriorityWorker>()) {}
 
 DnnlNetwork::~DnnlNetwork() = default;
 
-std::unique_ptr<DnnlNetwork> DnnlNetwork::load(const QString &path, const std::string &outputName,
-                                               Precision precision)
+std::unique_ptr<DnnlNetwork> DnnlNetwork::load(const QString &path, const std::string &outputName)
 {
     std::unique_ptr<DnnlNetwork> network(new DnnlNetwork);
-    network->m_worker->run([&] {
-        network->m_plan = std::make_unique<Plan>(OnnxGraphLoader::load(path, outputName), precision);
-    });
+    network->m_worker->run(
+        [&] { network->m_plan = std::make_unique<Plan>(OnnxGraphLoader::load(path, outputName)); });
     return network;
-}
-
-bool DnnlNetwork::hasBFloat16()
-{
-    // The instruction sets are flags, each including those it extends.
-    const auto bf16 = static_cast<unsigned>(dnnl::cpu_isa::avx512_core_bf16);
-    return (static_cast<unsigned>(dnnl::get_effective_cpu_isa()) & bf16) == bf16;
 }
 
 InferenceGraph::Shape DnnlNetwork::inputShape() const

@@ -23,18 +23,8 @@ class LowPriorityWorker;
 class DnnlNetwork final : public InferenceNetwork
 {
 public:
-    enum class Precision {
-        Float32,
-        // Weights and intermediate tensors in bfloat16, where the processor computes in it; input and
-        // output stay float.
-        BFloat16,
-    };
-
     // Reads the ONNX model at `path` and prepares what `outputName` needs. Throws InferenceError.
-    static std::unique_ptr<DnnlNetwork> load(const QString &path, const std::string &outputName,
-                                             Precision precision = Precision::Float32);
-    // Whether this processor computes in bfloat16 (otherwise that precision would only be emulated).
-    static bool hasBFloat16();
+    static std::unique_ptr<DnnlNetwork> load(const QString &path, const std::string &outputName);
 
     ~DnnlNetwork() override;
     DnnlNetwork(const DnnlNetwork &) = delete;
