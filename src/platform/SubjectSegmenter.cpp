@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QHash>
 
-#include <opencv2/dnn.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -166,11 +165,16 @@ cv::Mat subjectProbability(InferenceNetwork &network, const QImage &image)
     const bool shrinking = rgb.cols >= InputSide && rgb.rows >= InputSide;
     cv::resize(rgb, input, cv::Size(InputSide, InputSide), 0, 0,
                shrinking ? cv::INTER_AREA : cv::INTER_LINEAR);
-    // RGB scaled to 0..1, minus 0.5.
-    const cv::Mat blob =
-        cv::dnn::blobFromImage(input, 1.0 / 255.0, cv::Size(), cv::Scalar::all(127.5), false, false, CV_32F);
+    // One plane per colour, scaled to 0..1, minus 0.5 (OpenCV's blobFromImage took 0.2 s for this).
+    std::vector<cv::Mat> channels;
+    cv::split(input, channels);
+    cv::Mat planes(3 * InputSide, InputSide, CV_32F);
+    for (int c = 0; c < 3; ++c) {
+        cv::Mat plane = planes.rowRange(c * InputSide, (c + 1) * InputSide);
+        channels[size_t(c)].convertTo(plane, CV_32F, 1.0 / 255.0, -0.5);
+    }
     cv::Mat square(InputSide, InputSide, CV_32F);
-    network.run(blob.ptr<float>(), square.ptr<float>());
+    network.run(planes.ptr<float>(), square.ptr<float>());
     cv::Mat probability;
     cv::resize(square, probability, rgb.size(), 0, 0, cv::INTER_LINEAR);
     return probability;
