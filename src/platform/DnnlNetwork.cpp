@@ -8,10 +8,13 @@
 
 #include <QCoreApplication>
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <new>
+#include <optional>
 #include <unordered_map>
 
 namespace {
@@ -42,20 +45,30 @@ memory::dims dimsOf(const Shape &shape)
     return {shape[0], shape[1], shape[2], shape[3]};
 }
 
-// Bytes from the system's allocator, aligned for vector loads, freed with their owner.
+// Bytes from the system's allocator, aligned for vector loads, freed with their owner. Large blocks
+// are asked to be backed by huge pages: the tensors of a run span hundreds of megabytes, and fewer,
+// larger pages mean fewer page faults and translation misses while the kernels stream through them.
 class AlignedBytes
 {
 public:
     AlignedBytes() = default;
     explicit AlignedBytes(std::size_t size)
-        : m_data(size ? static_cast<std::byte *>(std::aligned_alloc(Alignment, roundUp(size))) : nullptr)
     {
-        if (size && !m_data)
+        if (size == 0)
+            return;
+        const std::size_t alignment = size >= HugePage ? HugePage : Alignment;
+        size = (size + alignment - 1) / alignment * alignment;
+        m_data.reset(static_cast<std::byte *>(std::aligned_alloc(alignment, size)));
+        if (!m_data)
             throw std::bad_alloc();
+        if (alignment == HugePage)
+            ::madvise(m_data.get(), size, MADV_HUGEPAGE); // advice only: normal pages when refused
     }
     std::byte *get() const { return m_data.get(); }
 
 private:
+    static constexpr std::size_t HugePage = 2 << 20;
+
     struct Free
     {
         void operator()(std::byte *bytes) const { std::free(bytes); }
@@ -64,7 +77,7 @@ private:
 };
 
 // Where a tensor's values live during a run. A slot either has bytes of its own in the arena, or lies
-// inside another slot (a part of a concatenation, or a convolution's result written over its addend).
+// inside another slot (a convolution's result written over its addend or over the partial sum before it).
 struct Slot
 {
     memory::desc desc;
@@ -81,7 +94,6 @@ struct PlannedStep
     dnnl::primitive primitive;
     std::vector<std::pair<int, int>> bindings; // oneDNN argument, slot
     std::unordered_map<int, memory> fixed;     // weights and bias
-    memory::desc scratchpad;
 };
 
 // Turns the graph into primitives and slots; the memory layout of the slots comes after.
@@ -159,13 +171,16 @@ private:
         return int(m_slots.size()) - 1;
     }
 
-    // Records a step: `reads` and `writes` map oneDNN arguments to slots.
+    // Records a step: `reads` and `writes` map oneDNN arguments to slots. The kernel's scratch memory
+    // is a slot of its own, in use for this step only, so it shares the arena with the tensors.
     void addStep(const std::string &layer, dnnl::primitive primitive, const memory::desc &scratchpad,
                  std::vector<std::pair<int, int>> reads, std::vector<std::pair<int, int>> writes,
                  std::unordered_map<int, memory> fixed = {}, std::vector<int> alsoRead = {})
     {
         const int index = int(steps.size());
-        PlannedStep step{layer, std::move(primitive), {}, std::move(fixed), scratchpad};
+        PlannedStep step{layer, std::move(primitive), {}, std::move(fixed)};
+        if (scratchpad.get_size() > 0)
+            writes.emplace_back(DNNL_ARG_SCRATCHPAD, addSlot(scratchpad));
         for (const auto &[argument, slot] : reads) {
             m_slots[std::size_t(slot)].lastRead = std::max(m_slots[std::size_t(slot)].lastRead, index);
             step.bindings.emplace_back(argument, slot);
@@ -246,14 +261,104 @@ private:
         return std::string(pd.impl_info_str()).rfind("ref", 0) == 0;
     }
 
-    // One convolution primitive over `in`. Its post-ops: `accumulate` adds what the destination holds
-    // before the ReLU (the sum of the other parts of a split input), `residual` adds it after.
-    dnnl::convolution_forward::primitive_desc convolutionPd(const InferenceGraph::Convolution &convolution,
-                                                            const Shape &in, const Shape &out,
-                                                            const memory::desc &dst, bool bias,
-                                                            bool accumulate, bool relu, bool residual) const
+    // The common layouts a tensor is stored in: plain, channels last, blocked by 8 or 16 channels.
+    static constexpr Tag Layouts[] = {Tag::nchw, Tag::nhwc, Tag::nChw8c, Tag::nChw16c};
+
+    static std::optional<Tag> layoutOf(const memory::desc &desc)
     {
-        const memory::desc src = anyDesc(in);
+        const memory::dims dims = desc.dims();
+        for (const Tag tag : Layouts) {
+            if (desc == memory::desc(dims, Float, tag))
+                return tag;
+        }
+        return std::nullopt;
+    }
+
+    // `shape` in the layout of `like` (plain when that layout is none of the common ones).
+    static memory::desc sameLayout(const memory::desc &like, const Shape &shape)
+    {
+        return memory::desc(dimsOf(shape), Float, layoutOf(like).value_or(Tag::nchw));
+    }
+
+    // A layer reading one tensor, made by `make` from a source layout: in the layout the tensor has,
+    // or, where oneDNN has only a reference kernel for that, in the first common layout it has a
+    // better one for (the tensor then reordered). Returns the primitive and the slot to read.
+    template<typename PrimitiveDesc, typename Make>
+    std::pair<PrimitiveDesc, int> inBestLayout(int input, Make make)
+    {
+        PrimitiveDesc pd = make(descOf(input));
+        if (isReference(pd)) {
+            for (const Tag tag : Layouts) {
+                const memory::desc desc(dimsOf(shapeOf(input)), Float, tag);
+                try {
+                    PrimitiveDesc other = make(desc);
+                    if (!isReference(other))
+                        return {other, slotIn(input, desc)};
+                } catch (const dnnl::error &) {
+                }
+            }
+        }
+        return {pd, m_tensorSlot[std::size_t(input)]};
+    }
+
+    // What a convolution does after multiplying: `accumulate` adds what the destination holds before
+    // the ReLU (the sum of the other parts of a split input), `residual` adds it after.
+    struct PostOps
+    {
+        bool bias = false;
+        bool accumulate = false;
+        bool relu = false;
+        bool residual = false;
+    };
+
+    // Winograd's algorithm multiplies less for 3×3 kernels: measured with oneDNN's AVX-512 kernels it
+    // took 1.5 to 3 times less work from 32 channels up (and more below). Its weights take four times
+    // the room and its scratch memory grows with the image, so it is kept to the large images, where
+    // most of the work is and the weights are small.
+    static constexpr std::int64_t WinogradMinimumArea = 128 * 128;
+    static bool winogradPays(const InferenceGraph::Convolution &convolution, const Shape &in,
+                             const Shape &out)
+    {
+        const InferenceGraph::Pair one{1, 1};
+        return convolution.kernel == InferenceGraph::Pair{3, 3} && convolution.strides == one &&
+               convolution.dilations == one && std::min(in[1], out[1]) >= 32 &&
+               out[2] * out[3] >= WinogradMinimumArea;
+    }
+
+    // The cheapest way oneDNN offers to run a convolution of `input` writing `dst` (a layout, or any):
+    // Winograd where it pays, else direct; reading the input in the layout it already has where a
+    // kernel can, else in the one the kernel prefers. Reference kernels only when `anyKernel`.
+    std::optional<dnnl::convolution_forward::primitive_desc>
+    bestConvolution(const InferenceGraph::Convolution &convolution, int input, const Shape &out,
+                    const memory::desc &dst, const PostOps &postOps, bool anyKernel = false) const
+    {
+        const Shape &in = shapeOf(input);
+        std::vector<dnnl::algorithm> algorithms{dnnl::algorithm::convolution_direct};
+        if (winogradPays(convolution, in, out))
+            algorithms.insert(algorithms.begin(), dnnl::algorithm::convolution_winograd);
+        for (const dnnl::algorithm algorithm : algorithms) {
+            for (const memory::desc &src : {descOf(input), anyDesc(in)}) {
+                try {
+                    dnnl::convolution_forward::primitive_desc pd =
+                        convolutionPd(convolution, algorithm, src, in, out, dst, postOps);
+                    if (!isReference(pd))
+                        return pd;
+                } catch (const dnnl::error &) {
+                }
+            }
+        }
+        if (!anyKernel)
+            return std::nullopt;
+        return convolutionPd(convolution, dnnl::algorithm::convolution_direct, anyDesc(in), in, out, dst,
+                             postOps);
+    }
+
+    dnnl::convolution_forward::primitive_desc convolutionPd(const InferenceGraph::Convolution &convolution,
+                                                            dnnl::algorithm algorithm,
+                                                            const memory::desc &src, const Shape &in,
+                                                            const Shape &out, const memory::desc &dst,
+                                                            const PostOps &after) const
+    {
         const memory::desc weights({out[1], in[1], convolution.kernel[0], convolution.kernel[1]}, Float,
                                    Tag::any);
         const memory::dims strides{convolution.strides[0], convolution.strides[1]};
@@ -262,19 +367,18 @@ private:
         const memory::dims padBegin{convolution.padBegin[0], convolution.padBegin[1]};
         const memory::dims padEnd{convolution.padEnd[0], convolution.padEnd[1]};
         const auto kind = dnnl::prop_kind::forward_inference;
-        const auto algorithm = dnnl::algorithm::convolution_direct;
         const dnnl::convolution_forward::desc descriptor =
-            bias ? dnnl::convolution_forward::desc(kind, algorithm, src, weights,
-                                                   memory::desc({out[1]}, DataType::f32, Tag::x), dst,
-                                                   strides, dilations, padBegin, padEnd)
-                 : dnnl::convolution_forward::desc(kind, algorithm, src, weights, dst, strides, dilations,
-                                                   padBegin, padEnd);
+            after.bias ? dnnl::convolution_forward::desc(kind, algorithm, src, weights,
+                                                         memory::desc({out[1]}, DataType::f32, Tag::x), dst,
+                                                         strides, dilations, padBegin, padEnd)
+                       : dnnl::convolution_forward::desc(kind, algorithm, src, weights, dst, strides,
+                                                         dilations, padBegin, padEnd);
         dnnl::post_ops postOps;
-        if (accumulate)
+        if (after.accumulate)
             postOps.append_sum(1.f);
-        if (relu)
+        if (after.relu)
             postOps.append_eltwise(1.f, dnnl::algorithm::eltwise_relu, 0.f, 0.f);
-        if (residual)
+        if (after.residual)
             postOps.append_sum(1.f);
         dnnl::primitive_attr attributes = newAttributes();
         attributes.set_post_ops(postOps);
@@ -304,26 +408,24 @@ private:
 
         // With an addend, the convolution adds its result to the addend's bytes in place when nothing
         // reads the addend afterwards and both share a layout; otherwise a binary add follows.
-        dnnl::convolution_forward::primitive_desc pd;
+        std::optional<dnnl::convolution_forward::primitive_desc> pd;
         bool inPlace = false;
         if (convolution.addend >= 0 && mayOverwrite(convolution.addend)) {
             const memory::desc &addendDesc = descOf(convolution.addend);
-            try {
-                pd =
-                    convolutionPd(convolution, in, out, anyDesc(out), hasBias, false, convolution.relu, true);
-                if (pd.dst_desc() != addendDesc)
-                    pd = convolutionPd(convolution, in, out, addendDesc, hasBias, false, convolution.relu,
-                                       true);
-                // Not at the price of a reference (slow) kernel.
-                inPlace = !isReference(pd);
-            } catch (const dnnl::error &) {
-            }
+            const PostOps residual{hasBias, false, convolution.relu, true};
+            pd = bestConvolution(convolution, input, out, anyDesc(out), residual);
+            if (pd && pd->dst_desc() != addendDesc)
+                pd = bestConvolution(convolution, input, out, addendDesc, residual);
+            inPlace = pd && pd->dst_desc() == addendDesc;
         }
         if (!inPlace)
-            pd = convolutionPd(convolution, in, out, anyDesc(out), hasBias, false, convolution.relu, false);
+            pd = bestConvolution(convolution, input, out, anyDesc(out),
+                                 {hasBias, false, convolution.relu, false}, true);
+        if (!pd)
+            throw dnnl::error(dnnl_unimplemented, "no convolution kernel");
 
-        const int source = slotIn(input, pd.src_desc());
-        const int result = addSlot(pd.dst_desc());
+        const int source = slotIn(input, pd->src_desc());
+        const int result = addSlot(pd->dst_desc());
         std::vector<int> alsoRead;
         if (inPlace) {
             m_slots[std::size_t(result)].parent = m_tensorSlot[std::size_t(convolution.addend)];
@@ -332,18 +434,18 @@ private:
         std::unordered_map<int, memory> fixed;
         fixed[DNNL_ARG_WEIGHTS] = reorderedWeights(
             convolution.weights, {out[1], in[1], convolution.kernel[0], convolution.kernel[1]},
-            pd.weights_desc());
+            pd->weights_desc());
         if (hasBias)
-            fixed[DNNL_ARG_BIAS] = biasMemory(convolution.bias, pd.bias_desc());
-        addStep(layer.name, dnnl::convolution_forward(pd), pd.scratchpad_desc(), {{DNNL_ARG_SRC, source}},
+            fixed[DNNL_ARG_BIAS] = biasMemory(convolution.bias, pd->bias_desc());
+        addStep(layer.name, dnnl::convolution_forward(*pd), pd->scratchpad_desc(), {{DNNL_ARG_SRC, source}},
                 {{DNNL_ARG_DST, result}}, std::move(fixed), std::move(alsoRead));
         setOutput(layer, result);
 
         if (convolution.addend >= 0 && !inPlace) {
-            const int addend = slotIn(convolution.addend, pd.dst_desc());
+            const memory::desc &desc = pd->dst_desc();
+            const int addend = slotIn(convolution.addend, desc);
             const dnnl::binary::primitive_desc add(
-                dnnl::binary::desc(dnnl::algorithm::binary_add, pd.dst_desc(), pd.dst_desc(), pd.dst_desc()),
-                newAttributes(), m_engine);
+                dnnl::binary::desc(dnnl::algorithm::binary_add, desc, desc, desc), newAttributes(), m_engine);
             addStep(layer.name + " (add)", dnnl::binary(add), add.scratchpad_desc(),
                     {{DNNL_ARG_SRC_0, result}, {DNNL_ARG_SRC_1, addend}}, {{DNNL_ARG_DST, result}});
         }
@@ -357,18 +459,15 @@ private:
     {
         const Shape &out = shapeOf(layer.output);
         std::vector<dnnl::convolution_forward::primitive_desc> pds;
-        try {
-            for (std::size_t i = 0; i < parts.size(); ++i) {
-                const bool first = i == 0, last = i + 1 == parts.size();
-                const memory::desc dst = first ? anyDesc(out) : pds.front().dst_desc();
-                pds.push_back(convolutionPd(convolution, shapeOf(parts[i]), out, dst,
-                                            first && !convolution.bias.empty(), !first,
-                                            last && convolution.relu, false));
-                if (isReference(pds.back()))
-                    return false;
-            }
-        } catch (const dnnl::error &) {
-            return false;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            const bool first = i == 0, last = i + 1 == parts.size();
+            const memory::desc dst = first ? anyDesc(out) : pds.front().dst_desc();
+            const std::optional<dnnl::convolution_forward::primitive_desc> pd = bestConvolution(
+                convolution, parts[i], out, dst,
+                {first && !convolution.bias.empty(), !first, last && convolution.relu, false});
+            if (!pd || (!first && pd->dst_desc() != pds.front().dst_desc()))
+                return false;
+            pds.push_back(*pd);
         }
 
         const std::int64_t kernelSize = convolution.kernel[0] * convolution.kernel[1];
@@ -422,14 +521,16 @@ private:
 
     void add(const InferenceGraph::Layer &layer, const InferenceGraph::MaxPool &pool)
     {
-        const int source = m_tensorSlot[std::size_t(layer.inputs[0])];
-        const dnnl::pooling_forward::primitive_desc pd(
-            dnnl::pooling_forward::desc(dnnl::prop_kind::forward_inference, dnnl::algorithm::pooling_max,
-                                        m_slots[std::size_t(source)].desc, anyDesc(shapeOf(layer.output)),
-                                        {pool.strides[0], pool.strides[1]}, {pool.kernel[0], pool.kernel[1]},
-                                        {pool.padBegin[0], pool.padBegin[1]},
-                                        {pool.padEnd[0], pool.padEnd[1]}),
-            newAttributes(), m_engine);
+        const auto [pd, source] = inBestLayout<dnnl::pooling_forward::primitive_desc>(
+            layer.inputs[0], [&](const memory::desc &src) {
+                return dnnl::pooling_forward::primitive_desc(
+                    dnnl::pooling_forward::desc(
+                        dnnl::prop_kind::forward_inference, dnnl::algorithm::pooling_max, src,
+                        anyDesc(shapeOf(layer.output)), {pool.strides[0], pool.strides[1]},
+                        {pool.kernel[0], pool.kernel[1]}, {pool.padBegin[0], pool.padBegin[1]},
+                        {pool.padEnd[0], pool.padEnd[1]}),
+                    newAttributes(), m_engine);
+            });
         const int result = addSlot(pd.dst_desc());
         addStep(layer.name, dnnl::pooling_forward(pd), pd.scratchpad_desc(), {{DNNL_ARG_SRC, source}},
                 {{DNNL_ARG_DST, result}});
@@ -438,12 +539,14 @@ private:
 
     void add(const InferenceGraph::Layer &layer, const InferenceGraph::Resize &)
     {
-        const int source = m_tensorSlot[std::size_t(layer.inputs[0])];
-        const dnnl::resampling_forward::primitive_desc pd(
-            dnnl::resampling_forward::desc(dnnl::prop_kind::forward_inference,
-                                           dnnl::algorithm::resampling_linear,
-                                           m_slots[std::size_t(source)].desc, anyDesc(shapeOf(layer.output))),
-            newAttributes(), m_engine);
+        const auto [pd, source] = inBestLayout<dnnl::resampling_forward::primitive_desc>(
+            layer.inputs[0], [&](const memory::desc &src) {
+                return dnnl::resampling_forward::primitive_desc(
+                    dnnl::resampling_forward::desc(dnnl::prop_kind::forward_inference,
+                                                   dnnl::algorithm::resampling_linear, src,
+                                                   anyDesc(shapeOf(layer.output))),
+                    newAttributes(), m_engine);
+            });
         const int result = addSlot(pd.dst_desc());
         addStep(layer.name, dnnl::resampling_forward(pd), pd.scratchpad_desc(), {{DNNL_ARG_SRC, source}},
                 {{DNNL_ARG_DST, result}});
@@ -452,8 +555,6 @@ private:
 
     void add(const InferenceGraph::Layer &layer, const InferenceGraph::Concat &)
     {
-        if (concatenateInPlace(layer))
-            return;
         // Read by one convolution only: that convolution reads the parts where they are.
         const std::vector<int> &readers = m_readers[std::size_t(layer.output)];
         if (layer.output != m_graph.output && readers.size() == 1) {
@@ -471,10 +572,12 @@ private:
 
     void addConcatPrimitive(int output, const std::vector<int> &inputs)
     {
+        // Parts in one layout: oneDNN only has a reference kernel for mixed ones.
+        const memory::desc &layout = descOf(inputs.front());
         std::vector<memory::desc> sources;
         std::vector<std::pair<int, int>> reads;
         for (std::size_t i = 0; i < inputs.size(); ++i) {
-            const int slot = m_tensorSlot[std::size_t(inputs[i])];
+            const int slot = slotIn(inputs[i], sameLayout(layout, shapeOf(inputs[i])));
             sources.push_back(m_slots[std::size_t(slot)].desc);
             reads.emplace_back(DNNL_ARG_MULTIPLE_SRC + int(i), slot);
         }
@@ -483,55 +586,6 @@ private:
         addStep(m_graph.tensors[std::size_t(output)].name, dnnl::concat(pd), pd.scratchpad_desc(),
                 std::move(reads), {{DNNL_ARG_DST, result}});
         m_tensorSlot[std::size_t(output)] = result;
-    }
-
-    // With one image in the batch and a layout where channels are outermost (plain, or blocked by 8 or
-    // 16 channels with every part but the last a whole number of blocks), each part of a concatenation
-    // is a dense tensor of its own inside the result: the layers that make the parts write there.
-    bool concatenateInPlace(const InferenceGraph::Layer &layer)
-    {
-        const Shape &out = shapeOf(layer.output);
-        if (out[0] != 1)
-            return false;
-        const memory::desc &first = descOf(layer.inputs[0]);
-        Tag tag = Tag::undef;
-        int block = 0;
-        for (const auto &[candidate, size] :
-             {std::pair(Tag::nchw, 1), std::pair(Tag::nChw8c, 8), std::pair(Tag::nChw16c, 16)}) {
-            if (first == memory::desc(dimsOf(shapeOf(layer.inputs[0])), Float, candidate)) {
-                tag = candidate;
-                block = size;
-            }
-        }
-        if (tag == Tag::undef)
-            return false;
-        std::vector<int> seen;
-        for (std::size_t i = 0; i < layer.inputs.size(); ++i) {
-            const int tensor = layer.inputs[i];
-            const Shape &shape = shapeOf(tensor);
-            const int slot = m_tensorSlot[std::size_t(tensor)];
-            std::size_t offset = 0;
-            const int group = root(slot, &offset);
-            const bool whole =
-                offset == 0 && m_slots[std::size_t(group)].desc.get_size() == descOf(tensor).get_size();
-            if (descOf(tensor) != memory::desc(dimsOf(shape), Float, tag) ||
-                m_slots[std::size_t(group)].external || !whole ||
-                std::find(seen.begin(), seen.end(), group) != seen.end() ||
-                (i + 1 < layer.inputs.size() && shape[1] % block != 0))
-                return false;
-            seen.push_back(group);
-        }
-        const int result = addSlot(memory::desc(dimsOf(out), Float, tag));
-        const std::size_t elementSize = memory::data_type_size(Float);
-        std::int64_t channel = 0;
-        for (const int tensor : layer.inputs) {
-            const int group = root(m_tensorSlot[std::size_t(tensor)]);
-            m_slots[std::size_t(group)].parent = result;
-            m_slots[std::size_t(group)].offset = std::size_t(channel * out[2] * out[3]) * elementSize;
-            channel += shapeOf(tensor)[1];
-        }
-        setOutput(layer, result);
-        return true;
     }
 
     void add(const InferenceGraph::Layer &layer, const InferenceGraph::Add &)
@@ -549,11 +603,12 @@ private:
 
     void addElementwise(const InferenceGraph::Layer &layer, dnnl::algorithm algorithm)
     {
-        const int source = m_tensorSlot[std::size_t(layer.inputs[0])];
-        const dnnl::eltwise_forward::primitive_desc pd(
-            dnnl::eltwise_forward::desc(dnnl::prop_kind::forward_inference, algorithm,
-                                        m_slots[std::size_t(source)].desc, 0.f, 0.f),
-            newAttributes(), m_engine);
+        const auto [pd, source] = inBestLayout<dnnl::eltwise_forward::primitive_desc>(
+            layer.inputs[0], [&](const memory::desc &src) {
+                return dnnl::eltwise_forward::primitive_desc(
+                    dnnl::eltwise_forward::desc(dnnl::prop_kind::forward_inference, algorithm, src, 0.f, 0.f),
+                    newAttributes(), m_engine);
+            });
         const int result = addSlot(pd.dst_desc());
         addStep(layer.name, dnnl::eltwise_forward(pd), pd.scratchpad_desc(), {{DNNL_ARG_SRC, source}},
                 {{DNNL_ARG_DST, result}});
@@ -609,17 +664,10 @@ public:
         m_input = memories[std::size_t(builder.inputSlot())];
         m_output = memories[std::size_t(builder.outputSlot())];
 
-        std::size_t scratchpadBytes = 0;
-        for (const PlannedStep &step : builder.steps)
-            scratchpadBytes = std::max(scratchpadBytes, step.scratchpad.get_size());
-        m_scratchpad = AlignedBytes(scratchpadBytes);
         for (PlannedStep &planned : builder.steps) {
             Step step{planned.layer, std::move(planned.primitive), std::move(planned.fixed)};
             for (const auto &[argument, slot] : planned.bindings)
                 step.arguments[argument] = memories[std::size_t(slot)];
-            if (planned.scratchpad.get_size() > 0)
-                step.arguments[DNNL_ARG_SCRATCHPAD] =
-                    memory(planned.scratchpad, m_engine, m_scratchpad.get());
             m_steps.push_back(std::move(step));
         }
     }
@@ -716,7 +764,6 @@ private:
     dnnl::engine m_engine;
     dnnl::stream m_stream;
     AlignedBytes m_arena;
-    AlignedBytes m_scratchpad;
     std::vector<std::size_t> m_slotOffsets;
     std::vector<Step> m_steps;
     memory m_input;

@@ -11,12 +11,13 @@ class LowPriorityWorker;
 
 // Runs an InferenceGraph on oneDNN primitives, on the CPU.
 //
-// Everything is prepared once, when the network is made: one primitive per layer (a convolution
-// carries its ReLU and residual Add as post-ops), each choosing the memory layout it runs fastest on,
-// with reorders only where a layer reads a tensor in another layout; the weights reordered into the
-// convolutions' layouts; and one memory arena in which tensors whose lifetimes do not overlap share
-// bytes. Where the layout allows, the layers that feed a concatenation write straight into their part
-// of its result, so the concatenation copies nothing.
+// Everything is prepared once, when the network is made: one primitive per layer, each reading its
+// input in the memory layout it already has where a fast kernel can (a reorder otherwise); 3×3
+// convolutions on large images by Winograd's algorithm; a convolution's ReLU and residual Add as
+// post-ops; a convolution of a concatenation as one convolution per part adding into one result, so
+// that nothing is copied together; the weights reordered once into the kernels' layouts; and one
+// memory arena in which tensors (and the kernels' scratch memory) whose lifetimes do not overlap
+// share bytes.
 //
 // Loading and every run happen on the network's own worker thread, below the interface's priority
 // (oneDNN's OpenMP threads are made by that thread and inherit its priority); callers wait.
@@ -34,7 +35,7 @@ public:
     InferenceGraph::Shape outputShape() const override;
     void run(const float *input, float *output) override;
 
-    // Bytes held for the tensors of one run, and for the weights.
+    // Bytes held for the tensors of a run (with the kernels' scratch memory), and for the weights.
     std::size_t arenaBytes() const;
     std::size_t weightBytes() const;
 
