@@ -82,8 +82,7 @@ struct Slot
 {
     memory::desc desc;
     int parent = -1;
-    std::size_t offset = 0; // bytes from the start of the parent
-    bool external = false;  // the caller's input or output, bound at each run
+    bool external = false; // the caller's input or output, bound at each run
     int firstWrite = INT_MAX;
     int lastRead = -1;
 };
@@ -132,23 +131,20 @@ public:
             }
         }
         // The caller's output, in plain layout.
-        m_outputSlot = addSlot(plainDesc(m_graph.tensors[std::size_t(m_graph.output)].shape, DataType::f32));
+        m_outputSlot = addSlot(plainDesc(m_graph.tensors[std::size_t(m_graph.output)].shape));
         m_slots[std::size_t(m_outputSlot)].external = true;
         const int result = m_tensorSlot[std::size_t(m_graph.output)];
         addReorder(result, m_outputSlot, "output");
     }
 
-    std::vector<PlannedStep> steps;
-    std::vector<Slot> &allSlots() { return m_slots; }
+    std::vector<PlannedStep> &steps() { return m_steps; }
+    const std::vector<Slot> &slotTable() const { return m_slots; }
     int inputSlot() const { return m_inputSlot; }
     int outputSlot() const { return m_outputSlot; }
     std::size_t weightBytes() const { return m_weightBytes; }
 
 private:
-    memory::desc plainDesc(const Shape &shape, DataType type = DataType::f32) const
-    {
-        return memory::desc(dimsOf(shape), type, Tag::nchw);
-    }
+    memory::desc plainDesc(const Shape &shape) const { return memory::desc(dimsOf(shape), Float, Tag::nchw); }
     memory::desc anyDesc(const Shape &shape) const { return memory::desc(dimsOf(shape), Float, Tag::any); }
     const Shape &shapeOf(int tensor) const { return m_graph.tensors[std::size_t(tensor)].shape; }
     const memory::desc &descOf(int tensor) const
@@ -156,8 +152,7 @@ private:
         return m_slots[std::size_t(m_tensorSlot[std::size_t(tensor)])].desc;
     }
 
-    // Every primitive takes its scratch memory from the one buffer the run shares (attributes are
-    // handles: each primitive gets its own).
+    // Every primitive is given its scratch memory (attributes are handles: each primitive gets its own).
     static dnnl::primitive_attr newAttributes()
     {
         dnnl::primitive_attr attributes;
@@ -177,7 +172,7 @@ private:
                  std::vector<std::pair<int, int>> reads, std::vector<std::pair<int, int>> writes,
                  std::unordered_map<int, memory> fixed = {}, std::vector<int> alsoRead = {})
     {
-        const int index = int(steps.size());
+        const int index = int(m_steps.size());
         PlannedStep step{layer, std::move(primitive), {}, std::move(fixed)};
         if (scratchpad.get_size() > 0)
             writes.emplace_back(DNNL_ARG_SCRATCHPAD, addSlot(scratchpad));
@@ -192,7 +187,7 @@ private:
             m_slots[std::size_t(slot)].lastRead = std::max(m_slots[std::size_t(slot)].lastRead, index);
             step.bindings.emplace_back(argument, slot);
         }
-        steps.push_back(std::move(step));
+        m_steps.push_back(std::move(step));
     }
 
     void addReorder(int from, int to, const std::string &layer)
@@ -218,15 +213,10 @@ private:
         return slot;
     }
 
-    int root(int slot, std::size_t *offset = nullptr) const
+    int root(int slot) const
     {
-        std::size_t total = 0;
-        while (m_slots[std::size_t(slot)].parent >= 0) {
-            total += m_slots[std::size_t(slot)].offset;
+        while (m_slots[std::size_t(slot)].parent >= 0)
             slot = m_slots[std::size_t(slot)].parent;
-        }
-        if (offset)
-            *offset = total;
         return slot;
     }
 
@@ -628,6 +618,7 @@ private:
     InferenceGraph &m_graph;
     dnnl::engine m_engine;
     dnnl::stream m_stream;
+    std::vector<PlannedStep> m_steps;
     std::vector<Slot> m_slots;
     std::vector<int> m_tensorSlot;           // the slot of each tensor as its layer wrote it
     std::vector<std::vector<int>> m_readers; // the layers reading each tensor
@@ -653,18 +644,18 @@ public:
         PlanBuilder builder(graph, m_engine);
         builder.build();
         weightBytes = builder.weightBytes();
-        layOut(builder.allSlots());
+        layOut(builder.slotTable());
 
         std::vector<memory> memories;
-        for (std::size_t i = 0; i < builder.allSlots().size(); ++i) {
-            const Slot &slot = builder.allSlots()[i];
+        for (std::size_t i = 0; i < builder.slotTable().size(); ++i) {
+            const Slot &slot = builder.slotTable()[i];
             memories.emplace_back(slot.desc, m_engine,
                                   slot.external ? nullptr : m_arena.get() + m_slotOffsets[i]);
         }
         m_input = memories[std::size_t(builder.inputSlot())];
         m_output = memories[std::size_t(builder.outputSlot())];
 
-        for (PlannedStep &planned : builder.steps) {
+        for (PlannedStep &planned : builder.steps()) {
             Step step{planned.layer, std::move(planned.primitive), std::move(planned.fixed)};
             for (const auto &[argument, slot] : planned.bindings)
                 step.arguments[argument] = memories[std::size_t(slot)];
@@ -697,8 +688,9 @@ private:
     };
 
     // Places every slot that has bytes of its own in one arena, at the lowest offset where it meets no
-    // slot in use during an overlapping stretch of the run; slots inside others follow their parent.
-    void layOut(const std::vector<Slot> &slotList)
+    // slot in use during an overlapping stretch of the run, larger slots first; a slot inside another
+    // (of the same layout) takes its bytes.
+    void layOut(const std::vector<Slot> &table)
     {
         struct Block
         {
@@ -707,25 +699,22 @@ private:
             int from, to;
             std::size_t offset = 0;
         };
-        std::vector<int> roots(slotList.size());
-        std::vector<std::size_t> within(slotList.size(), 0);
-        for (std::size_t i = 0; i < slotList.size(); ++i) {
+        std::vector<int> roots(table.size());
+        for (std::size_t i = 0; i < table.size(); ++i) {
             int slot = int(i);
-            while (slotList[std::size_t(slot)].parent >= 0) {
-                within[i] += slotList[std::size_t(slot)].offset;
-                slot = slotList[std::size_t(slot)].parent;
-            }
+            while (table[std::size_t(slot)].parent >= 0)
+                slot = table[std::size_t(slot)].parent;
             roots[i] = slot;
         }
         std::unordered_map<int, Block> blocks;
-        for (std::size_t i = 0; i < slotList.size(); ++i) {
-            const Slot &root = slotList[std::size_t(roots[i])];
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            const Slot &root = table[std::size_t(roots[i])];
             if (root.external)
                 continue;
             auto [found, added] =
                 blocks.try_emplace(roots[i], Block{roots[i], roundUp(root.desc.get_size()), INT_MAX, -1});
-            found->second.from = std::min(found->second.from, slotList[i].firstWrite);
-            found->second.to = std::max(found->second.to, slotList[i].lastRead);
+            found->second.from = std::min(found->second.from, table[i].firstWrite);
+            found->second.to = std::max(found->second.to, table[i].lastRead);
         }
         std::vector<Block *> order;
         for (auto &[slot, block] : blocks)
@@ -754,10 +743,10 @@ private:
         }
         m_arena = AlignedBytes(arena);
         arenaBytes = arena;
-        m_slotOffsets.assign(slotList.size(), 0);
-        for (std::size_t i = 0; i < slotList.size(); ++i) {
-            if (!slotList[std::size_t(roots[i])].external)
-                m_slotOffsets[i] = blocks.at(roots[i]).offset + within[i];
+        m_slotOffsets.assign(table.size(), 0);
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            if (!table[std::size_t(roots[i])].external)
+                m_slotOffsets[i] = blocks.at(roots[i]).offset;
         }
     }
 
