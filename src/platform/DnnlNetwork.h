@@ -20,7 +20,8 @@ class LowPriorityWorker;
 // share bytes.
 //
 // Loading and every run happen on the network's own worker thread, below the interface's priority
-// (oneDNN's OpenMP threads are made by that thread and inherit its priority); callers wait.
+// (oneDNN's OpenMP threads are made by that thread and inherit its priority), one run at a time;
+// callers wait.
 class DnnlNetwork final : public InferenceNetwork
 {
 public:

@@ -279,18 +279,18 @@ private:
         return node.input_size() > i && !node.input(i).empty();
     }
 
-    bool isTensor(const std::string &name) const { return m_tensors.count(name) > 0; }
-
     // The computed tensor a node reads at input `i`.
     int tensorInput(const NodeReader &reader, const onnx::NodeProto &node, int i) const
     {
         if (!hasInput(node, i))
             reader.fail(tr("l'entrée %1 manque").arg(i + 1));
         const auto found = m_tensors.find(node.input(i));
-        if (found == m_tensors.end())
-            reader.fail(tr("l'entrée %1 ne dépend pas de l'image, ce qui n'est pas pris en charge")
-                            .arg(quoted(node.input(i))));
-        return found->second;
+        if (found != m_tensors.end())
+            return found->second;
+        if (isConstant(node.input(i)))
+            reader.fail(
+                tr("l'entrée %1 est une constante là où une image est attendue").arg(quoted(node.input(i))));
+        reader.fail(tr("l'entrée %1 n'est produite par aucun nœud précédent").arg(quoted(node.input(i))));
     }
 
     // The constant a node reads at input `i` (a Constant's output, a folded value or an initializer).
