@@ -1,8 +1,10 @@
 # Entry points for newcomers: `make run` and `make test` do all the set-up on a fresh Debian 12 machine.
 BUILD_DIR := build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Where `make install` puts the program: PREFIX=$$HOME/.local installs for one user.
+PREFIX ?= /usr/local
 
-.PHONY: all bootstrap configure build run test bench clean format
+.PHONY: all bootstrap configure build run test bench install clean format
 
 all: build
 
@@ -23,6 +25,9 @@ test: build
 
 bench: build
 	@$(BUILD_DIR)/quintarel_bench
+
+install: build
+	@cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

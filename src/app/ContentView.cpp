@@ -35,7 +35,6 @@ constexpr int leftColumnMinimumWidth = 460;
 constexpr int leftColumnMinimumHeight = 360;
 constexpr int middleColumnMinimumWidth = 260;
 constexpr int rightColumnMinimumWidth = 320;
-constexpr int previewMinimumHeight = 240;
 constexpr int controlsMinimumHeight = 150;
 
 bool isVideoType(const QMimeType &type)
@@ -151,8 +150,10 @@ QWidget *ContentView::makeRightColumn()
     column->setChildrenCollapsible(false);
     column->setMinimumWidth(rightColumnMinimumWidth);
 
+    // No fixed minimum height here: the pane's layout asks for room for the toolbar, the style
+    // tiles and the note (more than 240 points), and its large picture is what gives way first.
     QWidget *preview = padded(makeExtractionPreview());
-    preview->setMinimumHeight(previewMinimumHeight);
+    preview->setObjectName(QStringLiteral("previewPane"));
 
     auto *controls = new QWidget;
     auto *stack = new QVBoxLayout(controls);
@@ -162,21 +163,44 @@ QWidget *ContentView::makeRightColumn()
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);
     stack->addWidget(divider);
-    stack->addWidget(makeExportPanel());
+    m_exportPanel = makeExportPanel();
+    stack->addWidget(m_exportPanel);
     stack->addStretch(1);
 
-    auto *scroll = new QScrollArea;
-    scroll->setObjectName(QStringLiteral("controlsScrollArea"));
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setMinimumHeight(controlsMinimumHeight);
-    scroll->setWidget(controls);
+    m_controls = new QScrollArea;
+    m_controls->setObjectName(QStringLiteral("controlsScrollArea"));
+    m_controls->setWidgetResizable(true);
+    m_controls->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_controls->setFrameShape(QFrame::NoFrame);
+    m_controls->setMinimumHeight(controlsMinimumHeight);
+    m_controls->setWidget(controls);
+    connect(m_exportPanel, &ExportPanelView::runStarted, this, &ContentView::revealExportProgress);
 
     column->addWidget(preview);
-    column->addWidget(scroll);
+    column->addWidget(m_controls);
+    // A taller window gives its height to the preview.
     column->setStretchFactor(0, 1);
+    column->setStretchFactor(1, 0);
+    m_rightColumn = column;
     return column;
+}
+
+void ContentView::sizeRightColumn()
+{
+    const int available = m_rightColumn->height() - m_rightColumn->handleWidth();
+    const int previewMinimum = m_rightColumn->widget(0)->minimumSizeHint().height();
+    const int controlsNeed = m_controls->widget()->sizeHint().height();
+    const int controls =
+        std::max(controlsMinimumHeight, std::min(controlsNeed, available - std::max(previewMinimum, 0)));
+    m_rightColumn->setSizes({available - controls, controls});
+}
+
+void ContentView::revealExportProgress()
+{
+    // The row has just been shown: let the panel and the scrolled list take their new heights
+    // before asking where it is.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    m_controls->ensureWidgetVisible(m_exportPanel->progressRow(), 0, 8);
 }
 
 void ContentView::makeToolbar()
@@ -199,6 +223,7 @@ void ContentView::makeToolbar()
     trailing->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     m_videoName = new QLabel;
     m_videoName->setObjectName(QStringLiteral("videoName"));
+    m_videoName->setTextFormat(Qt::PlainText);
     m_videoName->setForegroundRole(QPalette::PlaceholderText);
     toolbar->addWidget(leading);
     m_videoNameItem = toolbar->addWidget(m_videoName);
@@ -222,7 +247,7 @@ QWidget *ContentView::makeEdgeControls()
     return new EdgeControlsView(m_state);
 }
 
-QWidget *ContentView::makeExportPanel()
+ExportPanelView *ContentView::makeExportPanel()
 {
     return new ExportPanelView(m_state);
 }
@@ -241,8 +266,13 @@ bool ContentView::isMovieFile(const QUrl &url)
     const QString path = url.toLocalFile();
     if (QFileInfo(path).suffix().isEmpty())
         return false;
-    const QMimeType type = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension);
-    return type.isValid() && !type.isDefault() && isVideoType(type);
+    const QList<QMimeType> types = QMimeDatabase().mimeTypesForFileName(path);
+    return std::any_of(types.cbegin(), types.cend(), isVideoType);
+}
+
+bool ContentView::isProjectFile(const QUrl &url)
+{
+    return url.path().endsWith(QLatin1String(".quintarel"), Qt::CaseInsensitive);
 }
 
 bool ContentView::handleDroppedURLs(const QList<QUrl> &urls)
@@ -277,6 +307,19 @@ void ContentView::importVideo(const QUrl &url)
         return;
     }
     m_state->loadVideo(url);
+}
+
+void ContentView::openFile(const QUrl &url)
+{
+    if (!url.isLocalFile()) {
+        m_state->setErrorMessage(tr("Seuls les fichiers de cet ordinateur peuvent être ouverts : ") +
+                                 url.toDisplayString());
+        return;
+    }
+    if (isProjectFile(url))
+        m_state->openProject(url);
+    else
+        importVideo(url);
 }
 
 void ContentView::updateForVideo()
@@ -324,6 +367,8 @@ void ContentView::updateErrorAlert()
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setIcon(QMessageBox::Warning);
     alert->setWindowTitle(tr("Erreur"));
+    // Messages quote file names and library texts, shown as they are.
+    alert->setTextFormat(Qt::PlainText);
     alert->setText(*message);
     QPushButton *ok = alert->addButton(tr("OK"), QMessageBox::RejectRole);
     alert->setDefaultButton(ok);
@@ -337,6 +382,15 @@ void ContentView::updateErrorAlert()
     alert->open();
 }
 
+void ContentView::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        sizeRightColumn();
+    }
+}
+
 void ContentView::closeEvent(QCloseEvent *event)
 {
     if (!m_state->hasUnsavedChanges()) {
@@ -346,6 +400,7 @@ void ContentView::closeEvent(QCloseEvent *event)
     QMessageBox question(this);
     question.setIcon(QMessageBox::Warning);
     question.setWindowTitle(windowTitleText());
+    question.setTextFormat(Qt::PlainText);
     question.setText(tr("Enregistrer « %1 » avant de fermer ?").arg(windowTitleText()));
     question.setInformativeText(
         tr("Sinon, les images capturées, leurs notes et leurs annotations seront perdues."));

@@ -7,6 +7,7 @@
 #include <QUrl>
 
 class AppState;
+class ExportPanelView;
 class KeyboardCoordinator;
 class PlayerAreaView;
 class QLabel;
@@ -32,9 +33,12 @@ public:
     // The project's file name without extension, else the video's name, else "Quintarel".
     QString windowTitleText() const;
 
-    // Whether the platform types `url`'s extension as a movie (video/* or a kind of it). A file
-    // whose extension has no known type is not a movie.
+    // Whether a type the platform gives to `url`'s file name is a movie (video/* or a kind of it).
+    // A name can match several types (".ts" is also a translation file): any movie type counts. A
+    // file whose extension has no known type is not a movie.
     static bool isMovieFile(const QUrl &url);
+    // Whether `url` names a project file (".quintarel").
+    static bool isProjectFile(const QUrl &url);
     // Loads the first movie among `urls` and ignores the rest; returns false, changing nothing,
     // when none is a movie.
     bool handleDroppedURLs(const QList<QUrl> &urls);
@@ -43,6 +47,8 @@ public:
     void showVideoImporter();
     // Loads the video the file dialog returned, or reports why it cannot be read.
     void importVideo(const QUrl &url);
+    // Opens a file handed to the program: a project as a project, anything else as a video.
+    void openFile(const QUrl &url);
 
     PlayerAreaView *playerArea() const { return m_playerArea; }
     TimelineControlsView *timelineControls() const { return m_timeline; }
@@ -53,6 +59,7 @@ public:
 protected:
     // Asks whether to save first when closing would lose captures.
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     QWidget *makeLeftColumn();
@@ -63,9 +70,13 @@ private:
     QWidget *makeCapturedFramesList();
     QWidget *makeExtractionPreview();
     QWidget *makeEdgeControls();
-    QWidget *makeExportPanel();
+    ExportPanelView *makeExportPanel();
     QWidget *makePlayerView();
 
+    // Gives the edge and export controls the height they need, the preview the rest.
+    void sizeRightColumn();
+    // Scrolls the controls so that the export progress is in sight.
+    void revealExportProgress();
     void updateForVideo();
     void updateTitle();
     void updateErrorAlert();
@@ -76,4 +87,8 @@ private:
     QLabel *m_videoName = nullptr;
     QAction *m_videoNameItem = nullptr;
     QPointer<QMessageBox> m_errorAlert;
+    QSplitter *m_rightColumn = nullptr;
+    QScrollArea *m_controls = nullptr;
+    ExportPanelView *m_exportPanel = nullptr;
+    bool m_shown = false;
 };

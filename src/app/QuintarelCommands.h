@@ -6,21 +6,25 @@
 #include <functional>
 
 class AppState;
+class KeyboardShortcutsView;
 class QAction;
+class QKeySequence;
 class QMainWindow;
 class QMenu;
 
-// The menu bar of a project window: the File menu (new window, open, save, save as, both
-// exports) and the "Vidéo" menu (play/pause, frame and interval steps, capture). Each window has
-// its own menu bar, whose commands act on that window's state; their shortcuts work while the
-// window is the active one.
+// The menu bar of a project window: the File menu (new window, open a video or a project, save,
+// save as, both exports, quit), the "Vidéo" menu (play/pause, frame and interval steps, capture)
+// and the "Aide" menu (the keyboard shortcuts, about). Each window has its own menu bar, whose
+// commands act on that window's state; their shortcuts work while the window is the active one.
 class QuintarelCommands : public QObject
 {
     Q_OBJECT
 
 public:
-    // Fills `window`'s menu bar; `state` is the window's state, `openWindow` opens a new window.
-    QuintarelCommands(QMainWindow *window, AppState *state, std::function<void()> openWindow);
+    // Fills `window`'s menu bar; `state` is the window's state, `openWindow` opens a new window and
+    // `quit` closes every window.
+    QuintarelCommands(QMainWindow *window, AppState *state, std::function<void()> openWindow,
+                      std::function<void()> quit = {});
 
     // Asks for a project file and opens it into `state`.
     static void openProject(AppState *state, QWidget *parent);
@@ -30,19 +34,25 @@ public:
     static void save(AppState *state, QWidget *parent);
 
     QAction *action(const QString &name) const;
+    // Shows the window listing every key of the program (one per project window).
+    void showShortcuts();
 
 private:
     QMenu *makeFileMenu();
     QMenu *makeVideoMenu();
+    QMenu *makeHelpMenu();
     QAction *addAction(QMenu *menu, const QString &name, const QString &title, const QKeySequence &shortcut,
                        std::function<void(AppState *)> act);
+    void showAbout();
     void updatePlayTitle();
     void updateEnabled();
 
     QMainWindow *m_window;
     QPointer<AppState> m_state;
     std::function<void()> m_openWindow;
+    std::function<void()> m_quit;
     QAction *m_play = nullptr;
     // Items that need a window state.
     QList<QAction *> m_needState;
+    QPointer<KeyboardShortcutsView> m_shortcutsView;
 };

@@ -191,6 +191,26 @@ void VideoPlayer::pause()
     mpv_set_property_string(m_mpv.get(), "pause", "yes");
 }
 
+void VideoPlayer::setVolume(double percent)
+{
+    double value = std::isnan(percent) ? 0.0 : std::clamp(percent, 0.0, 100.0);
+    mpv_set_property(m_mpv.get(), "volume", MPV_FORMAT_DOUBLE, &value);
+}
+
+double VideoPlayer::volume() const
+{
+    double value = 0;
+    if (mpv_get_property(m_mpv.get(), "volume", MPV_FORMAT_DOUBLE, &value) < 0)
+        return 0;
+    return value;
+}
+
+void VideoPlayer::setMuted(bool muted)
+{
+    int value = muted ? 1 : 0;
+    mpv_set_property(m_mpv.get(), "mute", MPV_FORMAT_FLAG, &value);
+}
+
 VideoPlayer::TimeControlStatus VideoPlayer::timeControlStatus() const
 {
     if (!hasItem() || m_failed || flag("pause"))

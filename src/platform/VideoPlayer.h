@@ -44,6 +44,12 @@ public:
     void pause();
     TimeControlStatus timeControlStatus() const;
 
+    // Sound level in percent (0 to 100) and muting, as mpv holds them for every file it opens.
+    void setVolume(double percent);
+    double volume() const;
+    void setMuted(bool muted);
+    bool isMuted() const { return flag("mute"); }
+
     // The frame on screen; during a seek, the frame being sought. Zero without an item.
     MediaTime currentTime() const;
     // Shows exactly the frame whose display interval holds `time` (first or last frame beyond the

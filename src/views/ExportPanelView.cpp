@@ -1,6 +1,7 @@
 #include "ExportPanelView.h"
 
 #include "ElidedLabel.h"
+#include "KeyboardShortcuts.h"
 #include "ProminentButton.h"
 #include "SymbolIcons.h"
 #include "ViewStyle.h"
@@ -50,7 +51,9 @@ ExportPanelView::ExportPanelView(AppState *state, QWidget *parent)
     , m_failuresIcon(symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), m_failuresBox))
     , m_failureLines(new QVBoxLayout)
 {
+    // The window pads the panel.
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(12);
 
     auto *headerRow = new QHBoxLayout;
@@ -87,11 +90,13 @@ ExportPanelView::ExportPanelView(AppState *state, QWidget *parent)
     layout->addLayout(styleRow);
 
     auto *exportMenu = new QMenu(m_exportButton);
-    exportMenu->addAction(SymbolIcons::icon(QStringLiteral("square.and.arrow.down")), tr("Fusionné (Ctrl+E)"),
+    // The keys are the menu bar's; these items only name them.
+    exportMenu->addAction(SymbolIcons::icon(QStringLiteral("square.and.arrow.down")),
+                          KeyboardShortcuts::withKeys(tr("Fusionné"), KeyboardShortcuts::exportMerged()),
                           this, [this] { m_state->runExport(ExportMode::Merged); });
     exportMenu->addAction(SymbolIcons::icon(QStringLiteral("square.on.square")),
-                          tr("Par sujet (Ctrl+Shift+E)"), this,
-                          [this] { m_state->runExport(ExportMode::PerSubject); });
+                          KeyboardShortcuts::withKeys(tr("Par sujet"), KeyboardShortcuts::exportPerSubject()),
+                          this, [this] { m_state->runExport(ExportMode::PerSubject); });
     m_exportButton->setMenu(exportMenu);
     m_exportButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     layout->addWidget(m_exportButton);
@@ -101,14 +106,17 @@ ExportPanelView::ExportPanelView(AppState *state, QWidget *parent)
     ViewStyle::setTextColor(m_folderWarning, ViewStyle::secondary());
     layout->addWidget(m_folderWarning);
 
-    auto *progressColumn = new QVBoxLayout(m_progressBox);
-    progressColumn->setContentsMargins(0, 0, 0, 0);
-    progressColumn->setSpacing(2);
+    // One row, the bar taking what the count and any control beside it leave.
+    auto *progressRow = new QHBoxLayout(m_progressBox);
+    progressRow->setObjectName(QStringLiteral("progressRow"));
+    progressRow->setContentsMargins(0, 0, 0, 0);
+    progressRow->setSpacing(8);
     m_progressBar->setRange(0, 1000);
     m_progressBar->setTextVisible(false);
+    m_progressBar->setMinimumWidth(60);
     m_progressLabel->setFont(ViewStyle::monospacedDigits(ViewStyle::caption()));
-    progressColumn->addWidget(m_progressBar);
-    progressColumn->addWidget(m_progressLabel);
+    progressRow->addWidget(m_progressBar, 1);
+    progressRow->addWidget(m_progressLabel);
     layout->addWidget(m_progressBox);
 
     auto *failuresColumn = new QVBoxLayout(m_failuresBox);
@@ -200,9 +208,13 @@ void ExportPanelView::refresh()
 
     const ExportProgress &progress = m_state->progress();
     m_progressBox->setVisible(progress.isRunning || progress.completed > 0);
+    const bool started = progress.isRunning && !m_running;
+    m_running = progress.isRunning;
     m_progressBar->setValue(int(std::lround(std::clamp(progress.fraction(), 0.0, 1.0) * 1000)));
     m_progressLabel->setText(QString::number(progress.completed) + QStringLiteral(" / ") +
                              QString::number(progress.total));
+    if (started)
+        emit runStarted();
 }
 
 void ExportPanelView::refreshFailures()
@@ -215,7 +227,10 @@ void ExportPanelView::refreshFailures()
         delete item;
     }
     for (const ExportFailure &failure : failures) {
-        auto *line = new QLabel(failure.timestamp + QStringLiteral(" — ") + failure.message);
+        auto *line = new QLabel;
+        // Messages quote file names and library texts, shown as they are.
+        line->setTextFormat(Qt::PlainText);
+        line->setText(failure.timestamp + QStringLiteral(" — ") + failure.message);
         line->setFont(ViewStyle::caption());
         line->setWordWrap(true);
         ViewStyle::setTextColor(line, ViewStyle::secondary());
@@ -238,6 +253,7 @@ void ExportPanelView::showFinishedAlert()
     m_finishedAlert = new QMessageBox(QMessageBox::Information, tr("Export terminé"), exportSummary(),
                                       QMessageBox::NoButton, this);
     m_finishedAlert->setAttribute(Qt::WA_DeleteOnClose);
+    m_finishedAlert->setTextFormat(Qt::PlainText);
     QPushButton *open = m_finishedAlert->addButton(tr("Ouvrir le dossier"), QMessageBox::AcceptRole);
     m_finishedAlert->addButton(tr("OK"), QMessageBox::RejectRole);
     connect(m_finishedAlert, &QMessageBox::finished, this, [this, open] {

@@ -27,8 +27,14 @@ public:
     QString exportSummary() const;
 
     QPushButton *exportButton() const { return m_exportButton; }
+    // The row with the progress bar and its count, shown from the first run on.
+    QWidget *progressRow() const { return m_progressBox; }
     // The end-of-export alert while it is shown; null otherwise.
     QMessageBox *finishedAlert() const { return m_finishedAlert; }
+
+signals:
+    // A run has started: its progress row is shown and should be in sight.
+    void runStarted();
 
 private:
     void chooseFolder();
@@ -50,4 +56,5 @@ private:
     QLabel *m_failuresIcon;
     QVBoxLayout *m_failureLines;
     QMessageBox *m_finishedAlert = nullptr;
+    bool m_running = false;
 };

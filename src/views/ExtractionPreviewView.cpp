@@ -3,6 +3,7 @@
 #include "AnnotationCanvas.h"
 #include "ColorWellButton.h"
 #include "ContinuousSlider.h"
+#include "KeyboardShortcuts.h"
 #include "PreviewStage.h"
 #include "StyleThumbnailButton.h"
 #include "SymbolIcons.h"
@@ -17,10 +18,14 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 ExtractionPreviewView::ExtractionPreviewView(AppState *state, QWidget *parent)
     : QWidget(parent), m_state(state)
 {
+    // The window pads the panel.
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
 
     auto *header = new QLabel(this);
@@ -102,7 +107,8 @@ QWidget *ExtractionPreviewView::makeToolbar()
     m_deleteButton = new QToolButton(toolbar);
     m_deleteButton->setAutoRaise(true);
     m_deleteButton->setIcon(SymbolIcons::icon(QStringLiteral("trash")));
-    m_deleteButton->setToolTip(tr("Supprimer l'annotation sélectionnée (Suppr / Retour arrière)"));
+    m_deleteButton->setToolTip(KeyboardShortcuts::withKeys(tr("Supprimer l'annotation sélectionnée"),
+                                                           KeyboardShortcuts::deleteAnnotation()));
     m_deleteButton->setEnabled(false);
     connect(m_deleteButton, &QToolButton::clicked, this, &ExtractionPreviewView::deleteSelectedAnnotation);
     row->addWidget(m_deleteButton);
@@ -164,6 +170,19 @@ QString ExtractionPreviewView::previewKey() const
     return frame->id.toString(QUuid::WithoutBraces).toUpper() + QLatin1Char('-') +
            (frame->hasSubjectPreview() ? QStringLiteral("true") : QStringLiteral("false")) +
            QLatin1Char('-') + m_state->edgeOptions().signature();
+}
+
+QSize ExtractionPreviewView::minimumSizeHint() const
+{
+    QSize size = QWidget::minimumSizeHint();
+    for (const QWidget *part : {m_toolbar, m_noteEditorBox}) {
+        if (!part->isHidden())
+            continue;
+        const QSize partSize = part->minimumSizeHint();
+        size.rwidth() = std::max(size.width(), partSize.width());
+        size.rheight() += partSize.height() + layout()->spacing();
+    }
+    return size;
 }
 
 AnnotationCanvas *ExtractionPreviewView::canvas() const
@@ -288,10 +307,14 @@ void ExtractionPreviewView::refreshPreview()
     const QImage selectedRender = m_renders.value(selectedStyle);
     if (!selectedRender.isNull())
         m_stage->showImage(selectedRender);
-    else if (!frame || !frame->hasSubjectPreview())
+    else if (!frame)
         m_stage->showEmpty();
-    else
+    else if (frame->hasSubjectPreview())
         m_stage->showBusy();
+    else if (!frame->subjectExtracted)
+        m_stage->showLifting();
+    else
+        m_stage->showNoSubject();
 
     const bool pending = frame && frame->hasSubjectPreview();
     for (auto it = m_thumbnails.cbegin(); it != m_thumbnails.cend(); ++it) {

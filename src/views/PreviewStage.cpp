@@ -6,6 +6,8 @@
 #include "EmptyStateView.h"
 #include "ViewStyle.h"
 
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -20,6 +22,10 @@ PreviewStage::PreviewStage(QWidget *parent)
     , m_canvas(new AnnotationCanvas(this))
     , m_emptyState(new EmptyStateView(QStringLiteral("photo"), tr("Aucun aperçu"),
                                       tr("Capturez une image pour prévisualiser les rendus."), this))
+    , m_lifting(new EmptyStateView(new BusyIndicator(24), tr("Détourage en cours"),
+                                   tr("Le sujet de l'image est en train d'être détouré."), this))
+    , m_noSubject(new EmptyStateView(QStringLiteral("person.slash"), tr("Aucun sujet trouvé"),
+                                     tr("Le détourage n'a trouvé aucun sujet dans cette image."), this))
     , m_busy(new BusyIndicator(24, this))
 {
     setMinimumHeight(160);
@@ -29,35 +35,56 @@ PreviewStage::PreviewStage(QWidget *parent)
 
 void PreviewStage::showImage(const QImage &image)
 {
-    m_content = Content::Image;
-    m_image = image;
-    m_emptyState->hide();
-    m_busy->hide();
-    m_canvas->show();
-    layoutChildren();
-    update();
+    present(Content::Image, image);
 }
 
 void PreviewStage::showEmpty()
 {
-    m_content = Content::Empty;
-    m_image = QImage();
-    m_canvas->hide();
-    m_busy->hide();
-    m_emptyState->show();
-    layoutChildren();
-    update();
+    present(Content::Empty);
+}
+
+void PreviewStage::showLifting()
+{
+    present(Content::Lifting);
+}
+
+void PreviewStage::showNoSubject()
+{
+    present(Content::NoSubject);
 }
 
 void PreviewStage::showBusy()
 {
-    m_content = Content::Busy;
-    m_image = QImage();
-    m_canvas->hide();
-    m_emptyState->hide();
-    m_busy->show();
+    present(Content::Busy);
+}
+
+void PreviewStage::present(Content content, const QImage &image)
+{
+    m_content = content;
+    m_image = image;
+    m_canvas->setVisible(content == Content::Image);
+    m_emptyState->setVisible(content == Content::Empty);
+    m_lifting->setVisible(content == Content::Lifting);
+    m_noSubject->setVisible(content == Content::NoSubject);
+    m_busy->setVisible(content == Content::Busy);
     layoutChildren();
     update();
+}
+
+EmptyStateView *PreviewStage::message() const
+{
+    switch (m_content) {
+    case Content::Empty:
+        return m_emptyState;
+    case Content::Lifting:
+        return m_lifting;
+    case Content::NoSubject:
+        return m_noSubject;
+    case Content::Image:
+    case Content::Busy:
+        break;
+    }
+    return nullptr;
 }
 
 QRect PreviewStage::imageRect() const
@@ -90,10 +117,40 @@ void PreviewStage::resizeEvent(QResizeEvent *event)
 void PreviewStage::layoutChildren()
 {
     m_canvas->setGeometry(imageRect());
-    m_emptyState->setGeometry(rect());
+    for (QWidget *message : {m_emptyState, m_lifting, m_noSubject})
+        message->setGeometry(rect());
     const QSize busySize = m_busy->sizeHint();
     m_busy->setGeometry(
         QRect(rect().center() - QPoint(busySize.width() / 2, busySize.height() / 2), busySize));
+}
+
+bool PreviewStage::forwardToCanvas(QMouseEvent *event)
+{
+    if (m_content != Content::Image)
+        return false;
+    QMouseEvent mapped(event->type(), event->position() - QPointF(m_canvas->pos()), event->globalPosition(),
+                       event->button(), event->buttons(), event->modifiers(), event->pointingDevice());
+    QCoreApplication::sendEvent(m_canvas, &mapped);
+    event->setAccepted(mapped.isAccepted());
+    return true;
+}
+
+void PreviewStage::mousePressEvent(QMouseEvent *event)
+{
+    if (!forwardToCanvas(event))
+        QWidget::mousePressEvent(event);
+}
+
+void PreviewStage::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!forwardToCanvas(event))
+        QWidget::mouseMoveEvent(event);
+}
+
+void PreviewStage::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (!forwardToCanvas(event))
+        QWidget::mouseReleaseEvent(event);
 }
 
 void PreviewStage::paintEvent(QPaintEvent *)

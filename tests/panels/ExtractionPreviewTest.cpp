@@ -2,10 +2,13 @@
 
 #include "state/AppState.h"
 #include "views/AnnotationCanvas.h"
+#include "views/BusyIndicator.h"
+#include "views/EmptyStateView.h"
 #include "views/ExtractionPreviewView.h"
 #include "views/PreviewStage.h"
 #include "views/StyleThumbnailButton.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
@@ -39,6 +42,12 @@ QUuid addFrame(AppState &state, bool withSubject)
     groups[0].frames << frame;
     state.setGroups(groups);
     return frame.id;
+}
+
+void send(QWidget *widget, QEvent::Type type, const QPointF &position, Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, position, widget->mapToGlobal(position), Qt::LeftButton, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &event);
 }
 
 void setShrink(AppState &state, double shrink)
@@ -75,7 +84,7 @@ private slots:
         const QUuid id = addFrame(state, false);
         const QString prefix = id.toString(QUuid::WithoutBraces).toUpper();
         QCOMPARE(view.previewKey(), prefix + QStringLiteral("-false-0.0-0.0-0-6.0-1.00,1.00,1.00,1.00"));
-        QCOMPARE(view.stage()->content(), PreviewStage::Content::Empty);
+        QCOMPARE(view.stage()->content(), PreviewStage::Content::Lifting);
         state.updateFrame(id, [](CapturedFrame &frame) { frame.subjectPreview = subject(); });
         QCOMPARE(view.previewKey(), prefix + QStringLiteral("-true-0.0-0.0-0-6.0-1.00,1.00,1.00,1.00"));
         QCOMPARE(view.stage()->content(), PreviewStage::Content::Busy);
@@ -124,6 +133,76 @@ private slots:
         const QRect image = view.stage()->imageRect();
         QCOMPARE(view.canvas()->geometry(), image);
         QVERIFY(qAbs(double(image.width()) / image.height() - 160.0 / 90.0) < 0.02);
+    }
+
+    // The large preview says what is going on: nothing captured, a subject being lifted, no subject
+    // found; never "capture an image" for a frame that is already there.
+    void previewTellsWhatBecameOfTheSubject()
+    {
+        AppState state;
+        ExtractionPreviewView view(&state);
+        view.resize(500, 600);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const auto shown = [&view] {
+            EmptyStateView *message = view.stage()->message();
+            return message && message->isVisible() ? message->title() : QString();
+        };
+        QCOMPARE(shown(), QStringLiteral("Aucun aperçu"));
+
+        const QUuid id = addFrame(state, false);
+        QCOMPARE(view.stage()->content(), PreviewStage::Content::Lifting);
+        QCOMPARE(shown(), QStringLiteral("Détourage en cours"));
+        const QList<BusyIndicator *> turning = view.stage()->message()->findChildren<BusyIndicator *>();
+        QCOMPARE(turning.size(), 1);
+        QVERIFY(turning.first()->isVisible());
+
+        state.updateFrame(id, [](CapturedFrame &frame) { frame.subjectExtracted = true; });
+        QCOMPARE(view.stage()->content(), PreviewStage::Content::NoSubject);
+        QCOMPARE(shown(), QStringLiteral("Aucun sujet trouvé"));
+
+        state.deleteFrame(id);
+        QCOMPARE(shown(), QStringLiteral("Aucun aperçu"));
+    }
+
+    // A drag may start on the checkerboard around the picture: it draws from the picture's edge.
+    void dragsBesideThePictureDrawClampedToIt()
+    {
+        AppState state;
+        ExtractionPreviewView view(&state);
+        view.resize(700, 600);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QSignalSpy finished(&view, &ExtractionPreviewView::rendersChanged);
+        const QUuid id = addFrame(state, true);
+        QVERIFY(finished.wait(20000));
+        view.setTool(AnnotationTool::Line);
+        PreviewStage *stage = view.stage();
+        const QRect picture = stage->imageRect();
+        // A wide stage: the picture is fitted by its height, with margins left and right.
+        QVERIFY(picture.left() >= 20);
+
+        const QPointF outside(picture.left() / 2.0, picture.center().y());
+        const QPointF middle = QRectF(picture).center();
+        send(stage, QEvent::MouseButtonPress, outside, Qt::LeftButton);
+        send(stage, QEvent::MouseMove, outside + QPointF(10, 0), Qt::LeftButton);
+        send(stage, QEvent::MouseMove, middle, Qt::LeftButton);
+        send(stage, QEvent::MouseButtonRelease, middle, Qt::NoButton);
+
+        const QList<Annotation> drawn = state.frame(id)->annotations;
+        QCOMPARE(drawn.size(), 1);
+        QCOMPARE(drawn.first().start.x(), 0.0);
+        QVERIFY(qAbs(drawn.first().start.y() - 0.5) < 0.02);
+        QVERIFY(qAbs(drawn.first().end.x() - 0.5) < 0.02);
+        QCOMPARE(view.selectedAnnotationID(), drawn.first().id);
+
+        // Without a picture the margin takes nothing.
+        state.updateFrame(id, [](CapturedFrame &frame) { frame.subjectPreview = QImage(); });
+        QVERIFY(stage->content() != PreviewStage::Content::Image);
+        send(stage, QEvent::MouseButtonPress, outside, Qt::LeftButton);
+        send(stage, QEvent::MouseMove, middle, Qt::LeftButton);
+        send(stage, QEvent::MouseButtonRelease, middle, Qt::NoButton);
+        QCOMPARE(state.frame(id)->annotations.size(), 1);
     }
 
     void annotationSelectionFollowsThePreviewedFrame()

@@ -61,6 +61,29 @@ private slots:
         QVERIFY(window->close());
     }
 
+    void quitAsksEveryUnsavedWindowAndStopsAtTheFirstKept()
+    {
+        QuintarelApp app;
+        ContentView *saved = app.openWindow();
+        ContentView *unsaved = app.openWindow();
+        QVERIFY(QTest::qWaitForWindowActive(unsaved));
+        addCapture(unsaved->state());
+        QAction *quit = saved->findChild<QAction *>(QStringLiteral("quit"));
+        QVERIFY(quit);
+
+        // The window in front asks first; keeping it keeps every window.
+        QString question;
+        answerWith(QStringLiteral("Annuler"), &question);
+        quit->trigger();
+        QCOMPARE(question, QStringLiteral("Enregistrer « Quintarel » avant de fermer ?"));
+        QCOMPARE(app.windows().size(), 2);
+        QVERIFY(saved->isVisible() && unsaved->isVisible());
+
+        answerWith(QStringLiteral("Ne pas enregistrer"), &question);
+        quit->trigger();
+        QTRY_COMPARE(app.windows().size(), 0);
+    }
+
     void aWindowWithoutCapturesClosesAtOnce()
     {
         QuintarelApp app;

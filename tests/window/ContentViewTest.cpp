@@ -93,6 +93,8 @@ private slots:
         QTest::newRow("QuickTime, capitals") << fileUrl(QStringLiteral("/v/A.MOV")) << true;
         QTest::newRow("Matroska") << fileUrl(QStringLiteral("/v/a.mkv")) << true;
         QTest::newRow("M4V, a kind of MPEG-4") << fileUrl(QStringLiteral("/v/a.m4v")) << true;
+        // ".ts" is also the extension of translation sources, which the platform prefers.
+        QTest::newRow("MPEG transport stream") << fileUrl(QStringLiteral("/v/a.ts")) << true;
         QTest::newRow("plain text") << fileUrl(QStringLiteral("/v/a.txt")) << false;
         QTest::newRow("still image") << fileUrl(QStringLiteral("/v/a.png")) << false;
         QTest::newRow("audio only") << fileUrl(QStringLiteral("/v/a.mp3")) << false;
@@ -122,6 +124,20 @@ private slots:
         QCOMPARE(window.state()->videoURL(), fileUrl(first));
         QVERIFY(window.playerArea()->isShowingPlayer());
         QVERIFY(!window.playerArea()->isDropTargeted());
+    }
+
+    void dropOfATransportStreamLoadsIt()
+    {
+        const QString stream = TestMedia::clip(TestMedia::Clip::TransportStream);
+        QVERIFY(stream.endsWith(QLatin1String(".ts")));
+        ContentView window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        QVERIFY(drop(window.playerArea(), {fileUrl(stream)}));
+        QCOMPARE(window.state()->videoURL(), fileUrl(stream));
+        QTRY_VERIFY(window.state()->duration() > MediaTime::zero());
+        QVERIFY(!window.state()->errorMessage());
     }
 
     void dropWithoutMovieIsRefused()
