@@ -1,5 +1,6 @@
 #include "DnnlNetwork.h"
 
+#include "ArenaLayout.h"
 #include "InferenceError.h"
 #include "LowPriorityWorker.h"
 #include "OnnxGraphLoader.h"
@@ -34,11 +35,6 @@ QString tr(const char *text)
 }
 
 constexpr std::size_t Alignment = 64;
-
-std::size_t roundUp(std::size_t size)
-{
-    return (size + Alignment - 1) / Alignment * Alignment;
-}
 
 memory::dims dimsOf(const Shape &shape)
 {
@@ -687,18 +683,10 @@ private:
         std::unordered_map<int, memory> arguments;
     };
 
-    // Places every slot that has bytes of its own in one arena, at the lowest offset where it meets no
-    // slot in use during an overlapping stretch of the run, larger slots first; a slot inside another
-    // (of the same layout) takes its bytes.
+    // Places every slot that has bytes of its own in one arena, sharing bytes between slots whose
+    // stretches of the run do not overlap; a slot inside another (of the same layout) takes its bytes.
     void layOut(const std::vector<Slot> &table)
     {
-        struct Block
-        {
-            int slot;
-            std::size_t size;
-            int from, to;
-            std::size_t offset = 0;
-        };
         std::vector<int> roots(table.size());
         for (std::size_t i = 0; i < table.size(); ++i) {
             int slot = int(i);
@@ -706,47 +694,26 @@ private:
                 slot = table[std::size_t(slot)].parent;
             roots[i] = slot;
         }
-        std::unordered_map<int, Block> blocks;
+        std::vector<ArenaLayout::Block> blocks;
+        std::unordered_map<int, std::size_t> blockOf; // by root slot
         for (std::size_t i = 0; i < table.size(); ++i) {
             const Slot &root = table[std::size_t(roots[i])];
             if (root.external)
                 continue;
-            auto [found, added] =
-                blocks.try_emplace(roots[i], Block{roots[i], roundUp(root.desc.get_size()), INT_MAX, -1});
-            found->second.from = std::min(found->second.from, table[i].firstWrite);
-            found->second.to = std::max(found->second.to, table[i].lastRead);
+            const auto [found, added] = blockOf.try_emplace(roots[i], blocks.size());
+            if (added)
+                blocks.push_back({root.desc.get_size(), INT_MAX, -1});
+            ArenaLayout::Block &block = blocks[found->second];
+            block.firstStep = std::min(block.firstStep, table[i].firstWrite);
+            block.lastStep = std::max(block.lastStep, table[i].lastRead);
         }
-        std::vector<Block *> order;
-        for (auto &[slot, block] : blocks)
-            order.push_back(&block);
-        std::sort(order.begin(), order.end(), [](const Block *a, const Block *b) {
-            return a->size != b->size ? a->size > b->size : a->slot < b->slot;
-        });
-        std::vector<const Block *> placed;
-        std::size_t arena = 0;
-        for (Block *block : order) {
-            std::vector<std::pair<std::size_t, std::size_t>> taken;
-            for (const Block *other : placed) {
-                if (other->from <= block->to && block->from <= other->to)
-                    taken.emplace_back(other->offset, other->offset + other->size);
-            }
-            std::sort(taken.begin(), taken.end());
-            std::size_t offset = 0;
-            for (const auto &[begin, end] : taken) {
-                if (offset + block->size <= begin)
-                    break;
-                offset = std::max(offset, end);
-            }
-            block->offset = offset;
-            arena = std::max(arena, offset + block->size);
-            placed.push_back(block);
-        }
-        m_arena = AlignedBytes(arena);
-        arenaBytes = arena;
+        const ArenaLayout::Placement placement = ArenaLayout::place(blocks, Alignment);
+        m_arena = AlignedBytes(placement.size);
+        arenaBytes = placement.size;
         m_slotOffsets.assign(table.size(), 0);
         for (std::size_t i = 0; i < table.size(); ++i) {
             if (!table[std::size_t(roots[i])].external)
-                m_slotOffsets[i] = blocks.at(roots[i]).offset;
+                m_slotOffsets[i] = placement.offsets[blockOf.at(roots[i])];
         }
     }
 
