@@ -33,7 +33,15 @@ void RoundTrip::checkProject(const ProjectFile &file)
     const std::optional<ProjectFile> reopened = ProjectFile::fromJson(saved, &error);
     if (!reopened)
         fail("a saved project reopens", error + QStringLiteral("\n") + QString::fromUtf8(saved.left(4096)));
-    if (!(*reopened == file))
+    // A frame read without drawings is written with an empty list of them; all else stays as read.
+    ProjectFile expected = file;
+    for (GroupDTO &group : expected.groups) {
+        for (FrameDTO &frame : group.frames) {
+            if (!frame.annotations)
+                frame.annotations.emplace();
+        }
+    }
+    if (!(*reopened == expected))
         fail("a reopened project equals the one saved", QString::fromUtf8(saved.left(4096)));
     if (reopened->toJson() != saved)
         fail("saving a reopened project writes the same bytes", QString::fromUtf8(saved.left(4096)));

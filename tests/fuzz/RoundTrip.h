@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 struct ProjectFile;
 
@@ -15,6 +16,7 @@ void checkProjectBytes(const QByteArray &bytes);
 // The save-and-reopen rule alone, for a project made some other way.
 void checkProject(const ProjectFile &file);
 
+// Reports a broken rule and aborts.
 [[noreturn]] void fail(const char *rule, const QString &detail = {});
 
 } // namespace RoundTrip
