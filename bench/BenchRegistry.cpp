@@ -81,8 +81,13 @@ QString BenchRegistry::machineDescription()
             }
         }
     }
-    return QStringLiteral("%1, %2 cores, %3")
+    // Other programs running change the figures: say how busy the machine was.
+    QString load = QStringLiteral("unknown");
+    QFile loadAverage(QStringLiteral("/proc/loadavg"));
+    if (loadAverage.open(QIODevice::ReadOnly))
+        load = QString::fromLatin1(loadAverage.readAll()).section(QLatin1Char(' '), 0, 2);
+    return QStringLiteral("%1, %2 cores, %3; load average %4 at start")
         .arg(cpu)
         .arg(QThread::idealThreadCount())
-        .arg(QSysInfo::prettyProductName());
+        .arg(QSysInfo::prettyProductName(), load);
 }

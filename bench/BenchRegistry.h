@@ -20,7 +20,7 @@ bool wanted(const QStringList &prefixes, const QString &figure);
 // Median of the samples (the mean of the middle two for an even count).
 double median(std::vector<double> samples);
 void print(const QString &name, double median, const QString &unit, const QString &detail = {});
-// One line naming the machine, printed once before the figures.
+// One line naming the machine and how busy it was, printed once before the figures.
 QString machineDescription();
 
 } // namespace BenchRegistry

@@ -2,6 +2,7 @@
 #include "BenchRegistry.h"
 #include "TestCaptures.h"
 #include "TestMedia.h"
+#include "TestVideo.h"
 
 #include "state/AppState.h"
 #include "state/CaptureDocument.h"
@@ -24,7 +25,8 @@ void exportBench(const QStringList &)
     QTemporaryDir output;
     ExportRuns runs;
     AppState state(&runs, PlayerOutput::Headless);
-    state.loadVideo(QUrl::fromLocalFile(video));
+    if (!TestVideo::open(state, video))
+        qFatal("the video does not open");
     CaptureDocument *document = state.document();
     TestCaptures::addFramesWithoutPictures(state, {{0, 5, 10, 15, 20, 25, 30, 35, 40, 45}});
     document->setOutputFolder(QUrl::fromLocalFile(output.path()));

@@ -4,12 +4,16 @@
 #include "platform/FrameGrabber.h"
 #include "platform/FrameIndex.h"
 #include "platform/VideoPlayer.h"
+#include "services/VideoFrameExtractorService.h"
+#include "state/AppState.h"
+#include "state/ExportRuns.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -20,12 +24,46 @@ double elapsedMs(const QElapsedTimer &timer)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
+// Runs the event loop until `done` holds; false after a minute without.
+bool waitFor(const std::function<bool()> &done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > 60000)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// Packets read to index a video for one opening in a window and the still of its first frame.
+void openingPackets(const QString &path, int videoPackets)
+{
+    const std::int64_t before = FrameIndex::packetsScanned();
+    ExportRuns runs;
+    AppState state(&runs, PlayerOutput::Headless);
+    state.loadVideo(QUrl::fromLocalFile(path));
+    if (!waitFor([&] {
+            return state.videoURL().isValid() && state.player()->frameIndex() && !state.player()->isSeeking();
+        }))
+        qFatal("the video does not open");
+    if (!state.extractor()->image(state.player()->currentTime()).result().ok())
+        qFatal("grab failed");
+    const double read = double(FrameIndex::packetsScanned() - before);
+    BenchRegistry::print(QStringLiteral("player.open.packets"), read, QStringLiteral("packets"),
+                         QStringLiteral("packets read by frame index scans for one opening and its first "
+                                        "still; the file has %1 video packets")
+                             .arg(videoPackets));
+}
+
 void run(const QStringList &prefixes)
 {
     const bool grabRandom = BenchRegistry::wanted(prefixes, QStringLiteral("grab.random.1080p"));
     const bool grabNext = BenchRegistry::wanted(prefixes, QStringLiteral("grab.next.1080p"));
     const bool playerSeek = BenchRegistry::wanted(prefixes, QStringLiteral("player.seek.1080p"));
-    if (!grabRandom && !grabNext && !playerSeek)
+    const bool playerOpen = BenchRegistry::wanted(prefixes, QStringLiteral("player.open.packets"));
+    if (!grabRandom && !grabNext && !playerSeek && !playerOpen)
         return;
 
     // 25 s of 1920×1080 H.264 at 30 fps with a key frame every 2 s.
@@ -35,6 +73,8 @@ void run(const QStringList &prefixes)
     if (!built.ok())
         qFatal("no frame index");
     const FrameIndex &index = built.value();
+    if (playerOpen)
+        openingPackets(path, index.count());
     std::mt19937 random(42);
     std::uniform_int_distribution<int> anyFrame(0, index.count() - 2);
 
@@ -108,5 +148,5 @@ void run(const QStringList &prefixes)
 
 QUINTAREL_BENCH(VideoBench,
                 (QStringList{QStringLiteral("grab.random.1080p"), QStringLiteral("grab.next.1080p"),
-                             QStringLiteral("player.seek.1080p")}),
+                             QStringLiteral("player.seek.1080p"), QStringLiteral("player.open.packets")}),
                 run)

@@ -9,6 +9,7 @@
 #include "support/KeyboardCoordinator.h"
 #include "support/WindowFocusReporter.h"
 #include "views/CapturedFramesListView.h"
+#include "views/CapturedFramesModel.h"
 #include "views/EdgeControlsView.h"
 #include "views/ExportPanelView.h"
 #include "views/ExportProgressView.h"
@@ -41,7 +42,6 @@ constexpr int leftColumnMinimumWidth = 460;
 constexpr int leftColumnMinimumHeight = 360;
 constexpr int middleColumnMinimumWidth = 260;
 constexpr int rightColumnMinimumWidth = 320;
-constexpr int previewMinimumHeight = 240;
 constexpr int controlsMinimumHeight = 150;
 
 bool isVideoType(const QMimeType &type)
@@ -165,8 +165,10 @@ QWidget *ContentView::makeRightColumn()
     column->setChildrenCollapsible(false);
     column->setMinimumWidth(rightColumnMinimumWidth);
 
+    // No fixed minimum height here: the pane's layout asks for room for the toolbar, the style
+    // tiles and the note (more than 240 points), and its large picture is what gives way first.
     QWidget *preview = padded(makeExtractionPreview());
-    preview->setMinimumHeight(previewMinimumHeight);
+    preview->setObjectName(QStringLiteral("previewPane"));
 
     auto *controls = new QWidget;
     auto *stack = new QVBoxLayout(controls);
@@ -176,20 +178,24 @@ QWidget *ContentView::makeRightColumn()
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);
     stack->addWidget(divider);
-    stack->addWidget(makeExportPanel());
+    m_exportPanel = makeExportPanel();
+    stack->addWidget(m_exportPanel);
     stack->addStretch(1);
 
-    auto *scroll = new QScrollArea;
-    scroll->setObjectName(QStringLiteral("controlsScrollArea"));
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setMinimumHeight(controlsMinimumHeight);
-    scroll->setWidget(controls);
+    m_controls = new QScrollArea;
+    m_controls->setObjectName(QStringLiteral("controlsScrollArea"));
+    m_controls->setWidgetResizable(true);
+    m_controls->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_controls->setFrameShape(QFrame::NoFrame);
+    m_controls->setMinimumHeight(controlsMinimumHeight);
+    m_controls->setWidget(controls);
 
     column->addWidget(preview);
-    column->addWidget(scroll);
+    column->addWidget(m_controls);
+    // A taller window gives its height to the preview.
     column->setStretchFactor(0, 1);
+    column->setStretchFactor(1, 0);
+    m_rightColumn = column;
 
     // The export's progress stays in sight, whatever the scrolled controls above it show.
     auto *right = new QWidget;
@@ -202,6 +208,16 @@ QWidget *ContentView::makeRightColumn()
     m_exportProgress->setObjectName(QStringLiteral("exportProgress"));
     rightLayout->addWidget(m_exportProgress);
     return right;
+}
+
+void ContentView::sizeRightColumn()
+{
+    const int available = m_rightColumn->height() - m_rightColumn->handleWidth();
+    const int previewMinimum = m_rightColumn->widget(0)->minimumSizeHint().height();
+    const int controlsNeed = m_controls->widget()->sizeHint().height();
+    const int controls =
+        std::max(controlsMinimumHeight, std::min(controlsNeed, available - std::max(previewMinimum, 0)));
+    m_rightColumn->setSizes({available - controls, controls});
 }
 
 void ContentView::makeToolbar()
@@ -224,6 +240,7 @@ void ContentView::makeToolbar()
     trailing->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     m_videoName = new QLabel;
     m_videoName->setObjectName(QStringLiteral("videoName"));
+    m_videoName->setTextFormat(Qt::PlainText);
     m_videoName->setForegroundRole(QPalette::PlaceholderText);
     toolbar->addWidget(leading);
     m_videoNameItem = toolbar->addWidget(m_videoName);
@@ -234,7 +251,12 @@ void ContentView::makeToolbar()
 
 QWidget *ContentView::makeCapturedFramesList()
 {
-    return new CapturedFramesListView(m_state->document(), m_state->images());
+    auto *list = new CapturedFramesListView(m_state->document(), m_state->images());
+    // Times are read from the video's first frame, which is known once the video has opened.
+    const auto followOrigin = [this, list] { list->model()->setTimeOrigin(m_state->startTime()); };
+    connect(m_state, &AppState::startTimeChanged, list, followOrigin);
+    followOrigin();
+    return list;
 }
 
 QWidget *ContentView::makeExtractionPreview()
@@ -247,7 +269,7 @@ QWidget *ContentView::makeEdgeControls()
     return new EdgeControlsView(m_state->document());
 }
 
-QWidget *ContentView::makeExportPanel()
+ExportPanelView *ContentView::makeExportPanel()
 {
     m_exportPanel = new ExportPanelView(m_state->document());
     connect(m_exportPanel, &ExportPanelView::exportRequested, m_state, &AppState::runExport);
@@ -268,8 +290,13 @@ bool ContentView::isMovieFile(const QUrl &url)
     const QString path = url.toLocalFile();
     if (QFileInfo(path).suffix().isEmpty())
         return false;
-    const QMimeType type = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension);
-    return type.isValid() && !type.isDefault() && isVideoType(type);
+    const QList<QMimeType> types = QMimeDatabase().mimeTypesForFileName(path);
+    return std::any_of(types.cbegin(), types.cend(), isVideoType);
+}
+
+bool ContentView::isProjectFile(const QUrl &url)
+{
+    return url.path().endsWith(QLatin1String(".quintarel"), Qt::CaseInsensitive);
 }
 
 bool ContentView::handleDroppedURLs(const QList<QUrl> &urls)
@@ -310,6 +337,20 @@ void ContentView::importVideo(const QUrl &url)
     }
     if (UnsavedWorkPrompt::confirm(m_state, this, UnsavedWorkPrompt::Reason::OpeningVideo))
         m_state->loadVideo(url);
+}
+
+void ContentView::openFile(const QUrl &url)
+{
+    if (!url.isLocalFile()) {
+        m_state->setErrorMessage(tr("Seuls les fichiers de cet ordinateur peuvent être ouverts : ") +
+                                 url.toDisplayString());
+        return;
+    }
+    if (isProjectFile(url)) {
+        if (UnsavedWorkPrompt::confirm(m_state, this, UnsavedWorkPrompt::Reason::OpeningProject))
+            m_state->openProject(url);
+    } else
+        importVideo(url);
 }
 
 void ContentView::updateForVideo()
@@ -373,6 +414,8 @@ void ContentView::updateErrorAlert()
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setIcon(QMessageBox::Warning);
     alert->setWindowTitle(tr("Erreur"));
+    // Messages quote file names and library texts, shown as they are.
+    alert->setTextFormat(Qt::PlainText);
     alert->setText(*message);
     QPushButton *ok = alert->addButton(tr("OK"), QMessageBox::RejectRole);
     alert->setDefaultButton(ok);
@@ -384,6 +427,15 @@ void ContentView::updateErrorAlert()
     });
     m_errorAlert = alert;
     alert->open();
+}
+
+void ContentView::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        sizeRightColumn();
+    }
 }
 
 void ContentView::closeEvent(QCloseEvent *event)
@@ -405,6 +457,7 @@ bool ContentView::confirmClosingDuringExport()
     QMessageBox question(this);
     question.setIcon(QMessageBox::Question);
     question.setWindowTitle(windowTitleText());
+    question.setTextFormat(Qt::PlainText);
     question.setText(tr("L'export de « %1 » est en cours (%2 / %3 images).")
                          .arg(windowTitleText())
                          .arg(run->progress().completed)

@@ -39,9 +39,12 @@ public:
     QString windowTitleText() const { return titleText(m_state); }
     static QString titleText(const AppState *state);
 
-    // Whether the platform types `url`'s extension as a movie (video/* or a kind of it). A file
-    // whose extension has no known type is not a movie.
+    // Whether a type the platform gives to `url`'s file name is a movie (video/* or a kind of it).
+    // A name can match several types (".ts" is also a translation file): any movie type counts. A
+    // file whose extension has no known type is not a movie.
     static bool isMovieFile(const QUrl &url);
+    // Whether `url` names a project file (".quintarel").
+    static bool isProjectFile(const QUrl &url);
     // Takes the first movie among `urls` and ignores the rest: loads it once the drop is over,
     // after asking when unsaved work would be replaced. Returns false, changing nothing, when none
     // is a movie.
@@ -52,6 +55,8 @@ public:
     // Loads the video the file dialog returned, or reports why it cannot be read; asks first when
     // unsaved work would be replaced.
     void importVideo(const QUrl &url);
+    // Opens a file handed to the program: a project as a project, anything else as a video.
+    void openFile(const QUrl &url);
 
     PlayerAreaView *playerArea() const { return m_playerArea; }
     TimelineControlsView *timelineControls() const { return m_timeline; }
@@ -65,6 +70,7 @@ protected:
     // Asks whether to save first when closing would lose work, and what to do with an export that
     // is going on.
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     QWidget *makeLeftColumn();
@@ -75,9 +81,11 @@ private:
     QWidget *makeCapturedFramesList();
     QWidget *makeExtractionPreview();
     QWidget *makeEdgeControls();
-    QWidget *makeExportPanel();
+    ExportPanelView *makeExportPanel();
     QWidget *makePlayerView();
 
+    // Gives the edge and export controls the height they need, the preview the rest.
+    void sizeRightColumn();
     void updateForVideo();
     void updateTitle();
     void updateErrorAlert();
@@ -93,4 +101,7 @@ private:
     QLabel *m_videoName = nullptr;
     QAction *m_videoNameItem = nullptr;
     QPointer<QMessageBox> m_errorAlert;
+    QSplitter *m_rightColumn = nullptr;
+    QScrollArea *m_controls = nullptr;
+    bool m_shown = false;
 };

@@ -1,5 +1,6 @@
 #include "QuintarelApp.h"
 
+#include "CommandLine.h"
 #include "ContentView.h"
 #include "QuintarelCommands.h"
 #include "state/AppState.h"
@@ -7,11 +8,25 @@
 #include "support/KeyboardCoordinator.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <algorithm>
 #include <clocale>
+#include <cstdio>
+
+namespace {
+
+void print(const CommandLine &line)
+{
+    std::FILE *stream = line.isError() ? stderr : stdout;
+    std::fputs(line.output().toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+} // namespace
 
 QuintarelApp::QuintarelApp(QObject *parent)
     : QObject(parent), m_keyboard(new KeyboardCoordinator(this)), m_exportRuns(new ExportRuns(this))
@@ -33,24 +48,50 @@ void QuintarelApp::quitWhenIdle()
 
 int QuintarelApp::run(int argc, char **argv)
 {
+    {
+        // --help and --version need no display, so they are answered before the window system is
+        // reached. Anything else, mistakes included, is read again once Qt has taken its own options
+        // (-platform, -style…) out of the command line.
+        QCoreApplication console(argc, argv);
+        prepareIdentity();
+        const CommandLine line = CommandLine::parse(QCoreApplication::arguments(), QDir::currentPath());
+        if (line.answersHelpOrVersion()) {
+            print(line);
+            return 0;
+        }
+    }
+
     QApplication application(argc, argv);
     prepareProcess();
+    const CommandLine line = CommandLine::parse(QApplication::arguments(), QDir::currentPath());
+    if (line.exits()) {
+        print(line);
+        return line.exitCode();
+    }
     // An export outlives its window: the last window closing does not end the program by itself.
     QApplication::setQuitOnLastWindowClosed(false);
     QuintarelApp app;
-    app.openWindow();
+    app.openFiles(line.files());
     return QApplication::exec();
+}
+
+void QuintarelApp::prepareIdentity()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Quintarel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUINTAREL_VERSION));
+    // The program speaks French: Qt's own texts (file panels, key names, command-line help) follow.
+    auto *qtTexts = new QTranslator(QCoreApplication::instance());
+    if (qtTexts->load(QStringLiteral("qtbase_fr"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qtTexts);
+    else
+        delete qtTexts;
 }
 
 void QuintarelApp::prepareProcess()
 {
-    QApplication::setApplicationName(QStringLiteral("Quintarel"));
-    // The program speaks French: Qt's own dialogs (file panels, colour picker) follow.
-    auto *qtTexts = new QTranslator(qApp);
-    if (qtTexts->load(QStringLiteral("qtbase_fr"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(qtTexts);
-    else
-        delete qtTexts;
+    prepareIdentity();
+    // The desktop entry of the installed program: window managers match the windows to it.
+    QGuiApplication::setDesktopFileName(QLatin1String(desktopId));
     // libmpv refuses to start under a numeric locale other than "C"; QApplication has just set it
     // from the environment.
     std::setlocale(LC_NUMERIC, "C");
@@ -60,6 +101,9 @@ void QuintarelApp::prepareProcess()
     if (desktopTheme.isEmpty() || desktopTheme == QLatin1String("hicolor"))
         QIcon::setThemeName(QStringLiteral("Adwaita"));
     QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+    // The installed icon when the theme has it, else the same drawing built into the program.
+    QApplication::setWindowIcon(QIcon::fromTheme(
+        QLatin1String(desktopId), QIcon(QStringLiteral(":/icons/org.quintarel.Quintarel.svg"))));
 }
 
 ContentView *QuintarelApp::openWindow()
@@ -67,13 +111,45 @@ ContentView *QuintarelApp::openWindow()
     auto *window = new ContentView(m_exportRuns, m_keyboard);
     window->setAttribute(Qt::WA_DeleteOnClose);
     connect(window, &QObject::destroyed, this, &QuintarelApp::quitWhenIdle, Qt::QueuedConnection);
-    new QuintarelCommands(window, window->state(), [this] { openWindow(); });
+    new QuintarelCommands(
+        window, window->state(), [this] { openWindow(); }, [this] { closeAllWindows(); });
 
     m_windows.removeAll(nullptr);
     m_windows << window;
     window->show();
     window->activateWindow();
     return window;
+}
+
+void QuintarelApp::openFiles(const QList<QUrl> &files)
+{
+    if (files.isEmpty()) {
+        openWindow();
+        return;
+    }
+    for (const QUrl &url : files)
+        openWindow()->openFile(url);
+}
+
+bool QuintarelApp::closeAllWindows()
+{
+    QList<ContentView *> open = windows();
+    // The window in front first: its question is the one the user expects.
+    const auto front = std::find_if(open.begin(), open.end(), [this](const ContentView *window) {
+        return window->state() == focusedState();
+    });
+    if (front != open.end())
+        std::rotate(open.begin(), front, front + 1);
+    for (const QPointer<ContentView> window : open) {
+        if (!window)
+            continue;
+        // A window about to ask comes to the front, so that the user sees what the question is about.
+        window->raise();
+        window->activateWindow();
+        if (!window->close())
+            return false;
+    }
+    return true;
 }
 
 QList<ContentView *> QuintarelApp::windows() const

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QUrl>
 
 class AppState;
 class ContentView;
@@ -17,17 +18,30 @@ class QuintarelApp : public QObject
     Q_OBJECT
 
 public:
+    // The name of the desktop entry, the icon and the AppStream component.
+    static constexpr const char *desktopId = "org.quintarel.Quintarel";
+
     // Needs the QApplication to exist already; `prepareProcess` must have run.
     explicit QuintarelApp(QObject *parent = nullptr);
     ~QuintarelApp() override;
 
-    // Makes the application, opens the first window and runs until the last one closes.
+    // Reads the command line, opens a window for each file it names (or one empty window) and runs
+    // until the last window closes. --help and --version answer without opening a window.
     static int run(int argc, char **argv);
-    // Application name, numeric locale and icon theme; call right after making the QApplication.
+    // Name, version and Qt's French texts; needs only a QCoreApplication.
+    static void prepareIdentity();
+    // Identity, numeric locale, icon theme and window icon; call right after making the QApplication.
     static void prepareProcess();
 
     // Opens and shows a new, empty project window.
     ContentView *openWindow();
+    // Opens each file in a window of its own: projects (.quintarel) as projects, anything else as
+    // a video. With no file, opens one empty window.
+    void openFiles(const QList<QUrl> &files);
+    // Closes every window, the one in front first, each asking about its unsaved work; stops at the
+    // first window the user keeps open. Returns whether all were closed.
+    bool closeAllWindows();
+
     QList<ContentView *> windows() const;
     // The state of the window in front (the one last activated), if it is still open.
     AppState *focusedState() const;

@@ -1,11 +1,14 @@
 #include "QuintarelCommands.h"
 
+#include "ContentView.h"
 #include "UnsavedWorkPrompt.h"
-
 #include "state/AppState.h"
 #include "state/CaptureDocument.h"
+#include "views/KeyboardShortcuts.h"
+#include "views/KeyboardShortcutsView.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -13,6 +16,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QUndoStack>
 
 namespace {
@@ -37,13 +41,19 @@ QString startFolder(const AppState *state)
 
 } // namespace
 
-QuintarelCommands::QuintarelCommands(QMainWindow *window, AppState *state, std::function<void()> openWindow)
-    : QObject(window), m_window(window), m_state(state), m_openWindow(std::move(openWindow))
+QuintarelCommands::QuintarelCommands(QMainWindow *window, AppState *state, std::function<void()> openWindow,
+                                     std::function<void()> quit)
+    : QObject(window)
+    , m_window(window)
+    , m_state(state)
+    , m_openWindow(std::move(openWindow))
+    , m_quit(std::move(quit))
 {
     QMenuBar *bar = window->menuBar();
     bar->addMenu(makeFileMenu());
     bar->addMenu(makeEditMenu());
     bar->addMenu(makeVideoMenu());
+    bar->addMenu(makeHelpMenu());
 
     if (state) {
         connect(state, &AppState::isPlayingChanged, this, &QuintarelCommands::updatePlayTitle);
@@ -64,30 +74,46 @@ QMenu *QuintarelCommands::makeFileMenu()
 
     QAction *newProject = menu->addAction(tr("Nouveau projet"));
     newProject->setObjectName(QStringLiteral("newProject"));
-    newProject->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    newProject->setShortcut(KeyboardShortcuts::newProject());
     connect(newProject, &QAction::triggered, this, [this] {
         if (m_openWindow)
             m_openWindow();
     });
 
+    m_needState << addAction(menu, QStringLiteral("openVideo"), tr("Ouvrir une vidéo…"),
+                             KeyboardShortcuts::openVideo(), [this](AppState *) {
+                                 if (auto *content = qobject_cast<ContentView *>(m_window))
+                                     content->showVideoImporter();
+                             });
     m_needState << addAction(menu, QStringLiteral("openProject"), tr("Ouvrir un projet…"),
-                             QKeySequence(Qt::CTRL | Qt::Key_O),
+                             KeyboardShortcuts::openProject(),
                              [this](AppState *state) { openProject(state, m_window); });
-    m_needState << addAction(menu, QStringLiteral("save"), tr("Enregistrer"),
-                             QKeySequence(Qt::CTRL | Qt::Key_S),
+    menu->addSeparator();
+    m_needState << addAction(menu, QStringLiteral("save"), tr("Enregistrer"), KeyboardShortcuts::save(),
                              [this](AppState *state) { save(state, m_window); });
     m_needState << addAction(menu, QStringLiteral("saveAs"), tr("Enregistrer sous…"),
-                             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+                             KeyboardShortcuts::saveAs(),
                              [this](AppState *state) { saveAs(state, m_window); });
     m_locateVideo = addAction(menu, QStringLiteral("locateVideo"), tr("Localiser la vidéo…"), QKeySequence(),
                               [this](AppState *state) { locateVideo(state, m_window); });
     menu->addSeparator();
     m_needState << addAction(menu, QStringLiteral("exportMerged"), tr("Export fusionné"),
-                             QKeySequence(Qt::CTRL | Qt::Key_E),
+                             KeyboardShortcuts::exportMerged(),
                              [](AppState *state) { state->runExport(ExportMode::Merged); });
     m_needState << addAction(menu, QStringLiteral("exportPerSubject"), tr("Export par sujet"),
-                             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),
+                             KeyboardShortcuts::exportPerSubject(),
                              [](AppState *state) { state->runExport(ExportMode::PerSubject); });
+    menu->addSeparator();
+
+    // Closes every window, each asking about its unsaved work as closing it alone would.
+    QAction *quit = menu->addAction(tr("Quitter"));
+    quit->setObjectName(QStringLiteral("quit"));
+    quit->setShortcut(KeyboardShortcuts::quit());
+    quit->setMenuRole(QAction::QuitRole);
+    connect(quit, &QAction::triggered, this, [this] {
+        if (m_quit)
+            m_quit();
+    });
     return menu;
 }
 
@@ -101,11 +127,11 @@ QMenu *QuintarelCommands::makeEditMenu()
     QUndoStack *stack = m_state->document()->undoStack();
     QAction *undo = stack->createUndoAction(menu, tr("Annuler"));
     undo->setObjectName(QStringLiteral("undo"));
-    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    undo->setShortcut(KeyboardShortcuts::undo());
     undo->setShortcutContext(Qt::WindowShortcut);
     QAction *redo = stack->createRedoAction(menu, tr("Rétablir"));
     redo->setObjectName(QStringLiteral("redo"));
-    redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    redo->setShortcut(KeyboardShortcuts::redo());
     redo->setShortcutContext(Qt::WindowShortcut);
     menu->addAction(undo);
     menu->addAction(redo);
@@ -122,22 +148,42 @@ QMenu *QuintarelCommands::makeVideoMenu()
                        [](AppState *state) { state->togglePlayPause(); });
     m_needState << m_play;
     menu->addSeparator();
-    addAction(menu, QStringLiteral("previousFrame"), tr("Image précédente"), QKeySequence(Qt::Key_Left),
-              [](AppState *state) { state->stepFrame(-1); });
-    addAction(menu, QStringLiteral("nextFrame"), tr("Image suivante"), QKeySequence(Qt::Key_Right),
+    addAction(menu, QStringLiteral("previousFrame"), tr("Image précédente"),
+              KeyboardShortcuts::previousFrame(), [](AppState *state) { state->stepFrame(-1); });
+    addAction(menu, QStringLiteral("nextFrame"), tr("Image suivante"), KeyboardShortcuts::nextFrame(),
               [](AppState *state) { state->stepFrame(1); });
     addAction(menu, QStringLiteral("intervalBack"), tr("Reculer (intervalle)"),
-              QKeySequence(Qt::SHIFT | Qt::Key_Left), [](AppState *state) { state->stepInterval(false); });
+              KeyboardShortcuts::intervalBack(), [](AppState *state) { state->stepInterval(false); });
     addAction(menu, QStringLiteral("intervalForward"), tr("Avancer (intervalle)"),
-              QKeySequence(Qt::SHIFT | Qt::Key_Right), [](AppState *state) { state->stepInterval(true); });
+              KeyboardShortcuts::intervalForward(), [](AppState *state) { state->stepInterval(true); });
     menu->addSeparator();
-    m_needState << addAction(menu, QStringLiteral("capture"), tr("Capturer l'image"), QKeySequence(Qt::Key_C),
+    m_needState << addAction(menu, QStringLiteral("capture"), tr("Capturer l'image"),
+                             KeyboardShortcuts::capture(),
                              [](AppState *state) { state->captureCurrentFrame(); });
     return menu;
 }
 
+QMenu *QuintarelCommands::makeHelpMenu()
+{
+    auto *menu = new QMenu(tr("Aide"), m_window);
+    menu->setObjectName(QStringLiteral("helpMenu"));
+
+    QAction *shortcuts = menu->addAction(tr("Raccourcis clavier"));
+    shortcuts->setObjectName(QStringLiteral("showShortcuts"));
+    shortcuts->setShortcut(KeyboardShortcuts::showShortcuts());
+    shortcuts->setShortcutContext(Qt::WindowShortcut);
+    connect(shortcuts, &QAction::triggered, this, &QuintarelCommands::showShortcuts);
+    menu->addSeparator();
+    QAction *about = menu->addAction(tr("À propos de Quintarel"));
+    about->setObjectName(QStringLiteral("about"));
+    about->setMenuRole(QAction::AboutRole);
+    connect(about, &QAction::triggered, this, &QuintarelCommands::showAbout);
+    return menu;
+}
+
 // Plain-key shortcuts (arrows, C) stay with a text field that has the focus: the field claims
-// them before shortcuts are matched, so typing "c" in a note types a c.
+// them before shortcuts are matched, so typing "c" in a note types a c. Keys with Ctrl reach the
+// window even there (see KeyboardCoordinator).
 QAction *QuintarelCommands::addAction(QMenu *menu, const QString &name, const QString &title,
                                       const QKeySequence &shortcut, std::function<void(AppState *)> act)
 {
@@ -157,10 +203,61 @@ QAction *QuintarelCommands::action(const QString &name) const
     return m_window->findChild<QAction *>(name);
 }
 
+void QuintarelCommands::showShortcuts()
+{
+    if (m_shortcutsView) {
+        m_shortcutsView->raise();
+        m_shortcutsView->activateWindow();
+        return;
+    }
+    // Read from the menus themselves, so that the list names what the menus offer.
+    QList<KeyboardShortcutsView::Section> sections;
+    const QList<QAction *> menus = m_window->menuBar()->actions();
+    for (const QAction *menuAction : menus) {
+        const QMenu *menu = menuAction->menu();
+        if (!menu)
+            continue;
+        KeyboardShortcutsView::Section section{menuAction->iconText(), {}};
+        if (menu->objectName() == QLatin1String("videoMenu"))
+            section.entries << KeyboardShortcutsView::Entry{tr("Lecture / Pause"),
+                                                            {KeyboardShortcuts::playPause()}};
+        for (const QAction *item : menu->actions()) {
+            if (item->shortcuts().isEmpty())
+                continue;
+            QString description = item->iconText();
+            if (description.endsWith(QChar(0x2026)))
+                description.chop(1);
+            section.entries << KeyboardShortcutsView::Entry{description, item->shortcuts()};
+        }
+        if (!section.entries.isEmpty())
+            sections << section;
+    }
+    sections << KeyboardShortcutsView::Section{
+        tr("Aperçu"), {{tr("Supprimer l'annotation sélectionnée"), KeyboardShortcuts::deleteAnnotation()}}};
+
+    m_shortcutsView = new KeyboardShortcutsView(sections, m_window);
+    m_shortcutsView->setAttribute(Qt::WA_DeleteOnClose);
+    m_shortcutsView->show();
+}
+
+void QuintarelCommands::showAbout()
+{
+    QMessageBox about(m_window);
+    about.setWindowTitle(tr("À propos de Quintarel"));
+    about.setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
+    about.setTextFormat(Qt::PlainText);
+    about.setText(QCoreApplication::applicationName() + QLatin1Char(' ') +
+                  QCoreApplication::applicationVersion());
+    about.setInformativeText(tr("Capture des images d'une vidéo, détoure leur sujet et exporte des PNG "
+                                "annotés.\n\nLe détourage utilise le modèle ISNet (licence MIT)."));
+    about.exec();
+}
+
 void QuintarelCommands::updatePlayTitle()
 {
     const bool playing = m_state && m_state->isPlaying();
-    m_play->setText(playing ? tr("Pause (Espace)") : tr("Lecture (Espace)"));
+    m_play->setText(
+        KeyboardShortcuts::withKeys(playing ? tr("Pause") : tr("Lecture"), KeyboardShortcuts::playPause()));
 }
 
 void QuintarelCommands::updateEnabled()

@@ -6,22 +6,26 @@
 #include <functional>
 
 class AppState;
+class KeyboardShortcutsView;
 class QAction;
+class QKeySequence;
 class QMainWindow;
 class QMenu;
 
-// The menu bar of a project window: the File menu (new window, open, save, save as, locating a
-// missing video, both exports), the "Édition" menu (undo and redo of the window's document) and the
-// "Vidéo" menu (play/pause, frame and interval steps, capture). Each window has its own menu bar,
-// whose commands act on that window's state; their shortcuts work while the window is the active
-// one.
+// The menu bar of a project window: the File menu (new window, open a video or a project, save,
+// save as, locating a missing video, both exports, quit), the "Édition" menu (undo and redo of the
+// window's document), the "Vidéo" menu (play/pause, frame and interval steps, capture) and the
+// "Aide" menu (the keyboard shortcuts, about). Each window has its own menu bar, whose commands act
+// on that window's state; their shortcuts work while the window is the active one.
 class QuintarelCommands : public QObject
 {
     Q_OBJECT
 
 public:
-    // Fills `window`'s menu bar; `state` is the window's state, `openWindow` opens a new window.
-    QuintarelCommands(QMainWindow *window, AppState *state, std::function<void()> openWindow);
+    // Fills `window`'s menu bar; `state` is the window's state, `openWindow` opens a new window and
+    // `quit` closes every window.
+    QuintarelCommands(QMainWindow *window, AppState *state, std::function<void()> openWindow,
+                      std::function<void()> quit = {});
 
     // Asks for a project file and opens it into `state`, asking first when unsaved work would be
     // replaced.
@@ -34,13 +38,17 @@ public:
     static void save(AppState *state, QWidget *parent);
 
     QAction *action(const QString &name) const;
+    // Shows the window listing every key of the program (one per project window).
+    void showShortcuts();
 
 private:
     QMenu *makeFileMenu();
     QMenu *makeEditMenu();
     QMenu *makeVideoMenu();
+    QMenu *makeHelpMenu();
     QAction *addAction(QMenu *menu, const QString &name, const QString &title, const QKeySequence &shortcut,
                        std::function<void(AppState *)> act);
+    void showAbout();
     void updatePlayTitle();
     void updateEnabled();
     void updateLocateVideo();
@@ -48,8 +56,10 @@ private:
     QMainWindow *m_window;
     QPointer<AppState> m_state;
     std::function<void()> m_openWindow;
+    std::function<void()> m_quit;
     QAction *m_play = nullptr;
     QAction *m_locateVideo = nullptr;
     // Items that need a window state.
     QList<QAction *> m_needState;
+    QPointer<KeyboardShortcutsView> m_shortcutsView;
 };

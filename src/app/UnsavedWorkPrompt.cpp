@@ -28,6 +28,7 @@ bool UnsavedWorkPrompt::confirm(AppState *state, QWidget *window, Reason reason)
     QMessageBox box(window);
     box.setIcon(QMessageBox::Warning);
     box.setWindowTitle(name);
+    box.setTextFormat(Qt::PlainText);
     box.setText(question.arg(name));
     box.setInformativeText(
         tr("Sinon, les images capturées, leurs notes et leurs annotations seront perdues."));

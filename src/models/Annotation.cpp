@@ -1,9 +1,45 @@
 #include "Annotation.h"
 
+#include <QCoreApplication>
 #include <QHashFunctions>
 #include <QJsonArray>
 
 namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Annotation", text);
+}
+
+// A text from the file as quoted in a message: at most 40 characters, so that a damaged file
+// cannot fill the screen.
+QString shortened(const QString &text)
+{
+    constexpr qsizetype longest = 40;
+    return text.size() <= longest ? text : text.left(longest) + QChar(0x2026);
+}
+
+bool isAsciiHexDigit(char16_t c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+// The 36-character form 8-4-4-4-12 of hexadecimal digits, in either case.
+bool isUuidText(const QString &text)
+{
+    if (text.size() != 36)
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (c != QLatin1Char('-'))
+                return false;
+        } else if (!isAsciiHexDigit(c.unicode())) {
+            return false;
+        }
+    }
+    return true;
+}
 
 QJsonArray pointToJson(const QPointF &point)
 {
@@ -22,7 +58,7 @@ public:
     {
         const QJsonValue value = m_object.value(QLatin1String(name));
         if (value.isUndefined())
-            fail(QStringLiteral("annotation member \"%1\" is missing").arg(QLatin1String(name)));
+            fail(tr("le membre « %1 » est absent").arg(QLatin1String(name)));
         return value;
     }
 
@@ -30,7 +66,7 @@ public:
     {
         const QJsonValue value = member(name);
         if (m_ok && !value.isDouble())
-            fail(QStringLiteral("annotation member \"%1\" is not a number").arg(QLatin1String(name)));
+            fail(tr("le membre « %1 » n'est pas un nombre").arg(QLatin1String(name)));
         return value.toDouble();
     }
 
@@ -38,7 +74,7 @@ public:
     {
         const QJsonValue value = member(name);
         if (m_ok && !value.isString())
-            fail(QStringLiteral("annotation member \"%1\" is not a string").arg(QLatin1String(name)));
+            fail(tr("le membre « %1 » n'est pas un texte").arg(QLatin1String(name)));
         return value.toString();
     }
 
@@ -49,8 +85,7 @@ public:
             return {};
         const QJsonArray array = value.toArray();
         if (!value.isArray() || array.size() != 2 || !array.at(0).isDouble() || !array.at(1).isDouble()) {
-            fail(
-                QStringLiteral("annotation member \"%1\" is not a pair of numbers").arg(QLatin1String(name)));
+            fail(tr("le membre « %1 » n'est pas une paire de nombres").arg(QLatin1String(name)));
             return {};
         }
         return {array.at(0).toDouble(), array.at(1).toDouble()};
@@ -90,7 +125,7 @@ std::optional<Annotation> Annotation::fromJson(const QJsonValue &json, QString *
 {
     if (!json.isObject()) {
         if (error)
-            *error = QStringLiteral("an annotation is not a JSON object");
+            *error = tr("ce n'est pas un objet JSON");
         return std::nullopt;
     }
     const QJsonObject object = json.toObject();
@@ -99,9 +134,11 @@ std::optional<Annotation> Annotation::fromJson(const QJsonValue &json, QString *
 
     const QString idText = reader.string("id");
     if (reader.ok()) {
-        annotation.id = QUuid::fromString(idText);
-        if (annotation.id.isNull() || idText.size() != 36)
-            reader.fail(QStringLiteral("annotation identifier \"%1\" is not a UUID").arg(idText));
+        // The nil UUID is a UUID like any other: only the form is checked.
+        if (isUuidText(idText))
+            annotation.id = QUuid::fromString(idText);
+        else
+            reader.fail(tr("l'identifiant « %1 » n'est pas un UUID").arg(shortened(idText)));
     }
     const QString kindText = reader.string("kind");
     if (reader.ok()) {
@@ -109,7 +146,7 @@ std::optional<Annotation> Annotation::fromJson(const QJsonValue &json, QString *
         if (kind)
             annotation.kind = *kind;
         else
-            reader.fail(QStringLiteral("annotation kind \"%1\" is not arrow, line or circle").arg(kindText));
+            reader.fail(tr("le type « %1 » n'est ni arrow, ni line, ni circle").arg(shortened(kindText)));
     }
     annotation.start = reader.point("start");
     annotation.end = reader.point("end");

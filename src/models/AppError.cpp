@@ -21,6 +21,11 @@ QString AppError::errorDescription() const
         return QCoreApplication::translate("AppError", "Aucun sujet détecté dans cette image.");
     case Kind::PlatformFailure:
         return m_detail;
+    case Kind::NoVideoTrack:
+        return QCoreApplication::translate("AppError", "Ce fichier ne contient aucune image vidéo : %1")
+            .arg(m_detail);
+    case Kind::VideoUnreadable:
+        return QCoreApplication::translate("AppError", "Impossible de lire cette vidéo : %1").arg(m_detail);
     }
     return {};
 }

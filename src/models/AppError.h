@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// The failures the user gets to read. Two kinds carry a detail text after a fixed prefix;
+// The failures the user gets to read. Four kinds carry a detail text after a fixed prefix;
 // `platformFailure` carries a library's own description, shown as it is.
 class AppError
 {
@@ -15,6 +15,8 @@ public:
         SubjectLiftingUnavailable,
         NoSubjectFound,
         PlatformFailure,
+        NoVideoTrack,
+        VideoUnreadable,
     };
 
     static AppError frameExtractionFailed(const QString &detail)
@@ -30,6 +32,10 @@ public:
     {
         return {Kind::PlatformFailure, description};
     }
+    // A file opened as a video that holds none; the detail is its name.
+    static AppError noVideoTrack(const QString &fileName) { return {Kind::NoVideoTrack, fileName}; }
+    // A video whose pictures cannot be read or shown; the detail names the file and the cause.
+    static AppError videoUnreadable(const QString &detail) { return {Kind::VideoUnreadable, detail}; }
 
     Kind kind() const { return m_kind; }
     QString detail() const { return m_detail; }

@@ -1,22 +1,43 @@
 #include "EdgeOptions.h"
 
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// `value` within [low, high]; `low` for a value that is not a number.
+double within(double value, double low, double high)
+{
+    return std::isnan(value) ? low : std::clamp(value, low, high);
+}
+
+} // namespace
+
 std::array<double, 4> EdgeOptions::components(const QColor &color)
 {
-    if (!color.isValid())
-        return {1.0, 1.0, 1.0, 1.0};
-    const QColor rgb = color.toRgb();
-    return {rgb.redF(), rgb.greenF(), rgb.blueF(), rgb.alphaF()};
+    const RgbaColor rgba(color);
+    return {rgba.r, rgba.g, rgba.b, rgba.a};
+}
+
+EdgeOptions EdgeOptions::limited() const
+{
+    EdgeOptions options = *this;
+    options.shrink = within(shrink, 0.0, maxShrink);
+    options.feather = within(feather, 0.0, maxFeather);
+    options.outlineWidth = within(outlineWidth, minOutlineWidth, maxOutlineWidth);
+    options.outlineColor = outlineColor.limited();
+    return options;
 }
 
 EdgeParams EdgeOptions::params() const
 {
-    const auto [r, g, b, a] = components(outlineColor);
-    return EdgeParams{shrink, feather, outline, outlineWidth, r, g, b, a};
+    const RgbaColor &color = outlineColor;
+    return EdgeParams{shrink, feather, outline, outlineWidth, color.r, color.g, color.b, color.a};
 }
 
 QString EdgeOptions::signature() const
 {
-    const auto [r, g, b, a] = components(outlineColor);
+    const RgbaColor &color = outlineColor;
     return QString::asprintf("%.1f-%.1f-%d-%.1f-%.2f,%.2f,%.2f,%.2f", shrink, feather, outline ? 1 : 0,
-                             outlineWidth, r, g, b, a);
+                             outlineWidth, color.r, color.g, color.b, color.a);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "models/EdgeParams.h"
+#include "models/RgbaColor.h"
 
 #include <QColor>
 #include <QString>
@@ -11,14 +12,24 @@
 // the window state counts as a change.
 struct EdgeOptions
 {
+    // The ranges the edge controls offer, in pixels.
+    static constexpr double maxShrink = 10.0;
+    static constexpr double maxFeather = 10.0;
+    static constexpr double minOutlineWidth = 1.0;
+    static constexpr double maxOutlineWidth = 20.0;
+
     double shrink = 0.0;
     double feather = 0.0;
     bool outline = false;
     double outlineWidth = 6.0;
-    QColor outlineColor = QColor(Qt::white);
+    RgbaColor outlineColor;
 
     // Red, green, blue and alpha in sRGB; opaque white for a colour that cannot be expressed in sRGB.
     static std::array<double, 4> components(const QColor &color);
+
+    // The same settings brought into the ranges the controls offer, for values that come from
+    // elsewhere (a project file): an outline thousands of pixels wide would take hours to render.
+    EdgeOptions limited() const;
 
     EdgeParams params() const;
     // Printed form of the settings: two settings with the same signature render alike.

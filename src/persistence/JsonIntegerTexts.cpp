@@ -10,69 +10,106 @@
 
 namespace {
 
+// The member names that matter for finding the integers, and where they may stand.
+enum class Key { Other, Groups, Frames, Version, ActiveGroupIndex, TimeValue, TimeScale };
+const std::array<QByteArrayView, 2> rootIntegers{"version", "activeGroupIndex"};
+const std::array<QByteArrayView, 2> frameIntegers{"timeValue", "timeScale"};
+
+// What an object or array is in a project file.
+enum class Role { Root, GroupList, Group, FrameList, Frame, Other };
+
 struct Level
 {
+    Role role = Role::Other;
     bool isObject = false;
     bool expectingKey = false;
-    QByteArray key;      // the member being read, in UTF-8 (objects)
-    qsizetype index = 0; // the element being read (arrays)
+    Key key = Key::Other; // the member being read (objects)
+    qsizetype index = 0;  // the element being read (arrays)
+    qsizetype group = -1; // the group this level belongs to, if any
 };
+
+// A member name as QJsonDocument reads it, escapes resolved; only names that can be one of the
+// few known ones are decoded.
+Key keyOf(QByteArrayView raw)
+{
+    static const std::pair<QByteArrayView, Key> known[] = {
+        {"groups", Key::Groups},       {"frames", Key::Frames},
+        {"version", Key::Version},     {"activeGroupIndex", Key::ActiveGroupIndex},
+        {"timeValue", Key::TimeValue}, {"timeScale", Key::TimeScale},
+    };
+    QByteArray decoded;
+    QByteArrayView name = raw;
+    if (raw.contains('\\')) {
+        // Every character of the longest known name written as \uXXXX: anything longer is none.
+        if (raw.size() > 6 * 16)
+            return Key::Other;
+        const QByteArray wrapped = "[\"" + raw.toByteArray() + "\"]";
+        decoded = QJsonDocument::fromJson(wrapped).array().at(0).toString().toUtf8();
+        name = decoded;
+    }
+    for (const auto &[text, key] : known) {
+        if (name == text)
+            return key;
+    }
+    return Key::Other;
+}
+
+// What an object or array opened as the current value of `parent` is.
+Role roleOf(const Level *parent, bool isObject)
+{
+    if (!parent)
+        return isObject ? Role::Root : Role::Other;
+    if (parent->isObject) {
+        if (isObject)
+            return Role::Other;
+        if (parent->role == Role::Root && parent->key == Key::Groups)
+            return Role::GroupList;
+        if (parent->role == Role::Group && parent->key == Key::Frames)
+            return Role::FrameList;
+        return Role::Other;
+    }
+    if (isObject && parent->role == Role::GroupList)
+        return Role::Group;
+    if (isObject && parent->role == Role::FrameList)
+        return Role::Frame;
+    return Role::Other;
+}
 
 bool isNumberCharacter(char c)
 {
     return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
 }
 
-// QJsonDocument reads a plain integer of up to 18 digits exactly (it always fits 64 bits).
-bool isExactForQt(QByteArrayView number)
-{
-    const qsizetype digits = number.startsWith('-') ? number.size() - 1 : number.size();
-    return digits <= 18 &&
-           std::all_of(number.end() - digits, number.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// A member name as written between the quotes, with its escapes resolved. Without escapes it
-// refers to the document's own bytes.
-QByteArray memberName(QByteArrayView raw)
-{
-    if (!raw.contains('\\'))
-        return QByteArray::fromRawData(raw.data(), raw.size());
-    const QByteArray wrapped = "[\"" + raw.toByteArray() + "\"]";
-    return QJsonDocument::fromJson(wrapped).array().at(0).toString().toUtf8();
-}
-
-QString pathOf(const std::vector<Level> &levels)
-{
-    QString path;
-    for (const Level &level : levels) {
-        if (level.isObject) {
-            if (!path.isEmpty())
-                path += QLatin1Char('.');
-            path += QString::fromUtf8(level.key);
-        } else {
-            path += QLatin1Char('[') + QString::number(level.index) + QLatin1Char(']');
-        }
-    }
-    return path;
-}
-
 } // namespace
 
-JsonIntegerTexts::JsonIntegerTexts(const QByteArray &json, const QList<QByteArray> &memberNames)
+JsonIntegerTexts::JsonIntegerTexts(const QByteArray &json)
 {
     const char *data = json.constData();
     const qsizetype size = json.size();
     std::vector<Level> levels;
 
+    const auto open = [&levels](bool isObject) {
+        const Level *parent = levels.empty() ? nullptr : &levels.back();
+        Level level;
+        level.role = roleOf(parent, isObject);
+        level.isObject = isObject;
+        level.expectingKey = isObject;
+        if (level.role == Role::Group)
+            level.group = parent->index;
+        else if (parent)
+            level.group = parent->group;
+        levels.push_back(level);
+    };
+
     qsizetype i = 0;
     while (i < size) {
         switch (data[i]) {
         case '{':
-            levels.push_back({true, true, {}, 0});
+            open(true);
             ++i;
             break;
         case '[':
-            levels.push_back({false, false, {}, 0});
+            open(false);
             ++i;
             break;
         case '}':
@@ -107,7 +144,7 @@ JsonIntegerTexts::JsonIntegerTexts(const QByteArray &json, const QList<QByteArra
             const QByteArrayView raw(data + start, i - start);
             ++i;
             if (!levels.empty() && levels.back().isObject && levels.back().expectingKey) {
-                levels.back().key = memberName(raw);
+                levels.back().key = keyOf(raw);
                 levels.back().expectingKey = false;
             }
             break;
@@ -126,13 +163,19 @@ JsonIntegerTexts::JsonIntegerTexts(const QByteArray &json, const QList<QByteArra
             const qsizetype start = i;
             while (i < size && isNumberCharacter(data[i]))
                 ++i;
-            if (levels.empty() || !levels.back().isObject || !memberNames.contains(levels.back().key))
+            if (levels.empty())
                 break;
+            const Level &level = levels.back();
             const QByteArrayView number(data + start, i - start);
-            if (!isExactForQt(number))
-                m_texts.insert(pathOf(levels), number);
-            else if (!m_texts.isEmpty()) // an earlier member of the same name no longer counts
-                m_texts.remove(pathOf(levels));
+            // Every number at a known place is kept, so that a repeated member's last value counts.
+            if (level.role == Role::Root && level.key == Key::Version)
+                m_root[0] = number;
+            else if (level.role == Role::Root && level.key == Key::ActiveGroupIndex)
+                m_root[1] = number;
+            else if (level.role == Role::Frame && level.key == Key::TimeValue)
+                m_frames[{level.group, levels[levels.size() - 2].index}][0] = number;
+            else if (level.role == Role::Frame && level.key == Key::TimeScale)
+                m_frames[{level.group, levels[levels.size() - 2].index}][1] = number;
             break;
         }
         default: // white space, ':', the letters of true, false and null
@@ -140,6 +183,20 @@ JsonIntegerTexts::JsonIntegerTexts(const QByteArray &json, const QList<QByteArra
             break;
         }
     }
+}
+
+QByteArrayView JsonIntegerTexts::text(Place place, QByteArrayView name) const
+{
+    const bool isRoot = place == Place::root();
+    const std::array<QByteArrayView, 2> &names = isRoot ? rootIntegers : frameIntegers;
+    const auto found = std::find(names.begin(), names.end(), name);
+    if (found == names.end())
+        return {};
+    const std::size_t position = std::size_t(found - names.begin());
+    if (isRoot)
+        return m_root[position];
+    const auto frame = m_frames.constFind({place.group, place.frame});
+    return frame == m_frames.cend() ? QByteArrayView() : (*frame)[position];
 }
 
 JsonIntegerTexts::Problem JsonIntegerTexts::toInt64(QByteArrayView text, std::int64_t *value)

@@ -1,19 +1,33 @@
 #include "JsonMemberReader.h"
 
-#include "persistence/JsonIntegerTexts.h"
+#include <QCoreApplication>
 
 #include <limits>
 
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("JsonMemberReader", text);
+}
+
+} // namespace
+
 JsonMemberReader::JsonMemberReader(const QJsonObject &object, const QString &location,
-                                   const JsonIntegerTexts &integers, QString *error)
-    : m_object(object), m_location(location), m_integers(integers), m_error(error)
+                                   const JsonIntegerTexts &integers,
+                                   std::optional<JsonIntegerTexts::Place> integerPlace, QString *error)
+    : m_object(object)
+    , m_location(location)
+    , m_integers(integers)
+    , m_integerPlace(integerPlace)
+    , m_error(error)
 {}
 
 QString JsonMemberReader::string(const char *name)
 {
     const QJsonValue value = required(name);
     if (m_ok && !value.isString())
-        failMember(name, QStringLiteral("is not a string"));
+        failMember(name, tr("n'est pas un texte"));
     return value.toString();
 }
 
@@ -21,7 +35,7 @@ bool JsonMemberReader::boolean(const char *name)
 {
     const QJsonValue value = required(name);
     if (m_ok && !value.isBool())
-        failMember(name, QStringLiteral("is not true or false"));
+        failMember(name, tr("n'est ni true ni false"));
     return value.toBool();
 }
 
@@ -29,7 +43,7 @@ double JsonMemberReader::number(const char *name)
 {
     const QJsonValue value = required(name);
     if (m_ok && !value.isDouble())
-        failMember(name, QStringLiteral("is not a number"));
+        failMember(name, tr("n'est pas un nombre"));
     return value.toDouble();
 }
 
@@ -45,7 +59,7 @@ std::int32_t JsonMemberReader::int32(const char *name)
         return 0;
     if (*value < std::numeric_limits<std::int32_t>::min() ||
         *value > std::numeric_limits<std::int32_t>::max()) {
-        failMember(name, QStringLiteral("does not fit in 32 bits"));
+        failMember(name, tr("ne tient pas sur 32 bits"));
         return 0;
     }
     return std::int32_t(*value);
@@ -55,7 +69,7 @@ QJsonObject JsonMemberReader::object(const char *name)
 {
     const QJsonValue value = required(name);
     if (m_ok && !value.isObject())
-        failMember(name, QStringLiteral("is not an object"));
+        failMember(name, tr("n'est pas un objet"));
     return value.toObject();
 }
 
@@ -63,7 +77,7 @@ QJsonArray JsonMemberReader::array(const char *name)
 {
     const QJsonValue value = required(name);
     if (m_ok && !value.isArray())
-        failMember(name, QStringLiteral("is not an array"));
+        failMember(name, tr("n'est pas un tableau"));
     return value.toArray();
 }
 
@@ -73,7 +87,7 @@ std::optional<QJsonArray> JsonMemberReader::optionalArray(const char *name)
     if (value.isUndefined() || value.isNull())
         return std::nullopt;
     if (!value.isArray()) {
-        failMember(name, QStringLiteral("is not an array"));
+        failMember(name, tr("n'est pas un tableau"));
         return std::nullopt;
     }
     return value.toArray();
@@ -85,7 +99,7 @@ std::optional<QByteArray> JsonMemberReader::optionalBase64(const char *name)
     if (value.isUndefined() || value.isNull())
         return std::nullopt;
     if (!value.isString()) {
-        failMember(name, QStringLiteral("is not a string"));
+        failMember(name, tr("n'est pas un texte"));
         return std::nullopt;
     }
     // Characters beyond Latin-1 turn into '?', which the strict decoding rejects. That decoding
@@ -94,7 +108,7 @@ std::optional<QByteArray> JsonMemberReader::optionalBase64(const char *name)
     const QByteArray::FromBase64Result decoded =
         QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded || text.size() % 4 != 0) {
-        failMember(name, QStringLiteral("is not valid base64"));
+        failMember(name, tr("n'est pas du base64 valide"));
         return std::nullopt;
     }
     return decoded.decoded;
@@ -114,7 +128,7 @@ QString JsonMemberReader::placeOf(const char *name, qsizetype index) const
 void JsonMemberReader::fail(const QString &message)
 {
     if (m_ok && m_error)
-        *m_error = m_location.isEmpty() ? message : m_location + QStringLiteral(": ") + message;
+        *m_error = m_location.isEmpty() ? message : m_location + QStringLiteral(" : ") + message;
     m_ok = false;
 }
 
@@ -122,7 +136,7 @@ QJsonValue JsonMemberReader::required(const char *name)
 {
     const QJsonValue value = m_object.value(QLatin1String(name));
     if (value.isUndefined())
-        failMember(name, QStringLiteral("is missing"));
+        failMember(name, tr("est absent"));
     return value;
 }
 
@@ -132,10 +146,11 @@ std::optional<std::int64_t> JsonMemberReader::integer(const char *name)
     if (!m_ok)
         return std::nullopt;
     if (!value.isDouble()) {
-        failMember(name, QStringLiteral("is not a number"));
+        failMember(name, tr("n'est pas un nombre"));
         return std::nullopt;
     }
-    const QByteArrayView text = m_integers.text(placeOf(name));
+    const QByteArrayView text =
+        m_integerPlace ? m_integers.text(*m_integerPlace, QByteArrayView(name)) : QByteArrayView();
     std::int64_t result = 0;
     JsonIntegerTexts::Problem problem = JsonIntegerTexts::Problem::None;
     if (!text.isEmpty()) {
@@ -151,10 +166,10 @@ std::optional<std::int64_t> JsonMemberReader::integer(const char *name)
     case JsonIntegerTexts::Problem::None:
         return result;
     case JsonIntegerTexts::Problem::NotAnInteger:
-        failMember(name, QStringLiteral("is not an integer"));
+        failMember(name, tr("n'est pas un nombre entier"));
         break;
     case JsonIntegerTexts::Problem::OutOfRange:
-        failMember(name, QStringLiteral("does not fit in 64 bits"));
+        failMember(name, tr("ne tient pas sur 64 bits"));
         break;
     }
     return std::nullopt;
@@ -162,5 +177,5 @@ std::optional<std::int64_t> JsonMemberReader::integer(const char *name)
 
 void JsonMemberReader::failMember(const char *name, const QString &problem)
 {
-    fail(QStringLiteral("member \"%1\" %2").arg(QLatin1String(name), problem));
+    fail(tr("le membre « %1 » %2").arg(QLatin1String(name), problem));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "persistence/JsonIntegerTexts.h"
+
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -8,18 +10,17 @@
 #include <cstdint>
 #include <optional>
 
-class JsonIntegerTexts;
-
 // Reads the members of one JSON object strictly: a missing member or a value of the wrong type is
-// a failure, described with its place in the document, such as
-// `groups[1].frames[0]: member "timeScale" is missing`. Only the first failure is kept; once a
+// a failure, described in French with its place in the document, such as
+// « groups[1].frames[0] : le membre « timeScale » est absent ». Only the first failure is kept; once a
 // reader has failed, ok() stays false and the values it returns are meaningless.
 class JsonMemberReader
 {
 public:
     // `location` is the place of the object itself: empty for the root, else e.g. "groups[1]".
+    // `integers` holds the literal texts of integer members, found at `integerPlace` for this object.
     JsonMemberReader(const QJsonObject &object, const QString &location, const JsonIntegerTexts &integers,
-                     QString *error);
+                     std::optional<JsonIntegerTexts::Place> integerPlace, QString *error);
 
     bool ok() const { return m_ok; }
 
@@ -52,6 +53,7 @@ private:
     const QJsonObject &m_object;
     QString m_location;
     const JsonIntegerTexts &m_integers;
+    std::optional<JsonIntegerTexts::Place> m_integerPlace;
     QString *m_error;
     bool m_ok = true;
 };

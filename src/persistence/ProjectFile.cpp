@@ -4,6 +4,7 @@
 #include "persistence/JsonIntegerTexts.h"
 #include "persistence/JsonMemberReader.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -111,13 +112,49 @@ void writeBase64(IndentedJsonWriter &json, const QByteArray &bytes)
 
 // ---- Reading ----------------------------------------------------------------------------------
 
-// The members read as integers; their literal text is kept so that they are read exactly.
-const QList<QByteArray> integerMembers{"version", "activeGroupIndex", "timeValue", "timeScale"};
+// What QJsonDocument found wrong, in French.
+QString parseProblem(QJsonParseError::ParseError error)
+{
+    const auto tr = [](const char *text) { return QCoreApplication::translate("ProjectFile", text); };
+    switch (error) {
+    case QJsonParseError::NoError:
+        break;
+    case QJsonParseError::UnterminatedObject:
+        return tr("objet non terminé");
+    case QJsonParseError::MissingNameSeparator:
+        return tr("« : » manquant après un nom de membre");
+    case QJsonParseError::UnterminatedArray:
+        return tr("tableau non terminé");
+    case QJsonParseError::MissingValueSeparator:
+        return tr("« , » manquante entre deux valeurs");
+    case QJsonParseError::IllegalValue:
+        return tr("valeur non reconnue");
+    case QJsonParseError::TerminationByNumber:
+        return tr("le fichier s'arrête au milieu d'un nombre");
+    case QJsonParseError::IllegalNumber:
+        return tr("nombre non valide");
+    case QJsonParseError::IllegalEscapeSequence:
+        return tr("séquence d'échappement non valide");
+    case QJsonParseError::IllegalUTF8String:
+        return tr("texte UTF-8 non valide");
+    case QJsonParseError::UnterminatedString:
+        return tr("texte non terminé");
+    case QJsonParseError::MissingObject:
+        return tr("un objet est attendu");
+    case QJsonParseError::DeepNesting:
+        return tr("imbrication trop profonde");
+    case QJsonParseError::DocumentTooLarge:
+        return tr("document trop volumineux");
+    case QJsonParseError::GarbageAtEnd:
+        return tr("des données suivent la fin du document");
+    }
+    return tr("erreur inconnue");
+}
 
 std::optional<EdgeDTO> edgeFromJson(const QJsonObject &json, const QString &place,
                                     const JsonIntegerTexts &integers, QString *error)
 {
-    JsonMemberReader reader(json, place, integers, error);
+    JsonMemberReader reader(json, place, integers, std::nullopt, error);
     EdgeDTO edge;
     edge.shrink = reader.number("shrink");
     edge.feather = reader.number("feather");
@@ -138,18 +175,19 @@ std::optional<QJsonObject> elementObject(const QJsonValue &json, const QString &
     if (json.isObject())
         return json.toObject();
     if (error)
-        *error = place + QStringLiteral(" is not an object");
+        *error = QCoreApplication::translate("ProjectFile", "%1 n'est pas un objet").arg(place);
     return std::nullopt;
 }
 
 std::optional<FrameDTO> frameFromJson(const QJsonValue &json, const QString &place,
-                                      const JsonIntegerTexts &integers, QString *error)
+                                      const JsonIntegerTexts &integers, JsonIntegerTexts::Place integerPlace,
+                                      QString *error)
 {
     const std::optional<QJsonObject> element = elementObject(json, place, error);
     if (!element)
         return std::nullopt;
     const QJsonObject &object = *element;
-    JsonMemberReader reader(object, place, integers, error);
+    JsonMemberReader reader(object, place, integers, integerPlace, error);
     FrameDTO frame;
     frame.timeValue = reader.int64("timeValue");
     frame.timeScale = reader.int32("timeScale");
@@ -165,7 +203,7 @@ std::optional<FrameDTO> frameFromJson(const QJsonValue &json, const QString &pla
             std::optional<Annotation> annotation = Annotation::fromJson(annotations->at(i), &annotationError);
             if (!annotation) {
                 if (error)
-                    *error = reader.placeOf("annotations", i) + QStringLiteral(": ") + annotationError;
+                    *error = reader.placeOf("annotations", i) + QStringLiteral(" : ") + annotationError;
                 return std::nullopt;
             }
             list.append(*annotation);
@@ -175,14 +213,14 @@ std::optional<FrameDTO> frameFromJson(const QJsonValue &json, const QString &pla
     return frame;
 }
 
-std::optional<GroupDTO> groupFromJson(const QJsonValue &json, const QString &place,
+std::optional<GroupDTO> groupFromJson(const QJsonValue &json, const QString &place, qsizetype groupIndex,
                                       const JsonIntegerTexts &integers, QString *error)
 {
     const std::optional<QJsonObject> element = elementObject(json, place, error);
     if (!element)
         return std::nullopt;
     const QJsonObject &object = *element;
-    JsonMemberReader reader(object, place, integers, error);
+    JsonMemberReader reader(object, place, integers, std::nullopt, error);
     GroupDTO group;
     group.name = reader.string("name");
     group.notes = reader.string("notes");
@@ -191,8 +229,8 @@ std::optional<GroupDTO> groupFromJson(const QJsonValue &json, const QString &pla
         return std::nullopt;
     group.frames.reserve(frames.size());
     for (qsizetype i = 0; i < frames.size(); ++i) {
-        std::optional<FrameDTO> frame =
-            frameFromJson(frames.at(i), reader.placeOf("frames", i), integers, error);
+        std::optional<FrameDTO> frame = frameFromJson(frames.at(i), reader.placeOf("frames", i), integers,
+                                                      JsonIntegerTexts::Place::frameOf(groupIndex, i), error);
         if (!frame)
             return std::nullopt;
         group.frames.append(std::move(*frame));
@@ -250,20 +288,21 @@ std::optional<ProjectFile> ProjectFile::fromJson(const QByteArray &json, QString
     };
     const auto isSpace = [](char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; };
     if (std::all_of(json.begin(), json.end(), isSpace))
-        return failed(QStringLiteral("the file is empty"));
+        return failed(QCoreApplication::translate("ProjectFile", "le fichier est vide"));
 
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError)
-        return failed(QStringLiteral("the file is not valid JSON: %1 (at byte %2)")
-                          .arg(parseError.errorString())
-                          .arg(parseError.offset));
+        return failed(
+            QCoreApplication::translate("ProjectFile", "le fichier n'est pas du JSON valide : %1 (octet %2)")
+                .arg(parseProblem(parseError.error))
+                .arg(parseError.offset));
     if (!document.isObject())
-        return failed(QStringLiteral("the document is not a JSON object"));
+        return failed(QCoreApplication::translate("ProjectFile", "le document n'est pas un objet JSON"));
 
-    const JsonIntegerTexts integers(json, integerMembers);
+    const JsonIntegerTexts integers(json);
     const QJsonObject root = document.object();
-    JsonMemberReader reader(root, QString(), integers, error);
+    JsonMemberReader reader(root, QString(), integers, JsonIntegerTexts::Place::root(), error);
     ProjectFile file;
     file.version = reader.int64("version");
     file.videoBookmark = reader.optionalBase64("videoBookmark");
@@ -285,7 +324,7 @@ std::optional<ProjectFile> ProjectFile::fromJson(const QByteArray &json, QString
     file.groups.reserve(groups.size());
     for (qsizetype i = 0; i < groups.size(); ++i) {
         std::optional<GroupDTO> group =
-            groupFromJson(groups.at(i), reader.placeOf("groups", i), integers, error);
+            groupFromJson(groups.at(i), reader.placeOf("groups", i), i, integers, error);
         if (!group)
             return std::nullopt;
         file.groups.append(std::move(*group));

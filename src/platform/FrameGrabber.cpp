@@ -18,11 +18,14 @@ extern "C" {
 #include <deque>
 #include <limits>
 #include <optional>
+#include <utility>
 
 namespace {
 
 // Decoded frames kept around the last request.
 constexpr std::size_t cachedFrameCount = 12;
+// Damaged pictures skipped on the way to one request before the file counts as unreadable.
+constexpr int maximumDamagedPictures = 256;
 
 // Clockwise rotation in whole quarter turns (0, 90, 180 or 270) from a display matrix.
 int clockwiseRotation(const int32_t *matrix)
@@ -76,36 +79,48 @@ int colourMatrix(const AVFrame *frame)
 
 } // namespace
 
-// The open file, its decoder and what it has decoded last. Used under the grabber's mutex only.
+// The open file, its decoder and what it has decoded since it was last positioned. Used under the
+// grabber's mutex only.
 class FrameGrabber::Decoder
 {
 public:
     // Empty string on success, otherwise a description of the failure.
-    QString open(const QString &path);
-    Result<QImage> image(const MediaTime &time);
+    QString open(const QString &path, std::shared_ptr<const FrameIndex> index);
+    // The decoded picture of frame `frame` of the index; valid until the next call.
+    Result<const AVFrame *> decoded(int frame);
+    // Decodes from the start of the file until some picture of the index comes out.
+    QString decodeFromStart();
+    Result<QImage> convert(const AVFrame *frame);
+    const FrameIndex &index() const { return *m_index; }
 
 private:
     enum class Outcome { Found, Overshot, Failed };
 
     QString seek(std::optional<std::int64_t> keyFramePts);
-    Outcome decodeUntil(std::int64_t target, QString &failure);
-    const AVFrame *cached(std::int64_t pts) const;
-    void keep(Ffmpeg::Frame frame);
-    Result<QImage> convert(const AVFrame *frame);
+    Outcome decodeUntil(int target, QString &failure);
+    // The frame of the index a decoded picture shows, or -1 for a picture the index does not hold.
+    int placeOf(const AVFrame *picture) const;
+    const AVFrame *cached(int frame) const;
+    void keep(int frame, Ffmpeg::Frame picture);
+    // After a failure nothing decoded so far is trusted: the next request starts afresh.
+    void forget();
 
-    FrameIndex m_index;
+    std::shared_ptr<const FrameIndex> m_index;
     Ffmpeg::FormatContext m_format;
     Ffmpeg::CodecContext m_codec;
     Ffmpeg::Packet m_packet;
     int m_stream = -1;
     int m_rotation = 0;
 
-    // Where the decoder stands: the last frame it gave, unless it must be repositioned first.
-    std::optional<std::int64_t> m_lastPts;
+    // Where the decoder stands. Unpositioned, the next request seeks first. Pictures before
+    // `m_firstTrusted` came out of a key frame's leading pictures, decoded without their references.
+    bool m_positioned = false;
+    int m_firstTrusted = 0;
+    std::optional<int> m_lastFrame;
     bool m_draining = false;
-    bool m_atEnd = false;
 
-    std::deque<std::pair<std::int64_t, Ffmpeg::Frame>> m_cache;
+    // Frames decoded since the last positioning, by frame number, the oldest first.
+    std::deque<std::pair<int, Ffmpeg::Frame>> m_cache;
 
     Ffmpeg::ScaleContext m_scale;
     struct ScaleKey
@@ -116,12 +131,15 @@ private:
     } m_scaleKey;
 };
 
-QString FrameGrabber::Decoder::open(const QString &path)
+QString FrameGrabber::Decoder::open(const QString &path, std::shared_ptr<const FrameIndex> index)
 {
-    Result<FrameIndex> index = FrameIndex::build(path);
-    if (!index)
-        return index.error().errorDescription();
-    m_index = std::move(index).value();
+    if (!index) {
+        Result<FrameIndex> built = FrameIndex::build(path);
+        if (!built)
+            return built.error().errorDescription();
+        index = std::make_shared<const FrameIndex>(std::move(built).value());
+    }
+    m_index = std::move(index);
 
     QString failure = Ffmpeg::openInput(path, m_format);
     if (!failure.isEmpty())
@@ -158,94 +176,136 @@ QString FrameGrabber::Decoder::open(const QString &path)
 
 QString FrameGrabber::Decoder::seek(std::optional<std::int64_t> keyFramePts)
 {
-    // Without a key frame to aim at, go back to the stream's first frame: to the first byte where the
-    // container allows it, since timestamp seeks in containers without an index (MPEG transport
-    // streams) can land a whole key-frame interval late.
+    // Frames decoded before are dropped whatever happens: a repositioned decoder starts afresh.
+    forget();
+    // Without a key frame to aim at, go back to the stream's first frame. Containers without an index
+    // (MPEG streams, whose timestamp seeks can land a whole key-frame interval late) go back to their
+    // first byte; the others to the last key frame at or before the first frame.
     int status = 0;
     const std::optional<std::int64_t> bytePosition =
-        keyFramePts ? m_index.keyFrameBytePosition(*keyFramePts) : std::nullopt;
+        keyFramePts ? m_index->keyFrameBytePosition(*keyFramePts) : std::nullopt;
+    const bool byteSeeks = m_index->seeksByBytes() && !(m_format->iformat->flags & AVFMT_NO_BYTE_SEEK);
     if (bytePosition)
         status = av_seek_frame(m_format.get(), -1, *bytePosition, AVSEEK_FLAG_BYTE);
     else if (keyFramePts)
         status = av_seek_frame(m_format.get(), m_stream, *keyFramePts, AVSEEK_FLAG_BACKWARD);
-    else if (m_format->iformat->flags & AVFMT_NO_BYTE_SEEK ||
-             av_seek_frame(m_format.get(), -1, 0, AVSEEK_FLAG_BYTE) < 0)
+    else if (!byteSeeks || av_seek_frame(m_format.get(), -1, 0, AVSEEK_FLAG_BYTE) < 0)
         status = avformat_seek_file(m_format.get(), m_stream, std::numeric_limits<std::int64_t>::min(),
-                                    m_index.pts(0), std::numeric_limits<std::int64_t>::max(), 0);
+                                    m_index->pts(0), m_index->pts(0), 0);
     if (status < 0)
         return Ffmpeg::errorText(status);
     avcodec_flush_buffers(m_codec.get());
-    m_lastPts.reset();
-    m_draining = false;
-    m_atEnd = false;
+    m_positioned = true;
+    m_firstTrusted = keyFramePts ? std::max(0, m_index->frameAt(*keyFramePts)) : 0;
     return {};
 }
 
-const AVFrame *FrameGrabber::Decoder::cached(std::int64_t pts) const
+void FrameGrabber::Decoder::forget()
 {
-    for (const auto &[framePts, frame] : m_cache) {
-        if (framePts == pts)
-            return frame.get();
+    m_cache.clear();
+    m_positioned = false;
+    m_lastFrame.reset();
+    m_draining = false;
+}
+
+int FrameGrabber::Decoder::placeOf(const AVFrame *picture) const
+{
+    const FrameIndex &index = *m_index;
+    if (index.hasPresentationTimes()) {
+        // The packet's presentation time travels with its picture through the decoder.
+        if (picture->pts != AV_NOPTS_VALUE)
+            return index.position(picture->pts);
+    } else if (picture->best_effort_timestamp != AV_NOPTS_VALUE) {
+        // Decoding times only: the decoder stamps a picture with the time of the packet it was fed
+        // when the picture came out, which lies as many places later as the decoder holds pictures
+        // back to reorder them.
+        const int fed = index.position(picture->best_effort_timestamp);
+        if (fed < 0)
+            return -1;
+        const int place = fed - std::max(0, m_codec->has_b_frames);
+        return place >= 0 ? place : -1;
+    }
+    // No time at all (the last pictures drained from the decoder): the next place in order.
+    if (m_lastFrame && *m_lastFrame + 1 < index.count())
+        return *m_lastFrame + 1;
+    return -1;
+}
+
+const AVFrame *FrameGrabber::Decoder::cached(int frame) const
+{
+    for (const auto &[number, picture] : m_cache) {
+        if (number == frame)
+            return picture.get();
     }
     return nullptr;
 }
 
-void FrameGrabber::Decoder::keep(Ffmpeg::Frame frame)
+void FrameGrabber::Decoder::keep(int frame, Ffmpeg::Frame picture)
 {
-    const std::int64_t pts = frame->best_effort_timestamp;
     for (auto &entry : m_cache) {
-        if (entry.first == pts) {
-            entry.second = std::move(frame);
+        if (entry.first == frame) {
+            entry.second = std::move(picture);
             return;
         }
     }
-    m_cache.emplace_back(pts, std::move(frame));
+    m_cache.emplace_back(frame, std::move(picture));
     while (m_cache.size() > cachedFrameCount)
         m_cache.pop_front();
 }
 
-// Decodes on until the frame starting at `target` comes out. Overshot: the first frame decoded after
-// positioning already lies past the target, so the decoder must start from an earlier key frame.
-FrameGrabber::Decoder::Outcome FrameGrabber::Decoder::decodeUntil(std::int64_t target, QString &failure)
+// Decodes on until the picture of frame `target` comes out. Overshot: the first picture decoded
+// after positioning already lies past the target, so the decoder must start from an earlier key frame.
+FrameGrabber::Decoder::Outcome FrameGrabber::Decoder::decodeUntil(int target, QString &failure)
 {
-    bool decodedAny = false;
+    int damagedPictures = 0;
     for (;;) {
-        Ffmpeg::Frame frame(av_frame_alloc());
-        if (!frame) {
+        Ffmpeg::Frame picture(av_frame_alloc());
+        if (!picture) {
             failure = Ffmpeg::errorText(AVERROR(ENOMEM));
             return Outcome::Failed;
         }
-        int status = avcodec_receive_frame(m_codec.get(), frame.get());
+        int status = avcodec_receive_frame(m_codec.get(), picture.get());
         if (status == 0) {
-            std::int64_t pts = frame->best_effort_timestamp;
-            if (pts == AV_NOPTS_VALUE)
-                pts = m_lastPts ? *m_lastPts + 1 : target;
-            frame->best_effort_timestamp = pts;
-            const bool firstAfterSeek = !m_lastPts;
-            const std::optional<std::int64_t> previous = m_lastPts;
-            m_lastPts = pts;
-            keep(std::move(frame));
-            if (pts == target)
+            const int place = placeOf(picture.get());
+            if (place < m_firstTrusted)
+                continue;
+            const std::optional<int> previous = std::exchange(m_lastFrame, place);
+            keep(place, std::move(picture));
+            if (place == target)
                 return Outcome::Found;
-            if (pts > target) {
-                // The index and the decoder disagree on a timestamp: the last frame before wins.
-                if (firstAfterSeek || !previous || !cached(*previous) || *previous > target)
-                    return decodedAny ? Outcome::Failed : Outcome::Overshot;
-                m_cache.emplace_back(target, Ffmpeg::Frame(av_frame_clone(cached(*previous))));
+            if (place < target)
+                continue;
+            if (!previous)
+                return Outcome::Overshot;
+            // The target's picture never came out (damaged, or dropped by the decoder): the picture
+            // before it stays on screen, as in a player.
+            if (const AVFrame *before = cached(*previous); before && *previous < target) {
+                keep(target, Ffmpeg::Frame(av_frame_clone(before)));
                 return Outcome::Found;
             }
-            decodedAny = true;
-            continue;
+            failure = Ffmpeg::errorText(AVERROR_INVALIDDATA);
+            return Outcome::Failed;
         }
         if (status == AVERROR_EOF) {
-            m_atEnd = true;
-            // The stream ended before the target: the last frame shown stays on screen.
-            if (m_lastPts && *m_lastPts < target && cached(*m_lastPts)) {
-                m_cache.emplace_back(target, Ffmpeg::Frame(av_frame_clone(cached(*m_lastPts))));
-                return Outcome::Found;
+            m_positioned = false;
+            // Nothing placeable came out of the last key frame's pictures (their leading pictures
+            // need the frames before): an earlier key frame must be decoded from.
+            if (!m_lastFrame)
+                return Outcome::Overshot;
+            // The stream ended before the target: the last picture shown stays on screen.
+            if (*m_lastFrame < target) {
+                if (const AVFrame *last = cached(*m_lastFrame)) {
+                    keep(target, Ffmpeg::Frame(av_frame_clone(last)));
+                    return Outcome::Found;
+                }
             }
             failure = Ffmpeg::errorText(AVERROR_EOF);
             return Outcome::Failed;
+        }
+        if (status == AVERROR_INVALIDDATA && ++damagedPictures <= maximumDamagedPictures) {
+            // A damaged packet's error, reported when its picture was due (decoding threads report
+            // late): the decoder goes on with the next pictures.
+            continue;
         }
         if (status != AVERROR(EAGAIN)) {
             failure = Ffmpeg::errorText(status);
@@ -258,12 +318,11 @@ FrameGrabber::Decoder::Outcome FrameGrabber::Decoder::decodeUntil(std::int64_t t
             return Outcome::Failed;
         }
         status = av_read_frame(m_format.get(), m_packet.get());
-        if (status == AVERROR_EOF) {
+        if (status < 0) {
+            // The end of the file, or where a file cut short stops: the pictures the decoder still
+            // holds come out.
             m_draining = true;
             status = avcodec_send_packet(m_codec.get(), nullptr);
-        } else if (status < 0) {
-            failure = Ffmpeg::errorText(status);
-            return Outcome::Failed;
         } else {
             if (m_packet->stream_index == m_stream)
                 status = avcodec_send_packet(m_codec.get(), m_packet.get());
@@ -278,49 +337,49 @@ FrameGrabber::Decoder::Outcome FrameGrabber::Decoder::decodeUntil(std::int64_t t
     }
 }
 
-Result<QImage> FrameGrabber::Decoder::image(const MediaTime &time)
+Result<const AVFrame *> FrameGrabber::Decoder::decoded(int target)
 {
-    const int frameNumber = m_index.frameAt(time);
-    const std::int64_t target = m_index.pts(frameNumber);
-    if (const AVFrame *frame = cached(target))
-        return convert(frame);
+    if (const AVFrame *picture = cached(target))
+        return picture;
 
-    std::int64_t keyFrame = m_index.keyFrameAtOrBefore(target);
-    const bool decodeOn =
-        m_lastPts && !m_atEnd && !m_draining && *m_lastPts < target && keyFrame <= *m_lastPts;
+    const std::int64_t targetPts = m_index->pts(target);
+    std::int64_t keyFrame = m_index->keyFrameAtOrBefore(targetPts);
+    const bool decodeOn = m_positioned && !m_draining && m_lastFrame && *m_lastFrame < target &&
+                          keyFrame <= m_index->pts(*m_lastFrame);
     QString failure;
-    if (!decodeOn) {
+    if (!decodeOn)
         failure = seek(keyFrame);
-        if (!failure.isEmpty())
-            return AppError::frameExtractionFailed(failure);
-    }
-    for (;;) {
+    while (failure.isEmpty()) {
         const Outcome outcome = decodeUntil(target, failure);
         if (outcome == Outcome::Found)
+            return cached(target);
+        if (outcome == Outcome::Failed)
             break;
-        if (outcome == Outcome::Failed) {
-            m_lastPts.reset();
-            m_atEnd = true;
-            return AppError::frameExtractionFailed(failure);
+        // The demuxer landed after the target: start again one key frame earlier, or from the start.
+        const std::int64_t earlier = m_index->keyFrameBefore(keyFrame);
+        if (earlier < keyFrame) {
+            keyFrame = earlier;
+            failure = seek(keyFrame);
+            continue;
         }
-        // The demuxer landed after the target: start again one key frame earlier.
-        const std::int64_t earlier = m_index.keyFrameBefore(keyFrame);
-        if (earlier >= keyFrame) {
-            failure = seek(std::nullopt);
-            if (!failure.isEmpty())
-                return AppError::frameExtractionFailed(failure);
-            const Outcome fromStart = decodeUntil(target, failure);
-            if (fromStart != Outcome::Found)
-                return AppError::frameExtractionFailed(
-                    failure.isEmpty() ? Ffmpeg::errorText(AVERROR_INVALIDDATA) : failure);
-            break;
-        }
-        keyFrame = earlier;
-        failure = seek(keyFrame);
-        if (!failure.isEmpty())
-            return AppError::frameExtractionFailed(failure);
+        failure = seek(std::nullopt);
+        if (failure.isEmpty() && decodeUntil(target, failure) == Outcome::Found)
+            return cached(target);
+        if (failure.isEmpty())
+            failure = Ffmpeg::errorText(AVERROR_INVALIDDATA);
     }
-    return convert(cached(target));
+    forget();
+    return AppError::frameExtractionFailed(failure);
+}
+
+QString FrameGrabber::Decoder::decodeFromStart()
+{
+    QString failure = seek(std::nullopt);
+    // Overshot: a later picture came out first (the first ones are damaged), which is enough.
+    if (failure.isEmpty() && decodeUntil(0, failure) != Outcome::Failed && m_lastFrame)
+        return {};
+    forget();
+    return failure.isEmpty() ? Ffmpeg::errorText(AVERROR_INVALIDDATA) : failure;
 }
 
 Result<QImage> FrameGrabber::Decoder::convert(const AVFrame *frame)
@@ -386,20 +445,48 @@ Result<QImage> FrameGrabber::Decoder::convert(const AVFrame *frame)
 
 FrameGrabber::FrameGrabber(const QString &path) : m_path(path) {}
 
+FrameGrabber::FrameGrabber(const QString &path, std::shared_ptr<const FrameIndex> index)
+    : m_path(path), m_index(std::move(index))
+{}
+
 FrameGrabber::~FrameGrabber() = default;
 
-Result<QImage> FrameGrabber::image(const MediaTime &time)
+Result<FrameGrabber::Decoder *> FrameGrabber::decoder()
 {
-    QMutexLocker locker(&m_mutex);
     if (!m_decoder) {
         auto decoder = std::make_unique<Decoder>();
-        const QString failure = decoder->open(m_path);
+        const QString failure = decoder->open(m_path, m_index);
         if (!failure.isEmpty())
             return AppError::frameExtractionFailed(failure);
         m_decoder = std::move(decoder);
     }
-    Result<QImage> result = m_decoder->image(time);
-    if (!result.ok() && result.error().detail().isEmpty())
-        return AppError::frameExtractionFailed(QStringLiteral("inconnu"));
-    return result;
+    return m_decoder.get();
+}
+
+Result<QImage> FrameGrabber::image(const MediaTime &time)
+{
+    QMutexLocker locker(&m_mutex);
+    const Result<Decoder *> opened = decoder();
+    if (!opened)
+        return opened.error();
+    Decoder *decoder = opened.value();
+    const Result<const AVFrame *> picture = decoder->decoded(decoder->index().frameAt(time));
+    if (!picture) {
+        if (picture.error().detail().isEmpty())
+            return AppError::frameExtractionFailed(QStringLiteral("inconnu"));
+        return picture.error();
+    }
+    return decoder->convert(picture.value());
+}
+
+std::optional<AppError> FrameGrabber::decodeFirstPicture()
+{
+    QMutexLocker locker(&m_mutex);
+    const Result<Decoder *> opened = decoder();
+    if (!opened)
+        return opened.error();
+    const QString failure = opened.value()->decodeFromStart();
+    if (!failure.isEmpty())
+        return AppError::frameExtractionFailed(failure);
+    return std::nullopt;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "models/AppError.h"
 #include "support/MediaTime.h"
 #include "support/Result.h"
 
@@ -8,17 +9,25 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
+
+class FrameIndex;
 
 // Exact stills of one video file, decoded with FFmpeg: the frame whose display interval holds the
-// requested time, at full decoded size, upright, in premultiplied RGBA tagged sRGB.
+// requested time, at full decoded size, upright, in premultiplied RGBA tagged sRGB. Decoded pictures
+// are matched to the frames of the file's frame index by their place in presentation order, so a
+// still always shows the frame the player shows at that time.
 //
 // The file is opened at the first request. A request shortly after the previous one decodes on from
-// where the decoder stands; recently decoded frames are kept, so stepping back one frame is cheap.
-// Requests from several threads are served one at a time.
+// where the decoder stands; the frames decoded since the decoder was last repositioned are kept, so
+// stepping back one frame is cheap. Requests from several threads are served one at a time.
 class FrameGrabber
 {
 public:
+    // Builds the file's frame index at the first request.
     explicit FrameGrabber(const QString &path);
+    // Uses a frame index already built for the file (the one the player uses).
+    FrameGrabber(const QString &path, std::shared_ptr<const FrameIndex> index);
     ~FrameGrabber();
 
     FrameGrabber(const FrameGrabber &) = delete;
@@ -29,11 +38,17 @@ public:
     // The still at `time`: the first frame for an earlier time, the last frame for a later one.
     // Fails with AppError::frameExtractionFailed and the library's description.
     Result<QImage> image(const MediaTime &time);
+    // Opens the file and decodes from its start until a picture comes out, which then stays ready
+    // for a still: tells at opening whether the video can be decoded at all. Fails as image() does.
+    std::optional<AppError> decodeFirstPicture();
 
 private:
     class Decoder;
+    // The open decoder, opening it at the first call. Used under the mutex.
+    Result<Decoder *> decoder();
 
     const QString m_path;
+    const std::shared_ptr<const FrameIndex> m_index;
     QMutex m_mutex;
     std::unique_ptr<Decoder> m_decoder;
 };

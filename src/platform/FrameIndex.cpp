@@ -3,11 +3,17 @@
 #include "FfmpegHandles.h"
 
 #include <QFileInfo>
+#include <QList>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
+#include <limits>
 
 namespace {
+
+std::atomic<std::int64_t> scannedPackets = 0;
 
 using Int128 = __int128;
 
@@ -29,9 +35,14 @@ Result<FrameIndex> FrameIndex::build(const QString &path)
     if (!openFailure.isEmpty())
         return AppError::platformFailure(openFailure);
 
+    // Every failure names the file, as the library's opening failures do.
+    const QString fileName = QFileInfo(path).fileName();
+    const auto failure = [&fileName](const QString &text) {
+        return AppError::platformFailure(QStringLiteral("%1 : %2").arg(fileName, text));
+    };
     const int streamIndex = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (streamIndex < 0)
-        return AppError::platformFailure(Ffmpeg::errorText(streamIndex));
+        return failure(Ffmpeg::errorText(streamIndex));
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         if (int(i) != streamIndex)
             format->streams[i]->discard = AVDISCARD_ALL;
@@ -42,40 +53,88 @@ Result<FrameIndex> FrameIndex::build(const QString &path)
     index.m_numerator = stream->time_base.num;
     index.m_denominator = stream->time_base.den;
     if (index.m_numerator <= 0 || index.m_denominator <= 0)
-        return AppError::platformFailure(QStringLiteral("invalid time base"));
+        return failure(Ffmpeg::errorText(AVERROR_INVALIDDATA));
+
+    struct IndexedPacket
+    {
+        std::int64_t time = 0;
+        std::int64_t duration = 0;
+        std::int64_t bytePosition = -1;
+        bool key = false;
+        bool corrupt = false;
+        bool shown = true;
+    };
+    std::vector<IndexedPacket> packets;
+    bool someTimeMissing = false;
+    bool reordered = false;
 
     Ffmpeg::Packet packet(av_packet_alloc());
     if (!packet)
-        return AppError::platformFailure(Ffmpeg::errorText(AVERROR(ENOMEM)));
+        return failure(Ffmpeg::errorText(AVERROR(ENOMEM)));
     int status = 0;
     while ((status = av_read_frame(format.get(), packet.get())) >= 0) {
-        if (packet->stream_index == streamIndex && !(packet->flags & AV_PKT_FLAG_DISCARD)) {
-            const std::int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-            if (pts != AV_NOPTS_VALUE) {
-                index.m_pts.push_back(pts);
-                if (packet->flags & AV_PKT_FLAG_KEY) {
-                    index.m_keyFramePts.push_back(pts);
-                    if (packet->pos >= 0)
-                        index.m_keyFramePositions.emplace(pts, packet->pos);
-                }
-            }
+        scannedPackets.fetch_add(1, std::memory_order_relaxed);
+        if (packet->stream_index == streamIndex) {
+            const bool hasPts = packet->pts != AV_NOPTS_VALUE;
+            const std::int64_t time = hasPts ? packet->pts : packet->dts;
+            someTimeMissing = someTimeMissing || !hasPts;
+            reordered = reordered || (hasPts && packet->pts != packet->dts);
+            // Pictures an edit list cuts away are never shown, but their key frames are where
+            // decoding the first shown pictures starts.
+            const bool shown = !(packet->flags & AV_PKT_FLAG_DISCARD);
+            if (time != AV_NOPTS_VALUE)
+                packets.push_back({time, packet->duration, packet->pos, bool(packet->flags & AV_PKT_FLAG_KEY),
+                                   bool(packet->flags & AV_PKT_FLAG_CORRUPT), shown});
         }
         av_packet_unref(packet.get());
     }
-    if (status != AVERROR_EOF)
-        return AppError::platformFailure(Ffmpeg::errorText(status));
-    if (index.m_pts.empty())
-        return AppError::platformFailure(
-            QStringLiteral("%1 : no video frame").arg(QFileInfo(path).fileName()));
+    // A file cut short ends in a read error, after a last packet that may be missing its end: what
+    // was read before it can still be played.
+    if (status != AVERROR_EOF && packets.empty())
+        return failure(Ffmpeg::errorText(status));
+    if (!packets.empty() && packets.back().corrupt)
+        packets.pop_back();
+    if (std::none_of(packets.begin(), packets.end(), [](const IndexedPacket &p) { return p.shown; }))
+        return failure(QStringLiteral("aucune image vidéo complète"));
 
+    // Packets that only some of carry a time of their own, always equal to their decoding time, are
+    // times of a container without reordering information (AVI): decoding times.
+    index.m_presentationTimes = !someTimeMissing || reordered;
+
+    const IndexedPacket *last = nullptr;
+    for (const IndexedPacket &indexed : packets) {
+        if (indexed.shown) {
+            index.m_pts.push_back(indexed.time);
+            if (!last || indexed.time >= last->time)
+                last = &indexed;
+        }
+        if (indexed.key) {
+            index.m_keyFramePts.push_back(indexed.time);
+            if (indexed.bytePosition >= 0)
+                index.m_keyFramePositions.emplace(indexed.time, indexed.bytePosition);
+        }
+    }
     std::sort(index.m_pts.begin(), index.m_pts.end());
     index.m_pts.erase(std::unique(index.m_pts.begin(), index.m_pts.end()), index.m_pts.end());
     std::sort(index.m_keyFramePts.begin(), index.m_keyFramePts.end());
     index.m_keyFramePts.erase(std::unique(index.m_keyFramePts.begin(), index.m_keyFramePts.end()),
                               index.m_keyFramePts.end());
 
+    // The last frame shows for its packet's duration, else as long as the frame before it, else
+    // for one frame at the stream's rate.
+    index.m_lastFrameTicks = last->duration;
+    if (index.m_lastFrameTicks <= 0 && index.m_pts.size() > 1)
+        index.m_lastFrameTicks = index.m_pts.back() - index.m_pts[index.m_pts.size() - 2];
+    if (index.m_lastFrameTicks <= 0 && stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0)
+        index.m_lastFrameTicks = av_rescale_q(1, av_inv_q(stream->avg_frame_rate), stream->time_base);
+    index.m_lastFrameTicks = std::max<std::int64_t>(index.m_lastFrameTicks, 0);
+
+    // Timestamp seeks in MPEG streams (no index) can land a key-frame interval late. In files with
+    // decoding times only, a key frame's picture can come after pictures stored behind it (an open
+    // group of pictures), so a seek to those must start from the key frame before.
     const QList<QByteArray> formatNames = QByteArray(format->iformat->name).split(',');
-    if (formatNames.contains("mpegts") || formatNames.contains("mpeg")) {
+    const bool mpegStream = formatNames.contains("mpegts") || formatNames.contains("mpeg");
+    if (mpegStream || !index.m_presentationTimes) {
         std::int64_t longest = 0;
         std::int64_t previous = index.m_pts.front();
         for (std::int64_t keyFrame : index.m_keyFramePts) {
@@ -86,10 +145,15 @@ Result<FrameIndex> FrameIndex::build(const QString &path)
         // One more frame's worth, so that a target just before a key frame is covered too.
         const double frame = index.m_pts.size() > 1 ? index.seconds(1) - index.seconds(0) : 0.0;
         index.m_seekMargin = double(longest) * index.m_numerator / index.m_denominator + frame;
-    } else {
-        index.m_keyFramePositions.clear();
     }
+    if (!mpegStream)
+        index.m_keyFramePositions.clear();
     return index;
+}
+
+std::int64_t FrameIndex::packetsScanned()
+{
+    return scannedPackets.load(std::memory_order_relaxed);
 }
 
 MediaTime FrameIndex::time(int index) const
@@ -102,16 +166,34 @@ double FrameIndex::seconds(int index) const
     return double(pts(index)) * m_numerator / m_denominator;
 }
 
+MediaTime FrameIndex::duration() const
+{
+    if (m_pts.empty())
+        return MediaTime::zero();
+    return MediaTime((m_pts.back() + m_lastFrameTicks - m_pts.front()) * m_numerator, m_denominator);
+}
+
 std::int64_t FrameIndex::ticksAtOrBefore(const MediaTime &time) const
 {
-    // ticks = time × den / num = value × den / (timescale × num)
-    return std::int64_t(
-        floorDivide(Int128(time.value()) * m_denominator, Int128(time.timescale()) * m_numerator));
+    // ticks = time × den / num = value × den / (timescale × num). Times far beyond any video (a
+    // damaged project file can hold 1e15 s) stop at the ends of the range instead of wrapping.
+    const Int128 ticks =
+        floorDivide(Int128(time.value()) * m_denominator, Int128(time.timescale()) * m_numerator);
+    return std::int64_t(std::clamp<Int128>(ticks, std::numeric_limits<std::int64_t>::min(),
+                                           std::numeric_limits<std::int64_t>::max()));
 }
 
 std::int64_t FrameIndex::ticksNearest(double seconds) const
 {
     return std::llround(seconds * m_denominator / m_numerator);
+}
+
+int FrameIndex::position(std::int64_t ticks) const
+{
+    const auto found = std::lower_bound(m_pts.begin(), m_pts.end(), ticks);
+    if (found == m_pts.end() || *found != ticks)
+        return -1;
+    return int(found - m_pts.begin());
 }
 
 int FrameIndex::frameAt(std::int64_t ticks) const
@@ -133,6 +215,27 @@ int FrameIndex::frameAt(const MediaTime &time) const
     if (!time.isNumeric())
         return 0;
     return frameAt(ticksAtOrBefore(time));
+}
+
+int FrameIndex::frameNearest(const MediaTime &target, int from) const
+{
+    if (m_pts.empty())
+        return -1;
+    if (target.isPositiveInfinity())
+        return count() - 1;
+    if (!target.isNumeric())
+        return 0;
+    const int before = frameAt(target);
+    if (before + 1 >= count() || target < time(before))
+        return before;
+    // Both distances in units of 1 / (timescale × time base denominator), exactly.
+    const Int128 scaledTarget = Int128(target.value()) * m_denominator;
+    const auto scaledStart = [&](int frame) { return Int128(pts(frame)) * m_numerator * target.timescale(); };
+    const Int128 toBefore = scaledTarget - scaledStart(before);
+    const Int128 toAfter = scaledStart(before + 1) - scaledTarget;
+    if (toBefore != toAfter)
+        return toBefore < toAfter ? before : before + 1;
+    return std::abs(from - before) <= std::abs(from - (before + 1)) ? before : before + 1;
 }
 
 std::optional<std::int64_t> FrameIndex::keyFrameBytePosition(std::int64_t keyFramePts) const

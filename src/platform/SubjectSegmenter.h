@@ -8,7 +8,11 @@
 #include <QRect>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <span>
+
+class InferenceNetwork;
 
 // The foreground subjects found in one frame. Instances are numbered from 0, larger area first; every
 // pixel of the frame belongs to at most one instance. Immutable, cheap to copy, safe to share between
@@ -27,24 +31,34 @@ public:
     // Indices out of range are ignored. The value is a null image when no image could be made.
     Result<QImage> maskedImage(const QList<int> &instances, bool crop) const;
 
+    // The subjects of `frame` found in a segmentation model's output: `probabilities` holds, row by
+    // row, one value from 0 to 1 per pixel of the frame saying how likely it is to belong to a
+    // subject. A map of another size gives a mask without subjects.
+    static Result<SubjectMask> fromProbability(const QImage &frame, std::span<const float> probabilities);
+
 private:
     friend class SubjectSegmenter;
     struct Data;
     std::shared_ptr<const Data> d;
 };
 
-// Finds the foreground subjects of a frame with the ISNet general-use salient-object model, run by
-// OpenCV's dnn module. The model is loaded on first use and kept for the life of the process; one
+// Finds the foreground subjects of a frame with the ISNet general-use salient-object model, run on
+// oneDNN (DnnlNetwork). The model is loaded on first use and kept for the life of the process; one
 // segmenter exists per model file, and it runs one inference at a time. Inference takes seconds:
 // never call segment() on the main thread.
 class SubjectSegmenter
 {
 public:
+    // Makes the network that runs a model file; throws a std::exception when it cannot.
+    using NetworkLoader = std::function<std::unique_ptr<InferenceNetwork>(const QString &modelPath)>;
+
     // The prepared model next to the executable: <dir>/models in the build tree, or
     // <dir>/../share/quintarel/models once installed.
     static QString defaultModelPath();
     // The process-wide segmenter of that model file.
     static std::shared_ptr<SubjectSegmenter> forModel(const QString &modelPath);
+    // A segmenter of its own whose model runs on the network `loader` makes (to compare engines).
+    static std::shared_ptr<SubjectSegmenter> withNetwork(const QString &modelPath, NetworkLoader loader);
 
     ~SubjectSegmenter();
     SubjectSegmenter(const SubjectSegmenter &) = delete;
@@ -53,15 +67,16 @@ public:
     QString modelPath() const { return m_modelPath; }
 
     // The subjects of `image` (a mask without instances when there is none). Fails with
-    // subjectLiftingUnavailable when the model file is missing, and with the library's own text when
-    // the model cannot be loaded or run.
+    // subjectLiftingUnavailable when the model file is missing, and with a message naming what went
+    // wrong when the model cannot be loaded or run.
     Result<SubjectMask> segment(const QImage &image);
 
 private:
-    explicit SubjectSegmenter(QString modelPath);
+    SubjectSegmenter(QString modelPath, NetworkLoader loader);
 
     struct Model;
     const QString m_modelPath;
+    const NetworkLoader m_loader;
     QMutex m_mutex; // guards m_model and serialises inference
     std::unique_ptr<Model> m_model;
 };

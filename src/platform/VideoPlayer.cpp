@@ -19,6 +19,20 @@ constexpr std::int32_t provisionalTimescale = 90000;
 // An exact seek in mpv shows the first frame starting no earlier than 5 ms before the target.
 constexpr double seekSlack = 0.005;
 
+// The properties whose changes mpv reports, by the number given when observing them.
+enum ObservedProperty : std::uint64_t { TimePos = 1, Pause, CoreIdle, PausedForCache, EofReached };
+
+// Replies to the reads of time-pos after a restart carry this mark and the number of the last
+// command sent before them.
+constexpr std::uint64_t timeReadMark = std::uint64_t(1) << 62;
+// Replies to the changes of the pause flag.
+constexpr std::uint64_t pauseSetMark = std::uint64_t(1) << 61;
+
+bool flagValue(const mpv_event_property &property)
+{
+    return property.format == MPV_FORMAT_FLAG && *static_cast<const int *>(property.data) != 0;
+}
+
 } // namespace
 
 void VideoPlayer::MpvDeleter::operator()(mpv_handle *handle) const
@@ -57,6 +71,11 @@ VideoPlayer::VideoPlayer(PlayerOutput output, QObject *parent)
     const int status = mpv_initialize(mpv);
     if (status < 0)
         qFatal("libmpv could not start: %s", mpv_error_string(status));
+    mpv_observe_property(mpv, TimePos, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(mpv, Pause, "pause", MPV_FORMAT_FLAG);
+    mpv_observe_property(mpv, CoreIdle, "core-idle", MPV_FORMAT_FLAG);
+    mpv_observe_property(mpv, PausedForCache, "paused-for-cache", MPV_FORMAT_FLAG);
+    mpv_observe_property(mpv, EofReached, "eof-reached", MPV_FORMAT_FLAG);
     mpv_set_wakeup_callback(mpv, &VideoPlayer::wakeUp, this);
 }
 
@@ -86,30 +105,46 @@ void VideoPlayer::handleEvents()
         case MPV_EVENT_COMMAND_REPLY:
             m_lastCommandReplied = std::max(m_lastCommandReplied, std::uint64_t(event->reply_userdata));
             // A seek mpv refused leaves the picture where it was.
-            if (event->error < 0 && event->reply_userdata == m_lastCommandSent && m_seekPending &&
-                !m_loading) {
-                m_seekPending = false;
-                emit seekCompleted();
-            }
+            if (event->error < 0 && event->reply_userdata == m_lastCommandSent && m_seekPending && !m_loading)
+                finishSeek();
             break;
         case MPV_EVENT_PLAYBACK_RESTART:
-            // time-pos is the shown frame's only once the last seek we sent has restarted playback.
+            // time-pos is the shown frame's only once the last seek we sent has restarted playback:
+            // it is read then, and the seek ends with the answer.
             if (m_lastCommandReplied == m_lastCommandSent) {
                 m_loading = false;
-                if (m_deferredSeek || m_deferredSteps) {
+                if (m_deferredSeek || m_deferredSteps)
                     sendDeferredMoves();
-                } else if (m_seekPending) {
-                    m_seekPending = false;
-                    emit seekCompleted();
-                }
+                else if (m_seekPending)
+                    mpv_get_property_async(m_mpv.get(), timeReadMark | m_lastCommandSent, "time-pos",
+                                           MPV_FORMAT_DOUBLE);
             }
+            break;
+        case MPV_EVENT_GET_PROPERTY_REPLY: {
+            const auto *property = static_cast<const mpv_event_property *>(event->data);
+            if (event->reply_userdata != (timeReadMark | m_lastCommandSent) || !m_seekPending || m_loading)
+                break;
+            if (event->error >= 0 && property->format == MPV_FORMAT_DOUBLE &&
+                std::isfinite(*static_cast<const double *>(property->data)))
+                m_timePos = *static_cast<const double *>(property->data);
+            finishSeek();
+            break;
+        }
+        case MPV_EVENT_SET_PROPERTY_REPLY:
+            if (event->reply_userdata == pauseSetMark && m_pauseChangesPending > 0)
+                --m_pauseChangesPending;
+            break;
+        case MPV_EVENT_PROPERTY_CHANGE:
+            propertyChanged(event->reply_userdata, *static_cast<const mpv_event_property *>(event->data));
             break;
         case MPV_EVENT_END_FILE: {
             const auto *end = static_cast<const mpv_event_end_file *>(event->data);
-            if (end->reason == MPV_END_FILE_REASON_ERROR && m_lastCommandReplied == m_lastCommandSent) {
+            if (end->reason == MPV_END_FILE_REASON_ERROR && m_lastCommandReplied == m_lastCommandSent &&
+                hasItem()) {
                 m_failed = true;
                 m_loading = false;
                 m_seekPending = false;
+                notifyObservers(true);
                 emit itemFailed(QString::fromUtf8(mpv_error_string(end->error)));
             }
             break;
@@ -118,6 +153,39 @@ void VideoPlayer::handleEvents()
             break;
         }
     }
+}
+
+void VideoPlayer::propertyChanged(std::uint64_t property, const mpv_event_property &value)
+{
+    switch (property) {
+    case TimePos:
+        if (value.format == MPV_FORMAT_DOUBLE && std::isfinite(*static_cast<const double *>(value.data)))
+            m_timePos = *static_cast<const double *>(value.data);
+        else
+            m_timePos.reset();
+        // During a seek mpv reports the target; the frame reached is read when the seek ends.
+        if (m_seekPending)
+            return;
+        break;
+    case Pause:
+        // Until mpv has taken our own last change, what it reports is older than what we know.
+        if (m_pauseChangesPending > 0)
+            return;
+        m_paused = flagValue(value);
+        break;
+    case CoreIdle:
+        m_coreIdle = flagValue(value);
+        break;
+    case PausedForCache:
+        m_pausedForCache = flagValue(value);
+        break;
+    case EofReached:
+        m_eofReached = flagValue(value);
+        break;
+    default:
+        return;
+    }
+    notifyObservers();
 }
 
 void VideoPlayer::sendCommand(const std::initializer_list<QByteArray> &arguments)
@@ -129,15 +197,15 @@ void VideoPlayer::sendCommand(const std::initializer_list<QByteArray> &arguments
     mpv_command_async(m_mpv.get(), ++m_lastCommandSent, list.data());
 }
 
-bool VideoPlayer::flag(const char *property) const
+void VideoPlayer::setPaused(bool paused)
 {
-    int value = 0;
-    if (mpv_get_property(m_mpv.get(), property, MPV_FORMAT_FLAG, &value) < 0)
-        return false;
-    return value != 0;
+    m_paused = paused;
+    int flag = paused ? 1 : 0;
+    if (mpv_set_property_async(m_mpv.get(), pauseSetMark, "pause", MPV_FORMAT_FLAG, &flag) >= 0)
+        ++m_pauseChangesPending;
 }
 
-void VideoPlayer::replaceCurrentItem(const QString &path)
+void VideoPlayer::replaceCurrentItem(const QString &path, std::shared_ptr<const FrameIndex> index)
 {
     m_path = path;
     const std::uint64_t generation = ++m_itemGeneration;
@@ -148,24 +216,54 @@ void VideoPlayer::replaceCurrentItem(const QString &path)
     m_loading = true;
     m_seekPending = true;
     m_seekTarget = MediaTime::zero();
+    m_timePos.reset();
+    m_eofReached = false;
 
-    mpv_set_property_string(m_mpv.get(), "pause", "yes");
+    setPaused(true);
     sendCommand({"loadfile", path.toUtf8(), "replace"});
 
-    QtConcurrent::run([path] {
-        return FrameIndex::build(path);
-    }).then(this, [this, generation](const Result<FrameIndex> &index) {
-        if (generation != m_itemGeneration || !index.ok())
-            return;
-        m_index = index.value();
-        applySeekMargin(m_index->seekMargin());
-        if (m_seekPending && m_loading)
-            m_seekTarget = m_index->time(0);
-        // The file may have finished opening before its index: moves asked for meanwhile go now.
-        if (!m_loading && (m_deferredSeek || m_deferredSteps))
-            sendDeferredMoves();
-        emit frameIndexReady();
-    });
+    if (index) {
+        useIndex(std::move(index));
+    } else {
+        QtConcurrent::run([path] {
+            return FrameIndex::build(path);
+        }).then(this, [this, generation](const Result<FrameIndex> &built) {
+            if (generation == m_itemGeneration && built.ok())
+                useIndex(std::make_shared<const FrameIndex>(built.value()));
+        });
+    }
+    notifyObservers(true);
+}
+
+void VideoPlayer::removeCurrentItem()
+{
+    if (!hasItem())
+        return;
+    ++m_itemGeneration;
+    m_path.clear();
+    m_index.reset();
+    m_deferredSeek.reset();
+    m_deferredSteps = 0;
+    m_failed = false;
+    m_loading = false;
+    m_seekPending = false;
+    m_seekTarget = MediaTime::zero();
+    m_timePos.reset();
+    setPaused(true);
+    sendCommand({"stop"});
+    notifyObservers(true);
+}
+
+void VideoPlayer::useIndex(std::shared_ptr<const FrameIndex> index)
+{
+    m_index = std::move(index);
+    applySeekMargin(m_index->seekMargin());
+    if (m_seekPending && m_loading && !m_deferredSeek)
+        m_seekTarget = m_index->startTime();
+    // The file may have finished opening before its index: moves asked for meanwhile go now.
+    if (!m_loading && (m_deferredSeek || m_deferredSteps))
+        sendDeferredMoves();
+    emit frameIndexReady();
 }
 
 // mpv's exact seeks in containers without an index need to start demuxing a key-frame interval
@@ -183,19 +281,50 @@ void VideoPlayer::play()
 {
     if (!hasItem() || m_failed)
         return;
-    mpv_set_property_string(m_mpv.get(), "pause", "no");
+    // At the end, playing starts again from the first frame.
+    if (m_index && (m_eofReached || currentFrame() >= m_index->count() - 1))
+        seek(m_index->startTime());
+    setPaused(false);
+    notifyObservers(true);
 }
 
 void VideoPlayer::pause()
 {
-    mpv_set_property_string(m_mpv.get(), "pause", "yes");
+    setPaused(true);
+    notifyObservers(true);
+}
+
+void VideoPlayer::setVolume(double percent)
+{
+    double value = std::isnan(percent) ? 0.0 : std::clamp(percent, 0.0, 100.0);
+    mpv_set_property(m_mpv.get(), "volume", MPV_FORMAT_DOUBLE, &value);
+}
+
+double VideoPlayer::volume() const
+{
+    double value = 0;
+    if (mpv_get_property(m_mpv.get(), "volume", MPV_FORMAT_DOUBLE, &value) < 0)
+        return 0;
+    return value;
+}
+
+void VideoPlayer::setMuted(bool muted)
+{
+    int value = muted ? 1 : 0;
+    mpv_set_property(m_mpv.get(), "mute", MPV_FORMAT_FLAG, &value);
+}
+
+bool VideoPlayer::isMuted() const
+{
+    int value = 0;
+    return mpv_get_property(m_mpv.get(), "mute", MPV_FORMAT_FLAG, &value) >= 0 && value != 0;
 }
 
 VideoPlayer::TimeControlStatus VideoPlayer::timeControlStatus() const
 {
-    if (!hasItem() || m_failed || flag("pause"))
+    if (!hasItem() || m_failed || m_paused)
         return TimeControlStatus::Paused;
-    if (m_seekPending || flag("core-idle") || flag("paused-for-cache"))
+    if (m_seekPending || m_coreIdle || m_pausedForCache)
         return TimeControlStatus::WaitingToPlay;
     return TimeControlStatus::Playing;
 }
@@ -211,12 +340,9 @@ MediaTime VideoPlayer::currentTime() const
 {
     if (!hasItem() || m_failed)
         return MediaTime::zero();
-    if (m_seekPending)
+    if (m_seekPending || !m_timePos)
         return m_seekTarget;
-    double seconds = 0.0;
-    if (mpv_get_property(m_mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &seconds) < 0 || !std::isfinite(seconds))
-        return m_seekTarget;
-    return snapped(seconds);
+    return snapped(*m_timePos);
 }
 
 int VideoPlayer::currentFrame() const
@@ -233,29 +359,40 @@ void VideoPlayer::seek(const MediaTime &time)
         // mpv cannot seek in a file it is still opening: the seek waits for the file and its index.
         m_deferredSeek = time;
         m_deferredSteps = 0;
-        m_seekTarget = time;
+        m_seekTarget = m_index ? m_index->time(m_index->frameAt(time)) : time;
+        notifyObservers();
         return;
     }
     const int frame = m_index->frameAt(time);
-    const MediaTime target = m_index->time(frame);
     double seconds = m_index->seconds(frame);
     if (frame > 0)
         seconds += std::max(0.0, seekSlack - (seconds - m_index->seconds(frame - 1)) / 2.0);
-    m_seekTarget = target;
+    m_seekTarget = m_index->time(frame);
     sendCommand({"seek", QByteArray::number(seconds, 'f', 9), "absolute+exact"});
+    notifyObservers();
 }
 
 void VideoPlayer::stepByCount(int count)
 {
     if (!hasItem() || m_failed || count == 0)
         return;
-    if (m_loading || !m_index) {
-        // Counted from where the pending opening or seek lands, once the file and its index are ready.
+    if (!m_index) {
+        // Counted from where the pending opening or seek lands, once the index is ready.
         m_deferredSteps += count;
         return;
     }
     const int current = currentFrame();
     const int target = std::clamp(current + count, 0, m_index->count() - 1);
+    if (target != current)
+        seek(m_index->time(target));
+}
+
+void VideoPlayer::stepByTime(const MediaTime &offset)
+{
+    if (!hasItem() || m_failed || !m_index || !offset.isNumeric())
+        return;
+    const int current = currentFrame();
+    const int target = m_index->frameNearest(m_index->time(current) + offset, current);
     if (target != current)
         seek(m_index->time(target));
 }
@@ -268,19 +405,33 @@ void VideoPlayer::sendDeferredMoves()
         seek(*target);
     if (const int steps = std::exchange(m_deferredSteps, 0))
         stepByCount(steps);
+    // Moves that end where the opening already stands send nothing: the opening ends here.
+    if (m_seekPending && m_lastCommandReplied == m_lastCommandSent)
+        mpv_get_property_async(m_mpv.get(), timeReadMark | m_lastCommandSent, "time-pos", MPV_FORMAT_DOUBLE);
+}
+
+void VideoPlayer::finishSeek()
+{
+    m_seekPending = false;
+    emit seekCompleted();
+    notifyObservers(true);
 }
 
 int VideoPlayer::addPeriodicTimeObserver(const MediaTime &interval,
                                          std::function<void(const MediaTime &)> callback)
 {
     const int token = m_nextObserverToken++;
-    auto *timer = new QTimer(this);
+    TimeObserver &observer = m_observers[token];
     const double seconds = interval.isNumeric() ? interval.seconds() : 1.0 / 30.0;
-    timer->setInterval(std::max(1, int(std::lround(seconds * 1000.0))));
-    connect(timer, &QTimer::timeout, this,
-            [this, callback = std::move(callback)] { callback(currentTime()); });
-    timer->start();
-    m_observers.emplace(token, timer);
+    observer.intervalMs = std::max(1, int(std::lround(seconds * 1000.0)));
+    observer.callback = std::move(callback);
+    observer.pending = new QTimer(this);
+    observer.pending->setSingleShot(true);
+    connect(observer.pending, &QTimer::timeout, this, [this, token] {
+        const auto found = m_observers.find(token);
+        if (found != m_observers.end())
+            callObserver(found->second);
+    });
     return token;
 }
 
@@ -289,7 +440,35 @@ void VideoPlayer::removeTimeObserver(int token)
     const auto found = m_observers.find(token);
     if (found == m_observers.end())
         return;
-    found->second->stop();
-    found->second->deleteLater();
+    found->second.pending->stop();
+    found->second.pending->deleteLater();
     m_observers.erase(found);
+}
+
+void VideoPlayer::notifyObservers(bool now)
+{
+    std::vector<int> tokens;
+    for (const auto &entry : m_observers)
+        tokens.push_back(entry.first);
+    // A callback may remove observers: each is looked up again.
+    for (int token : tokens) {
+        const auto found = m_observers.find(token);
+        if (found == m_observers.end())
+            continue;
+        TimeObserver &observer = found->second;
+        const qint64 since = observer.lastCall.isValid() ? observer.lastCall.elapsed() : observer.intervalMs;
+        if (now || since >= observer.intervalMs)
+            callObserver(observer);
+        else if (!observer.pending->isActive())
+            observer.pending->start(int(observer.intervalMs - since));
+    }
+}
+
+void VideoPlayer::callObserver(TimeObserver &observer)
+{
+    observer.pending->stop();
+    observer.lastCall.start();
+    // Copied: the callback may remove its own observer.
+    const std::function<void(const MediaTime &)> callback = observer.callback;
+    callback(currentTime());
 }

@@ -4,6 +4,7 @@
 #include "PlayerOutput.h"
 #include "support/MediaTime.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -15,11 +16,13 @@
 #include <optional>
 
 struct mpv_handle;
+struct mpv_event_property;
 class QTimer;
 
 // A video player built on one libmpv instance. Shows one file at a time, paused on its first frame
 // when it is opened and held on its last frame at the end. Times are exact: read back from mpv and
 // snapped to the frames of the file's frame index, in ticks of the video stream's time base.
+// Its time and state follow mpv's own change notifications; nothing is polled.
 // Lives on the main thread; mpv's events are handled there.
 class VideoPlayer : public QObject
 {
@@ -35,14 +38,24 @@ public:
     mpv_handle *handle() const { return m_mpv.get(); }
     PlayerOutput output() const { return m_output; }
 
-    // Replaces the current item by the file at `path`, paused on its first frame.
-    void replaceCurrentItem(const QString &path);
+    // Replaces the current item by the file at `path`, paused on its first frame. With the file's
+    // frame index at hand the player uses it; without, it builds its own.
+    void replaceCurrentItem(const QString &path, std::shared_ptr<const FrameIndex> index = {});
+    // Shows nothing any more.
+    void removeCurrentItem();
     bool hasItem() const { return !m_path.isEmpty(); }
     QString path() const { return m_path; }
 
+    // Plays from the first frame when the end has been reached.
     void play();
     void pause();
     TimeControlStatus timeControlStatus() const;
+
+    // Sound level in percent (0 to 100) and muting, as mpv holds them for every file it opens.
+    void setVolume(double percent);
+    double volume() const;
+    void setMuted(bool muted);
+    bool isMuted() const;
 
     // The frame on screen; during a seek, the frame being sought. Zero without an item.
     MediaTime currentTime() const;
@@ -51,13 +64,19 @@ public:
     void seek(const MediaTime &time);
     // Moves by whole frames, stopping at the first and last frame.
     void stepByCount(int count);
+    // Moves to the frame whose start is nearest to the current frame's start plus `offset`, stopping
+    // at the first and last frame. A step and the opposite step return to the same frame. Needs the
+    // frame index: ignored until it is ready.
+    void stepByTime(const MediaTime &offset);
     // True from a seek or an opening until the new frame is on screen.
     bool isSeeking() const { return m_seekPending; }
 
     // The frame index of the current item, once built.
-    const FrameIndex *frameIndex() const { return m_index ? &*m_index : nullptr; }
+    const FrameIndex *frameIndex() const { return m_index.get(); }
 
-    // Calls `callback` with the current time every `interval` on the main thread, until removed.
+    // Calls `callback` with the current time on the main thread whenever the time or the playing
+    // state changes, at most once per `interval` (the last change always comes through), until
+    // removed.
     int addPeriodicTimeObserver(const MediaTime &interval, std::function<void(const MediaTime &)> callback);
     void removeTimeObserver(int token);
 
@@ -72,21 +91,35 @@ signals:
     void aboutToBeDestroyed();
 
 private:
-    void applySeekMargin(double seconds);
     struct MpvDeleter
     {
         void operator()(mpv_handle *handle) const;
     };
+    struct TimeObserver
+    {
+        int intervalMs = 33;
+        std::function<void(const MediaTime &)> callback;
+        QElapsedTimer lastCall;
+        QTimer *pending = nullptr; // brings the last change through once the interval has passed
+    };
 
     static void wakeUp(void *context);
     void handleEvents();
+    void propertyChanged(std::uint64_t property, const mpv_event_property &value);
     // Sends a command whose reply is numbered, so stale restarts can be told apart.
     void sendCommand(const std::initializer_list<QByteArray> &arguments);
-    bool flag(const char *property) const;
+    // Pauses or plays at once as far as this object tells; mpv follows asynchronously.
+    void setPaused(bool paused);
+    void useIndex(std::shared_ptr<const FrameIndex> index);
+    void applySeekMargin(double seconds);
     MediaTime snapped(double seconds) const;
     int currentFrame() const;
     // Sends the seek or steps asked for while the file was opening, once it and its index are ready.
     void sendDeferredMoves();
+    void finishSeek();
+    // Tells the time observers; `now` skips the wait for their interval (jumps, openings).
+    void notifyObservers(bool now = false);
+    void callObserver(TimeObserver &observer);
 
     PlayerOutput m_output;
     std::unique_ptr<mpv_handle, MpvDeleter> m_mpv;
@@ -94,8 +127,17 @@ private:
 
     QString m_path;
     std::uint64_t m_itemGeneration = 0;
-    std::optional<FrameIndex> m_index;
+    std::shared_ptr<const FrameIndex> m_index;
     double m_seekMargin = 0.0; // the demuxer offset of mpv's exact seeks, in seconds
+
+    // mpv's state as its change notifications last told it.
+    std::optional<double> m_timePos;
+    bool m_paused = true;
+    bool m_coreIdle = true;
+    bool m_pausedForCache = false;
+    bool m_eofReached = false;
+    // Our changes of the pause flag that mpv has not confirmed yet.
+    int m_pauseChangesPending = 0;
 
     // Numbered commands: a restart counts for the last one only once its reply has come back.
     std::uint64_t m_lastCommandSent = 0;
@@ -109,5 +151,5 @@ private:
     int m_deferredSteps = 0;
 
     int m_nextObserverToken = 1;
-    std::map<int, QTimer *> m_observers;
+    std::map<int, TimeObserver> m_observers;
 };

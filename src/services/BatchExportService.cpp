@@ -1,5 +1,6 @@
 #include "BatchExportService.h"
 
+#include "platform/CheckedFile.h"
 #include "services/AnnotationRenderer.h"
 #include "services/EdgeProcessingService.h"
 #include "services/ExportMarkdown.h"
@@ -11,8 +12,11 @@
 #include "services/SubjectExtractionService.h"
 #include "services/VideoFrameExtractorService.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFuture>
+#include <QSet>
 #include <QThreadPool>
 #include <QtConcurrent>
 
@@ -21,12 +25,44 @@ namespace {
 // Margins of nearly transparent pixels (alpha 8 or less) are trimmed from merged images.
 constexpr quint8 trimThreshold = 8;
 
-ExportFailure failureFor(const CapturedFrame &frame, const AppError &error)
+ExportFailure failureFor(const MediaTime &shown, const AppError &error)
 {
     ExportFailure failure;
-    failure.timestamp = frame.time.displayString();
+    failure.timestamp = shown.displayString();
     failure.message = error.errorDescription();
     return failure;
+}
+
+// Whether a file written at `path` lands inside the output folder, links followed. A path whose
+// folder does not exist is let through: writing there fails and says so.
+bool landsInside(const QString &path, const QString &canonicalOutput)
+{
+    if (canonicalOutput.isEmpty())
+        return true;
+    const QFileInfo file(path);
+    QString resolved = file.canonicalFilePath();
+    if (resolved.isEmpty()) {
+        const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+        if (folder.isEmpty())
+            return true;
+        resolved = folder + QLatin1Char('/') + file.fileName();
+    }
+    return resolved.startsWith(canonicalOutput + QLatin1Char('/'));
+}
+
+QString outsideTheOutput(const QString &path)
+{
+    return QCoreApplication::translate("BatchExportService", "« %1 » mènerait hors du dossier de sortie")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+// The first of `fileName`, "<name> (2).png", … that is not taken yet in the folder.
+QString freeName(const QString &fileName, const QSet<QString> &taken)
+{
+    QString name = fileName;
+    for (int number = 2; taken.contains(name.toCaseFolded()); ++number)
+        name = ExportNaming::numbered(fileName, number);
+    return name;
 }
 
 } // namespace
@@ -42,6 +78,11 @@ void BatchExportService::run(const QList<ExportGroup> &groups, const Settings &s
     Q_ASSERT(!m_running);
     m_groups = groups;
     m_settings = settings;
+    QStringList names;
+    for (const ExportGroup &group : groups)
+        names << group.name;
+    m_folderNames = ExportNaming::distinctFolderNames(names);
+    m_takenNames.clear();
     m_groupIndex = 0;
     m_completed = 0;
     m_running = true;
@@ -61,11 +102,11 @@ void BatchExportService::finish()
     emit finished();
 }
 
-QString BatchExportService::groupFolder(const ExportGroup &group) const
+QString BatchExportService::groupFolder(int groupIndex) const
 {
-    if (!group.useSubfolder)
+    if (!m_groups.at(groupIndex).useSubfolder)
         return m_settings.outputFolder;
-    return QDir(m_settings.outputFolder).filePath(ExportNaming::folderName(group.name));
+    return QDir(m_settings.outputFolder).filePath(m_folderNames.at(groupIndex));
 }
 
 void BatchExportService::startGroup()
@@ -74,8 +115,10 @@ void BatchExportService::startGroup()
         finish();
         return;
     }
-    // A folder that cannot be made is not reported here: the writes into it fail and are.
-    QDir().mkpath(groupFolder(m_groups.at(m_groupIndex)));
+    // A folder that cannot be made fails the group's frames at once, with the reason, instead of
+    // each write into it failing for a reason the user cannot act on.
+    m_folderProblem = CheckedFile::makeFolders(groupFolder(m_groupIndex));
+    m_canonicalOutput = QFileInfo(m_settings.outputFolder).canonicalFilePath();
     m_frameIndex = 0;
     m_imageLines.clear();
     startFrame();
@@ -92,21 +135,36 @@ void BatchExportService::startFrame()
         finishGroup();
         return;
     }
-    const CapturedFrame frame = group.frames.at(m_frameIndex);
-    const QString folder = groupFolder(group);
+    const CapturedFrame &frame = group.frames.at(m_frameIndex);
+    if (m_folderProblem) {
+        FrameOutcome outcome;
+        outcome.failure = failureFor(frame.time.measuredFrom(m_settings.timeOrigin),
+                                     AppError::exportFailed(*m_folderProblem));
+        // Queued, so that a long group without a folder does not nest calls.
+        QMetaObject::invokeMethod(
+            this, [this, outcome] { finishFrame(outcome); }, Qt::QueuedConnection);
+        return;
+    }
+    Target target{groupFolder(m_groupIndex), m_canonicalOutput,
+                  m_takenNames.value(groupFolder(m_groupIndex))};
     QtConcurrent::run(QThreadPool::globalInstance(), [services = m_services, settings = m_settings, frame,
-                                                      folder] {
-        return processFrame(services, settings, frame, folder);
-    }).then(this, [this](const FrameOutcome &outcome) {
-        m_imageLines += outcome.imageLines;
-        if (outcome.failure)
-            emit failed(*outcome.failure);
-        emit progressed(++m_completed);
-        ++m_frameIndex;
-        // Queued, never nested: a frame that fails at once would otherwise start the next one from
-        // inside this call, and a long run of such frames would exhaust the stack.
-        QMetaObject::invokeMethod(this, &BatchExportService::startFrame, Qt::QueuedConnection);
-    });
+                                                      target = std::move(target)] {
+        return processFrame(services, settings, frame, target);
+    }).then(this, [this](const FrameOutcome &outcome) { finishFrame(outcome); });
+}
+
+void BatchExportService::finishFrame(const FrameOutcome &outcome)
+{
+    m_imageLines += outcome.imageLines;
+    for (const QString &name : outcome.fileNames)
+        m_takenNames[groupFolder(m_groupIndex)].insert(name.toCaseFolded());
+    if (outcome.failure)
+        emit failed(*outcome.failure);
+    emit progressed(++m_completed);
+    ++m_frameIndex;
+    // Queued, never nested: a frame whose work had ended before its continuation was attached is
+    // finished from inside startFrame, and a long run of such frames would exhaust the stack.
+    QMetaObject::invokeMethod(this, &BatchExportService::startFrame, Qt::QueuedConnection);
 }
 
 void BatchExportService::finishGroup()
@@ -115,25 +173,75 @@ void BatchExportService::finishGroup()
     const bool anyFrameNote = std::any_of(group.frames.cbegin(), group.frames.cend(),
                                           [](const CapturedFrame &frame) { return !frame.notes.isEmpty(); });
     if (group.useSubfolder || !group.notes.isEmpty() || anyFrameNote) {
-        const QString text = ExportMarkdown::markdown(group.name, group.notes, m_imageLines);
-        const QString path = QDir(groupFolder(group)).filePath(ExportNaming::markdownFileName(group.name));
-        // A Markdown file that cannot be written is not reported; the images are what matters.
-        m_services.imageExporter->writeText(text, path);
+        const QString fileName = ExportNaming::markdownFileName(m_folderNames.at(m_groupIndex));
+        if (const std::optional<QString> problem = writeMarkdown(group, fileName)) {
+            // Listed by the file's name where a frame's time would stand.
+            ExportFailure failure;
+            failure.timestamp = fileName;
+            failure.message = AppError::exportFailed(*problem).errorDescription();
+            failure.isFrame = false;
+            emit failed(failure);
+        }
     }
     ++m_groupIndex;
     startGroup();
 }
 
+std::optional<QString> BatchExportService::writeMarkdown(const ExportGroup &group,
+                                                         const QString &fileName) const
+{
+    if (m_folderProblem)
+        return m_folderProblem;
+    const QString path = QDir(groupFolder(m_groupIndex)).filePath(fileName);
+    if (!landsInside(path, m_canonicalOutput))
+        return outsideTheOutput(path);
+    try {
+        return m_services.imageExporter->writeText(
+            ExportMarkdown::markdown(group.name, group.notes, m_imageLines), path);
+    } catch (const std::bad_alloc &) {
+        return QCoreApplication::translate("BatchExportService", "mémoire insuffisante pour « %1 »")
+            .arg(fileName);
+    } catch (const std::exception &exception) {
+        qWarning("Writing %s failed: %s", qPrintable(path), exception.what());
+        return QCoreApplication::translate("BatchExportService", "erreur inattendue en écrivant « %1 »")
+            .arg(fileName);
+    }
+}
+
 BatchExportService::FrameOutcome BatchExportService::processFrame(const Services &services,
                                                                   const Settings &settings,
                                                                   const CapturedFrame &frame,
-                                                                  const QString &folder)
+                                                                  const Target &target)
 {
+    // Whatever a library throws (an OpenCV error, memory running out) becomes this frame's failure:
+    // the run must go on to its end, or the window could never export again.
     FrameOutcome outcome;
+    const auto failWith = [&](const QString &reason) {
+        outcome.failure = failureFor(frame.time.measuredFrom(settings.timeOrigin), AppError::exportFailed(reason));
+    };
+    try {
+        exportFrame(services, settings, frame, target, outcome);
+    } catch (const std::bad_alloc &) {
+        failWith(QCoreApplication::translate("BatchExportService", "mémoire insuffisante pour cette image"));
+    } catch (const std::exception &exception) {
+        qWarning("Export of the frame at %s failed: %s", qPrintable(frame.time.displayString()),
+                 exception.what());
+        failWith(QCoreApplication::translate("BatchExportService",
+                                             "erreur inattendue pendant le traitement de l'image"));
+    } catch (...) {
+        failWith(QCoreApplication::translate("BatchExportService",
+                                             "erreur inattendue pendant le traitement de l'image"));
+    }
+    return outcome;
+}
+
+void BatchExportService::exportFrame(const Services &services, const Settings &settings,
+                                     const CapturedFrame &frame, const Target &target, FrameOutcome &outcome)
+{
     const Result<QImage> still = services.extractor->image(frame.time).result();
     if (!still) {
-        outcome.failure = failureFor(frame, still.error());
-        return outcome;
+        outcome.failure = failureFor(frame.time.measuredFrom(settings.timeOrigin), still.error());
+        return;
     }
 
     const bool merged = settings.mode == ExportMode::Merged;
@@ -141,19 +249,18 @@ BatchExportService::FrameOutcome BatchExportService::processFrame(const Services
     const Result<QList<QImage>> subjects =
         services.subjectExtractor->extract(still.value(), settings.mode, merged ? false : settings.crop);
     if (!subjects) {
-        outcome.failure = failureFor(frame, subjects.error());
-        return outcome;
+        outcome.failure = failureFor(frame.time.measuredFrom(settings.timeOrigin), subjects.error());
+        return;
     }
 
     if (merged)
-        writeMerged(services, settings, frame, subjects.value().first(), folder, outcome);
+        writeMerged(services, settings, frame, subjects.value().first(), target, outcome);
     else
-        writePerSubject(services, settings, frame, subjects.value(), folder, outcome);
-    return outcome;
+        writePerSubject(services, settings, frame, subjects.value(), target, outcome);
 }
 
 void BatchExportService::writeMerged(const Services &services, const Settings &settings,
-                                     const CapturedFrame &frame, const QImage &subject, const QString &folder,
+                                     const CapturedFrame &frame, const QImage &subject, const Target &target,
                                      FrameOutcome &outcome)
 {
     const ExtractRenderer renderer{services.filter.get(), services.edge.get()};
@@ -162,18 +269,14 @@ void BatchExportService::writeMerged(const Services &services, const Settings &s
     if (settings.crop)
         image = ImageCrop::trimmedToContent(image, trimThreshold);
 
-    const QString fileName = ExportNaming::mergedFileName(settings.videoName, frame.time);
-    if (const std::optional<AppError> error =
-            services.imageExporter->writePNG(image, QDir(folder).filePath(fileName))) {
-        outcome.failure = failureFor(frame, *error);
-        return;
-    }
-    outcome.imageLines << ExportMarkdown::imageLine(fileName, frame.time, frame.notes);
+    const MediaTime shown = frame.time.measuredFrom(settings.timeOrigin);
+    writeImage(services, frame, shown, image, ExportNaming::mergedFileName(settings.videoName, shown), target,
+               outcome);
 }
 
 void BatchExportService::writePerSubject(const Services &services, const Settings &settings,
                                          const CapturedFrame &frame, const QList<QImage> &subjects,
-                                         const QString &folder, FrameOutcome &outcome)
+                                         const Target &target, FrameOutcome &outcome)
 {
     const ExtractRenderer renderer{services.filter.get(), services.edge.get()};
     QList<QImage> rendered;
@@ -181,14 +284,36 @@ void BatchExportService::writePerSubject(const Services &services, const Setting
     for (const QImage &subject : subjects)
         rendered << renderer.render(subject, settings.filter, settings.edge);
 
-    for (int k = 0; k < rendered.size(); ++k) {
-        const QString fileName = ExportNaming::subjectFileName(settings.videoName, frame.time, k + 1);
-        if (const std::optional<AppError> error =
-                services.imageExporter->writePNG(rendered.at(k), QDir(folder).filePath(fileName))) {
-            // The subjects already written stay, with their entries; the later ones are not written.
-            outcome.failure = failureFor(frame, *error);
-            return;
-        }
-        outcome.imageLines << ExportMarkdown::imageLine(fileName, frame.time, frame.notes);
+    // The subjects already written stay, with their entries; after a failure the later ones are not
+    // written.
+    const MediaTime shown = frame.time.measuredFrom(settings.timeOrigin);
+    for (int k = 0; k < rendered.size() && !outcome.failure; ++k) {
+        writeImage(services, frame, shown, rendered.at(k),
+                   ExportNaming::subjectFileName(settings.videoName, shown, k + 1), target, outcome);
     }
+}
+
+void BatchExportService::writeImage(const Services &services, const CapturedFrame &frame, const MediaTime &shown,
+                                    const QImage &image,
+                                    const QString &fileName, const Target &target, FrameOutcome &outcome)
+{
+    QSet<QString> taken = target.takenNames;
+    for (const QString &written : std::as_const(outcome.fileNames))
+        taken.insert(written.toCaseFolded());
+    const QString name = freeName(fileName, taken);
+    const QString path = QDir(target.folder).filePath(name);
+    if (!landsInside(path, target.canonicalOutput)) {
+        outcome.failure = failureFor(
+            shown,
+            AppError::exportFailed(
+                QCoreApplication::translate("BatchExportService", "« %1 » mènerait hors du dossier de sortie")
+                    .arg(QDir::toNativeSeparators(path))));
+        return;
+    }
+    if (const std::optional<AppError> error = services.imageExporter->writePNG(image, path)) {
+        outcome.failure = failureFor(shown, *error);
+        return;
+    }
+    outcome.fileNames << name;
+    outcome.imageLines << ExportMarkdown::imageLine(name, shown, frame.notes);
 }

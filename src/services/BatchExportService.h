@@ -5,8 +5,11 @@
 #include "models/ExportGroup.h"
 #include "models/ExportMode.h"
 #include "models/FilterStyle.h"
+#include "support/MediaTime.h"
 
+#include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -48,6 +51,8 @@ public:
         bool crop = false;
         FilterStyle filter = FilterStyle::None;
         EdgeParams edge;
+        // The video's first frame's start: the times in file names and Markdown are measured from it.
+        MediaTime timeOrigin = MediaTime::zero();
     };
 
     explicit BatchExportService(Services services, QObject *parent = nullptr);
@@ -68,9 +73,18 @@ signals:
     void finished();
 
 private:
+    // Where a frame's files go.
+    struct Target
+    {
+        QString folder;
+        QString canonicalOutput;  // the output folder with its links resolved, to check every path
+        QSet<QString> takenNames; // names already written there in this run, case-folded
+    };
+
     struct FrameOutcome
     {
         QStringList imageLines;
+        QStringList fileNames; // as written
         std::optional<ExportFailure> failure;
     };
 
@@ -78,21 +92,35 @@ private:
     // Ends the run: after its last group, or when it was cancelled.
     void finish();
     void startFrame();
+    void finishFrame(const FrameOutcome &outcome);
     void finishGroup();
-    QString groupFolder(const ExportGroup &group) const;
+    // Writes the current group's Markdown file; what went wrong, if anything.
+    std::optional<QString> writeMarkdown(const ExportGroup &group, const QString &fileName) const;
+    QString groupFolder(int groupIndex) const;
 
     // The heavy work of one frame; runs on a worker thread and touches nothing of this object.
+    // Never throws: an exception becomes the frame's failure.
     static FrameOutcome processFrame(const Services &services, const Settings &settings,
-                                     const CapturedFrame &frame, const QString &folder);
+                                     const CapturedFrame &frame, const Target &target);
+    static void exportFrame(const Services &services, const Settings &settings, const CapturedFrame &frame,
+                            const Target &target, FrameOutcome &outcome);
     static void writeMerged(const Services &services, const Settings &settings, const CapturedFrame &frame,
-                            const QImage &subject, const QString &folder, FrameOutcome &outcome);
+                            const QImage &subject, const Target &target, FrameOutcome &outcome);
     static void writePerSubject(const Services &services, const Settings &settings,
                                 const CapturedFrame &frame, const QList<QImage> &subjects,
-                                const QString &folder, FrameOutcome &outcome);
+                                const Target &target, FrameOutcome &outcome);
+    // Writes one image under a name not yet taken in its folder, and only inside the output folder.
+    static void writeImage(const Services &services, const CapturedFrame &frame, const MediaTime &shown,
+                           const QImage &image,
+                           const QString &fileName, const Target &target, FrameOutcome &outcome);
 
     Services m_services;
     Settings m_settings;
     QList<ExportGroup> m_groups;
+    QStringList m_folderNames;                  // one per group, distinct and safe
+    QHash<QString, QSet<QString>> m_takenNames; // per folder, the file names written in this run
+    QString m_canonicalOutput;
+    std::optional<QString> m_folderProblem; // why the current group's folder cannot be used
     int m_groupIndex = 0;
     int m_frameIndex = 0;
     int m_completed = 0;

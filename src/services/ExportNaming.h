@@ -3,6 +3,7 @@
 #include "support/MediaTime.h"
 
 #include <QString>
+#include <QStringList>
 
 // The names an export puts on disk.
 namespace ExportNaming {
@@ -11,13 +12,22 @@ namespace ExportNaming {
 // at both ends go; "Sans-nom" when nothing is left. Everything else stays as typed.
 QString folderName(const QString &groupName);
 
+// The folders of groups exported side by side, one per group name, in order: each group's
+// folderName, made safe and distinct. "." and ".." become "Sans-nom"; a name already given to an
+// earlier group, letter case aside, gets " (2)", " (3)"… (the first that no group's own name
+// takes); a name too long for the file system is shortened.
+QStringList distinctFolderNames(const QStringList &groupNames);
+
 // "<video>_hh-mm-ss-mmm.png", for an image of all subjects of a frame.
 QString mergedFileName(const QString &videoName, const MediaTime &time);
 
 // "<video>_hh-mm-ss-mmm_s<n>.png", for the n-th subject (from 1) of a frame.
 QString subjectFileName(const QString &videoName, const MediaTime &time, int subjectNumber);
 
-// The group's Markdown description: its folder name + ".md".
-QString markdownFileName(const QString &groupName);
+// The n-th file of one name in a folder: the name itself for the first, then "<name> (n).png".
+QString numbered(const QString &fileName, int number);
+
+// The group's Markdown description: its folder's name (from distinctFolderNames) + ".md".
+QString markdownFileName(const QString &folder);
 
 } // namespace ExportNaming

@@ -1,8 +1,11 @@
 #include "ImageExportService.h"
 
+#include "platform/CheckedFile.h"
+
+#include <QBuffer>
 #include <QColorSpace>
+#include <QCoreApplication>
 #include <QImageWriter>
-#include <QSaveFile>
 
 std::optional<AppError> ImageExportService::writePNG(const QImage &image, const QString &path) const
 {
@@ -12,24 +15,20 @@ std::optional<AppError> ImageExportService::writePNG(const QImage &image, const 
     if (!pixels.colorSpace().isValid())
         pixels.setColorSpace(QColorSpace(QColorSpace::SRgb));
 
-    QSaveFile file(path);
-    QImageWriter writer(&file, "png");
-    if (!writer.write(pixels))
-        return AppError::exportFailed(writer.errorString());
-    if (!file.commit())
-        return AppError::exportFailed(file.errorString());
+    // Encoded in memory first, so that the file is written in one checked step.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (pixels.isNull() || !writer.write(pixels))
+        return AppError::exportFailed(
+            QCoreApplication::translate("ImageExportService", "l'image ne peut pas être codée en PNG"));
+    if (const std::optional<QString> error = CheckedFile::replace(path, png))
+        return AppError::exportFailed(*error);
     return std::nullopt;
 }
 
 std::optional<QString> ImageExportService::writeText(const QString &text, const QString &path) const
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size())
-        return file.errorString();
-    if (!file.commit())
-        return file.errorString();
-    return std::nullopt;
+    return CheckedFile::replace(path, text.toUtf8());
 }

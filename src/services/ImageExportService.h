@@ -8,16 +8,20 @@
 #include <optional>
 
 // Writes finished pictures and texts to disk. Each file appears whole or not at all: the data goes
-// to a temporary file that replaces the target only once completely written.
+// to a temporary file that replaces the target only once completely written. The writing operations
+// are virtual so that an export can be handed another writer (the tests hand it failing ones).
 class ImageExportService
 {
 public:
-    // Writes an 8-bit RGBA PNG with its transparency, carrying the image's colour space as an
-    // embedded profile (sRGB when it has none). Does not create folders. On failure, an export
-    // error carrying the writer's description.
-    std::optional<AppError> writePNG(const QImage &image, const QString &path) const;
+    virtual ~ImageExportService() = default;
 
-    // Writes the text in UTF-8, replacing any file of that name. On failure, the description of
-    // what went wrong.
-    std::optional<QString> writeText(const QString &text, const QString &path) const;
+    // Writes an 8-bit RGBA PNG with its transparency, carrying the image's colour space as an
+    // embedded profile (sRGB when it has none). Does not create folders. On failure (a full disk,
+    // a missing folder, no permission), an export error saying in French which file and why; a file
+    // already at `path` is then left as it was.
+    virtual std::optional<AppError> writePNG(const QImage &image, const QString &path) const;
+
+    // Writes the text in UTF-8, replacing any file of that name. On failure, the French
+    // description of what went wrong, and the old file stays.
+    virtual std::optional<QString> writeText(const QString &text, const QString &path) const;
 };

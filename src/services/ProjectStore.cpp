@@ -1,13 +1,25 @@
 #include "ProjectStore.h"
 
-#include "persistence/ProjectFile.h"
+#include "platform/CheckedFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace ProjectStore {
+
+Result<ProjectFile> open(const QString &path)
+{
+    const Result<QByteArray> bytes = CheckedFile::read(path, maxFileBytes);
+    if (!bytes)
+        return bytes.error();
+    QString error;
+    std::optional<ProjectFile> file = ProjectFile::fromJson(bytes.value(), &error);
+    if (!file)
+        return AppError::platformFailure(error);
+    return std::move(*file);
+}
 
 std::optional<QString> save(const ProjectFile &file, const QString &path)
 {
@@ -15,17 +27,9 @@ std::optional<QString> save(const ProjectFile &file, const QString &path)
     // saved project could not be opened again.
     const QString nonFinite = file.firstNonFiniteNumber();
     if (!nonFinite.isEmpty())
-        return QStringLiteral("%1 is not a finite number").arg(nonFinite);
-
-    const QByteArray bytes = file.toJson();
-    QSaveFile output(path);
-    if (!output.open(QIODevice::WriteOnly))
-        return QStringLiteral("cannot write %1: %2")
-            .arg(QDir::toNativeSeparators(path), output.errorString());
-    if (output.write(bytes) != bytes.size() || !output.commit())
-        return QStringLiteral("cannot write %1: %2")
-            .arg(QDir::toNativeSeparators(path), output.errorString());
-    return std::nullopt;
+        return QCoreApplication::translate("ProjectStore", "la valeur de « %1 » n'est pas un nombre fini")
+            .arg(nonFinite);
+    return CheckedFile::replace(path, file.toJson());
 }
 
 std::optional<QByteArray> makeBookmark(const QUrl &fileUrl)

@@ -39,6 +39,8 @@ AppState::AppState(ExportRuns *exportRuns, PlayerOutput output, QObject *parent)
 {
     addPeriodicTimeObserver();
     connect(m_document, &CaptureDocument::groupsChanged, this, &AppState::followFrames);
+    connect(m_imageMaker, &FrameImageMaker::stillFailed, this, &AppState::stillFailed);
+    handlePlayerFailures();
 }
 
 AppState::~AppState()
@@ -72,6 +74,11 @@ void AppState::setDuration(const MediaTime &duration)
     assignIfDifferent(this, m_duration, duration, &AppState::durationChanged);
 }
 
+void AppState::setStartTime(const MediaTime &start)
+{
+    assignIfDifferent(this, m_startTime, start, &AppState::startTimeChanged);
+}
+
 void AppState::setIsPlaying(bool playing)
 {
     assignIfDifferent(this, m_isPlaying, playing, &AppState::isPlayingChanged);
@@ -90,10 +97,11 @@ void AppState::followFrames()
             present.insert(frame.id);
             if (m_images->isTracked(frame.id))
                 continue;
-            if (m_videoURL.isEmpty())
-                m_images->setFailed(frame.id, m_images->track(frame.id), tr("Vidéo introuvable."));
-            else
+            if (!m_videoURL.isEmpty())
                 m_imageMaker->make(frame.id, frame.time);
+            else if (m_document->videoURL().isEmpty())
+                m_images->setFailed(frame.id, m_images->track(frame.id), tr("Vidéo introuvable."));
+            // Otherwise the document's video is still opening: its pictures follow once it shows.
         }
     }
     for (const QUuid &id : m_images->trackedFrames()) {

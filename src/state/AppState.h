@@ -15,6 +15,7 @@
 #include <QUuid>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -26,6 +27,7 @@ class FrameImageStore;
 class PreviewRenderer;
 class VideoFrameExtractorService;
 class VideoPlayer;
+struct VideoSource;
 
 // A window's state: the composition root of its pieces and the operations that span them.
 //
@@ -72,18 +74,25 @@ public:
     // The video the player shows; empty when it shows none.
     QUrl videoURL() const { return m_videoURL; }
     MediaTime currentTime() const { return m_currentTime; }
+    // How long the video plays, from its first frame's start to its last frame's end.
     MediaTime duration() const { return m_duration; }
+    // The video's first frame's start, in the stream's own time like `currentTime` and the captured
+    // frames' times. The times the user reads are measured from it (MediaTime::measuredFrom).
+    MediaTime startTime() const { return m_startTime; }
     bool isPlaying() const { return m_isPlaying; }
     MediaTime frameDuration() const { return m_frameDuration; }
     void setVideoURL(const QUrl &url);
     void setCurrentTime(const MediaTime &time);
     void setDuration(const MediaTime &duration);
+    void setStartTime(const MediaTime &start);
     void setIsPlaying(bool playing);
     void setFrameDuration(const MediaTime &frameDuration);
 
     VideoPlayer *player() const;
     VideoFrameExtractorService *extractor() const;
-    // Opens a video and starts a fresh capture document.
+    // Opens a video and, once it has opened, starts a fresh capture document. A file that is no
+    // video the program can show is refused with a message, and the window keeps its video and
+    // captures.
     void loadVideo(const QUrl &url);
     void togglePlayPause();
     void stepFrame(int count);
@@ -91,7 +100,7 @@ public:
     void pause();
     // Exact seek; nothing without a video.
     void seek(const MediaTime &target);
-    // Limits a time to [0, duration].
+    // Limits a time to the video's frames: from the first frame's start to the last frame's start.
     MediaTime clamp(const MediaTime &time) const;
 
     // --- Export (AppStateExport.cpp) ----------------------------------------------------------
@@ -120,18 +129,26 @@ signals:
     void videoURLChanged();
     void currentTimeChanged();
     void durationChanged();
+    void startTimeChanged();
     void isPlayingChanged();
     void frameDurationChanged();
     void exportRunChanged();
     void errorMessageChanged();
+    // The still of a captured frame could not be made; the frame is marked as finished without it.
+    void stillFailed(const QUuid &frameId, const QString &message);
 
 private:
     // Keeps the image store in step with the document: frames that appear (captured, brought back by
     // an undo, opened) get their pictures made; frames that go are forgotten.
     void followFrames();
 
-    // Installs a video without touching the captures (video opening, project opening).
-    void prepareVideo(const QUrl &url);
+    // Opens a video off the main thread without touching the captures (video opening, project
+    // opening) and installs it, then calls `opened`, once it has proved to be a video the program can
+    // show; otherwise reports why and calls `refused`. Only the latest opening is installed.
+    void prepareVideo(const QUrl &url, std::function<void()> opened = {},
+                      std::function<void()> refused = {});
+    // Leaves the window without a video: player, grabber, duration and times back to empty.
+    void unloadVideo();
     // Replaces the document by a project's content.
     void apply(const ProjectFile &file, const QUrl &url);
     // Shows `run` as the window's export, releasing the one shown before.
@@ -140,14 +157,17 @@ private:
     void forgetEndedExport();
 
     // Video: the player, the still grabber and the time observer live here.
-    // Reads the opened video's duration and frame rate off the main thread and applies them.
-    void loadAssetMetadata(const QString &path);
+    // Hands an opened video to the player and the still grabber and takes its duration, first
+    // frame and frame rate.
+    void installVideo(const QUrl &url, const VideoSource &source);
     void addPeriodicTimeObserver();
+    // A video the player cannot play after all is reported and leaves the window without a video.
+    void handlePlayerFailures();
     std::unique_ptr<VideoPlayer> m_player;
     std::unique_ptr<VideoFrameExtractorService> m_extractor;
     std::optional<int> m_timeObserver;
-    // Counts video openings, so that only the latest video's metadata is applied.
-    std::uint64_t m_metadataGeneration = 0;
+    // Counts video openings and unloadings, so that only the latest opening is installed.
+    std::uint64_t m_openingGeneration = 0;
     // Counts the documents opened, so that a check of a located video outlived by its project is
     // dropped.
     std::uint64_t m_documentGeneration = 0;
@@ -162,6 +182,7 @@ private:
     QUrl m_videoURL;
     MediaTime m_currentTime = MediaTime::zero();
     MediaTime m_duration = MediaTime::zero();
+    MediaTime m_startTime = MediaTime::zero();
     bool m_isPlaying = false;
     MediaTime m_frameDuration = MediaTime(1, 30);
     std::optional<QString> m_errorMessage;

@@ -42,6 +42,7 @@ void AppState::runExport(ExportMode mode)
     settings.crop = documentSettings.cropToSubject;
     settings.filter = documentSettings.selectedFilter;
     settings.edge = documentSettings.edgeOptions.params();
+    settings.timeOrigin = m_startTime;
 
     // Its own services, shared with the window where they can be: the run outlives the window.
     auto extractor = std::make_shared<VideoFrameExtractorService>();
@@ -61,9 +62,16 @@ void AppState::setExportRun(ExportRun *run)
 {
     if (m_exportRun == run)
         return;
-    if (m_exportRun && m_exportRuns)
-        m_exportRuns->release(m_exportRun);
+    if (m_exportRun) {
+        disconnect(m_exportRun, nullptr, this, nullptr);
+        if (m_exportRuns)
+            m_exportRuns->release(m_exportRun);
+    }
     m_exportRun = run;
+    if (run) {
+        connect(run, &ExportRun::folderNotOpened, this,
+                [this](const QString &message) { setErrorMessage(message); });
+    }
     emit exportRunChanged();
 }
 

@@ -2,14 +2,14 @@
 #include "AppState.h"
 
 #include "persistence/ProjectFile.h"
-#include "platform/MediaProbe.h"
+#include "platform/FrameIndex.h"
+#include "platform/VideoSource.h"
 #include "services/ProjectStore.h"
 #include "state/CaptureDocument.h"
 #include "state/FrameImageStore.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 
 #include <algorithm>
 
@@ -30,8 +30,9 @@ ProjectFile AppState::makeProjectFile() const
     file.filter = FilterStyles::rawValue(settings.selectedFilter);
 
     const EdgeOptions &edge = settings.edgeOptions;
-    const auto [r, g, b, a] = EdgeOptions::components(edge.outlineColor);
-    file.edge = EdgeDTO{edge.shrink, edge.feather, edge.outline, edge.outlineWidth, r, g, b, a};
+    const RgbaColor &color = edge.outlineColor;
+    file.edge = EdgeDTO{edge.shrink,  edge.feather, edge.outline, edge.outlineWidth,
+                        color.r,      color.g,      color.b,      color.a};
     file.activeGroupIndex = m_document->indexOfActiveGroup();
 
     for (const CaptureGroup &group : m_document->groups()) {
@@ -62,27 +63,13 @@ bool AppState::hasUnsavedChanges() const
 
 void AppState::openProject(const QUrl &url)
 {
-    const auto fail = [this](const QString &description) {
-        setErrorMessage(
-            QCoreApplication::translate("AppState", "Échec de l'ouverture : %1").arg(description));
-    };
-    QFile input(url.toLocalFile());
-    if (!input.open(QIODevice::ReadOnly)) {
-        fail(input.errorString());
-        return;
-    }
-    const QByteArray bytes = input.readAll();
-    if (input.error() != QFileDevice::NoError) {
-        fail(input.errorString());
-        return;
-    }
-    QString error;
-    const std::optional<ProjectFile> file = ProjectFile::fromJson(bytes, &error);
+    const Result<ProjectFile> file = ProjectStore::open(url.toLocalFile());
     if (!file) {
-        fail(error);
+        setErrorMessage(QCoreApplication::translate("AppState", "Échec de l'ouverture : %1")
+                            .arg(file.error().errorDescription()));
         return;
     }
-    apply(*file, url);
+    apply(file.value(), url);
 }
 
 void AppState::apply(const ProjectFile &file, const QUrl &url)
@@ -92,12 +79,14 @@ void AppState::apply(const ProjectFile &file, const QUrl &url)
     DocumentSettings &settings = content.settings;
     settings.cropToSubject = file.cropToSubject;
     settings.selectedFilter = FilterStyles::fromRawValue(file.filter).value_or(FilterStyle::None);
-    settings.edgeOptions.shrink = file.edge.shrink;
-    settings.edgeOptions.feather = file.edge.feather;
-    settings.edgeOptions.outline = file.edge.outline;
-    settings.edgeOptions.outlineWidth = file.edge.outlineWidth;
-    settings.edgeOptions.outlineColor =
-        QColor::fromRgbF(float(file.edge.r), float(file.edge.g), float(file.edge.b), float(file.edge.a));
+    EdgeOptions &edge = settings.edgeOptions;
+    edge.shrink = file.edge.shrink;
+    edge.feather = file.edge.feather;
+    edge.outline = file.edge.outline;
+    edge.outlineWidth = file.edge.outlineWidth;
+    // The colour keeps the file's own numbers, so that saving again writes them unchanged.
+    edge.outlineColor = RgbaColor(file.edge.r, file.edge.g, file.edge.b, file.edge.a);
+    edge = edge.limited();
 
     // Groups and frames get fresh identifiers; annotations keep those of the file.
     for (const GroupDTO &groupDTO : file.groups) {
@@ -123,6 +112,8 @@ void AppState::apply(const ProjectFile &file, const QUrl &url)
             settings.outputFolder = *folder;
     }
 
+    // The project's captures belong to its own video: the one shown before goes in any case.
+    unloadVideo();
     const std::optional<QUrl> video =
         file.videoBookmark ? ProjectStore::resolveBookmark(*file.videoBookmark) : std::nullopt;
     if (video) {
@@ -134,15 +125,23 @@ void AppState::apply(const ProjectFile &file, const QUrl &url)
             content.missingVideoURL = QUrl::fromLocalFile(path);
     }
 
-    // The window never shows one video under another video's captures: without its own video, the
-    // project shows none.
-    prepareVideo(content.videoURL);
+    // The window never shows one video under another video's captures: the project's own video is
+    // shown once it has opened, and none is before.
     m_images->clear();
     ++m_documentGeneration;
     m_document->reset(content);
     forgetEndedExport();
 
-    if (!video && (m_document->frameCount() > 0 || file.videoBookmark)) {
+    if (video) {
+        prepareVideo(
+            *video, [this] { followFrames(); },
+            [this] {
+                // A video that is there but does not open is as good as missing: the captures wait
+                // for the user to locate a video that does.
+                m_document->loseVideo();
+                followFrames();
+            });
+    } else if (m_document->frameCount() > 0 || file.videoBookmark) {
         setErrorMessage(QCoreApplication::translate(
             "AppState", "Vidéo introuvable. Localisez-la via « Localiser la vidéo… »."));
     }
@@ -153,30 +152,33 @@ void AppState::locateVideo(const QUrl &url)
     if (!m_document->needsVideo())
         return;
     const std::uint64_t generation = m_documentGeneration;
-    MediaProbe::load(url.toLocalFile())
-        .then(this, [this, url, generation](const Result<MediaProbe::Info> &probe) {
+    VideoSource::load(url.toLocalFile())
+        .then(this, [this, url, generation](const Result<VideoSource> &source) {
             // Another video or project has come meanwhile: these captures are gone.
             if (generation != m_documentGeneration || !m_document->needsVideo())
                 return;
-            if (!probe.ok() || probe.value().videoTracks.isEmpty()) {
-                const QString reason = probe.ok() ? tr("le fichier ne contient pas de vidéo.")
-                                                  : probe.error().errorDescription();
-                setErrorMessage(tr("Impossible d'utiliser cette vidéo : %1").arg(reason));
+            if (!source.ok()) {
+                setErrorMessage(
+                    tr("Impossible d'utiliser cette vidéo : %1").arg(source.error().errorDescription()));
                 return;
             }
-            // The captures were taken from a video at least as long as the latest of them.
+            // The captures were taken from a video that has a frame at the latest of them.
             MediaTime latest = MediaTime::zero();
             for (const CapturedFrame &frame : m_document->allFrames())
                 latest = std::max(latest, frame.time);
-            const MediaTime duration = probe.value().duration;
-            if (duration.isNumeric() && latest > duration) {
+            const FrameIndex &index = *source.value().index;
+            const MediaTime end = index.startTime() + index.duration();
+            if (latest >= end) {
                 setErrorMessage(
                     tr("Cette vidéo est trop courte pour ce projet : elle dure %1, mais une image "
                        "est capturée à %2.")
-                        .arg(duration.displayString(), latest.displayString()));
+                        .arg(index.duration().displayString(),
+                             latest.measuredFrom(index.startTime()).displayString()));
                 return;
             }
-            prepareVideo(url);
+            // An opening still under way would replace the located video when it ends.
+            ++m_openingGeneration;
+            installVideo(url, source.value());
             m_images->clear();
             m_document->bindVideo(url);
             // The file names the new place of the video once saved again.

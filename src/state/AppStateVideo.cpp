@@ -1,12 +1,15 @@
 #include "AppState.h"
 
+#include "models/AppError.h"
 #include "platform/FrameGrabber.h"
-#include "platform/MediaProbe.h"
+#include "platform/FrameIndex.h"
 #include "platform/VideoPlayer.h"
+#include "platform/VideoSource.h"
 #include "services/VideoFrameExtractorService.h"
 #include "state/CaptureDocument.h"
 #include "state/FrameImageStore.h"
 
+#include <QFileInfo>
 #include <QPointer>
 
 #include <cmath>
@@ -23,59 +26,77 @@ VideoFrameExtractorService *AppState::extractor() const
 
 void AppState::loadVideo(const QUrl &url)
 {
-    prepareVideo(url);
-    // A fresh document on the new video, which keeps the settings of the one before.
-    DocumentContent content = CaptureDocument::freshContent();
-    content.settings = m_document->settings();
-    content.videoURL = url;
-    m_images->clear();
-    ++m_documentGeneration;
-    m_document->reset(content);
-    forgetEndedExport();
+    // The captures of the previous video go once the new one has opened, not before: a file that is
+    // refused loses nothing. The fresh document keeps the settings of the one before.
+    prepareVideo(url, [this, url] {
+        DocumentContent content = CaptureDocument::freshContent();
+        content.settings = m_document->settings();
+        content.videoURL = url;
+        m_images->clear();
+        ++m_documentGeneration;
+        m_document->reset(content);
+        forgetEndedExport();
+    });
 }
 
-void AppState::prepareVideo(const QUrl &url)
+void AppState::prepareVideo(const QUrl &url, std::function<void()> opened,
+                            std::function<void()> refused)
 {
     // Files need no access grant on Linux: nothing to start or stop around the URL.
-    setVideoURL(url);
-    if (url.isEmpty()) {
-        // No video: the picture and its times go, and no still can be grabbed any more.
-        ++m_metadataGeneration;
-        m_player->pause();
-        m_extractor->setGenerator(nullptr);
-        setDuration(MediaTime::zero());
-        setCurrentTime(MediaTime::zero());
-        return;
-    }
-    const QString path = url.toLocalFile();
-    m_player->replaceCurrentItem(path);
-    m_extractor->setGenerator(std::make_shared<FrameGrabber>(path));
-    loadAssetMetadata(path);
+    // A slower opening of an earlier video that finishes late is dropped.
+    const std::uint64_t generation = ++m_openingGeneration;
+    VideoSource::load(url.toLocalFile())
+        .then(this, [this, generation, url, opened = std::move(opened),
+                     refused = std::move(refused)](const Result<VideoSource> &source) {
+            if (generation != m_openingGeneration)
+                return;
+            if (!source.ok()) {
+                setErrorMessage(source.error().errorDescription());
+                if (refused)
+                    refused();
+                return;
+            }
+            installVideo(url, source.value());
+            if (opened)
+                opened();
+        });
 }
 
-void AppState::loadAssetMetadata(const QString &path)
+void AppState::installVideo(const QUrl &url, const VideoSource &source)
 {
-    // A probe of an earlier video that finishes late is dropped: its values would describe a video
-    // that is no longer shown.
-    const std::uint64_t generation = ++m_metadataGeneration;
-    MediaProbe::load(path).then(this, [this, generation](const Result<MediaProbe::Info> &result) {
-        if (generation != m_metadataGeneration)
-            return;
-        if (!result.ok()) {
-            setErrorMessage(
-                AppError::frameExtractionFailed(result.error().errorDescription()).errorDescription());
-            return;
-        }
-        const MediaProbe::Info &info = result.value();
-        setDuration(info.duration);
-        if (info.videoTracks.isEmpty())
-            return;
-        if (info.nominalFrameRate > 0.0f) {
-            // Halves away from zero: 29.97 gives 30, 23.976 gives 24.
-            const long rounded = std::lround(info.nominalFrameRate);
-            if (rounded > 0)
-                setFrameDuration(MediaTime(1, std::int32_t(rounded)));
-        }
+    m_player->replaceCurrentItem(source.path, source.index);
+    m_extractor->setGenerator(source.grabber);
+    // What the frame index holds is what can be played, whatever the file's header claims.
+    setStartTime(source.index->startTime());
+    setDuration(source.index->duration());
+    if (source.info.nominalFrameRate > 0.0f) {
+        // Halves away from zero: 29.97 gives 30, 23.976 gives 24.
+        const long rounded = std::lround(source.info.nominalFrameRate);
+        if (rounded > 0)
+            setFrameDuration(MediaTime(1, std::int32_t(rounded)));
+    }
+    setVideoURL(url);
+}
+
+void AppState::unloadVideo()
+{
+    ++m_openingGeneration;
+    m_player->removeCurrentItem();
+    m_extractor->setGenerator(nullptr);
+    setVideoURL({});
+    setStartTime(MediaTime::zero());
+    setDuration(MediaTime::zero());
+    setCurrentTime(MediaTime::zero());
+    setIsPlaying(false);
+}
+
+void AppState::handlePlayerFailures()
+{
+    connect(m_player.get(), &VideoPlayer::itemFailed, this, [this](const QString &description) {
+        const QString fileName = QFileInfo(m_player->path()).fileName();
+        unloadVideo();
+        setErrorMessage(AppError::videoUnreadable(QStringLiteral("%1 : %2").arg(fileName, description))
+                            .errorDescription());
     });
 }
 
@@ -119,8 +140,10 @@ void AppState::stepInterval(bool forward)
     if (m_videoURL.isEmpty())
         return;
     pause();
-    const MediaTime delta = MediaTime::fromSeconds(forward ? smallInterval : -smallInterval, 600);
-    seek(clamp(m_player->currentTime() + delta));
+    // To the frame starting nearest to the shown frame's start ± 1 s, within the first and last
+    // frame: adding 1 s to a start at 29.97 or 23.976 fps lands inside the frame before, and a step
+    // forth and back would lose a frame.
+    m_player->stepByTime(MediaTime::fromSeconds(forward ? smallInterval : -smallInterval, 600));
 }
 
 void AppState::seek(const MediaTime &target)
@@ -132,6 +155,12 @@ void AppState::seek(const MediaTime &target)
 
 MediaTime AppState::clamp(const MediaTime &time) const
 {
+    if (const FrameIndex *index = m_player->frameIndex()) {
+        if (time < index->startTime())
+            return index->startTime();
+        const MediaTime lastStart = index->time(index->count() - 1);
+        return time > lastStart ? lastStart : time;
+    }
     if (time < MediaTime::zero())
         return MediaTime::zero();
     if (m_duration.isValid() && time > m_duration)

@@ -213,6 +213,15 @@ void CaptureDocument::bindVideo(const QUrl &videoURL)
     emit videoChanged();
 }
 
+void CaptureDocument::loseVideo()
+{
+    if (m_content.videoURL.isEmpty())
+        return;
+    m_content.missingVideoURL = m_content.videoURL;
+    m_content.videoURL = QUrl();
+    emit videoChanged();
+}
+
 void CaptureDocument::setSelection(const QSet<QUuid> &selection)
 {
     if (m_selection == selection)
@@ -242,7 +251,7 @@ void CaptureDocument::setNote(const QString &note, const QUuid &frameId)
         push(new FrameNoteCommand(this, frameId, current->notes, note));
 }
 
-void CaptureDocument::deleteFrame(const QUuid &frameId)
+void CaptureDocument::deleteFrame(QUuid frameId)
 {
     deleteFrames({frameId});
 }
@@ -318,7 +327,7 @@ void CaptureDocument::addGroup()
     push(new AddGroupCommand(this, group));
 }
 
-void CaptureDocument::deleteGroup(const QUuid &groupId)
+void CaptureDocument::deleteGroup(QUuid groupId)
 {
     const int g = indexOfGroup(groupId);
     if (m_content.groups.size() <= 1 || g < 0)
@@ -415,7 +424,7 @@ void CaptureDocument::insertFrame(const QUuid &groupId, qsizetype position, cons
     emit groupsChanged();
 }
 
-void CaptureDocument::removeFrame(const QUuid &frameId)
+void CaptureDocument::removeFrame(QUuid frameId)
 {
     const std::optional<FramePlace> where = place(frameId);
     Q_ASSERT(where);
@@ -458,7 +467,7 @@ void CaptureDocument::insertGroup(qsizetype position, const CaptureGroup &group)
     emit groupsChanged();
 }
 
-void CaptureDocument::removeGroup(const QUuid &groupId)
+void CaptureDocument::removeGroup(QUuid groupId)
 {
     const int g = indexOfGroup(groupId);
     Q_ASSERT(g >= 0 && m_content.groups.size() > 1);

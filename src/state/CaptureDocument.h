@@ -96,6 +96,8 @@ public:
     // Binds the captures to a video, replacing the missing one. Not an undo step: the video is the
     // same one the captures were taken from, found again.
     void bindVideo(const QUrl &videoURL);
+    // The bound video turned out not to open: it becomes the missing one, to be located.
+    void loseVideo();
     void setSelection(const QSet<QUuid> &selection);
     // The group that receives new captures; like the selection, choosing it is not an edit.
     void setActiveGroup(const QUuid &groupId);
@@ -107,7 +109,9 @@ public:
     QUuid captureFrame(const MediaTime &time);
     // Typing into the same frame's note, with nothing in between, makes one step.
     void setNote(const QString &note, const QUuid &frameId);
-    void deleteFrame(const QUuid &frameId);
+    // The deletions take the identifier by value: a caller may pass one that lives in the very list
+    // they change.
+    void deleteFrame(QUuid frameId);
     void deleteFrames(const QSet<QUuid> &frameIds);
     // List-move semantics: the frames at `positions` land, in order, before the frame that was at
     // `destination` (the group's size means the end).
@@ -118,7 +122,7 @@ public:
     void addGroup();
     // Deletes a group with its frames; never the last group. The first remaining group becomes
     // active if the deleted one was.
-    void deleteGroup(const QUuid &groupId);
+    void deleteGroup(QUuid groupId);
     // Typing into the same group's name, or description, makes one step.
     void setGroupName(const QUuid &groupId, const QString &name);
     void setGroupNotes(const QUuid &groupId, const QString &notes);
@@ -169,12 +173,12 @@ private:
 
     // The primitives of the undo commands: each changes one thing, signals it, and is not recorded.
     void insertFrame(const QUuid &groupId, qsizetype position, const CapturedFrame &frame);
-    void removeFrame(const QUuid &frameId);
+    void removeFrame(QUuid frameId);
     void setFrameOrder(const QUuid &groupId, const QList<QUuid> &order);
     void writeFrameNotes(const QUuid &frameId, const QString &notes);
     void writeAnnotations(const QUuid &frameId, const QList<Annotation> &annotations);
     void insertGroup(qsizetype position, const CaptureGroup &group);
-    void removeGroup(const QUuid &groupId);
+    void removeGroup(QUuid groupId);
     void writeGroupName(const QUuid &groupId, const QString &name);
     void writeGroupNotes(const QUuid &groupId, const QString &notes);
     void writeActiveGroupID(const QUuid &groupId);

@@ -1,6 +1,7 @@
 #include "ExportRun.h"
 
 #include <QDesktopServices>
+#include <QDir>
 
 ExportRun::ExportRun(const BatchExportService::Services &services, const QList<ExportGroup> &groups,
                      const BatchExportService::Settings &settings, QObject *parent)
@@ -61,7 +62,11 @@ void ExportRun::acknowledgeFinish()
 
 void ExportRun::openFinishedFolder()
 {
-    if (!m_finishedFolder.isEmpty())
-        QDesktopServices::openUrl(m_finishedFolder);
+    const QUrl folder = m_finishedFolder;
     acknowledgeFinish();
+    // Without a file manager set up for folders, nothing would happen at all.
+    if (!folder.isEmpty() && !QDesktopServices::openUrl(folder))
+        emit folderNotOpened(tr("Impossible d'ouvrir le dossier « %1 » : aucune application n'est "
+                                "disponible pour l'afficher.")
+                                 .arg(QDir::toNativeSeparators(folder.toLocalFile())));
 }

@@ -39,7 +39,8 @@ public:
     QUrl finishedFolder() const { return m_finishedFolder; }
     // The user has seen the end of the run: the finished folder is forgotten.
     void acknowledgeFinish();
-    // Opens the finished folder in the file manager, once; then forgets it.
+    // Opens the finished folder in the file manager, once; then forgets it. Without an application
+    // to show folders, `folderNotOpened` says so.
     void openFinishedFolder();
 
 signals:
@@ -48,6 +49,8 @@ signals:
     void finishedFolderChanged();
     // The run has ended, completed or cancelled.
     void finished();
+    // The finished folder could not be shown; `message` says why, in the user's words.
+    void folderNotOpened(const QString &message);
 
 private:
     BatchExportService *m_service;

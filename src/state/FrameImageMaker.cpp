@@ -19,7 +19,10 @@ void FrameImageMaker::make(const QUuid &frameId, const MediaTime &time)
     const FrameImageStore::Ticket ticket = m_store->track(frameId);
     m_extractor->image(time).then(this, [this, frameId, ticket](const Result<QImage> &still) {
         if (!still) {
+            if (!m_store->isCurrent(frameId, ticket))
+                return;
             m_store->setFailed(frameId, ticket, still.error().errorDescription());
+            emit stillFailed(frameId, still.error().errorDescription());
             return;
         }
         m_store->setStill(frameId, ticket, still.value());

@@ -31,6 +31,10 @@ public:
     // Starts a fresh entry for the frame in the store and fills it in the background.
     void make(const QUuid &frameId, const MediaTime &time);
 
+signals:
+    // The still of a frame that is still wanted could not be made; its entry is marked failed.
+    void stillFailed(const QUuid &frameId, const QString &message);
+
 private:
     void lift(const QUuid &frameId, FrameImageStore::Ticket ticket, const QImage &still);
 

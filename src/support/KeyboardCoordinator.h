@@ -4,10 +4,12 @@
 #include <QPointer>
 
 class AppState;
+class QKeyEvent;
 class QWidget;
 
 // The application-wide keyboard handler: sees every key press before any window does and turns
-// the space bar into play/pause for the window in front. One per application, installed as an
+// the space bar into play/pause for the window in front. It also keeps text fields from taking
+// the window's Ctrl shortcuts for their own editing keys. One per application, installed as an
 // event filter on the application object by whoever creates it.
 class KeyboardCoordinator : public QObject
 {
@@ -28,5 +30,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Whether the key pressed in a text field goes to a shortcut of the field's window instead.
+    static bool isWindowShortcut(const QKeyEvent *key);
+
     QPointer<AppState> m_focusedState;
 };

@@ -136,6 +136,29 @@ MediaTime MediaTime::convertedTo(std::int32_t timescale) const
     return t;
 }
 
+MediaTime MediaTime::measuredFrom(const MediaTime &origin) const
+{
+    if (!isNumeric() || !origin.isNumeric())
+        return *this;
+    const MediaTime elapsed = *this - origin;
+    return elapsed < zero() ? zero() : elapsed;
+}
+
+MediaTime operator-(const MediaTime &a)
+{
+    if (!a.isValid() || a.isIndefinite())
+        return a;
+    if (a.isPositiveInfinity())
+        return MediaTime::negativeInfinity();
+    if (a.isNegativeInfinity())
+        return MediaTime::positiveInfinity();
+    if (a.value() == int64Min)
+        return MediaTime::positiveInfinity();
+    MediaTime negated(-a.value(), a.timescale());
+    negated.m_flags = a.m_flags;
+    return negated;
+}
+
 MediaTime operator+(const MediaTime &a, const MediaTime &b)
 {
     if (!a.isValid() || !b.isValid())

@@ -59,8 +59,13 @@ public:
 
     // The same instant in another timescale, rounded to the nearest unit.
     MediaTime convertedTo(std::int32_t timescale) const;
+    // This time as the user reads it: measured from `origin`, a video's first frame, and never
+    // before it. Times that are not numeric, or an origin that is not, leave the time as it is.
+    MediaTime measuredFrom(const MediaTime &origin) const;
 
     friend MediaTime operator+(const MediaTime &a, const MediaTime &b);
+    friend MediaTime operator-(const MediaTime &a);
+    friend MediaTime operator-(const MediaTime &a, const MediaTime &b) { return a + (-b); }
     friend std::strong_ordering operator<=>(const MediaTime &a, const MediaTime &b);
     friend bool operator==(const MediaTime &a, const MediaTime &b) { return (a <=> b) == 0; }
 

@@ -4,6 +4,7 @@
 #include "CapturedFramesModel.h"
 #include "EmptyStateView.h"
 #include "GroupHeaderView.h"
+#include "KeyboardShortcuts.h"
 #include "SymbolIcons.h"
 #include "ViewStyle.h"
 #include "state/CaptureDocument.h"
@@ -27,7 +28,9 @@ CapturedFramesListView::CapturedFramesListView(CaptureDocument *document, FrameI
     , m_addGroupButton(new QToolButton(this))
     , m_body(new QStackedWidget(this))
     , m_emptyState(new EmptyStateView(QStringLiteral("photo.on.rectangle"), tr("Aucune image"),
-                                      tr("Naviguez dans la vidéo puis appuyez sur C pour capturer."), this))
+                                      tr("Naviguez dans la vidéo puis appuyez sur %1 pour capturer.")
+                                          .arg(KeyboardShortcuts::text(KeyboardShortcuts::capture())),
+                                      this))
     , m_tree(new QTreeView(this))
     , m_animation(new QTimer(this))
 {
@@ -184,7 +187,9 @@ QMenu *CapturedFramesListView::createFrameMenu(const QUuid &frameId, QWidget *pa
     if (!others.isEmpty()) {
         QMenu *moveMenu = menu->addMenu(tr("Déplacer vers"));
         for (const CaptureGroup &group : std::as_const(others)) {
-            const QString label = group.name.isEmpty() ? tr("Sans nom") : group.name;
+            // A "&" in a name is shown, not taken as the mark of a keyboard accelerator.
+            QString label = group.name.isEmpty() ? tr("Sans nom") : group.name;
+            label.replace(QLatin1Char('&'), QLatin1String("&&"));
             const QUuid groupId = group.id;
             moveMenu->addAction(label, this,
                                 [this, frameId, groupId] { m_document->moveFrame(frameId, groupId); });

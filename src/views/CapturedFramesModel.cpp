@@ -42,6 +42,19 @@ void CapturedFramesModel::imagesChanged(const QUuid &frameId)
     emit frameImagesChanged();
 }
 
+void CapturedFramesModel::setTimeOrigin(const MediaTime &origin)
+{
+    if (m_timeOrigin == origin)
+        return;
+    m_timeOrigin = origin;
+    for (int g = 0; g < m_groups.size(); ++g) {
+        if (!m_groups.at(g).frames.isEmpty())
+            emit dataChanged(index(0, 0, groupIndex(g)),
+                             index(int(m_groups.at(g).frames.size()) - 1, 0, groupIndex(g)),
+                             {Qt::DisplayRole, TimeTextRole});
+    }
+}
+
 bool CapturedFramesModel::sync()
 {
     const QList<CaptureGroup> &groups = m_document->groups();
@@ -178,7 +191,7 @@ QVariant CapturedFramesModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case TimeTextRole:
-        return frame.time.displayString();
+        return frame.time.measuredFrom(m_timeOrigin).displayString();
     case FrameIdRole:
         return frame.id;
     case GroupIdRole:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "models/CaptureGroup.h"
+#include "support/MediaTime.h"
 
 #include <QAbstractItemModel>
 #include <QList>
@@ -40,6 +41,9 @@ public:
     QUuid frameId(const QModelIndex &index) const;
     // True while some frame still waits for its still or its cut-out.
     bool hasPendingFrames() const;
+    // The start of the video's first frame: the times shown are measured from it.
+    MediaTime timeOrigin() const { return m_timeOrigin; }
+    void setTimeOrigin(const MediaTime &origin);
 
 signals:
     // A frame's pictures changed; its row has been refreshed.
@@ -71,4 +75,5 @@ private:
     CaptureDocument *m_document;
     FrameImageStore *m_images;
     QList<CaptureGroup> m_groups;
+    MediaTime m_timeOrigin = MediaTime::zero();
 };

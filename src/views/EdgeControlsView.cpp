@@ -17,12 +17,15 @@ EdgeControlsView::EdgeControlsView(CaptureDocument *document, QWidget *parent)
     , m_document(document)
     , m_disclosure(new QToolButton(this))
     , m_controls(new QWidget(this))
-    , m_shrink(new ValueSlider(tr("Affiner les bords"), 0, 10,
+    , m_shrink(new ValueSlider(tr("Affiner les bords"), 0, EdgeOptions::maxShrink,
                                tr("Réduit le liseré résiduel au bord du détourage"), m_controls))
-    , m_feather(new ValueSlider(tr("Adoucir"), 0, 10, tr("Lisse les bords durs du découpage"), m_controls))
+    , m_feather(new ValueSlider(tr("Adoucir"), 0, EdgeOptions::maxFeather,
+                                tr("Lisse les bords durs du découpage"), m_controls))
     , m_outline(new QCheckBox(tr("Contour sticker"), m_controls))
     , m_outlineOptions(new QWidget(m_controls))
-    , m_outlineWidth(new ValueSlider(tr("Largeur"), 1, 20, tr("Épaisseur de la bordure"), m_outlineOptions))
+    , m_outlineWidth(new ValueSlider(tr("Largeur"), EdgeOptions::minOutlineWidth,
+                                     EdgeOptions::maxOutlineWidth, tr("Épaisseur de la bordure"),
+                                     m_outlineOptions))
     , m_outlineColor(new ColorWellButton(m_outlineOptions))
 {
     auto *layout = new QVBoxLayout(this);
@@ -117,6 +120,6 @@ void EdgeControlsView::refresh()
         m_outline->setChecked(options.outline);
     }
     m_outlineWidth->setValue(options.outlineWidth);
-    m_outlineColor->setColor(options.outlineColor);
+    m_outlineColor->setColor(options.outlineColor.toColor());
     m_outlineOptions->setVisible(options.outline);
 }

@@ -1,5 +1,7 @@
 #include "ElidedLabel.h"
 
+#include "ViewStyle.h"
+
 #include <QPainter>
 
 ElidedLabel::ElidedLabel(QWidget *parent) : QWidget(parent)
@@ -12,7 +14,7 @@ void ElidedLabel::setText(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
-    setToolTip(text);
+    setToolTip(ViewStyle::plainToolTip(text));
     updateGeometry();
     update();
 }

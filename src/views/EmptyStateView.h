@@ -4,7 +4,8 @@
 
 class QLabel;
 
-// A centred message for an empty area: a large symbol, a title and a description.
+// A centred message for an empty area: a large symbol (or another figure, such as a busy
+// indicator), a title and a description.
 class EmptyStateView : public QWidget
 {
     Q_OBJECT
@@ -12,12 +13,17 @@ class EmptyStateView : public QWidget
 public:
     EmptyStateView(const QString &symbolName, const QString &title, const QString &description,
                    QWidget *parent = nullptr);
+    // Shows `figure` (taken over) in place of the symbol.
+    EmptyStateView(QWidget *figure, const QString &title, const QString &description,
+                   QWidget *parent = nullptr);
 
     QString title() const;
     QString description() const;
     void setDescription(const QString &description);
 
 private:
+    void build(QWidget *figure);
+
     QLabel *m_title;
     QLabel *m_description;
 };

@@ -1,6 +1,7 @@
 #include "ExportPanelView.h"
 
 #include "ElidedLabel.h"
+#include "KeyboardShortcuts.h"
 #include "ProminentButton.h"
 #include "SymbolIcons.h"
 #include "ViewStyle.h"
@@ -47,7 +48,9 @@ ExportPanelView::ExportPanelView(CaptureDocument *document, QWidget *parent)
     , m_failuresIcon(symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), m_failuresBox))
     , m_failureLines(new QVBoxLayout)
 {
+    // The window pads the panel.
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(12);
 
     auto *headerRow = new QHBoxLayout;
@@ -84,11 +87,13 @@ ExportPanelView::ExportPanelView(CaptureDocument *document, QWidget *parent)
     layout->addLayout(styleRow);
 
     auto *exportMenu = new QMenu(m_exportButton);
-    exportMenu->addAction(SymbolIcons::icon(QStringLiteral("square.and.arrow.down")), tr("Fusionné (Ctrl+E)"),
+    // The keys are the menu bar's; these items only name them.
+    exportMenu->addAction(SymbolIcons::icon(QStringLiteral("square.and.arrow.down")),
+                          KeyboardShortcuts::withKeys(tr("Fusionné"), KeyboardShortcuts::exportMerged()),
                           this, [this] { emit exportRequested(ExportMode::Merged); });
     exportMenu->addAction(SymbolIcons::icon(QStringLiteral("square.on.square")),
-                          tr("Par sujet (Ctrl+Shift+E)"), this,
-                          [this] { emit exportRequested(ExportMode::PerSubject); });
+                          KeyboardShortcuts::withKeys(tr("Par sujet"), KeyboardShortcuts::exportPerSubject()),
+                          this, [this] { emit exportRequested(ExportMode::PerSubject); });
     m_exportButton->setMenu(exportMenu);
     m_exportButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     layout->addWidget(m_exportButton);
@@ -166,12 +171,18 @@ bool ExportPanelView::canExport() const
 
 QString ExportPanelView::exportSummary() const
 {
-    return m_run ? summary(m_run->progress().total, int(m_run->failures().size())) : summary(0, 0);
+    if (!m_run)
+        return summary(0, 0, 0);
+    const QList<ExportFailure> &failures = m_run->failures();
+    const int failedFrames = int(std::count_if(failures.cbegin(), failures.cend(),
+                                               [](const ExportFailure &failure) { return failure.isFrame; }));
+    return summary(m_run->progress().total, int(failures.size()), failedFrames);
 }
 
-QString ExportPanelView::summary(int total, int failures)
+QString ExportPanelView::summary(int total, int failures, int failedFrames)
 {
-    const int exported = std::max(total - failures, 0);
+    // A Markdown file that was not written is a failure, but takes no image from the count.
+    const int exported = std::max(total - failedFrames, 0);
     if (failures == 0)
         return QString::number(exported) + tr(" image(s) exportée(s).");
     return QString::number(exported) + tr(" image(s) exportée(s), ") + QString::number(failures) +
@@ -222,7 +233,10 @@ void ExportPanelView::refreshFailures()
         delete item;
     }
     for (const ExportFailure &failure : failures) {
-        auto *line = new QLabel(failure.timestamp + QStringLiteral(" — ") + failure.message);
+        auto *line = new QLabel;
+        // Messages quote file names and library texts, shown as they are.
+        line->setTextFormat(Qt::PlainText);
+        line->setText(failure.timestamp + QStringLiteral(" — ") + failure.message);
         line->setFont(ViewStyle::caption());
         line->setWordWrap(true);
         ViewStyle::setTextColor(line, ViewStyle::secondary());
@@ -245,6 +259,7 @@ void ExportPanelView::showFinishedAlert()
     m_finishedAlert = new QMessageBox(QMessageBox::Information, tr("Export terminé"), exportSummary(),
                                       QMessageBox::NoButton, this);
     m_finishedAlert->setAttribute(Qt::WA_DeleteOnClose);
+    m_finishedAlert->setTextFormat(Qt::PlainText);
     QPushButton *open = m_finishedAlert->addButton(tr("Ouvrir le dossier"), QMessageBox::AcceptRole);
     m_finishedAlert->addButton(tr("OK"), QMessageBox::RejectRole);
     connect(m_finishedAlert, &QMessageBox::finished, this, [this, open] {

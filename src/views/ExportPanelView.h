@@ -33,8 +33,9 @@ public:
     bool canExport() const;
     // "N image(s) exportée(s)." or "N image(s) exportée(s), M échec(s)." for the last run.
     QString exportSummary() const;
-    // The same for a run of `total` frames with `failures` failed ones.
-    static QString summary(int total, int failures);
+    // The same for a run of `total` frames with `failures` failures, `failedFrames` of them frames
+    // (the others are Markdown files).
+    static QString summary(int total, int failures, int failedFrames);
 
     QPushButton *exportButton() const { return m_exportButton; }
     // The end-of-export alert while it is shown; null otherwise.

@@ -3,6 +3,7 @@
 #include "AnnotationCanvas.h"
 #include "ColorWellButton.h"
 #include "ContinuousSlider.h"
+#include "KeyboardShortcuts.h"
 #include "PreviewStage.h"
 #include "StyleThumbnailButton.h"
 #include "SymbolIcons.h"
@@ -19,11 +20,15 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 ExtractionPreviewView::ExtractionPreviewView(CaptureDocument *document, FrameImageStore *images,
                                              const PreviewRenderer *renderer, QWidget *parent)
     : QWidget(parent), m_document(document), m_images(images), m_renderer(renderer)
 {
+    // The window pads the panel.
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
 
     auto *header = new QLabel(this);
@@ -117,7 +122,8 @@ QWidget *ExtractionPreviewView::makeToolbar()
     m_deleteButton = new QToolButton(toolbar);
     m_deleteButton->setAutoRaise(true);
     m_deleteButton->setIcon(SymbolIcons::icon(QStringLiteral("trash")));
-    m_deleteButton->setToolTip(tr("Supprimer l'annotation sélectionnée (Suppr / Retour arrière)"));
+    m_deleteButton->setToolTip(KeyboardShortcuts::withKeys(tr("Supprimer l'annotation sélectionnée"),
+                                                           KeyboardShortcuts::deleteAnnotation()));
     m_deleteButton->setEnabled(false);
     connect(m_deleteButton, &QToolButton::clicked, this, &ExtractionPreviewView::deleteSelectedAnnotation);
     row->addWidget(m_deleteButton);
@@ -182,6 +188,19 @@ QUuid ExtractionPreviewView::previewFrameId() const
 {
     const std::optional<CapturedFrame> frame = m_document->previewFrame();
     return frame ? frame->id : QUuid();
+}
+
+QSize ExtractionPreviewView::minimumSizeHint() const
+{
+    QSize size = QWidget::minimumSizeHint();
+    for (const QWidget *part : {m_toolbar, m_noteEditorBox}) {
+        if (!part->isHidden())
+            continue;
+        const QSize partSize = part->minimumSizeHint();
+        size.rwidth() = std::max(size.width(), partSize.width());
+        size.rheight() += partSize.height() + layout()->spacing();
+    }
+    return size;
 }
 
 AnnotationCanvas *ExtractionPreviewView::canvas() const
@@ -297,12 +316,16 @@ void ExtractionPreviewView::refreshPreview()
     const QImage selectedRender = m_renders.value(selectedStyle);
     if (!selectedRender.isNull())
         m_stage->showImage(selectedRender);
-    else if (frame && images.hasFailed())
-        m_stage->showFailure(images.failure);
-    else if (!frame || !images.hasSubject())
+    else if (!frame)
         m_stage->showEmpty();
-    else
+    else if (images.hasFailed())
+        m_stage->showFailure(images.failure);
+    else if (images.hasSubject())
         m_stage->showBusy();
+    else if (!images.isFinished())
+        m_stage->showLifting();
+    else
+        m_stage->showNoSubject();
 
     const bool pending = frame && images.hasSubject();
     for (auto it = m_thumbnails.cbegin(); it != m_thumbnails.cend(); ++it) {

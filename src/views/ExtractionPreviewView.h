@@ -64,6 +64,10 @@ public:
     QWidget *noteEditorBox() const { return m_noteEditorBox; }
     QPlainTextEdit *noteEditor() const { return m_noteEditor; }
 
+    // Counts the toolbar and the note even while they are hidden, so that the window's minimum size
+    // stays the same when the first frame is captured.
+    QSize minimumSizeHint() const override;
+
 signals:
     // The preview key changed: the renders of `key` are being computed.
     void renderingStarted(const QString &key);

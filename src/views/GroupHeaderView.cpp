@@ -133,6 +133,7 @@ QFrame *GroupHeaderView::makeNotesPopup()
     column->setSpacing(6);
 
     m_notesTitle = new QLabel(popup);
+    m_notesTitle->setTextFormat(Qt::PlainText);
     m_notesTitle->setFont(ViewStyle::headline());
     column->addWidget(m_notesTitle);
 

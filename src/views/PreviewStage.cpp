@@ -6,6 +6,8 @@
 #include "EmptyStateView.h"
 #include "ViewStyle.h"
 
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -20,6 +22,10 @@ PreviewStage::PreviewStage(QWidget *parent)
     , m_canvas(new AnnotationCanvas(this))
     , m_emptyState(new EmptyStateView(QStringLiteral("photo"), tr("Aucun aperçu"),
                                       tr("Capturez une image pour prévisualiser les rendus."), this))
+    , m_lifting(new EmptyStateView(new BusyIndicator(24), tr("Détourage en cours"),
+                                   tr("Le sujet de l'image est en train d'être détouré."), this))
+    , m_noSubject(new EmptyStateView(QStringLiteral("person.slash"), tr("Aucun sujet trouvé"),
+                                     tr("Le détourage n'a trouvé aucun sujet dans cette image."), this))
     , m_failure(new EmptyStateView(QStringLiteral("exclamationmark.triangle.fill"),
                                    tr("Échec de l'extraction"), QString(), this))
     , m_busy(new BusyIndicator(24, this))
@@ -29,11 +35,50 @@ PreviewStage::PreviewStage(QWidget *parent)
     showEmpty();
 }
 
-void PreviewStage::showContent(Content content)
+void PreviewStage::showImage(const QImage &image)
+{
+    present(Content::Image, image);
+}
+
+void PreviewStage::showEmpty()
+{
+    present(Content::Empty);
+}
+
+void PreviewStage::showLifting()
+{
+    present(Content::Lifting);
+}
+
+void PreviewStage::showNoSubject()
+{
+    present(Content::NoSubject);
+}
+
+void PreviewStage::showBusy()
+{
+    present(Content::Busy);
+}
+
+void PreviewStage::showFailure(const QString &message)
+{
+    m_failure->setDescription(message);
+    present(Content::Failed);
+}
+
+QString PreviewStage::failureMessage() const
+{
+    return m_failure->description();
+}
+
+void PreviewStage::present(Content content, const QImage &image)
 {
     m_content = content;
+    m_image = image;
     m_canvas->setVisible(content == Content::Image);
     m_emptyState->setVisible(content == Content::Empty);
+    m_lifting->setVisible(content == Content::Lifting);
+    m_noSubject->setVisible(content == Content::NoSubject);
     m_failure->setVisible(content == Content::Failed);
     m_busy->setVisible(content == Content::Busy);
     setToolTip(content == Content::Failed ? m_failure->description() : QString());
@@ -41,34 +86,22 @@ void PreviewStage::showContent(Content content)
     update();
 }
 
-void PreviewStage::showImage(const QImage &image)
+EmptyStateView *PreviewStage::message() const
 {
-    m_image = image;
-    showContent(Content::Image);
-}
-
-void PreviewStage::showEmpty()
-{
-    m_image = QImage();
-    showContent(Content::Empty);
-}
-
-void PreviewStage::showBusy()
-{
-    m_image = QImage();
-    showContent(Content::Busy);
-}
-
-void PreviewStage::showFailure(const QString &message)
-{
-    m_image = QImage();
-    m_failure->setDescription(message);
-    showContent(Content::Failed);
-}
-
-QString PreviewStage::failureMessage() const
-{
-    return m_failure->description();
+    switch (m_content) {
+    case Content::Empty:
+        return m_emptyState;
+    case Content::Lifting:
+        return m_lifting;
+    case Content::NoSubject:
+        return m_noSubject;
+    case Content::Failed:
+        return m_failure;
+    case Content::Image:
+    case Content::Busy:
+        break;
+    }
+    return nullptr;
 }
 
 QRect PreviewStage::imageRect() const
@@ -101,11 +134,40 @@ void PreviewStage::resizeEvent(QResizeEvent *event)
 void PreviewStage::layoutChildren()
 {
     m_canvas->setGeometry(imageRect());
-    m_emptyState->setGeometry(rect());
-    m_failure->setGeometry(rect());
+    for (QWidget *message : {m_emptyState, m_lifting, m_noSubject, m_failure})
+        message->setGeometry(rect());
     const QSize busySize = m_busy->sizeHint();
     m_busy->setGeometry(
         QRect(rect().center() - QPoint(busySize.width() / 2, busySize.height() / 2), busySize));
+}
+
+bool PreviewStage::forwardToCanvas(QMouseEvent *event)
+{
+    if (m_content != Content::Image)
+        return false;
+    QMouseEvent mapped(event->type(), event->position() - QPointF(m_canvas->pos()), event->globalPosition(),
+                       event->button(), event->buttons(), event->modifiers(), event->pointingDevice());
+    QCoreApplication::sendEvent(m_canvas, &mapped);
+    event->setAccepted(mapped.isAccepted());
+    return true;
+}
+
+void PreviewStage::mousePressEvent(QMouseEvent *event)
+{
+    if (!forwardToCanvas(event))
+        QWidget::mousePressEvent(event);
+}
+
+void PreviewStage::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!forwardToCanvas(event))
+        QWidget::mouseMoveEvent(event);
+}
+
+void PreviewStage::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (!forwardToCanvas(event))
+        QWidget::mouseReleaseEvent(event);
 }
 
 void PreviewStage::paintEvent(QPaintEvent *)

@@ -7,16 +7,20 @@ class AnnotationCanvas;
 class BusyIndicator;
 class EmptyStateView;
 
+class EmptyStateView;
+
 // The large preview area: a rendered cut-out aspect-fit over a checkerboard, with the annotation
-// canvas laid exactly over the displayed image; or an empty-state message, a busy indicator, or why
-// the cut-out could not be made.
-// Clipped to a rounded rectangle with a thin border.
+// canvas laid exactly over the displayed image; or a message saying why there is none yet: no
+// frame to preview, its subject being lifted, no subject found, or why the cut-out could not be
+// made; or a busy indicator while the styles render. Clipped to a rounded rectangle with a thin
+// border. A drag that starts on the checkerboard around the picture goes to the canvas, which
+// clamps it to the picture.
 class PreviewStage : public QWidget
 {
     Q_OBJECT
 
 public:
-    enum class Content { Image, Empty, Busy, Failed };
+    enum class Content { Image, Empty, Lifting, NoSubject, Failed, Busy };
 
     explicit PreviewStage(QWidget *parent = nullptr);
 
@@ -24,12 +28,20 @@ public:
     Content content() const { return m_content; }
     // Shows `image` with the canvas over it.
     void showImage(const QImage &image);
+    // No frame to preview.
     void showEmpty();
+    // The frame's subject is being lifted.
+    void showLifting();
+    // Lifting found no subject in the frame.
+    void showNoSubject();
+    // The cut-out exists; its styles are rendering.
     void showBusy();
     // Shows that the frame's still or cut-out could not be made, and `message` saying why.
     void showFailure(const QString &message);
     // The message shown by `showFailure`.
     QString failureMessage() const;
+    // The message shown for the current content, or null for the picture and the busy indicator.
+    EmptyStateView *message() const;
 
     // Where the image is drawn: its aspect-fit rectangle inside the inset area.
     QRect imageRect() const;
@@ -40,16 +52,22 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    void present(Content content, const QImage &image = QImage());
     void layoutChildren();
-    // Shows `content`'s own child and hides the others.
-    void showContent(Content content);
+    // Hands a pointer event on the margin to the canvas, in its coordinates; false without a picture.
+    bool forwardToCanvas(QMouseEvent *event);
 
     Content m_content = Content::Empty;
     QImage m_image;
     AnnotationCanvas *m_canvas;
-    QWidget *m_emptyState;
+    EmptyStateView *m_emptyState;
+    EmptyStateView *m_lifting;
+    EmptyStateView *m_noSubject;
     EmptyStateView *m_failure;
     BusyIndicator *m_busy;
 };

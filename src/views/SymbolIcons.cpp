@@ -35,7 +35,6 @@ const QHash<QString, Mapping> &themeNames()
         {QStringLiteral("photo"), {"image-x-generic-symbolic", QStyle::SP_FileIcon}},
         {QStringLiteral("photo.stack"), {"emblem-photos-symbolic", QStyle::SP_FileIcon}},
         {QStringLiteral("photo.on.rectangle"), {"insert-image-symbolic", QStyle::SP_FileIcon}},
-        {QStringLiteral("person.slash"), {"avatar-default-symbolic", QStyle::SP_MessageBoxWarning}},
         {QStringLiteral("text.alignleft"),
          {"format-justify-left-symbolic", QStyle::SP_FileDialogDetailedView}},
         {QStringLiteral("text.badge.checkmark"), {"document-edit-symbolic", QStyle::SP_DialogApplyButton}},
@@ -50,8 +49,53 @@ const QHash<QString, Mapping> &themeNames()
         {QStringLiteral("arrow.right"), {"go-next-symbolic", QStyle::SP_ArrowRight}},
         {QStringLiteral("xmark.circle"), {"process-stop-symbolic", QStyle::SP_BrowserStop}},
         {QStringLiteral("magnifyingglass"), {"edit-find-symbolic", QStyle::SP_FileDialogContentsView}},
+        {QStringLiteral("speaker.wave.2.fill"), {"audio-volume-high-symbolic", QStyle::SP_MediaVolume}},
+        {QStringLiteral("speaker.slash.fill"), {"audio-volume-muted-symbolic", QStyle::SP_MediaVolumeMuted}},
     };
     return table;
+}
+
+// A person crossed out, for "no subject": icon themes have a person but no crossed-out one, so the
+// theme's person gets a slash across it (a person of our own drawing where the theme has none),
+// all in the text colour.
+QIcon crossedOutPerson()
+{
+    const QIcon person = QIcon::fromTheme(QStringLiteral("avatar-default-symbolic"));
+    const QColor ink = QApplication::palette().color(QPalette::WindowText);
+    QIcon icon;
+    for (const int size : {16, 32, 64}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal s = size;
+        if (!person.isNull()) {
+            painter.drawPixmap(0, 0, person.pixmap(QSize(size, size), 1.0));
+        } else {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(ink);
+            painter.drawEllipse(QPointF(0.5 * s, 0.3 * s), 0.18 * s, 0.18 * s);
+            QPainterPath body;
+            body.moveTo(0.16 * s, 0.92 * s);
+            body.cubicTo(0.16 * s, 0.62 * s, 0.3 * s, 0.52 * s, 0.5 * s, 0.52 * s);
+            body.cubicTo(0.7 * s, 0.52 * s, 0.84 * s, 0.62 * s, 0.84 * s, 0.92 * s);
+            body.closeSubpath();
+            painter.drawPath(body);
+        }
+        const QLineF slash(0.12 * s, 0.12 * s, 0.88 * s, 0.88 * s);
+        // A gap on each side of the slash, so that it reads across the figure.
+        painter.setCompositionMode(QPainter::CompositionMode_Clear);
+        painter.setPen(QPen(Qt::black, 0.24 * s, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(slash);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter.setPen(QPen(ink, 0.09 * s, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(slash);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(pixmap.rect(), ink);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 // Shapes the icon theme has no icon for, drawn in the text colour.
@@ -99,6 +143,8 @@ QIcon drawnIcon(const QString &symbolName)
 
 QIcon SymbolIcons::icon(const QString &symbolName)
 {
+    if (symbolName == QLatin1String("person.slash"))
+        return crossedOutPerson();
     const auto mapping = themeNames().constFind(symbolName);
     if (mapping != themeNames().cend()) {
         QIcon themed = QIcon::fromTheme(QLatin1String(mapping->themeName));

@@ -1,15 +1,21 @@
 #include "TimelineControlsView.h"
 
+#include "KeyboardShortcuts.h"
 #include "ProminentButton.h"
 #include "SymbolIcons.h"
 #include "TimeSlider.h"
 #include "ViewStyle.h"
+#include "platform/VideoPlayer.h"
 #include "state/AppState.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSlider>
+#include <QToolButton>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace {
 
@@ -30,6 +36,8 @@ TimelineControlsView::TimelineControlsView(AppState *state, QWidget *parent)
     , m_currentTime(makeTimeLabel(this))
     , m_slider(new TimeSlider(this))
     , m_duration(makeTimeLabel(this))
+    , m_mute(new QToolButton(this))
+    , m_volume(new QSlider(Qt::Horizontal, this))
 {
     auto *timeRow = new QHBoxLayout;
     timeRow->addWidget(m_currentTime);
@@ -38,29 +46,48 @@ TimelineControlsView::TimelineControlsView(AppState *state, QWidget *parent)
 
     auto *transport = new QHBoxLayout;
     transport->setSpacing(8);
-    QPushButton *backInterval =
-        makeTransportButton(QStringLiteral("gobackward"), tr("Reculer d'un intervalle (Shift+←)"));
+    using namespace KeyboardShortcuts;
+    QPushButton *backInterval = makeTransportButton(QStringLiteral("gobackward"),
+                                                    withKeys(tr("Reculer d'un intervalle"), intervalBack()));
     QPushButton *previousFrame =
-        makeTransportButton(QStringLiteral("backward.frame.fill"), tr("Image précédente (←)"));
-    m_playPause = makeTransportButton(QStringLiteral("play.fill"), tr("Lecture / Pause (Espace)"));
+        makeTransportButton(QStringLiteral("backward.frame.fill"),
+                            withKeys(tr("Image précédente"), KeyboardShortcuts::previousFrame()));
+    m_playPause =
+        makeTransportButton(QStringLiteral("play.fill"), withKeys(tr("Lecture / Pause"), playPause()));
     // The same frame for both symbols, so the row does not shift when playback starts.
     m_playPause->setIconSize(QSize(28, 24));
-    QPushButton *nextFrame =
-        makeTransportButton(QStringLiteral("forward.frame.fill"), tr("Image suivante (→)"));
-    QPushButton *forwardInterval =
-        makeTransportButton(QStringLiteral("goforward"), tr("Avancer d'un intervalle (Shift+→)"));
+    QPushButton *nextFrame = makeTransportButton(
+        QStringLiteral("forward.frame.fill"), withKeys(tr("Image suivante"), KeyboardShortcuts::nextFrame()));
+    QPushButton *forwardInterval = makeTransportButton(
+        QStringLiteral("goforward"), withKeys(tr("Avancer d'un intervalle"), intervalForward()));
     for (QPushButton *button : {backInterval, previousFrame, m_playPause, nextFrame, forwardInterval})
         transport->addWidget(button);
 
     auto *capture = new ProminentButton(SymbolIcons::icon(QStringLiteral("camera.fill")), tr("Capturer"));
     capture->setObjectName(QStringLiteral("captureButton"));
-    capture->setToolTip(tr("Ajouter l'image courante à la liste (C)"));
+    capture->setToolTip(withKeys(tr("Ajouter l'image courante à la liste"), KeyboardShortcuts::capture()));
     capture->setFocusPolicy(Qt::TabFocus);
+
+    m_mute->setObjectName(QStringLiteral("muteButton"));
+    m_mute->setCheckable(true);
+    m_mute->setAutoRaise(true);
+    m_mute->setFocusPolicy(Qt::TabFocus);
+    m_volume->setObjectName(QStringLiteral("volumeSlider"));
+    m_volume->setRange(0, 100);
+    m_volume->setToolTip(tr("Volume"));
+    m_volume->setFocusPolicy(Qt::TabFocus);
+    m_volume->setMinimumWidth(40);
+    m_volume->setMaximumWidth(100);
+    auto *sound = new QHBoxLayout;
+    sound->setSpacing(2);
+    sound->addWidget(m_mute);
+    sound->addWidget(m_volume, 1);
 
     auto *buttonRow = new QHBoxLayout;
     buttonRow->setSpacing(12);
     buttonRow->addLayout(transport);
     buttonRow->addStretch(1);
+    buttonRow->addLayout(sound, 1);
     buttonRow->addWidget(capture);
 
     auto *layout = new QVBoxLayout(this);
@@ -74,18 +101,35 @@ TimelineControlsView::TimelineControlsView(AppState *state, QWidget *parent)
     connect(nextFrame, &QPushButton::clicked, state, [state] { state->stepFrame(1); });
     connect(forwardInterval, &QPushButton::clicked, state, [state] { state->stepInterval(true); });
     connect(capture, &QPushButton::clicked, state, &AppState::captureCurrentFrame);
-    connect(m_slider, &TimeSlider::seekRequested, state, &AppState::seek);
+    connect(m_mute, &QToolButton::toggled, this, [this](bool muted) {
+        m_state->player()->setMuted(muted);
+        updateSound();
+    });
+    connect(m_volume, &QSlider::valueChanged, this, [this](int percent) {
+        m_state->player()->setVolume(percent);
+        // Raising the level of a muted player is asking to hear it.
+        if (m_mute->isChecked() && percent > 0)
+            m_mute->setChecked(false);
+    });
+    // The slider runs from the first frame, like the times shown beside it.
+    connect(m_slider, &TimeSlider::seekRequested, state,
+            [state](const MediaTime &offset) { state->seek(state->startTime() + offset); });
     // A drag that ends shows the time the player reached, which did not move the handle meanwhile.
     connect(m_slider, &QAbstractSlider::sliderReleased, this, &TimelineControlsView::updateCurrentTime);
 
     connect(state, &AppState::videoURLChanged, this, &TimelineControlsView::updateEnabled);
     connect(state, &AppState::currentTimeChanged, this, &TimelineControlsView::updateCurrentTime);
+    connect(state, &AppState::startTimeChanged, this, &TimelineControlsView::updateCurrentTime);
     connect(state, &AppState::durationChanged, this, &TimelineControlsView::updateDuration);
     connect(state, &AppState::isPlayingChanged, this, &TimelineControlsView::updatePlayPause);
     updateEnabled();
     updateDuration();
     updateCurrentTime();
     updatePlayPause();
+    // The player's own level: a new window starts at mpv's defaults, nothing is remembered.
+    m_volume->setValue(int(std::lround(m_state->player()->volume())));
+    m_mute->setChecked(m_state->player()->isMuted());
+    updateSound();
 }
 
 QPushButton *TimelineControlsView::makeTransportButton(const QString &symbol, const QString &toolTip)
@@ -104,7 +148,7 @@ void TimelineControlsView::updateEnabled()
 
 void TimelineControlsView::updateCurrentTime()
 {
-    const MediaTime now = m_state->currentTime();
+    const MediaTime now = m_state->currentTime().measuredFrom(m_state->startTime());
     m_currentTime->setText(now.displayString());
     // The handle stays under the pointer while the user drags it.
     if (!m_slider->isSliderDown())
@@ -116,11 +160,19 @@ void TimelineControlsView::updateDuration()
     const MediaTime duration = m_state->duration();
     m_duration->setText(duration.displayString());
     m_slider->setUpperBound(duration.safeSeconds());
-    m_slider->setSeconds(m_state->currentTime().safeSeconds());
+    m_slider->setSeconds(m_state->currentTime().measuredFrom(m_state->startTime()).safeSeconds());
 }
 
 void TimelineControlsView::updatePlayPause()
 {
     m_playPause->setIcon(
         SymbolIcons::icon(m_state->isPlaying() ? QStringLiteral("pause.fill") : QStringLiteral("play.fill")));
+}
+
+void TimelineControlsView::updateSound()
+{
+    const bool muted = m_mute->isChecked();
+    m_mute->setIcon(SymbolIcons::icon(muted ? QStringLiteral("speaker.slash.fill")
+                                            : QStringLiteral("speaker.wave.2.fill")));
+    m_mute->setToolTip(muted ? tr("Rétablir le son") : tr("Couper le son"));
 }

@@ -1,88 +1,56 @@
 #include "VideoPlayerView.h"
 
-#include "platform/VideoPlayer.h"
+#include "VideoOpenGLSurface.h"
+#include "VideoSoftwareSurface.h"
 
+#include <QLabel>
 #include <QOpenGLContext>
+#include <QVBoxLayout>
 
-#include <mpv/client.h>
-#include <mpv/render_gl.h>
-
-namespace {
-
-void *procAddress(void *, const char *name)
+VideoPlayerView::VideoPlayerView(VideoPlayer *player, QWidget *parent) : QWidget(parent)
 {
-    QOpenGLContext *context = QOpenGLContext::currentContext();
-    return context ? reinterpret_cast<void *>(context->getProcAddress(name)) : nullptr;
-}
-
-} // namespace
-
-VideoPlayerView::VideoPlayerView(VideoPlayer *player, QWidget *parent)
-    : QOpenGLWidget(parent), m_player(player)
-{
-    // The render context must go before the player's mpv instance does.
-    connect(player, &VideoPlayer::aboutToBeDestroyed, this, &VideoPlayerView::releaseRenderContext);
-}
-
-VideoPlayerView::~VideoPlayerView()
-{
-    releaseRenderContext();
-}
-
-void VideoPlayerView::initializeGL()
-{
-    if (!m_player || m_render)
-        return;
-    // The GL context goes away when the widget changes window: the render context goes with it.
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &VideoPlayerView::releaseRenderContext,
-            Qt::UniqueConnection);
-
-    mpv_opengl_init_params glParameters{&procAddress, nullptr};
-    const char *api = MPV_RENDER_API_TYPE_OPENGL;
-    mpv_render_param parameters[] = {
-        {MPV_RENDER_PARAM_API_TYPE, const_cast<char *>(api)},
-        {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glParameters},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    const int status = mpv_render_context_create(&m_render, m_player->handle(), parameters);
-    if (status < 0) {
-        qWarning("mpv render context: %s", mpv_error_string(status));
-        m_render = nullptr;
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    if (openGLAvailable()) {
+        m_openGL = new VideoOpenGLSurface(player, this);
+        layout->addWidget(m_openGL);
         return;
     }
-    mpv_render_context_set_update_callback(m_render, &VideoPlayerView::requestUpdate, this);
-}
-
-void VideoPlayerView::requestUpdate(void *context)
-{
-    // Called on one of mpv's threads: only ask the GUI thread to repaint.
-    QMetaObject::invokeMethod(static_cast<VideoPlayerView *>(context), qOverload<>(&QWidget::update),
-                              Qt::QueuedConnection);
-}
-
-void VideoPlayerView::paintGL()
-{
-    if (!m_render)
+    m_software = new VideoSoftwareSurface(player, this);
+    if (m_software->isReady()) {
+        layout->addWidget(m_software);
         return;
-    const qreal ratio = devicePixelRatioF();
-    mpv_opengl_fbo target{int(defaultFramebufferObject()), int(width() * ratio), int(height() * ratio), 0};
-    int flipY = 1;
-    int blockForTargetTime = 0;
-    mpv_render_param parameters[] = {
-        {MPV_RENDER_PARAM_OPENGL_FBO, &target},
-        {MPV_RENDER_PARAM_FLIP_Y, &flipY},
-        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &blockForTargetTime},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    mpv_render_context_render(m_render, parameters);
+    }
+    m_message =
+        new QLabel(tr("L'image de la vidéo ne peut pas être affichée : %1").arg(m_software->failure()), this);
+    m_message->setAlignment(Qt::AlignCenter);
+    m_message->setWordWrap(true);
+    QPalette palette = m_message->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    palette.setColor(QPalette::Window, Qt::black);
+    m_message->setPalette(palette);
+    m_message->setAutoFillBackground(true);
+    layout->addWidget(m_message);
 }
 
-void VideoPlayerView::releaseRenderContext()
+QImage VideoPlayerView::picture() const
 {
-    if (!m_render)
-        return;
-    makeCurrent();
-    mpv_render_context_free(m_render);
-    m_render = nullptr;
-    doneCurrent();
+    if (m_openGL)
+        return m_openGL->grabFramebuffer();
+    if (m_software && m_software->isReady())
+        return m_software->picture();
+    return {};
+}
+
+QString VideoPlayerView::message() const
+{
+    return m_message ? m_message->text() : QString();
+}
+
+bool VideoPlayerView::openGLAvailable()
+{
+    // QOpenGLWidget cannot work where no context can be made (the offscreen platform): it would
+    // crash on its first paint.
+    QOpenGLContext probe;
+    return probe.create();
 }

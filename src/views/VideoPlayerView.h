@@ -1,30 +1,35 @@
 #pragma once
 
-#include <QOpenGLWidget>
-#include <QPointer>
+#include <QImage>
+#include <QWidget>
 
-struct mpv_render_context;
+class QLabel;
+class VideoOpenGLSurface;
 class VideoPlayer;
+class VideoSoftwareSurface;
 
-// Draws a VideoPlayer's picture with mpv's OpenGL render API, fitted to the widget with its aspect
-// ratio kept. The player must have been made for a view (PlayerOutput::View).
-class VideoPlayerView : public QOpenGLWidget
+// Shows a VideoPlayer's picture, fitted to the view with its aspect ratio kept. Drawn with OpenGL
+// where the platform can make a context, otherwise by mpv's software renderer; when neither can
+// draw, the picture area says so and the rest of the window works on. The player must have been
+// made for a view (PlayerOutput::View).
+class VideoPlayerView : public QWidget
 {
     Q_OBJECT
 
 public:
     explicit VideoPlayerView(VideoPlayer *player, QWidget *parent = nullptr);
-    ~VideoPlayerView() override;
 
-protected:
-    void initializeGL() override;
-    void paintGL() override;
+    bool drawsWithOpenGL() const { return m_openGL != nullptr; }
+    // The picture as last drawn; null while nothing can be drawn.
+    QImage picture() const;
+    // The text shown instead of the picture, or empty.
+    QString message() const;
+
+    // Whether this platform can make an OpenGL context.
+    static bool openGLAvailable();
 
 private:
-    static void requestUpdate(void *context);
-    // Frees the render context with this widget's GL context current.
-    void releaseRenderContext();
-
-    QPointer<VideoPlayer> m_player;
-    mpv_render_context *m_render = nullptr;
+    VideoOpenGLSurface *m_openGL = nullptr;
+    VideoSoftwareSurface *m_software = nullptr;
+    QLabel *m_message = nullptr;
 };

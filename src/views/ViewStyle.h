@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QString>
 
 class QWidget;
 
@@ -24,5 +25,7 @@ QColor controlBackground();
 
 // Sets the widget's text colour.
 void setTextColor(QWidget *widget, const QColor &color);
+// A tooltip that shows `text` as it is, even when it looks like markup ("<b>x</b>").
+QString plainToolTip(const QString &text);
 
 } // namespace ViewStyle

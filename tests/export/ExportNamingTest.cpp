@@ -31,7 +31,50 @@ private slots:
         QFETCH(QString, groupName);
         QFETCH(QString, folder);
         QCOMPARE(ExportNaming::folderName(groupName), folder);
-        QCOMPARE(ExportNaming::markdownFileName(groupName), folder + u".md"_qs);
+        // Ordinary names keep their folder when exported side by side.
+        QCOMPARE(ExportNaming::distinctFolderNames({u"Autre"_qs, groupName}),
+                 (QStringList{u"Autre"_qs, folder}));
+    }
+
+    void foldersSideBySideAreSafeAndDistinct_data()
+    {
+        QTest::addColumn<QStringList>("groupNames");
+        QTest::addColumn<QStringList>("folders");
+        QTest::newRow("parent and current folder")
+            << QStringList{u".."_qs, u"."_qs, u" .. "_qs}
+            << QStringList{u"Sans-nom"_qs, u"Sans-nom (2)"_qs, u"Sans-nom (3)"_qs};
+        QTest::newRow("names that clean alike")
+            << QStringList{u"A/B"_qs, u"A-B"_qs, u" A-B"_qs, u"A:B"_qs}
+            << QStringList{u"A-B"_qs, u"A-B (2)"_qs, u"A-B (3)"_qs, u"A-B (4)"_qs};
+        QTest::newRow("a numbered name a later group owns")
+            << QStringList{u"Plan"_qs, u"Plan"_qs, u"Plan (2)"_qs}
+            << QStringList{u"Plan"_qs, u"Plan (3)"_qs, u"Plan (2)"_qs};
+        QTest::newRow("letter case alone")
+            << QStringList{u"Plan"_qs, u"plan"_qs} << QStringList{u"Plan"_qs, u"plan (2)"_qs};
+        QTest::newRow("empty after cleaning beside Sans-nom")
+            << QStringList{u"Sans-nom"_qs, u"   "_qs} << QStringList{u"Sans-nom"_qs, u"Sans-nom (2)"_qs};
+    }
+
+    void foldersSideBySideAreSafeAndDistinct()
+    {
+        QFETCH(QStringList, groupNames);
+        QFETCH(QStringList, folders);
+        QCOMPARE(ExportNaming::distinctFolderNames(groupNames), folders);
+    }
+
+    void longNamesFitTheFileSystem()
+    {
+        // 300 two-byte letters, then the same name again: each folder and its ".md" file must stay
+        // within 255 bytes, and the two must still differ.
+        const QString name(300, QChar(0x00e9));
+        const QStringList folders = ExportNaming::distinctFolderNames({name, name});
+        QCOMPARE(folders.size(), 2);
+        QVERIFY(folders[0] != folders[1]);
+        for (const QString &folder : folders) {
+            QVERIFY(ExportNaming::markdownFileName(folder).toUtf8().size() <= 255);
+            QVERIFY(folder.toUtf8().size() > 240);
+        }
+        QVERIFY(folders[1].endsWith(u" (2)"_qs));
     }
 
     void imageFileNames()
@@ -44,6 +87,9 @@ private slots:
         // The video name is used as it is, without the folder cleaning.
         QCOMPARE(ExportNaming::mergedFileName(u" a:b "_qs, MediaTime::indefinite()),
                  u" a:b _00-00-00-000.png"_qs);
+        QCOMPARE(ExportNaming::numbered(u"clip_00-01-15-250_s2.png"_qs, 1), u"clip_00-01-15-250_s2.png"_qs);
+        QCOMPARE(ExportNaming::numbered(u"clip_00-01-15-250_s2.png"_qs, 3),
+                 u"clip_00-01-15-250_s2 (3).png"_qs);
     }
 };
 

@@ -66,14 +66,20 @@ private slots:
         QTest::newRow("missing lineWidth") << "lineWidth" << QJsonValue(QJsonValue::Undefined) << "lineWidth";
         QTest::newRow("unknown kind") << "kind" << QJsonValue("rectangle") << "rectangle";
         QTest::newRow("kind with capital") << "kind" << QJsonValue("Arrow") << "Arrow";
-        QTest::newRow("number as text") << "r" << QJsonValue("0.5") << "\"r\"";
-        QTest::newRow("point of three") << "start" << QJsonValue(QJsonArray{0.1, 0.2, 0.3}) << "start";
+        QTest::newRow("number as text") << "r" << QJsonValue("0.5") << "le membre « r » n'est pas un nombre";
+        QTest::newRow("point of three") << "start" << QJsonValue(QJsonArray{0.1, 0.2, 0.3})
+                                        << "le membre « start » n'est pas une paire de nombres";
         QTest::newRow("point of one") << "end" << QJsonValue(QJsonArray{0.1}) << "end";
         QTest::newRow("point of texts") << "end" << QJsonValue(QJsonArray{"0.1", "0.2"}) << "end";
         QTest::newRow("point as object") << "end" << QJsonValue(QJsonObject{{"x", 1}}) << "end";
-        QTest::newRow("identifier not a UUID") << "id" << QJsonValue("1234") << "1234";
-        QTest::newRow("identifier as number") << "id" << QJsonValue(7) << "\"id\"";
-        QTest::newRow("null alpha") << "a" << QJsonValue(QJsonValue::Null) << "\"a\"";
+        QTest::newRow("identifier not a UUID")
+            << "id" << QJsonValue("1234") << "l'identifiant « 1234 » n'est pas un UUID";
+        QTest::newRow("identifier with a brace")
+            << "id" << QJsonValue("{6F9619FF-8B86-D011-B42D-00C04FC964F}") << "n'est pas un UUID";
+        QTest::newRow("identifier as number")
+            << "id" << QJsonValue(7) << "le membre « id » n'est pas un texte";
+        QTest::newRow("null alpha") << "a" << QJsonValue(QJsonValue::Null)
+                                    << "le membre « a » n'est pas un nombre";
     }
 
     void rejectsDamagedMembers()

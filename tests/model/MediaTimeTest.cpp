@@ -114,6 +114,29 @@ private slots:
         QCOMPARE(time.fileNameString(), fileName);
     }
 
+    void timesAreReadFromTheFirstFrame()
+    {
+        // A transport stream's first frame at 132000/90000 s; a frame 34 frames of 1/30 s later.
+        const MediaTime start(132000, 90000);
+        const MediaTime later = start + MediaTime(34, 30);
+        QCOMPARE(later.measuredFrom(start), MediaTime(34, 30));
+        QCOMPARE(later.measuredFrom(start).fileNameString(), QStringLiteral("00-00-01-133"));
+        QCOMPARE(start.measuredFrom(start).displayString(), QStringLiteral("00:00.000"));
+        // Exact across timescales: 1001/30000 after a start of 1/3 s is 0.033366… s, read 00:00.033.
+        QCOMPARE((MediaTime(1, 3) + MediaTime(1001, 30000)).measuredFrom(MediaTime(1, 3)).displayString(),
+                 QStringLiteral("00:00.033"));
+        // Never before the first frame; times that are not numbers stay as they are.
+        QCOMPARE(MediaTime(1, 1).measuredFrom(start), MediaTime::zero());
+        QVERIFY(MediaTime().measuredFrom(start) == MediaTime());
+        QCOMPARE(later.measuredFrom(MediaTime::indefinite()), later);
+
+        QCOMPARE(MediaTime(1, 2) - MediaTime(1, 3), MediaTime(1, 6));
+        QCOMPARE(MediaTime(1, 3) - MediaTime(1, 2), MediaTime(-1, 6));
+        QCOMPARE(MediaTime(std::numeric_limits<std::int64_t>::min(), 1) - MediaTime(1, 1),
+                 MediaTime::negativeInfinity());
+        QCOMPARE(MediaTime(1, 1) - MediaTime::positiveInfinity(), MediaTime::negativeInfinity());
+    }
+
     void safeSecondsIsZeroForNonNumericTimes()
     {
         QCOMPARE(MediaTime(3, 2).safeSeconds(), 1.5);

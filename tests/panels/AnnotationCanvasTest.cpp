@@ -8,6 +8,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <cmath>
+
 namespace {
 
 void send(QWidget *widget, QEvent::Type type, const QPointF &position, Qt::MouseButtons buttons)
@@ -186,9 +188,14 @@ private slots:
             << QList<Annotation>{lower, upper} << QPointF(0.5, 0.5) << 0;
         QTest::newRow("a nearer later one wins")
             << QList<Annotation>{upper, lower} << QPointF(0.5, 0.5078125) << 1;
-        QTest::newRow("0.04 away misses")
-            << QList<Annotation>{make(AnnotationKind::Line, {0.1, 0.5}, {0.9, 0.5})} << QPointF(0.5, 0.54)
+        // The segment's nearest point is (0.5, 0) exactly, so these distances are exactly 0.04 and the
+        // largest double below it: the tolerance is strict.
+        QTest::newRow("exactly 0.04 away misses")
+            << QList<Annotation>{make(AnnotationKind::Line, {0.1, 0.0}, {0.9, 0.0})} << QPointF(0.5, 0.04)
             << -1;
+        QTest::newRow("just under 0.04 away hits")
+            << QList<Annotation>{make(AnnotationKind::Line, {0.1, 0.0}, {0.9, 0.0})}
+            << QPointF(0.5, std::nextafter(0.04, 0.0)) << 0;
         QTest::newRow("beyond the segment's end")
             << QList<Annotation>{make(AnnotationKind::Line, {0.1, 0.5}, {0.5, 0.5})} << QPointF(0.53, 0.5)
             << 0;

@@ -1,11 +1,7 @@
 #include "TestCaptures.h"
+#include "TestExports.h"
 #include "TestRegistry.h"
 
-#include "services/EdgeProcessingService.h"
-#include "services/ImageExportService.h"
-#include "services/ImageFilterService.h"
-#include "services/SubjectExtractionService.h"
-#include "services/VideoFrameExtractorService.h"
 #include "state/CaptureDocument.h"
 #include "state/ExportRun.h"
 #include "state/ExportRuns.h"
@@ -31,23 +27,6 @@ bool showsText(const QWidget &panel, const QString &text)
             return true;
     }
     return false;
-}
-
-// A real run of `frames` frames in one group, from no video: each frame fails as soon as it is
-// asked for its still, so the run goes on until the event loop has seen every frame.
-ExportRun *runWithoutVideo(ExportRuns &runs, int frames, const QString &folder)
-{
-    const BatchExportService::Services services{
-        std::make_shared<VideoFrameExtractorService>(), std::make_shared<SubjectExtractionService>(),
-        std::make_shared<ImageExportService>(), std::make_shared<ImageFilterService>(),
-        std::make_shared<EdgeProcessingService>()};
-    ExportGroup group{QStringLiteral("Captures"), QString(), {}, false};
-    for (int i = 1; i <= frames; ++i)
-        group.frames << CapturedFrame(MediaTime(i, 30));
-    BatchExportService::Settings settings;
-    settings.videoName = QStringLiteral("video");
-    settings.outputFolder = folder;
-    return runs.start(services, {group}, settings);
 }
 
 } // namespace
@@ -82,7 +61,7 @@ private slots:
         QVERIFY(!showsText(panel, warning));
 
         // Disabled for as long as the window's run goes on.
-        ExportRun *run = runWithoutVideo(runs, 2, folder.path());
+        ExportRun *run = TestExports::runWithoutVideo(runs, 2, folder.path());
         panel.setRun(run);
         QVERIFY(run->isRunning());
         QVERIFY(!panel.exportButton()->isEnabled());
@@ -100,19 +79,25 @@ private slots:
     {
         QTest::addColumn<int>("total");
         QTest::addColumn<int>("failures");
+        QTest::addColumn<int>("markdownFailures");
         QTest::addColumn<QString>("summary");
-        QTest::newRow("with failures") << 5 << 2 << QStringLiteral("3 image(s) exportée(s), 2 échec(s).");
-        QTest::newRow("without failures") << 4 << 0 << QStringLiteral("4 image(s) exportée(s).");
+        QTest::newRow("with failures")
+            << 5 << 2 << 0 << QStringLiteral("3 image(s) exportée(s), 2 échec(s).");
+        QTest::newRow("without failures") << 4 << 0 << 0 << QStringLiteral("4 image(s) exportée(s).");
         QTest::newRow("more failures than images")
-            << 1 << 3 << QStringLiteral("0 image(s) exportée(s), 3 échec(s).");
+            << 1 << 3 << 0 << QStringLiteral("0 image(s) exportée(s), 3 échec(s).");
+        // A Markdown file that was not written is listed, but takes no image from the count.
+        QTest::newRow("a Markdown file among them")
+            << 4 << 3 << 1 << QStringLiteral("2 image(s) exportée(s), 3 échec(s).");
     }
 
     void summaryCountsExportedImagesAndFailures()
     {
         QFETCH(int, total);
         QFETCH(int, failures);
+        QFETCH(int, markdownFailures);
         QFETCH(QString, summary);
-        QCOMPARE(ExportPanelView::summary(total, failures), summary);
+        QCOMPARE(ExportPanelView::summary(total, failures, failures - markdownFailures), summary);
     }
 
     void endOfRunAlertSummarisesAndIsSeenOnce()
@@ -121,7 +106,7 @@ private slots:
         ExportRuns runs;
         CaptureDocument document;
         ExportPanelView panel(&document);
-        ExportRun *run = runWithoutVideo(runs, 3, folder.path());
+        ExportRun *run = TestExports::runWithoutVideo(runs, 3, folder.path());
         panel.setRun(run);
         QTRY_VERIFY(panel.finishedAlert());
 
@@ -153,7 +138,7 @@ private slots:
         ExportProgressView progress;
         QVERIFY(progress.isHidden());
 
-        ExportRun *run = runWithoutVideo(runs, 4, folder.path());
+        ExportRun *run = TestExports::runWithoutVideo(runs, 4, folder.path());
         progress.setRun(run);
         QVERIFY(!progress.isHidden());
         QVERIFY(run->isRunning());
@@ -168,7 +153,7 @@ private slots:
         QVERIFY(progress.cancelButton()->isHidden());
         QCOMPARE(progress.bar()->value(), 250);
 
-        ExportRun *complete = runWithoutVideo(runs, 2, folder.path());
+        ExportRun *complete = TestExports::runWithoutVideo(runs, 2, folder.path());
         progress.setRun(complete);
         QTRY_VERIFY(!complete->isRunning());
         QCOMPARE(progress.countText(), QStringLiteral("2 / 2"));

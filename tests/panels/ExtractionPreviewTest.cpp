@@ -4,6 +4,8 @@
 #include "state/FrameImageStore.h"
 #include "state/PreviewRenderer.h"
 #include "views/AnnotationCanvas.h"
+#include "views/BusyIndicator.h"
+#include "views/EmptyStateView.h"
 #include "views/ExtractionPreviewView.h"
 #include "views/PreviewStage.h"
 #include "views/StyleThumbnailButton.h"
@@ -112,7 +114,7 @@ private slots:
         const QUuid id = addFrame(window, false);
         const QString prefix = id.toString(QUuid::WithoutBraces).toUpper();
         QCOMPARE(view.previewKey(), prefix + QStringLiteral("-false-0.0-0.0-0-6.0-1.00,1.00,1.00,1.00"));
-        QCOMPARE(view.stage()->content(), PreviewStage::Content::Empty);
+        QCOMPARE(view.stage()->content(), PreviewStage::Content::Lifting);
         lift(window, id);
         QCOMPARE(view.previewKey(), prefix + QStringLiteral("-true-0.0-0.0-0-6.0-1.00,1.00,1.00,1.00"));
         QCOMPARE(view.stage()->content(), PreviewStage::Content::Busy);
@@ -177,6 +179,76 @@ private slots:
         const QRect image = view.stage()->imageRect();
         QCOMPARE(view.canvas()->geometry(), image);
         QVERIFY(qAbs(double(image.width()) / image.height() - 160.0 / 90.0) < 0.02);
+    }
+
+    // The large preview says what is going on: nothing captured, a subject being lifted, no subject
+    // found; never "capture an image" for a frame that is already there.
+    void previewTellsWhatBecameOfTheSubject()
+    {
+        Window window;
+        ExtractionPreviewView &view = window.view;
+        view.resize(500, 600);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const auto shown = [&view] {
+            EmptyStateView *message = view.stage()->message();
+            return message && message->isVisible() ? message->title() : QString();
+        };
+        QCOMPARE(shown(), QStringLiteral("Aucun aperçu"));
+
+        const QUuid id = addFrame(window, false);
+        QCOMPARE(view.stage()->content(), PreviewStage::Content::Lifting);
+        QCOMPARE(shown(), QStringLiteral("Détourage en cours"));
+        const QList<BusyIndicator *> turning = view.stage()->message()->findChildren<BusyIndicator *>();
+        QCOMPARE(turning.size(), 1);
+        QVERIFY(turning.first()->isVisible());
+
+        window.images.setNoSubject(id, window.images.track(id));
+        QCOMPARE(view.stage()->content(), PreviewStage::Content::NoSubject);
+        QCOMPARE(shown(), QStringLiteral("Aucun sujet trouvé"));
+
+        window.document.deleteFrame(id);
+        QCOMPARE(shown(), QStringLiteral("Aucun aperçu"));
+    }
+
+    // A drag may start on the checkerboard around the picture: it draws from the picture's edge.
+    void dragsBesideThePictureDrawClampedToIt()
+    {
+        Window window;
+        ExtractionPreviewView &view = window.view;
+        view.resize(700, 600);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QSignalSpy finished(&view, &ExtractionPreviewView::rendersChanged);
+        const QUuid id = addFrame(window, true);
+        QVERIFY(finished.wait(20000));
+        view.setTool(AnnotationTool::Line);
+        PreviewStage *stage = view.stage();
+        const QRect picture = stage->imageRect();
+        // A wide stage: the picture is fitted by its height, with margins left and right.
+        QVERIFY(picture.left() >= 20);
+
+        const QPointF outside(picture.left() / 2.0, picture.center().y());
+        const QPointF middle = QRectF(picture).center();
+        send(stage, QEvent::MouseButtonPress, outside, Qt::LeftButton);
+        send(stage, QEvent::MouseMove, outside + QPointF(10, 0), Qt::LeftButton);
+        send(stage, QEvent::MouseMove, middle, Qt::LeftButton);
+        send(stage, QEvent::MouseButtonRelease, middle, Qt::NoButton);
+
+        const QList<Annotation> drawn = window.document.frame(id)->annotations;
+        QCOMPARE(drawn.size(), 1);
+        QCOMPARE(drawn.first().start.x(), 0.0);
+        QVERIFY(qAbs(drawn.first().start.y() - 0.5) < 0.02);
+        QVERIFY(qAbs(drawn.first().end.x() - 0.5) < 0.02);
+        QCOMPARE(view.selectedAnnotationID(), drawn.first().id);
+
+        // Without a picture the margin takes nothing.
+        window.images.track(id);
+        QVERIFY(stage->content() != PreviewStage::Content::Image);
+        send(stage, QEvent::MouseButtonPress, outside, Qt::LeftButton);
+        send(stage, QEvent::MouseMove, middle, Qt::LeftButton);
+        send(stage, QEvent::MouseButtonRelease, middle, Qt::NoButton);
+        QCOMPARE(window.document.frame(id)->annotations.size(), 1);
     }
 
     void annotationSelectionFollowsThePreviewedFrame()

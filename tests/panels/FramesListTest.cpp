@@ -13,9 +13,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUndoStack>
 
 namespace {
 
@@ -208,8 +210,19 @@ private slots:
         QVERIFY(header->notesPopup());
         auto *title = header->notesPopup()->findChild<QLabel *>();
         QCOMPARE(title->text(), QStringLiteral("Description — Captures"));
+
+        // What is typed in the popup becomes the group's notes, and notes set elsewhere show there.
+        auto *editor = header->notesPopup()->findChild<QPlainTextEdit *>();
+        QVERIFY(editor);
+        editor->setFocus();
+        const int steps = document.undoStack()->count();
+        QTest::keyClicks(editor, QStringLiteral("Matin"));
+        QCOMPARE(document.groups()[0].notes, QStringLiteral("Matin"));
+        QCOMPARE(document.groups()[1].notes, QString());
+        // Typed in one go, the notes are one step.
+        QCOMPARE(document.undoStack()->count(), steps + 1);
         document.setGroupNotes(first, QStringLiteral("Prises de vue du matin"));
-        QCOMPARE(document.groups()[0].notes, QStringLiteral("Prises de vue du matin"));
+        QCOMPARE(editor->toPlainText(), QStringLiteral("Prises de vue du matin"));
         header->setNotesShown(false);
     }
 };

@@ -1,3 +1,4 @@
+#include "DiskLimits.h"
 #include "TestRegistry.h"
 
 #include "services/ImageExportService.h"
@@ -6,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,6 +17,25 @@ QImage readBack(const QString &path)
 {
     QImageReader reader(path);
     return reader.read();
+}
+
+// Pixels that PNG cannot compress: the file is about as large as the pixels themselves.
+QImage noise(QSize size)
+{
+    QImage image(size, QImage::Format_RGBA8888_Premultiplied);
+    QRandomGenerator random(7);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<quint32 *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            line[x] = random.generate() | 0xff000000u;
+    }
+    return image;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -89,8 +110,58 @@ private slots:
         const QString message = error->errorDescription();
         QVERIFY2(message.startsWith(prefix) && message.size() > prefix.size(), qPrintable(message));
         QCOMPARE(message, prefix + error->detail());
-        QVERIFY2(error->detail().contains(QStringLiteral("No such file or directory")), qPrintable(message));
+        QVERIFY2(error->detail().endsWith(QStringLiteral(" : dossier introuvable")), qPrintable(message));
         QVERIFY(!QFileInfo::exists(folder.filePath(QStringLiteral("missing"))));
+    }
+
+    // A disk that fills up while a picture or a text is written: the old file stays whole, no
+    // cut-off file appears, and the reason is given in French.
+    void aFullDiskKeepsTheOldFiles()
+    {
+        DiskLimits::SmallDisk disk(128 * 1024);
+        if (!disk.isMounted())
+            QSKIP("mounting a small file system is not permitted here");
+        const ImageExportService service;
+        const QString picture = disk.filePath(QStringLiteral("frame.png"));
+        const QString text = disk.filePath(QStringLiteral("Captures.md"));
+        QCOMPARE(service.writePNG(noise({16, 16}), picture), std::nullopt);
+        QCOMPARE(service.writeText(QStringLiteral("# Captures\n"), text), std::nullopt);
+        const QByteArray oldPicture = contents(picture);
+        QVERIFY(disk.fillLeaving(4096));
+
+        const std::optional<AppError> error = service.writePNG(noise({64, 64}), picture);
+        QVERIFY(error);
+        QVERIFY2(error->errorDescription().startsWith(QStringLiteral("Échec de l'export : ")) &&
+                     error->detail().endsWith(QStringLiteral(" : disque plein")),
+                 qPrintable(error->errorDescription()));
+        QCOMPARE(contents(picture), oldPicture);
+
+        const std::optional<QString> textError = service.writeText(QString(8000, QLatin1Char('x')), text);
+        QVERIFY(textError);
+        QVERIFY2(textError->endsWith(QStringLiteral(" : disque plein")), qPrintable(*textError));
+        QCOMPARE(contents(text), QByteArray("# Captures\n"));
+
+        QVERIFY(service.writePNG(noise({64, 64}), disk.filePath(QStringLiteral("new.png"))));
+        QCOMPARE(QDir(disk.path()).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("Captures.md"), QStringLiteral("frame.png")}));
+    }
+
+    // The same through a file-size limit, which every machine allows: the write stops at 32 KiB.
+    void aWriteCutShortLeavesNoFile()
+    {
+        QTemporaryDir folder;
+        const ImageExportService service;
+        const QString picture = folder.filePath(QStringLiteral("frame.png"));
+        const QString text = folder.filePath(QStringLiteral("Captures.md"));
+        const DiskLimits::FileSizeLimit limit(32 * 1024);
+
+        const std::optional<AppError> error = service.writePNG(noise({128, 128}), picture);
+        QVERIFY(error);
+        QVERIFY2(error->detail().endsWith(QStringLiteral(" : fichier trop volumineux")),
+                 qPrintable(error->errorDescription()));
+        const std::optional<QString> textError = service.writeText(QString(40000, QLatin1Char('x')), text);
+        QVERIFY(textError);
+        QVERIFY(QDir(folder.path()).entryList(QDir::Files).isEmpty());
     }
 
     void textIsWrittenAsUtf8AndReplaced()
@@ -114,7 +185,7 @@ private slots:
         const std::optional<QString> error = ImageExportService().writeText(
             QStringLiteral("x"), folder.filePath(QStringLiteral("missing/a.md")));
         QVERIFY(error.has_value());
-        QVERIFY(!error->isEmpty());
+        QVERIFY2(error->endsWith(QStringLiteral("missing/a.md » : dossier introuvable")), qPrintable(*error));
     }
 };
 

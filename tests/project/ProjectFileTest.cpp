@@ -264,6 +264,22 @@ private slots:
             << replaced(R"("timeValue": 1001)", R"("timeValue": 9007199254740995.0, "timeValue": 3)")
             << "timeValue"
             << "3";
+        // Unknown members never reach the known ones, whatever their names look like.
+        QTest::newRow("unknown member named after a frame's place")
+            << replaced(R"("version": 1)", R"("version": 1, "groups[1].frames[0]": {"timeValue": 99.0})")
+            << "timeValue"
+            << "1001";
+        QTest::newRow("unknown member shaped like the groups")
+            << replaced(R"("version": 1)", R"("version": 1, "groups[1]": {"frames": [{"timeValue": 2.5}]})")
+            << "timeValue"
+            << "1001";
+        QTest::newRow("unknown member inside a frame")
+            << replaced(R"("timeValue": 1001)", R"("timeValue": 1001, "x": {"timeValue": 7.0})")
+            << "timeValue"
+            << "1001";
+        QTest::newRow("unknown root member holding a version")
+            << replaced(R"("version": 1)", R"("version": 1, "x": [{"version": 5.0}])") << "version"
+            << "1";
         QTest::newRow("negative time scale") << replaced("30000", "-30000") << "timeScale"
                                              << "-30000";
         QTest::newRow("largest time scale") << replaced("30000", "2147483647") << "timeScale"
@@ -286,72 +302,87 @@ private slots:
         QTest::addColumn<QByteArray>("document");
         QTest::addColumn<QString>("expected"); // part of the description
 
-        QTest::newRow("empty file") << QByteArray() << "empty";
-        QTest::newRow("only white space") << QByteArray(" \n\t ") << "empty";
-        QTest::newRow("truncated") << validDocument.left(validDocument.size() / 2) << "not valid JSON";
-        QTest::newRow("not JSON") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10) << "not valid JSON";
+        QTest::newRow("empty file") << QByteArray() << "le fichier est vide";
+        QTest::newRow("only white space") << QByteArray(" \n\t ") << "le fichier est vide";
+        QTest::newRow("truncated") << validDocument.left(validDocument.size() / 2)
+                                   << "le fichier n'est pas du JSON valide : texte non terminé (octet ";
+        QTest::newRow("not JSON") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)
+                                  << "le fichier n'est pas du JSON valide : ";
         QTest::newRow("trailing garbage") << validDocument + "}"
-                                          << "not valid JSON";
-        QTest::newRow("root is an array") << QByteArray("[1, 2]") << "not a JSON object";
-        QTest::newRow("root is a string") << QByteArray("\"project\"") << "not valid JSON";
+                                          << "des données suivent la fin du document";
+        QTest::newRow("root is an array") << QByteArray("[1, 2]") << "le document n'est pas un objet JSON";
+        QTest::newRow("root is a string")
+            << QByteArray("\"project\"") << "le fichier n'est pas du JSON valide";
         QTest::newRow("deeply nested")
-            << QByteArray(100000, '[') + QByteArray(100000, ']') << "too deeply nested";
+            << QByteArray(100000, '[') + QByteArray(100000, ']') << "imbrication trop profonde";
         QTest::newRow("deeply nested member")
             << replaced(R"("version": 1)",
                         QByteArray("\"version\": 1, \"x\": " + QByteArray(5000, '[') + QByteArray(5000, ']'))
                             .constData())
-            << "too deeply nested";
-        QTest::newRow("invalid UTF-8") << replaced("\"clip\"", "\"cl\xff\xfe\"") << "UTF8";
+            << "imbrication trop profonde";
+        QTest::newRow("invalid UTF-8") << replaced("\"clip\"", "\"cl\xff\xfe\"") << "texte UTF-8 non valide";
         QTest::newRow("missing groups")
-            << replaced(R"("groups": [)", R"("old": [)") << R"(member "groups" is missing)";
+            << replaced(R"("groups": [)", R"("old": [)") << "le membre « groups » est absent";
         QTest::newRow("groups not an array") << replaced(R"("groups": [)", R"("groups": {}, "old": [)")
-                                             << R"(member "groups" is not an array)";
+                                             << "le membre « groups » n'est pas un tableau";
         QTest::newRow("group not an object")
             << replaced(R"({"frames": [], "name": "Vide", "notes": ""})", "7")
-            << "groups[0] is not an object";
+            << "groups[0] n'est pas un objet";
         QTest::newRow("timeScale as text")
-            << replaced("30000", "\"30000\"") << R"(groups[1].frames[0]: member "timeScale" is not a number)";
+            << replaced("30000", "\"30000\"")
+            << "groups[1].frames[0] : le membre « timeScale » n'est pas un nombre";
         QTest::newRow("timeScale missing") << replaced(R"("timeScale": 30000,)", "")
-                                           << R"(groups[1].frames[0]: member "timeScale" is missing)";
+                                           << "groups[1].frames[0] : le membre « timeScale » est absent";
         QTest::newRow("timeScale beyond 32 bits")
-            << replaced("30000", "2147483648") << "does not fit in 32 bits";
+            << replaced("30000", "2147483648") << "ne tient pas sur 32 bits";
         QTest::newRow("timeScale below 32 bits")
-            << replaced("30000", "-2147483649") << "does not fit in 32 bits";
+            << replaced("30000", "-2147483649") << "ne tient pas sur 32 bits";
         QTest::newRow("timeValue beyond 64 bits")
-            << replaced("1001", "9223372036854775808") << R"(member "timeValue" does not fit in 64 bits)";
-        QTest::newRow("timeValue below 64 bits") << replaced("1001", "-9223372036854775809") << "64 bits";
-        QTest::newRow("timeValue of 1e30") << replaced("1001", "1e30") << "64 bits";
-        QTest::newRow("timeValue with a fraction") << replaced("1001", "1001.5") << "is not an integer";
+            << replaced("1001", "9223372036854775808") << "le membre « timeValue » ne tient pas sur 64 bits";
+        QTest::newRow("timeValue below 64 bits")
+            << replaced("1001", "-9223372036854775809") << "ne tient pas sur 64 bits";
+        QTest::newRow("timeValue of 1e30") << replaced("1001", "1e30") << "ne tient pas sur 64 bits";
+        QTest::newRow("timeValue with a fraction")
+            << replaced("1001", "1001.5") << "n'est pas un nombre entier";
         QTest::newRow("timeValue with a fraction beyond 2^53")
-            << replaced("1001", "9007199254740993.5") << "is not an integer";
-        QTest::newRow("timeValue of 1e-3") << replaced("1001", "1e-3") << "is not an integer";
-        QTest::newRow("version as text")
-            << replaced(R"("version": 1)", R"("version": "1")") << R"("version")";
+            << replaced("1001", "9007199254740993.5") << "n'est pas un nombre entier";
+        QTest::newRow("timeValue of 1e-3") << replaced("1001", "1e-3") << "n'est pas un nombre entier";
+        QTest::newRow("version as text") << replaced(R"("version": 1)", R"("version": "1")")
+                                         << "le membre « version » n'est pas un nombre";
         QTest::newRow("active group as true")
-            << replaced(R"("activeGroupIndex": 1)", R"("activeGroupIndex": true)") << R"("activeGroupIndex")";
+            << replaced(R"("activeGroupIndex": 1)", R"("activeGroupIndex": true)")
+            << "le membre « activeGroupIndex » n'est pas un nombre";
         QTest::newRow("cropToSubject as 1") << replaced(R"("cropToSubject": true)", R"("cropToSubject": 1)")
-                                            << R"(member "cropToSubject" is not true or false)";
-        QTest::newRow("edge member missing")
-            << replaced(R"("shrink": 1.5)", R"("shrinkage": 1.5)") << R"(edge: member "shrink" is missing)";
+                                            << "le membre « cropToSubject » n'est ni true ni false";
+        QTest::newRow("edge member missing") << replaced(R"("shrink": 1.5)", R"("shrinkage": 1.5)")
+                                             << "edge : le membre « shrink » est absent";
         QTest::newRow("edge not an object")
-            << replaced(R"("edge": {)", R"("edge": 0, "old": {)") << R"("edge")";
-        QTest::newRow("filter missing") << replaced(R"("filter": "comic",)", "") << R"("filter" is missing)";
-        QTest::newRow("frame notes null")
-            << replaced(R"("notes": "regard")", R"("notes": null)") << R"(member "notes" is not a string)";
-        QTest::newRow("invalid base64") << replaced("L3RtcC9vdXQ=", "L3Rt*C9vdXQ=") << "not valid base64";
+            << replaced(R"("edge": {)", R"("edge": 0, "old": {)") << "le membre « edge » n'est pas un objet";
+        QTest::newRow("filter missing")
+            << replaced(R"("filter": "comic",)", "") << "le membre « filter » est absent";
+        QTest::newRow("frame notes null") << replaced(R"("notes": "regard")", R"("notes": null)")
+                                          << "le membre « notes » n'est pas un texte";
+        QTest::newRow("invalid base64")
+            << replaced("L3RtcC9vdXQ=", "L3Rt*C9vdXQ=") << "n'est pas du base64 valide";
         QTest::newRow("base64 without padding")
-            << replaced("L3RtcC9vdXQ=", "L3RtcC9vdXQ") << "not valid base64";
-        QTest::newRow("base64 with a line break") << replaced("L3RtcC9vdXQ=", "L3Rt\\ncC9vdXQ=") << "base64";
-        QTest::newRow("base64 beyond Latin-1") << replaced("L3RtcC9vdXQ=", "L3RtcC9vdX\\u0141=") << "base64";
-        QTest::newRow("bookmark as number") << replaced(R"("L3RtcC9vdXQ=")", "12") << "is not a string";
+            << replaced("L3RtcC9vdXQ=", "L3RtcC9vdXQ") << "n'est pas du base64 valide";
+        QTest::newRow("base64 with a line break")
+            << replaced("L3RtcC9vdXQ=", "L3Rt\\ncC9vdXQ=") << "n'est pas du base64 valide";
+        QTest::newRow("base64 beyond Latin-1")
+            << replaced("L3RtcC9vdXQ=", "L3RtcC9vdX\\u0141=") << "n'est pas du base64 valide";
+        QTest::newRow("bookmark as number")
+            << replaced(R"("L3RtcC9vdXQ=")", "12") << "le membre « outputFolderBookmark » n'est pas un texte";
         QTest::newRow("annotations as object")
             << replaced(R"("annotations": [{)", R"("annotations": {}, "x": [{)")
-            << R"(member "annotations" is not an array)";
-        QTest::newRow("unknown annotation kind")
-            << replaced(R"("kind": "arrow")", R"("kind": "rectangle")")
-            << "groups[1].frames[0].annotations[0]: annotation kind \"rectangle\"";
+            << "le membre « annotations » n'est pas un tableau";
+        QTest::newRow("unknown annotation kind") << replaced(R"("kind": "arrow")", R"("kind": "rectangle")")
+                                                 << "groups[1].frames[0].annotations[0] : le type « "
+                                                    "rectangle » n'est ni arrow, ni line, ni circle";
+        QTest::newRow("an overlong kind is quoted shortened")
+            << replaced(R"("kind": "arrow")", ("\"kind\": \"" + QByteArray(100000, 'x') + "\"").constData())
+            << "le type « xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx… » n'est";
         QTest::newRow("annotation without lineWidth")
-            << replaced(R"("lineWidth": 0.006,)", "") << R"("lineWidth" is missing)";
+            << replaced(R"("lineWidth": 0.006,)", "") << "le membre « lineWidth » est absent";
     }
 
     void rejectsDamagedFiles()

@@ -1,6 +1,8 @@
-#include "TestRegistry.h"
-
+#include "TestCaptures.h"
 #include "TestMedia.h"
+#include "TestRegistry.h"
+#include "TestVideo.h"
+
 
 #include "persistence/ProjectFile.h"
 #include "platform/VideoPlayer.h"
@@ -18,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUndoStack>
+
+#include <algorithm>
 
 namespace {
 
@@ -130,6 +134,53 @@ private slots:
         QFile second(again.toLocalFile());
         QVERIFY(first.open(QIODevice::ReadOnly) && second.open(QIODevice::ReadOnly));
         QCOMPARE(second.readAll(), first.readAll());
+    }
+
+    // With its video found again, an opened project gets its stills and cut-outs back, and its output
+    // folder; a folder that is gone leaves the window's own in place.
+    void openingWithTheVideoRebuildsTheImages()
+    {
+        QTemporaryDir output;
+        const QString video = TestMedia::shapesVideo(QStringLiteral("shapes"), QSize(960, 540), 30);
+        const QUrl url = QUrl::fromLocalFile(path(QStringLiteral("with-video.quintarel")));
+        {
+            AppState source(&m_runs, PlayerOutput::Headless);
+            QVERIFY(TestVideo::open(source, video));
+            TestCaptures::addFramesWithoutPictures(source, {{5}, {20}});
+            source.document()->setOutputFolder(QUrl::fromLocalFile(output.path()));
+            source.saveProject(url);
+            QVERIFY(!source.errorMessage());
+        }
+
+        AppState reopened(&m_runs, PlayerOutput::Headless);
+        reopened.openProject(url);
+        QVERIFY2(!reopened.errorMessage(), qPrintable(reopened.errorMessage().value_or(QString())));
+        QTRY_COMPARE_WITH_TIMEOUT(reopened.videoURL(), QUrl::fromLocalFile(video), 30000);
+        QCOMPARE(reopened.document()->outputFolder(), QUrl::fromLocalFile(output.path()));
+        const QList<CapturedFrame> frames = reopened.document()->allFrames();
+        const auto allLifted = [&] {
+            return std::all_of(frames.cbegin(), frames.cend(), [&](const CapturedFrame &frame) {
+                return reopened.images()->images(frame.id).isFinished();
+            });
+        };
+        // Lifting takes seconds per frame, many more on a loaded machine.
+        QTRY_VERIFY_WITH_TIMEOUT(allLifted(), 600000);
+        QCOMPARE(frames.size(), 2);
+        QCOMPARE(frames[0].time, MediaTime(5, 30));
+        for (const CapturedFrame &frame : frames) {
+            const FrameImages images = reopened.images()->images(frame.id);
+            QVERIFY(images.hasStill());
+            QCOMPARE(images.still.size(), QSize(960, 540));
+            QVERIFY(images.hasSubject());
+        }
+
+        QTemporaryDir own;
+        AppState elsewhere(&m_runs, PlayerOutput::Headless);
+        elsewhere.document()->setOutputFolder(QUrl::fromLocalFile(own.path()));
+        QVERIFY(output.remove());
+        elsewhere.openProject(url);
+        QCOMPARE(elsewhere.document()->outputFolder(), QUrl::fromLocalFile(own.path()));
+        QTRY_COMPARE_WITH_TIMEOUT(elsewhere.videoURL(), QUrl::fromLocalFile(video), 30000);
     }
 
     void tellsWhetherClosingWouldLoseWork()
@@ -273,6 +324,48 @@ private slots:
         QVERIFY(state.errorMessage()->startsWith(QStringLiteral("Échec de l'ouverture : ")));
     }
 
+    // What the user reads is French throughout and says where the damage is.
+    void messagesAreFrenchAndSayWhere()
+    {
+        AppState source(&m_runs);
+        fillWindow(source);
+        const QString file = path(QStringLiteral("french.quintarel"));
+        source.saveProject(QUrl::fromLocalFile(file));
+        QJsonObject root = readJson(file);
+        QJsonArray groups = root.value(QStringLiteral("groups")).toArray();
+        QJsonObject group = groups.at(1).toObject();
+        QJsonArray frames = group.value(QStringLiteral("frames")).toArray();
+        QJsonObject frame = frames.at(0).toObject();
+        frame.remove(QStringLiteral("timeScale"));
+        frames.replace(0, frame);
+        group.insert(QStringLiteral("frames"), frames);
+        groups.replace(1, group);
+        root.insert(QStringLiteral("groups"), groups);
+        writeJson(file, root);
+
+        AppState state(&m_runs);
+        state.openProject(QUrl::fromLocalFile(file));
+        QCOMPARE(state.errorMessage(),
+                 QStringLiteral(
+                     "Échec de l'ouverture : groups[1].frames[0] : le membre « timeScale » est absent"));
+
+        QFile garbage(file);
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write("{\"version\": 1,, }");
+        garbage.close();
+        state.openProject(QUrl::fromLocalFile(file));
+        QCOMPARE(state.errorMessage(),
+                 QStringLiteral("Échec de l'ouverture : le fichier n'est pas du JSON valide : "
+                                "objet non terminé (octet 15)"));
+
+        const QString unreachable = path(QStringLiteral("absent/projet.quintarel"));
+        state.saveProject(QUrl::fromLocalFile(unreachable));
+        QCOMPARE(
+            state.errorMessage(),
+            QStringLiteral("Échec de l'enregistrement : impossible d'écrire « %1 » : dossier introuvable")
+                .arg(unreachable));
+    }
+
     void aFailedSaveKeepsTheFileAndTheProject()
     {
         const QString blocker = path(QStringLiteral("not-a-folder"));
@@ -290,8 +383,8 @@ private slots:
     }
 
     // A project whose video has moved opens with its work, bound to no video, until the video is
-    // located: a file that is no video is refused; the right one binds the captures, whose pictures
-    // are then made from it.
+    // located: a file that is no video or is too short for the captures is refused; the right one
+    // binds the captures, whose pictures are then made from it.
     void aMovedVideoIsLocatedAndChecked()
     {
         TestMedia::VideoOptions options;
@@ -305,7 +398,7 @@ private slots:
         const QUrl url = QUrl::fromLocalFile(path(QStringLiteral("deplacement.quintarel")));
         {
             AppState saved(&m_runs, PlayerOutput::Headless);
-            saved.loadVideo(QUrl::fromLocalFile(before));
+            QVERIFY(TestVideo::open(saved, before));
             const QUuid frame = saved.document()->captureFrame(MediaTime(60, 30));
             saved.document()->setNote(QStringLiteral("à garder"), frame);
             saved.saveProject(url);
@@ -316,7 +409,7 @@ private slots:
 
         // A window showing another video: that video goes, the captures come without any.
         AppState state(&m_runs, PlayerOutput::Headless);
-        state.loadVideo(QUrl::fromLocalFile(TestMedia::clip(TestMedia::Clip::Fps30)));
+        QVERIFY(TestVideo::open(state, TestMedia::clip(TestMedia::Clip::Fps30)));
         state.openProject(url);
         const CaptureDocument *document = state.document();
         QCOMPARE(state.errorMessage(), videoNotFound);
@@ -335,11 +428,16 @@ private slots:
         QCOMPARE(readJson(unbound.toLocalFile()).value(QStringLiteral("videoBookmark")).toString(),
                  QString::fromLatin1(before.toUtf8().toBase64()));
 
-        // A file that is no video will not do (one too short for the captures neither: see the
-        // window's test).
+        // Neither a text file nor a video shorter than the captures will do.
         state.locateVideo(QUrl::fromLocalFile(TestMedia::notAVideo()));
         QTRY_VERIFY_WITH_TIMEOUT(state.errorMessage(), 20000);
         QVERIFY2(state.errorMessage()->startsWith(QStringLiteral("Impossible d'utiliser cette vidéo : ")),
+                 qPrintable(*state.errorMessage()));
+        QVERIFY(document->needsVideo());
+        state.clearErrorMessage();
+        state.locateVideo(QUrl::fromLocalFile(TestMedia::clip(TestMedia::Clip::Fps30)));
+        QTRY_VERIFY_WITH_TIMEOUT(state.errorMessage(), 20000);
+        QVERIFY2(state.errorMessage()->contains(QStringLiteral("trop courte")),
                  qPrintable(*state.errorMessage()));
         QVERIFY(document->needsVideo());
         QVERIFY(state.videoURL().isEmpty());

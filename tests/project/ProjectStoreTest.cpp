@@ -1,3 +1,4 @@
+#include "DiskLimits.h"
 #include "TestRegistry.h"
 
 #include "persistence/ProjectFile.h"
@@ -8,9 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <limits>
-#include <sys/resource.h>
 
 namespace {
 
@@ -37,30 +36,6 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
-
-// Limits the size of the files this process writes, so that a write fails with EFBIG even for
-// root, who ignores permissions.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_previous);
-        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_previous;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_previous);
-        std::signal(SIGXFSZ, m_previousHandler);
-    }
-
-private:
-    rlimit m_previous{};
-    void (*m_previousHandler)(int) = nullptr;
-};
 
 } // namespace
 
@@ -95,7 +70,7 @@ private slots:
 
         // The disk refuses the bytes half way.
         {
-            const FileSizeLimit limit(previous.size() + 100);
+            const DiskLimits::FileSizeLimit limit(previous.size() + 100);
             const std::optional<QString> error = ProjectStore::save(projectWithFrames(50), path);
             QVERIFY(error);
             QVERIFY2(error->contains(path), qPrintable(*error));
@@ -108,6 +83,53 @@ private slots:
         const std::optional<QString> error = ProjectStore::save(broken, path);
         QVERIFY(error);
         QVERIFY2(error->contains(QStringLiteral("edge.shrink")), qPrintable(*error));
+        QCOMPARE(contents(path), previous);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"projet.quintarel"});
+    }
+
+    // A small project is written in one go when the file is closed; a disk that takes only part
+    // of it must not leave a cut-off project in place of the old one.
+    void aFullDiskKeepsTheOldProject_data()
+    {
+        QTest::addColumn<qint64>("freeBytes");
+        QTest::newRow("4 KiB free") << qint64(4096);
+        QTest::newRow("nothing free") << qint64(0);
+    }
+
+    void aFullDiskKeepsTheOldProject()
+    {
+        QFETCH(qint64, freeBytes);
+        DiskLimits::SmallDisk disk(64 * 1024);
+        if (!disk.isMounted())
+            QSKIP("mounting a small file system is not permitted here");
+        const QString path = disk.filePath(QStringLiteral("projet.quintarel"));
+        const QByteArray previous = projectWithFrames(1).toJson();
+        QVERIFY(writeFile(path, previous));
+        QVERIFY(disk.fillLeaving(freeBytes));
+
+        const ProjectFile larger = projectWithFrames(12);
+        QVERIFY(larger.toJson().size() > 4096 && larger.toJson().size() < 16384);
+        const std::optional<QString> error = ProjectStore::save(larger, path);
+        QVERIFY(error);
+        QVERIFY2(error->contains(path) && error->endsWith(QStringLiteral(" : disque plein")),
+                 qPrintable(*error));
+        QCOMPARE(contents(path), previous);
+        QCOMPARE(QDir(disk.path()).entryList(QDir::Files), QStringList{"projet.quintarel"});
+    }
+
+    // The same through a file-size limit, which every machine allows.
+    void aWriteCutShortKeepsTheOldProject()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("projet.quintarel"));
+        const QByteArray previous = projectWithFrames(1).toJson();
+        QVERIFY(writeFile(path, previous));
+        {
+            const DiskLimits::FileSizeLimit limit(4096);
+            const std::optional<QString> error = ProjectStore::save(projectWithFrames(12), path);
+            QVERIFY(error);
+            QVERIFY2(error->endsWith(QStringLiteral(" : fichier trop volumineux")), qPrintable(*error));
+        }
         QCOMPARE(contents(path), previous);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"projet.quintarel"});
     }

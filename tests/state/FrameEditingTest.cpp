@@ -1,3 +1,4 @@
+#include "FreedMemory.h"
 #include "TestCaptures.h"
 #include "TestRegistry.h"
 
@@ -119,6 +120,25 @@ private slots:
 
         document.deleteGroup(groups[0].id);
         QCOMPARE(document.groups().size(), 1);
+    }
+
+    // The views pass identifiers that live in the window's own lists; deleting must not read them
+    // after those lists are replaced.
+    void deletingByAnIdentifierFromTheListItself()
+    {
+        CaptureDocument document;
+        TestCaptures::fill(document, {3, 1, 1});
+        QObject::connect(&document, &CaptureDocument::groupsChanged, &document, &FreedMemory::scribble);
+        const QUuid doomed = document.groups()[0].frames[1].id;
+        const QUuid kept = document.groups()[0].frames[2].id;
+        document.setSelection({doomed, kept});
+        document.deleteFrame(document.groups()[0].frames[1].id);
+        QCOMPARE(document.selection(), QSet<QUuid>{kept});
+
+        const QUuid first = document.groups()[0].id;
+        document.setActiveGroup(document.groups()[2].id);
+        document.deleteGroup(document.groups()[2].id);
+        QCOMPARE(document.activeGroupID(), first);
     }
 
     void renamesAndDescribesGroups()

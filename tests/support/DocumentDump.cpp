@@ -44,12 +44,11 @@ QStringList DocumentDump::lines(const CaptureDocument &document)
     lines << QStringLiteral("output folder %1, crop %2, style %3")
                  .arg(document.outputFolder().toString(), document.cropToSubject() ? "on" : "off",
                       FilterStyles::rawValue(document.selectedFilter()));
-    const QColor &colour = edge.outlineColor;
-    lines << QStringLiteral("edge shrink %1 feather %2 outline %3 width %4 colour %5 %6 %7 %8 spec %9")
+    const RgbaColor &colour = edge.outlineColor;
+    lines << QStringLiteral("edge shrink %1 feather %2 outline %3 width %4 colour %5 %6 %7 %8")
                  .arg(number(edge.shrink), number(edge.feather), edge.outline ? "on" : "off",
-                      number(edge.outlineWidth), number(colour.redF()), number(colour.greenF()),
-                      number(colour.blueF()), number(colour.alphaF()))
-                 .arg(int(colour.spec()));
+                      number(edge.outlineWidth), number(colour.r), number(colour.g), number(colour.b),
+                      number(colour.a));
     lines << QStringLiteral("video %1 missing %2 project %3")
                  .arg(document.videoURL().toString(), document.missingVideoURL().toString(),
                       document.projectURL().toString());

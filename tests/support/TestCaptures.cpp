@@ -41,6 +41,16 @@ void TestCaptures::fill(CaptureDocument &document, const QList<int> &framesPerGr
     addFrames(document, times);
 }
 
+void TestCaptures::addFrames(AppState &state, const QList<QList<int>> &timesPerGroup)
+{
+    addFrames(*state.document(), timesPerGroup);
+}
+
+void TestCaptures::fill(AppState &state, const QList<int> &framesPerGroup)
+{
+    fill(*state.document(), framesPerGroup);
+}
+
 void TestCaptures::addFramesWithoutPictures(AppState &state, const QList<QList<int>> &timesPerGroup)
 {
     const DocumentContent content = withFrames(*state.document(), timesPerGroup);

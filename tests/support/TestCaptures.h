@@ -13,6 +13,9 @@ namespace TestCaptures {
 void addFrames(CaptureDocument &document, const QList<QList<int>> &timesPerGroup);
 // Gives the groups the given numbers of frames, at 1/30 s, 2/30 s, … across all groups in order.
 void fill(CaptureDocument &document, const QList<int> &framesPerGroup);
+// The same into a window's document; the window makes the frames' pictures as it does for captures.
+void addFrames(AppState &state, const QList<QList<int>> &timesPerGroup);
+void fill(AppState &state, const QList<int> &framesPerGroup);
 // As addFrames, into a window whose image store takes the new frames as already being made, so
 // that the window does not grab and lift them: for tests of exports, which make their own.
 void addFramesWithoutPictures(AppState &state, const QList<QList<int>> &timesPerGroup);

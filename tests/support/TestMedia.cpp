@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QPainter>
 #include <QProcess>
@@ -16,6 +17,7 @@ extern "C" {
 #include <libavutil/display.h>
 }
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -231,9 +233,12 @@ QString TestMedia::video(const VideoOptions &options)
     if (options.audio)
         arguments << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
                   << QStringLiteral("sine=frequency=440:sample_rate=48000");
-    arguments << QStringLiteral("-c:v") << QStringLiteral("libx264") << QStringLiteral("-preset")
-              << QStringLiteral("veryfast") << QStringLiteral("-crf") << QStringLiteral("16")
-              << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p");
+    if (options.codecArguments.isEmpty())
+        arguments << QStringLiteral("-c:v") << QStringLiteral("libx264") << QStringLiteral("-preset")
+                  << QStringLiteral("veryfast") << QStringLiteral("-crf") << QStringLiteral("16")
+                  << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p");
+    else
+        arguments << options.codecArguments;
     if (options.keyFrameInterval > 0)
         arguments << QStringLiteral("-g") << QString::number(options.keyFrameInterval);
     if (options.audio)
@@ -268,20 +273,26 @@ QString TestMedia::clipName(Clip which)
         return QStringLiteral("rotated90");
     case Clip::WithAudio:
         return QStringLiteral("audio");
+    case Clip::Mpeg4Avi:
+        return QStringLiteral("mpeg4-avi");
+    case Clip::FastStartMp4:
+        return QStringLiteral("fast-start");
     }
     return {};
 }
 
 QList<TestMedia::Clip> TestMedia::allClips()
 {
-    return {Clip::Fps30,        Clip::Fps2997,         Clip::Fps23976,  Clip::Timescale90k,
-            Clip::Matroska2997, Clip::TransportStream, Clip::Rotated90, Clip::WithAudio};
+    return {Clip::Fps30,           Clip::Fps2997,   Clip::Fps23976,  Clip::Timescale90k, Clip::Matroska2997,
+            Clip::TransportStream, Clip::Rotated90, Clip::WithAudio, Clip::Mpeg4Avi};
 }
 
 QString TestMedia::clip(Clip which)
 {
     VideoOptions options;
     options.name = clipName(which);
+    // Key frames every 15 frames: grabs and seeks cross group boundaries within the short clips.
+    options.keyFrameInterval = 15;
     switch (which) {
     case Clip::Fps30:
         break;
@@ -309,10 +320,87 @@ QString TestMedia::clip(Clip which)
     case Clip::WithAudio:
         options.audio = true;
         break;
+    case Clip::Mpeg4Avi:
+        options.container = QStringLiteral("avi");
+        options.frameRate = QStringLiteral("25");
+        options.frameCount = 60;
+        options.codecArguments = {QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-bf"),
+                                  QStringLiteral("2"),    QStringLiteral("-q:v"),  QStringLiteral("2")};
+        break;
+    case Clip::FastStartMp4:
+        options.frameCount = 150;
+        // Key frames close together, so that a cut at 30 % still leaves whole groups of pictures.
+        options.keyFrameInterval = 10;
+        options.outputArguments = {QStringLiteral("-movflags"), QStringLiteral("+faststart")};
+        break;
     }
-    // Key frames every 15 frames: grabs and seeks cross group boundaries within the short clips.
-    options.keyFrameInterval = 15;
     return video(options);
+}
+
+QString TestMedia::truncatedCopy(const QString &path, int percent)
+{
+    const QString target =
+        mediaFolder().filePath(QFileInfo(path).completeBaseName() + QStringLiteral("-cut%1.").arg(percent) +
+                               QFileInfo(path).suffix());
+    if (QFile::exists(target))
+        return target;
+    QFile source(path);
+    QFile copy(target);
+    if (!source.open(QIODevice::ReadOnly) || !copy.open(QIODevice::WriteOnly))
+        qFatal("TestMedia: cannot cut %s", qPrintable(path));
+    const QByteArray bytes = source.readAll();
+    copy.write(bytes.left(bytes.size() * percent / 100));
+    return target;
+}
+
+QString TestMedia::damagedStartCopy(const QString &path)
+{
+    const QString target = mediaFolder().filePath(QFileInfo(path).completeBaseName() +
+                                                  QStringLiteral("-damaged.") + QFileInfo(path).suffix());
+    if (QFile::exists(target))
+        return target;
+    // ffprobe gives the size first, then the position.
+    const QList<QByteArray> first =
+        runOrFail(QStringLiteral("ffprobe"),
+                  {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
+                   QStringLiteral("v:0"), QStringLiteral("-read_intervals"), QStringLiteral("%+#1"),
+                   QStringLiteral("-show_entries"), QStringLiteral("packet=pos,size"), QStringLiteral("-of"),
+                   QStringLiteral("csv=p=0"), path})
+            .trimmed()
+            .split(',');
+    if (first.size() != 2)
+        qFatal("TestMedia: no first packet in %s", qPrintable(path));
+    if (!QFile::copy(path, target))
+        qFatal("TestMedia: cannot copy %s", qPrintable(path));
+    QFile copy(target);
+    if (!copy.open(QIODevice::ReadWrite) || !copy.seek(first.at(1).toLongLong()))
+        qFatal("TestMedia: cannot damage %s", qPrintable(target));
+    copy.write(QByteArray(first.at(0).toInt(), '\xff'));
+    return target;
+}
+
+QString TestMedia::trimmedCopy(const QString &path, double seconds)
+{
+    const QString target = mediaFolder().filePath(QFileInfo(path).completeBaseName() +
+                                                  QStringLiteral("-from%1.mp4").arg(seconds));
+    if (!QFile::exists(target))
+        runOrFail(QStringLiteral("ffmpeg"),
+                  {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-ss"),
+                   QString::number(seconds), QStringLiteral("-i"), path, QStringLiteral("-c"),
+                   QStringLiteral("copy"), target});
+    return target;
+}
+
+QString TestMedia::audioOnly(const QString &name)
+{
+    const QString target = mediaFolder().filePath(name + QStringLiteral(".mp4"));
+    if (!QFile::exists(target))
+        runOrFail(QStringLiteral("ffmpeg"),
+                  {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"),
+                   QStringLiteral("lavfi"), QStringLiteral("-i"),
+                   QStringLiteral("sine=frequency=440:sample_rate=48000:duration=2"), QStringLiteral("-c:a"),
+                   QStringLiteral("aac"), target});
+    return target;
 }
 
 QString TestMedia::notAVideo()
@@ -348,10 +436,12 @@ QString TestMedia::patternVideo(const QString &fileName, QSize size, int seconds
     return path;
 }
 
-QString TestMedia::shapesVideo(const QString &name, QSize size, int frameCount, int drift)
+QString TestMedia::shapesVideo(const QString &name, QSize size, int frameCount, int drift,
+                               const QString &container)
 {
     VideoOptions options;
     options.name = name;
+    options.container = container;
     options.size = size;
     options.frameCount = frameCount;
     options.picture = [drift](int number, QSize frameSize) {
@@ -384,15 +474,35 @@ QList<MediaTime> TestMedia::frameTimes(const QString &path)
     const qint64 numerator = parts.at(0).toLongLong();
     const int denominator = parts.at(1).toInt();
 
-    QList<MediaTime> times;
-    const QByteArray output =
+    // Frames without a presentation time of their own mean a file of decoding times: its pictures
+    // come one per packet, in the order of the packet times.
+    const QByteArray frames =
         runOrFail(QStringLiteral("ffprobe"),
                   common + QStringList{QStringLiteral("-show_entries"), QStringLiteral("frame=pts"), path});
-    for (const QByteArray &line : output.split('\n')) {
+    QList<qint64> ticks;
+    bool everyFrameTimed = true;
+    for (const QByteArray &line : frames.split('\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
         bool ok = false;
-        const qint64 pts = line.trimmed().toLongLong(&ok);
-        if (ok)
-            times.append(MediaTime(pts * numerator, denominator));
+        ticks.append(line.trimmed().toLongLong(&ok));
+        everyFrameTimed = everyFrameTimed && ok;
     }
+    if (!everyFrameTimed) {
+        ticks.clear();
+        const QByteArray packets =
+            runOrFail(QStringLiteral("ffprobe"), common + QStringList{QStringLiteral("-show_entries"),
+                                                                      QStringLiteral("packet=dts"), path});
+        for (const QByteArray &line : packets.split('\n')) {
+            bool ok = false;
+            const qint64 dts = line.trimmed().toLongLong(&ok);
+            if (ok)
+                ticks.append(dts);
+        }
+        std::sort(ticks.begin(), ticks.end());
+    }
+    QList<MediaTime> times;
+    for (qint64 pts : ticks)
+        times.append(MediaTime(pts * numerator, denominator));
     return times;
 }

@@ -36,6 +36,8 @@ struct VideoOptions
     bool audio = false;
     // Key frame interval in frames (ffmpeg -g); 0 leaves the encoder's default.
     int keyFrameInterval = 0;
+    // The video encoder and its settings; H.264 (libx264, 4:2:0) when empty.
+    QStringList codecArguments;
     // More output arguments for ffmpeg, such as {"-video_track_timescale", "90000"}.
     QStringList outputArguments;
     // The upright picture of frame `number`; frameImage() when empty.
@@ -54,10 +56,24 @@ enum class Clip {
     TransportStream, // 30 fps MPEG transport stream, no index, a key frame every 15 frames
     Rotated90,       // 320×240 stored, shown 240×320 after a 90° clockwise turn
     WithAudio,       // 30 fps with an AAC audio track
+    Mpeg4Avi,        // 25 fps MPEG-4 part 2 (the DivX/Xvid kind) with two B-frames in AVI, which stores
+                     // decoding times only
+    FastStartMp4,    // 150 frames at 30 fps, H.264 with B-frames, the index at the front as phones
+                     // and cameras write it, so that a copy cut short still opens
 };
 QString clip(Clip which);
 QList<Clip> allClips();
 QString clipName(Clip which);
+
+// The first `percent` % of the bytes of `path`, as a file cut short in the middle of a packet.
+QString truncatedCopy(const QString &path, int percent);
+// A copy of `path` whose first video packet (its first key frame) holds garbage.
+QString damagedStartCopy(const QString &path);
+// `path` from `seconds` on, copied without re-encoding into MP4: the packets from the key frame
+// before stay in the file, cut away by an edit list, and the first shown picture is not frame 0.
+QString trimmedCopy(const QString &path, double seconds);
+// Two seconds of a tone in an MPEG-4 audio file named "<name>.mp4": no video track.
+QString audioOnly(const QString &name);
 
 // A file with a video extension that holds text.
 QString notAVideo();
@@ -71,8 +87,9 @@ QString patternVideo(const QString &fileName, QSize size, int seconds, int keyFr
 
 // A video of the two test shapes on a gradient (TestImages::twoShapes(), scaled from their 960×540
 // layout to `size`), which the segmentation model lifts as two subjects. The shapes move right by
-// `drift` pixels a frame, so that frames differ.
-QString shapesVideo(const QString &name, QSize size, int frameCount, int drift = 0);
+// `drift` pixels a frame, so that frames differ. The container is MP4 unless another is named.
+QString shapesVideo(const QString &name, QSize size, int frameCount, int drift = 0,
+                    const QString &container = QStringLiteral("mp4"));
 
 // The upright picture of frame `number`: the number's cells on a grey ground.
 QImage frameImage(int number, QSize size);
@@ -88,7 +105,8 @@ struct ColourPatch
 QList<ColourPatch> colourPatches(QSize size);
 QImage colourImage(QSize size);
 
-// The presentation times of a file's video frames in order, read by ffprobe.
+// The presentation times of a file's video frames in order, read by ffprobe. Files that store only
+// decoding times (AVI) show their k-th picture at the k-th smallest packet time.
 QList<MediaTime> frameTimes(const QString &path);
 
 // Where the media of this run are made.

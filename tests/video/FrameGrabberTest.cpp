@@ -2,9 +2,11 @@
 #include "TestRegistry.h"
 
 #include "platform/FrameGrabber.h"
+#include "platform/FrameIndex.h"
 #include "platform/MediaProbe.h"
 
 #include <QColorSpace>
+#include <QFile>
 #include <QTest>
 
 #include <algorithm>
@@ -74,6 +76,58 @@ private slots:
         QCOMPARE(grabbedNumber(grabber, MediaTime::zero()), 0);
         QCOMPARE(grabbedNumber(grabber, MediaTime(-1, 2)), 0);
         QCOMPARE(grabbedNumber(grabber, times.last() + MediaTime(10, 1)), int(times.size()) - 1);
+    }
+
+    void cutAndTrimmedFilesGiveEveryIndexedFrame_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("firstNumber");
+        QTest::newRow("mp4 cut at 30 %")
+            << TestMedia::truncatedCopy(TestMedia::clip(Clip::FastStartMp4), 30) << 0;
+        QTest::newRow("mp4 cut at 50 %")
+            << TestMedia::truncatedCopy(TestMedia::clip(Clip::FastStartMp4), 50) << 0;
+        QTest::newRow("transport stream cut at 50 %")
+            << TestMedia::truncatedCopy(TestMedia::clip(Clip::TransportStream), 50) << 0;
+        // Stream-copied from 0.5 s: an edit list hides the pictures before frame 15.
+        QTest::newRow("edit list") << TestMedia::trimmedCopy(TestMedia::clip(Clip::Fps30), 0.5) << 15;
+    }
+
+    void cutAndTrimmedFilesGiveEveryIndexedFrame()
+    {
+        // 30 fps files: frame k of the index shows the picture numbered by its time. A cut can leave
+        // gaps (a B-frame whose packet was cut short), so the number is not simply the place.
+        QFETCH(QString, path);
+        QFETCH(int, firstNumber);
+        const Result<FrameIndex> built = FrameIndex::build(path);
+        QVERIFY2(built.ok(), qPrintable(built.ok() ? QString() : built.error().errorDescription()));
+        auto index = std::make_shared<const FrameIndex>(built.value());
+        QVERIFY(index->count() > 5);
+        const auto numberAt = [&](int frame) {
+            return firstNumber + int(std::lround((index->seconds(frame) - index->seconds(0)) * 30));
+        };
+        FrameGrabber grabber(path, index);
+
+        // The last frame first, as a capture at the end of a cut file would.
+        const int last = index->count() - 1;
+        QCOMPARE(grabbedNumber(grabber, index->time(last)), numberAt(last));
+        for (int frame = 0; frame <= last; frame += 10)
+            QCOMPARE(grabbedNumber(grabber, index->time(frame)), numberAt(frame));
+        QCOMPARE(grabbedNumber(grabber, index->time(last) + MediaTime(1, 1)), numberAt(last));
+    }
+
+    void aGrabAfterAFailedOneIsRight()
+    {
+        // The first key frame is garbage: its group of pictures cannot be decoded, the next can.
+        const QString path = TestMedia::damagedStartCopy(TestMedia::clip(Clip::Fps30));
+        const QList<MediaTime> times = TestMedia::frameTimes(TestMedia::clip(Clip::Fps30));
+        FrameGrabber grabber(path);
+        QVERIFY(!grabber.image(times.at(5)).ok());
+        QCOMPARE(grabbedNumber(grabber, times.at(20)), 20);
+        QVERIFY(!grabber.image(times.at(3)).ok());
+        for (int frame : {16, 29, 15, 30})
+            QCOMPARE(grabbedNumber(grabber, times.at(frame)), frame);
+        QVERIFY(!grabber.image(times.at(14)).ok());
+        QCOMPARE(grabbedNumber(grabber, times.at(17)), 17);
     }
 
     void stillsAreFullSizeUprightPremultipliedSrgb()

@@ -1,6 +1,7 @@
 #include "ModalAnswers.h"
 #include "TestMedia.h"
 #include "TestRegistry.h"
+#include "TestVideo.h"
 
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
@@ -30,8 +31,8 @@ ContentView *exportingWindow(QuintarelApp &app, const QString &output)
 {
     ContentView *window = app.openWindow();
     AppState *state = window->state();
-    state->loadVideo(
-        QUrl::fromLocalFile(TestMedia::shapesVideo(QStringLiteral("fermeture"), QSize(640, 360), 30)));
+    if (!TestVideo::open(*state, TestMedia::shapesVideo(QStringLiteral("fermeture"), QSize(640, 360), 30)))
+        return nullptr;
     CaptureDocument *document = state->document();
     document->captureFrame(MediaTime(3, 30));
     document->captureFrame(MediaTime(6, 30));
@@ -59,7 +60,7 @@ private slots:
         QTemporaryDir output;
         QuintarelApp app;
         QPointer<ContentView> window = exportingWindow(app, output.path());
-        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(window && QTest::qWaitForWindowExposed(window));
         QPointer<ExportRun> run = window->state()->exportRun();
         QVERIFY(run && run->isRunning());
         // Its progress is in sight, under the scrolled controls, with a way to stop it.
@@ -100,6 +101,7 @@ private slots:
         QTemporaryDir output;
         QuintarelApp app;
         QPointer<ContentView> window = exportingWindow(app, output.path());
+        QVERIFY(window);
         ExportRun *run = window->state()->exportRun();
         QVERIFY(run && run->isRunning());
         // What the run did, read as it ends: once no window holds it, it goes.

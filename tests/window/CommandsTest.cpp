@@ -1,18 +1,24 @@
 #include "TestMedia.h"
 #include "TestRegistry.h"
+#include "TestVideo.h"
 
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
 #include "state/AppState.h"
 #include "state/CaptureDocument.h"
-
+#include "views/KeyboardShortcutsView.h"
 #include "views/PlayerAreaView.h"
 #include <QKeySequence>
 
 #include <QAction>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -48,6 +54,21 @@ QString answerFileDialog(QAction *action, const std::function<void(QFileDialog *
     poll.start();
     action->trigger();
     return suggested;
+}
+
+// Whether `text` reads as keys ("Maj+Gauche", "Suppr / Retour arrière", "Shift+←") in the
+// platform's words or Qt's portable ones.
+bool namesKeys(const QString &text)
+{
+    const QStringList parts = text.split(QStringLiteral(" / "));
+    return std::all_of(parts.cbegin(), parts.cend(), [](const QString &part) {
+        for (const auto format : {QKeySequence::NativeText, QKeySequence::PortableText}) {
+            const QKeySequence keys = QKeySequence::fromString(part, format);
+            if (keys.count() == 1 && keys[0].key() != Qt::Key_unknown)
+                return true;
+        }
+        return false;
+    });
 }
 
 } // namespace
@@ -123,7 +144,7 @@ private slots:
         const QString path = folder.filePath(QStringLiteral("seance.quintarel"));
         QuintarelApp app;
         ContentView *saved = app.openWindow();
-        saved->state()->loadVideo(QUrl::fromLocalFile(video));
+        QVERIFY(TestVideo::open(*saved->state(), video));
         saved->state()->saveProject(QUrl::fromLocalFile(path));
         QVERIFY(QFile::exists(path));
 
@@ -138,7 +159,7 @@ private slots:
             static_cast<QDialog *>(dialog)->accept(); // QFileDialog checks the name, then closes
         });
         QCOMPARE(window->state()->document()->projectURL(), QUrl::fromLocalFile(path));
-        QCOMPARE(window->state()->videoURL(), QUrl::fromLocalFile(video));
+        QTRY_COMPARE_WITH_TIMEOUT(window->state()->videoURL(), QUrl::fromLocalFile(video), 30000);
         QCOMPARE(window->windowTitleText(), QStringLiteral("seance"));
         QTRY_VERIFY(window->playerArea()->isShowingPlayer());
     }
@@ -167,6 +188,75 @@ private slots:
         QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(document->groups().size(), 1);
         QVERIFY(!redo->isEnabled());
+    }
+
+    void openVideoItemShowsTheVideoDialog()
+    {
+        QuintarelApp app;
+        ContentView *window = app.openWindow();
+        QAction *openVideo = menuAction(window, "openVideo");
+        QVERIFY(openVideo);
+        QString title;
+        answerFileDialog(openVideo, [&](QFileDialog *dialog) {
+            title = dialog->windowTitle();
+            dialog->reject();
+        });
+        QCOMPARE(title, QStringLiteral("Ouvrir une vidéo"));
+        QVERIFY(window->state()->videoURL().isEmpty());
+    }
+
+    // Menus, tooltips, the export menu, hints and the shortcuts window name every key the same way:
+    // as the platform writes the menus' own shortcuts.
+    void everyTextNamesKeysAsTheMenusDo()
+    {
+        QuintarelApp app;
+        ContentView *window = app.openWindow();
+        QStringList menuKeys{QKeySequence(Qt::Key_Space).toString(QKeySequence::NativeText),
+                             QKeySequence(Qt::Key_Delete).toString(QKeySequence::NativeText) +
+                                 QStringLiteral(" / ") +
+                                 QKeySequence(Qt::Key_Backspace).toString(QKeySequence::NativeText)};
+        for (const QAction *menu : window->menuBar()->actions()) {
+            for (const QAction *item : menu->menu()->actions()) {
+                if (!item->shortcut().isEmpty())
+                    menuKeys << item->shortcut().toString(QKeySequence::NativeText);
+            }
+        }
+
+        QStringList texts;
+        for (const QWidget *widget : window->findChildren<QWidget *>())
+            texts << widget->toolTip();
+        for (const QAction *action : window->findChildren<QAction *>())
+            texts << action->text();
+        menuAction(window, "showShortcuts")->trigger();
+        auto *shortcuts = window->findChild<KeyboardShortcutsView *>();
+        QVERIFY(shortcuts && QTest::qWaitForWindowExposed(shortcuts));
+        // For a person to look at.
+        QVERIFY(shortcuts->grab().save(
+            QDir(QStringLiteral(QUINTAREL_TEST_BUILD_DIR)).filePath(QStringLiteral("window-shortcuts.png"))));
+        int keyLabels = 0;
+        for (const QLabel *label : shortcuts->findChildren<QLabel *>(QStringLiteral("shortcutKeys"))) {
+            texts << QStringLiteral("(%1)").arg(label->text());
+            ++keyLabels;
+        }
+        QCOMPARE(keyLabels, menuKeys.size());
+
+        // "Image précédente (Gauche)", "Fusionné (Ctrl+E)": the part in brackets names keys.
+        const QRegularExpression named(QStringLiteral("\\(([^()]+)\\)$"));
+        int checked = 0;
+        for (const QString &text : std::as_const(texts)) {
+            const QRegularExpressionMatch match = named.match(text);
+            if (!match.hasMatch() || !namesKeys(match.captured(1)))
+                continue; // "(cible des captures)", "(.mp4, .mov)"
+            QVERIFY2(menuKeys.contains(match.captured(1)), qPrintable(text));
+            ++checked;
+        }
+        // The five transport tooltips, the capture button, the annotation delete button, the play
+        // item, both export items, and one line per key in the shortcuts window.
+        QVERIFY2(checked >= 10 + keyLabels, qPrintable(QString::number(checked)));
+
+        // The shortcuts window is one per window.
+        menuAction(window, "showShortcuts")->trigger();
+        QCOMPARE(window->findChildren<KeyboardShortcutsView *>().size(), 1);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "TestMedia.h"
 #include "TestRegistry.h"
+#include "TestVideo.h"
 
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
@@ -76,7 +77,7 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-        window.state()->loadVideo(fileUrl(video));
+        QVERIFY(TestVideo::open(*window.state(), video));
         QVERIFY(window.playerArea()->isShowingPlayer());
         QVERIFY(window.playerArea()->playerView()->isVisible());
         QVERIFY(!window.playerArea()->placeholder()->isVisible());
@@ -106,6 +107,8 @@ private slots:
         QTest::newRow("QuickTime, capitals") << fileUrl(QStringLiteral("/v/A.MOV")) << true;
         QTest::newRow("Matroska") << fileUrl(QStringLiteral("/v/a.mkv")) << true;
         QTest::newRow("M4V, a kind of MPEG-4") << fileUrl(QStringLiteral("/v/a.m4v")) << true;
+        // ".ts" is also the extension of translation sources, which the platform prefers.
+        QTest::newRow("MPEG transport stream") << fileUrl(QStringLiteral("/v/a.ts")) << true;
         QTest::newRow("plain text") << fileUrl(QStringLiteral("/v/a.txt")) << false;
         QTest::newRow("still image") << fileUrl(QStringLiteral("/v/a.png")) << false;
         QTest::newRow("audio only") << fileUrl(QStringLiteral("/v/a.mp3")) << false;
@@ -132,9 +135,23 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
         QVERIFY(drop(window.playerArea(), {fileUrl(text), fileUrl(first), fileUrl(second)}));
-        QTRY_COMPARE(window.state()->videoURL(), fileUrl(first));
+        QTRY_COMPARE_WITH_TIMEOUT(window.state()->videoURL(), fileUrl(first), 30000);
         QVERIFY(window.playerArea()->isShowingPlayer());
         QVERIFY(!window.playerArea()->isDropTargeted());
+    }
+
+    void dropOfATransportStreamLoadsIt()
+    {
+        const QString stream = TestMedia::clip(TestMedia::Clip::TransportStream);
+        QVERIFY(stream.endsWith(QLatin1String(".ts")));
+        ContentView window(&m_runs);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        QVERIFY(drop(window.playerArea(), {fileUrl(stream)}));
+        QTRY_COMPARE_WITH_TIMEOUT(window.state()->videoURL(), fileUrl(stream), 30000);
+        QTRY_VERIFY(window.state()->duration() > MediaTime::zero());
+        QVERIFY(!window.state()->errorMessage());
     }
 
     void dropWithoutMovieIsRefused()

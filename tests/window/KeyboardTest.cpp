@@ -1,3 +1,4 @@
+#include "TestCaptures.h"
 #include "TestMedia.h"
 #include "TestRegistry.h"
 
@@ -6,6 +7,9 @@
 #include "state/AppState.h"
 #include "state/CaptureDocument.h"
 #include "support/KeyboardCoordinator.h"
+#include "views/CapturedFramesListView.h"
+#include "views/ExtractionPreviewView.h"
+#include "views/GroupHeaderView.h"
 #include "views/TimeSlider.h"
 #include "views/TimelineControlsView.h"
 
@@ -15,6 +19,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
 #include <QTextEdit>
@@ -217,6 +222,63 @@ private slots:
         QCOMPARE(window->state()->document()->frameCount(), 0);
         QTest::qWait(100);
         QCOMPARE(window->state()->currentTime(), MediaTime(2, 1));
+    }
+
+    void ctrlShortcutsReachTheWindowFromTextFields_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::newRow("group name") << QStringLiteral("group name");
+        QTest::newRow("frame note") << QStringLiteral("frame note");
+    }
+
+    void ctrlShortcutsReachTheWindowFromTextFields()
+    {
+        QFETCH(QString, field);
+        QuintarelApp app;
+        ContentView *window = app.openWindow();
+        QVERIFY(bringToFront(window));
+        AppState *state = window->state();
+        TestCaptures::fill(*state, {1, 1});
+        CaptureDocument *document = state->document();
+        document->setSelection({document->allFrames().constFirst().id});
+        QWidget *editor = nullptr;
+        if (field == QLatin1String("group name")) {
+            GroupHeaderView *header =
+                window->findChild<CapturedFramesListView *>()->header(document->groups().constFirst().id);
+            QVERIFY(header);
+            editor = header->nameField();
+        } else {
+            editor = window->findChild<ExtractionPreviewView *>()->noteEditor();
+        }
+        QTRY_VERIFY(editor->isVisible());
+        const auto focus = [&] {
+            editor->setFocus();
+            return QTest::qWaitFor([&] { return editor->hasFocus(); });
+        };
+        QVERIFY(focus());
+        QSignalSpy merged(menuAction(window, "exportMerged"), &QAction::triggered);
+        QSignalSpy perSubject(menuAction(window, "exportPerSubject"), &QAction::triggered);
+
+        // Ctrl+E is "end of line" to a Linux text field; here it exports.
+        QTest::keyClicks(editor, QStringLiteral("ab"));
+        QTest::keyClick(editor, Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(merged.size(), 1);
+        // Without a video the export says so; the alert closes and the field takes the keys again.
+        QVERIFY(state->errorMessage());
+        state->clearErrorMessage();
+        QVERIFY(focus());
+        QTest::keyClick(editor, Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(perSubject.size(), 1);
+        state->clearErrorMessage();
+        QVERIFY(focus());
+
+        // The field's own editing keys stay with it: select all, then type over it.
+        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(editor, QStringLiteral("c"));
+        const QString text = field == QLatin1String("group name") ? document->groups().constFirst().name
+                                                                  : document->allFrames().constFirst().notes;
+        QCOMPARE(text, QStringLiteral("c"));
+        QCOMPARE(document->allFrames().size(), 2); // "c" typed, nothing captured
     }
 };
 

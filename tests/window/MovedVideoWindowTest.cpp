@@ -1,6 +1,7 @@
 #include "ModalAnswers.h"
 #include "TestMedia.h"
 #include "TestRegistry.h"
+#include "TestVideo.h"
 
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
@@ -36,7 +37,7 @@ private slots:
         QuintarelApp app;
         {
             ContentView *first = app.openWindow();
-            first->state()->loadVideo(QUrl::fromLocalFile(video));
+            QVERIFY(TestVideo::open(*first->state(), video));
             first->state()->document()->captureFrame(MediaTime(90, 30));
             first->state()->saveProject(QUrl::fromLocalFile(project));
             QVERIFY(first->close());

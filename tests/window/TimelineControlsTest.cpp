@@ -1,6 +1,7 @@
 #include "TestRegistry.h"
 
 #include "app/QuintarelApp.h"
+#include "platform/VideoPlayer.h"
 #include "state/AppState.h"
 #include "state/ExportRuns.h"
 #include "views/SymbolIcons.h"
@@ -10,7 +11,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QTest>
+#include <QToolButton>
 
 class TimelineControlsTest : public QObject
 {
@@ -39,6 +42,33 @@ private slots:
         for (QPushButton *button : buttons)
             QVERIFY(button->isEnabled());
         QVERIFY(view.slider()->isEnabled());
+    }
+
+    void soundControlsDriveThisWindowsPlayer()
+    {
+        ExportRuns runs;
+        AppState state(&runs);
+        AppState other(&runs);
+        TimelineControlsView view(&state);
+        state.setVideoURL(QUrl::fromLocalFile(QStringLiteral("/v/a.mp4"))); // the controls work with a video
+        // Every window starts at full sound, unmuted: nothing is remembered.
+        QCOMPARE(view.volumeSlider()->value(), 100);
+        QVERIFY(!view.muteButton()->isChecked());
+        QCOMPARE(view.muteButton()->toolTip(), QStringLiteral("Couper le son"));
+
+        view.volumeSlider()->setValue(35);
+        QCOMPARE(state.player()->volume(), 35.0);
+        view.muteButton()->click();
+        QVERIFY(state.player()->isMuted());
+        QCOMPARE(view.muteButton()->toolTip(), QStringLiteral("Rétablir le son"));
+        // Turning the sound up while muted is asking to hear it.
+        view.volumeSlider()->setValue(60);
+        QVERIFY(!state.player()->isMuted());
+        QVERIFY(!view.muteButton()->isChecked());
+        QCOMPARE(state.player()->volume(), 60.0);
+
+        QCOMPARE(other.player()->volume(), 100.0);
+        QVERIFY(!other.player()->isMuted());
     }
 
     void sliderSeeksToTheNearestSixHundredth_data()

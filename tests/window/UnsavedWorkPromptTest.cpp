@@ -1,6 +1,7 @@
 #include "ModalAnswers.h"
 #include "TestMedia.h"
 #include "TestRegistry.h"
+#include "TestVideo.h"
 
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
@@ -28,7 +29,8 @@ QUrl fileUrl(const QString &path)
 ContentView *windowWithWork(QuintarelApp &app, const QString &video)
 {
     ContentView *window = app.openWindow();
-    window->state()->loadVideo(fileUrl(video));
+    if (!TestVideo::open(*window->state(), video))
+        return nullptr;
     window->state()->document()->captureFrame(MediaTime(1, 30));
     return window;
 }
@@ -69,7 +71,7 @@ private slots:
     {
         QuintarelApp app;
         ContentView *window = windowWithWork(app, m_first);
-        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(window && QTest::qWaitForWindowExposed(window));
 
         ModalAnswers cancel({ModalAnswers::click(QStringLiteral("Annuler"))});
         QVERIFY(!window->close());
@@ -80,6 +82,31 @@ private slots:
 
         ModalAnswers discard({ModalAnswers::click(QStringLiteral("Ne pas enregistrer"))});
         QVERIFY(window->close());
+    }
+
+    void quitAsksEveryUnsavedWindowAndStopsAtTheFirstKept()
+    {
+        QuintarelApp app;
+        ContentView *saved = app.openWindow();
+        ContentView *unsaved = app.openWindow();
+        QVERIFY(QTest::qWaitForWindowActive(unsaved));
+        unsaved->state()->document()->captureFrame(MediaTime(1, 30));
+        QAction *quit = saved->findChild<QAction *>(QStringLiteral("quit"));
+        QVERIFY(quit);
+
+        // The window in front asks first; keeping it keeps every window.
+        {
+            ModalAnswers keep({ModalAnswers::click(QStringLiteral("Annuler"))});
+            quit->trigger();
+            QCOMPARE(keep.questions(),
+                     QStringList{QStringLiteral("Enregistrer « Quintarel » avant de fermer ?")});
+        }
+        QCOMPARE(app.windows().size(), 2);
+        QVERIFY(saved->isVisible() && unsaved->isVisible());
+
+        ModalAnswers discard({ModalAnswers::click(QStringLiteral("Ne pas enregistrer"))});
+        quit->trigger();
+        QTRY_COMPARE(app.windows().size(), 0);
     }
 
     void aWindowWithoutWorkClosesAtOnce()
@@ -97,6 +124,7 @@ private slots:
         QTemporaryDir folder;
         QuintarelApp app;
         ContentView *window = windowWithWork(app, m_first);
+        QVERIFY(window);
         CaptureDocument *document = window->state()->document();
 
         // Cancelled: the video and the captures stay.
@@ -115,7 +143,7 @@ private slots:
         window->showVideoImporter();
         QVERIFY(save.allAnswered());
         QVERIFY(QFile::exists(project));
-        QCOMPARE(window->state()->videoURL(), fileUrl(m_second));
+        QTRY_COMPARE_WITH_TIMEOUT(window->state()->videoURL(), fileUrl(m_second), 30000);
         QCOMPARE(document->frameCount(), 0);
         QVERIFY(!window->state()->hasUnsavedChanges());
 
@@ -123,14 +151,14 @@ private slots:
         ModalAnswers none({ModalAnswers::choose(m_first)});
         window->showVideoImporter();
         QCOMPARE(none.questions(), QStringList());
-        QCOMPARE(window->state()->videoURL(), fileUrl(m_first));
+        QTRY_COMPARE_WITH_TIMEOUT(window->state()->videoURL(), fileUrl(m_first), 30000);
     }
 
     void droppingAVideoAsksFirst()
     {
         QuintarelApp app;
         ContentView *window = windowWithWork(app, m_first);
-        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(window && QTest::qWaitForWindowExposed(window));
 
         ModalAnswers cancel({ModalAnswers::click(QStringLiteral("Annuler"))});
         QVERIFY(drop(window->playerArea(), {fileUrl(m_second)}));
@@ -140,7 +168,7 @@ private slots:
 
         ModalAnswers discard({ModalAnswers::click(QStringLiteral("Ne pas enregistrer"))});
         QVERIFY(drop(window->playerArea(), {fileUrl(m_second)}));
-        QTRY_COMPARE(window->state()->videoURL(), fileUrl(m_second));
+        QTRY_COMPARE_WITH_TIMEOUT(window->state()->videoURL(), fileUrl(m_second), 30000);
         QCOMPARE(discard.questions(),
                  QStringList{QStringLiteral("Enregistrer « premiere » avant d'ouvrir une autre vidéo ?")});
         QCOMPARE(window->state()->document()->frameCount(), 0);
@@ -154,10 +182,11 @@ private slots:
         QuintarelApp app;
         {
             ContentView *source = app.openWindow();
-            source->state()->loadVideo(fileUrl(m_second));
+            QVERIFY(TestVideo::open(*source->state(), m_second));
             source->state()->saveProject(fileUrl(other));
         }
         ContentView *window = windowWithWork(app, m_first);
+        QVERIFY(window);
         CaptureDocument *document = window->state()->document();
         window->state()->saveProject(fileUrl(mine));
         document->setNote(QStringLiteral("pas encore enregistrée"), document->groups()[0].frames[0].id);
@@ -176,7 +205,7 @@ private slots:
         open->trigger();
         QVERIFY(save.allAnswered());
         QCOMPARE(document->projectURL(), fileUrl(other));
-        QCOMPARE(window->state()->videoURL(), fileUrl(m_second));
+        QTRY_COMPARE_WITH_TIMEOUT(window->state()->videoURL(), fileUrl(m_second), 30000);
         QCOMPARE(document->frameCount(), 0);
 
         AppState reread(app.exportRuns(), PlayerOutput::Headless);

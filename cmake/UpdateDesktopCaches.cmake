@@ -1,0 +1,26 @@
+# Run by `cmake --install`: makes the installed project file type and the menu entry's file
+# associations take effect at once. Skipped when staging into DESTDIR for a package, whose own
+# triggers do this on the target machine. QUINTAREL_INSTALL_DATADIR is set by the install step.
+if(NOT "$ENV{DESTDIR}" STREQUAL "")
+    return()
+endif()
+if(IS_ABSOLUTE "${QUINTAREL_INSTALL_DATADIR}")
+    set(data "${QUINTAREL_INSTALL_DATADIR}")
+else()
+    set(data "${CMAKE_INSTALL_PREFIX}/${QUINTAREL_INSTALL_DATADIR}")
+endif()
+
+find_program(update_mime update-mime-database)
+if(update_mime)
+    execute_process(COMMAND "${update_mime}" "${data}/mime" RESULT_VARIABLE failed)
+    if(failed)
+        message(WARNING "update-mime-database ${data}/mime failed")
+    endif()
+endif()
+find_program(update_desktop update-desktop-database)
+if(update_desktop)
+    execute_process(COMMAND "${update_desktop}" "${data}/applications" RESULT_VARIABLE failed)
+    if(failed)
+        message(WARNING "update-desktop-database ${data}/applications failed")
+    endif()
+endif()

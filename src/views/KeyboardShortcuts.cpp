@@ -1,0 +1,116 @@
+#include "KeyboardShortcuts.h"
+
+#include <QStringList>
+
+QKeySequence KeyboardShortcuts::newProject()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_N);
+}
+
+QKeySequence KeyboardShortcuts::openVideo()
+{
+    return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O);
+}
+
+QKeySequence KeyboardShortcuts::openProject()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_O);
+}
+
+QKeySequence KeyboardShortcuts::save()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_S);
+}
+
+QKeySequence KeyboardShortcuts::saveAs()
+{
+    return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+}
+
+QKeySequence KeyboardShortcuts::exportMerged()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_E);
+}
+
+QKeySequence KeyboardShortcuts::exportPerSubject()
+{
+    return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E);
+}
+
+QKeySequence KeyboardShortcuts::quit()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_Q);
+}
+
+QKeySequence KeyboardShortcuts::undo()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_Z);
+}
+
+QKeySequence KeyboardShortcuts::redo()
+{
+    return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+}
+
+QKeySequence KeyboardShortcuts::playPause()
+{
+    return QKeySequence(Qt::Key_Space);
+}
+
+QKeySequence KeyboardShortcuts::previousFrame()
+{
+    return QKeySequence(Qt::Key_Left);
+}
+
+QKeySequence KeyboardShortcuts::nextFrame()
+{
+    return QKeySequence(Qt::Key_Right);
+}
+
+QKeySequence KeyboardShortcuts::intervalBack()
+{
+    return QKeySequence(Qt::SHIFT | Qt::Key_Left);
+}
+
+QKeySequence KeyboardShortcuts::intervalForward()
+{
+    return QKeySequence(Qt::SHIFT | Qt::Key_Right);
+}
+
+QKeySequence KeyboardShortcuts::capture()
+{
+    return QKeySequence(Qt::Key_C);
+}
+
+QKeySequence KeyboardShortcuts::showShortcuts()
+{
+    return QKeySequence(Qt::Key_F1);
+}
+
+QList<QKeySequence> KeyboardShortcuts::deleteAnnotation()
+{
+    return {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)};
+}
+
+QString KeyboardShortcuts::text(const QKeySequence &keys)
+{
+    return keys.toString(QKeySequence::NativeText);
+}
+
+QString KeyboardShortcuts::text(const QList<QKeySequence> &keys)
+{
+    QStringList texts;
+    for (const QKeySequence &sequence : keys)
+        texts << text(sequence);
+    return texts.join(QStringLiteral(" / "));
+}
+
+QString KeyboardShortcuts::withKeys(const QString &label, const QKeySequence &keys)
+{
+    return withKeys(label, QList<QKeySequence>{keys});
+}
+
+QString KeyboardShortcuts::withKeys(const QString &label, const QList<QKeySequence> &keys)
+{
+    return QStringLiteral("%1 (%2)").arg(label, text(keys));
+}

@@ -1,0 +1,48 @@
+#include "RoundTrip.h"
+
+#include "persistence/ProjectFile.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+void RoundTrip::fail(const char *rule, const QString &detail)
+{
+    std::fprintf(stderr, "Broken rule: %s\n%s\n", rule, qUtf8Printable(detail));
+    std::abort();
+}
+
+void RoundTrip::checkProjectBytes(const QByteArray &bytes)
+{
+    QString error;
+    const std::optional<ProjectFile> file = ProjectFile::fromJson(bytes, &error);
+    if (!file) {
+        if (error.isEmpty())
+            fail("a refused project file says why");
+        return;
+    }
+    checkProject(*file);
+}
+
+void RoundTrip::checkProject(const ProjectFile &file)
+{
+    // Saving refuses a number JSON cannot hold, so such a project never reaches the disk.
+    if (!file.firstNonFiniteNumber().isEmpty())
+        return;
+    const QByteArray saved = file.toJson();
+    QString error;
+    const std::optional<ProjectFile> reopened = ProjectFile::fromJson(saved, &error);
+    if (!reopened)
+        fail("a saved project reopens", error + QStringLiteral("\n") + QString::fromUtf8(saved.left(4096)));
+    // A frame read without drawings is written with an empty list of them; all else stays as read.
+    ProjectFile expected = file;
+    for (GroupDTO &group : expected.groups) {
+        for (FrameDTO &frame : group.frames) {
+            if (!frame.annotations)
+                frame.annotations.emplace();
+        }
+    }
+    if (!(*reopened == expected))
+        fail("a reopened project equals the one saved", QString::fromUtf8(saved.left(4096)));
+    if (reopened->toJson() != saved)
+        fail("saving a reopened project writes the same bytes", QString::fromUtf8(saved.left(4096)));
+}

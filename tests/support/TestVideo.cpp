@@ -1,0 +1,19 @@
+#include "TestVideo.h"
+
+#include "platform/VideoPlayer.h"
+#include "state/AppState.h"
+
+#include <QTest>
+
+bool TestVideo::open(AppState &state, const QString &path)
+{
+    const QUrl url = QUrl::fromLocalFile(path);
+    state.loadVideo(url);
+    return QTest::qWaitFor([&] { return state.videoURL() == url; }, 30000);
+}
+
+bool TestVideo::settled(AppState &state)
+{
+    return QTest::qWaitFor([&] { return state.player()->frameIndex() && !state.player()->isSeeking(); },
+                           30000);
+}
