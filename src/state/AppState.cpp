@@ -1,7 +1,5 @@
 #include "AppState.h"
 
-#include "platform/VideoPlayer.h"
-#include "services/VideoFrameExtractorService.h"
 #include "state/CaptureDocument.h"
 #include "state/ExportRun.h"
 #include "state/ExportRuns.h"
@@ -29,18 +27,23 @@ void assignIfDifferent(AppState *state, T &stored, const T &value, Signal change
 
 AppState::AppState(ExportRuns *exportRuns, PlayerOutput output, QObject *parent)
     : QObject(parent)
-    , m_player(std::make_unique<VideoPlayer>(output))
-    , m_extractor(std::make_unique<VideoFrameExtractorService>())
+    , m_playback(std::make_unique<Playback>(output))
     , m_document(new CaptureDocument(this))
     , m_images(new FrameImageStore(this))
-    , m_imageMaker(new FrameImageMaker(m_extractor.get(), m_images, this))
+    , m_imageMaker(new FrameImageMaker(m_playback->extractor(), m_images, this))
     , m_renderer(std::make_unique<PreviewRenderer>())
     , m_exportRuns(exportRuns)
 {
-    addPeriodicTimeObserver();
     connect(m_document, &CaptureDocument::groupsChanged, this, &AppState::followFrames);
     connect(m_imageMaker, &FrameImageMaker::stillFailed, this, &AppState::stillFailed);
-    handlePlayerFailures();
+    Playback *playback = m_playback.get();
+    connect(playback, &Playback::videoURLChanged, this, &AppState::videoURLChanged);
+    connect(playback, &Playback::currentTimeChanged, this, &AppState::currentTimeChanged);
+    connect(playback, &Playback::durationChanged, this, &AppState::durationChanged);
+    connect(playback, &Playback::startTimeChanged, this, &AppState::startTimeChanged);
+    connect(playback, &Playback::isPlayingChanged, this, &AppState::isPlayingChanged);
+    connect(playback, &Playback::frameDurationChanged, this, &AppState::frameDurationChanged);
+    connect(playback, &Playback::failed, this, [this](const QString &message) { setErrorMessage(message); });
 }
 
 AppState::~AppState()
@@ -48,8 +51,6 @@ AppState::~AppState()
     // A run going on goes on without the window; nobody is told, the window is going too.
     if (m_exportRun && m_exportRuns)
         m_exportRuns->release(m_exportRun);
-    if (m_timeObserver)
-        m_player->removeTimeObserver(*m_timeObserver);
     // Its background work reads the still grabber, which goes before the children do.
     delete m_imageMaker;
 }
@@ -57,36 +58,6 @@ AppState::~AppState()
 void AppState::setErrorMessage(const std::optional<QString> &message)
 {
     assignIfDifferent(this, m_errorMessage, message, &AppState::errorMessageChanged);
-}
-
-void AppState::setVideoURL(const QUrl &url)
-{
-    assignIfDifferent(this, m_videoURL, url, &AppState::videoURLChanged);
-}
-
-void AppState::setCurrentTime(const MediaTime &time)
-{
-    assignIfDifferent(this, m_currentTime, time, &AppState::currentTimeChanged);
-}
-
-void AppState::setDuration(const MediaTime &duration)
-{
-    assignIfDifferent(this, m_duration, duration, &AppState::durationChanged);
-}
-
-void AppState::setStartTime(const MediaTime &start)
-{
-    assignIfDifferent(this, m_startTime, start, &AppState::startTimeChanged);
-}
-
-void AppState::setIsPlaying(bool playing)
-{
-    assignIfDifferent(this, m_isPlaying, playing, &AppState::isPlayingChanged);
-}
-
-void AppState::setFrameDuration(const MediaTime &frameDuration)
-{
-    assignIfDifferent(this, m_frameDuration, frameDuration, &AppState::frameDurationChanged);
 }
 
 void AppState::followFrames()
@@ -97,7 +68,7 @@ void AppState::followFrames()
             present.insert(frame.id);
             if (m_images->isTracked(frame.id))
                 continue;
-            if (!m_videoURL.isEmpty())
+            if (!m_playback->videoURL().isEmpty())
                 m_imageMaker->make(frame.id, frame.time);
             else if (m_document->videoURL().isEmpty())
                 m_images->setFailed(frame.id, m_images->track(frame.id), tr("Vidéo introuvable."));

@@ -3,6 +3,7 @@
 #include "models/ExportMode.h"
 #include "persistence/ProjectFile.h"
 #include "platform/PlayerOutput.h"
+#include "state/Playback.h"
 #include "support/MediaTime.h"
 
 #include <QFuture>
@@ -27,12 +28,12 @@ class FrameImageStore;
 class PreviewRenderer;
 class VideoFrameExtractorService;
 class VideoPlayer;
-struct VideoSource;
 
 // A window's state: the composition root of its pieces and the operations that span them.
 //
 // It owns the capture document (the user's work, with its undo stack), the frame image store and
-// the background work that fills it, the preview renderer, and the player of the window's video.
+// the background work that fills it, the preview renderer, and the playback of the window's video
+// (its player and still grabber, behind Playback; the video accessors here read it).
 // Export runs are the application's: the window starts them in the application's ExportRuns and
 // holds the one it shows. Its own operations join those pieces: capturing the frame on screen,
 // opening a video or a project, saving, exporting. Failures the user must read land in
@@ -48,9 +49,6 @@ public:
     explicit AppState(ExportRuns *exportRuns, PlayerOutput output = PlayerOutput::View,
                       QObject *parent = nullptr);
     ~AppState() override;
-
-    // Length of one interval step, in seconds.
-    static constexpr double smallInterval = 1.0;
 
     // --- The pieces --------------------------------------------------------------------------
 
@@ -69,39 +67,31 @@ public:
     // cut-out are made in the background.
     void captureCurrentFrame();
 
-    // --- Video loading and time navigation (AppStateVideo.cpp) --------------------------------
+    // --- Video (AppStateVideo.cpp) ---------------------------------------------------------------
 
-    // The video the player shows; empty when it shows none.
-    QUrl videoURL() const { return m_videoURL; }
-    MediaTime currentTime() const { return m_currentTime; }
-    // How long the video plays, from its first frame's start to its last frame's end.
-    MediaTime duration() const { return m_duration; }
-    // The video's first frame's start, in the stream's own time like `currentTime` and the captured
-    // frames' times. The times the user reads are measured from it (MediaTime::measuredFrom).
-    MediaTime startTime() const { return m_startTime; }
-    bool isPlaying() const { return m_isPlaying; }
-    MediaTime frameDuration() const { return m_frameDuration; }
-    void setVideoURL(const QUrl &url);
-    void setCurrentTime(const MediaTime &time);
-    void setDuration(const MediaTime &duration);
-    void setStartTime(const MediaTime &start);
-    void setIsPlaying(bool playing);
-    void setFrameDuration(const MediaTime &frameDuration);
+    // The window's video as it plays: the player, its still grabber, its times and transport.
+    Playback *playback() const { return m_playback.get(); }
+    VideoPlayer *player() const { return m_playback->player(); }
+    VideoFrameExtractorService *extractor() const { return m_playback->extractor(); }
 
-    VideoPlayer *player() const;
-    VideoFrameExtractorService *extractor() const;
+    // What the playback shows; see Playback.
+    QUrl videoURL() const { return m_playback->videoURL(); }
+    MediaTime currentTime() const { return m_playback->currentTime(); }
+    MediaTime duration() const { return m_playback->duration(); }
+    MediaTime startTime() const { return m_playback->startTime(); }
+    bool isPlaying() const { return m_playback->isPlaying(); }
+    MediaTime frameDuration() const { return m_playback->frameDuration(); }
+
     // Opens a video and, once it has opened, starts a fresh capture document. A file that is no
     // video the program can show is refused with a message, and the window keeps its video and
     // captures.
     void loadVideo(const QUrl &url);
-    void togglePlayPause();
-    void stepFrame(int count);
-    void stepInterval(bool forward);
-    void pause();
-    // Exact seek; nothing without a video.
-    void seek(const MediaTime &target);
-    // Limits a time to the video's frames: from the first frame's start to the last frame's start.
-    MediaTime clamp(const MediaTime &time) const;
+    void togglePlayPause() { m_playback->togglePlayPause(); }
+    void stepFrame(int count) { m_playback->stepFrame(count); }
+    void stepInterval(bool forward) { m_playback->stepInterval(forward); }
+    void pause() { m_playback->pause(); }
+    void seek(const MediaTime &target) { m_playback->seek(target); }
+    MediaTime clamp(const MediaTime &time) const { return m_playback->clamp(time); }
 
     // --- Export (AppStateExport.cpp) ----------------------------------------------------------
 
@@ -142,13 +132,6 @@ private:
     // an undo, opened) get their pictures made; frames that go are forgotten.
     void followFrames();
 
-    // Opens a video off the main thread without touching the captures (video opening, project
-    // opening) and installs it, then calls `opened`, once it has proved to be a video the program can
-    // show; otherwise reports why and calls `refused`. Only the latest opening is installed.
-    void prepareVideo(const QUrl &url, std::function<void()> opened = {},
-                      std::function<void()> refused = {});
-    // Leaves the window without a video: player, grabber, duration and times back to empty.
-    void unloadVideo();
     // Replaces the document by a project's content.
     void apply(const ProjectFile &file, const QUrl &url);
     // Shows `run` as the window's export, releasing the one shown before.
@@ -156,18 +139,7 @@ private:
     // Stops showing a run that has ended: it belongs to the captures that were replaced.
     void forgetEndedExport();
 
-    // Video: the player, the still grabber and the time observer live here.
-    // Hands an opened video to the player and the still grabber and takes its duration, first
-    // frame and frame rate.
-    void installVideo(const QUrl &url, const VideoSource &source);
-    void addPeriodicTimeObserver();
-    // A video the player cannot play after all is reported and leaves the window without a video.
-    void handlePlayerFailures();
-    std::unique_ptr<VideoPlayer> m_player;
-    std::unique_ptr<VideoFrameExtractorService> m_extractor;
-    std::optional<int> m_timeObserver;
-    // Counts video openings and unloadings, so that only the latest opening is installed.
-    std::uint64_t m_openingGeneration = 0;
+    std::unique_ptr<Playback> m_playback;
     // Counts the documents opened, so that a check of a located video outlived by its project is
     // dropped.
     std::uint64_t m_documentGeneration = 0;
@@ -179,11 +151,5 @@ private:
     QPointer<ExportRuns> m_exportRuns;
     QPointer<ExportRun> m_exportRun;
 
-    QUrl m_videoURL;
-    MediaTime m_currentTime = MediaTime::zero();
-    MediaTime m_duration = MediaTime::zero();
-    MediaTime m_startTime = MediaTime::zero();
-    bool m_isPlaying = false;
-    MediaTime m_frameDuration = MediaTime(1, 30);
     std::optional<QString> m_errorMessage;
 };

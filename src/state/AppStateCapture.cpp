@@ -7,7 +7,7 @@
 
 void AppState::captureCurrentFrame()
 {
-    if (m_videoURL.isEmpty()) {
+    if (videoURL().isEmpty()) {
         setErrorMessage(AppError::noVideoLoaded().errorDescription());
         return;
     }

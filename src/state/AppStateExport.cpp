@@ -14,7 +14,7 @@
 
 void AppState::runExport(ExportMode mode)
 {
-    if (m_videoURL.isEmpty()) {
+    if (videoURL().isEmpty()) {
         setErrorMessage(
             m_document->needsVideo()
                 ? tr("Vidéo introuvable. Localisez-la via « Localiser la vidéo… » avant d'exporter.")
@@ -42,11 +42,11 @@ void AppState::runExport(ExportMode mode)
     settings.crop = documentSettings.cropToSubject;
     settings.filter = documentSettings.selectedFilter;
     settings.edge = documentSettings.edgeOptions.params();
-    settings.timeOrigin = m_startTime;
+    settings.timeOrigin = startTime();
 
     // Its own services, shared with the window where they can be: the run outlives the window.
     auto extractor = std::make_shared<VideoFrameExtractorService>();
-    extractor->setGenerator(m_extractor->generator());
+    extractor->setGenerator(this->extractor()->generator());
     const BatchExportService::Services services{extractor, m_imageMaker->subjectExtractor(),
                                                 std::make_shared<ImageExportService>(),
                                                 m_renderer->imageFilter(), m_renderer->edgeProcessor()};

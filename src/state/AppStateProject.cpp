@@ -31,8 +31,8 @@ ProjectFile AppState::makeProjectFile() const
 
     const EdgeOptions &edge = settings.edgeOptions;
     const RgbaColor &color = edge.outlineColor;
-    file.edge = EdgeDTO{edge.shrink,  edge.feather, edge.outline, edge.outlineWidth,
-                        color.r,      color.g,      color.b,      color.a};
+    file.edge = EdgeDTO{edge.shrink, edge.feather, edge.outline, edge.outlineWidth,
+                        color.r,     color.g,      color.b,      color.a};
     file.activeGroupIndex = m_document->indexOfActiveGroup();
 
     for (const CaptureGroup &group : m_document->groups()) {
@@ -113,7 +113,7 @@ void AppState::apply(const ProjectFile &file, const QUrl &url)
     }
 
     // The project's captures belong to its own video: the one shown before goes in any case.
-    unloadVideo();
+    m_playback->unload();
     const std::optional<QUrl> video =
         file.videoBookmark ? ProjectStore::resolveBookmark(*file.videoBookmark) : std::nullopt;
     if (video) {
@@ -133,7 +133,7 @@ void AppState::apply(const ProjectFile &file, const QUrl &url)
     forgetEndedExport();
 
     if (video) {
-        prepareVideo(
+        m_playback->open(
             *video, [this] { followFrames(); },
             [this] {
                 // A video that is there but does not open is as good as missing: the captures wait
@@ -176,9 +176,8 @@ void AppState::locateVideo(const QUrl &url)
                              latest.measuredFrom(index.startTime()).displayString()));
                 return;
             }
-            // An opening still under way would replace the located video when it ends.
-            ++m_openingGeneration;
-            installVideo(url, source.value());
+            // An opening still under way is dropped: it would replace the located video.
+            m_playback->install(url, source.value());
             m_images->clear();
             m_document->bindVideo(url);
             // The file names the new place of the video once saved again.

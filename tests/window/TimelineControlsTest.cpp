@@ -38,7 +38,7 @@ private slots:
         for (QLabel *time : times)
             QCOMPARE(time->text(), QStringLiteral("00:00.000"));
 
-        state.setVideoURL(QUrl::fromLocalFile(QStringLiteral("/v/a.mp4")));
+        state.playback()->setVideoURL(QUrl::fromLocalFile(QStringLiteral("/v/a.mp4")));
         for (QPushButton *button : buttons)
             QVERIFY(button->isEnabled());
         QVERIFY(view.slider()->isEnabled());
@@ -50,7 +50,8 @@ private slots:
         AppState state(&runs);
         AppState other(&runs);
         TimelineControlsView view(&state);
-        state.setVideoURL(QUrl::fromLocalFile(QStringLiteral("/v/a.mp4"))); // the controls work with a video
+        state.playback()->setVideoURL(
+            QUrl::fromLocalFile(QStringLiteral("/v/a.mp4"))); // the controls work with a video
         // Every window starts at full sound, unmuted: nothing is remembered.
         QCOMPARE(view.volumeSlider()->value(), 100);
         QVERIFY(!view.muteButton()->isChecked());
@@ -106,14 +107,14 @@ private slots:
     {
         ExportRuns runs;
         AppState state(&runs);
-        state.setVideoURL(QUrl::fromLocalFile(QStringLiteral("/v/a.mp4")));
+        state.playback()->setVideoURL(QUrl::fromLocalFile(QStringLiteral("/v/a.mp4")));
         TimelineControlsView view(&state);
         QSignalSpy seeks(view.slider(), &TimeSlider::seekRequested);
 
-        state.setDuration(MediaTime(20 * 600, 600));
-        state.setCurrentTime(MediaTime(7407, 600));
+        state.playback()->setDuration(MediaTime(20 * 600, 600));
+        state.playback()->setCurrentTime(MediaTime(7407, 600));
         QCOMPARE(view.slider()->seconds(), 12.345);
-        state.setDuration(MediaTime(10 * 600, 600));
+        state.playback()->setDuration(MediaTime(10 * 600, 600));
         QCOMPARE(view.slider()->seconds(), 10.0);
         QCOMPARE(seeks.size(), 0);
         QCOMPARE(view.findChildren<QLabel *>().first()->text(), QStringLiteral("00:12.345"));
@@ -133,8 +134,8 @@ private slots:
         ExportRuns runs;
         AppState state(&runs);
         TimelineControlsView view(&state);
-        state.setDuration(MediaTime(600, 600));
-        state.setDuration(duration);
+        state.playback()->setDuration(MediaTime(600, 600));
+        state.playback()->setDuration(duration);
         QCOMPARE(view.slider()->upperBound(), 0.01);
         QVERIFY(view.slider()->maximum() > view.slider()->minimum());
     }
@@ -149,11 +150,11 @@ private slots:
         QCOMPARE(button->iconSize(), QSize(28, 24));
         QCOMPARE(button->icon().name(), SymbolIcons::icon(QStringLiteral("play.fill")).name());
 
-        state.setIsPlaying(true);
+        state.playback()->setIsPlaying(true);
         QCOMPARE(button->icon().name(), SymbolIcons::icon(QStringLiteral("pause.fill")).name());
         QVERIFY(button->icon().name() != SymbolIcons::icon(QStringLiteral("play.fill")).name());
         QCOMPARE(button->sizeHint(), frame);
-        state.setIsPlaying(false);
+        state.playback()->setIsPlaying(false);
         QCOMPARE(button->icon().name(), SymbolIcons::icon(QStringLiteral("play.fill")).name());
     }
 };

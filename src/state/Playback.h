@@ -1,0 +1,105 @@
+#pragma once
+
+#include "platform/PlayerOutput.h"
+#include "support/MediaTime.h"
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class VideoFrameExtractorService;
+class VideoPlayer;
+struct VideoSource;
+
+// The window's video as it plays: the player, the still grabber of the video it shows, and what the
+// views read of them (the time, the duration, the first frame's start, whether it plays, the length
+// of a frame), with the transport operations. Videos are opened off the main thread and installed
+// only once they have proved to be videos that can be shown. Knows nothing of captures. Lives on
+// the main thread.
+class Playback : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Length of one interval step, in seconds.
+    static constexpr double smallInterval = 1.0;
+
+    // `PlayerOutput::View` makes a player that draws into a VideoPlayerView; `Headless` one that
+    // shows nothing (tests, benchmarks).
+    explicit Playback(PlayerOutput output, QObject *parent = nullptr);
+    ~Playback() override;
+
+    VideoPlayer *player() const { return m_player.get(); }
+    // Grabs stills of the video shown; none without one.
+    VideoFrameExtractorService *extractor() const { return m_extractor.get(); }
+
+    // The video the player shows; empty when it shows none.
+    QUrl videoURL() const { return m_videoURL; }
+    MediaTime currentTime() const { return m_currentTime; }
+    // How long the video plays, from its first frame's start to its last frame's end.
+    MediaTime duration() const { return m_duration; }
+    // The video's first frame's start, in the stream's own time like `currentTime` and the captured
+    // frames' times. The times the user reads are measured from it (MediaTime::measuredFrom).
+    MediaTime startTime() const { return m_startTime; }
+    bool isPlaying() const { return m_isPlaying; }
+    MediaTime frameDuration() const { return m_frameDuration; }
+    void setVideoURL(const QUrl &url);
+    void setCurrentTime(const MediaTime &time);
+    void setDuration(const MediaTime &duration);
+    void setStartTime(const MediaTime &start);
+    void setIsPlaying(bool playing);
+    void setFrameDuration(const MediaTime &frameDuration);
+
+    // Opens the video off the main thread and installs it, then calls `opened`, once it has proved
+    // to be a video that can be shown; otherwise reports why with `failed` and calls `refused`. Only
+    // the latest opening is installed; the video shown until then stays.
+    void open(const QUrl &url, std::function<void()> opened = {}, std::function<void()> refused = {});
+    // Hands an opened video to the player and the still grabber and takes its duration, first frame
+    // and frame rate. An opening under way is dropped.
+    void install(const QUrl &url, const VideoSource &source);
+    // Shows no video any more: player, grabber, duration and times back to empty. An opening under
+    // way is dropped.
+    void unload();
+
+    void togglePlayPause();
+    void stepFrame(int count);
+    void stepInterval(bool forward);
+    void pause();
+    // Exact seek; nothing without a video.
+    void seek(const MediaTime &target);
+    // Limits a time to the video's frames: from the first frame's start to the last frame's start.
+    MediaTime clamp(const MediaTime &time) const;
+
+signals:
+    void videoURLChanged();
+    void currentTimeChanged();
+    void durationChanged();
+    void startTimeChanged();
+    void isPlayingChanged();
+    void frameDurationChanged();
+    // A video could not be opened, or the player could not play it after all; `message` says why.
+    void failed(const QString &message);
+
+private:
+    void addPeriodicTimeObserver();
+    // A video the player cannot play after all is reported and leaves no video shown.
+    void handlePlayerFailures();
+
+    std::unique_ptr<VideoPlayer> m_player;
+    std::unique_ptr<VideoFrameExtractorService> m_extractor;
+    std::optional<int> m_timeObserver;
+    // Counts video openings and unloadings, so that only the latest opening is installed.
+    std::uint64_t m_openingGeneration = 0;
+
+    QUrl m_videoURL;
+    MediaTime m_currentTime = MediaTime::zero();
+    MediaTime m_duration = MediaTime::zero();
+    MediaTime m_startTime = MediaTime::zero();
+    bool m_isPlaying = false;
+    MediaTime m_frameDuration = MediaTime(1, 30);
+};
