@@ -207,6 +207,8 @@ QWidget *ContentView::makeRightColumn()
     m_exportProgress = new ExportProgressView(right);
     m_exportProgress->setObjectName(QStringLiteral("exportProgress"));
     rightLayout->addWidget(m_exportProgress);
+    // The progress has its room from the start, so that the first export does not grow the window.
+    right->setMinimumHeight(column->minimumSizeHint().height() + m_exportProgress->sizeHint().height());
     return right;
 }
 

@@ -217,7 +217,8 @@ BatchExportService::FrameOutcome BatchExportService::processFrame(const Services
     // the run must go on to its end, or the window could never export again.
     FrameOutcome outcome;
     const auto failWith = [&](const QString &reason) {
-        outcome.failure = failureFor(frame.time.measuredFrom(settings.timeOrigin), AppError::exportFailed(reason));
+        outcome.failure =
+            failureFor(frame.time.measuredFrom(settings.timeOrigin), AppError::exportFailed(reason));
     };
     try {
         exportFrame(services, settings, frame, target, outcome);
@@ -293,9 +294,9 @@ void BatchExportService::writePerSubject(const Services &services, const Setting
     }
 }
 
-void BatchExportService::writeImage(const Services &services, const CapturedFrame &frame, const MediaTime &shown,
-                                    const QImage &image,
-                                    const QString &fileName, const Target &target, FrameOutcome &outcome)
+void BatchExportService::writeImage(const Services &services, const CapturedFrame &frame,
+                                    const MediaTime &shown, const QImage &image, const QString &fileName,
+                                    const Target &target, FrameOutcome &outcome)
 {
     QSet<QString> taken = target.takenNames;
     for (const QString &written : std::as_const(outcome.fileNames))

@@ -111,8 +111,8 @@ private:
                                 const Target &target, FrameOutcome &outcome);
     // Writes one image under a name not yet taken in its folder, and only inside the output folder.
     static void writeImage(const Services &services, const CapturedFrame &frame, const MediaTime &shown,
-                           const QImage &image,
-                           const QString &fileName, const Target &target, FrameOutcome &outcome);
+                           const QImage &image, const QString &fileName, const Target &target,
+                           FrameOutcome &outcome);
 
     Services m_services;
     Settings m_settings;

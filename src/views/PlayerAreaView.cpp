@@ -65,9 +65,7 @@ QLabel *makeTextLabel(const QString &text, qreal pointSizeFactor, int weight, co
 } // namespace
 
 PlayerAreaView::PlayerAreaView(QWidget *parent)
-    : QWidget(parent)
-    , m_stack(new QStackedLayout(this))
-    , m_highlight(new DropHighlight(this))
+    : QWidget(parent), m_stack(new QStackedLayout(this)), m_highlight(new DropHighlight(this))
 {
     // Made here, not among the initialisers: it sets the placeholder's label members, which are
     // initialised after it.

@@ -3,7 +3,6 @@
 #include "TestRegistry.h"
 #include "TestVideo.h"
 
-
 #include "persistence/ProjectFile.h"
 #include "platform/VideoPlayer.h"
 #include "state/AppState.h"
@@ -380,6 +379,35 @@ private slots:
         QVERIFY(state.document()->projectURL().isEmpty());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("keep me"));
+    }
+
+    // A project whose video is there but no longer opens (overwritten, damaged) is treated as one
+    // whose video is missing: its work stays, bound to no video, waiting to be located.
+    void aVideoThatNoLongerOpensIsAsGoodAsMissing()
+    {
+        const QString video = path(QStringLiteral("ecrasee.mp4"));
+        QVERIFY(QFile::copy(TestMedia::clip(TestMedia::Clip::Fps30), video));
+        const QUrl url = QUrl::fromLocalFile(path(QStringLiteral("ecrasee.quintarel")));
+        {
+            AppState saved(&m_runs, PlayerOutput::Headless);
+            QVERIFY(TestVideo::open(saved, video));
+            saved.document()->captureFrame(MediaTime(3, 30));
+            saved.saveProject(url);
+        }
+        QVERIFY(QFile::remove(video));
+        QVERIFY(QFile::copy(TestMedia::notAVideo(), video));
+
+        AppState state(&m_runs, PlayerOutput::Headless);
+        state.openProject(url);
+        const CaptureDocument *document = state.document();
+        QTRY_VERIFY_WITH_TIMEOUT(document->needsVideo(), 30000);
+        QVERIFY(state.errorMessage());
+        QVERIFY(state.videoURL().isEmpty());
+        QCOMPARE(document->missingVideoURL(), QUrl::fromLocalFile(video));
+        QCOMPARE(document->frameCount(), 1);
+        const FrameImages images = state.images()->images(document->allFrames()[0].id);
+        QVERIFY(images.hasFailed() && !images.hasStill());
+        QVERIFY(!state.hasUnsavedChanges());
     }
 
     // A project whose video has moved opens with its work, bound to no video, until the video is

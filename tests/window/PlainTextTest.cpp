@@ -63,8 +63,8 @@ private slots:
         QFile blocker(folder.filePath(fileName + QStringLiteral("/bloque")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        ExportRun *run =
-            TestExports::runWithoutVideo(*app.exportRuns(), 1, blocker.fileName() + QStringLiteral("/sortie"));
+        ExportRun *run = TestExports::runWithoutVideo(*app.exportRuns(), 1,
+                                                      blocker.fileName() + QStringLiteral("/sortie"));
         QVERIFY(QTest::qWaitFor([run] { return !run->isRunning(); }, 30000));
         run->acknowledgeFinish();
         window->exportPanel()->setRun(run);
