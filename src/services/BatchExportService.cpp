@@ -11,6 +11,7 @@
 #include "services/ImageFilterService.h"
 #include "services/SubjectExtractionService.h"
 #include "services/VideoFrameExtractorService.h"
+#include "support/ContinueOn.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -131,10 +132,13 @@ void BatchExportService::startFrame()
     }
     Target target{groupFolder(m_groupIndex), m_canonicalOutput,
                   m_takenNames.value(groupFolder(m_groupIndex))};
-    QtConcurrent::run(QThreadPool::globalInstance(), [services = m_services, settings = m_settings, frame,
-                                                      target = std::move(target)] {
-        return processFrame(services, settings, frame, target);
-    }).then(this, [this](const FrameOutcome &outcome) { finishFrame(outcome); });
+    continueOn(
+        this,
+        QtConcurrent::run(QThreadPool::globalInstance(),
+                          [services = m_services, settings = m_settings, frame, target = std::move(target)] {
+                              return processFrame(services, settings, frame, target);
+                          }),
+        [this](const FrameOutcome &outcome) { finishFrame(outcome); });
 }
 
 void BatchExportService::finishFrame(const FrameOutcome &outcome)
@@ -199,7 +203,8 @@ BatchExportService::FrameOutcome BatchExportService::processFrame(const Services
     // the run must go on to its end, or the window could never export again.
     FrameOutcome outcome;
     const auto failWith = [&](const QString &reason) {
-        outcome.failure = failureFor(frame.time.measuredFrom(settings.timeOrigin), AppError::exportFailed(reason));
+        outcome.failure =
+            failureFor(frame.time.measuredFrom(settings.timeOrigin), AppError::exportFailed(reason));
     };
     try {
         exportFrame(services, settings, frame, target, outcome);
@@ -275,9 +280,9 @@ void BatchExportService::writePerSubject(const Services &services, const Setting
     }
 }
 
-void BatchExportService::writeImage(const Services &services, const CapturedFrame &frame, const MediaTime &shown,
-                                    const QImage &image,
-                                    const QString &fileName, const Target &target, FrameOutcome &outcome)
+void BatchExportService::writeImage(const Services &services, const CapturedFrame &frame,
+                                    const MediaTime &shown, const QImage &image, const QString &fileName,
+                                    const Target &target, FrameOutcome &outcome)
 {
     QSet<QString> taken = target.takenNames;
     for (const QString &written : std::as_const(outcome.fileNames))

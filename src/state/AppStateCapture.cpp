@@ -5,6 +5,7 @@
 #include "platform/VideoPlayer.h"
 #include "services/SubjectExtractionService.h"
 #include "services/VideoFrameExtractorService.h"
+#include "support/ContinueOn.h"
 
 void AppState::captureCurrentFrame()
 {
@@ -27,7 +28,7 @@ void AppState::regenerateFrame(const QUuid &id, const MediaTime &time)
 {
     // Each result is applied to the frame found by its identifier when it arrives: a frame moved
     // meanwhile still gets its images, a deleted one is skipped.
-    extractor()->image(time).then(this, [this, id](const Result<QImage> &still) {
+    continueOn(this, extractor()->image(time), [this, id](const Result<QImage> &still) {
         if (!still) {
             updateFrame(id, [](CapturedFrame &frame) {
                 frame.subjectPreview = QImage();
@@ -41,13 +42,13 @@ void AppState::regenerateFrame(const QUuid &id, const MediaTime &time)
         if (!frame(id))
             return; // deleted meanwhile: lifting its subject would be wasted seconds
 
-        m_subjectExtractor->extractAsync(still.value(), ExportMode::Merged, false)
-            .then(this, [this, id](const Result<QList<QImage>> &subjects) {
-                updateFrame(id, [&](CapturedFrame &frame) {
-                    frame.subjectPreview =
-                        subjects && !subjects.value().isEmpty() ? subjects.value().first() : QImage();
-                    frame.subjectExtracted = true;
-                });
-            });
+        continueOn(this, m_subjectExtractor->extractAsync(still.value(), ExportMode::Merged, false),
+                   [this, id](const Result<QList<QImage>> &subjects) {
+                       updateFrame(id, [&](CapturedFrame &frame) {
+                           frame.subjectPreview =
+                               subjects && !subjects.value().isEmpty() ? subjects.value().first() : QImage();
+                           frame.subjectExtracted = true;
+                       });
+                   });
     });
 }

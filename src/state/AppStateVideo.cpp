@@ -6,6 +6,7 @@
 #include "platform/VideoPlayer.h"
 #include "platform/VideoSource.h"
 #include "services/VideoFrameExtractorService.h"
+#include "support/ContinueOn.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -39,18 +40,18 @@ void AppState::prepareVideo(const QUrl &url, std::function<void()> opened)
     // Files need no access grant on Linux: nothing to start or stop around the URL.
     // A slower opening of an earlier video that finishes late is dropped.
     const std::uint64_t generation = ++m_openingGeneration;
-    VideoSource::load(url.toLocalFile())
-        .then(this, [this, generation, url, opened = std::move(opened)](const Result<VideoSource> &source) {
-            if (generation != m_openingGeneration)
-                return;
-            if (!source.ok()) {
-                setErrorMessage(source.error().errorDescription());
-                return;
-            }
-            installVideo(url, source.value());
-            if (opened)
-                opened();
-        });
+    continueOn(this, VideoSource::load(url.toLocalFile()),
+               [this, generation, url, opened = std::move(opened)](const Result<VideoSource> &source) {
+                   if (generation != m_openingGeneration)
+                       return;
+                   if (!source.ok()) {
+                       setErrorMessage(source.error().errorDescription());
+                       return;
+                   }
+                   installVideo(url, source.value());
+                   if (opened)
+                       opened();
+               });
 }
 
 void AppState::installVideo(const QUrl &url, const VideoSource &source)

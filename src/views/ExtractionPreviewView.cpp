@@ -9,6 +9,7 @@
 #include "SymbolIcons.h"
 #include "ViewStyle.h"
 #include "state/AppState.h"
+#include "support/ContinueOn.h"
 
 #include <QButtonGroup>
 #include <QFuture>
@@ -284,13 +285,13 @@ void ExtractionPreviewView::renderNext(quint64 run, const QUuid &frameId, int in
     if (!frame)
         return;
     const FilterStyle style = styles.at(index);
-    m_state->rendered(*frame, style)
-        .then(this, [this, run, frameId, index, renders, style](const QImage &image) {
-            QMap<FilterStyle, QImage> next = renders;
-            if (!image.isNull())
-                next.insert(style, image);
-            renderNext(run, frameId, index + 1, next);
-        });
+    continueOn(this, m_state->rendered(*frame, style),
+               [this, run, frameId, index, renders, style](const QImage &image) {
+                   QMap<FilterStyle, QImage> next = renders;
+                   if (!image.isNull())
+                       next.insert(style, image);
+                   renderNext(run, frameId, index + 1, next);
+               });
 }
 
 void ExtractionPreviewView::refreshPreview()
