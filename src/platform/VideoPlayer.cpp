@@ -1,4 +1,5 @@
 #include "VideoPlayer.h"
+#include "support/ContinueOn.h"
 
 #include <QFuture>
 #include <QTimer>
@@ -225,12 +226,11 @@ void VideoPlayer::replaceCurrentItem(const QString &path, std::shared_ptr<const 
     if (index) {
         useIndex(std::move(index));
     } else {
-        QtConcurrent::run([path] {
-            return FrameIndex::build(path);
-        }).then(this, [this, generation](const Result<FrameIndex> &built) {
-            if (generation == m_itemGeneration && built.ok())
-                useIndex(std::make_shared<const FrameIndex>(built.value()));
-        });
+        continueOn(this, QtConcurrent::run([path] { return FrameIndex::build(path); }),
+                   [this, generation](const Result<FrameIndex> &built) {
+                       if (generation == m_itemGeneration && built.ok())
+                           useIndex(std::make_shared<const FrameIndex>(built.value()));
+                   });
     }
     notifyObservers(true);
 }

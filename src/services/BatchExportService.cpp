@@ -11,6 +11,7 @@
 #include "services/ImageFilterService.h"
 #include "services/SubjectExtractionService.h"
 #include "services/VideoFrameExtractorService.h"
+#include "support/ContinueOn.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -147,10 +148,13 @@ void BatchExportService::startFrame()
     }
     Target target{groupFolder(m_groupIndex), m_canonicalOutput,
                   m_takenNames.value(groupFolder(m_groupIndex))};
-    QtConcurrent::run(QThreadPool::globalInstance(), [services = m_services, settings = m_settings, frame,
-                                                      target = std::move(target)] {
-        return processFrame(services, settings, frame, target);
-    }).then(this, [this](const FrameOutcome &outcome) { finishFrame(outcome); });
+    continueOn(
+        this,
+        QtConcurrent::run(QThreadPool::globalInstance(),
+                          [services = m_services, settings = m_settings, frame, target = std::move(target)] {
+                              return processFrame(services, settings, frame, target);
+                          }),
+        [this](const FrameOutcome &outcome) { finishFrame(outcome); });
 }
 
 void BatchExportService::finishFrame(const FrameOutcome &outcome)

@@ -6,6 +6,13 @@
 
 #include <cmath>
 
+namespace {
+
+// 256 mebipixels: a 1 GiB colour canvas, sixteen times a 4K frame.
+constexpr double MaxOutlinedPixels = 256.0 * 1024 * 1024;
+
+} // namespace
+
 QImage EdgeProcessingService::cleanEdges(const QImage &image, double shrink, double feather) const
 {
     if (image.isNull())
@@ -24,8 +31,12 @@ QImage EdgeProcessingService::addOutline(const QImage &image, double width, cons
     if (image.isNull())
         return image;
     // A negative width draws no ring; a fractional one grows the canvas to the next whole pixel.
-    // Widths beyond any canvas that could be allocated are capped so the size stays computable.
-    const double reach = width > 0 ? std::min(width, 100000.0) : 0.0;
+    const double reach = width > 0 ? width : 0.0;
+    // A ring whose canvas would pass MaxOutlinedPixels is not drawn: the width is none the controls
+    // or a project file can give, and such a canvas would take gigabytes and minutes to fill.
+    const double side = 2.0 * (reach + 2.0);
+    if (!std::isfinite(reach) || (image.width() + side) * (image.height() + side) > MaxOutlinedPixels)
+        return image;
     const int margin = int(std::ceil(reach + 2.0 - 1e-9));
     QImage ring = ImageOperations::silhouette(
         ImageOperations::dilate(ImageOperations::coverage(image), reach, margin), color, image.colorSpace());

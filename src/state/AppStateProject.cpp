@@ -7,6 +7,7 @@
 #include "services/ProjectStore.h"
 #include "state/CaptureDocument.h"
 #include "state/FrameImageStore.h"
+#include "support/ContinueOn.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -152,8 +153,9 @@ void AppState::locateVideo(const QUrl &url)
     if (!m_document->needsVideo())
         return;
     const std::uint64_t generation = m_documentGeneration;
-    VideoSource::load(url.toLocalFile())
-        .then(this, [this, url, generation](const Result<VideoSource> &source) {
+    continueOn(
+        this, VideoSource::load(url.toLocalFile()),
+        [this, url, generation](const Result<VideoSource> &source) {
             // Another video or project has come meanwhile: these captures are gone.
             if (generation != m_documentGeneration || !m_document->needsVideo())
                 return;

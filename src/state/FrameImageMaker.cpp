@@ -3,6 +3,7 @@
 #include "models/ExportMode.h"
 #include "services/SubjectExtractionService.h"
 #include "services/VideoFrameExtractorService.h"
+#include "support/ContinueOn.h"
 
 FrameImageMaker::FrameImageMaker(const VideoFrameExtractorService *extractor, FrameImageStore *store,
                                  QObject *parent)
@@ -17,7 +18,7 @@ FrameImageMaker::~FrameImageMaker() = default;
 void FrameImageMaker::make(const QUuid &frameId, const MediaTime &time)
 {
     const FrameImageStore::Ticket ticket = m_store->track(frameId);
-    m_extractor->image(time).then(this, [this, frameId, ticket](const Result<QImage> &still) {
+    continueOn(this, m_extractor->image(time), [this, frameId, ticket](const Result<QImage> &still) {
         if (!still) {
             if (!m_store->isCurrent(frameId, ticket))
                 return;
@@ -35,13 +36,13 @@ void FrameImageMaker::lift(const QUuid &frameId, FrameImageStore::Ticket ticket,
     // A frame deleted while its still was made: lifting it would be seconds of work for nothing.
     if (!m_store->isCurrent(frameId, ticket))
         return;
-    m_subjectExtractor->extractAsync(still, ExportMode::Merged, false)
-        .then(this, [this, frameId, ticket](const Result<QList<QImage>> &subjects) {
-            if (subjects && !subjects.value().isEmpty())
-                m_store->setSubject(frameId, ticket, subjects.value().first());
-            else if (!subjects && subjects.error().kind() != AppError::Kind::NoSubjectFound)
-                m_store->setFailed(frameId, ticket, subjects.error().errorDescription());
-            else
-                m_store->setNoSubject(frameId, ticket);
-        });
+    continueOn(this, m_subjectExtractor->extractAsync(still, ExportMode::Merged, false),
+               [this, frameId, ticket](const Result<QList<QImage>> &subjects) {
+                   if (subjects && !subjects.value().isEmpty())
+                       m_store->setSubject(frameId, ticket, subjects.value().first());
+                   else if (!subjects && subjects.error().kind() != AppError::Kind::NoSubjectFound)
+                       m_store->setFailed(frameId, ticket, subjects.error().errorDescription());
+                   else
+                       m_store->setNoSubject(frameId, ticket);
+               });
 }

@@ -6,6 +6,7 @@
 #include "platform/VideoPlayer.h"
 #include "platform/VideoSource.h"
 #include "services/VideoFrameExtractorService.h"
+#include "support/ContinueOn.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -78,21 +79,21 @@ void Playback::open(const QUrl &url, std::function<void()> opened, std::function
     // Files need no access grant on Linux: nothing to start or stop around the URL.
     // A slower opening of an earlier video that finishes late is dropped.
     const std::uint64_t generation = ++m_openingGeneration;
-    VideoSource::load(url.toLocalFile())
-        .then(this, [this, generation, url, opened = std::move(opened),
-                     refused = std::move(refused)](const Result<VideoSource> &source) {
-            if (generation != m_openingGeneration)
-                return;
-            if (!source.ok()) {
-                emit failed(source.error().errorDescription());
-                if (refused)
-                    refused();
-                return;
-            }
-            install(url, source.value());
-            if (opened)
-                opened();
-        });
+    continueOn(this, VideoSource::load(url.toLocalFile()),
+               [this, generation, url, opened = std::move(opened),
+                refused = std::move(refused)](const Result<VideoSource> &source) {
+                   if (generation != m_openingGeneration)
+                       return;
+                   if (!source.ok()) {
+                       emit failed(source.error().errorDescription());
+                       if (refused)
+                           refused();
+                       return;
+                   }
+                   install(url, source.value());
+                   if (opened)
+                       opened();
+               });
 }
 
 void Playback::install(const QUrl &url, const VideoSource &source)

@@ -11,6 +11,7 @@
 #include "state/CaptureDocument.h"
 #include "state/FrameImageStore.h"
 #include "state/PreviewRenderer.h"
+#include "support/ContinueOn.h"
 
 #include <QButtonGroup>
 #include <QFuture>
@@ -292,13 +293,14 @@ void ExtractionPreviewView::renderNext(quint64 run, const QUuid &frameId, int in
         return;
     }
     const FilterStyle style = styles.at(index);
-    m_renderer->rendered(m_images->images(frameId).subject, style, m_document->edgeOptions())
-        .then(this, [this, run, frameId, index, renders, style](const QImage &image) {
-            QMap<FilterStyle, QImage> next = renders;
-            if (!image.isNull())
-                next.insert(style, image);
-            renderNext(run, frameId, index + 1, next);
-        });
+    continueOn(this,
+               m_renderer->rendered(m_images->images(frameId).subject, style, m_document->edgeOptions()),
+               [this, run, frameId, index, renders, style](const QImage &image) {
+                   QMap<FilterStyle, QImage> next = renders;
+                   if (!image.isNull())
+                       next.insert(style, image);
+                   renderNext(run, frameId, index + 1, next);
+               });
 }
 
 void ExtractionPreviewView::refreshPreview()

@@ -27,6 +27,10 @@ VideoOpenGLSurface::VideoOpenGLSurface(VideoPlayer *player, QWidget *parent)
 VideoOpenGLSurface::~VideoOpenGLSurface()
 {
     releaseRenderContext();
+    // QOpenGLWidget's own destructor destroys the GL context, whose aboutToBeDestroyed must not
+    // reach this object any more: by then only the base class is left.
+    if (QOpenGLContext *gl = context())
+        disconnect(gl, nullptr, this, nullptr);
 }
 
 void VideoOpenGLSurface::initializeGL()

@@ -189,6 +189,8 @@ private slots:
         QCOMPARE(edge.cleanEdges(subject, nan, infinity).size(), subject.size());
         QCOMPARE(edge.addOutline(subject, nan, Qt::red).size(), QSize(34, 24));
         QCOMPARE(edge.addOutline(subject, infinity, Qt::red).cacheKey(), subject.cacheKey());
+        // A ring whose canvas would take gigabytes is not drawn, rather than filled for minutes.
+        QCOMPARE(edge.addOutline(subject, 50000.0, Qt::red).cacheKey(), subject.cacheKey());
     }
 };
 

@@ -154,6 +154,7 @@ private slots:
         AppState reopened(&m_runs, PlayerOutput::Headless);
         reopened.openProject(url);
         QVERIFY2(!reopened.errorMessage(), qPrintable(reopened.errorMessage().value_or(QString())));
+        // The video opens off the main thread; the window takes it when it can be shown.
         QTRY_COMPARE_WITH_TIMEOUT(reopened.videoURL(), QUrl::fromLocalFile(video), 30000);
         QCOMPARE(reopened.document()->outputFolder(), QUrl::fromLocalFile(output.path()));
         const QList<CapturedFrame> frames = reopened.document()->allFrames();
