@@ -29,7 +29,9 @@ QUrl fileUrl(const QString &path)
 ContentView *windowWithWork(QuintarelApp &app, const QString &video)
 {
     ContentView *window = app.openWindow();
-    if (!TestVideo::open(*window->state(), video))
+    // Shown, and its video on screen, before any question comes over it.
+    if (!QTest::qWaitForWindowExposed(window) || !TestVideo::open(*window->state(), video) ||
+        !TestVideo::settled(*window->state()))
         return nullptr;
     window->state()->document()->captureFrame(MediaTime(1, 30));
     return window;
