@@ -99,6 +99,9 @@ void Playback::open(const QUrl &url, std::function<void()> opened, std::function
 void Playback::install(const QUrl &url, const VideoSource &source)
 {
     ++m_openingGeneration;
+    // Said first: the window shows its picture area on it, whose drawing surface the player's
+    // output needs before the player opens the file.
+    setVideoURL(url);
     m_player->replaceCurrentItem(source.path, source.index);
     m_extractor->setGenerator(source.grabber);
     // What the frame index holds is what can be played, whatever the file's header claims.
@@ -110,7 +113,6 @@ void Playback::install(const QUrl &url, const VideoSource &source)
         if (rounded > 0)
             setFrameDuration(MediaTime(1, std::int32_t(rounded)));
     }
-    setVideoURL(url);
 }
 
 void Playback::unload()
