@@ -1,5 +1,6 @@
 #include "TestMedia.h"
 #include "TestRegistry.h"
+#include "TestVideo.h"
 
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
@@ -64,17 +65,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(window));
         AppState *state = window->state();
 
-        state->loadVideo(QUrl::fromLocalFile(video));
-        const auto settled = [state] {
-            return state->player()->frameIndex() && !state->player()->isSeeking();
-        };
-        QVERIFY(QTest::qWaitFor(settled, 20000));
+        QVERIFY(TestVideo::open(*state, video));
+        QVERIFY(TestVideo::settled(*state));
         const QList<int> frames{5, 20, 40};
         for (int i = 0; i < frames.size(); ++i) {
             if (i == 1)
                 state->document()->addGroup(); // the later captures go into "Groupe 2"
             state->seek(MediaTime(frames[i], 30));
-            QVERIFY(QTest::qWaitFor(settled, 20000));
+            QVERIFY(TestVideo::settled(*state));
             state->captureCurrentFrame();
         }
         QCOMPARE(state->document()->groups().size(), 2);
