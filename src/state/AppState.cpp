@@ -6,24 +6,9 @@
 #include "state/FrameImageMaker.h"
 #include "state/FrameImageStore.h"
 #include "state/PreviewRenderer.h"
+#include "support/AssignIfDifferent.h"
 
 #include <QSet>
-
-namespace {
-
-// Stores `value` and emits `changed` only when it differs from what is stored.
-template<typename T, typename Signal>
-void assignIfDifferent(AppState *state, T &stored, const T &value, Signal changed)
-{
-    if (stored == value) {
-        stored = value;
-        return;
-    }
-    stored = value;
-    emit(state->*changed)();
-}
-
-} // namespace
 
 AppState::AppState(ExportRuns *exportRuns, PlayerOutput output, QObject *parent)
     : QObject(parent)

@@ -6,28 +6,13 @@
 #include "platform/VideoPlayer.h"
 #include "platform/VideoSource.h"
 #include "services/VideoFrameExtractorService.h"
+#include "support/AssignIfDifferent.h"
 #include "support/ContinueOn.h"
 
 #include <QFileInfo>
 #include <QPointer>
 
 #include <cmath>
-
-namespace {
-
-// Stores `value` and emits `changed` only when it differs from what is stored.
-template<typename T, typename Signal>
-void assignIfDifferent(Playback *playback, T &stored, const T &value, Signal changed)
-{
-    if (stored == value) {
-        stored = value;
-        return;
-    }
-    stored = value;
-    emit(playback->*changed)();
-}
-
-} // namespace
 
 Playback::Playback(PlayerOutput output, QObject *parent)
     : QObject(parent)

@@ -1,3 +1,4 @@
+#include "TestDrop.h"
 #include "TestMedia.h"
 #include "TestRegistry.h"
 #include "TestVideo.h"
@@ -22,20 +23,6 @@ namespace {
 QUrl fileUrl(const QString &path)
 {
     return QUrl::fromLocalFile(path);
-}
-
-// Sends a drop of `urls` on `target` the way a drag from the file manager ends; returns whether
-// the target accepted it.
-bool drop(QWidget *target, const QList<QUrl> &urls)
-{
-    QMimeData data;
-    data.setUrls(urls);
-    const QPointF centre = QRectF(target->rect()).center();
-    QDragEnterEvent enter(centre.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    QDropEvent dropEvent(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &dropEvent);
-    return dropEvent.isAccepted();
 }
 
 } // namespace
@@ -134,7 +121,7 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-        QVERIFY(drop(window.playerArea(), {fileUrl(text), fileUrl(first), fileUrl(second)}));
+        QVERIFY(TestDrop::urls(window.playerArea(), {fileUrl(text), fileUrl(first), fileUrl(second)}));
         QTRY_COMPARE_WITH_TIMEOUT(window.state()->videoURL(), fileUrl(first), 30000);
         QVERIFY(window.playerArea()->isShowingPlayer());
         QVERIFY(!window.playerArea()->isDropTargeted());
@@ -148,7 +135,7 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-        QVERIFY(drop(window.playerArea(), {fileUrl(stream)}));
+        QVERIFY(TestDrop::urls(window.playerArea(), {fileUrl(stream)}));
         QTRY_COMPARE_WITH_TIMEOUT(window.state()->videoURL(), fileUrl(stream), 30000);
         QTRY_VERIFY(window.state()->duration() > MediaTime::zero());
         QVERIFY(!window.state()->errorMessage());
@@ -163,7 +150,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QList<CaptureGroup> groups = window.state()->document()->groups();
 
-        QVERIFY(!drop(window.playerArea(), {fileUrl(text), fileUrl(unknown)}));
+        QVERIFY(!TestDrop::urls(window.playerArea(), {fileUrl(text), fileUrl(unknown)}));
         QTest::qWait(50);
         QVERIFY(window.state()->videoURL().isEmpty());
         QCOMPARE(window.state()->document()->groups(), groups);

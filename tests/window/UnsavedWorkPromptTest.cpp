@@ -1,4 +1,5 @@
 #include "ModalAnswers.h"
+#include "TestDrop.h"
 #include "TestMedia.h"
 #include "TestRegistry.h"
 #include "TestVideo.h"
@@ -35,18 +36,6 @@ ContentView *windowWithWork(QuintarelApp &app, const QString &video)
         return nullptr;
     window->state()->document()->captureFrame(MediaTime(1, 30));
     return window;
-}
-
-bool drop(QWidget *target, const QList<QUrl> &urls)
-{
-    QMimeData data;
-    data.setUrls(urls);
-    const QPointF centre = QRectF(target->rect()).center();
-    QDragEnterEvent enter(centre.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    QDropEvent dropEvent(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &dropEvent);
-    return dropEvent.isAccepted();
 }
 
 } // namespace
@@ -163,13 +152,13 @@ private slots:
         QVERIFY(window && QTest::qWaitForWindowExposed(window));
 
         ModalAnswers cancel({ModalAnswers::click(QStringLiteral("Annuler"))});
-        QVERIFY(drop(window->playerArea(), {fileUrl(m_second)}));
+        QVERIFY(TestDrop::urls(window->playerArea(), {fileUrl(m_second)}));
         QTRY_VERIFY(cancel.allAnswered());
         QCOMPARE(window->state()->videoURL(), fileUrl(m_first));
         QCOMPARE(window->state()->document()->frameCount(), 1);
 
         ModalAnswers discard({ModalAnswers::click(QStringLiteral("Ne pas enregistrer"))});
-        QVERIFY(drop(window->playerArea(), {fileUrl(m_second)}));
+        QVERIFY(TestDrop::urls(window->playerArea(), {fileUrl(m_second)}));
         QTRY_COMPARE_WITH_TIMEOUT(window->state()->videoURL(), fileUrl(m_second), 30000);
         QCOMPARE(discard.questions(),
                  QStringList{QStringLiteral("Enregistrer « premiere » avant d'ouvrir une autre vidéo ?")});
