@@ -5,7 +5,7 @@
 #include "QuintarelCommands.h"
 #include "state/AppState.h"
 #include "state/ExportRuns.h"
-#include "support/KeyboardCoordinator.h"
+#include "app/KeyboardCoordinator.h"
 
 #include <QApplication>
 #include <QDir>

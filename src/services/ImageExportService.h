@@ -1,6 +1,6 @@
 #pragma once
 
-#include "models/AppError.h"
+#include "support/AppError.h"
 
 #include <QImage>
 #include <QString>

@@ -1,7 +1,7 @@
 // Capturing the frame in front of the user.
 #include "AppState.h"
 
-#include "models/AppError.h"
+#include "support/AppError.h"
 #include "platform/VideoPlayer.h"
 #include "state/CaptureDocument.h"
 

@@ -1,7 +1,7 @@
 // Starting an export of the window's captures.
 #include "AppState.h"
 
-#include "models/AppError.h"
+#include "support/AppError.h"
 #include "models/ExportGroup.h"
 #include "services/BatchExportService.h"
 #include "services/ImageExportService.h"

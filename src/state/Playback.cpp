@@ -1,6 +1,6 @@
 #include "Playback.h"
 
-#include "models/AppError.h"
+#include "support/AppError.h"
 #include "platform/FrameGrabber.h"
 #include "platform/FrameIndex.h"
 #include "platform/VideoPlayer.h"

@@ -1,7 +1,7 @@
 #include "TestRegistry.h"
 
 #include "models/AnnotationTool.h"
-#include "models/AppError.h"
+#include "support/AppError.h"
 #include "models/CaptureGroup.h"
 #include "models/EdgeOptions.h"
 #include "models/ExportProgress.h"

@@ -6,7 +6,7 @@
 #include "app/QuintarelApp.h"
 #include "state/AppState.h"
 #include "state/CaptureDocument.h"
-#include "support/KeyboardCoordinator.h"
+#include "app/KeyboardCoordinator.h"
 #include "views/CapturedFramesListView.h"
 #include "views/ExtractionPreviewView.h"
 #include "views/GroupHeaderView.h"

@@ -20,7 +20,7 @@ public:
     ~KeyboardCoordinator() override;
 
     // The state of the window that was last activated; null once that window's state is gone.
-    AppState *focusedState() const { return m_focusedState; }
+    AppState *focusedState() const;
     void setFocusedState(AppState *state);
 
     // Whether a space typed into `widget` is text for it (an editable line, text or spin box).

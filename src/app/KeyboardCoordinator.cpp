@@ -24,6 +24,11 @@ KeyboardCoordinator::~KeyboardCoordinator()
         qApp->removeEventFilter(this);
 }
 
+AppState *KeyboardCoordinator::focusedState() const
+{
+    return m_focusedState;
+}
+
 void KeyboardCoordinator::setFocusedState(AppState *state)
 {
     m_focusedState = state;
