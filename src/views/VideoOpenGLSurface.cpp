@@ -1,21 +1,9 @@
 #include "VideoOpenGLSurface.h"
 
+#include "platform/PlayerRenderContext.h"
 #include "platform/VideoPlayer.h"
 
 #include <QOpenGLContext>
-
-#include <mpv/client.h>
-#include <mpv/render_gl.h>
-
-namespace {
-
-void *procAddress(void *, const char *name)
-{
-    QOpenGLContext *context = QOpenGLContext::currentContext();
-    return context ? reinterpret_cast<void *>(context->getProcAddress(name)) : nullptr;
-}
-
-} // namespace
 
 VideoOpenGLSurface::VideoOpenGLSurface(VideoPlayer *player, QWidget *parent)
     : QOpenGLWidget(parent), m_player(player)
@@ -41,27 +29,15 @@ void VideoOpenGLSurface::initializeGL()
     connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &VideoOpenGLSurface::releaseRenderContext,
             Qt::UniqueConnection);
 
-    mpv_opengl_init_params glParameters{&procAddress, nullptr};
-    const char *api = MPV_RENDER_API_TYPE_OPENGL;
-    mpv_render_param parameters[] = {
-        {MPV_RENDER_PARAM_API_TYPE, const_cast<char *>(api)},
-        {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glParameters},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    const int status = mpv_render_context_create(&m_render, m_player->handle(), parameters);
-    if (status < 0) {
-        qWarning("mpv render context: %s", mpv_error_string(status));
-        m_render = nullptr;
+    QString failure;
+    m_render = PlayerRenderContext::createOpenGL(*m_player, &failure);
+    if (!m_render) {
+        qWarning("mpv render context: %s", qUtf8Printable(failure));
         return;
     }
-    mpv_render_context_set_update_callback(m_render, &VideoOpenGLSurface::requestUpdate, this);
-}
-
-void VideoOpenGLSurface::requestUpdate(void *context)
-{
     // Called on one of mpv's threads: only ask the GUI thread to repaint.
-    QMetaObject::invokeMethod(static_cast<VideoOpenGLSurface *>(context), qOverload<>(&QWidget::update),
-                              Qt::QueuedConnection);
+    m_render->setUpdateCallback(
+        [this] { QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection); });
 }
 
 void VideoOpenGLSurface::paintGL()
@@ -69,16 +45,8 @@ void VideoOpenGLSurface::paintGL()
     if (!m_render)
         return;
     const qreal ratio = devicePixelRatioF();
-    mpv_opengl_fbo target{int(defaultFramebufferObject()), int(width() * ratio), int(height() * ratio), 0};
-    int flipY = 1;
-    int blockForTargetTime = 0;
-    mpv_render_param parameters[] = {
-        {MPV_RENDER_PARAM_OPENGL_FBO, &target},
-        {MPV_RENDER_PARAM_FLIP_Y, &flipY},
-        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &blockForTargetTime},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    mpv_render_context_render(m_render, parameters);
+    m_render->renderToFramebuffer(int(defaultFramebufferObject()),
+                                  QSize(int(width() * ratio), int(height() * ratio)));
 }
 
 void VideoOpenGLSurface::releaseRenderContext()
@@ -86,7 +54,6 @@ void VideoOpenGLSurface::releaseRenderContext()
     if (!m_render)
         return;
     makeCurrent();
-    mpv_render_context_free(m_render);
-    m_render = nullptr;
+    m_render.reset();
     doneCurrent();
 }

@@ -3,7 +3,9 @@
 #include <QOpenGLWidget>
 #include <QPointer>
 
-struct mpv_render_context;
+#include <memory>
+
+class PlayerRenderContext;
 class VideoPlayer;
 
 // Draws a VideoPlayer's picture with mpv's OpenGL render API, fitted to the widget with its aspect
@@ -21,10 +23,9 @@ protected:
     void paintGL() override;
 
 private:
-    static void requestUpdate(void *context);
     // Frees the render context with this widget's GL context current.
     void releaseRenderContext();
 
     QPointer<VideoPlayer> m_player;
-    mpv_render_context *m_render = nullptr;
+    std::unique_ptr<PlayerRenderContext> m_render;
 };

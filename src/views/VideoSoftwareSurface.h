@@ -4,7 +4,9 @@
 #include <QPointer>
 #include <QWidget>
 
-struct mpv_render_context;
+#include <memory>
+
+class PlayerRenderContext;
 class VideoPlayer;
 
 // Draws a VideoPlayer's picture with mpv's software render API into an image the size of the
@@ -27,11 +29,10 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    static void requestUpdate(void *context);
     void releaseRenderContext();
 
     QPointer<VideoPlayer> m_player;
-    mpv_render_context *m_render = nullptr;
+    std::unique_ptr<PlayerRenderContext> m_render;
     QString m_failure;
     QImage m_picture;
 };
