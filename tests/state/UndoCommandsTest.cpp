@@ -57,14 +57,21 @@ void fill(CaptureDocument &document)
     document.reset(content);
 }
 
+// An operation aimed at a group or frame the document no longer has is a fault of the test itself:
+// stop at once rather than read past the end of a list.
 const CaptureGroup &group(const CaptureDocument &document, int index)
 {
+    if (index < 0 || index >= document.groups().size())
+        qFatal("the document has no group %d", index);
     return document.groups().at(index);
 }
 
 QUuid frameId(const CaptureDocument &document, int groupIndex, int frameIndex)
 {
-    return group(document, groupIndex).frames.at(frameIndex).id;
+    const QList<CapturedFrame> &frames = group(document, groupIndex).frames;
+    if (frameIndex < 0 || frameIndex >= frames.size())
+        qFatal("group %d has no frame %d", groupIndex, frameIndex);
+    return frames.at(frameIndex).id;
 }
 
 // Each user operation, on the document made by `fill`, with the name its undo item gives it.
@@ -203,9 +210,8 @@ private slots:
         fill(document);
         QList<QStringList> states{DocumentDump::lines(document)};
         const QMap<QString, Operation> all = operations();
-        for (const char *name :
-             {"capture", "add a group", "capture", "move a drawing", "delete the active group", "reorder",
-              "frame note", "delete frames of two groups"}) {
+        for (const char *name : {"capture", "add a group", "capture", "move a drawing", "reorder",
+                                 "frame note", "delete frames of two groups", "delete the active group"}) {
             all.value(QLatin1String(name)).edit(document);
             states << DocumentDump::lines(document);
         }
