@@ -74,7 +74,7 @@ bool TestCaptures::waitUntilMade(AppState &state, int timeoutMs)
         const QList<CapturedFrame> frames = state.document()->allFrames();
         return std::all_of(frames.cbegin(), frames.cend(), [&](const CapturedFrame &frame) {
             const FrameImages images = state.images()->images(frame.id);
-            return images.hasStill() && images.isFinished();
+            return images.hasThumbnail() && images.isFinished();
         });
     };
     if (allMade())
