@@ -107,14 +107,24 @@ void captureMemoryBench(const QStringList &)
         qFatal("the captures were not lifted within two hours");
     malloc_trim(0);
     const double after = statusMiB("VmRSS");
+    // What the store holds: full-size pictures under its budget, and per frame a mask and thumbnails.
+    qint64 kept = 0;
+    for (const CapturedFrame &frame : state.document()->allFrames()) {
+        const FrameImages images = state.images()->images(frame.id);
+        kept += images.mask.size() + images.thumbnail.sizeInBytes() + images.subjectThumbnail.sizeInBytes();
+    }
+    const qsizetype frames = state.document()->frameCount();
     BenchRegistry::print(QStringLiteral("capture.rss.1080p"), (after - before) / (rssCaptures - 1),
                          QStringLiteral("MiB"),
                          QStringLiteral("resident memory added per capture over %1 lifted 1920×1080 "
-                                        "captures (%2 → %3 MiB, %4 s); one figure, not a median")
+                                        "captures (%2 → %3 MiB, %4 s); full-size pictures held %5 MiB; "
+                                        "mask and thumbnails %6 KiB per frame; one figure, not a median")
                              .arg(rssCaptures - 1)
                              .arg(before, 0, 'f', 0)
                              .arg(after, 0, 'f', 0)
-                             .arg(clock.elapsed() / 1000));
+                             .arg(clock.elapsed() / 1000)
+                             .arg(state.images()->memoryUsed() / 1048576.0, 0, 'f', 0)
+                             .arg(frames ? kept / frames / 1024 : 0));
 }
 
 } // namespace
