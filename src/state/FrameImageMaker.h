@@ -12,6 +12,7 @@
 #include <memory>
 
 class LiftedFrameCache;
+struct LiftedFrame;
 class SubjectExtractionService;
 class VideoFrameExtractorService;
 
@@ -65,7 +66,7 @@ private:
     // Puts a lifting's outcome into the store and the cache.
     void keep(const QUuid &frameId, FrameImageStore::Ticket ticket, const QByteArray &mask,
               const QImage &still);
-    void storeInCache(const QUuid &frameId, const struct LiftedFrame &lifted);
+    void storeInCache(const QUuid &frameId, const LiftedFrame &lifted);
 
     const VideoFrameExtractorService *m_extractor;
     FrameImageStore *m_store;
