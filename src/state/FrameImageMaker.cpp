@@ -9,6 +9,7 @@
 #include "services/VideoFrameExtractorService.h"
 #include "support/ContinueOn.h"
 
+#include <QCoreApplication>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <optional>
@@ -37,7 +38,7 @@ struct Lifting
     QImage cutOut; // null without subject
 };
 
-Lifting liftingOf(const QImage &still, const Result<SubjectMask> &mask)
+Lifting keptLifting(const QImage &still, const Result<SubjectMask> &mask)
 {
     if (!mask)
         return {mask.error(), {}, {}};
@@ -50,6 +51,24 @@ Lifting liftingOf(const QImage &still, const Result<SubjectMask> &mask)
         cutOut = images.value().first();
     }
     return {std::nullopt, LiftedFrame::of(still, mask.value(), cutOut), cutOut};
+}
+
+Lifting liftingOf(const QImage &still, const Result<SubjectMask> &mask)
+{
+    try {
+        return keptLifting(still, mask);
+    } catch (const std::bad_alloc &) {
+        return {AppError::platformFailure(QCoreApplication::translate(
+                    "FrameImageMaker", "Échec du détourage : mémoire insuffisante.")),
+                {},
+                {}};
+    } catch (const std::exception &exception) {
+        qWarning("Keeping a lifting failed: %s", exception.what());
+        return {AppError::platformFailure(QCoreApplication::translate(
+                    "FrameImageMaker", "Échec du détourage : le masque n'a pas pu être conservé.")),
+                {},
+                {}};
+    }
 }
 
 // The full-size pictures of a lifted frame made again from its still and mask.
@@ -147,28 +166,65 @@ void FrameImageMaker::grab(const QUuid &frameId, FrameImageStore::Ticket ticket)
             return;
         }
         m_store->setStill(frameId, ticket, grabbed.still.value(), grabbed.thumbnail);
-        lift(frameId, ticket, grabbed.still.value());
+        lift(frameId, ticket);
     });
 }
 
-void FrameImageMaker::lift(const QUuid &frameId, FrameImageStore::Ticket ticket, const QImage &still)
+void FrameImageMaker::lift(const QUuid &frameId, FrameImageStore::Ticket ticket)
 {
-    // A frame deleted while its still was made: lifting it would be seconds of work for nothing.
-    if (!m_store->isCurrent(frameId, ticket))
+    m_liftQueue.enqueue({frameId, ticket});
+    liftNext();
+}
+
+void FrameImageMaker::liftNext()
+{
+    if (m_lifting)
         return;
+    // Frames deleted while they waited: lifting them would be seconds of work for nothing.
+    while (!m_liftQueue.isEmpty() &&
+           !m_store->isCurrent(m_liftQueue.head().frameId, m_liftQueue.head().ticket))
+        m_liftQueue.dequeue();
+    if (m_liftQueue.isEmpty())
+        return;
+    const Queued next = m_liftQueue.dequeue();
+    m_lifting = true;
+    const QImage held = m_store->images(next.frameId).still;
+    if (!held.isNull()) {
+        startLifting(next.frameId, next.ticket, held);
+        return;
+    }
+    // The still was let go while the frame waited: grabbing it again costs far less than keeping
+    // every waiting frame's still in memory.
+    continueOn(this, m_extractor->image(m_work.value(next.frameId).time),
+               [this, next](const Result<QImage> &still) {
+                   if (!m_store->isCurrent(next.frameId, next.ticket) || !still) {
+                       if (!still)
+                           m_store->setFailed(next.frameId, next.ticket, still.error().errorDescription());
+                       m_lifting = false;
+                       liftNext();
+                       return;
+                   }
+                   startLifting(next.frameId, next.ticket, still.value());
+               });
+}
+
+void FrameImageMaker::startLifting(const QUuid &frameId, FrameImageStore::Ticket ticket, const QImage &still)
+{
     const QFuture<Lifting> lifting = m_subjectExtractor->liftAsync(still).then(
         QtFuture::Launch::Async, [still](const Result<SubjectMask> &mask) { return liftingOf(still, mask); });
     continueOn(this, lifting, [this, frameId, ticket](const Lifting &lifting) {
-        if (!m_store->isCurrent(frameId, ticket))
-            return;
-        if (lifting.error) {
-            m_store->setFailed(frameId, ticket, lifting.error->errorDescription());
-            return;
+        m_lifting = false;
+        if (m_store->isCurrent(frameId, ticket)) {
+            if (lifting.error) {
+                m_store->setFailed(frameId, ticket, lifting.error->errorDescription());
+            } else {
+                m_store->setLifted(frameId, ticket, lifting.lifted);
+                if (lifting.lifted.hasSubject)
+                    m_store->setSubject(frameId, ticket, lifting.cutOut);
+                storeInCache(frameId, lifting.lifted);
+            }
         }
-        m_store->setLifted(frameId, ticket, lifting.lifted);
-        if (lifting.lifted.hasSubject)
-            m_store->setSubject(frameId, ticket, lifting.cutOut);
-        storeInCache(frameId, lifting.lifted);
+        liftNext();
     });
 }
 
@@ -218,7 +274,7 @@ void FrameImageMaker::remake(const QUuid &frameId)
         m_store->setStill(frameId, ticket, remade.still.value());
         if (!remade.maskFits) {
             // The mask kept is not this frame's (its video changed under the same name, say).
-            lift(frameId, ticket, remade.still.value());
+            lift(frameId, ticket);
             return;
         }
         if (!remade.cutOut.isNull())

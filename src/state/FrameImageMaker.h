@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
+#include <QQueue>
 #include <QThreadPool>
 #include <QUuid>
 
@@ -60,7 +61,11 @@ private:
     };
 
     void grab(const QUuid &frameId, FrameImageStore::Ticket ticket);
-    void lift(const QUuid &frameId, FrameImageStore::Ticket ticket, const QImage &still);
+    // Puts the frame, whose still the store has received, in line for lifting.
+    void lift(const QUuid &frameId, FrameImageStore::Ticket ticket);
+    // Lifts the next frame in line that is still wanted, unless a lifting is going on.
+    void liftNext();
+    void startLifting(const QUuid &frameId, FrameImageStore::Ticket ticket, const QImage &still);
     // Makes the full-size still and cut-out of a lifted frame again (the store asked for them).
     void remake(const QUuid &frameId);
     // Puts a lifting's outcome into the store and the cache.
@@ -73,6 +78,15 @@ private:
     std::shared_ptr<SubjectExtractionService> m_subjectExtractor;
     std::shared_ptr<LiftedFrameCache> m_cache;
     QHash<QUuid, Work> m_work;
+    // Frames waiting for the lifting, one lifted at a time: a waiting frame holds no still of its
+    // own, so that a burst of captures takes no more memory than the store's budget.
+    struct Queued
+    {
+        QUuid frameId;
+        FrameImageStore::Ticket ticket;
+    };
+    QQueue<Queued> m_liftQueue;
+    bool m_lifting = false;
     // Reads and writes the disk cache one entry after another, in the order asked.
     QThreadPool m_diskPool;
 };

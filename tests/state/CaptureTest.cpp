@@ -91,6 +91,8 @@ private slots:
 
         QTRY_VERIFY_WITH_TIMEOUT(finished(state, moved), 120000);
         QVERIFY(state.images()->images(moved).hasStill());
+        // The deleted frame left the line before its lifting.
+        QCOMPARE(state.imageMaker()->subjectExtractor()->liftCount(), 1u);
         QCOMPARE(state.document()->groups()[1].frames.size(), 1);
         QVERIFY(state.document()->groups()[0].frames.isEmpty());
         QTest::qWait(200);
