@@ -7,6 +7,7 @@
 
 #include <QColorSpace>
 #include <QCoreApplication>
+#include <QDataStream>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -14,6 +15,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <numeric>
@@ -222,6 +224,107 @@ Result<SubjectMask> SubjectMask::fromProbability(const QImage &frame, std::span<
             data->bounds.push_back(QRect(QPoint(left[i], top[i]), QPoint(right[i], bottom[i])));
         data->owner = std::move(owner);
 
+        SubjectMask mask;
+        mask.d = std::move(data);
+        return mask;
+    } catch (const std::exception &exception) {
+        return libraryFailure(exception);
+    }
+}
+
+namespace {
+
+// Encoded masks start with these bytes and this format number; anything else is not read.
+constexpr quint32 MaskMagic = 0x51534d4b; // "QSMK"
+constexpr quint16 MaskFormat = 1;
+// Beyond this many subjects the owner plane takes two bytes a pixel instead of one.
+constexpr int OneByteOwners = 255;
+
+AppError damagedMask()
+{
+    return AppError::platformFailure(
+        QCoreApplication::translate("SubjectSegmenter", "Masque de détourage enregistré illisible."));
+}
+
+} // namespace
+
+QByteArray SubjectMask::encoded() const
+{
+    const QSize size = frameSize();
+    const int count = instanceCount();
+    const int ownerBytes = count > OneByteOwners ? 2 : 1;
+    QByteArray alpha, owner;
+    if (!d->alpha.empty()) {
+        CV_Assert(d->alpha.isContinuous() && d->owner.isContinuous());
+        alpha = QByteArray(reinterpret_cast<const char *>(d->alpha.data), qsizetype(d->alpha.total()));
+        cv::Mat narrow;
+        d->owner.convertTo(narrow, ownerBytes == 1 ? CV_8U : CV_16U);
+        owner = QByteArray(reinterpret_cast<const char *>(narrow.data),
+                           qsizetype(narrow.total() * narrow.elemSize()));
+    }
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << MaskMagic << MaskFormat << qint32(size.width()) << qint32(size.height()) << qint32(count)
+        << quint8(ownerBytes);
+    for (const QRect &box : d->bounds)
+        out << qint32(box.x()) << qint32(box.y()) << qint32(box.width()) << qint32(box.height());
+    // Level 1: the planes are mostly runs of one value, which the fastest level packs nearly as well.
+    out << (alpha.isEmpty() ? QByteArray() : qCompress(alpha, 1))
+        << (owner.isEmpty() ? QByteArray() : qCompress(owner, 1));
+    return bytes;
+}
+
+Result<SubjectMask> SubjectMask::decoded(const QByteArray &bytes, const QImage &frame)
+{
+    try {
+        QDataStream in(bytes);
+        in.setVersion(QDataStream::Qt_6_0);
+        quint32 magic = 0;
+        quint16 format = 0;
+        qint32 width = 0, height = 0, count = 0;
+        quint8 ownerBytes = 0;
+        in >> magic >> format >> width >> height >> count >> ownerBytes;
+        if (in.status() != QDataStream::Ok || magic != MaskMagic || format != MaskFormat || width < 0 ||
+            height < 0 || count < 0 || count > 65535 || ownerBytes != (count > OneByteOwners ? 2 : 1))
+            return damagedMask();
+        const QRect frameRect(0, 0, width, height);
+        auto data = std::make_shared<Data>();
+        for (qint32 i = 0; i < count; ++i) {
+            qint32 x = 0, y = 0, w = 0, h = 0;
+            in >> x >> y >> w >> h;
+            const QRect box(x, y, w, h);
+            if (in.status() != QDataStream::Ok || !frameRect.contains(box))
+                return damagedMask();
+            data->bounds.push_back(box);
+        }
+        QByteArray packedAlpha, packedOwner;
+        in >> packedAlpha >> packedOwner;
+        if (in.status() != QDataStream::Ok || !in.atEnd())
+            return damagedMask();
+
+        data->source = ImageBridge::toPremultipliedRgba(frame);
+        if (data->source.size() != QSize(width, height))
+            return AppError::platformFailure(QCoreApplication::translate(
+                "SubjectSegmenter", "Le masque de détourage enregistré est d'une image d'une autre taille."));
+        const qsizetype pixels = qsizetype(width) * height;
+        if (pixels > 0 && !packedAlpha.isEmpty()) {
+            const QByteArray alpha = qUncompress(packedAlpha);
+            const QByteArray owner = qUncompress(packedOwner);
+            if (alpha.size() != pixels || owner.size() != pixels * ownerBytes)
+                return damagedMask();
+            data->alpha = cv::Mat(height, width, CV_8U);
+            std::memcpy(data->alpha.data, alpha.constData(), size_t(pixels));
+            const cv::Mat narrow(height, width, ownerBytes == 1 ? CV_8U : CV_16U,
+                                 const_cast<char *>(owner.constData()));
+            narrow.convertTo(data->owner, CV_32S);
+            double highest = 0;
+            cv::minMaxLoc(data->owner, nullptr, &highest);
+            if (highest > count)
+                return damagedMask();
+        } else if (count > 0 || (pixels > 0 && !packedOwner.isEmpty())) {
+            return damagedMask();
+        }
         SubjectMask mask;
         mask.d = std::move(data);
         return mask;

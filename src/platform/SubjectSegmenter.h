@@ -36,6 +36,14 @@ public:
     // subject. A map of another size gives a mask without subjects.
     static Result<SubjectMask> fromProbability(const QImage &frame, std::span<const float> probabilities);
 
+    // The mask without the frame's pixels, in a compact versioned form (soft alpha and the owner of
+    // each pixel, compressed): a few tens of kilobytes for a 1080p frame. decoded() rebuilds the
+    // same mask from it, so its images are byte for byte those of the mask that was encoded.
+    QByteArray encoded() const;
+    // The mask `bytes` hold, over `frame`, the very frame it was found in. Fails with a French
+    // message on damaged bytes, bytes of another kind or version, or a frame of another size.
+    static Result<SubjectMask> decoded(const QByteArray &bytes, const QImage &frame);
+
 private:
     friend class SubjectSegmenter;
     struct Data;

@@ -159,6 +159,9 @@ void BatchExportService::startFrame()
 
 void BatchExportService::finishFrame(const FrameOutcome &outcome)
 {
+    if (!outcome.liftedMask.isEmpty())
+        emit frameLifted(m_groups.at(m_groupIndex).frames.at(m_frameIndex).id, outcome.liftedStill,
+                         outcome.liftedMask);
     m_imageLines += outcome.imageLines;
     for (const QString &name : outcome.fileNames)
         m_takenNames[groupFolder(m_groupIndex)].insert(name.toCaseFolded());
@@ -243,16 +246,36 @@ BatchExportService::FrameOutcome BatchExportService::processFrame(const Services
 void BatchExportService::exportFrame(const Services &services, const Settings &settings,
                                      const CapturedFrame &frame, const Target &target, FrameOutcome &outcome)
 {
-    const Result<QImage> still = services.extractor->image(frame.time).result();
+    const QImage held = settings.stills.value(frame.id);
+    const Result<QImage> still = held.isNull() ? services.extractor->image(frame.time).result() : held;
     if (!still) {
         outcome.failure = failureFor(frame.time.measuredFrom(settings.timeOrigin), still.error());
         return;
     }
 
+    // A frame lifted before is cut from its mask; one whose mask does not fit this still (its video
+    // changed meanwhile) is lifted again, as is a frame never lifted.
+    std::optional<SubjectMask> mask;
+    if (const auto known = settings.masks.constFind(frame.id); known != settings.masks.cend()) {
+        Result<SubjectMask> decoded = SubjectMask::decoded(*known, still.value());
+        if (decoded)
+            mask = std::move(decoded).value();
+    }
+    if (!mask) {
+        Result<SubjectMask> lifted = services.subjectExtractor->lift(still.value());
+        if (!lifted) {
+            outcome.failure = failureFor(frame.time.measuredFrom(settings.timeOrigin), lifted.error());
+            return;
+        }
+        mask = std::move(lifted).value();
+        outcome.liftedStill = still.value();
+        outcome.liftedMask = mask->encoded();
+    }
+
     const bool merged = settings.mode == ExportMode::Merged;
     // Merged images are trimmed after drawing instead, so that outline and annotations survive.
     const Result<QList<QImage>> subjects =
-        services.subjectExtractor->extract(still.value(), settings.mode, merged ? false : settings.crop);
+        SubjectExtractionService::images(*mask, settings.mode, merged ? false : settings.crop);
     if (!subjects) {
         outcome.failure = failureFor(frame.time.measuredFrom(settings.timeOrigin), subjects.error());
         return;

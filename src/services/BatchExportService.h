@@ -7,11 +7,14 @@
 #include "models/FilterStyle.h"
 #include "support/MediaTime.h"
 
+#include <QByteArray>
 #include <QHash>
+#include <QImage>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 
 #include <memory>
 #include <optional>
@@ -53,6 +56,11 @@ public:
         EdgeParams edge;
         // The video's first frame's start: the times in file names and Markdown are measured from it.
         MediaTime timeOrigin = MediaTime::zero();
+        // Frames lifted before the run, by identifier: their masks (SubjectMask::encoded()), and the
+        // stills of those still held in memory. Their subjects are cut from the mask instead of
+        // being lifted again.
+        QHash<QUuid, QByteArray> masks;
+        QHash<QUuid, QImage> stills;
     };
 
     explicit BatchExportService(Services services, QObject *parent = nullptr);
@@ -71,6 +79,8 @@ signals:
     void progressed(int completed);
     void failed(const ExportFailure &failure);
     void finished();
+    // The run lifted a frame that had not been lifted before: its still and mask, to keep.
+    void frameLifted(const QUuid &frameId, const QImage &still, const QByteArray &mask);
 
 private:
     // Where a frame's files go.
@@ -86,6 +96,9 @@ private:
         QStringList imageLines;
         QStringList fileNames; // as written
         std::optional<ExportFailure> failure;
+        // A lifting the run made itself, with the still it was made from.
+        QImage liftedStill;
+        QByteArray liftedMask;
     };
 
     void startGroup();

@@ -22,10 +22,25 @@ SubjectExtractionService::~SubjectExtractionService()
 
 Result<QList<QImage>> SubjectExtractionService::extract(const QImage &image, ExportMode mode, bool crop) const
 {
-    Result<SubjectMask> segmented = m_segmenter->segment(image);
-    if (!segmented)
-        return segmented.error();
-    const SubjectMask &mask = segmented.value();
+    const Result<SubjectMask> mask = lift(image);
+    if (!mask)
+        return mask.error();
+    return images(mask.value(), mode, crop);
+}
+
+Result<SubjectMask> SubjectExtractionService::lift(const QImage &image) const
+{
+    ++m_liftCount;
+    return m_segmenter->segment(image);
+}
+
+QFuture<Result<SubjectMask>> SubjectExtractionService::liftAsync(const QImage &image) const
+{
+    return QtConcurrent::run(m_pool.get(), [this, image] { return lift(image); });
+}
+
+Result<QList<QImage>> SubjectExtractionService::images(const SubjectMask &mask, ExportMode mode, bool crop)
+{
     if (mask.instanceCount() == 0)
         return AppError::noSubjectFound();
 

@@ -47,18 +47,22 @@ void AppState::setErrorMessage(const std::optional<QString> &message)
 
 void AppState::followFrames()
 {
+    // New frames are made in list order, the selected ones first: they are the ones looked at.
+    QList<CapturedFrame> selected, others;
     QSet<QUuid> present;
     for (const CaptureGroup &group : m_document->groups()) {
         for (const CapturedFrame &frame : group.frames) {
             present.insert(frame.id);
-            if (m_images->isTracked(frame.id))
-                continue;
-            if (!m_playback->videoURL().isEmpty())
-                m_imageMaker->make(frame.id, frame.time);
-            else if (m_document->videoURL().isEmpty())
-                m_images->setFailed(frame.id, m_images->track(frame.id), tr("Vidéo introuvable."));
-            // Otherwise the document's video is still opening: its pictures follow once it shows.
+            if (!m_images->isTracked(frame.id))
+                (m_document->selection().contains(frame.id) ? selected : others) << frame;
         }
+    }
+    for (const CapturedFrame &frame : selected + others) {
+        if (!m_playback->videoURL().isEmpty())
+            m_imageMaker->make(frame.id, frame.time);
+        else if (m_document->videoURL().isEmpty())
+            m_images->setFailed(frame.id, m_images->track(frame.id), tr("Vidéo introuvable."));
+        // Otherwise the document's video is still opening: its pictures follow once it shows.
     }
     for (const QUuid &id : m_images->trackedFrames()) {
         if (!present.contains(id))

@@ -56,6 +56,8 @@ public:
     // What the background work has made of each frame.
     FrameImageStore *images() const { return m_images; }
     const PreviewRenderer *renderer() const { return m_renderer.get(); }
+    // Makes the frames' pictures, and keeps their liftings in a disk cache between sessions.
+    FrameImageMaker *imageMaker() const { return m_imageMaker; }
 
     std::optional<QString> errorMessage() const { return m_errorMessage; }
     void setErrorMessage(const std::optional<QString> &message);

@@ -10,6 +10,7 @@
 #include "state/ExportRun.h"
 #include "state/ExportRuns.h"
 #include "state/FrameImageMaker.h"
+#include "state/FrameImageStore.h"
 #include "state/PreviewRenderer.h"
 
 void AppState::runExport(ExportMode mode)
@@ -43,6 +44,15 @@ void AppState::runExport(ExportMode mode)
     settings.filter = documentSettings.selectedFilter;
     settings.edge = documentSettings.edgeOptions.params();
     settings.timeOrigin = startTime();
+    // Frames lifted already are not lifted again: the run cuts them from their masks.
+    for (const CapturedFrame &frame : m_document->allFrames()) {
+        const FrameImages images = m_images->images(frame.id);
+        if (images.mask.isEmpty())
+            continue;
+        settings.masks.insert(frame.id, images.mask);
+        if (images.hasStill())
+            settings.stills.insert(frame.id, images.still);
+    }
 
     // Its own services, shared with the window where they can be: the run outlives the window.
     auto extractor = std::make_shared<VideoFrameExtractorService>();
@@ -71,6 +81,7 @@ void AppState::setExportRun(ExportRun *run)
     if (run) {
         connect(run, &ExportRun::folderNotOpened, this,
                 [this](const QString &message) { setErrorMessage(message); });
+        connect(run, &ExportRun::frameLifted, m_imageMaker, &FrameImageMaker::adopt);
     }
     emit exportRunChanged();
 }

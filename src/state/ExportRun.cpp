@@ -24,6 +24,7 @@ ExportRun::ExportRun(const BatchExportService::Services &services, const QList<E
         m_failures << failure;
         emit failuresChanged();
     });
+    connect(m_service, &BatchExportService::frameLifted, this, &ExportRun::frameLifted);
     connect(m_service, &BatchExportService::finished, this, [this] {
         m_cancelled = m_service->wasCancelled();
         m_progress.isRunning = false;

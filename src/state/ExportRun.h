@@ -51,6 +51,8 @@ signals:
     void finished();
     // The finished folder could not be shown; `message` says why, in the user's words.
     void folderNotOpened(const QString &message);
+    // The run lifted a frame not lifted before: its still and mask (see BatchExportService).
+    void frameLifted(const QUuid &frameId, const QImage &still, const QByteArray &mask);
 
 private:
     BatchExportService *m_service;

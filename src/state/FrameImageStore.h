@@ -7,33 +7,56 @@
 #include <QObject>
 #include <QUuid>
 
-// The pictures background work makes for the captured frames, keyed by frame identifier. They are
-// kept apart from the document: they are not the user's edits, never go through the undo stack and
-// are never saved. An entry is opened for a frame with `track`, which hands out a ticket; results
-// carry that ticket, so a result for a frame that was forgotten meanwhile (deleted, or replaced by
-// another video or project) is dropped, even if the frame has come back since. Main thread only.
+struct LiftedFrame;
+
+// What the program derives from the captured frames, keyed by frame identifier: the lifting's
+// outcome and mask, the frames list's small pictures, and the full-size still and cut-out. They
+// are kept apart from the document: they are not the user's edits, never go through the undo stack
+// and are never saved with the project. An entry is opened for a frame with `track`, which hands
+// out a ticket; results carry that ticket, so a result for a frame that was forgotten meanwhile
+// (deleted, or replaced by another video or project) is dropped, even if the frame has come back
+// since.
+//
+// Full-size pictures take 8 MB each at 1080p: they are held under a memory budget, and those of
+// the frames made or asked for least recently are let go first. A view that needs them again asks
+// with `request`; `picturesWanted` then tells the background work to make them again from the
+// video and the mask. Everything else stays while the frame does. Main thread only.
 class FrameImageStore : public QObject
 {
     Q_OBJECT
 
 public:
     using Ticket = quint64;
+    static constexpr qint64 DefaultMemoryBudget = 256 * 1024 * 1024;
 
     explicit FrameImageStore(QObject *parent = nullptr);
+    ~FrameImageStore() override;
 
     // What is known of the frame's pictures; pending and empty for a frame the store does not track.
     FrameImages images(const QUuid &frameId) const;
     bool isTracked(const QUuid &frameId) const { return m_entries.contains(frameId); }
     // Whether `ticket` is the frame's current one: its results are still wanted.
     bool isCurrent(const QUuid &frameId, Ticket ticket) const;
+    // The frame's current ticket; 0 for a frame the store does not track.
+    Ticket ticket(const QUuid &frameId) const;
     QList<QUuid> trackedFrames() const { return m_entries.keys(); }
     // True while some tracked frame still waits for its still or cut-out.
     bool hasPendingFrames() const;
 
+    // The most the full-size pictures may take together, in bytes.
+    qint64 memoryBudget() const { return m_memoryBudget; }
+    void setMemoryBudget(qint64 bytes);
+    // What the full-size pictures held take now, in bytes.
+    qint64 memoryUsed() const { return m_memoryUsed; }
+
     // Opens a pending entry for the frame, dropping what it had; returns the ticket of its results.
     Ticket track(const QUuid &frameId);
     // Results of the work started under `ticket`; ignored unless it is the frame's current ticket.
-    void setStill(const QUuid &frameId, Ticket ticket, const QImage &still);
+    // A still comes with its thumbnail; without one, it is made here.
+    void setStill(const QUuid &frameId, Ticket ticket, const QImage &still, const QImage &thumbnail = {});
+    // The lifting's outcome with its mask and thumbnails, from a lifting or from the disk cache.
+    void setLifted(const QUuid &frameId, Ticket ticket, const LiftedFrame &lifted);
+    // The full-size merged cut-out of a frame with subjects.
     void setSubject(const QUuid &frameId, Ticket ticket, const QImage &subject);
     void setNoSubject(const QUuid &frameId, Ticket ticket);
     void setFailed(const QUuid &frameId, Ticket ticket, const QString &message);
@@ -41,19 +64,34 @@ public:
     void forget(const QUuid &frameId);
     void clear();
 
+    // A view shows the frame at full size: its cut-out is wanted. One let go is asked for once with
+    // `picturesWanted`; one held counts as used now.
+    void request(const QUuid &frameId);
+
 signals:
     // The pictures or the lifting state of one frame changed (including being forgotten).
     void imagesChanged(const QUuid &frameId);
+    // The full-size pictures of a lifted frame are wanted again (see request()).
+    void picturesWanted(const QUuid &frameId);
 
 private:
     struct Entry
     {
         Ticket ticket = 0;
         FrameImages images;
+        quint64 lastUse = 0;
+        bool wanted = false; // picturesWanted sent, pictures not back yet
     };
     // The entry that `ticket` may still write to, or null.
     Entry *current(const QUuid &frameId, Ticket ticket);
+    // Counts a full-size picture placed in or taken out of `entry`.
+    void replacePicture(Entry &entry, QImage FrameImages::*picture, const QImage &image);
+    // Lets go of the full-size pictures used least recently, other than `kept`'s, until the budget holds.
+    void fitBudget(const QUuid &kept);
 
     QHash<QUuid, Entry> m_entries;
     Ticket m_lastTicket = 0;
+    quint64 m_useClock = 0;
+    qint64 m_memoryBudget = DefaultMemoryBudget;
+    qint64 m_memoryUsed = 0;
 };

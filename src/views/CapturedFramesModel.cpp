@@ -197,9 +197,9 @@ QVariant CapturedFramesModel::data(const QModelIndex &index, int role) const
     case GroupIdRole:
         return group.id;
     case ThumbnailRole:
-        return m_images->images(frame.id).still;
+        return m_images->images(frame.id).thumbnail;
     case SubjectPreviewRole:
-        return m_images->images(frame.id).subject;
+        return m_images->images(frame.id).subjectThumbnail;
     case SubjectExtractedRole:
         return m_images->images(frame.id).isFinished();
     case FailureRole:

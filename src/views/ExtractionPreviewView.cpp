@@ -258,6 +258,9 @@ void ExtractionPreviewView::stateChanged()
         setSelectedAnnotationID(QUuid());
     m_previewFrameId = frameId;
 
+    // A cut-out let go to save memory is made again.
+    if (!frameId.isNull())
+        m_images->request(frameId);
     const QString key = previewKey();
     if (key != m_key) {
         m_key = key;
@@ -322,14 +325,14 @@ void ExtractionPreviewView::refreshPreview()
         m_stage->showEmpty();
     else if (images.hasFailed())
         m_stage->showFailure(images.failure);
-    else if (images.hasSubject())
+    else if (images.hasSubject() || images.isLifted())
         m_stage->showBusy();
     else if (!images.isFinished())
         m_stage->showLifting();
     else
         m_stage->showNoSubject();
 
-    const bool pending = frame && images.hasSubject();
+    const bool pending = frame && (images.hasSubject() || images.isLifted());
     for (auto it = m_thumbnails.cbegin(); it != m_thumbnails.cend(); ++it) {
         it.value()->setImage(m_renders.value(it.key()));
         it.value()->setPending(pending);

@@ -2,20 +2,27 @@
 #include "TestRegistry.h"
 
 #include "platform/VideoPlayer.h"
+#include "services/LiftedFrameCache.h"
+#include "services/SubjectExtractionService.h"
 #include "state/AppState.h"
 #include "state/CaptureDocument.h"
 #include "state/ExportRuns.h"
+#include "state/FrameImageMaker.h"
 #include "state/FrameImageStore.h"
 
+#include <QDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUndoStack>
 
 namespace {
 
-// A window showing frame 12 of a 30 fps video, paused.
+// A window showing frame 12 of a 30 fps video, paused. It keeps no liftings on disk, so that every
+// capture is grabbed and lifted.
 void openAtFrame12(AppState &state)
 {
+    state.imageMaker()->setCache(nullptr);
     state.loadVideo(QUrl::fromLocalFile(TestMedia::clip(TestMedia::Clip::Fps30)));
     QVERIFY(
         QTest::qWaitFor([&] { return state.player()->frameIndex() && !state.player()->isSeeking(); }, 20000));
@@ -84,6 +91,8 @@ private slots:
 
         QTRY_VERIFY_WITH_TIMEOUT(finished(state, moved), 120000);
         QVERIFY(state.images()->images(moved).hasStill());
+        // The deleted frame left the line before its lifting.
+        QCOMPARE(state.imageMaker()->subjectExtractor()->liftCount(), 1u);
         QCOMPARE(state.document()->groups()[1].frames.size(), 1);
         QVERIFY(state.document()->groups()[0].frames.isEmpty());
         QTest::qWait(200);
@@ -91,23 +100,35 @@ private slots:
         QVERIFY(!state.images()->isTracked(doomed));
     }
 
-    // Undoing a deletion brings the frame back with pictures made anew; undoing the capture itself
-    // forgets them.
+    // Undoing a deletion brings the frame back with its pictures, taken from the lifting kept on
+    // disk instead of lifting it again; undoing the capture itself forgets them.
     void framesBroughtBackByUndoGetTheirPicturesAgain()
     {
         ExportRuns runs;
         AppState state(&runs, PlayerOutput::Headless);
         openAtFrame12(state);
+        QTemporaryDir cacheFolder;
+        state.imageMaker()->setCache(std::make_shared<LiftedFrameCache>(cacheFolder.path()));
         state.captureCurrentFrame();
         const QUuid frame = state.document()->groups()[0].frames[0].id;
         QTRY_VERIFY_WITH_TIMEOUT(finished(state, frame), 120000);
+        const FrameImages first = state.images()->images(frame);
+        QCOMPARE(TestMedia::frameNumber(first.still), 12);
+        const quint64 lifts = state.imageMaker()->subjectExtractor()->liftCount();
+        QCOMPARE(lifts, 1u);
+        // The entry reaches the disk in the background.
+        QTRY_COMPARE_WITH_TIMEOUT(QDir(cacheFolder.path()).entryList(QDir::Files).size(), 1, 30000);
 
         state.document()->deleteFrame(frame);
         QVERIFY(!state.images()->isTracked(frame));
         state.document()->undoStack()->undo();
         QVERIFY(state.images()->isTracked(frame));
         QTRY_VERIFY_WITH_TIMEOUT(finished(state, frame), 120000);
-        QCOMPARE(TestMedia::frameNumber(state.images()->images(frame).still), 12);
+        const FrameImages again = state.images()->images(frame);
+        QCOMPARE(again.extraction, first.extraction);
+        QCOMPARE(again.mask, first.mask);
+        QCOMPARE(again.thumbnail, first.thumbnail);
+        QCOMPARE(state.imageMaker()->subjectExtractor()->liftCount(), lifts);
 
         state.document()->undoStack()->undo(); // the capture
         QVERIFY(state.document()->groups()[0].frames.isEmpty());

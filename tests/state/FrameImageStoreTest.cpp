@@ -1,5 +1,6 @@
 #include "TestRegistry.h"
 
+#include "services/LiftedFrame.h"
 #include "services/VideoFrameExtractorService.h"
 #include "state/FrameImageMaker.h"
 #include "state/FrameImageStore.h"
@@ -92,6 +93,60 @@ private slots:
         QVERIFY(store.images(frame).hasFailed());
         QCOMPARE(store.images(frame).failure, QStringLiteral("Aucune vidéo chargée."));
         QVERIFY(!store.hasPendingFrames());
+    }
+
+    // Full-size pictures are let go, those made or asked for least recently first, to stay within
+    // the budget; what the list shows and the masks stay. A cut-out let go is asked for again once.
+    void fullSizePicturesStayWithinTheBudget()
+    {
+        FrameImageStore store;
+        const qint64 still = picture(400).sizeInBytes();
+        store.setMemoryBudget(5 * still);
+        QList<QUuid> frames;
+        LiftedFrame lifted;
+        lifted.hasSubject = true;
+        lifted.mask = QByteArrayLiteral("mask");
+        lifted.thumbnail = picture(40);
+        lifted.subjectThumbnail = picture(40);
+        for (int i = 0; i < 3; ++i) {
+            frames << QUuid::createUuid();
+            const FrameImageStore::Ticket ticket = store.track(frames[i]);
+            store.setStill(frames[i], ticket, picture(400));
+            store.setLifted(frames[i], ticket, lifted);
+            store.setSubject(frames[i], ticket, picture(400));
+            QVERIFY(store.memoryUsed() <= store.memoryBudget());
+        }
+        // Two frames' pictures fit: the first frame's went.
+        QCOMPARE(store.memoryUsed(), 4 * still);
+        const FrameImages first = store.images(frames[0]);
+        QVERIFY(!first.hasStill() && !first.hasSubject());
+        QVERIFY(first.isLifted() && first.hasThumbnail() && !first.subjectThumbnail.isNull());
+        QCOMPARE(first.mask, lifted.mask);
+        QVERIFY(store.images(frames[1]).hasSubject() && store.images(frames[2]).hasSubject());
+
+        // Asked for, the first frame's cut-out is wanted once, however often it is asked for, and
+        // the second frame, now used least recently, makes room for it.
+        QSignalSpy wanted(&store, &FrameImageStore::picturesWanted);
+        store.request(frames[0]);
+        store.request(frames[0]);
+        QCOMPARE(wanted.count(), 1);
+        QCOMPARE(wanted.first().first().toUuid(), frames[0]);
+        store.request(frames[2]); // held: nothing to make
+        QCOMPARE(wanted.count(), 1);
+        const FrameImageStore::Ticket ticket = store.ticket(frames[0]);
+        store.setStill(frames[0], ticket, picture(400));
+        store.setSubject(frames[0], ticket, picture(400));
+        QVERIFY(store.images(frames[0]).hasSubject());
+        QVERIFY(!store.images(frames[1]).hasSubject());
+        QVERIFY(store.images(frames[2]).hasSubject());
+        QCOMPARE(store.memoryUsed(), 4 * still);
+
+        // Forgetting a frame gives its share back; a smaller budget lets go at once.
+        store.forget(frames[2]);
+        QCOMPARE(store.memoryUsed(), 2 * still);
+        store.setMemoryBudget(still);
+        QCOMPARE(store.memoryUsed(), 0);
+        QVERIFY(store.images(frames[0]).isLifted());
     }
 };
 

@@ -4,6 +4,11 @@
 #include "state/CaptureDocument.h"
 #include "state/FrameImageStore.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+
 namespace {
 
 DocumentContent withFrames(const CaptureDocument &document, const QList<QList<int>> &timesPerGroup)
@@ -61,4 +66,28 @@ void TestCaptures::addFramesWithoutPictures(AppState &state, const QList<QList<i
         }
     }
     state.document()->reset(content);
+}
+
+bool TestCaptures::waitUntilMade(AppState &state, int timeoutMs)
+{
+    const auto allMade = [&] {
+        const QList<CapturedFrame> frames = state.document()->allFrames();
+        return std::all_of(frames.cbegin(), frames.cend(), [&](const CapturedFrame &frame) {
+            const FrameImages images = state.images()->images(frame.id);
+            return images.hasThumbnail() && images.isFinished();
+        });
+    };
+    if (allMade())
+        return true;
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(state.images(), &FrameImageStore::imagesChanged, &loop, [&] {
+        if (allMade())
+            loop.quit();
+    });
+    limit.start(timeoutMs);
+    loop.exec();
+    return allMade();
 }

@@ -19,5 +19,8 @@ void fill(AppState &state, const QList<int> &framesPerGroup);
 // As addFrames, into a window whose image store takes the new frames as already being made, so
 // that the window does not grab and lift them: for tests of exports, which make their own.
 void addFramesWithoutPictures(AppState &state, const QList<QList<int>> &timesPerGroup);
+// Waits, by the image store's signals, until every frame of the window has its thumbnail and its
+// lifting has ended; false after `timeoutMs`.
+bool waitUntilMade(AppState &state, int timeoutMs);
 
 } // namespace TestCaptures
