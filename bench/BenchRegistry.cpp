@@ -91,3 +91,15 @@ QString BenchRegistry::machineDescription()
         .arg(QThread::idealThreadCount())
         .arg(QSysInfo::prettyProductName(), load);
 }
+
+double BenchRegistry::statusMiB(const QByteArray &key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0.0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key + ':'))
+            return line.mid(key.size() + 1).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0.0;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +21,8 @@ bool wanted(const QStringList &prefixes, const QString &figure);
 // Median of the samples (the mean of the middle two for an even count).
 double median(std::vector<double> samples);
 void print(const QString &name, double median, const QString &unit, const QString &detail = {});
+// A size line of /proc/self/status in MiB: "VmRSS" is the resident size now, "VmHWM" its peak so far.
+double statusMiB(const QByteArray &key);
 // One line naming the machine and how busy it was, printed once before the figures.
 QString machineDescription();
 

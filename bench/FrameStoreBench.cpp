@@ -11,7 +11,6 @@
 #include "state/FrameImageStore.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -22,19 +21,6 @@ namespace {
 constexpr int reopenFrames = 100;
 constexpr int reopenRuns = 3;
 constexpr int rssCaptures = 200;
-
-// A line of /proc/self/status in MiB (VmRSS: the resident size now).
-double statusMiB(const QByteArray &key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0.0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key + ':'))
-            return line.mid(key.size() + 1).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0.0;
-}
 
 // Captures the frames at the given times (in 1/30 s) as the user would, one after another.
 void capture(AppState &state, int count)
@@ -98,7 +84,7 @@ void captureMemoryBench(const QStringList &)
     if (!TestCaptures::waitUntilMade(state, 600 * 1000))
         qFatal("the first capture was not lifted");
     malloc_trim(0);
-    const double before = statusMiB("VmRSS");
+    const double before = BenchRegistry::statusMiB("VmRSS");
 
     QElapsedTimer clock;
     clock.start();
@@ -106,7 +92,7 @@ void captureMemoryBench(const QStringList &)
     if (!TestCaptures::waitUntilMade(state, 7200 * 1000))
         qFatal("the captures were not lifted within two hours");
     malloc_trim(0);
-    const double after = statusMiB("VmRSS");
+    const double after = BenchRegistry::statusMiB("VmRSS");
     // What the store holds: full-size pictures under its budget, and per frame a mask and thumbnails.
     qint64 kept = 0;
     for (const CapturedFrame &frame : state.document()->allFrames()) {

@@ -6,7 +6,6 @@
 
 #include <QColorSpace>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -30,19 +29,6 @@ QImage frameWithSubjects()
     painter.setBrush(QColor(30, 50, 180));
     painter.drawRect(QRect(1240, 360, 380, 380));
     return image;
-}
-
-// A line of /proc/self/status in MiB (VmHWM: the peak resident size so far).
-double statusMiB(const QByteArray &key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0.0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key + ':'))
-            return line.mid(key.size() + 1).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0.0;
 }
 
 // Times every run of the network it wraps.
@@ -99,7 +85,7 @@ void liftingBench(const QStringList &prefixes)
     const bool memory = BenchRegistry::wanted(prefixes, QStringLiteral("lift.peak"));
     const QImage frame = frameWithSubjects();
     const QString modelPath = SubjectSegmenter::defaultModelPath();
-    const double before = statusMiB("VmHWM");
+    const double before = BenchRegistry::statusMiB("VmHWM");
 
     // The engine the program uses, timed; the first lifting also loads the model.
     std::vector<double> inference, referenceInference;
@@ -116,7 +102,8 @@ void liftingBench(const QStringList &prefixes)
     // Measured before anything else is loaded: the peak of a process that only lifts.
     if (memory) {
         liftOnce(*engine, frame);
-        BenchRegistry::print(QStringLiteral("lift.peak"), statusMiB("VmHWM"), QStringLiteral("MiB"),
+        BenchRegistry::print(QStringLiteral("lift.peak"), BenchRegistry::statusMiB("VmHWM"),
+                             QStringLiteral("MiB"),
                              QStringLiteral("VmHWM after two liftings; %1 MiB before loading the model")
                                  .arg(before, 0, 'f', 0));
     }
