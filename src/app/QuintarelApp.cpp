@@ -3,9 +3,9 @@
 #include "CommandLine.h"
 #include "ContentView.h"
 #include "QuintarelCommands.h"
+#include "app/KeyboardCoordinator.h"
 #include "state/AppState.h"
 #include "state/ExportRuns.h"
-#include "app/KeyboardCoordinator.h"
 
 #include <QApplication>
 #include <QDir>
@@ -22,8 +22,9 @@ namespace {
 void print(const CommandLine &line)
 {
     std::FILE *stream = line.isError() ? stderr : stdout;
-    std::fputs(line.output().toLocal8Bit().constData(), stream);
-    std::fflush(stream);
+    // Nothing is left to tell when the terminal refuses the text.
+    static_cast<void>(std::fputs(line.output().toLocal8Bit().constData(), stream));
+    static_cast<void>(std::fflush(stream));
 }
 
 } // namespace
@@ -94,7 +95,8 @@ void QuintarelApp::prepareProcess()
     QGuiApplication::setDesktopFileName(QLatin1String(desktopId));
     // libmpv refuses to start under a numeric locale other than "C"; QApplication has just set it
     // from the environment.
-    std::setlocale(LC_NUMERIC, "C");
+    if (!std::setlocale(LC_NUMERIC, "C"))
+        qWarning("the numeric locale could not be set to \"C\"");
     // The symbol icons are named after Adwaita's symbolic icons: use that theme when the desktop
     // names none of its own, and fall back to it otherwise.
     const QString desktopTheme = QIcon::themeName();

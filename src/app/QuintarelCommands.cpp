@@ -21,7 +21,7 @@
 
 namespace {
 
-const QString projectExtension = QStringLiteral(".quintarel");
+constexpr QLatin1StringView projectExtension(".quintarel");
 
 QString projectNameFilter()
 {

@@ -56,7 +56,7 @@ public:
 
     QJsonValue member(const char *name)
     {
-        const QJsonValue value = m_object.value(QLatin1String(name));
+        QJsonValue value = m_object.value(QLatin1String(name));
         if (value.isUndefined())
             fail(tr("le membre « %1 » est absent").arg(QLatin1String(name)));
         return value;

@@ -91,25 +91,26 @@ void IndentedJsonWriter::value(const QString &text)
             m_text += "\\t";
             break;
         default:
-            if (unit < 0x20) {
+            const bool pair =
+                QChar::isHighSurrogate(unit) && i + 1 < size && QChar::isLowSurrogate(units[i + 1]);
+            if (unit < 0x20 || (QChar::isSurrogate(unit) && !pair)) {
+                // Control characters, and a lone surrogate, which cannot be put in UTF-8.
                 escapeUnit(unit);
             } else if (unit < 0x80) {
                 m_text += char(unit);
             } else if (unit < 0x800) {
                 m_text += char(0xc0 | (unit >> 6));
                 m_text += char(0x80 | (unit & 0x3f));
-            } else if (!QChar::isSurrogate(unit)) {
+            } else if (!pair) {
                 m_text += char(0xe0 | (unit >> 12));
                 m_text += char(0x80 | ((unit >> 6) & 0x3f));
                 m_text += char(0x80 | (unit & 0x3f));
-            } else if (QChar::isHighSurrogate(unit) && i + 1 < size && QChar::isLowSurrogate(units[i + 1])) {
+            } else {
                 const char32_t code = QChar::surrogateToUcs4(unit, units[++i]);
                 m_text += char(0xf0 | (code >> 18));
                 m_text += char(0x80 | ((code >> 12) & 0x3f));
                 m_text += char(0x80 | ((code >> 6) & 0x3f));
                 m_text += char(0x80 | (code & 0x3f));
-            } else {
-                escapeUnit(unit); // a lone surrogate cannot be put in UTF-8
             }
         }
     }
@@ -161,5 +162,5 @@ void IndentedJsonWriter::beginValue()
 
 void IndentedJsonWriter::indent()
 {
-    m_text.append(qsizetype(4 * m_counts.size()), ' ');
+    m_text.append(4 * qsizetype(m_counts.size()), ' ');
 }

@@ -41,7 +41,7 @@ Key keyOf(QByteArrayView raw)
     QByteArrayView name = raw;
     if (raw.contains('\\')) {
         // Every character of the longest known name written as \uXXXX: anything longer is none.
-        if (raw.size() > 6 * 16)
+        if (raw.size() > qsizetype(6) * 16)
             return Key::Other;
         const QByteArray wrapped = "[\"" + raw.toByteArray() + "\"]";
         decoded = QJsonDocument::fromJson(wrapped).array().at(0).toString().toUtf8();

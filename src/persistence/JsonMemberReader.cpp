@@ -134,7 +134,7 @@ void JsonMemberReader::fail(const QString &message)
 
 QJsonValue JsonMemberReader::required(const char *name)
 {
-    const QJsonValue value = m_object.value(QLatin1String(name));
+    QJsonValue value = m_object.value(QLatin1String(name));
     if (value.isUndefined())
         failMember(name, tr("est absent"));
     return value;

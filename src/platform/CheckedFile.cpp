@@ -138,7 +138,7 @@ std::optional<QString> makeFolder(const QByteArray &name, bool asked)
     }
     const qsizetype slash = name.lastIndexOf('/');
     if (slash > 0) {
-        if (const std::optional<QString> reason = makeFolder(name.left(slash), false))
+        if (std::optional<QString> reason = makeFolder(name.left(slash), false))
             return reason;
     }
     if (::mkdir(name.constData(), 0777) != 0) {
@@ -176,7 +176,7 @@ Result<QByteArray> read(const QString &path, qint64 maxBytes)
     if (!S_ISREG(status.st_mode))
         return failed(tr("ce n'est pas un fichier ordinaire"));
     const auto tooLarge = [&] {
-        return failed(tr("le fichier dépasse %1 Mo").arg(maxBytes / (1024 * 1024)));
+        return failed(tr("le fichier dépasse %1 Mo").arg(maxBytes / (qint64(1024) * 1024)));
     };
     if (status.st_size > maxBytes)
         return tooLarge();

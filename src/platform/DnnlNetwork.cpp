@@ -165,8 +165,8 @@ private:
     // Records a step: `reads` and `writes` map oneDNN arguments to slots. The kernel's scratch memory
     // is a slot of its own, in use for this step only, so it shares the arena with the tensors.
     void addStep(const std::string &layer, dnnl::primitive primitive, const memory::desc &scratchpad,
-                 std::vector<std::pair<int, int>> reads, std::vector<std::pair<int, int>> writes,
-                 std::unordered_map<int, memory> fixed = {}, std::vector<int> alsoRead = {})
+                 const std::vector<std::pair<int, int>> &reads, std::vector<std::pair<int, int>> writes,
+                 std::unordered_map<int, memory> fixed = {}, const std::vector<int> &alsoRead = {})
     {
         const int index = int(m_steps.size());
         PlannedStep step{layer, std::move(primitive), {}, std::move(fixed)};
@@ -301,7 +301,7 @@ private:
     // took 1.5 to 3 times less work from 32 channels up (and more below). Its weights take four times
     // the room and its scratch memory grows with the image, so it is kept to the large images, where
     // most of the work is and the weights are small.
-    static constexpr std::int64_t WinogradMinimumArea = 128 * 128;
+    static constexpr std::int64_t WinogradMinimumArea = std::int64_t{128} * 128;
     static bool winogradPays(const InferenceGraph::Convolution &convolution, const Shape &in,
                              const Shape &out)
     {
@@ -373,7 +373,7 @@ private:
 
     memory biasMemory(std::vector<float> &values, const memory::desc &desc)
     {
-        const memory bias(desc, m_engine);
+        memory bias(desc, m_engine);
         std::copy(values.begin(), values.end(), static_cast<float *>(bias.get_data_handle()));
         std::vector<float>().swap(values);
         m_weightBytes += desc.get_size();
@@ -424,7 +424,7 @@ private:
         if (hasBias)
             fixed[DNNL_ARG_BIAS] = biasMemory(convolution.bias, pd->bias_desc());
         addStep(layer.name, dnnl::convolution_forward(*pd), pd->scratchpad_desc(), {{DNNL_ARG_SRC, source}},
-                {{DNNL_ARG_DST, result}}, std::move(fixed), std::move(alsoRead));
+                {{DNNL_ARG_DST, result}}, std::move(fixed), alsoRead);
         setOutput(layer, result);
 
         if (convolution.addend >= 0 && !inPlace) {
@@ -485,7 +485,7 @@ private:
                 fixed[DNNL_ARG_BIAS] = biasMemory(convolution.bias, pd.bias_desc());
             addStep(layer.name + " (part " + std::to_string(i + 1) + ")", dnnl::convolution_forward(pd),
                     pd.scratchpad_desc(), {{DNNL_ARG_SRC, source}}, {{DNNL_ARG_DST, result}},
-                    std::move(fixed), std::move(alsoRead));
+                    std::move(fixed), alsoRead);
             partial = result;
         }
         std::vector<float>().swap(convolution.weights);
@@ -569,8 +569,8 @@ private:
         }
         const dnnl::concat::primitive_desc pd(1, sources, m_engine, newAttributes());
         const int result = addSlot(pd.dst_desc());
-        addStep(m_graph.tensors[std::size_t(output)].name, dnnl::concat(pd), pd.scratchpad_desc(),
-                std::move(reads), {{DNNL_ARG_DST, result}});
+        addStep(m_graph.tensors[std::size_t(output)].name, dnnl::concat(pd), pd.scratchpad_desc(), reads,
+                {{DNNL_ARG_DST, result}});
         m_tensorSlot[std::size_t(output)] = result;
     }
 

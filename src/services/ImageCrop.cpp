@@ -22,7 +22,7 @@ QImage sharedPart(const QImage &image, const QRect &rect)
         [](void *info) { delete static_cast<QImage *>(info); }, owner.get());
     if (part.isNull())
         return image.copy(rect);
-    owner.release(); // now held by the part
+    static_cast<void>(owner.release()); // now held by the part
     part.setColorSpace(image.colorSpace());
     part.setDotsPerMeterX(image.dotsPerMeterX());
     part.setDotsPerMeterY(image.dotsPerMeterY());

@@ -17,7 +17,7 @@ constexpr int leading = 8;
 constexpr int spacing = 8;
 constexpr int arrowSize = 11;
 constexpr qreal radius = 4;
-const QString failureSymbol = QStringLiteral("exclamationmark.triangle.fill");
+constexpr QLatin1StringView failureSymbol("exclamationmark.triangle.fill");
 } // namespace
 
 CapturedFrameDelegate::CapturedFrameDelegate(QTreeView *view) : QStyledItemDelegate(view), m_view(view) {}

@@ -11,7 +11,7 @@
 
 namespace {
 
-const QString frameIdsMimeType = QStringLiteral("application/x-quintarel-frame-ids");
+constexpr QLatin1StringView frameIdsMimeType("application/x-quintarel-frame-ids");
 
 // Child rows carry their group's row + 1 as internal identifier; group rows carry 0.
 constexpr quintptr groupMarker = 0;
@@ -116,7 +116,7 @@ QModelIndex CapturedFramesModel::frameIndex(const QUuid &frameId) const
     for (int g = 0; g < m_groups.size(); ++g) {
         const qsizetype row = m_groups.at(g).indexOfFrame(frameId);
         if (row >= 0)
-            return createIndex(int(row), 0, quintptr(g + 1));
+            return createIndex(int(row), 0, quintptr(g) + 1);
     }
     return {};
 }
@@ -147,7 +147,7 @@ QModelIndex CapturedFramesModel::index(int row, int column, const QModelIndex &p
         return row < m_groups.size() ? createIndex(row, 0, groupMarker) : QModelIndex();
     if (!isGroup(parent) || parent.row() >= m_groups.size() || row >= m_groups.at(parent.row()).frames.size())
         return {};
-    return createIndex(row, 0, quintptr(parent.row() + 1));
+    return createIndex(row, 0, quintptr(parent.row()) + 1);
 }
 
 QModelIndex CapturedFramesModel::parent(const QModelIndex &child) const

@@ -290,7 +290,7 @@ void ExtractionPreviewView::renderNext(quint64 run, const QUuid &frameId, int in
         return;
     const QList<FilterStyle> styles = FilterStyles::all();
     if (index >= styles.size()) {
-        m_renders = renders;
+        m_renders = std::move(renders);
         refreshPreview();
         emit rendersChanged();
         return;
@@ -298,7 +298,7 @@ void ExtractionPreviewView::renderNext(quint64 run, const QUuid &frameId, int in
     const FilterStyle style = styles.at(index);
     continueOn(this,
                m_renderer->rendered(m_images->images(frameId).subject, style, m_document->edgeOptions()),
-               [this, run, frameId, index, renders, style](const QImage &image) {
+               [this, run, frameId, index, renders = std::move(renders), style](const QImage &image) {
                    QMap<FilterStyle, QImage> next = renders;
                    if (!image.isNull())
                        next.insert(style, image);
