@@ -394,7 +394,7 @@ QImage ImageOperations::drawnOver(const QImage &top, QImage bottom, QPoint offse
         std::uint32_t *out = output.ptr<std::uint32_t>(y) + left;
         for (int x = 0; x < width; ++x) {
             // Premultiplied source-over: no channel can overflow, so the sum needs no carry.
-            const std::uint32_t alpha = inAlpha[4 * x];
+            const std::uint32_t alpha = inAlpha[std::ptrdiff_t(4) * x];
             if (alpha == 255)
                 out[x] = in[x];
             else if (alpha != 0)
