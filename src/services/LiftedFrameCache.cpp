@@ -17,9 +17,9 @@ constexpr quint32 EntryMagic = 0x514c4643; // "QLFC"
 constexpr quint16 EntryFormat = 1;
 const QLatin1String EntrySuffix(".lift");
 // A 1080p entry takes some hundreds of kilobytes; a file far larger than that is not one.
-constexpr qint64 MaxEntryBytes = 256 * 1024 * 1024;
+constexpr qint64 MaxEntryBytes = qint64{256} * 1024 * 1024;
 // How much of each end of a file its identity reads.
-constexpr qint64 IdentityChunk = 1024 * 1024;
+constexpr qint64 IdentityChunk = qint64{1024} * 1024;
 constexpr QCryptographicHash::Algorithm EntryHash = QCryptographicHash::Sha256;
 
 QByteArray png(const QImage &image)
@@ -132,7 +132,7 @@ QByteArray LiftedFrameCache::fileIdentity(const QString &path) const
             return {};
         hash.addData(last);
     }
-    const QByteArray identity = hash.result();
+    QByteArray identity = hash.result();
     QMutexLocker lock(&m_mutex);
     m_identities.insert(absolute, Identity{size, modified, identity});
     return identity;
@@ -181,10 +181,10 @@ std::optional<QString> LiftedFrameCache::store(const QByteArray &key, const Lift
 {
     if (key.isEmpty() || frame.mask.isEmpty() || frame.thumbnail.isNull())
         return QStringLiteral("entrée incomplète, non enregistrée");
-    if (const std::optional<QString> problem = CheckedFile::makeFolders(m_folder))
+    if (std::optional<QString> problem = CheckedFile::makeFolders(m_folder))
         return problem;
     const QString path = entryPath(key);
-    if (const std::optional<QString> problem = CheckedFile::replace(path, encodedEntry(key, frame)))
+    if (std::optional<QString> problem = CheckedFile::replace(path, encodedEntry(key, frame)))
         return problem;
     touch(path);
     trim();

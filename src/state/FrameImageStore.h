@@ -27,7 +27,7 @@ class FrameImageStore : public QObject
 
 public:
     using Ticket = quint64;
-    static constexpr qint64 DefaultMemoryBudget = 256 * 1024 * 1024;
+    static constexpr qint64 DefaultMemoryBudget = qint64{256} * 1024 * 1024;
 
     explicit FrameImageStore(QObject *parent = nullptr);
     ~FrameImageStore() override;
