@@ -3,11 +3,11 @@
 #include "QuintarelCommands.h"
 #include "UnsavedWorkPrompt.h"
 
+#include "app/KeyboardCoordinator.h"
+#include "app/WindowFocusReporter.h"
 #include "state/AppState.h"
 #include "state/CaptureDocument.h"
 #include "state/ExportRun.h"
-#include "app/KeyboardCoordinator.h"
-#include "app/WindowFocusReporter.h"
 #include "views/CapturedFramesListView.h"
 #include "views/CapturedFramesModel.h"
 #include "views/EdgeControlsView.h"

@@ -1,9 +1,9 @@
 // Capturing the frame in front of the user.
 #include "AppState.h"
 
-#include "support/AppError.h"
 #include "platform/VideoPlayer.h"
 #include "state/CaptureDocument.h"
+#include "support/AppError.h"
 
 void AppState::captureCurrentFrame()
 {

@@ -1,7 +1,6 @@
 // Starting an export of the window's captures.
 #include "AppState.h"
 
-#include "support/AppError.h"
 #include "models/ExportGroup.h"
 #include "services/BatchExportService.h"
 #include "services/ImageExportService.h"
@@ -12,6 +11,7 @@
 #include "state/FrameImageMaker.h"
 #include "state/FrameImageStore.h"
 #include "state/PreviewRenderer.h"
+#include "support/AppError.h"
 
 void AppState::runExport(ExportMode mode)
 {

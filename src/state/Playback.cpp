@@ -1,11 +1,11 @@
 #include "Playback.h"
 
-#include "support/AppError.h"
 #include "platform/FrameGrabber.h"
 #include "platform/FrameIndex.h"
 #include "platform/VideoPlayer.h"
 #include "platform/VideoSource.h"
 #include "services/VideoFrameExtractorService.h"
+#include "support/AppError.h"
 #include "support/AssignIfDifferent.h"
 #include "support/ContinueOn.h"
 

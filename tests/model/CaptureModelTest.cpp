@@ -1,11 +1,11 @@
 #include "TestRegistry.h"
 
 #include "models/AnnotationTool.h"
-#include "support/AppError.h"
 #include "models/CaptureGroup.h"
 #include "models/EdgeOptions.h"
 #include "models/ExportProgress.h"
 #include "models/FilterStyle.h"
+#include "support/AppError.h"
 
 #include <QSet>
 #include <QTest>

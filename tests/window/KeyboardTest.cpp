@@ -3,10 +3,10 @@
 #include "TestRegistry.h"
 
 #include "app/ContentView.h"
+#include "app/KeyboardCoordinator.h"
 #include "app/QuintarelApp.h"
 #include "state/AppState.h"
 #include "state/CaptureDocument.h"
-#include "app/KeyboardCoordinator.h"
 #include "views/CapturedFramesListView.h"
 #include "views/ExtractionPreviewView.h"
 #include "views/GroupHeaderView.h"
