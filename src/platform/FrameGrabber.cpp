@@ -98,6 +98,13 @@ private:
 
     QString seek(std::optional<std::int64_t> keyFramePts);
     Outcome decodeUntil(int target, QString &failure);
+    // Keeps a decoded picture; an outcome once the target is reached or passed, nothing to decode on.
+    std::optional<Outcome> placeDecoded(Ffmpeg::Frame picture, int target, QString &failure);
+    // The decoder has given its last picture.
+    Outcome endOfStream(int target, QString &failure);
+    // Hands the decoder the next packet of the stream, or tells it the stream has ended. Empty
+    // string on success, otherwise a description of the failure.
+    QString feedDecoder();
     // The frame of the index a decoded picture shows, or -1 for a picture the index does not hold.
     int placeOf(const AVFrame *picture) const;
     const AVFrame *cached(int frame) const;
@@ -264,44 +271,14 @@ FrameGrabber::Decoder::Outcome FrameGrabber::Decoder::decodeUntil(int target, QS
             failure = Ffmpeg::errorText(AVERROR(ENOMEM));
             return Outcome::Failed;
         }
-        int status = avcodec_receive_frame(m_codec.get(), picture.get());
+        const int status = avcodec_receive_frame(m_codec.get(), picture.get());
         if (status == 0) {
-            const int place = placeOf(picture.get());
-            if (place < m_firstTrusted)
-                continue;
-            const std::optional<int> previous = std::exchange(m_lastFrame, place);
-            keep(place, std::move(picture));
-            if (place == target)
-                return Outcome::Found;
-            if (place < target)
-                continue;
-            if (!previous)
-                return Outcome::Overshot;
-            // The target's picture never came out (damaged, or dropped by the decoder): the picture
-            // before it stays on screen, as in a player.
-            if (const AVFrame *before = cached(*previous); before && *previous < target) {
-                keep(target, Ffmpeg::Frame(av_frame_clone(before)));
-                return Outcome::Found;
-            }
-            failure = Ffmpeg::errorText(AVERROR_INVALIDDATA);
-            return Outcome::Failed;
+            if (const std::optional<Outcome> outcome = placeDecoded(std::move(picture), target, failure))
+                return *outcome;
+            continue;
         }
-        if (status == AVERROR_EOF) {
-            m_positioned = false;
-            // Nothing placeable came out of the last key frame's pictures (their leading pictures
-            // need the frames before): an earlier key frame must be decoded from.
-            if (!m_lastFrame)
-                return Outcome::Overshot;
-            // The stream ended before the target: the last picture shown stays on screen.
-            if (*m_lastFrame < target) {
-                if (const AVFrame *last = cached(*m_lastFrame)) {
-                    keep(target, Ffmpeg::Frame(av_frame_clone(last)));
-                    return Outcome::Found;
-                }
-            }
-            failure = Ffmpeg::errorText(AVERROR_EOF);
-            return Outcome::Failed;
-        }
+        if (status == AVERROR_EOF)
+            return endOfStream(target, failure);
         if (status == AVERROR_INVALIDDATA && ++damagedPictures <= maximumDamagedPictures) {
             // A damaged packet's error, reported when its picture was due (decoding threads report
             // late): the decoder goes on with the next pictures.
@@ -311,30 +288,73 @@ FrameGrabber::Decoder::Outcome FrameGrabber::Decoder::decodeUntil(int target, QS
             failure = Ffmpeg::errorText(status);
             return Outcome::Failed;
         }
+        failure = feedDecoder();
+        if (!failure.isEmpty())
+            return Outcome::Failed;
+    }
+}
 
-        // The decoder wants input.
-        if (m_draining) {
-            failure = Ffmpeg::errorText(AVERROR_EOF);
-            return Outcome::Failed;
-        }
-        status = av_read_frame(m_format.get(), m_packet.get());
-        if (status < 0) {
-            // The end of the file, or where a file cut short stops: the pictures the decoder still
-            // holds come out.
-            m_draining = true;
-            status = avcodec_send_packet(m_codec.get(), nullptr);
-        } else {
-            if (m_packet->stream_index == m_stream)
-                status = avcodec_send_packet(m_codec.get(), m_packet.get());
-            av_packet_unref(m_packet.get());
-        }
-        // Damaged packets are skipped; the decoder carries on with the next one.
-        if (status < 0 && status != AVERROR(EAGAIN) && status != AVERROR_INVALIDDATA &&
-            status != AVERROR_EOF) {
-            failure = Ffmpeg::errorText(status);
-            return Outcome::Failed;
+std::optional<FrameGrabber::Decoder::Outcome>
+FrameGrabber::Decoder::placeDecoded(Ffmpeg::Frame picture, int target, QString &failure)
+{
+    const int place = placeOf(picture.get());
+    if (place < m_firstTrusted)
+        return std::nullopt;
+    const std::optional<int> previous = std::exchange(m_lastFrame, place);
+    keep(place, std::move(picture));
+    if (place == target)
+        return Outcome::Found;
+    if (place < target)
+        return std::nullopt;
+    if (!previous)
+        return Outcome::Overshot;
+    // The target's picture never came out (damaged, or dropped by the decoder): the picture before it
+    // stays on screen, as in a player.
+    if (const AVFrame *before = cached(*previous); before && *previous < target) {
+        keep(target, Ffmpeg::Frame(av_frame_clone(before)));
+        return Outcome::Found;
+    }
+    failure = Ffmpeg::errorText(AVERROR_INVALIDDATA);
+    return Outcome::Failed;
+}
+
+FrameGrabber::Decoder::Outcome FrameGrabber::Decoder::endOfStream(int target, QString &failure)
+{
+    m_positioned = false;
+    // Nothing placeable came out of the last key frame's pictures (their leading pictures need the
+    // frames before): an earlier key frame must be decoded from.
+    if (!m_lastFrame)
+        return Outcome::Overshot;
+    // The stream ended before the target: the last picture shown stays on screen.
+    if (*m_lastFrame < target) {
+        if (const AVFrame *last = cached(*m_lastFrame)) {
+            keep(target, Ffmpeg::Frame(av_frame_clone(last)));
+            return Outcome::Found;
         }
     }
+    failure = Ffmpeg::errorText(AVERROR_EOF);
+    return Outcome::Failed;
+}
+
+QString FrameGrabber::Decoder::feedDecoder()
+{
+    if (m_draining)
+        return Ffmpeg::errorText(AVERROR_EOF);
+    int status = av_read_frame(m_format.get(), m_packet.get());
+    if (status < 0) {
+        // The end of the file, or where a file cut short stops: the pictures the decoder still holds
+        // come out.
+        m_draining = true;
+        status = avcodec_send_packet(m_codec.get(), nullptr);
+    } else {
+        if (m_packet->stream_index == m_stream)
+            status = avcodec_send_packet(m_codec.get(), m_packet.get());
+        av_packet_unref(m_packet.get());
+    }
+    // Damaged packets are skipped; the decoder carries on with the next one.
+    if (status < 0 && status != AVERROR(EAGAIN) && status != AVERROR_INVALIDDATA && status != AVERROR_EOF)
+        return Ffmpeg::errorText(status);
+    return {};
 }
 
 Result<const AVFrame *> FrameGrabber::Decoder::decoded(int target)
