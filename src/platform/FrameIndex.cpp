@@ -26,6 +26,107 @@ Int128 floorDivide(Int128 a, Int128 b)
     return quotient;
 }
 
+struct IndexedPacket
+{
+    std::int64_t time = 0;
+    std::int64_t duration = 0;
+    std::int64_t bytePosition = -1;
+    bool key = false;
+    bool corrupt = false;
+    bool shown = true;
+};
+
+struct PacketScan
+{
+    std::vector<IndexedPacket> packets;
+    // Some packets carry no presentation time of their own.
+    bool someTimeMissing = false;
+    // Some packets are presented at another time than they are decoded.
+    bool reordered = false;
+    // What ended the reading: AVERROR_EOF at the end of a sound file.
+    int status = 0;
+};
+
+// Reads every packet of the file, keeping the timed ones of stream `streamIndex`.
+PacketScan scanPackets(AVFormatContext *format, int streamIndex, AVPacket *packet)
+{
+    PacketScan scan;
+    while ((scan.status = av_read_frame(format, packet)) >= 0) {
+        scannedPackets.fetch_add(1, std::memory_order_relaxed);
+        if (packet->stream_index == streamIndex) {
+            const bool hasPts = packet->pts != AV_NOPTS_VALUE;
+            const std::int64_t time = hasPts ? packet->pts : packet->dts;
+            scan.someTimeMissing = scan.someTimeMissing || !hasPts;
+            scan.reordered = scan.reordered || (hasPts && packet->pts != packet->dts);
+            // Pictures an edit list cuts away are never shown, but their key frames are where
+            // decoding the first shown pictures starts.
+            const bool shown = !(packet->flags & AV_PKT_FLAG_DISCARD);
+            if (time != AV_NOPTS_VALUE)
+                scan.packets.push_back({time, packet->duration, packet->pos,
+                                        bool(packet->flags & AV_PKT_FLAG_KEY),
+                                        bool(packet->flags & AV_PKT_FLAG_CORRUPT), shown});
+        }
+        av_packet_unref(packet);
+    }
+    return scan;
+}
+
+void sortWithoutRepeats(std::vector<std::int64_t> &values)
+{
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+}
+
+// The times of the shown frames and of the key frames, each sorted once, and the byte positions of
+// the key frames; returns the last frame shown. At least one packet must be shown.
+const IndexedPacket &collectTimes(const std::vector<IndexedPacket> &packets, std::vector<std::int64_t> &pts,
+                                  std::vector<std::int64_t> &keyFramePts,
+                                  std::map<std::int64_t, std::int64_t> &keyFramePositions)
+{
+    const IndexedPacket *last = nullptr;
+    for (const IndexedPacket &indexed : packets) {
+        if (indexed.shown) {
+            pts.push_back(indexed.time);
+            if (!last || indexed.time >= last->time)
+                last = &indexed;
+        }
+        if (indexed.key) {
+            keyFramePts.push_back(indexed.time);
+            if (indexed.bytePosition >= 0)
+                keyFramePositions.emplace(indexed.time, indexed.bytePosition);
+        }
+    }
+    sortWithoutRepeats(pts);
+    sortWithoutRepeats(keyFramePts);
+    return *last;
+}
+
+// The last frame shows for its packet's duration, else as long as the frame before it, else for one
+// frame at the stream's rate.
+std::int64_t lastFrameTicks(const IndexedPacket &last, const std::vector<std::int64_t> &pts,
+                            const AVStream *stream)
+{
+    std::int64_t ticks = last.duration;
+    if (ticks <= 0 && pts.size() > 1)
+        ticks = pts.back() - pts[pts.size() - 2];
+    if (ticks <= 0 && stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0)
+        ticks = av_rescale_q(1, av_inv_q(stream->avg_frame_rate), stream->time_base);
+    return std::max<std::int64_t>(ticks, 0);
+}
+
+// The longest stretch between two key frames, or from the last key frame to the last frame, in ticks.
+std::int64_t longestKeyFrameInterval(const std::vector<std::int64_t> &pts,
+                                     const std::vector<std::int64_t> &keyFramePts)
+{
+    std::int64_t longest = 0;
+    std::int64_t previous = pts.front();
+    for (std::int64_t keyFrame : keyFramePts) {
+        longest = std::max(longest, keyFrame - previous);
+        previous = keyFrame;
+    }
+    return std::max(longest, pts.back() - previous);
+}
+
 } // namespace
 
 Result<FrameIndex> FrameIndex::build(const QString &path)
@@ -55,43 +156,15 @@ Result<FrameIndex> FrameIndex::build(const QString &path)
     if (index.m_numerator <= 0 || index.m_denominator <= 0)
         return failure(Ffmpeg::errorText(AVERROR_INVALIDDATA));
 
-    struct IndexedPacket
-    {
-        std::int64_t time = 0;
-        std::int64_t duration = 0;
-        std::int64_t bytePosition = -1;
-        bool key = false;
-        bool corrupt = false;
-        bool shown = true;
-    };
-    std::vector<IndexedPacket> packets;
-    bool someTimeMissing = false;
-    bool reordered = false;
-
     Ffmpeg::Packet packet(av_packet_alloc());
     if (!packet)
         return failure(Ffmpeg::errorText(AVERROR(ENOMEM)));
-    int status = 0;
-    while ((status = av_read_frame(format.get(), packet.get())) >= 0) {
-        scannedPackets.fetch_add(1, std::memory_order_relaxed);
-        if (packet->stream_index == streamIndex) {
-            const bool hasPts = packet->pts != AV_NOPTS_VALUE;
-            const std::int64_t time = hasPts ? packet->pts : packet->dts;
-            someTimeMissing = someTimeMissing || !hasPts;
-            reordered = reordered || (hasPts && packet->pts != packet->dts);
-            // Pictures an edit list cuts away are never shown, but their key frames are where
-            // decoding the first shown pictures starts.
-            const bool shown = !(packet->flags & AV_PKT_FLAG_DISCARD);
-            if (time != AV_NOPTS_VALUE)
-                packets.push_back({time, packet->duration, packet->pos, bool(packet->flags & AV_PKT_FLAG_KEY),
-                                   bool(packet->flags & AV_PKT_FLAG_CORRUPT), shown});
-        }
-        av_packet_unref(packet.get());
-    }
+    PacketScan scan = scanPackets(format.get(), streamIndex, packet.get());
+    std::vector<IndexedPacket> &packets = scan.packets;
     // A file cut short ends in a read error, after a last packet that may be missing its end: what
     // was read before it can still be played.
-    if (status != AVERROR_EOF && packets.empty())
-        return failure(Ffmpeg::errorText(status));
+    if (scan.status != AVERROR_EOF && packets.empty())
+        return failure(Ffmpeg::errorText(scan.status));
     if (!packets.empty() && packets.back().corrupt)
         packets.pop_back();
     if (std::none_of(packets.begin(), packets.end(), [](const IndexedPacket &p) { return p.shown; }))
@@ -99,35 +172,11 @@ Result<FrameIndex> FrameIndex::build(const QString &path)
 
     // Packets that only some of carry a time of their own, always equal to their decoding time, are
     // times of a container without reordering information (AVI): decoding times.
-    index.m_presentationTimes = !someTimeMissing || reordered;
+    index.m_presentationTimes = !scan.someTimeMissing || scan.reordered;
 
-    const IndexedPacket *last = nullptr;
-    for (const IndexedPacket &indexed : packets) {
-        if (indexed.shown) {
-            index.m_pts.push_back(indexed.time);
-            if (!last || indexed.time >= last->time)
-                last = &indexed;
-        }
-        if (indexed.key) {
-            index.m_keyFramePts.push_back(indexed.time);
-            if (indexed.bytePosition >= 0)
-                index.m_keyFramePositions.emplace(indexed.time, indexed.bytePosition);
-        }
-    }
-    std::sort(index.m_pts.begin(), index.m_pts.end());
-    index.m_pts.erase(std::unique(index.m_pts.begin(), index.m_pts.end()), index.m_pts.end());
-    std::sort(index.m_keyFramePts.begin(), index.m_keyFramePts.end());
-    index.m_keyFramePts.erase(std::unique(index.m_keyFramePts.begin(), index.m_keyFramePts.end()),
-                              index.m_keyFramePts.end());
-
-    // The last frame shows for its packet's duration, else as long as the frame before it, else
-    // for one frame at the stream's rate.
-    index.m_lastFrameTicks = last->duration;
-    if (index.m_lastFrameTicks <= 0 && index.m_pts.size() > 1)
-        index.m_lastFrameTicks = index.m_pts.back() - index.m_pts[index.m_pts.size() - 2];
-    if (index.m_lastFrameTicks <= 0 && stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0)
-        index.m_lastFrameTicks = av_rescale_q(1, av_inv_q(stream->avg_frame_rate), stream->time_base);
-    index.m_lastFrameTicks = std::max<std::int64_t>(index.m_lastFrameTicks, 0);
+    const IndexedPacket &last =
+        collectTimes(packets, index.m_pts, index.m_keyFramePts, index.m_keyFramePositions);
+    index.m_lastFrameTicks = lastFrameTicks(last, index.m_pts, stream);
 
     // Timestamp seeks in MPEG streams (no index) can land a key-frame interval late. In files with
     // decoding times only, a key frame's picture can come after pictures stored behind it (an open
@@ -135,13 +184,7 @@ Result<FrameIndex> FrameIndex::build(const QString &path)
     const QList<QByteArray> formatNames = QByteArray(format->iformat->name).split(',');
     const bool mpegStream = formatNames.contains("mpegts") || formatNames.contains("mpeg");
     if (mpegStream || !index.m_presentationTimes) {
-        std::int64_t longest = 0;
-        std::int64_t previous = index.m_pts.front();
-        for (std::int64_t keyFrame : index.m_keyFramePts) {
-            longest = std::max(longest, keyFrame - previous);
-            previous = keyFrame;
-        }
-        longest = std::max(longest, index.m_pts.back() - previous);
+        const std::int64_t longest = longestKeyFrameInterval(index.m_pts, index.m_keyFramePts);
         // One more frame's worth, so that a target just before a key frame is covered too.
         const double frame = index.m_pts.size() > 1 ? index.seconds(1) - index.seconds(0) : 0.0;
         index.m_seekMargin = double(longest) * index.m_numerator / index.m_denominator + frame;
