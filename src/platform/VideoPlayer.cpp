@@ -100,60 +100,73 @@ void VideoPlayer::handleEvents()
     m_wakeUpPending = false;
     for (;;) {
         const mpv_event *event = mpv_wait_event(m_mpv.get(), 0);
-        switch (event->event_id) {
-        case MPV_EVENT_NONE:
+        if (event->event_id == MPV_EVENT_NONE)
             return;
-        case MPV_EVENT_COMMAND_REPLY:
-            m_lastCommandReplied = std::max(m_lastCommandReplied, std::uint64_t(event->reply_userdata));
-            // A seek mpv refused leaves the picture where it was.
-            if (event->error < 0 && event->reply_userdata == m_lastCommandSent && m_seekPending && !m_loading)
-                finishSeek();
-            break;
-        case MPV_EVENT_PLAYBACK_RESTART:
-            // time-pos is the shown frame's only once the last seek we sent has restarted playback:
-            // it is read then, and the seek ends with the answer.
-            if (m_lastCommandReplied == m_lastCommandSent) {
-                m_loading = false;
-                if (m_deferredSeek || m_deferredSteps)
-                    sendDeferredMoves();
-                else if (m_seekPending)
-                    mpv_get_property_async(m_mpv.get(), timeReadMark | m_lastCommandSent, "time-pos",
-                                           MPV_FORMAT_DOUBLE);
-            }
-            break;
-        case MPV_EVENT_GET_PROPERTY_REPLY: {
-            const auto *property = static_cast<const mpv_event_property *>(event->data);
-            if (event->reply_userdata != (timeReadMark | m_lastCommandSent) || !m_seekPending || m_loading)
-                break;
-            if (event->error >= 0 && property->format == MPV_FORMAT_DOUBLE &&
-                std::isfinite(*static_cast<const double *>(property->data)))
-                m_timePos = *static_cast<const double *>(property->data);
-            finishSeek();
-            break;
-        }
-        case MPV_EVENT_SET_PROPERTY_REPLY:
-            if (event->reply_userdata == pauseSetMark && m_pauseChangesPending > 0)
-                --m_pauseChangesPending;
-            break;
-        case MPV_EVENT_PROPERTY_CHANGE:
-            propertyChanged(event->reply_userdata, *static_cast<const mpv_event_property *>(event->data));
-            break;
-        case MPV_EVENT_END_FILE: {
-            const auto *end = static_cast<const mpv_event_end_file *>(event->data);
-            if (end->reason == MPV_END_FILE_REASON_ERROR && m_lastCommandReplied == m_lastCommandSent &&
-                hasItem()) {
-                m_failed = true;
-                m_loading = false;
-                m_seekPending = false;
-                notifyObservers(true);
-                emit itemFailed(QString::fromUtf8(mpv_error_string(end->error)));
-            }
-            break;
-        }
-        default:
-            break;
-        }
+        handleEvent(*event);
     }
+}
+
+void VideoPlayer::handleEvent(const mpv_event &event)
+{
+    switch (event.event_id) {
+    case MPV_EVENT_COMMAND_REPLY:
+        m_lastCommandReplied = std::max(m_lastCommandReplied, std::uint64_t(event.reply_userdata));
+        // A seek mpv refused leaves the picture where it was.
+        if (event.error < 0 && event.reply_userdata == m_lastCommandSent && m_seekPending && !m_loading)
+            finishSeek();
+        break;
+    case MPV_EVENT_PLAYBACK_RESTART:
+        playbackRestarted();
+        break;
+    case MPV_EVENT_GET_PROPERTY_REPLY:
+        if (event.reply_userdata == (timeReadMark | m_lastCommandSent) && m_seekPending && !m_loading)
+            seekTimeRead(event.error, *static_cast<const mpv_event_property *>(event.data));
+        break;
+    case MPV_EVENT_SET_PROPERTY_REPLY:
+        if (event.reply_userdata == pauseSetMark && m_pauseChangesPending > 0)
+            --m_pauseChangesPending;
+        break;
+    case MPV_EVENT_PROPERTY_CHANGE:
+        propertyChanged(event.reply_userdata, *static_cast<const mpv_event_property *>(event.data));
+        break;
+    case MPV_EVENT_END_FILE:
+        fileEnded(*static_cast<const mpv_event_end_file *>(event.data));
+        break;
+    default:
+        break;
+    }
+}
+
+void VideoPlayer::playbackRestarted()
+{
+    // time-pos is the shown frame's only once the last seek we sent has restarted playback: it is
+    // read then, and the seek ends with the answer.
+    if (m_lastCommandReplied != m_lastCommandSent)
+        return;
+    m_loading = false;
+    if (m_deferredSeek || m_deferredSteps)
+        sendDeferredMoves();
+    else if (m_seekPending)
+        mpv_get_property_async(m_mpv.get(), timeReadMark | m_lastCommandSent, "time-pos", MPV_FORMAT_DOUBLE);
+}
+
+void VideoPlayer::seekTimeRead(int error, const mpv_event_property &property)
+{
+    if (error >= 0 && property.format == MPV_FORMAT_DOUBLE &&
+        std::isfinite(*static_cast<const double *>(property.data)))
+        m_timePos = *static_cast<const double *>(property.data);
+    finishSeek();
+}
+
+void VideoPlayer::fileEnded(const mpv_event_end_file &end)
+{
+    if (end.reason != MPV_END_FILE_REASON_ERROR || m_lastCommandReplied != m_lastCommandSent || !hasItem())
+        return;
+    m_failed = true;
+    m_loading = false;
+    m_seekPending = false;
+    notifyObservers(true);
+    emit itemFailed(QString::fromUtf8(mpv_error_string(end.error)));
 }
 
 void VideoPlayer::propertyChanged(std::uint64_t property, const mpv_event_property &value)

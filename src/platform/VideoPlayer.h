@@ -16,7 +16,9 @@
 #include <optional>
 
 struct mpv_handle;
+struct mpv_event;
 struct mpv_event_property;
+struct mpv_event_end_file;
 class QTimer;
 
 // A video player built on one libmpv instance. Shows one file at a time, paused on its first frame
@@ -105,6 +107,11 @@ private:
 
     static void wakeUp(void *context);
     void handleEvents();
+    void handleEvent(const mpv_event &event);
+    void playbackRestarted();
+    // The answer to reading time-pos at the end of a seek.
+    void seekTimeRead(int error, const mpv_event_property &property);
+    void fileEnded(const mpv_event_end_file &end);
     void propertyChanged(std::uint64_t property, const mpv_event_property &value);
     // Sends a command whose reply is numbered, so stale restarts can be told apart.
     void sendCommand(const std::initializer_list<QByteArray> &arguments);
