@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -80,16 +82,44 @@ bool isNumberCharacter(char c)
     return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
 }
 
-} // namespace
-
-JsonIntegerTexts::JsonIntegerTexts(const QByteArray &json)
+bool isDigit(QByteArrayView text, qsizetype i)
 {
-    const char *data = json.constData();
-    const qsizetype size = json.size();
-    std::vector<Level> levels;
+    return i < text.size() && text[i] >= '0' && text[i] <= '9';
+}
 
-    const auto open = [&levels](bool isObject) {
-        const Level *parent = levels.empty() ? nullptr : &levels.back();
+// The place of the closing quote of a string whose text starts at `start`: the first quote not
+// escaped by an odd run of backslashes, or `size` when the string is never closed.
+qsizetype closingQuote(const char *data, qsizetype size, qsizetype start)
+{
+    qsizetype i = start;
+    for (;;) {
+        const void *quote = std::memchr(data + i, '"', size_t(size - i));
+        i = quote ? static_cast<const char *>(quote) - data : size;
+        qsizetype backslashes = 0;
+        while (i - backslashes > start && data[i - backslashes - 1] == '\\')
+            ++backslashes;
+        if (i >= size || backslashes % 2 == 0)
+            return i;
+        ++i;
+    }
+}
+
+// Where a number read at the current place is kept.
+struct NumberSlot
+{
+    bool root = false;
+    qsizetype group = -1;
+    qsizetype frame = -1;
+    std::size_t position = 0; // in the list of names of the root or of a frame
+};
+
+// The objects and arrays open at the place being read, the outermost first.
+class LevelStack
+{
+public:
+    void open(bool isObject)
+    {
+        const Level *parent = m_levels.empty() ? nullptr : &m_levels.back();
         Level level;
         level.role = roleOf(parent, isObject);
         level.isObject = isObject;
@@ -98,55 +128,140 @@ JsonIntegerTexts::JsonIntegerTexts(const QByteArray &json)
             level.group = parent->index;
         else if (parent)
             level.group = parent->group;
-        levels.push_back(level);
-    };
+        m_levels.push_back(level);
+    }
+
+    void close()
+    {
+        if (!m_levels.empty())
+            m_levels.pop_back();
+    }
+
+    // A comma: the next member of an object, or the next element of an array.
+    void next()
+    {
+        if (m_levels.empty())
+            return;
+        Level &level = m_levels.back();
+        if (level.isObject)
+            level.expectingKey = true;
+        else
+            ++level.index;
+    }
+
+    // A string: the name of the next member where an object expects one, otherwise a value.
+    void stringRead(QByteArrayView raw)
+    {
+        if (m_levels.empty() || !m_levels.back().isObject || !m_levels.back().expectingKey)
+            return;
+        m_levels.back().key = keyOf(raw);
+        m_levels.back().expectingKey = false;
+    }
+
+    std::optional<NumberSlot> numberSlot() const
+    {
+        if (m_levels.empty())
+            return std::nullopt;
+        const Level &level = m_levels.back();
+        if (level.role == Role::Root && level.key == Key::Version)
+            return NumberSlot{true, -1, -1, 0};
+        if (level.role == Role::Root && level.key == Key::ActiveGroupIndex)
+            return NumberSlot{true, -1, -1, 1};
+        const qsizetype frame = m_levels.size() > 1 ? m_levels[m_levels.size() - 2].index : -1;
+        if (level.role == Role::Frame && level.key == Key::TimeValue)
+            return NumberSlot{false, level.group, frame, 0};
+        if (level.role == Role::Frame && level.key == Key::TimeScale)
+            return NumberSlot{false, level.group, frame, 1};
+        return std::nullopt;
+    }
+
+private:
+    std::vector<Level> m_levels;
+};
+
+// A JSON number as its decimal digits: digits × 10^scale, negated when negative.
+struct DecimalNumber
+{
+    bool negative = false;
+    QByteArray digits;
+    std::int64_t scale = 0;
+};
+
+// Reads a JSON number, -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?, with its digits of integer
+// and fraction part together; nothing when the text is not a number.
+std::optional<DecimalNumber> decimalOf(QByteArrayView text)
+{
+    DecimalNumber number;
+    qsizetype i = 0;
+    number.negative = i < text.size() && text[i] == '-';
+    if (number.negative)
+        ++i;
+    for (; isDigit(text, i); ++i)
+        number.digits += text[i];
+    if (i < text.size() && text[i] == '.') {
+        for (++i; isDigit(text, i); ++i) {
+            number.digits += text[i];
+            --number.scale;
+        }
+    }
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        bool negativeExponent = false;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            negativeExponent = text[i++] == '-';
+        std::int64_t exponent = 0;
+        for (; isDigit(text, i); ++i)
+            exponent = std::min<std::int64_t>(exponent * 10 + (text[i] - '0'), 1'000'000'000);
+        number.scale += negativeExponent ? -exponent : exponent;
+    }
+    if (i != text.size() || number.digits.isEmpty())
+        return std::nullopt;
+    return number;
+}
+
+// Takes the leading zeros away, and the trailing ones into the scale.
+void normalise(DecimalNumber &number)
+{
+    qsizetype first = 0;
+    while (first < number.digits.size() && number.digits[first] == '0')
+        ++first;
+    number.digits = number.digits.mid(first);
+    while (!number.digits.isEmpty() && number.digits.endsWith('0')) {
+        number.digits.chop(1);
+        ++number.scale;
+    }
+}
+
+} // namespace
+
+JsonIntegerTexts::JsonIntegerTexts(const QByteArray &json)
+{
+    const char *data = json.constData();
+    const qsizetype size = json.size();
+    LevelStack levels;
 
     qsizetype i = 0;
     while (i < size) {
         switch (data[i]) {
         case '{':
-            open(true);
-            ++i;
-            break;
         case '[':
-            open(false);
+            levels.open(data[i] == '{');
             ++i;
             break;
         case '}':
         case ']':
-            if (!levels.empty())
-                levels.pop_back();
+            levels.close();
             ++i;
             break;
         case ',':
-            if (!levels.empty()) {
-                Level &level = levels.back();
-                if (level.isObject)
-                    level.expectingKey = true;
-                else
-                    ++level.index;
-            }
+            levels.next();
             ++i;
             break;
         case '"': {
-            // The closing quote is the first one not escaped by an odd run of backslashes.
-            const qsizetype start = ++i;
-            for (;;) {
-                const void *quote = std::memchr(data + i, '"', size_t(size - i));
-                i = quote ? static_cast<const char *>(quote) - data : size;
-                qsizetype backslashes = 0;
-                while (i - backslashes > start && data[i - backslashes - 1] == '\\')
-                    ++backslashes;
-                if (i >= size || backslashes % 2 == 0)
-                    break;
-                ++i;
-            }
-            const QByteArrayView raw(data + start, i - start);
+            const qsizetype start = i + 1;
+            i = closingQuote(data, size, start);
+            levels.stringRead(QByteArrayView(data + start, i - start));
             ++i;
-            if (!levels.empty() && levels.back().isObject && levels.back().expectingKey) {
-                levels.back().key = keyOf(raw);
-                levels.back().expectingKey = false;
-            }
             break;
         }
         case '-':
@@ -163,19 +278,11 @@ JsonIntegerTexts::JsonIntegerTexts(const QByteArray &json)
             const qsizetype start = i;
             while (i < size && isNumberCharacter(data[i]))
                 ++i;
-            if (levels.empty())
-                break;
-            const Level &level = levels.back();
-            const QByteArrayView number(data + start, i - start);
             // Every number at a known place is kept, so that a repeated member's last value counts.
-            if (level.role == Role::Root && level.key == Key::Version)
-                m_root[0] = number;
-            else if (level.role == Role::Root && level.key == Key::ActiveGroupIndex)
-                m_root[1] = number;
-            else if (level.role == Role::Frame && level.key == Key::TimeValue)
-                m_frames[{level.group, levels[levels.size() - 2].index}][0] = number;
-            else if (level.role == Role::Frame && level.key == Key::TimeScale)
-                m_frames[{level.group, levels[levels.size() - 2].index}][1] = number;
+            if (const std::optional<NumberSlot> slot = levels.numberSlot()) {
+                Texts &texts = slot->root ? m_root : m_frames[{slot->group, slot->frame}];
+                texts[slot->position] = QByteArrayView(data + start, i - start);
+            }
             break;
         }
         default: // white space, ':', the letters of true, false and null
@@ -201,62 +308,29 @@ QByteArrayView JsonIntegerTexts::text(Place place, QByteArrayView name) const
 
 JsonIntegerTexts::Problem JsonIntegerTexts::toInt64(QByteArrayView text, std::int64_t *value)
 {
-    // JSON number: -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?
-    qsizetype i = 0;
-    const bool negative = i < text.size() && text[i] == '-';
-    if (negative)
-        ++i;
-
-    QByteArray digits;      // significant digits of integer and fraction part together
-    std::int64_t scale = 0; // the value is digits × 10^scale
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        digits += text[i];
-    if (i < text.size() && text[i] == '.') {
-        for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-            digits += text[i];
-            --scale;
-        }
-    }
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        bool negativeExponent = false;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-            negativeExponent = text[i++] == '-';
-        std::int64_t exponent = 0;
-        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-            exponent = std::min<std::int64_t>(exponent * 10 + (text[i] - '0'), 1'000'000'000);
-        scale += negativeExponent ? -exponent : exponent;
-    }
-    if (i != text.size() || digits.isEmpty())
+    std::optional<DecimalNumber> number = decimalOf(text);
+    if (!number)
         return Problem::NotAnInteger;
-
-    qsizetype first = 0;
-    while (first < digits.size() && digits[first] == '0')
-        ++first;
-    digits = digits.mid(first);
-    while (!digits.isEmpty() && digits.endsWith('0')) {
-        digits.chop(1);
-        ++scale;
-    }
-    if (digits.isEmpty()) {
+    normalise(*number);
+    if (number->digits.isEmpty()) {
         *value = 0;
         return Problem::None;
     }
-    if (scale < 0)
+    if (number->scale < 0)
         return Problem::NotAnInteger;
-    if (digits.size() + scale > 19)
+    if (number->digits.size() + number->scale > 19)
         return Problem::OutOfRange;
 
     // At most 19 digits: below 10^19, which fits an unsigned 64-bit integer.
     std::uint64_t magnitude = 0;
-    for (const char digit : digits)
+    for (const char digit : std::as_const(number->digits))
         magnitude = magnitude * 10 + std::uint64_t(digit - '0');
-    for (std::int64_t k = 0; k < scale; ++k)
+    for (std::int64_t k = 0; k < number->scale; ++k)
         magnitude *= 10;
 
     constexpr std::uint64_t largest = std::numeric_limits<std::int64_t>::max();
-    if (magnitude > largest + (negative ? 1 : 0))
+    if (magnitude > largest + (number->negative ? 1 : 0))
         return Problem::OutOfRange;
-    *value = negative ? std::int64_t(0 - magnitude) : std::int64_t(magnitude);
+    *value = number->negative ? std::int64_t(0 - magnitude) : std::int64_t(magnitude);
     return Problem::None;
 }
