@@ -459,28 +459,36 @@ private:
         const std::int64_t axis = reader.integer("axis", 0);
         if (node.input_size() < 1)
             reader.fail(tr("rien à assembler"));
-        bool allConstant = true, anyConstant = false;
-        for (int i = 0; i < node.input_size(); ++i) {
-            const bool constant = isConstant(node.input(i));
-            allConstant = allConstant && constant;
-            anyConstant = anyConstant || constant;
-        }
-        if (allConstant) {
-            if (axis != 0 && axis != -1)
-                reader.failAttribute("axis", QString::number(axis));
-            Constant joined;
-            for (int i = 0; i < node.input_size(); ++i) {
-                const Constant &part = constantInput(reader, node, i);
-                if (part.isFloat || part.dims.size() != 1)
-                    reader.fail(tr("seules les listes d'entiers peuvent être assemblées"));
-                joined.integers.insert(joined.integers.end(), part.integers.begin(), part.integers.end());
-            }
-            joined.dims = {std::int64_t(joined.integers.size())};
-            setConstant(node, std::move(joined));
-            return;
-        }
-        if (anyConstant)
+        int constants = 0;
+        for (int i = 0; i < node.input_size(); ++i)
+            constants += isConstant(node.input(i)) ? 1 : 0;
+        if (constants == node.input_size())
+            joinConstants(reader, node, axis);
+        else if (constants > 0)
             reader.fail(tr("une image ne peut pas être assemblée avec une constante"));
+        else
+            joinTensors(reader, node, axis);
+    }
+
+    // Lists of integers put end to end.
+    void joinConstants(const NodeReader &reader, const onnx::NodeProto &node, std::int64_t axis)
+    {
+        if (axis != 0 && axis != -1)
+            reader.failAttribute("axis", QString::number(axis));
+        Constant joined;
+        for (int i = 0; i < node.input_size(); ++i) {
+            const Constant &part = constantInput(reader, node, i);
+            if (part.isFloat || part.dims.size() != 1)
+                reader.fail(tr("seules les listes d'entiers peuvent être assemblées"));
+            joined.integers.insert(joined.integers.end(), part.integers.begin(), part.integers.end());
+        }
+        joined.dims = {std::int64_t(joined.integers.size())};
+        setConstant(node, std::move(joined));
+    }
+
+    // Images of the same size put together channel after channel.
+    void joinTensors(const NodeReader &reader, const onnx::NodeProto &node, std::int64_t axis)
+    {
         if (axis != 1 && axis != -3)
             reader.failAttribute("axis", QString::number(axis));
         std::vector<int> inputs;
@@ -500,25 +508,40 @@ private:
         addLayer(node, InferenceGraph::Concat{}, std::move(inputs), shape);
     }
 
-    void readConvolution(const onnx::NodeProto &node)
+    // The weights of a convolution: stored in the model, four dimensions of floats, as many input
+    // channels as the image has.
+    const onnx::TensorProto &convolutionWeights(const NodeReader &reader, const onnx::NodeProto &node,
+                                                std::int64_t inChannels) const
     {
-        const NodeReader reader(node, {"auto_pad", "dilations", "group", "kernel_shape", "pads", "strides"});
-        const int input = tensorInput(reader, node, 0);
-        const Shape &in = m_result.tensors[std::size_t(input)].shape;
         if (!hasInput(node, 1) || !m_initializers.count(node.input(1)))
             reader.fail(tr("les poids doivent être stockés dans le modèle"));
         const onnx::TensorProto &weights = *m_initializers.at(node.input(1));
         if (weights.data_type() != onnx::TensorProto::FLOAT || weights.dims_size() != 4)
             reader.fail(tr("les poids doivent être des nombres à virgule flottante en quatre dimensions"));
+        if (weights.dims(1) != inChannels)
+            reader.fail(
+                tr("les poids attendent %1 canaux, l'image en a %2").arg(weights.dims(1)).arg(inChannels));
+        return weights;
+    }
+
+    void checkBias(const NodeReader &reader, const std::string &name, std::int64_t outChannels) const
+    {
+        const auto bias = m_initializers.find(name);
+        if (bias == m_initializers.end() || bias->second->data_type() != onnx::TensorProto::FLOAT ||
+            elementCount(bias->second->dims()) != outChannels)
+            reader.fail(tr("le biais doit être stocké dans le modèle, une valeur par canal"));
+    }
+
+    void readConvolution(const onnx::NodeProto &node)
+    {
+        const NodeReader reader(node, {"auto_pad", "dilations", "group", "kernel_shape", "pads", "strides"});
+        const int input = tensorInput(reader, node, 0);
+        const Shape &in = m_result.tensors[std::size_t(input)].shape;
+        const onnx::TensorProto &weights = convolutionWeights(reader, node, in[1]);
         const std::int64_t outChannels = weights.dims(0);
-        if (weights.dims(1) != in[1])
-            reader.fail(tr("les poids attendent %1 canaux, l'image en a %2").arg(weights.dims(1)).arg(in[1]));
         WeightNames names{node.input(1), {}};
         if (hasInput(node, 2)) {
-            const auto bias = m_initializers.find(node.input(2));
-            if (bias == m_initializers.end() || bias->second->data_type() != onnx::TensorProto::FLOAT ||
-                elementCount(bias->second->dims()) != outChannels)
-                reader.fail(tr("le biais doit être stocké dans le modèle, une valeur par canal"));
+            checkBias(reader, node.input(2), outChannels);
             names.bias = node.input(2);
         }
         if (const std::int64_t group = reader.integer("group", 1); group != 1)
@@ -633,28 +656,7 @@ private:
 
         const int input = tensorInput(reader, node, 0);
         const Shape &in = m_result.tensors[std::size_t(input)].shape;
-        Shape out{};
-        if (hasInput(node, 3)) {
-            const Constant &sizes = constantInput(reader, node, 3);
-            if (sizes.isFloat || sizes.size() != 4)
-                reader.fail(tr("les tailles de sortie doivent être quatre entiers"));
-            std::copy(sizes.integers.begin(), sizes.integers.end(), out.begin());
-        } else if (hasInput(node, 2) && constantInput(reader, node, 2).size() > 0) {
-            const Constant &scales = constantInput(reader, node, 2);
-            if (!scales.isFloat || scales.size() != 4)
-                reader.fail(tr("les facteurs d'échelle doivent être quatre nombres"));
-            for (std::size_t axis = 0; axis < 4; ++axis) {
-                const double exact = double(in[axis]) * double(scales.floats[axis]);
-                out[axis] = std::int64_t(exact);
-                // The engine resamples by the ratio of the sizes, which is the factor only when it
-                // gives a whole number of pixels.
-                if (double(out[axis]) != exact)
-                    reader.fail(tr("le facteur d'échelle %1 ne donne pas un nombre entier de pixels")
-                                    .arg(double(scales.floats[axis])));
-            }
-        } else {
-            reader.fail(tr("ni taille ni facteur d'échelle"));
-        }
+        const Shape out = resizedShape(reader, node, in);
         if (out[0] != in[0] || out[1] != in[1])
             reader.fail(tr("seules la hauteur et la largeur peuvent être redimensionnées"));
         if (out[2] < 1 || out[3] < 1)
@@ -662,6 +664,34 @@ private:
         if (coordinates == "pytorch_half_pixel" && (out[2] == 1 || out[3] == 1))
             reader.failAttribute("coordinate_transformation_mode", QString::fromStdString(coordinates));
         addLayer(node, InferenceGraph::Resize{}, {input}, out);
+    }
+
+    // A Resize's output size: given as sizes, or as scale factors of the input's.
+    Shape resizedShape(const NodeReader &reader, const onnx::NodeProto &node, const Shape &in)
+    {
+        Shape out{};
+        if (hasInput(node, 3)) {
+            const Constant &sizes = constantInput(reader, node, 3);
+            if (sizes.isFloat || sizes.size() != 4)
+                reader.fail(tr("les tailles de sortie doivent être quatre entiers"));
+            std::copy(sizes.integers.begin(), sizes.integers.end(), out.begin());
+            return out;
+        }
+        if (!hasInput(node, 2) || constantInput(reader, node, 2).size() == 0)
+            reader.fail(tr("ni taille ni facteur d'échelle"));
+        const Constant &scales = constantInput(reader, node, 2);
+        if (!scales.isFloat || scales.size() != 4)
+            reader.fail(tr("les facteurs d'échelle doivent être quatre nombres"));
+        for (std::size_t axis = 0; axis < 4; ++axis) {
+            const double exact = double(in[axis]) * double(scales.floats[axis]);
+            out[axis] = std::int64_t(exact);
+            // The engine resamples by the ratio of the sizes, which is the factor only when it gives
+            // a whole number of pixels.
+            if (double(out[axis]) != exact)
+                reader.fail(tr("le facteur d'échelle %1 ne donne pas un nombre entier de pixels")
+                                .arg(double(scales.floats[axis])));
+        }
+        return out;
     }
 
     void readAdd(const onnx::NodeProto &node)
@@ -687,19 +717,27 @@ private:
     {
         std::vector<char> needed(m_result.tensors.size(), 0);
         needed[std::size_t(m_result.output)] = 1;
-        std::vector<InferenceGraph::Layer> kept;
-        std::unordered_map<std::size_t, WeightNames> keptWeights;
-        std::vector<std::size_t> keptIndex;
+        std::vector<char> unused(m_result.layers.size(), 0);
         for (std::size_t i = m_result.layers.size(); i-- > 0;) {
             const InferenceGraph::Layer &layer = m_result.layers[i];
-            if (!needed[std::size_t(layer.output)])
+            if (!needed[std::size_t(layer.output)]) {
+                unused[i] = 1;
                 continue;
+            }
             for (const int input : layer.inputs)
                 needed[std::size_t(input)] = 1;
-            keptIndex.push_back(i);
         }
-        std::reverse(keptIndex.begin(), keptIndex.end());
-        for (const std::size_t i : keptIndex) {
+        dropLayers(unused);
+    }
+
+    // Takes out the layers marked in `dropped`, keeping the others in order with their weights.
+    void dropLayers(const std::vector<char> &dropped)
+    {
+        std::vector<InferenceGraph::Layer> kept;
+        std::unordered_map<std::size_t, WeightNames> keptWeights;
+        for (std::size_t i = 0; i < m_result.layers.size(); ++i) {
+            if (dropped[i])
+                continue;
             if (const auto names = m_convolutionWeights.find(i); names != m_convolutionWeights.end())
                 keptWeights[kept.size()] = names->second;
             kept.push_back(std::move(m_result.layers[i]));
@@ -708,67 +746,75 @@ private:
         m_convolutionWeights = std::move(keptWeights);
     }
 
+    // Who reads and who writes each tensor, while convolutions take on the work of later layers.
+    struct TensorUse
+    {
+        std::vector<int> readers;
+        std::vector<int> producer;
+    };
+
+    // The convolution producing `tensor`, if its result can take on more work.
+    InferenceGraph::Layer *growableConvolution(const TensorUse &use, int tensor)
+    {
+        const int index = use.producer[std::size_t(tensor)];
+        if (index < 0 || use.readers[std::size_t(tensor)] != 1)
+            return nullptr;
+        InferenceGraph::Layer &layer = m_result.layers[std::size_t(index)];
+        auto *convolution = std::get_if<InferenceGraph::Convolution>(&layer.operation);
+        return convolution && convolution->addend < 0 ? &layer : nullptr;
+    }
+
     // ReLU after a convolution, and an Add of a convolution's result to an earlier tensor, become
     // part of the convolution when nothing else reads the convolution's own result.
     void fuseIntoConvolutions()
     {
         std::vector<InferenceGraph::Layer> &layers = m_result.layers;
-        std::vector<int> readers(m_result.tensors.size(), 0);
-        std::vector<int> producer(m_result.tensors.size(), -1);
+        TensorUse use{std::vector<int>(m_result.tensors.size(), 0),
+                      std::vector<int>(m_result.tensors.size(), -1)};
         for (std::size_t i = 0; i < layers.size(); ++i) {
             for (const int input : layers[i].inputs)
-                ++readers[std::size_t(input)];
-            producer[std::size_t(layers[i].output)] = int(i);
+                ++use.readers[std::size_t(input)];
+            use.producer[std::size_t(layers[i].output)] = int(i);
         }
-        ++readers[std::size_t(m_result.output)];
+        ++use.readers[std::size_t(m_result.output)];
 
-        std::vector<char> removed(layers.size(), 0);
-        // The convolution producing `tensor` if its result can take on more work.
-        auto convolutionOf = [&](int tensor) -> InferenceGraph::Layer * {
-            const int index = producer[std::size_t(tensor)];
-            if (index < 0 || readers[std::size_t(tensor)] != 1)
-                return nullptr;
-            InferenceGraph::Layer &layer = layers[std::size_t(index)];
-            auto *convolution = std::get_if<InferenceGraph::Convolution>(&layer.operation);
-            return convolution && convolution->addend < 0 ? &layer : nullptr;
-        };
+        std::vector<char> fused(layers.size(), 0);
         for (std::size_t i = 0; i < layers.size(); ++i) {
-            InferenceGraph::Layer &layer = layers[i];
-            if (std::holds_alternative<InferenceGraph::Relu>(layer.operation)) {
-                InferenceGraph::Layer *convolution = convolutionOf(layer.inputs[0]);
-                if (!convolution || std::get<InferenceGraph::Convolution>(convolution->operation).relu)
-                    continue;
-                std::get<InferenceGraph::Convolution>(convolution->operation).relu = true;
-                convolution->output = layer.output;
-                producer[std::size_t(layer.output)] = producer[std::size_t(layer.inputs[0])];
-                removed[i] = 1;
-            } else if (std::holds_alternative<InferenceGraph::Add>(layer.operation)) {
-                for (const auto &[summand, addend] : {std::pair(layer.inputs[0], layer.inputs[1]),
-                                                      std::pair(layer.inputs[1], layer.inputs[0])}) {
-                    InferenceGraph::Layer *convolution = convolutionOf(summand);
-                    // The addend must be ready before the convolution runs.
-                    if (!convolution || summand == addend ||
-                        producer[std::size_t(addend)] >= producer[std::size_t(summand)])
-                        continue;
-                    std::get<InferenceGraph::Convolution>(convolution->operation).addend = addend;
-                    convolution->output = layer.output;
-                    producer[std::size_t(layer.output)] = producer[std::size_t(summand)];
-                    removed[i] = 1;
-                    break;
-                }
-            }
+            const InferenceGraph::Layer &layer = layers[i];
+            if (std::holds_alternative<InferenceGraph::Relu>(layer.operation))
+                fused[i] = fuseRelu(use, layer);
+            else if (std::holds_alternative<InferenceGraph::Add>(layer.operation))
+                fused[i] = fuseAdd(use, layer);
         }
-        std::vector<InferenceGraph::Layer> kept;
-        std::unordered_map<std::size_t, WeightNames> keptWeights;
-        for (std::size_t i = 0; i < layers.size(); ++i) {
-            if (removed[i])
+        dropLayers(fused);
+    }
+
+    bool fuseRelu(TensorUse &use, const InferenceGraph::Layer &relu)
+    {
+        InferenceGraph::Layer *convolution = growableConvolution(use, relu.inputs[0]);
+        if (!convolution || std::get<InferenceGraph::Convolution>(convolution->operation).relu)
+            return false;
+        std::get<InferenceGraph::Convolution>(convolution->operation).relu = true;
+        convolution->output = relu.output;
+        use.producer[std::size_t(relu.output)] = use.producer[std::size_t(relu.inputs[0])];
+        return true;
+    }
+
+    bool fuseAdd(TensorUse &use, const InferenceGraph::Layer &add)
+    {
+        for (const auto &[summand, addend] :
+             {std::pair(add.inputs[0], add.inputs[1]), std::pair(add.inputs[1], add.inputs[0])}) {
+            InferenceGraph::Layer *convolution = growableConvolution(use, summand);
+            // The addend must be ready before the convolution runs.
+            if (!convolution || summand == addend ||
+                use.producer[std::size_t(addend)] >= use.producer[std::size_t(summand)])
                 continue;
-            if (const auto names = m_convolutionWeights.find(i); names != m_convolutionWeights.end())
-                keptWeights[kept.size()] = names->second;
-            kept.push_back(std::move(layers[i]));
+            std::get<InferenceGraph::Convolution>(convolution->operation).addend = addend;
+            convolution->output = add.output;
+            use.producer[std::size_t(add.output)] = use.producer[std::size_t(summand)];
+            return true;
         }
-        layers = std::move(kept);
-        m_convolutionWeights = std::move(keptWeights);
+        return false;
     }
 
     // Copies the weights of the kept convolutions out of the model, releasing each stored tensor as
