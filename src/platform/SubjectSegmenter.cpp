@@ -128,6 +128,102 @@ Result<QImage> SubjectMask::maskedImage(const QList<int> &instances, bool crop) 
     }
 }
 
+namespace {
+
+// The subjects of a probability map: the 8-connected parts of the thresholded output, specks left
+// out. Each pixel holds the rank of its subject, larger subjects first, from 1; 0 for none.
+cv::Mat subjectOwners(const cv::Mat &probability, std::size_t &subjectCount)
+{
+    const cv::Mat hard = probability > SubjectThreshold;
+    cv::Mat labels, stats, centroids;
+    const int labelCount = cv::connectedComponentsWithStats(hard, labels, stats, centroids, 8, CV_32S);
+    const double minArea = std::max(1.0, MinInstanceShare * double(probability.total()));
+    std::vector<int> kept;
+    for (int label = 1; label < labelCount; ++label) {
+        if (stats.at<int>(label, cv::CC_STAT_AREA) >= minArea)
+            kept.push_back(label);
+    }
+    std::stable_sort(kept.begin(), kept.end(), [&](int a, int b) {
+        return stats.at<int>(a, cv::CC_STAT_AREA) > stats.at<int>(b, cv::CC_STAT_AREA);
+    });
+    std::vector<int> ownerOfLabel(size_t(labelCount), 0);
+    for (size_t rank = 0; rank < kept.size(); ++rank)
+        ownerOfLabel[size_t(kept[rank])] = int(rank) + 1;
+
+    cv::Mat owner(probability.size(), CV_32S);
+    for (int y = 0; y < owner.rows; ++y) {
+        const int *label = labels.ptr<int>(y);
+        int *out = owner.ptr<int>(y);
+        for (int x = 0; x < owner.cols; ++x)
+            out[x] = ownerOfLabel[size_t(label[x])];
+    }
+    subjectCount = kept.size();
+    return owner;
+}
+
+// The soft edge: alpha from the model's output only in a band around each solid subject, fading
+// out beyond it; each of those pixels is given to the nearest subject. Further out the model's
+// faint output (a ghost of the body, stray blobs, haze) is dropped.
+cv::Mat softEdgeAlpha(const cv::Mat &probability, cv::Mat &owner)
+{
+    cv::Mat alphaPlane = cv::Mat::zeros(probability.size(), CV_8U);
+    cv::Mat distance, nearest;
+    cv::distanceTransform(owner == 0, distance, nearest, cv::DIST_L2, cv::DIST_MASK_5, cv::DIST_LABEL_CCOMP);
+    // Each zero region of the transform lies inside one subject: map its label to that subject.
+    double maxNearest = 0;
+    cv::minMaxLoc(nearest, nullptr, &maxNearest);
+    std::vector<int> subjectOfNearest(size_t(maxNearest) + 1, 0);
+    for (int y = 0; y < owner.rows; ++y) {
+        const int *own = owner.ptr<int>(y);
+        const int *closest = nearest.ptr<int>(y);
+        for (int x = 0; x < owner.cols; ++x) {
+            if (own[x])
+                subjectOfNearest[size_t(closest[x])] = own[x];
+        }
+    }
+    const float band = float(std::max(MinSoftBand, SoftBandShare * std::max(owner.cols, owner.rows)));
+    for (int y = 0; y < owner.rows; ++y) {
+        int *own = owner.ptr<int>(y);
+        const float *chance = probability.ptr<float>(y);
+        const float *away = distance.ptr<float>(y);
+        const int *closest = nearest.ptr<int>(y);
+        uchar *alpha = alphaPlane.ptr<uchar>(y);
+        for (int x = 0; x < owner.cols; ++x) {
+            const float fade = own[x] ? 1.0f : std::clamp(2.0f - away[x] / band, 0.0f, 1.0f);
+            alpha[x] = cv::saturate_cast<uchar>(chance[x] * fade * 255.0f);
+            if (!own[x] && alpha[x])
+                own[x] = subjectOfNearest[size_t(closest[x])];
+        }
+    }
+    return alphaPlane;
+}
+
+// Bounding boxes of what each subject shows.
+std::vector<QRect> subjectBounds(const cv::Mat &owner, const cv::Mat &alphaPlane, std::size_t subjectCount)
+{
+    std::vector<int> left(subjectCount, owner.cols), top(subjectCount, owner.rows), right(subjectCount, -1),
+        bottom(subjectCount, -1);
+    for (int y = 0; y < owner.rows; ++y) {
+        const int *own = owner.ptr<int>(y);
+        const uchar *alpha = alphaPlane.ptr<uchar>(y);
+        for (int x = 0; x < owner.cols; ++x) {
+            if (!own[x] || !alpha[x])
+                continue;
+            const size_t i = size_t(own[x]) - 1;
+            left[i] = std::min(left[i], x);
+            right[i] = std::max(right[i], x);
+            top[i] = std::min(top[i], y);
+            bottom[i] = std::max(bottom[i], y);
+        }
+    }
+    std::vector<QRect> bounds;
+    for (size_t i = 0; i < subjectCount; ++i)
+        bounds.push_back(QRect(QPoint(left[i], top[i]), QPoint(right[i], bottom[i])));
+    return bounds;
+}
+
+} // namespace
+
 Result<SubjectMask> SubjectMask::fromProbability(const QImage &frame, std::span<const float> probabilities)
 {
     try {
@@ -144,84 +240,11 @@ Result<SubjectMask> SubjectMask::fromProbability(const QImage &frame, std::span<
         const cv::Mat probability(size.height(), size.width(), CV_32F,
                                   const_cast<float *>(probabilities.data()));
 
-        // Subjects: the 8-connected parts of the thresholded output, specks left out, larger first.
-        const cv::Mat hard = probability > SubjectThreshold;
-        cv::Mat labels, stats, centroids;
-        const int labelCount = cv::connectedComponentsWithStats(hard, labels, stats, centroids, 8, CV_32S);
-        const double minArea = std::max(1.0, MinInstanceShare * double(probability.total()));
-        std::vector<int> kept;
-        for (int label = 1; label < labelCount; ++label) {
-            if (stats.at<int>(label, cv::CC_STAT_AREA) >= minArea)
-                kept.push_back(label);
-        }
-        std::stable_sort(kept.begin(), kept.end(), [&](int a, int b) {
-            return stats.at<int>(a, cv::CC_STAT_AREA) > stats.at<int>(b, cv::CC_STAT_AREA);
-        });
-        std::vector<int> ownerOfLabel(size_t(labelCount), 0);
-        for (size_t rank = 0; rank < kept.size(); ++rank)
-            ownerOfLabel[size_t(kept[rank])] = int(rank) + 1;
-
-        cv::Mat owner(probability.size(), CV_32S);
-        for (int y = 0; y < owner.rows; ++y) {
-            const int *label = labels.ptr<int>(y);
-            int *out = owner.ptr<int>(y);
-            for (int x = 0; x < owner.cols; ++x)
-                out[x] = ownerOfLabel[size_t(label[x])];
-        }
-        // The soft edge: alpha from the model's output only in a band around each solid subject,
-        // fading out beyond it; each of those pixels belongs to the nearest subject. Further out the
-        // model's faint output (a ghost of the body, stray blobs, haze) is dropped.
-        data->alpha = cv::Mat::zeros(probability.size(), CV_8U);
-        if (!kept.empty()) {
-            cv::Mat distance, nearest;
-            cv::distanceTransform(owner == 0, distance, nearest, cv::DIST_L2, cv::DIST_MASK_5,
-                                  cv::DIST_LABEL_CCOMP);
-            // Each zero region of the transform lies inside one subject: map its label to that subject.
-            double maxNearest = 0;
-            cv::minMaxLoc(nearest, nullptr, &maxNearest);
-            std::vector<int> subjectOfNearest(size_t(maxNearest) + 1, 0);
-            for (int y = 0; y < owner.rows; ++y) {
-                const int *own = owner.ptr<int>(y);
-                const int *closest = nearest.ptr<int>(y);
-                for (int x = 0; x < owner.cols; ++x) {
-                    if (own[x])
-                        subjectOfNearest[size_t(closest[x])] = own[x];
-                }
-            }
-            const float band = float(std::max(MinSoftBand, SoftBandShare * std::max(owner.cols, owner.rows)));
-            for (int y = 0; y < owner.rows; ++y) {
-                int *own = owner.ptr<int>(y);
-                const float *chance = probability.ptr<float>(y);
-                const float *away = distance.ptr<float>(y);
-                const int *closest = nearest.ptr<int>(y);
-                uchar *alpha = data->alpha.ptr<uchar>(y);
-                for (int x = 0; x < owner.cols; ++x) {
-                    const float fade = own[x] ? 1.0f : std::clamp(2.0f - away[x] / band, 0.0f, 1.0f);
-                    alpha[x] = cv::saturate_cast<uchar>(chance[x] * fade * 255.0f);
-                    if (!own[x] && alpha[x])
-                        own[x] = subjectOfNearest[size_t(closest[x])];
-                }
-            }
-        }
-
-        // Bounding boxes of what each subject shows.
-        std::vector<int> left(kept.size(), owner.cols), top(kept.size(), owner.rows), right(kept.size(), -1),
-            bottom(kept.size(), -1);
-        for (int y = 0; y < owner.rows; ++y) {
-            const int *own = owner.ptr<int>(y);
-            const uchar *alpha = data->alpha.ptr<uchar>(y);
-            for (int x = 0; x < owner.cols; ++x) {
-                if (!own[x] || !alpha[x])
-                    continue;
-                const size_t i = size_t(own[x]) - 1;
-                left[i] = std::min(left[i], x);
-                right[i] = std::max(right[i], x);
-                top[i] = std::min(top[i], y);
-                bottom[i] = std::max(bottom[i], y);
-            }
-        }
-        for (size_t i = 0; i < kept.size(); ++i)
-            data->bounds.push_back(QRect(QPoint(left[i], top[i]), QPoint(right[i], bottom[i])));
+        std::size_t subjectCount = 0;
+        cv::Mat owner = subjectOwners(probability, subjectCount);
+        data->alpha = subjectCount > 0 ? softEdgeAlpha(probability, owner)
+                                       : cv::Mat(cv::Mat::zeros(probability.size(), CV_8U));
+        data->bounds = subjectBounds(owner, data->alpha, subjectCount);
         data->owner = std::move(owner);
 
         SubjectMask mask;
