@@ -1,21 +1,59 @@
 #include "AnnotationCanvas.h"
 
-#include "AnnotationHitTest.h"
+#include "CanvasTool.h"
+#include "CanvasToolbox.h"
 #include "ViewStyle.h"
-#include "models/EdgeOptions.h"
 #include "services/AnnotationGeometry.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
-#include <cmath>
+#include <algorithm>
 
 AnnotationCanvas::AnnotationCanvas(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAutoFillBackground(false);
     setFocusPolicy(Qt::ClickFocus);
+    setMouseTracking(true);
+}
+
+AnnotationCanvas::~AnnotationCanvas() = default;
+
+void AnnotationCanvas::setToolbox(CanvasToolbox *toolbox)
+{
+    if (toolbox == m_toolbox)
+        return;
+    CanvasTool *previous = activeTool();
+    if (m_toolbox)
+        disconnect(m_toolbox, nullptr, this, nullptr);
+    m_toolbox = toolbox;
+    if (m_toolbox)
+        connect(m_toolbox, &CanvasToolbox::activeToolChanged, this, &AnnotationCanvas::activeToolChanged);
+    activeToolChanged(activeTool(), previous);
+}
+
+CanvasTool *AnnotationCanvas::activeTool() const
+{
+    return m_toolbox ? m_toolbox->activeTool() : nullptr;
+}
+
+void AnnotationCanvas::activeToolChanged(CanvasTool *tool, CanvasTool *previous)
+{
+    if (previous) {
+        disconnect(previous, &CanvasTool::overlayChanged, this, nullptr);
+        previous->deactivated(this);
+    }
+    m_pressed = false;
+    if (tool) {
+        connect(tool, &CanvasTool::overlayChanged, this, qOverload<>(&QWidget::update));
+        tool->activated(this);
+        setCursor(tool->cursor());
+    } else {
+        unsetCursor();
+    }
+    update();
 }
 
 void AnnotationCanvas::setAnnotations(const QList<Annotation> &annotations)
@@ -34,114 +72,56 @@ void AnnotationCanvas::setSelectedId(const QUuid &id)
     update();
 }
 
-void AnnotationCanvas::mousePressEvent(QMouseEvent *event)
+QRectF AnnotationCanvas::pictureRect() const
 {
-    if (event->button() != Qt::LeftButton) {
-        QWidget::mousePressEvent(event);
-        return;
-    }
-    setFocus(Qt::MouseFocusReason);
-    m_pressPosition = event->position();
-    m_dragging = false;
-    m_hitTested = false;
-    m_moved = false;
-    event->accept();
+    return QRectF(rect());
 }
 
-void AnnotationCanvas::mouseMoveEvent(QMouseEvent *event)
+QPointF AnnotationCanvas::toPicture(const QPointF &widgetPoint, bool clamped) const
 {
-    if (!m_pressPosition || !(event->buttons() & Qt::LeftButton))
-        return;
-    const QPointF offset = event->position() - *m_pressPosition;
-    if (!m_dragging && std::hypot(offset.x(), offset.y()) < dragThreshold)
-        return;
-    m_dragging = true;
-    dragChanged(*m_pressPosition, event->position());
-    event->accept();
+    const QRectF picture = pictureRect();
+    if (picture.width() <= 0 || picture.height() <= 0)
+        return {0, 0};
+    const QPointF p((widgetPoint.x() - picture.left()) / picture.width(),
+                    (widgetPoint.y() - picture.top()) / picture.height());
+    if (!clamped)
+        return p;
+    return {std::clamp(p.x(), 0.0, 1.0), std::clamp(p.y(), 0.0, 1.0)};
 }
 
-void AnnotationCanvas::mouseReleaseEvent(QMouseEvent *event)
+QPointF AnnotationCanvas::toWidget(const QPointF &picturePoint) const
 {
-    if (event->button() != Qt::LeftButton || !m_pressPosition)
-        return;
-    if (m_dragging)
-        dragEnded();
-    m_pressPosition.reset();
-    m_dragging = false;
-    m_hitTested = false;
-    event->accept();
+    const QRectF picture = pictureRect();
+    return {picture.left() + picturePoint.x() * picture.width(),
+            picture.top() + picturePoint.y() * picture.height()};
 }
 
-void AnnotationCanvas::keyPressEvent(QKeyEvent *event)
+void AnnotationCanvas::setDraft(const std::optional<Annotation> &draft)
 {
-    if (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) {
-        emit deleteRequested();
-        event->accept();
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
-void AnnotationCanvas::dragChanged(const QPointF &press, const QPointF &current)
-{
-    const QPointF s = AnnotationHitTest::normalize(press, size());
-    const QPointF c = AnnotationHitTest::normalize(current, size());
-
-    if (m_tool == AnnotationTool::Select) {
-        if (!m_hitTested) {
-            m_hitTested = true;
-            const std::optional<qsizetype> hit = AnnotationHitTest::hitTest(m_annotations, s);
-            if (hit) {
-                m_dragSnapshot = m_annotations.at(*hit);
-                writeSelection(m_dragSnapshot->id);
-            } else {
-                writeSelection(QUuid());
-            }
-        }
-        if (!m_dragSnapshot)
-            return;
-        for (Annotation &annotation : m_annotations) {
-            if (annotation.id != m_dragSnapshot->id)
-                continue;
-            // Measured from the snapshot, not accumulated, and not clamped.
-            annotation.start = m_dragSnapshot->start + (c - s);
-            annotation.end = m_dragSnapshot->end + (c - s);
-            update();
-            const bool continuing = m_moved;
-            m_moved = true;
-            emit annotationMoved(annotation.id, annotation.start, annotation.end, continuing);
-            return;
-        }
-        return;
-    }
-
-    Annotation draft;
-    draft.kind = *AnnotationTools::kind(m_tool);
-    draft.start = s;
-    draft.end = c;
-    const auto [r, g, b, a] = EdgeOptions::components(m_color);
-    draft.r = r;
-    draft.g = g;
-    draft.b = b;
-    draft.a = a;
-    draft.lineWidth = m_lineWidth;
     m_draft = draft;
     update();
 }
 
-void AnnotationCanvas::dragEnded()
+void AnnotationCanvas::addDrawn(const Annotation &annotation)
 {
-    if (m_draft) {
-        const Annotation drawn = *m_draft;
-        m_draft.reset();
-        m_annotations.append(drawn);
-        update();
-        emit annotationDrawn(drawn);
-        writeSelection(drawn.id);
-    }
-    m_draft.reset();
-    m_dragSnapshot.reset();
+    m_annotations.append(annotation);
     update();
+    emit annotationDrawn(annotation);
+    writeSelection(annotation.id);
+}
+
+void AnnotationCanvas::moveAnnotation(const QUuid &id, const QPointF &start, const QPointF &end,
+                                      bool continuing)
+{
+    for (Annotation &annotation : m_annotations) {
+        if (annotation.id != id)
+            continue;
+        annotation.start = start;
+        annotation.end = end;
+        update();
+        emit annotationMoved(id, start, end, continuing);
+        return;
+    }
 }
 
 void AnnotationCanvas::writeSelection(const QUuid &id)
@@ -153,6 +133,85 @@ void AnnotationCanvas::writeSelection(const QUuid &id)
     emit selectedIdEdited(id);
 }
 
+CanvasPointer AnnotationCanvas::pointer(const QMouseEvent *event) const
+{
+    CanvasPointer pointer;
+    pointer.widget = event->position();
+    pointer.picture = toPicture(pointer.widget, true);
+    pointer.unclamped = toPicture(pointer.widget, false);
+    pointer.button = event->button();
+    pointer.buttons = event->buttons();
+    pointer.modifiers = event->modifiers();
+    return pointer;
+}
+
+void AnnotationCanvas::mousePressEvent(QMouseEvent *event)
+{
+    CanvasTool *tool = activeTool();
+    if (!tool || m_pressed) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    setFocus(Qt::MouseFocusReason);
+    m_pressed = true;
+    tool->pressed(this, pointer(event));
+    event->accept();
+}
+
+void AnnotationCanvas::mouseMoveEvent(QMouseEvent *event)
+{
+    CanvasTool *tool = activeTool();
+    if (!tool)
+        return;
+    if (m_pressed)
+        tool->moved(this, pointer(event));
+    else if (event->buttons() == Qt::NoButton)
+        tool->hovered(this, pointer(event));
+    event->accept();
+}
+
+void AnnotationCanvas::mouseReleaseEvent(QMouseEvent *event)
+{
+    CanvasTool *tool = activeTool();
+    if (!tool || !m_pressed)
+        return;
+    // The gesture ends with the last button held.
+    if (event->buttons() != Qt::NoButton)
+        return;
+    m_pressed = false;
+    tool->released(this, pointer(event));
+    event->accept();
+}
+
+void AnnotationCanvas::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // Qt sends a double click in place of the second press: the tool sees a press as well.
+    mousePressEvent(event);
+    if (CanvasTool *tool = activeTool())
+        tool->doubleClicked(this, pointer(event));
+}
+
+void AnnotationCanvas::leaveEvent(QEvent *event)
+{
+    if (CanvasTool *tool = activeTool())
+        tool->left(this);
+    QWidget::leaveEvent(event);
+}
+
+void AnnotationCanvas::keyPressEvent(QKeyEvent *event)
+{
+    if (CanvasTool *tool = activeTool(); tool && tool->keyPressed(this, event)) {
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) {
+        emit deleteRequested();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void AnnotationCanvas::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -161,6 +220,11 @@ void AnnotationCanvas::paintEvent(QPaintEvent *)
         paintAnnotation(painter, annotation, !m_selectedId.isNull() && annotation.id == m_selectedId);
     if (m_draft)
         paintAnnotation(painter, *m_draft, false);
+    if (CanvasTool *tool = activeTool()) {
+        painter.save();
+        tool->paintOverlay(this, painter);
+        painter.restore();
+    }
 }
 
 void AnnotationCanvas::paintAnnotation(QPainter &painter, const Annotation &annotation, bool selected) const

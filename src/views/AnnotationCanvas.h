@@ -1,33 +1,40 @@
 #pragma once
 
+#include "CanvasToolbox.h"
 #include "models/Annotation.h"
-#include "models/AnnotationTool.h"
 
 #include <QColor>
 #include <QList>
+#include <QPointer>
 #include <QUuid>
 #include <QWidget>
 
 #include <optional>
 
-// The transparent layer laid exactly over a displayed frame image, on which the user draws arrows,
-// lines and ellipses and drags the selected annotation. It works in normalised image coordinates;
-// its owner keeps the annotation list and the selection, gives them with the setters, and receives
-// every edit through the signals (the canvas also shows its own edits at once).
+class CanvasTool;
+struct CanvasPointer;
+
+// The interactive layer laid exactly over a displayed frame image: it shows the frame's annotations
+// and hands every pointer gesture and key to the active tool of its toolbox (drawing a shape,
+// selecting and moving one, brushing a correction), in normalised picture coordinates. Its owner
+// keeps the annotation list and the selection, gives them with the setters, and receives every edit
+// the annotation tools make through the signals (the canvas also shows those edits at once).
 class AnnotationCanvas : public QWidget
 {
     Q_OBJECT
 
 public:
-    // A press must move this far (in points) before it counts as a drag.
-    static constexpr double dragThreshold = 2.0;
-
     explicit AnnotationCanvas(QWidget *parent = nullptr);
+    ~AnnotationCanvas() override;
+
+    // The tools the canvas routes its gestures to; the canvas follows the toolbox's active tool.
+    void setToolbox(CanvasToolbox *toolbox);
+    CanvasToolbox *toolbox() const { return m_toolbox; }
+    CanvasTool *activeTool() const;
 
     QList<Annotation> annotations() const { return m_annotations; }
     void setAnnotations(const QList<Annotation> &annotations);
-    AnnotationTool tool() const { return m_tool; }
-    void setTool(AnnotationTool tool) { m_tool = tool; }
+    // Colour and line width of newly drawn annotations (a fraction of the picture's width).
     QColor color() const { return m_color; }
     void setColor(const QColor &color) { m_color = color; }
     double lineWidth() const { return m_lineWidth; }
@@ -36,8 +43,32 @@ public:
     QUuid selectedId() const { return m_selectedId; }
     void setSelectedId(const QUuid &id);
 
+    // --- Where the picture is ---------------------------------------------------------------------
+
+    // The picture's rectangle in the canvas's coordinates (the whole canvas).
+    QRectF pictureRect() const;
+    // A canvas point in normalised picture coordinates, clamped to [0, 1] or not; (0, 0) when the
+    // picture has no area.
+    QPointF toPicture(const QPointF &widgetPoint, bool clamped = true) const;
+    // A normalised picture point in the canvas's coordinates, unclamped.
+    QPointF toWidget(const QPointF &picturePoint) const;
+    // The pixel size of the full picture shown (the cut-out at full resolution), for tools that work
+    // in picture pixels; empty when not given.
+    QSize pictureSize() const { return m_pictureSize; }
+    void setPictureSize(const QSize &size) { m_pictureSize = size; }
+
+    // --- What the annotation tools do through the canvas -------------------------------------------
+
     // The annotation being drawn by the current drag, not yet in the list.
     std::optional<Annotation> draft() const { return m_draft; }
+    void setDraft(const std::optional<Annotation> &draft);
+    // Puts a finished drawing on top of the others, says so, and selects it.
+    void addDrawn(const Annotation &annotation);
+    // Gives an annotation of the list new points and says so; `continuing` for the steps of a drag
+    // after its first.
+    void moveAnnotation(const QUuid &id, const QPointF &start, const QPointF &end, bool continuing);
+    // Changes the selection and says so (setSelectedId() changes it silently).
+    void writeSelection(const QUuid &id);
 
 signals:
     // A drawing drag has ended with this new annotation, put on top of the others.
@@ -46,7 +77,7 @@ signals:
     // false for the first step of a drag and true for the ones that follow it.
     void annotationMoved(const QUuid &id, const QPointF &start, const QPointF &end, bool continuing);
     void selectedIdEdited(const QUuid &id);
-    // Delete or Backspace was pressed while the canvas had the focus.
+    // Delete or Backspace was pressed while the canvas had the focus and the tool did not use it.
     void deleteRequested();
 
 protected:
@@ -54,25 +85,21 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    // One step of a recognised drag from `press` to `current` (canvas coordinates).
-    void dragChanged(const QPointF &press, const QPointF &current);
-    void dragEnded();
-    void writeSelection(const QUuid &id);
+    CanvasPointer pointer(const QMouseEvent *event) const;
+    void activeToolChanged(CanvasTool *tool, CanvasTool *previous);
     void paintAnnotation(QPainter &painter, const Annotation &annotation, bool selected) const;
 
+    QPointer<CanvasToolbox> m_toolbox;
     QList<Annotation> m_annotations;
-    AnnotationTool m_tool = AnnotationTool::Select;
     QColor m_color = Qt::red;
     double m_lineWidth = 0.006;
     QUuid m_selectedId;
-
+    QSize m_pictureSize;
     std::optional<Annotation> m_draft;
-    std::optional<Annotation> m_dragSnapshot;
-    std::optional<QPointF> m_pressPosition;
-    bool m_dragging = false;
-    bool m_hitTested = false;
-    bool m_moved = false; // the current drag has moved its annotation already
+    bool m_pressed = false; // a press was handed to the tool and its release not yet
 };

@@ -1,10 +1,15 @@
 #include "ExtractionPreviewView.h"
 
 #include "AnnotationCanvas.h"
+#include "AnnotationSelectionTool.h"
+#include "AnnotationToolSection.h"
+#include "CanvasToolSegments.h"
+#include "CanvasToolbox.h"
 #include "ColorWellButton.h"
 #include "ContinuousSlider.h"
 #include "KeyboardShortcuts.h"
 #include "PreviewStage.h"
+#include "ShapeDrawingTool.h"
 #include "StyleThumbnailButton.h"
 #include "SymbolIcons.h"
 #include "ViewStyle.h"
@@ -13,7 +18,6 @@
 #include "state/PreviewRenderer.h"
 #include "support/ContinueOn.h"
 
-#include <QButtonGroup>
 #include <QFuture>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -25,8 +29,20 @@
 
 ExtractionPreviewView::ExtractionPreviewView(CaptureDocument *document, FrameImageStore *images,
                                              const PreviewRenderer *renderer, QWidget *parent)
-    : QWidget(parent), m_document(document), m_images(images), m_renderer(renderer)
+    : QWidget(parent)
+    , m_document(document)
+    , m_images(images)
+    , m_renderer(renderer)
+    , m_toolbox(new CanvasToolbox(this))
 {
+    m_toolbox->addSection(AnnotationToolSection::make());
+    connect(m_toolbox, &CanvasToolbox::activeToolChanged, this, [this](CanvasTool *tool) {
+        if (const auto *drawing = qobject_cast<ShapeDrawingTool *>(tool))
+            m_tool = drawing->annotationTool();
+        else if (qobject_cast<AnnotationSelectionTool *>(tool))
+            m_tool = AnnotationTool::Select;
+    });
+
     // The window pads the panel.
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -51,7 +67,7 @@ ExtractionPreviewView::ExtractionPreviewView(CaptureDocument *document, FrameIma
     m_stage = new PreviewStage(this);
     layout->addWidget(m_stage, 1);
     AnnotationCanvas *canvas = m_stage->canvas();
-    canvas->setTool(m_tool);
+    canvas->setToolbox(m_toolbox);
     canvas->setColor(m_annotationColor);
     canvas->setLineWidth(m_annotationWidth);
     connect(canvas, &AnnotationCanvas::annotationDrawn, this, [this](const Annotation &annotation) {
@@ -90,21 +106,8 @@ QWidget *ExtractionPreviewView::makeToolbar()
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
 
-    auto *segments = new QHBoxLayout;
-    segments->setSpacing(0);
-    m_tools = new QButtonGroup(toolbar);
-    m_tools->setExclusive(true);
-    for (AnnotationTool tool : AnnotationTools::all()) {
-        auto *button = new QToolButton(toolbar);
-        button->setCheckable(true);
-        button->setIcon(SymbolIcons::icon(AnnotationTools::systemImage(tool)));
-        button->setToolTip(AnnotationTools::displayName(tool));
-        button->setChecked(tool == m_tool);
-        m_tools->addButton(button, int(tool));
-        segments->addWidget(button);
-    }
-    connect(m_tools, &QButtonGroup::idClicked, this, [this](int id) { setTool(AnnotationTool(id)); });
-    row->addLayout(segments);
+    m_toolSegments = new CanvasToolSegments(m_toolbox, toolbar);
+    row->addWidget(m_toolSegments);
 
     m_colorWell = new ColorWellButton(toolbar);
     m_colorWell->setColor(m_annotationColor);
@@ -211,10 +214,9 @@ AnnotationCanvas *ExtractionPreviewView::canvas() const
 
 void ExtractionPreviewView::setTool(AnnotationTool tool)
 {
-    m_tool = tool;
-    if (QAbstractButton *button = m_tools->button(int(tool)))
-        button->setChecked(true);
-    canvas()->setTool(tool);
+    const std::optional<AnnotationKind> kind = AnnotationTools::kind(tool);
+    m_toolbox->setActiveTool(kind ? QStringLiteral("annotation.") + AnnotationKinds::rawValue(*kind)
+                                  : QStringLiteral("annotation.select"));
 }
 
 void ExtractionPreviewView::setAnnotationColor(const QColor &color)

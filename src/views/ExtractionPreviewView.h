@@ -13,13 +13,14 @@
 #include <optional>
 
 class AnnotationCanvas;
+class CanvasToolSegments;
+class CanvasToolbox;
 class CaptureDocument;
 class ColorWellButton;
 class FrameImageStore;
 class ContinuousSlider;
 class PreviewRenderer;
 class PreviewStage;
-class QButtonGroup;
 class QPlainTextEdit;
 class QToolButton;
 class StyleThumbnailButton;
@@ -43,6 +44,11 @@ public:
     // The renders of the previewed frame, by style, as last completed.
     const QMap<FilterStyle, QImage> &renders() const { return m_renders; }
 
+    // The tools of the preview's canvas (and of any other canvas showing the previewed frame), and
+    // their picker in the toolbar.
+    CanvasToolbox *toolbox() const { return m_toolbox; }
+    CanvasToolSegments *toolSegments() const { return m_toolSegments; }
+    // The annotation tool in hand (the last one chosen, while a tool of another kind is active).
     AnnotationTool tool() const { return m_tool; }
     void setTool(AnnotationTool tool);
     QColor annotationColor() const { return m_annotationColor; }
@@ -103,7 +109,8 @@ private:
     std::optional<QUuid> m_previewFrameId; // unset until the panel has looked once
 
     QWidget *m_toolbar = nullptr;
-    QButtonGroup *m_tools = nullptr;
+    CanvasToolbox *m_toolbox;
+    CanvasToolSegments *m_toolSegments = nullptr;
     ColorWellButton *m_colorWell = nullptr;
     ContinuousSlider *m_widthSlider = nullptr;
     QToolButton *m_deleteButton = nullptr;

@@ -1,8 +1,12 @@
 #include "TestRegistry.h"
 
+#include "models/AnnotationTool.h"
 #include "models/EdgeOptions.h"
 #include "views/AnnotationCanvas.h"
 #include "views/AnnotationHitTest.h"
+#include "views/AnnotationToolSection.h"
+#include "views/CanvasTool.h"
+#include "views/CanvasToolbox.h"
 
 #include <QMouseEvent>
 #include <QSignalSpy>
@@ -36,9 +40,11 @@ Annotation make(AnnotationKind kind, QPointF start, QPointF end)
     return annotation;
 }
 
-// A 400 × 200 canvas whose edits come back to it, as the preview does with the window state.
+// A 400 × 200 canvas whose edits come back to it, as the preview does with the window state, with
+// the annotation tools, the selection in hand.
 struct Canvas
 {
+    CanvasToolbox toolbox;
     AnnotationCanvas widget;
     QSignalSpy drawings{&widget, &AnnotationCanvas::annotationDrawn};
     QSignalSpy moves{&widget, &AnnotationCanvas::annotationMoved};
@@ -46,9 +52,55 @@ struct Canvas
 
     explicit Canvas(const QList<Annotation> &annotations = {})
     {
+        toolbox.addSection(AnnotationToolSection::make());
+        widget.setToolbox(&toolbox);
         widget.resize(400, 200);
         widget.setAnnotations(annotations);
     }
+
+    void use(AnnotationTool tool)
+    {
+        const std::optional<AnnotationKind> kind = AnnotationTools::kind(tool);
+        toolbox.setActiveTool(kind ? QStringLiteral("annotation.") + AnnotationKinds::rawValue(*kind)
+                                   : QStringLiteral("annotation.select"));
+        QVERIFY(toolbox.activeTool());
+    }
+};
+
+// A tool that writes down what the canvas tells it.
+class RecordingTool : public CanvasTool
+{
+public:
+    explicit RecordingTool(QString id) : m_id(std::move(id)) {}
+
+    QString toolId() const override { return m_id; }
+    QString displayName() const override { return m_id; }
+    QIcon icon() const override { return {}; }
+    QCursor cursor() const override { return Qt::PointingHandCursor; }
+
+    void activated(AnnotationCanvas *) override { events << QStringLiteral("activated"); }
+    void deactivated(AnnotationCanvas *) override { events << QStringLiteral("deactivated"); }
+    void pressed(AnnotationCanvas *, const CanvasPointer &p) override { note("press", p); }
+    void moved(AnnotationCanvas *, const CanvasPointer &p) override { note("move", p); }
+    void released(AnnotationCanvas *, const CanvasPointer &p) override { note("release", p); }
+    void hovered(AnnotationCanvas *, const CanvasPointer &p) override { note("hover", p); }
+    bool keyPressed(AnnotationCanvas *, QKeyEvent *event) override
+    {
+        events << QStringLiteral("key %1").arg(event->key());
+        return event->key() == Qt::Key_Delete;
+    }
+
+    QStringList events;
+    QList<CanvasPointer> pointers;
+
+private:
+    void note(const char *what, const CanvasPointer &p)
+    {
+        events << QString::fromLatin1(what);
+        pointers << p;
+    }
+
+    QString m_id;
 };
 
 } // namespace
@@ -61,7 +113,7 @@ private slots:
     void drawingAppendsClampedNormalisedAnnotationAndSelectsIt()
     {
         Canvas canvas;
-        canvas.widget.setTool(AnnotationTool::Circle);
+        canvas.use(AnnotationTool::Circle);
         canvas.widget.setColor(QColor(0, 0, 255, 128));
         canvas.widget.setLineWidth(0.01);
         drag(&canvas.widget, {{40, 20}, {41, 20}, {200, 150}, {520, -30}});
@@ -85,7 +137,7 @@ private slots:
     void drawingKeepsTheSettingsOfTheLastMove()
     {
         Canvas canvas;
-        canvas.widget.setTool(AnnotationTool::Line);
+        canvas.use(AnnotationTool::Line);
         send(&canvas.widget, QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton);
         send(&canvas.widget, QEvent::MouseMove, {150, 100}, Qt::LeftButton);
         QVERIFY(canvas.widget.draft());
@@ -111,7 +163,7 @@ private slots:
         const Annotation other = make(AnnotationKind::Line, {0.1, 0.1}, {0.9, 0.1});
         Canvas canvas({line, other});
         canvas.widget.setSelectedId(other.id);
-        canvas.widget.setTool(tool);
+        canvas.use(tool);
         drag(&canvas.widget, {{200, 100}, {201.5, 100}, {201, 101}});
         QCOMPARE(canvas.drawings.size() + canvas.moves.size(), 0);
         QCOMPARE(canvas.selections.size(), 0);
@@ -122,7 +174,7 @@ private slots:
     void shortestRecognisedDragStillDraws()
     {
         Canvas canvas;
-        canvas.widget.setTool(AnnotationTool::Arrow);
+        canvas.use(AnnotationTool::Arrow);
         drag(&canvas.widget, {{200, 100}, {202, 100}});
         QCOMPARE(canvas.widget.annotations().size(), 1);
     }
@@ -132,7 +184,7 @@ private slots:
         const Annotation below = make(AnnotationKind::Circle, {0.0, 0.0}, {0.2, 0.2});
         const Annotation line = make(AnnotationKind::Line, {0.5, 0.5}, {0.9, 0.5});
         Canvas canvas({below, line});
-        canvas.widget.setTool(AnnotationTool::Select);
+        canvas.use(AnnotationTool::Select);
         // Pressed on the line at x = 0.6; the pointer goes far past the right edge.
         send(&canvas.widget, QEvent::MouseButtonPress, {240, 100}, Qt::LeftButton);
         send(&canvas.widget, QEvent::MouseMove, {300, 120}, Qt::LeftButton);
@@ -173,6 +225,51 @@ private slots:
         QTest::keyClick(&canvas.widget, Qt::Key_Delete);
         QTest::keyClick(&canvas.widget, Qt::Key_Backspace);
         QCOMPARE(requests.size(), 2);
+    }
+
+    // The canvas hands gestures to the active tool in picture coordinates, and ends a gesture in
+    // progress when another tool is taken.
+    void gesturesGoToTheActiveTool()
+    {
+        CanvasToolbox toolbox;
+        auto *brush = new RecordingTool(QStringLiteral("brush"));
+        auto *other = new RecordingTool(QStringLiteral("other"));
+        toolbox.addSection({brush});
+        toolbox.addSection({other});
+        QCOMPARE(toolbox.activeTool(), brush);
+        QCOMPARE(toolbox.sections().size(), 2);
+        AnnotationCanvas canvas;
+        canvas.resize(400, 200);
+        canvas.setToolbox(&toolbox);
+        QCOMPARE(brush->events, QStringList{QStringLiteral("activated")});
+        QCOMPARE(canvas.cursor().shape(), Qt::PointingHandCursor);
+
+        send(&canvas, QEvent::MouseMove, {100, 50}, Qt::NoButton);
+        send(&canvas, QEvent::MouseButtonPress, {100, 50}, Qt::LeftButton);
+        send(&canvas, QEvent::MouseMove, {500, -20}, Qt::LeftButton);
+        send(&canvas, QEvent::MouseButtonRelease, {500, -20}, Qt::NoButton);
+        QCOMPARE(brush->events.mid(1), (QStringList{"hover", "press", "move", "release"}));
+        QCOMPARE(brush->pointers.at(1).picture, QPointF(0.25, 0.25));
+        QCOMPARE(brush->pointers.at(1).button, Qt::LeftButton);
+        QCOMPARE(brush->pointers.at(2).picture, QPointF(1, 0));
+        QCOMPARE(brush->pointers.at(2).unclamped, QPointF(1.25, -0.1));
+        QCOMPARE(brush->pointers.at(2).widget, QPointF(500, -20));
+
+        // A key the tool takes goes no further; one it leaves asks for a deletion as before.
+        QSignalSpy deletions(&canvas, &AnnotationCanvas::deleteRequested);
+        QTest::keyClick(&canvas, Qt::Key_Delete);
+        QTest::keyClick(&canvas, Qt::Key_Backspace);
+        QCOMPARE(deletions.size(), 1);
+
+        brush->events.clear();
+        send(&canvas, QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton);
+        toolbox.setActiveTool(QStringLiteral("other"));
+        QCOMPARE(brush->events, (QStringList{"press", "deactivated"}));
+        QCOMPARE(other->events, QStringList{QStringLiteral("activated")});
+        // The release of the abandoned gesture goes to nobody.
+        send(&canvas, QEvent::MouseButtonRelease, {10, 10}, Qt::NoButton);
+        QCOMPARE(other->events, QStringList{QStringLiteral("activated")});
+        QCOMPARE(brush->events.size(), 2);
     }
 
     void hitTest_data()
