@@ -120,7 +120,7 @@ QWidget *ExtractionPreviewView::makeToolbar()
     m_widthSlider->setToolTip(tr("Épaisseur"));
     m_widthSlider->setRealValue(m_annotationWidth);
     connect(m_widthSlider, &ContinuousSlider::realValueEdited, this,
-            [this](double width, bool continuing) { setAnnotationWidth(width, continuing); });
+            [this](double width) { setAnnotationWidth(width); });
     row->addWidget(m_widthSlider);
 
     m_deleteButton = new QToolButton(toolbar);
@@ -224,18 +224,14 @@ void ExtractionPreviewView::setAnnotationColor(const QColor &color)
     m_annotationColor = color;
     m_colorWell->setColor(color);
     canvas()->setColor(color);
-    if (!m_selectedAnnotationID.isNull())
-        m_document->setAnnotationColor(previewFrameId(), m_selectedAnnotationID, color);
 }
 
-void ExtractionPreviewView::setAnnotationWidth(double width, bool continuing)
+void ExtractionPreviewView::setAnnotationWidth(double width)
 {
     m_annotationWidth = width;
     if (m_widthSlider->realValue() != width)
         m_widthSlider->setRealValue(width);
     canvas()->setLineWidth(width);
-    if (!m_selectedAnnotationID.isNull())
-        m_document->setAnnotationLineWidth(previewFrameId(), m_selectedAnnotationID, width, continuing);
 }
 
 void ExtractionPreviewView::setSelectedAnnotationID(const QUuid &id)

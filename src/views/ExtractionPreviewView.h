@@ -52,11 +52,11 @@ public:
     AnnotationTool tool() const { return m_tool; }
     void setTool(AnnotationTool tool);
     QColor annotationColor() const { return m_annotationColor; }
-    // The colour of new annotations, and of the selected one.
+    // The colour of the annotations drawn from now on; those drawn already keep theirs.
     void setAnnotationColor(const QColor &color);
     double annotationWidth() const { return m_annotationWidth; }
-    // The width of new annotations, and of the selected one; `continuing` says a slider drag goes on.
-    void setAnnotationWidth(double width, bool continuing = false);
+    // The line width of the annotations drawn from now on.
+    void setAnnotationWidth(double width);
     QUuid selectedAnnotationID() const { return m_selectedAnnotationID; }
     void setSelectedAnnotationID(const QUuid &id);
     // Removes the selected annotation from the previewed frame.

@@ -309,17 +309,41 @@ private slots:
         QCOMPARE(document.frame(frame)->annotations.value(0), drawn);
         QCOMPARE(view.canvas()->annotations().value(0), drawn);
         stack->redo();
+    }
 
-        // The colour and the width go to the selected line, the width's drag as one step.
-        view.setAnnotationColor(QColor(0, 255, 0));
-        QCOMPARE(document.frame(frame)->annotations.value(0).g, 1.0);
-        view.setAnnotationWidth(0.01, false);
-        view.setAnnotationWidth(0.015, true);
-        view.setAnnotationWidth(0.02, true);
-        QCOMPARE(stack->count(), 4);
-        QCOMPARE(document.frame(frame)->annotations.value(0).lineWidth, 0.02);
-        stack->undo();
-        QCOMPARE(document.frame(frame)->annotations.value(0).lineWidth, drawn.lineWidth);
+    // The colour well and the width slider set what the next drawing gets: a drawing just made is
+    // selected, and keeps its own colour and width when they change.
+    void colourAndWidthAreThoseOfNewAnnotations()
+    {
+        Window window;
+        CaptureDocument &document = window.document;
+        ExtractionPreviewView &view = window.view;
+        view.resize(700, 600);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QSignalSpy finished(&view, &ExtractionPreviewView::rendersChanged);
+        const QUuid frame = addFrame(window, true);
+        QVERIFY(finished.wait(20000));
+
+        view.setTool(AnnotationTool::Arrow);
+        view.setAnnotationColor(QColor(255, 0, 0));
+        drag(view.canvas(), {0.2, 0.3}, {0.6, 0.3});
+        const Annotation red = document.frame(frame)->annotations.value(0);
+        QCOMPARE(view.selectedAnnotationID(), red.id);
+        QCOMPARE(red.r, 1.0);
+
+        view.setAnnotationColor(QColor(0, 0, 255));
+        view.setAnnotationWidth(0.01);
+        view.setAnnotationWidth(0.015);
+        drag(view.canvas(), {0.2, 0.7}, {0.6, 0.7});
+        const QList<Annotation> drawn = document.frame(frame)->annotations;
+        QCOMPARE(drawn.size(), 2);
+        QCOMPARE(drawn.at(0), red);
+        QCOMPARE(drawn.at(1).b, 1.0);
+        QCOMPARE(drawn.at(1).r, 0.0);
+        QCOMPARE(drawn.at(1).lineWidth, 0.015);
+        // Two drawings, two steps: choosing the colour and width recorded none.
+        QCOMPARE(document.undoStack()->count(), 2);
     }
 
     void noteEditorWritesEveryKeystrokeAsOneStep()
