@@ -384,9 +384,10 @@ QString ContentView::titleText(const AppState *state)
 
 void ContentView::updateTitle()
 {
-    // "[*]" shows where the window system puts the mark of unsaved work.
+    // "[*]" shows where the window system puts the mark of unsaved work; "[*][*]" stands for the
+    // three characters themselves.
     QString title = windowTitleText();
-    title.replace(QLatin1String("[*]"), QLatin1String("[[*]]"));
+    title.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
     setWindowTitle(title + QStringLiteral("[*]"));
     setWindowModified(m_state->document()->isModified());
 }

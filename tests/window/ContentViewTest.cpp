@@ -17,6 +17,7 @@
 #include <QSplitter>
 #include <QTest>
 #include <QUndoStack>
+#include <QWindow>
 
 namespace {
 
@@ -83,6 +84,24 @@ private slots:
         QVERIFY(!window.isWindowModified());
         window.state()->document()->undoStack()->undo();
         QVERIFY(window.isWindowModified());
+    }
+
+    // The window system's mark of unsaved work is written "[*]"; a name holding those three
+    // characters shows them as they are.
+    void aNameHoldingTheModifiedMarkShowsItAsItIs()
+    {
+        ContentView window(&m_runs);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        DocumentContent content = window.state()->document()->content();
+        content.videoURL = fileUrl(QStringLiteral("/vidéos/clip[*].mp4"));
+        window.state()->document()->reset(content);
+        QCOMPARE(window.windowTitleText(), QStringLiteral("clip[*]"));
+        QCOMPARE(window.windowHandle()->title(), QStringLiteral("clip[*]"));
+        window.state()->document()->addGroup();
+        QVERIFY(window.windowHandle()->title().startsWith(QStringLiteral("clip[*]")));
+        window.state()->document()->markSaved(fileUrl(QStringLiteral("/projets/a[*]b[*][*].quintarel")));
+        QCOMPARE(window.windowHandle()->title(), QStringLiteral("a[*]b[*][*]"));
     }
 
     void recognisesMovieFilesByExtension_data()
