@@ -1,5 +1,6 @@
 #include "GroupHeaderView.h"
 
+#include "ElidedLineEdit.h"
 #include "SymbolIcons.h"
 #include "ViewStyle.h"
 #include "state/CaptureDocument.h"
@@ -10,8 +11,11 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -33,7 +37,7 @@ GroupHeaderView::GroupHeaderView(CaptureDocument *document, const QUuid &groupId
     , m_document(document)
     , m_groupId(groupId)
     , m_activeButton(new QToolButton(this))
-    , m_nameField(new QLineEdit(this))
+    , m_nameField(new ElidedLineEdit(this))
     , m_countLabel(new QLabel(this))
     , m_notesButton(new QToolButton(this))
     , m_deleteButton(new QToolButton(this))
@@ -165,9 +169,19 @@ void GroupHeaderView::setNotesShown(bool shown)
         refresh();
     }
     m_notesPopup->adjustSize();
-    // Above the button, its bottom edge pointing at it.
-    const QPoint anchor = m_notesButton->mapToGlobal(QPoint(m_notesButton->width() / 2, 0));
-    m_notesPopup->move(anchor - QPoint(m_notesPopup->width() / 2, m_notesPopup->height()));
+    // Above the button, its bottom edge pointing at it; below it where the screen has no room
+    // above; kept inside the screen either way.
+    const QRect button(m_notesButton->mapToGlobal(QPoint(0, 0)), m_notesButton->size());
+    const QSize size = m_notesPopup->size();
+    const QRect area = m_notesButton->screen()->availableGeometry();
+    QPoint position(button.center().x() - size.width() / 2, button.top() - size.height());
+    if (position.y() < area.top())
+        position.setY(button.bottom() + 1);
+    position.setX(
+        std::clamp(position.x(), area.left(), std::max(area.left(), area.right() + 1 - size.width())));
+    position.setY(
+        std::clamp(position.y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height())));
+    m_notesPopup->move(position);
     m_notesPopup->show();
     m_notesEditor->setFocus();
 }

@@ -8,12 +8,14 @@
 #include "views/GroupHeaderView.h"
 
 #include <QAction>
+#include <QFrame>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
@@ -224,6 +226,75 @@ private slots:
         document.setGroupNotes(first, QStringLiteral("Prises de vue du matin"));
         QCOMPARE(editor->toPlainText(), QStringLiteral("Prises de vue du matin"));
         header->setNotesShown(false);
+    }
+
+    // The description popup opens above its button when there is room, below it otherwise, and
+    // always inside the screen, title included.
+    void notesPopupStaysOnScreen()
+    {
+        CaptureDocument document;
+        FrameImageStore images;
+        TestCaptures::fill(document, {1, 1});
+        CapturedFramesListView list(&document, &images);
+        list.resize(300, 400);
+        const QRect screen = list.screen()->availableGeometry();
+        for (const QPoint corner : {screen.topLeft(), QPoint(screen.right() - 300, screen.top() + 120),
+                                    QPoint(screen.left(), screen.bottom() - 420)}) {
+            list.move(corner);
+            list.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&list));
+            QTRY_COMPARE(list.geometry().topLeft(), corner);
+            GroupHeaderView *header = list.header(document.groups()[0].id);
+            header->setNotesShown(true);
+            QFrame *popup = header->notesPopup();
+            QTRY_VERIFY(popup->isVisible());
+            const QRect button(header->notesButton()->mapToGlobal(QPoint(0, 0)),
+                               header->notesButton()->size());
+            QVERIFY2(screen.contains(popup->frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3×%4")
+                                                                             .arg(popup->x())
+                                                                             .arg(popup->y())
+                                                                             .arg(popup->width())
+                                                                             .arg(popup->height())));
+            QVERIFY(!popup->frameGeometry().intersects(button));
+            header->setNotesShown(false);
+        }
+    }
+
+    // A name longer than its field shows its beginning and ends in an ellipsis, never a letter cut
+    // at either edge: the field starts exactly as it does for the name's first letters alone.
+    void longGroupNameShowsItsBeginning()
+    {
+        CaptureDocument document;
+        FrameImageStore images;
+        TestCaptures::fill(document, {1, 1});
+        CapturedFramesListView list(&document, &images);
+        list.resize(280, 300);
+        list.show();
+        list.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&list));
+        const QUuid groupId = document.groups()[0].id;
+        QLineEdit *field = list.header(groupId)->nameField();
+        const QString name =
+            QStringLiteral("Wagons du marché couvert, vus depuis la passerelle nord au petit matin");
+        QVERIFY(field->fontMetrics().horizontalAdvance(name) > 2 * field->width());
+
+        document.setGroupName(groupId, name.left(6));
+        QCoreApplication::processEvents();
+        const QImage start = field->grab().toImage();
+        document.setGroupName(groupId, name);
+        QCoreApplication::processEvents();
+        const QImage whole = field->grab().toImage();
+        QCOMPARE(field->text(), name);
+        const int beginning = field->fontMetrics().horizontalAdvance(name.left(5));
+        QVERIFY(beginning > 20);
+        QCOMPARE(whole.copy(0, 0, beginning, whole.height()), start.copy(0, 0, beginning, start.height()));
+
+        // Typing into it shows the text as a field does.
+        field->setFocus();
+        QTRY_VERIFY(field->hasFocus());
+        field->setCursorPosition(0);
+        QTest::keyClicks(field, QStringLiteral("Les "));
+        QCOMPARE(document.groups()[0].name, QStringLiteral("Les ") + name);
     }
 };
 
