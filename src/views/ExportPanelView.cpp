@@ -181,12 +181,20 @@ QString ExportPanelView::exportSummary() const
 
 QString ExportPanelView::summary(int total, int failures, int failedFrames)
 {
-    // A Markdown file that was not written is a failure, but takes no image from the count.
+    // Images first, as many as were written and the frames that failed; the Markdown files that
+    // could not be written are told apart, as they are no images.
     const int exported = std::max(total - failedFrames, 0);
-    if (failures == 0)
-        return QString::number(exported) + tr(" image(s) exportée(s).");
-    return QString::number(exported) + tr(" image(s) exportée(s), ") + QString::number(failures) +
-           tr(" échec(s).");
+    const int markdownFailures = std::max(failures - failedFrames, 0);
+    QString text = QString::number(exported);
+    if (failedFrames == 0)
+        text += tr(" image(s) exportée(s)");
+    else
+        text += tr(" image(s) exportée(s), ") + QString::number(failedFrames) + tr(" échec(s)");
+    if (markdownFailures == 1)
+        text += tr(", 1 fichier Markdown non écrit");
+    else if (markdownFailures > 1)
+        text += tr(", %1 fichiers Markdown non écrits").arg(markdownFailures);
+    return text + QLatin1Char('.');
 }
 
 void ExportPanelView::chooseFolder()
@@ -256,8 +264,10 @@ void ExportPanelView::showFinishedAlert()
         m_finishedAlert->setText(exportSummary());
         return;
     }
-    m_finishedAlert = new QMessageBox(QMessageBox::Information, tr("Export terminé"), exportSummary(),
-                                      QMessageBox::NoButton, this);
+    // A run that left something unwritten ends with a warning.
+    const bool failed = !m_run->failures().isEmpty();
+    m_finishedAlert = new QMessageBox(failed ? QMessageBox::Warning : QMessageBox::Information,
+                                      tr("Export terminé"), exportSummary(), QMessageBox::NoButton, this);
     m_finishedAlert->setAttribute(Qt::WA_DeleteOnClose);
     m_finishedAlert->setTextFormat(Qt::PlainText);
     QPushButton *open = m_finishedAlert->addButton(tr("Ouvrir le dossier"), QMessageBox::AcceptRole);

@@ -31,7 +31,9 @@ public:
 
     // Frames exist, an output folder is chosen and no run is going on.
     bool canExport() const;
-    // "N image(s) exportée(s)." or "N image(s) exportée(s), M échec(s)." for the last run.
+    // "N image(s) exportée(s)." or "N image(s) exportée(s), M échec(s)." for the last run, followed
+    // by ", 1 fichier Markdown non écrit" or ", K fichiers Markdown non écrits" before the full stop
+    // when group descriptions could not be written.
     QString exportSummary() const;
     // The same for a run of `total` frames with `failures` failures, `failedFrames` of them frames
     // (the others are Markdown files).

@@ -86,9 +86,15 @@ private slots:
         QTest::newRow("without failures") << 4 << 0 << 0 << QStringLiteral("4 image(s) exportée(s).");
         QTest::newRow("more failures than images")
             << 1 << 3 << 0 << QStringLiteral("0 image(s) exportée(s), 3 échec(s).");
-        // A Markdown file that was not written is listed, but takes no image from the count.
+        // A Markdown file that was not written takes no image from the count and is told apart.
         QTest::newRow("a Markdown file among them")
-            << 4 << 3 << 1 << QStringLiteral("2 image(s) exportée(s), 3 échec(s).");
+            << 4 << 3 << 1
+            << QStringLiteral("2 image(s) exportée(s), 2 échec(s), 1 fichier Markdown non écrit.");
+        QTest::newRow("a read-only folder")
+            << 8 << 10 << 2
+            << QStringLiteral("0 image(s) exportée(s), 8 échec(s), 2 fichiers Markdown non écrits.");
+        QTest::newRow("every image, one Markdown file missing")
+            << 8 << 1 << 1 << QStringLiteral("8 image(s) exportée(s), 1 fichier Markdown non écrit.");
     }
 
     void summaryCountsExportedImagesAndFailures()
@@ -113,6 +119,8 @@ private slots:
         QMessageBox *alert = panel.finishedAlert();
         QCOMPARE(alert->windowTitle(), QStringLiteral("Export terminé"));
         QCOMPARE(alert->text(), QStringLiteral("0 image(s) exportée(s), 3 échec(s)."));
+        // A run with failures ends with a warning, not with the sign of a run that went well.
+        QCOMPARE(alert->icon(), QMessageBox::Warning);
         QVERIFY(showsText(panel, QStringLiteral("3 échec(s)")));
         QVERIFY(showsText(panel, QStringLiteral("00:00.033 — Aucune vidéo chargée.")));
 
