@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
@@ -139,9 +140,59 @@ QIcon drawnIcon(const QString &symbolName)
     return QIcon(pixmap);
 }
 
-} // namespace
+// An icon drawn faded while its control is disabled. The theme's symbolic icons are already grey,
+// and the style's own disabled version of them is hardly lighter: a disabled button looked active.
+class FadedWhenDisabled : public QIconEngine
+{
+public:
+    explicit FadedWhenDisabled(QIcon icon) : m_icon(std::move(icon)) {}
 
-QIcon SymbolIcons::icon(const QString &symbolName)
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        if (mode != QIcon::Disabled)
+            return m_icon.pixmap(size, 1.0, mode, state);
+        const QPixmap normal = m_icon.pixmap(size, 1.0, QIcon::Normal, state);
+        if (normal.isNull())
+            return normal;
+        QPixmap faded(normal.size());
+        faded.fill(Qt::transparent);
+        QPainter painter(&faded);
+        painter.setOpacity(disabledOpacity);
+        painter.drawPixmap(0, 0, normal);
+        return faded;
+    }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        QPixmap shown = pixmap((QSizeF(rect.size()) * ratio).toSize(), mode, state);
+        shown.setDevicePixelRatio(ratio);
+        const QSizeF drawn = shown.deviceIndependentSize();
+        painter->drawPixmap(QPointF(rect.x() + (rect.width() - drawn.width()) / 2,
+                                    rect.y() + (rect.height() - drawn.height()) / 2),
+                            shown);
+    }
+
+    QSize actualSize(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return m_icon.actualSize(size, mode, state);
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return m_icon.availableSizes(mode, state);
+    }
+
+    QString iconName() override { return m_icon.name(); }
+    bool isNull() override { return m_icon.isNull(); }
+    QIconEngine *clone() const override { return new FadedWhenDisabled(m_icon); }
+
+private:
+    static constexpr qreal disabledOpacity = 0.35;
+    QIcon m_icon;
+};
+
+QIcon symbolIcon(const QString &symbolName)
 {
     if (symbolName == QLatin1String("person.slash"))
         return crossedOutPerson();
@@ -153,4 +204,14 @@ QIcon SymbolIcons::icon(const QString &symbolName)
         return QApplication::style()->standardIcon(mapping->fallback);
     }
     return drawnIcon(symbolName);
+}
+
+} // namespace
+
+QIcon SymbolIcons::icon(const QString &symbolName)
+{
+    QIcon icon = symbolIcon(symbolName);
+    if (icon.isNull())
+        return icon;
+    return QIcon(new FadedWhenDisabled(std::move(icon)));
 }

@@ -1,6 +1,8 @@
 #include "TimeSlider.h"
 
+#include <QPainter>
 #include <QScopedValueRollback>
+#include <QStyleOptionSlider>
 
 #include <algorithm>
 #include <cmath>
@@ -26,6 +28,19 @@ TimeSlider::TimeSlider(QWidget *parent) : QSlider(Qt::Horizontal, parent)
 {
     setUpperBound(0);
     connect(this, &QAbstractSlider::valueChanged, this, &TimeSlider::positionChanged);
+}
+
+void TimeSlider::paintEvent(QPaintEvent *event)
+{
+    if (isEnabled()) {
+        QSlider::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    painter.setOpacity(0.4);
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
 }
 
 void TimeSlider::setUpperBound(double seconds)

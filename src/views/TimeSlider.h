@@ -32,6 +32,11 @@ public:
 signals:
     void seekRequested(const MediaTime &target);
 
+protected:
+    // Disabled (no video), the groove and handle are drawn faded: the style draws them as it does
+    // when enabled.
+    void paintEvent(QPaintEvent *event) override;
+
 private:
     void positionChanged(int position);
 

@@ -15,6 +15,26 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <algorithm>
+
+namespace {
+
+// The lightness of the darkest pixel in the middle of the control, where a button's symbol and a
+// slider's handle are, away from the button's bevel.
+int darkestInk(QWidget &control)
+{
+    const QImage image = control.grab().toImage();
+    const QRect middle = control.inherits("QSlider") ? image.rect() : image.rect().adjusted(6, 5, -6, -5);
+    int darkest = 255;
+    for (int y = middle.top(); y <= middle.bottom(); ++y) {
+        for (int x = middle.left(); x <= middle.right(); ++x)
+            darkest = std::min(darkest, qGray(image.pixel(x, y)));
+    }
+    return darkest;
+}
+
+} // namespace
+
 class TimelineControlsTest : public QObject
 {
     Q_OBJECT
@@ -42,6 +62,36 @@ private slots:
         for (QPushButton *button : buttons)
             QVERIFY(button->isEnabled());
         QVERIFY(view.slider()->isEnabled());
+    }
+
+    // Disabled, the transport symbols and the time slider fade as disabled controls do: their
+    // darkest ink is clearly lighter than once a video is there.
+    void disabledControlsLookDisabled()
+    {
+        ExportRuns runs;
+        AppState state(&runs);
+        TimelineControlsView view(&state);
+        view.resize(640, 90);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QList<QWidget *> controls{view.slider()};
+        for (QPushButton *button : view.findChildren<QPushButton *>()) {
+            if (button->text().isEmpty()) // the five transport buttons; "Capturer" has its own look
+                controls << button;
+        }
+        QCOMPARE(controls.size(), 6);
+        QList<int> disabled;
+        for (QWidget *control : controls)
+            disabled << darkestInk(*control);
+
+        state.playback()->setVideoURL(QUrl::fromLocalFile(QStringLiteral("/v/a.mp4")));
+        for (qsizetype i = 0; i < controls.size(); ++i) {
+            const int enabled = darkestInk(*controls.at(i));
+            QVERIFY2(disabled.at(i) >= enabled + 40, qPrintable(QStringLiteral("%1: %2 disabled, %3 enabled")
+                                                                    .arg(controls.at(i)->toolTip())
+                                                                    .arg(disabled.at(i))
+                                                                    .arg(enabled)));
+        }
     }
 
     void soundControlsDriveThisWindowsPlayer()
