@@ -273,7 +273,7 @@ private slots:
             readText(output + "/A-B (2)/A-B (2).md"),
             QStringLiteral("# A-B\n\n## Images\n"
                            "- [shapes_00-00-00-333.png](shapes_00-00-00-333.png) — 00:00.333\n"
-                           "- [shapes_00-00-00-333 (2).png](shapes_00-00-00-333 (2).png) — 00:00.333\n"));
+                           "- [shapes_00-00-00-333 (2).png](<shapes_00-00-00-333 (2).png>) — 00:00.333\n"));
         QVERIFY(readText(output + "/Sans-nom/Sans-nom.md").startsWith(QStringLiteral("# ..\n")));
     }
 
