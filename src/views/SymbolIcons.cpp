@@ -151,7 +151,7 @@ public:
     {
         if (mode != QIcon::Disabled)
             return m_icon.pixmap(size, 1.0, mode, state);
-        const QPixmap normal = m_icon.pixmap(size, 1.0, QIcon::Normal, state);
+        QPixmap normal = m_icon.pixmap(size, 1.0, QIcon::Normal, state);
         if (normal.isNull())
             return normal;
         QPixmap faded(normal.size());
