@@ -2,6 +2,7 @@
 
 #include "FfmpegHandles.h"
 #include "FrameIndex.h"
+#include "FrameIndexer.h"
 
 #include <QColorSpace>
 #include <QMutexLocker>
@@ -85,7 +86,9 @@ class FrameGrabber::Decoder
 {
 public:
     // Empty string on success, otherwise a description of the failure.
-    QString open(const QString &path, std::shared_ptr<const FrameIndex> index);
+    QString open(const QString &path, std::shared_ptr<FrameIndexer> indexer);
+    // Takes the part of the index that covers `time`, waiting for it while the index is being built.
+    void waitForIndexCovering(const MediaTime &time);
     // The decoded picture of frame `frame` of the index; valid until the next call.
     Result<const AVFrame *> decoded(int frame);
     // Decodes from the start of the file until some picture of the index comes out.
@@ -106,12 +109,17 @@ private:
     // string on success, otherwise a description of the failure.
     QString feedDecoder();
     // The frame of the index a decoded picture shows, or -1 for a picture the index does not hold.
-    int placeOf(const AVFrame *picture) const;
+    int placeOf(const AVFrame *picture);
+    // The frame starting at `ticks`, or -1, waiting for the index to get there while it is built.
+    int positionOf(std::int64_t ticks);
+    // Uses a later part of the index; the frames decoded so far are dropped when it numbers them anew.
+    void useIndex(std::shared_ptr<const FrameIndex> index);
     const AVFrame *cached(int frame) const;
     void keep(int frame, Ffmpeg::Frame picture);
     // After a failure nothing decoded so far is trusted: the next request starts afresh.
     void forget();
 
+    std::shared_ptr<FrameIndexer> m_indexer;
     std::shared_ptr<const FrameIndex> m_index;
     Ffmpeg::FormatContext m_format;
     Ffmpeg::CodecContext m_codec;
@@ -138,15 +146,14 @@ private:
     } m_scaleKey;
 };
 
-QString FrameGrabber::Decoder::open(const QString &path, std::shared_ptr<const FrameIndex> index)
+QString FrameGrabber::Decoder::open(const QString &path, std::shared_ptr<FrameIndexer> indexer)
 {
-    if (!index) {
-        Result<FrameIndex> built = FrameIndex::build(path);
-        if (!built)
-            return built.error().errorDescription();
-        index = std::make_shared<const FrameIndex>(std::move(built).value());
+    m_indexer = indexer ? std::move(indexer) : std::make_shared<FrameIndexer>(path);
+    m_index = m_indexer->waitForFirstPart();
+    if (!m_index) {
+        const std::optional<AppError> failure = m_indexer->failure();
+        return failure ? failure->errorDescription() : Ffmpeg::errorText(AVERROR_INVALIDDATA);
     }
-    m_index = std::move(index);
 
     QString failure = Ffmpeg::openInput(path, m_format);
     if (!failure.isEmpty())
@@ -215,25 +222,53 @@ void FrameGrabber::Decoder::forget()
     m_draining = false;
 }
 
-int FrameGrabber::Decoder::placeOf(const AVFrame *picture) const
+void FrameGrabber::Decoder::useIndex(std::shared_ptr<const FrameIndex> index)
 {
-    const FrameIndex &index = *m_index;
-    if (index.hasPresentationTimes()) {
+    if (!index || index == m_index)
+        return;
+    if (index->revision() != m_index->revision())
+        forget();
+    m_index = std::move(index);
+}
+
+void FrameGrabber::Decoder::waitForIndexCovering(const MediaTime &time)
+{
+    if (!m_index->covers(time))
+        useIndex(m_indexer->waitUntilCovers(time));
+}
+
+int FrameGrabber::Decoder::positionOf(std::int64_t ticks)
+{
+    if (!m_index->covers(ticks)) {
+        // The decoder runs ahead of the part at hand: a later part knows the picture, unless it
+        // numbers the frames anew, when the picture counts as unknown for this request.
+        std::shared_ptr<const FrameIndex> later = m_indexer->waitUntilCovers(ticks);
+        if (later && later->revision() == m_index->revision())
+            m_index = std::move(later);
+    }
+    return m_index->position(ticks);
+}
+
+int FrameGrabber::Decoder::placeOf(const AVFrame *picture)
+{
+    if (m_index->hasPresentationTimes()) {
         // The packet's presentation time travels with its picture through the decoder.
         if (picture->pts != AV_NOPTS_VALUE)
-            return index.position(picture->pts);
+            return positionOf(picture->pts);
     } else if (picture->best_effort_timestamp != AV_NOPTS_VALUE) {
         // Decoding times only: the decoder stamps a picture with the time of the packet it was fed
         // when the picture came out, which lies as many places later as the decoder holds pictures
         // back to reorder them.
-        const int fed = index.position(picture->best_effort_timestamp);
+        const int fed = positionOf(picture->best_effort_timestamp);
         if (fed < 0)
             return -1;
         const int place = fed - std::max(0, m_codec->has_b_frames);
         return place >= 0 ? place : -1;
     }
     // No time at all (the last pictures drained from the decoder): the next place in order.
-    if (m_lastFrame && *m_lastFrame + 1 < index.count())
+    if (m_lastFrame && !m_index->knowsFrameAfter(*m_lastFrame))
+        useIndex(m_indexer->waitUntilKnowsFrameAfter(*m_lastFrame));
+    if (m_lastFrame && *m_lastFrame + 1 < m_index->count())
         return *m_lastFrame + 1;
     return -1;
 }
@@ -466,7 +501,11 @@ Result<QImage> FrameGrabber::Decoder::convert(const AVFrame *frame)
 FrameGrabber::FrameGrabber(const QString &path) : m_path(path) {}
 
 FrameGrabber::FrameGrabber(const QString &path, std::shared_ptr<const FrameIndex> index)
-    : m_path(path), m_index(std::move(index))
+    : m_path(path), m_indexer(std::make_shared<FrameIndexer>(path, std::move(index)))
+{}
+
+FrameGrabber::FrameGrabber(const QString &path, std::shared_ptr<FrameIndexer> indexer)
+    : m_path(path), m_indexer(std::move(indexer))
 {}
 
 FrameGrabber::~FrameGrabber() = default;
@@ -475,7 +514,7 @@ Result<FrameGrabber::Decoder *> FrameGrabber::decoder()
 {
     if (!m_decoder) {
         auto decoder = std::make_unique<Decoder>();
-        const QString failure = decoder->open(m_path, m_index);
+        const QString failure = decoder->open(m_path, m_indexer);
         if (!failure.isEmpty())
             return AppError::frameExtractionFailed(failure);
         m_decoder = std::move(decoder);
@@ -490,6 +529,7 @@ Result<QImage> FrameGrabber::image(const MediaTime &time)
     if (!opened)
         return opened.error();
     Decoder *decoder = opened.value();
+    decoder->waitForIndexCovering(time);
     const Result<const AVFrame *> picture = decoder->decoded(decoder->index().frameAt(time));
     if (!picture) {
         if (picture.error().detail().isEmpty())

@@ -12,6 +12,7 @@
 #include <optional>
 
 class FrameIndex;
+class FrameIndexer;
 
 // Exact stills of one video file, decoded with FFmpeg: the frame whose display interval holds the
 // requested time, at full decoded size, upright, in premultiplied RGBA tagged sRGB. Decoded pictures
@@ -20,14 +21,18 @@ class FrameIndex;
 //
 // The file is opened at the first request. A request shortly after the previous one decodes on from
 // where the decoder stands; the frames decoded since the decoder was last repositioned are kept, so
-// stepping back one frame is cheap. Requests from several threads are served one at a time.
+// stepping back one frame is cheap. Requests from several threads are served one at a time. While
+// the frame index is still being built, a request for a time beyond the part built so far waits
+// for the index to get there.
 class FrameGrabber
 {
 public:
-    // Builds the file's frame index at the first request.
+    // Starts building the file's frame index at the first request.
     explicit FrameGrabber(const QString &path);
-    // Uses a frame index already built for the file (the one the player uses).
+    // Uses a frame index already built for the file.
     FrameGrabber(const QString &path, std::shared_ptr<const FrameIndex> index);
+    // Uses the frame index being built for the file (the one the player uses).
+    FrameGrabber(const QString &path, std::shared_ptr<FrameIndexer> indexer);
     ~FrameGrabber();
 
     FrameGrabber(const FrameGrabber &) = delete;
@@ -48,7 +53,7 @@ private:
     Result<Decoder *> decoder();
 
     const QString m_path;
-    const std::shared_ptr<const FrameIndex> m_index;
+    std::shared_ptr<FrameIndexer> m_indexer;
     QMutex m_mutex;
     std::unique_ptr<Decoder> m_decoder;
 };

@@ -5,27 +5,49 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <vector>
 
-// The frames of a video's first video stream in presentation order, built once per video by reading
-// its packets (no decoding). Frame k is the k-th picture shown; its start is the k-th smallest packet
+// The frames of a video's first video stream in presentation order, built once per video from its
+// packets (no decoding). Frame k is the k-th picture shown; its start is the k-th smallest packet
 // time, where a packet's time is its presentation time or, when the container gives none, its
 // decoding time. The player snaps to these times and the grabber finds its pictures by them, so both
 // agree on which picture a time shows.
+//
+// An index can hold a part of the video only: the frames of the packets read so far, while the rest
+// of the file is still being read (FrameIndexer). Every frame it holds is final — no packet read
+// later can start a frame before the point it covers — so a part answers exactly for the times it
+// covers, and a later part holds the same frames under the same numbers, and more.
 class FrameIndex
 {
 public:
     FrameIndex() = default;
 
-    // Reads the packets of `path`; fails with a readable description when the file cannot be read
-    // or holds no video frame. A file that ends early (truncated, damaged at the end) is indexed up
-    // to its last complete packet.
+    // Reads the packets of `path` and returns the complete index; fails with a readable description
+    // when the file cannot be read or holds no video frame. A file that ends early (truncated,
+    // damaged at the end) is indexed up to its last complete packet.
     static Result<FrameIndex> build(const QString &path);
     // Packets read by every build of this process so far: what opening videos costs in reading.
     static std::int64_t packetsScanned();
+
+    // True once the whole file has been read; false for a part.
+    bool isComplete() const { return m_complete; }
+    // Whether every frame starting at or before `ticks` is known: always for a complete index, for a
+    // part up to the point it has read.
+    bool covers(std::int64_t ticks) const { return m_complete || ticks < m_knownUntil; }
+    // The same for a time: the frame holding `time` is known (an infinite time needs the whole file).
+    bool covers(const MediaTime &time) const;
+    // Whether the frame after `frame` is known, or known not to exist: what finding the nearest frame
+    // to a time after `frame` needs.
+    bool knowsFrameAfter(int frame) const { return m_complete || frame + 1 < count(); }
+    // Counts the times a later part of the same video numbered its frames differently from an
+    // earlier one, which only a file whose packets go back in time can cause; 0 for sane files.
+    std::uint64_t revision() const { return m_revision; }
+    // What the index holds in memory, in bytes.
+    std::size_t memoryBytes() const;
 
     bool isEmpty() const { return m_pts.empty(); }
     int count() const { return int(m_pts.size()); }
@@ -78,6 +100,8 @@ public:
     std::optional<std::int64_t> keyFrameBytePosition(std::int64_t keyFramePts) const;
 
 private:
+    friend class FrameIndexBuilder;
+
     int m_numerator = 1;
     int m_denominator = 1;
     std::vector<std::int64_t> m_pts;
@@ -86,4 +110,7 @@ private:
     bool m_presentationTimes = true;
     double m_seekMargin = 0.0;
     std::map<std::int64_t, std::int64_t> m_keyFramePositions; // pts → byte offset, with a seek margin
+    bool m_complete = true;
+    std::int64_t m_knownUntil = 0; // a part knows every frame starting before this
+    std::uint64_t m_revision = 0;
 };

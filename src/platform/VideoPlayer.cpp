@@ -1,9 +1,8 @@
 #include "VideoPlayer.h"
-#include "support/ContinueOn.h"
 
-#include <QFuture>
+#include "FrameIndexer.h"
+
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <mpv/client.h>
 
@@ -112,8 +111,11 @@ void VideoPlayer::handleEvent(const mpv_event &event)
     case MPV_EVENT_COMMAND_REPLY:
         m_lastCommandReplied = std::max(m_lastCommandReplied, std::uint64_t(event.reply_userdata));
         // A seek mpv refused leaves the picture where it was.
-        if (event.error < 0 && event.reply_userdata == m_lastCommandSent && m_seekPending && !m_loading)
-            finishSeek();
+        if (event.error < 0 && event.reply_userdata == m_lastCommandSent && m_seekPending && !m_loading) {
+            m_restartPending = false;
+            if (sendDeferredMoves())
+                finishSeek();
+        }
         break;
     case MPV_EVENT_PLAYBACK_RESTART:
         playbackRestarted();
@@ -144,10 +146,13 @@ void VideoPlayer::playbackRestarted()
     if (m_lastCommandReplied != m_lastCommandSent)
         return;
     m_loading = false;
-    if (m_deferredSeek || m_deferredSteps)
-        sendDeferredMoves();
-    else if (m_seekPending)
+    m_restartPending = false;
+    if (m_deferredSeek || !m_deferredMoves.empty()) {
+        if (sendDeferredMoves())
+            finishIfStill();
+    } else if (m_seekPending) {
         mpv_get_property_async(m_mpv.get(), timeReadMark | m_lastCommandSent, "time-pos", MPV_FORMAT_DOUBLE);
+    }
 }
 
 void VideoPlayer::seekTimeRead(int error, const mpv_event_property &property)
@@ -165,6 +170,9 @@ void VideoPlayer::fileEnded(const mpv_event_end_file &end)
     m_failed = true;
     m_loading = false;
     m_seekPending = false;
+    m_restartPending = false;
+    m_deferredSeek.reset();
+    m_deferredMoves.clear();
     notifyObservers(true);
     emit itemFailed(QString::fromUtf8(mpv_error_string(end.error)));
 }
@@ -204,6 +212,7 @@ void VideoPlayer::propertyChanged(std::uint64_t property, const mpv_event_proper
 
 void VideoPlayer::sendCommand(const std::initializer_list<QByteArray> &arguments)
 {
+    m_restartPending = true;
     std::vector<const char *> list;
     for (const QByteArray &argument : arguments)
         list.push_back(argument.constData());
@@ -221,11 +230,19 @@ void VideoPlayer::setPaused(bool paused)
 
 void VideoPlayer::replaceCurrentItem(const QString &path, std::shared_ptr<const FrameIndex> index)
 {
+    replaceCurrentItem(path, index ? std::make_shared<FrameIndexer>(path, std::move(index))
+                                   : std::shared_ptr<FrameIndexer>());
+}
+
+void VideoPlayer::replaceCurrentItem(const QString &path, std::shared_ptr<FrameIndexer> indexer)
+{
     m_path = path;
     const std::uint64_t generation = ++m_itemGeneration;
+    disconnect(m_indexerConnection);
+    m_indexer = indexer ? std::move(indexer) : std::make_shared<FrameIndexer>(path);
     m_index.reset();
     m_deferredSeek.reset();
-    m_deferredSteps = 0;
+    m_deferredMoves.clear();
     m_failed = false;
     m_loading = true;
     m_seekPending = true;
@@ -236,15 +253,16 @@ void VideoPlayer::replaceCurrentItem(const QString &path, std::shared_ptr<const 
     setPaused(true);
     sendCommand({"loadfile", path.toUtf8(), "replace"});
 
-    if (index) {
-        useIndex(std::move(index));
-    } else {
-        continueOn(this, QtConcurrent::run([path] { return FrameIndex::build(path); }),
-                   [this, generation](const Result<FrameIndex> &built) {
-                       if (generation == m_itemGeneration && built.ok())
-                           useIndex(std::make_shared<const FrameIndex>(built.value()));
-                   });
-    }
+    // The indexer tells from its own thread; the parts are taken here, for this item only.
+    m_indexerConnection = connect(
+        m_indexer.get(), &FrameIndexer::grew, this,
+        [this, generation] {
+            if (generation == m_itemGeneration)
+                indexGrew();
+        },
+        Qt::QueuedConnection);
+    if (std::shared_ptr<const FrameIndex> current = m_indexer->current())
+        useIndex(std::move(current));
     notifyObservers(true);
 }
 
@@ -253,10 +271,12 @@ void VideoPlayer::removeCurrentItem()
     if (!hasItem())
         return;
     ++m_itemGeneration;
+    disconnect(m_indexerConnection);
     m_path.clear();
+    m_indexer.reset();
     m_index.reset();
     m_deferredSeek.reset();
-    m_deferredSteps = 0;
+    m_deferredMoves.clear();
     m_failed = false;
     m_loading = false;
     m_seekPending = false;
@@ -274,9 +294,30 @@ void VideoPlayer::useIndex(std::shared_ptr<const FrameIndex> index)
     if (m_seekPending && m_loading && !m_deferredSeek)
         m_seekTarget = m_index->startTime();
     // The file may have finished opening before its index: moves asked for meanwhile go now.
-    if (!m_loading && (m_deferredSeek || m_deferredSteps))
-        sendDeferredMoves();
+    if (!m_loading && (m_deferredSeek || !m_deferredMoves.empty()) && sendDeferredMoves())
+        finishIfStill();
     emit frameIndexReady();
+}
+
+void VideoPlayer::indexGrew()
+{
+    std::shared_ptr<const FrameIndex> latest = m_indexer->current();
+    if (!latest || latest == m_index)
+        return;
+    if (!m_index) {
+        useIndex(std::move(latest));
+        return;
+    }
+    m_index = std::move(latest);
+    applySeekMargin(m_index->seekMargin());
+    if (!m_loading && (m_deferredSeek || !m_deferredMoves.empty()) && sendDeferredMoves())
+        finishIfStill();
+    emit frameIndexGrew();
+}
+
+bool VideoPlayer::isWaitingForIndex() const
+{
+    return (m_deferredSeek || !m_deferredMoves.empty()) && !m_loading;
 }
 
 // mpv's exact seeks in containers without an index need to start demuxing a key-frame interval
@@ -295,7 +336,7 @@ void VideoPlayer::play()
     if (!hasItem() || m_failed)
         return;
     // At the end, playing starts again from the first frame.
-    if (m_index && (m_eofReached || currentFrame() >= m_index->count() - 1))
+    if (m_index && (m_eofReached || (m_index->isComplete() && currentFrame() >= m_index->count() - 1)))
         seek(m_index->startTime());
     setPaused(false);
     notifyObservers(true);
@@ -346,7 +387,11 @@ MediaTime VideoPlayer::snapped(double seconds) const
 {
     if (!m_index)
         return MediaTime::fromSeconds(seconds, provisionalTimescale);
-    return m_index->time(m_index->frameAt(m_index->ticksNearest(seconds)));
+    const std::int64_t ticks = m_index->ticksNearest(seconds);
+    // Played beyond the part of the index built so far: the frame is not known yet.
+    if (!m_index->covers(ticks))
+        return MediaTime::fromSeconds(seconds, provisionalTimescale);
+    return m_index->time(m_index->frameAt(ticks));
 }
 
 MediaTime VideoPlayer::currentTime() const
@@ -368,15 +413,26 @@ void VideoPlayer::seek(const MediaTime &time)
     if (!hasItem() || m_failed || !time.isValid())
         return;
     m_seekPending = true;
-    if (m_loading || !m_index) {
-        // mpv cannot seek in a file it is still opening: the seek waits for the file and its index.
+    // A seek replaces the steps still waiting before it.
+    m_deferredMoves.clear();
+    if (m_loading || !m_index || !m_index->covers(time)) {
+        // mpv cannot seek in a file it is still opening, and a frame beyond the index is not known
+        // yet: the seek waits for the file and its index. Meanwhile the time is the one asked for.
         m_deferredSeek = time;
-        m_deferredSteps = 0;
-        m_seekTarget = m_index ? m_index->time(m_index->frameAt(time)) : time;
+        const bool known = m_index && m_index->covers(time);
+        m_seekTarget = known ? m_index->time(m_index->frameAt(time)) : time;
+        if (m_index && !known && time.isNumeric())
+            m_indexer->wantTicks(m_index->ticksAtOrBefore(time));
         notifyObservers();
         return;
     }
-    const int frame = m_index->frameAt(time);
+    m_deferredSeek.reset();
+    seekToFrame(m_index->frameAt(time));
+}
+
+void VideoPlayer::seekToFrame(int frame)
+{
+    m_seekPending = true;
     double seconds = m_index->seconds(frame);
     if (frame > 0)
         seconds += std::max(0.0, seekSlack - (seconds - m_index->seconds(frame - 1)) / 2.0);
@@ -389,37 +445,75 @@ void VideoPlayer::stepByCount(int count)
 {
     if (!hasItem() || m_failed || count == 0)
         return;
-    if (!m_index) {
-        // Counted from where the pending opening or seek lands, once the index is ready.
-        m_deferredSteps += count;
-        return;
-    }
-    const int current = currentFrame();
-    const int target = std::clamp(current + count, 0, m_index->count() - 1);
-    if (target != current)
-        seek(m_index->time(target));
+    // Counted from where the pending opening or seek lands.
+    if (!m_deferredMoves.empty() && !m_deferredMoves.back().offset)
+        m_deferredMoves.back().frames += count;
+    else
+        m_deferredMoves.push_back({count, std::nullopt});
+    sendDeferredMoves();
 }
 
 void VideoPlayer::stepByTime(const MediaTime &offset)
 {
     if (!hasItem() || m_failed || !m_index || !offset.isNumeric())
         return;
-    const int current = currentFrame();
-    const int target = m_index->frameNearest(m_index->time(current) + offset, current);
-    if (target != current)
-        seek(m_index->time(target));
+    m_deferredMoves.push_back({0, offset});
+    sendDeferredMoves();
 }
 
-void VideoPlayer::sendDeferredMoves()
+bool VideoPlayer::sendDeferredMoves()
 {
     if (m_loading || !m_index || m_failed)
-        return;
-    if (const std::optional<MediaTime> target = std::exchange(m_deferredSeek, std::nullopt))
-        seek(*target);
-    if (const int steps = std::exchange(m_deferredSteps, 0))
-        stepByCount(steps);
-    // Moves that end where the opening already stands send nothing: the opening ends here.
-    if (m_seekPending && m_lastCommandReplied == m_lastCommandSent)
+        return false;
+    // What waits for the index shows as a seek until the index gets there.
+    const auto waitFor = [this] {
+        m_seekPending = true;
+        notifyObservers();
+        return false;
+    };
+    if (m_deferredSeek) {
+        if (!m_index->covers(*m_deferredSeek)) {
+            if (m_deferredSeek->isNumeric())
+                m_indexer->wantTicks(m_index->ticksAtOrBefore(*m_deferredSeek));
+            return waitFor();
+        }
+        seekToFrame(m_index->frameAt(*std::exchange(m_deferredSeek, std::nullopt)));
+    }
+    while (!m_deferredMoves.empty()) {
+        const Step step = m_deferredMoves.front();
+        const int current = currentFrame();
+        int target = current;
+        if (step.offset) {
+            const MediaTime goal = m_index->time(current) + *step.offset;
+            if (!m_index->covers(goal)) {
+                m_indexer->wantTicks(m_index->ticksAtOrBefore(goal));
+                return waitFor();
+            }
+            // The nearest frame may be the one after the frame holding the goal.
+            if (!m_index->knowsFrameAfter(m_index->frameAt(goal))) {
+                m_indexer->wantFrameAfter(m_index->frameAt(goal));
+                return waitFor();
+            }
+            target = m_index->frameNearest(goal, current);
+        } else {
+            const int wanted = current + step.frames;
+            if (!m_index->isComplete() && wanted >= m_index->count()) {
+                m_indexer->wantFrameAfter(wanted - 1);
+                return waitFor();
+            }
+            target = std::clamp(wanted, 0, m_index->count() - 1);
+        }
+        m_deferredMoves.pop_front();
+        if (target != current)
+            seekToFrame(target);
+    }
+    return true;
+}
+
+void VideoPlayer::finishIfStill()
+{
+    // Moves that end where the player already stands send nothing: the seek or opening ends here.
+    if (m_seekPending && !m_restartPending && m_lastCommandReplied == m_lastCommandSent)
         mpv_get_property_async(m_mpv.get(), timeReadMark | m_lastCommandSent, "time-pos", MPV_FORMAT_DOUBLE);
 }
 

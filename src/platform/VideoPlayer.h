@@ -10,11 +10,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 
+class FrameIndexer;
 struct mpv_handle;
 struct mpv_event;
 struct mpv_event_property;
@@ -25,6 +27,9 @@ class QTimer;
 // when it is opened and held on its last frame at the end. Times are exact: read back from mpv and
 // snapped to the frames of the file's frame index, in ticks of the video stream's time base.
 // Its time and state follow mpv's own change notifications; nothing is polled.
+// While the frame index is still being built, the player works with the part built so far: a seek
+// or a step to a frame beyond it waits, seeking (isSeeking()), until the index gets there, and then
+// lands exactly as it would have on the complete index.
 // Lives on the main thread; mpv's events are handled there.
 class VideoPlayer : public QObject
 {
@@ -41,8 +46,9 @@ public:
     PlayerOutput output() const { return m_output; }
 
     // Replaces the current item by the file at `path`, paused on its first frame. With the file's
-    // frame index at hand the player uses it; without, it builds its own.
-    void replaceCurrentItem(const QString &path, std::shared_ptr<const FrameIndex> index = {});
+    // frame index (being) built at hand the player uses it; without, it builds its own.
+    void replaceCurrentItem(const QString &path, std::shared_ptr<FrameIndexer> indexer = {});
+    void replaceCurrentItem(const QString &path, std::shared_ptr<const FrameIndex> index);
     // Shows nothing any more.
     void removeCurrentItem();
     bool hasItem() const { return !m_path.isEmpty(); }
@@ -68,12 +74,16 @@ public:
     void stepByCount(int count);
     // Moves to the frame whose start is nearest to the current frame's start plus `offset`, stopping
     // at the first and last frame. A step and the opposite step return to the same frame. Needs the
-    // frame index: ignored until it is ready.
+    // frame index: ignored until its first part is ready.
     void stepByTime(const MediaTime &offset);
-    // True from a seek or an opening until the new frame is on screen.
+    // True from a seek or an opening until the new frame is on screen, and while a move waits for the
+    // frame index.
     bool isSeeking() const { return m_seekPending; }
+    // True while a seek or step waits for the frame index to reach its frame.
+    bool isWaitingForIndex() const;
 
-    // The frame index of the current item, once built.
+    // The frame index of the current item as far as it is built: null until its first part, then
+    // growing until it is complete.
     const FrameIndex *frameIndex() const { return m_index.get(); }
 
     // Calls `callback` with the current time on the main thread whenever the time or the playing
@@ -83,8 +93,10 @@ public:
     void removeTimeObserver(int token);
 
 signals:
-    // The frame index of the current item is ready.
+    // The first part of the current item's frame index is ready.
     void frameIndexReady();
+    // A later part of the frame index is ready, the last time with the complete index.
+    void frameIndexGrew();
     // A seek or an opening has reached the screen.
     void seekCompleted();
     // mpv could not open or play the current item.
@@ -118,11 +130,19 @@ private:
     // Pauses or plays at once as far as this object tells; mpv follows asynchronously.
     void setPaused(bool paused);
     void useIndex(std::shared_ptr<const FrameIndex> index);
+    // The indexer has a larger part.
+    void indexGrew();
     void applySeekMargin(double seconds);
     MediaTime snapped(double seconds) const;
     int currentFrame() const;
-    // Sends the seek or steps asked for while the file was opening, once it and its index are ready.
-    void sendDeferredMoves();
+    // Sends the seek and steps asked for while the file was opening or beyond the index, as far as
+    // the file and its index are ready; true when none waits any more.
+    bool sendDeferredMoves();
+    // After sendDeferredMoves() from an event: moves that end where the player stands send nothing,
+    // so the seek ends here.
+    void finishIfStill();
+    // Shows frame `frame` of the index.
+    void seekToFrame(int frame);
     void finishSeek();
     // Tells the time observers; `now` skips the wait for their interval (jumps, openings).
     void notifyObservers(bool now = false);
@@ -134,6 +154,8 @@ private:
 
     QString m_path;
     std::uint64_t m_itemGeneration = 0;
+    std::shared_ptr<FrameIndexer> m_indexer;
+    QMetaObject::Connection m_indexerConnection;
     std::shared_ptr<const FrameIndex> m_index;
     double m_seekMargin = 0.0; // the demuxer offset of mpv's exact seeks, in seconds
 
@@ -149,13 +171,21 @@ private:
     // Numbered commands: a restart counts for the last one only once its reply has come back.
     std::uint64_t m_lastCommandSent = 0;
     std::uint64_t m_lastCommandReplied = 0;
+    // A seek or an opening has been sent whose restart has not come yet.
+    bool m_restartPending = false;
     bool m_seekPending = false;
     MediaTime m_seekTarget = MediaTime::zero();
     bool m_failed = false;
     // From an opening until its first frame is shown or it fails.
     bool m_loading = false;
+    // Moves that wait: one seek, then the steps asked for after it, in order.
+    struct Step
+    {
+        int frames = 0;
+        std::optional<MediaTime> offset; // a step by time instead of by frames
+    };
     std::optional<MediaTime> m_deferredSeek;
-    int m_deferredSteps = 0;
+    std::deque<Step> m_deferredMoves;
 
     int m_nextObserverToken = 1;
     std::map<int, TimeObserver> m_observers;

@@ -2,11 +2,19 @@
 
 #include "FrameGrabber.h"
 #include "FrameIndex.h"
+#include "FrameIndexer.h"
 
 #include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>
 
-Result<VideoSource> VideoSource::open(const QString &path)
+MediaTime VideoSource::duration() const
+{
+    if (index && (index->isComplete() || !info.duration.isNumeric()))
+        return index->duration();
+    return info.duration;
+}
+
+Result<VideoSource> VideoSource::open(const QString &path, const MediaTime &reach)
 {
     const QString fileName = QFileInfo(path).fileName();
     Result<MediaProbe::Info> probe = MediaProbe::probe(path);
@@ -15,21 +23,24 @@ Result<VideoSource> VideoSource::open(const QString &path)
     if (probe.value().videoTracks.isEmpty())
         return AppError::noVideoTrack(fileName);
 
-    Result<FrameIndex> built = FrameIndex::build(path);
-    if (!built)
-        return AppError::videoUnreadable(built.error().errorDescription());
+    auto indexer = std::make_shared<FrameIndexer>(path);
+    if (!indexer->waitForFirstPart()) {
+        const std::optional<AppError> failure = indexer->failure();
+        return AppError::videoUnreadable(failure ? failure->errorDescription() : fileName);
+    }
 
     VideoSource source;
     source.path = path;
     source.info = std::move(probe).value();
-    source.index = std::make_shared<const FrameIndex>(std::move(built).value());
-    source.grabber = std::make_shared<FrameGrabber>(path, source.index);
+    source.indexer = indexer;
+    source.grabber = std::make_shared<FrameGrabber>(path, indexer);
     if (const std::optional<AppError> failure = source.grabber->decodeFirstPicture())
         return AppError::videoUnreadable(QStringLiteral("%1 : %2").arg(fileName, failure->detail()));
+    source.index = indexer->waitUntilCovers(reach);
     return source;
 }
 
-QFuture<Result<VideoSource>> VideoSource::load(const QString &path)
+QFuture<Result<VideoSource>> VideoSource::load(const QString &path, const MediaTime &reach)
 {
-    return QtConcurrent::run([path] { return open(path); });
+    return QtConcurrent::run([path, reach] { return open(path, reach); });
 }

@@ -153,9 +153,14 @@ void AppState::locateVideo(const QUrl &url)
     if (!m_document->needsVideo())
         return;
     const std::uint64_t generation = m_documentGeneration;
+    // The captures were taken from a video that has a frame at the latest of them: the opening
+    // reads the video's index at least that far.
+    MediaTime latest = MediaTime::zero();
+    for (const CapturedFrame &frame : m_document->allFrames())
+        latest = std::max(latest, frame.time);
     continueOn(
-        this, VideoSource::load(url.toLocalFile()),
-        [this, url, generation](const Result<VideoSource> &source) {
+        this, VideoSource::load(url.toLocalFile(), latest),
+        [this, url, generation, latest](const Result<VideoSource> &source) {
             // Another video or project has come meanwhile: these captures are gone.
             if (generation != m_documentGeneration || !m_document->needsVideo())
                 return;
@@ -164,13 +169,10 @@ void AppState::locateVideo(const QUrl &url)
                     tr("Impossible d'utiliser cette vidéo : %1").arg(source.error().errorDescription()));
                 return;
             }
-            // The captures were taken from a video that has a frame at the latest of them.
-            MediaTime latest = MediaTime::zero();
-            for (const CapturedFrame &frame : m_document->allFrames())
-                latest = std::max(latest, frame.time);
+            // An index built only in part reaches beyond the latest capture.
             const FrameIndex &index = *source.value().index;
             const MediaTime end = index.startTime() + index.duration();
-            if (latest >= end) {
+            if (index.isComplete() && latest >= end) {
                 setErrorMessage(
                     tr("Cette vidéo est trop courte pour ce projet : elle dure %1, mais une image "
                        "est capturée à %2.")

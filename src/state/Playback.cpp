@@ -21,6 +21,7 @@ Playback::Playback(PlayerOutput output, QObject *parent)
 {
     addPeriodicTimeObserver();
     handlePlayerFailures();
+    followFrameIndex();
 }
 
 Playback::~Playback()
@@ -87,11 +88,12 @@ void Playback::install(const QUrl &url, const VideoSource &source)
     // Said first: the window shows its picture area on it, whose drawing surface the player's
     // output needs before the player opens the file.
     setVideoURL(url);
-    m_player->replaceCurrentItem(source.path, source.index);
+    m_player->replaceCurrentItem(source.path, source.indexer);
     m_extractor->setGenerator(source.grabber);
-    // What the frame index holds is what can be played, whatever the file's header claims.
+    // What the frame index holds is what can be played, whatever the file's header claims; until
+    // the index of a long file is complete, the header tells how long it plays.
     setStartTime(source.index->startTime());
-    setDuration(source.index->duration());
+    setDuration(source.duration());
     if (source.info.nominalFrameRate > 0.0f) {
         // Halves away from zero: 29.97 gives 30, 23.976 gives 24.
         const long rounded = std::lround(source.info.nominalFrameRate);
@@ -110,6 +112,15 @@ void Playback::unload()
     setDuration(MediaTime::zero());
     setCurrentTime(MediaTime::zero());
     setIsPlaying(false);
+}
+
+void Playback::followFrameIndex()
+{
+    connect(m_player.get(), &VideoPlayer::frameIndexGrew, this, [this] {
+        const FrameIndex *index = m_player->frameIndex();
+        if (index && index->isComplete())
+            setDuration(index->duration());
+    });
 }
 
 void Playback::handlePlayerFailures()
@@ -177,12 +188,14 @@ void Playback::seek(const MediaTime &target)
 
 MediaTime Playback::clamp(const MediaTime &time) const
 {
-    if (const FrameIndex *index = m_player->frameIndex()) {
+    if (const FrameIndex *index = m_player->frameIndex(); index && index->isComplete()) {
         if (time < index->startTime())
             return index->startTime();
         const MediaTime lastStart = index->time(index->count() - 1);
         return time > lastStart ? lastStart : time;
     }
+    if (const FrameIndex *index = m_player->frameIndex(); index && time < index->startTime())
+        return index->startTime();
     if (time < MediaTime::zero())
         return MediaTime::zero();
     if (m_duration.isValid() && time > m_duration)

@@ -87,6 +87,8 @@ signals:
 
 private:
     void addPeriodicTimeObserver();
+    // The duration follows the frame index once a long video's index is complete.
+    void followFrameIndex();
     // A video the player cannot play after all is reported and leaves no video shown.
     void handlePlayerFailures();
 
