@@ -285,6 +285,7 @@ private slots:
         QTemporaryDir output;
         AppState state(&m_runs, PlayerOutput::Headless);
         QVERIFY(TestVideo::open(state, video));
+        QVERIFY(TestVideo::settled(state));
         const FrameIndex *index = state.player()->frameIndex();
         QVERIFY(index->startTime() > MediaTime(1, 1));
         QList<CaptureGroup> groups = state.document()->groups();

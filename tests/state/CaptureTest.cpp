@@ -1,6 +1,7 @@
 #include "TestMedia.h"
 #include "TestRegistry.h"
 
+#include "platform/FrameIndex.h"
 #include "platform/VideoPlayer.h"
 #include "services/LiftedFrameCache.h"
 #include "services/SubjectExtractionService.h"
@@ -24,8 +25,12 @@ void openAtFrame12(AppState &state)
 {
     state.imageMaker()->setCache(nullptr);
     state.loadVideo(QUrl::fromLocalFile(TestMedia::clip(TestMedia::Clip::Fps30)));
-    QVERIFY(
-        QTest::qWaitFor([&] { return state.player()->frameIndex() && !state.player()->isSeeking(); }, 20000));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return state.player()->frameIndex() && state.player()->frameIndex()->isComplete() &&
+                   !state.player()->isSeeking();
+        },
+        20000));
     state.seek(MediaTime(12, 30));
     QVERIFY(QTest::qWaitFor([&] { return !state.player()->isSeeking(); }, 20000));
 }

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTransform>
 #include <QtGlobal>
@@ -19,11 +20,13 @@ extern "C" {
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <set>
 
 namespace {
 
-constexpr int cellCount = 12; // a white marker, ten bits (most significant first), a black marker
-constexpr int bitCount = 10;
+constexpr int cellCount = 16; // a white marker, fourteen bits (most significant first), a black marker
+constexpr int bitCount = 14;
 
 QTemporaryDir &mediaFolder()
 {
@@ -505,4 +508,101 @@ QList<MediaTime> TestMedia::frameTimes(const QString &path)
     for (qint64 pts : ticks)
         times.append(MediaTime(pts * numerator, denominator));
     return times;
+}
+
+QList<MediaTime> TestMedia::packetTimes(const QString &path)
+{
+    struct InputDeleter
+    {
+        void operator()(AVFormatContext *c) const { avformat_close_input(&c); }
+    };
+    AVFormatContext *raw = nullptr;
+    if (avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
+        qFatal("TestMedia: cannot open %s", qPrintable(path));
+    std::unique_ptr<AVFormatContext, InputDeleter> input(raw);
+    if (avformat_find_stream_info(input.get(), nullptr) < 0)
+        qFatal("TestMedia: no streams in %s", qPrintable(path));
+    const int stream = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (stream < 0)
+        qFatal("TestMedia: no video in %s", qPrintable(path));
+    const AVRational timeBase = input->streams[stream]->time_base;
+
+    // Every packet's data is read, as a player reads it; the last one is left out when it is cut short.
+    std::multiset<std::int64_t> shown;
+    std::optional<std::pair<std::int64_t, bool>> last; // time, corrupt
+    AVPacket *packet = av_packet_alloc();
+    while (av_read_frame(input.get(), packet) >= 0) {
+        const std::int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+        if (packet->stream_index == stream && time != AV_NOPTS_VALUE) {
+            const bool isShown = !(packet->flags & AV_PKT_FLAG_DISCARD);
+            if (isShown)
+                shown.insert(time);
+            last = {isShown ? time : AV_NOPTS_VALUE, bool(packet->flags & AV_PKT_FLAG_CORRUPT)};
+        }
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    if (last && last->second && last->first != AV_NOPTS_VALUE)
+        shown.erase(shown.find(last->first));
+    QList<MediaTime> times;
+    for (std::int64_t ticks : std::set<std::int64_t>(shown.begin(), shown.end()))
+        times.append(MediaTime(ticks * timeBase.num, timeBase.den));
+    return times;
+}
+
+int TestMedia::LongVideo::numberOf(int frame) const
+{
+    const int repeated = minutes * minuteFrames;
+    return frame < repeated ? frame % minuteFrames : lastBase + frame - repeated;
+}
+
+TestMedia::LongVideo TestMedia::longVideo(int minutes, const QString &container)
+{
+    LongVideo made;
+    made.minutes = minutes;
+    made.frameCount = minutes * made.minuteFrames + made.lastFrames;
+    made.path = mediaFolder().filePath(QStringLiteral("long-%1min.%2").arg(minutes).arg(container));
+    if (QFile::exists(made.path))
+        return made;
+
+    // Small, so that an hour of it stays some tens of megabytes, with a patch of noise that makes
+    // the pictures, not the tables, the bulk of the file, as in any real video.
+    const auto picture = [](int number, QSize size) {
+        QImage image = frameImage(number, size);
+        QRandomGenerator noise{quint32(number)};
+        for (int y = size.height() / 2; y < size.height() / 2 + 24; ++y) {
+            uchar *line = image.scanLine(y);
+            for (int x = 0; x < 32 * 3; ++x)
+                line[x] = uchar(noise.bounded(256));
+        }
+        return image;
+    };
+    VideoOptions minute;
+    minute.name = QStringLiteral("long-minute");
+    minute.size = QSize(160, 120);
+    minute.frameCount = made.minuteFrames;
+    minute.keyFrameInterval = 60;
+    minute.picture = picture;
+    VideoOptions last = minute;
+    last.name = QStringLiteral("long-last");
+    last.frameCount = made.lastFrames;
+    const int lastBase = made.lastBase;
+    last.picture = [lastBase, picture](int number, QSize size) { return picture(lastBase + number, size); };
+    const QString minutePath = video(minute);
+    const QString lastPath = video(last);
+
+    const QString listPath = mediaFolder().filePath(QStringLiteral("long-%1min.txt").arg(minutes));
+    QFile list(listPath);
+    if (!list.open(QIODevice::WriteOnly))
+        qFatal("TestMedia: cannot write %s", qPrintable(listPath));
+    for (int i = 0; i < minutes; ++i)
+        list.write(QStringLiteral("file '%1'\n").arg(minutePath).toUtf8());
+    list.write(QStringLiteral("file '%1'\n").arg(lastPath).toUtf8());
+    list.close();
+    runOrFail(QStringLiteral("ffmpeg"),
+              {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"),
+               QStringLiteral("concat"), QStringLiteral("-safe"), QStringLiteral("0"), QStringLiteral("-i"),
+               listPath, QStringLiteral("-c"), QStringLiteral("copy"), made.path});
+    QFile::remove(listPath);
+    return made;
 }

@@ -15,8 +15,8 @@
 //
 // Videos are encoded by the ffmpeg command-line tool from frames written to its input. Unless a
 // picture function is given, every frame carries its own number as a row of black and white cells
-// across the top quarter of the upright picture, which survives compression and reads back with
-// frameNumber(): a test checks which frame it got instead of assuming it.
+// across the top quarter of the upright picture (numbers up to 16383), which survives compression and
+// reads back with frameNumber(): a test checks which frame it got instead of assuming it.
 namespace TestMedia {
 
 struct VideoOptions
@@ -108,6 +108,27 @@ QImage colourImage(QSize size);
 // The presentation times of a file's video frames in order, read by ffprobe. Files that store only
 // decoding times (AVI) show their k-th picture at the k-th smallest packet time.
 QList<MediaTime> frameTimes(const QString &path);
+
+// The times of a file's shown frames as every packet read with its data gives them: each packet's
+// presentation time (or decoding time when it has none), sorted, without repeats, without the
+// last packet when it is cut short.
+QList<MediaTime> packetTimes(const QString &path);
+
+// A long video made cheaply: one minute of 30 fps 160×120 frames numbered 0 to 1799, repeated
+// `minutes` times without re-encoding, then a second of frames numbered from 8192 on, so that the
+// end of the file cannot be taken for one of its minutes.
+struct LongVideo
+{
+    QString path;
+    int minutes = 0;
+    int frameCount = 0;
+    int minuteFrames = 1800;
+    int lastBase = 8192;
+    int lastFrames = 30;
+    // The number the picture of frame `frame` carries.
+    int numberOf(int frame) const;
+};
+LongVideo longVideo(int minutes, const QString &container = QStringLiteral("mp4"));
 
 // Where the media of this run are made.
 QString folder();

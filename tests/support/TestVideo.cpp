@@ -1,5 +1,6 @@
 #include "TestVideo.h"
 
+#include "platform/FrameIndex.h"
 #include "platform/VideoPlayer.h"
 #include "state/AppState.h"
 
@@ -14,6 +15,10 @@ bool TestVideo::open(AppState &state, const QString &path)
 
 bool TestVideo::settled(AppState &state)
 {
-    return QTest::qWaitFor([&] { return state.player()->frameIndex() && !state.player()->isSeeking(); },
-                           30000);
+    return QTest::qWaitFor(
+        [&] {
+            const FrameIndex *index = state.player()->frameIndex();
+            return index && index->isComplete() && !state.player()->isSeeking();
+        },
+        30000);
 }

@@ -1,6 +1,7 @@
 #include "HostileMedia.h"
 #include "TestRegistry.h"
 
+#include "platform/FrameIndex.h"
 #include "platform/VideoPlayer.h"
 #include "state/AppState.h"
 #include "state/CaptureDocument.h"
@@ -35,7 +36,8 @@ bool isFrenchRefusal(const QString &message)
 // The window shows `url` with a frame on screen.
 bool shows(const AppState &state, const QUrl &url)
 {
-    return state.videoURL() == url && state.player()->frameIndex() && !state.player()->isSeeking() &&
+    return state.videoURL() == url && state.player()->frameIndex() &&
+           state.player()->frameIndex()->isComplete() && !state.player()->isSeeking() &&
            state.duration() > MediaTime::zero();
 }
 

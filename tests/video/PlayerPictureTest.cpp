@@ -21,7 +21,7 @@ bool waitUntilShown(AppState &state, const QString &path)
     return QTest::qWaitFor(
         [&] {
             return state.videoURL() == QUrl::fromLocalFile(path) && state.player()->frameIndex() &&
-                   !state.player()->isSeeking();
+                   state.player()->frameIndex()->isComplete() && !state.player()->isSeeking();
         },
         30000);
 }
