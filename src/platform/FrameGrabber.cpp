@@ -15,6 +15,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <limits>
@@ -78,6 +79,19 @@ int colourMatrix(const AVFrame *frame)
     }
 }
 
+// The size a decoded picture is converted to: fitted inside `bound` once turned upright by
+// `rotation`, never enlarged, at least one pixel each way; the decoded size for an empty bound.
+QSize outputSize(const QSize &decoded, const QSize &bound, int rotation)
+{
+    if (bound.isEmpty())
+        return decoded;
+    const QSize upright = (rotation % 180 == 0) ? bound : bound.transposed();
+    const double scale = std::min(
+        {1.0, double(upright.width()) / decoded.width(), double(upright.height()) / decoded.height()});
+    return {std::max(1, int(std::lround(decoded.width() * scale))),
+            std::max(1, int(std::lround(decoded.height() * scale)))};
+}
+
 } // namespace
 
 // The open file, its decoder and what it has decoded since it was last positioned. Used under the
@@ -93,7 +107,9 @@ public:
     Result<const AVFrame *> decoded(int frame);
     // Decodes from the start of the file until some picture of the index comes out.
     QString decodeFromStart();
-    Result<QImage> convert(const AVFrame *frame);
+    // The picture upright, fitted inside `bound` unless the bound is empty.
+    Result<QImage> convert(const AVFrame *frame, const QSize &bound);
+    void setFastDecoding(bool fast);
     const FrameIndex &index() const { return *m_index; }
 
 private:
@@ -142,6 +158,7 @@ private:
     {
         int width = 0, height = 0, format = -1, matrix = -1;
         bool fullRange = false;
+        int outputWidth = 0, outputHeight = 0;
         bool operator==(const ScaleKey &) const = default;
     } m_scaleKey;
 };
@@ -437,17 +454,29 @@ QString FrameGrabber::Decoder::decodeFromStart()
     return failure.isEmpty() ? Ffmpeg::errorText(AVERROR_INVALIDDATA) : failure;
 }
 
-Result<QImage> FrameGrabber::Decoder::convert(const AVFrame *frame)
+Result<QImage> FrameGrabber::Decoder::convert(const AVFrame *frame, const QSize &bound)
 {
     const auto format = AVPixelFormat(frame->format);
     const AVPixFmtDescriptor *descriptor = av_pix_fmt_desc_get(format);
     if (!descriptor || frame->width <= 0 || frame->height <= 0)
         return AppError::frameExtractionFailed(Ffmpeg::errorText(AVERROR_INVALIDDATA));
 
+    int rotation = m_rotation;
+    if (rotation == 0) {
+        if (const AVFrameSideData *side = av_frame_get_side_data(frame, AV_FRAME_DATA_DISPLAYMATRIX))
+            rotation = clockwiseRotation(reinterpret_cast<const int32_t *>(side->data));
+    }
+    const QSize output = outputSize(QSize(frame->width, frame->height), bound, rotation);
+
     bool fullRangeFormat = false;
     const AVPixelFormat plainFormat = withoutFullRange(format, fullRangeFormat);
-    const ScaleKey key{frame->width, frame->height, plainFormat, colourMatrix(frame),
-                       frame->color_range == AVCOL_RANGE_JPEG || fullRangeFormat};
+    const ScaleKey key{frame->width,
+                       frame->height,
+                       plainFormat,
+                       colourMatrix(frame),
+                       frame->color_range == AVCOL_RANGE_JPEG || fullRangeFormat,
+                       output.width(),
+                       output.height()};
     if (!m_scale || !(key == m_scaleKey)) {
         m_scale.reset(sws_alloc_context());
         if (!m_scale)
@@ -456,10 +485,13 @@ Result<QImage> FrameGrabber::Decoder::convert(const AVFrame *frame)
         av_opt_set_int(scale, "srcw", key.width, 0);
         av_opt_set_int(scale, "srch", key.height, 0);
         av_opt_set_int(scale, "src_format", key.format, 0);
-        av_opt_set_int(scale, "dstw", key.width, 0);
-        av_opt_set_int(scale, "dsth", key.height, 0);
+        av_opt_set_int(scale, "dstw", key.outputWidth, 0);
+        av_opt_set_int(scale, "dsth", key.outputHeight, 0);
         av_opt_set_int(scale, "dst_format", AV_PIX_FMT_RGBA, 0);
-        av_opt_set_int(scale, "sws_flags", SWS_FAST_BILINEAR, 0);
+        // Reduced pictures are filtered over the whole area each output pixel covers; full-size ones
+        // only change their pixel format.
+        const bool reduced = key.outputWidth != key.width || key.outputHeight != key.height;
+        av_opt_set_int(scale, "sws_flags", reduced ? SWS_BILINEAR : SWS_FAST_BILINEAR, 0);
         av_opt_set_int(scale, "threads", std::max(1, QThread::idealThreadCount()), 0);
         const int status = sws_init_context(scale, nullptr, nullptr);
         if (status < 0) {
@@ -474,7 +506,7 @@ Result<QImage> FrameGrabber::Decoder::convert(const AVFrame *frame)
     }
 
     const bool hasAlpha = descriptor->flags & AV_PIX_FMT_FLAG_ALPHA;
-    QImage image(frame->width, frame->height,
+    QImage image(output.width(), output.height(),
                  hasAlpha ? QImage::Format_RGBA8888 : QImage::Format_RGBA8888_Premultiplied);
     if (image.isNull())
         return AppError::frameExtractionFailed(Ffmpeg::errorText(AVERROR(ENOMEM)));
@@ -487,11 +519,6 @@ Result<QImage> FrameGrabber::Decoder::convert(const AVFrame *frame)
     if (hasAlpha)
         image.convertTo(QImage::Format_RGBA8888_Premultiplied);
 
-    int rotation = m_rotation;
-    if (rotation == 0) {
-        if (const AVFrameSideData *side = av_frame_get_side_data(frame, AV_FRAME_DATA_DISPLAYMATRIX))
-            rotation = clockwiseRotation(reinterpret_cast<const int32_t *>(side->data));
-    }
     if (rotation != 0)
         image = image.transformed(QTransform().rotate(rotation));
     image.setColorSpace(QColorSpace::SRgb);
@@ -517,6 +544,7 @@ Result<FrameGrabber::Decoder *> FrameGrabber::decoder()
         const QString failure = decoder->open(m_path, m_indexer);
         if (!failure.isEmpty())
             return AppError::frameExtractionFailed(failure);
+        decoder->setFastDecoding(m_fastDecoding);
         m_decoder = std::move(decoder);
     }
     return m_decoder.get();
@@ -536,7 +564,26 @@ Result<QImage> FrameGrabber::image(const MediaTime &time)
             return AppError::frameExtractionFailed(QStringLiteral("inconnu"));
         return picture.error();
     }
-    return decoder->convert(picture.value());
+    return decoder->convert(picture.value(), m_maximumSize);
+}
+
+void FrameGrabber::Decoder::setFastDecoding(bool fast)
+{
+    m_codec->skip_loop_filter = fast ? AVDISCARD_ALL : AVDISCARD_DEFAULT;
+}
+
+void FrameGrabber::setFastDecoding(bool fast)
+{
+    QMutexLocker locker(&m_mutex);
+    m_fastDecoding = fast;
+    if (m_decoder)
+        m_decoder->setFastDecoding(fast);
+}
+
+void FrameGrabber::setMaximumSize(const QSize &bound)
+{
+    QMutexLocker locker(&m_mutex);
+    m_maximumSize = bound;
 }
 
 std::optional<AppError> FrameGrabber::decodeFirstPicture()

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QMutex>
+#include <QSize>
 #include <QString>
 
 #include <memory>
@@ -40,6 +41,14 @@ public:
 
     QString path() const { return m_path; }
 
+    // Stills fitted inside `bound` (upright, proportions kept, never enlarged); an empty bound, the
+    // default, gives them at full decoded size. Pictures the size of a preview are converted in a
+    // fraction of a full-size still's time.
+    void setMaximumSize(const QSize &bound);
+    // Pictures for small previews may skip the decoder's deblocking, which costs a third of the
+    // decoding and only smooths detail that a reduced picture loses anyway. The frames are the same.
+    void setFastDecoding(bool fast);
+
     // The still at `time`: the first frame for an earlier time, the last frame for a later one.
     // Fails with AppError::frameExtractionFailed and the library's description.
     Result<QImage> image(const MediaTime &time);
@@ -55,5 +64,7 @@ private:
     const QString m_path;
     std::shared_ptr<FrameIndexer> m_indexer;
     QMutex m_mutex;
+    QSize m_maximumSize;
+    bool m_fastDecoding = false;
     std::unique_ptr<Decoder> m_decoder;
 };
