@@ -1,10 +1,6 @@
 #include "LowPriorityWorker.h"
 
-#include <sys/resource.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
+#include "ThreadPriority.h"
 
 LowPriorityWorker::LowPriorityWorker() : m_thread([this] { loop(); }) {}
 
@@ -32,12 +28,7 @@ void LowPriorityWorker::run(std::function<void()> job)
 
 void LowPriorityWorker::loop()
 {
-    // On Linux the nice value belongs to each thread, and a new thread starts with its creator's.
-    const id_t thread = id_t(::gettid());
-    errno = 0;
-    const int current = ::getpriority(PRIO_PROCESS, thread);
-    if (errno == 0)
-        ::setpriority(PRIO_PROCESS, thread, std::min(current + Niceness, 19));
+    ThreadPriority::lowerCurrentThread(Niceness);
 
     for (;;) {
         std::packaged_task<void()> task;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ThreadPriority.h"
+
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -13,7 +15,7 @@
 class LowPriorityWorker
 {
 public:
-    static constexpr int Niceness = 10;
+    static constexpr int Niceness = ThreadPriority::backgroundNiceness;
 
     LowPriorityWorker();
     // Finishes the jobs already given, then ends the thread.
