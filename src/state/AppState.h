@@ -68,6 +68,11 @@ public:
     // Appends the frame at the player's time to the active group and selects it; its still and
     // cut-out are made in the background.
     void captureCurrentFrame();
+    // Captures the sharpest frame within half a second of the frame on screen that belongs to the
+    // same shot, and shows it: the still is the picture on screen. The frames are rated in the
+    // background; a second request meanwhile is ignored.
+    void captureSharpestFrame();
+    bool isFindingSharpestFrame() const { return m_findingSharpest; }
 
     // --- Video (AppStateVideo.cpp) ---------------------------------------------------------------
 
@@ -128,6 +133,7 @@ signals:
     void errorMessageChanged();
     // The still of a captured frame could not be made; the frame is marked as finished without it.
     void stillFailed(const QUuid &frameId, const QString &message);
+    void findingSharpestFrameChanged();
 
 private:
     // Keeps the image store in step with the document: frames that appear (captured, brought back by
@@ -154,4 +160,5 @@ private:
     QPointer<ExportRun> m_exportRun;
 
     std::optional<QString> m_errorMessage;
+    bool m_findingSharpest = false;
 };

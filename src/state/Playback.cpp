@@ -2,9 +2,12 @@
 
 #include "platform/FrameGrabber.h"
 #include "platform/FrameIndex.h"
+#include "platform/FrameIndexer.h"
 #include "platform/VideoPlayer.h"
 #include "platform/VideoSource.h"
 #include "services/VideoFrameExtractorService.h"
+#include "state/HoverPreview.h"
+#include "state/ShotScan.h"
 #include "support/AppError.h"
 #include "support/AssignIfDifferent.h"
 #include "support/ContinueOn.h"
@@ -18,6 +21,8 @@ Playback::Playback(PlayerOutput output, QObject *parent)
     : QObject(parent)
     , m_player(std::make_unique<VideoPlayer>(output))
     , m_extractor(std::make_unique<VideoFrameExtractorService>())
+    , m_shots(std::make_unique<ShotScan>())
+    , m_hoverPreview(std::make_unique<HoverPreview>())
 {
     addPeriodicTimeObserver();
     handlePlayerFailures();
@@ -90,6 +95,10 @@ void Playback::install(const QUrl &url, const VideoSource &source)
     setVideoURL(url);
     m_player->replaceCurrentItem(source.path, source.indexer);
     m_extractor->setGenerator(source.grabber);
+    m_indexer = source.indexer;
+    m_videoPath = source.path;
+    m_shots->start(source.path, source.indexer);
+    m_hoverPreview->setVideo(source.path, source.indexer);
     // What the frame index holds is what can be played, whatever the file's header claims; until
     // the index of a long file is complete, the header tells how long it plays.
     setStartTime(source.index->startTime());
@@ -107,6 +116,10 @@ void Playback::unload()
     ++m_openingGeneration;
     m_player->removeCurrentItem();
     m_extractor->setGenerator(nullptr);
+    m_shots->stop();
+    m_hoverPreview->clear();
+    m_indexer.reset();
+    m_videoPath.clear();
     setVideoURL({});
     setStartTime(MediaTime::zero());
     setDuration(MediaTime::zero());
@@ -177,6 +190,25 @@ void Playback::stepInterval(bool forward)
     // frame: adding 1 s to a start at 29.97 or 23.976 fps lands inside the frame before, and a step
     // forth and back would lose a frame.
     m_player->stepByTime(MediaTime::fromSeconds(forward ? smallInterval : -smallInterval, 600));
+}
+
+std::shared_ptr<const FrameIndex> Playback::frameIndex() const
+{
+    return m_indexer ? m_indexer->current() : nullptr;
+}
+
+void Playback::stepShot(bool forward)
+{
+    const std::shared_ptr<const FrameIndex> index = frameIndex();
+    if (m_videoURL.isEmpty() || !index)
+        return;
+    const int shown = index->frameAt(m_player->currentTime());
+    const std::optional<int> target =
+        forward ? m_shots->nextShotStart(shown) : m_shots->previousShotStart(shown);
+    if (!target)
+        return;
+    pause();
+    m_player->seek(index->time(*target));
 }
 
 void Playback::seek(const MediaTime &target)

@@ -12,6 +12,10 @@
 #include <memory>
 #include <optional>
 
+class FrameIndex;
+class FrameIndexer;
+class HoverPreview;
+class ShotScan;
 class VideoFrameExtractorService;
 class VideoPlayer;
 struct VideoSource;
@@ -37,6 +41,13 @@ public:
     VideoPlayer *player() const { return m_player.get(); }
     // Grabs stills of the video shown; none without one.
     VideoFrameExtractorService *extractor() const { return m_extractor.get(); }
+    // The shots of the video shown, found in the background after it opens.
+    ShotScan *shots() const { return m_shots.get(); }
+    // Small pictures of the video's frames, for the slider.
+    HoverPreview *hoverPreview() const { return m_hoverPreview.get(); }
+    // The frames of the video shown as far as they are indexed, and its file; none without a video.
+    std::shared_ptr<const FrameIndex> frameIndex() const;
+    QString videoPath() const { return m_videoPath; }
 
     // The video the player shows; empty when it shows none.
     QUrl videoURL() const { return m_videoURL; }
@@ -69,6 +80,9 @@ public:
     void togglePlayPause();
     void stepFrame(int count);
     void stepInterval(bool forward);
+    // To the first frame of the next shot, or of the shot shown (when the frame shown is not its
+    // first) or the one before; nothing where no such cut is known yet.
+    void stepShot(bool forward);
     void pause();
     // Exact seek; nothing without a video.
     void seek(const MediaTime &target);
@@ -94,6 +108,10 @@ private:
 
     std::unique_ptr<VideoPlayer> m_player;
     std::unique_ptr<VideoFrameExtractorService> m_extractor;
+    std::unique_ptr<ShotScan> m_shots;
+    std::unique_ptr<HoverPreview> m_hoverPreview;
+    std::shared_ptr<FrameIndexer> m_indexer;
+    QString m_videoPath;
     std::optional<int> m_timeObserver;
     // Counts video openings and unloadings, so that only the latest opening is installed.
     std::uint64_t m_openingGeneration = 0;
