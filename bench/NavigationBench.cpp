@@ -1,0 +1,118 @@
+#include "BenchRegistry.h"
+#include "TestMedia.h"
+
+#include "platform/FrameIndex.h"
+#include "state/HoverPreview.h"
+#include "state/ShotScan.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+
+#include <functional>
+#include <memory>
+#include <random>
+#include <vector>
+
+namespace {
+
+double elapsedMs(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// Runs the event loop until `done` holds; false after `limitMs` without.
+bool waitFor(const std::function<bool()> &done, qint64 limitMs = 60000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > limitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+void scanShots(const QString &path, const std::shared_ptr<const FrameIndex> &index)
+{
+    std::vector<double> samples;
+    for (int round = 0; round < 3; ++round) {
+        ShotScan scan;
+        QElapsedTimer timer;
+        timer.start();
+        scan.start(path, index);
+        if (!waitFor([&] { return scan.isFinished(); }, 600000))
+            qFatal("the shot scan does not end");
+        samples.push_back(index->count() / (elapsedMs(timer) / 1000.0));
+    }
+    const double rate = BenchRegistry::median(samples);
+    BenchRegistry::print(
+        QStringLiteral("shots.scan.1080p"), rate, QStringLiteral("frames/s"),
+        QStringLiteral("whole scan of 25 s of 1920×1080 H.264 at 30 fps, key frame every 2 s: "
+                       "%1× real time; 3 runs")
+            .arg(rate / 30.0, 0, 'f', 1));
+}
+
+void hoverPreviews(const QString &path, const std::shared_ptr<const FrameIndex> &index)
+{
+    HoverPreview preview;
+    preview.setVideo(path, index);
+    bool ready = false;
+    MediaTime shown;
+    QObject::connect(&preview, &HoverPreview::pictureReady, [&](const MediaTime &frameStart, const QImage &) {
+        ready = true;
+        shown = frameStart;
+    });
+    const auto show = [&](int frame) {
+        ready = false;
+        QElapsedTimer timer;
+        timer.start();
+        preview.request(index->time(frame));
+        if (!waitFor([&] { return ready && shown == index->time(frame); }))
+            qFatal("no preview");
+        return elapsedMs(timer);
+    };
+    show(0); // opening the file is not part of a preview
+
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> anyFrame(0, index->count() - 2);
+    std::vector<double> far;
+    std::vector<double> near;
+    for (int i = 0; i < 20; ++i) {
+        const int frame = anyFrame(random);
+        far.push_back(show(frame));
+        near.push_back(show(frame + 1));
+    }
+    BenchRegistry::print(QStringLiteral("hover.preview.1080p"), BenchRegistry::median(far),
+                         QStringLiteral("ms"),
+                         QStringLiteral("request to picture at a random frame, 256 px, key frame every 2 s; "
+                                        "20 samples"));
+    BenchRegistry::print(QStringLiteral("hover.preview.1080p.neighbour"), BenchRegistry::median(near),
+                         QStringLiteral("ms"),
+                         QStringLiteral("the frame after the one previewed; 20 samples"));
+}
+
+void run(const QStringList &prefixes)
+{
+    const bool scan = BenchRegistry::wanted(prefixes, QStringLiteral("shots.scan.1080p"));
+    const bool hover = BenchRegistry::wanted(prefixes, QStringLiteral("hover.preview.1080p"));
+    if (!scan && !hover)
+        return;
+    // The same 25 s of 1920×1080 H.264 as the still grabbing figures.
+    const QString path =
+        TestMedia::patternVideo(QStringLiteral("bench-1080p.mp4"), QSize(1920, 1080), 25, 60);
+    Result<FrameIndex> built = FrameIndex::build(path);
+    if (!built.ok())
+        qFatal("no frame index");
+    const auto index = std::make_shared<const FrameIndex>(std::move(built).value());
+    if (scan)
+        scanShots(path, index);
+    if (hover)
+        hoverPreviews(path, index);
+}
+
+} // namespace
+
+QUINTAREL_BENCH(NavigationBench,
+                (QStringList{QStringLiteral("shots.scan.1080p"), QStringLiteral("hover.preview.1080p")}), run)
