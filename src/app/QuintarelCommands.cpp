@@ -4,6 +4,7 @@
 #include "UnsavedWorkPrompt.h"
 #include "state/AppState.h"
 #include "state/CaptureDocument.h"
+#include "state/Playback.h"
 #include "views/KeyboardShortcuts.h"
 #include "views/KeyboardShortcutsView.h"
 
@@ -156,10 +157,17 @@ QMenu *QuintarelCommands::makeVideoMenu()
               KeyboardShortcuts::intervalBack(), [](AppState *state) { state->stepInterval(false); });
     addAction(menu, QStringLiteral("intervalForward"), tr("Avancer (intervalle)"),
               KeyboardShortcuts::intervalForward(), [](AppState *state) { state->stepInterval(true); });
+    addAction(menu, QStringLiteral("previousShot"), tr("Plan précédent"), KeyboardShortcuts::previousShot(),
+              [](AppState *state) { state->playback()->stepShot(false); });
+    addAction(menu, QStringLiteral("nextShot"), tr("Plan suivant"), KeyboardShortcuts::nextShot(),
+              [](AppState *state) { state->playback()->stepShot(true); });
     menu->addSeparator();
     m_needState << addAction(menu, QStringLiteral("capture"), tr("Capturer l'image"),
                              KeyboardShortcuts::capture(),
                              [](AppState *state) { state->captureCurrentFrame(); });
+    m_needState << addAction(menu, QStringLiteral("captureSharpest"), tr("Capturer l'image la plus nette"),
+                             KeyboardShortcuts::captureSharpest(),
+                             [](AppState *state) { state->captureSharpestFrame(); });
     return menu;
 }
 

@@ -14,7 +14,7 @@ class QMenu;
 
 // The menu bar of a project window: the File menu (new window, open a video or a project, save,
 // save as, locating a missing video, both exports, quit), the "Édition" menu (undo and redo of the
-// window's document), the "Vidéo" menu (play/pause, frame and interval steps, capture) and the
+// window's document), the "Vidéo" menu (play/pause, frame, interval and shot steps, capture) and the
 // "Aide" menu (the keyboard shortcuts, about). Each window has its own menu bar, whose commands act
 // on that window's state; their shortcuts work while the window is the active one.
 class QuintarelCommands : public QObject

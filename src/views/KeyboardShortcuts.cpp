@@ -77,9 +77,24 @@ QKeySequence KeyboardShortcuts::intervalForward()
     return QKeySequence(Qt::SHIFT | Qt::Key_Right);
 }
 
+QKeySequence KeyboardShortcuts::previousShot()
+{
+    return QKeySequence(Qt::Key_PageUp);
+}
+
+QKeySequence KeyboardShortcuts::nextShot()
+{
+    return QKeySequence(Qt::Key_PageDown);
+}
+
 QKeySequence KeyboardShortcuts::capture()
 {
     return QKeySequence(Qt::Key_C);
+}
+
+QKeySequence KeyboardShortcuts::captureSharpest()
+{
+    return QKeySequence(Qt::SHIFT | Qt::Key_C);
 }
 
 QKeySequence KeyboardShortcuts::showShortcuts()

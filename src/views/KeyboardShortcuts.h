@@ -24,7 +24,10 @@ QKeySequence previousFrame();
 QKeySequence nextFrame();
 QKeySequence intervalBack();
 QKeySequence intervalForward();
+QKeySequence previousShot();
+QKeySequence nextShot();
 QKeySequence capture();
+QKeySequence captureSharpest();
 QKeySequence showShortcuts();
 // Both keys that delete the selected annotation.
 QList<QKeySequence> deleteAnnotation();

@@ -1,12 +1,18 @@
 #include "TimelineControlsView.h"
 
+#include "BusyIndicator.h"
+#include "FramePreviewPopup.h"
 #include "KeyboardShortcuts.h"
 #include "ProminentButton.h"
 #include "SymbolIcons.h"
 #include "TimeSlider.h"
 #include "ViewStyle.h"
+#include "platform/FrameIndex.h"
 #include "platform/VideoPlayer.h"
 #include "state/AppState.h"
+#include "state/CaptureDocument.h"
+#include "state/HoverPreview.h"
+#include "state/ShotScan.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -28,6 +34,13 @@ QLabel *makeTimeLabel(QWidget *parent)
     return label;
 }
 
+// The colour of a group's marks on the slider: hues far apart for neighbouring groups.
+QColor groupColour(int group)
+{
+    static const int hues[] = {210, 30, 130, 330, 50, 270, 170, 0};
+    return QColor::fromHsv(hues[group % int(std::size(hues))], 200, 225);
+}
+
 } // namespace
 
 TimelineControlsView::TimelineControlsView(AppState *state, QWidget *parent)
@@ -38,6 +51,8 @@ TimelineControlsView::TimelineControlsView(AppState *state, QWidget *parent)
     , m_duration(makeTimeLabel(this))
     , m_mute(new QToolButton(this))
     , m_volume(new QSlider(Qt::Horizontal, this))
+    , m_findingSharpest(new BusyIndicator(16, this))
+    , m_preview(std::make_unique<FramePreviewPopup>())
 {
     auto *timeRow = new QHBoxLayout;
     timeRow->addWidget(m_currentTime);
@@ -88,6 +103,9 @@ TimelineControlsView::TimelineControlsView(AppState *state, QWidget *parent)
     buttonRow->addLayout(transport);
     buttonRow->addStretch(1);
     buttonRow->addLayout(sound, 1);
+    m_findingSharpest->setToolTip(tr("Recherche de l'image la plus nette…"));
+    m_findingSharpest->hide();
+    buttonRow->addWidget(m_findingSharpest);
     buttonRow->addWidget(capture);
 
     auto *layout = new QVBoxLayout(this);
@@ -122,15 +140,44 @@ TimelineControlsView::TimelineControlsView(AppState *state, QWidget *parent)
     connect(state, &AppState::startTimeChanged, this, &TimelineControlsView::updateCurrentTime);
     connect(state, &AppState::durationChanged, this, &TimelineControlsView::updateDuration);
     connect(state, &AppState::isPlayingChanged, this, &TimelineControlsView::updatePlayPause);
+    connect(state, &AppState::findingSharpestFrameChanged, this,
+            [this] { m_findingSharpest->setVisible(m_state->isFindingSharpestFrame()); });
+
+    // The frame under the pointer, exact, once its picture is made.
+    HoverPreview *hoverPreview = state->playback()->hoverPreview();
+    connect(m_slider, &TimeSlider::hovered, this,
+            [this, hoverPreview](const MediaTime &offset, const QPoint &pointer) {
+                m_pointerX = pointer.x();
+                hoverPreview->request(m_state->startTime() + offset);
+            });
+    connect(m_slider, &TimeSlider::hoverEnded, m_preview.get(), &QWidget::hide);
+    connect(m_slider, &QAbstractSlider::sliderPressed, m_preview.get(), &QWidget::hide);
+    connect(hoverPreview, &HoverPreview::pictureReady, this,
+            [this](const MediaTime &frameStart, const QImage &picture) {
+                if (!m_slider->underMouse() || m_slider->isSliderDown())
+                    return;
+                m_preview->present(picture, frameStart.measuredFrom(m_state->startTime()).displayString(),
+                                   m_slider, m_pointerX);
+            });
+    connect(state->playback()->shots(), &ShotScan::cutsChanged, this, &TimelineControlsView::updateShotMarks);
+    connect(state, &AppState::startTimeChanged, this, &TimelineControlsView::updateShotMarks);
+    connect(state->document(), &CaptureDocument::groupsChanged, this,
+            &TimelineControlsView::updateCaptureMarks);
+    connect(state, &AppState::startTimeChanged, this, &TimelineControlsView::updateCaptureMarks);
+    connect(m_slider, &TimeSlider::captureMarkClicked, this, &TimelineControlsView::showCapture);
     updateEnabled();
     updateDuration();
     updateCurrentTime();
     updatePlayPause();
+    updateShotMarks();
+    updateCaptureMarks();
     // The player's own level: a new window starts at mpv's defaults, nothing is remembered.
     m_volume->setValue(int(std::lround(m_state->player()->volume())));
     m_mute->setChecked(m_state->player()->isMuted());
     updateSound();
 }
+
+TimelineControlsView::~TimelineControlsView() = default;
 
 QPushButton *TimelineControlsView::makeTransportButton(const QString &symbol, const QString &toolTip)
 {
@@ -175,4 +222,40 @@ void TimelineControlsView::updateSound()
     m_mute->setIcon(SymbolIcons::icon(muted ? QStringLiteral("speaker.slash.fill")
                                             : QStringLiteral("speaker.wave.2.fill")));
     m_mute->setToolTip(muted ? tr("Rétablir le son") : tr("Couper le son"));
+}
+
+void TimelineControlsView::updateShotMarks()
+{
+    QList<double> marks;
+    for (const MediaTime &cut : m_state->playback()->shots()->cutTimes())
+        marks << cut.measuredFrom(m_state->startTime()).safeSeconds();
+    m_slider->setShotMarks(marks);
+}
+
+void TimelineControlsView::updateCaptureMarks()
+{
+    QList<TimeSlider::CaptureMark> marks;
+    const QList<CaptureGroup> &groups = m_state->document()->groups();
+    for (int g = 0; g < groups.size(); ++g) {
+        const CaptureGroup &group = groups.at(g);
+        for (int f = 0; f < group.frames.size(); ++f) {
+            const MediaTime time = group.frames.at(f).time.measuredFrom(m_state->startTime());
+            //: A capture's mark on the time slider: its group, its place in the group and its time.
+            const QString label =
+                tr("%1, image %2 (%3)").arg(group.name).arg(f + 1).arg(time.displayString());
+            marks << TimeSlider::CaptureMark{time.safeSeconds(), group.frames.at(f).id, groupColour(g),
+                                             ViewStyle::plainToolTip(label)};
+        }
+    }
+    m_slider->setCaptureMarks(marks);
+}
+
+void TimelineControlsView::showCapture(const QUuid &frameId)
+{
+    const std::optional<CapturedFrame> frame = m_state->document()->frame(frameId);
+    if (!frame)
+        return;
+    m_state->document()->setSelection({frameId});
+    m_state->playback()->pause();
+    m_state->playback()->seek(frame->time);
 }

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QUuid>
 #include <QWidget>
 
+#include <memory>
+
 class AppState;
+class BusyIndicator;
+class FramePreviewPopup;
 class QLabel;
 class QPushButton;
 class QSlider;
@@ -11,6 +16,8 @@ class TimeSlider;
 
 // The strip under the video: current time, scrubbing slider, duration, the transport buttons,
 // the sound controls and the capture button. Everything is disabled while no video is loaded.
+// The slider marks the cuts between shots and the captured frames; a click on a capture's mark
+// selects it and shows it, and the pointer over the slider previews the frame under it.
 // The sound level and muting are the player's, for this window only, and start at full, unmuted.
 class TimelineControlsView : public QWidget
 {
@@ -18,11 +25,13 @@ class TimelineControlsView : public QWidget
 
 public:
     explicit TimelineControlsView(AppState *state, QWidget *parent = nullptr);
+    ~TimelineControlsView() override;
 
     TimeSlider *slider() const { return m_slider; }
     QPushButton *playPauseButton() const { return m_playPause; }
     QToolButton *muteButton() const { return m_mute; }
     QSlider *volumeSlider() const { return m_volume; }
+    FramePreviewPopup *framePreview() const { return m_preview.get(); }
 
 private:
     QPushButton *makeTransportButton(const QString &symbol, const QString &toolTip);
@@ -31,6 +40,9 @@ private:
     void updateDuration();
     void updatePlayPause();
     void updateSound();
+    void updateShotMarks();
+    void updateCaptureMarks();
+    void showCapture(const QUuid &frameId);
 
     AppState *m_state;
     QLabel *m_currentTime;
@@ -39,4 +51,9 @@ private:
     QPushButton *m_playPause = nullptr;
     QToolButton *m_mute;
     QSlider *m_volume;
+    BusyIndicator *m_findingSharpest;
+    // A window of its own, floating above the slider, not a child: the strip's widgets are its own.
+    std::unique_ptr<FramePreviewPopup> m_preview;
+    // Where the pointer last stood over the slider, on the screen; the preview follows it.
+    int m_pointerX = 0;
 };
