@@ -2,12 +2,20 @@
 #include "TestMedia.h"
 
 #include "platform/FrameIndex.h"
+#include "platform/VideoPlayer.h"
+#include "state/AppState.h"
+#include "state/ExportRuns.h"
 #include "state/HoverPreview.h"
 #include "state/ShotScan.h"
+#include "views/FramePreviewPopup.h"
+#include "views/TimeSlider.h"
+#include "views/TimelineControlsView.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QMouseEvent>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -93,11 +101,70 @@ void hoverPreviews(const QString &path, const std::shared_ptr<const FrameIndex> 
                          QStringLiteral("the frame after the one previewed; 20 samples"));
 }
 
+// The pointer sweeping over the time slider of a real strip for four seconds, one move per screen
+// refresh, while a probe timer measures how long the main thread is held at a time.
+void hoverStall(const QString &path)
+{
+    ExportRuns runs;
+    AppState state(&runs, PlayerOutput::Headless);
+    TimelineControlsView view(&state);
+    view.resize(1200, 90);
+    view.show();
+    state.loadVideo(QUrl::fromLocalFile(path));
+    if (!waitFor([&] { return state.player()->frameIndex() && !state.player()->isSeeking(); }))
+        qFatal("the video does not open");
+    TimeSlider *slider = view.slider();
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastProbe = clock.elapsed();
+    qint64 longestStall = 0;
+    QTimer probe;
+    probe.setInterval(5);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        longestStall = std::max(longestStall, now - lastProbe - 5);
+        lastProbe = now;
+    });
+    int shown = 0;
+    QImage last;
+    QTimer mover;
+    mover.setInterval(16);
+    const qint64 sweepMs = 4000;
+    QEventLoop loop;
+    QObject::connect(&mover, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        if (now >= sweepMs) {
+            loop.quit();
+            return;
+        }
+        const QPoint at(int(slider->width() * double(now) / sweepMs), slider->height() / 2);
+        QMouseEvent move(QEvent::MouseMove, at, slider->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(slider, &move);
+        const QImage picture = view.framePreview()->picture();
+        if (picture.cacheKey() != last.cacheKey()) {
+            last = picture;
+            ++shown;
+        }
+    });
+    lastProbe = clock.elapsed();
+    probe.start();
+    mover.start();
+    loop.exec();
+    BenchRegistry::print(
+        QStringLiteral("hover.mainstall"), double(longestStall), QStringLiteral("ms"),
+        QStringLiteral("longest lateness of a 5 ms main-thread timer while the pointer sweeps "
+                       "the slider for 4 s (a maximum); %1 previews shown")
+            .arg(shown));
+}
+
 void run(const QStringList &prefixes)
 {
     const bool scan = BenchRegistry::wanted(prefixes, QStringLiteral("shots.scan.1080p"));
     const bool hover = BenchRegistry::wanted(prefixes, QStringLiteral("hover.preview.1080p"));
-    if (!scan && !hover)
+    const bool stall = BenchRegistry::wanted(prefixes, QStringLiteral("hover.mainstall"));
+    if (!scan && !hover && !stall)
         return;
     // The same 25 s of 1920×1080 H.264 as the still grabbing figures.
     const QString path =
@@ -110,9 +177,13 @@ void run(const QStringList &prefixes)
         scanShots(path, index);
     if (hover)
         hoverPreviews(path, index);
+    if (stall)
+        hoverStall(path);
 }
 
 } // namespace
 
 QUINTAREL_BENCH(NavigationBench,
-                (QStringList{QStringLiteral("shots.scan.1080p"), QStringLiteral("hover.preview.1080p")}), run)
+                (QStringList{QStringLiteral("shots.scan.1080p"), QStringLiteral("hover.preview.1080p"),
+                             QStringLiteral("hover.mainstall")}),
+                run)

@@ -148,13 +148,17 @@ TimelineControlsView::TimelineControlsView(AppState *state, QWidget *parent)
     connect(m_slider, &TimeSlider::hovered, this,
             [this, hoverPreview](const MediaTime &offset, const QPoint &pointer) {
                 m_pointerX = pointer.x();
+                m_hovering = true;
                 hoverPreview->request(m_state->startTime() + offset);
             });
-    connect(m_slider, &TimeSlider::hoverEnded, m_preview.get(), &QWidget::hide);
+    connect(m_slider, &TimeSlider::hoverEnded, this, [this] {
+        m_hovering = false;
+        m_preview->hide();
+    });
     connect(m_slider, &QAbstractSlider::sliderPressed, m_preview.get(), &QWidget::hide);
     connect(hoverPreview, &HoverPreview::pictureReady, this,
             [this](const MediaTime &frameStart, const QImage &picture) {
-                if (!m_slider->underMouse() || m_slider->isSliderDown())
+                if (!m_hovering || m_slider->isSliderDown())
                     return;
                 m_preview->present(picture, frameStart.measuredFrom(m_state->startTime()).displayString(),
                                    m_slider, m_pointerX);

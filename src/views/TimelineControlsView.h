@@ -56,4 +56,5 @@ private:
     std::unique_ptr<FramePreviewPopup> m_preview;
     // Where the pointer last stood over the slider, on the screen; the preview follows it.
     int m_pointerX = 0;
+    bool m_hovering = false;
 };
