@@ -2,6 +2,7 @@
 #include "TestMedia.h"
 
 #include "platform/FrameIndex.h"
+#include "platform/FrameIndexer.h"
 #include "platform/VideoPlayer.h"
 #include "state/AppState.h"
 #include "state/ExportRuns.h"
@@ -49,7 +50,7 @@ void scanShots(const QString &path, const std::shared_ptr<const FrameIndex> &ind
         ShotScan scan;
         QElapsedTimer timer;
         timer.start();
-        scan.start(path, index);
+        scan.start(path, std::make_shared<FrameIndexer>(path, index));
         if (!waitFor([&] { return scan.isFinished(); }, 600000))
             qFatal("the shot scan does not end");
         samples.push_back(index->count() / (elapsedMs(timer) / 1000.0));
@@ -65,7 +66,7 @@ void scanShots(const QString &path, const std::shared_ptr<const FrameIndex> &ind
 void hoverPreviews(const QString &path, const std::shared_ptr<const FrameIndex> &index)
 {
     HoverPreview preview;
-    preview.setVideo(path, index);
+    preview.setVideo(path, std::make_shared<FrameIndexer>(path, index));
     bool ready = false;
     MediaTime shown;
     QObject::connect(&preview, &HoverPreview::pictureReady, [&](const MediaTime &frameStart, const QImage &) {

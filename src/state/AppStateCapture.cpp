@@ -3,6 +3,7 @@
 
 #include "platform/FrameGrabber.h"
 #include "platform/FrameIndex.h"
+#include "platform/FrameIndexer.h"
 #include "platform/VideoPlayer.h"
 #include "services/SharpestFrame.h"
 #include "state/CaptureDocument.h"
@@ -32,6 +33,7 @@ void AppState::captureCurrentFrame()
 
 void AppState::captureSharpestFrame()
 {
+    const std::shared_ptr<FrameIndexer> indexer = m_playback->frameIndexer();
     const std::shared_ptr<const FrameIndex> index = m_playback->frameIndex();
     if (videoURL().isEmpty() || !index) {
         setErrorMessage(AppError::noVideoLoaded().errorDescription());
@@ -46,16 +48,16 @@ void AppState::captureSharpestFrame()
     m_findingSharpest = true;
     emit findingSharpestFrameChanged();
     // A grabber of its own: the frames rated are many, and the still cache of the captures stays.
-    QFuture<Result<int>> rating = QtConcurrent::run([path, index, shown] {
-        FrameGrabber grabber(path, index);
+    QFuture<Result<int>> rating = QtConcurrent::run([path, indexer, index, shown] {
+        FrameGrabber grabber(path, indexer);
         grabber.setMaximumSize(QSize(SharpestFrame::pictureSize, SharpestFrame::pictureSize));
         return SharpestFrame::near(grabber, *index, shown, sharpestFrameReach);
     });
-    continueOn(this, rating, [this, index, video](const Result<int> &sharpest) {
+    continueOn(this, rating, [this, indexer, index, video](const Result<int> &sharpest) {
         m_findingSharpest = false;
         emit findingSharpestFrameChanged();
         // Another video took the window meanwhile: its frames are not those rated.
-        if (videoURL() != video || m_playback->frameIndex() != index)
+        if (videoURL() != video || m_playback->frameIndexer() != indexer)
             return;
         if (!sharpest.ok()) {
             setErrorMessage(sharpest.error().errorDescription());

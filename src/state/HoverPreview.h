@@ -12,6 +12,7 @@
 
 class FrameGrabber;
 class FrameIndex;
+class FrameIndexer;
 
 // Small pictures of the exact frames of the video shown, for a preview under the pointer. They come
 // from a still grabber of its own, at reduced size, so the stills of captures keep their decoder and
@@ -29,12 +30,12 @@ public:
     // Waits for the picture being made.
     ~HoverPreview() override;
 
-    // Previews frames of the video at `path`; none after clear().
-    void setVideo(const QString &path, std::shared_ptr<const FrameIndex> index);
+    // Previews frames of the video at `path`, as far as `indexer` has indexed it; none after clear().
+    void setVideo(const QString &path, std::shared_ptr<FrameIndexer> indexer);
     void clear();
 
     // Asks for the picture of the frame shown at `time`; an earlier request not yet started is
-    // dropped. Nothing without a video.
+    // dropped. Nothing without a video, nor for a time the index does not reach yet.
     void request(const MediaTime &time);
 
 signals:
@@ -43,13 +44,18 @@ signals:
 
 private:
     void startNext();
-    void finished(std::uint64_t generation, int frame, const QImage &picture);
+    struct Request
+    {
+        int frame;
+        std::shared_ptr<const FrameIndex> index;
+    };
+    void finished(std::uint64_t generation, int frame, const MediaTime &frameStart, const QImage &picture);
 
     QThreadPool m_pool;
     std::shared_ptr<FrameGrabber> m_grabber;
-    std::shared_ptr<const FrameIndex> m_index;
+    std::shared_ptr<FrameIndexer> m_indexer;
     std::uint64_t m_generation = 0;
     bool m_busy = false;
-    std::optional<int> m_pending;
+    std::optional<Request> m_pending;
     std::optional<int> m_lastMade;
 };

@@ -47,6 +47,8 @@ public:
     HoverPreview *hoverPreview() const { return m_hoverPreview.get(); }
     // The frames of the video shown as far as they are indexed, and its file; none without a video.
     std::shared_ptr<const FrameIndex> frameIndex() const;
+    // What indexes the video shown; a new one for each video opened.
+    std::shared_ptr<FrameIndexer> frameIndexer() const { return m_indexer; }
     QString videoPath() const { return m_videoPath; }
 
     // The video the player shows; empty when it shows none.

@@ -2,10 +2,12 @@
 
 #include "platform/FrameGrabber.h"
 #include "platform/FrameIndex.h"
+#include "platform/FrameIndexer.h"
 #include "platform/ThreadPriority.h"
 #include "services/ShotBoundaryDetector.h"
 
 #include <QElapsedTimer>
+#include <QThread>
 
 #include <algorithm>
 
@@ -13,6 +15,8 @@ namespace {
 
 // How often the scan reports how far it has come when it finds no cut.
 constexpr int reportEveryMilliseconds = 250;
+// How often the scan looks for more frames while the index is being built.
+constexpr int indexPollMilliseconds = 100;
 
 } // namespace
 
@@ -73,23 +77,24 @@ void ShotScan::stop()
     emit progressChanged();
 }
 
-void ShotScan::start(const QString &path, std::shared_ptr<const FrameIndex> index)
+void ShotScan::start(const QString &path, std::shared_ptr<FrameIndexer> indexer)
 {
     stop();
-    if (!index || index->isEmpty())
+    if (!indexer)
         return;
-    m_index = index;
+    m_index = indexer->current();
     m_cancelled = std::make_shared<std::atomic<bool>>(false);
     const std::uint64_t generation = m_generation;
     // The job may speak to this object until it ends: the destructor waits for it.
-    auto job = [this, generation, path, index = std::move(index), cancelled = m_cancelled] {
+    auto job = [this, generation, path, indexer = std::move(indexer), cancelled = m_cancelled] {
         // Below the liftings too, which run at the background's priority: the cuts can wait.
         ThreadPriority::lowerCurrentThread(ThreadPriority::idleNiceness);
-        FrameGrabber grabber(path, index);
+        FrameGrabber grabber(path, indexer);
         grabber.setFastDecoding(true);
         grabber.setMaximumSize(QSize(ShotBoundaryDetector::pictureSize, ShotBoundaryDetector::pictureSize));
         ShotBoundaryDetector detector;
         QList<int> found;
+        std::shared_ptr<const FrameIndex> index = indexer->current();
         QElapsedTimer sinceReport;
         sinceReport.start();
         const auto report = [&](int scanned, bool finished) {
@@ -97,31 +102,45 @@ void ShotScan::start(const QString &path, std::shared_ptr<const FrameIndex> inde
             // scan's generation drops it.
             QMetaObject::invokeMethod(
                 this,
-                [this, generation, found, scanned, finished] {
-                    receive(generation, found, scanned, finished);
+                [this, generation, index, found, scanned, finished] {
+                    receive(generation, index, found, scanned, finished);
                 },
                 Qt::QueuedConnection);
             found.clear();
             sinceReport.restart();
         };
-        for (int frame = 0; frame < index->count(); ++frame) {
+        int frame = 0;
+        for (;;) {
             if (cancelled->load())
                 return;
+            if (!index || frame >= index->count()) {
+                if ((index && index->isComplete()) || indexer->failure())
+                    break;
+                // The frames beyond come with a later part of the index. It is looked for now and
+                // then rather than waited for, so that a new video stops this scan at once.
+                QThread::msleep(indexPollMilliseconds);
+                index = indexer->current();
+                continue;
+            }
             const Result<QImage> picture = grabber.image(index->time(frame));
             found += detector.add(picture.ok() ? picture.value() : QImage());
+            ++frame;
             if (!found.isEmpty() || sinceReport.elapsed() >= reportEveryMilliseconds)
-                report(frame + 1, false);
+                report(frame, false);
         }
         found += detector.finish();
-        report(index->count(), true);
+        report(frame, true);
     };
     m_pool.start(std::move(job));
 }
 
-void ShotScan::receive(std::uint64_t generation, const QList<int> &cuts, int scanned, bool finished)
+void ShotScan::receive(std::uint64_t generation, const std::shared_ptr<const FrameIndex> &index,
+                       const QList<int> &cuts, int scanned, bool finished)
 {
     if (generation != m_generation)
         return;
+    if (index)
+        m_index = index;
     m_scanned = scanned;
     m_finished = finished;
     if (!cuts.isEmpty()) {

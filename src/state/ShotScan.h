@@ -13,6 +13,7 @@
 #include <optional>
 
 class FrameIndex;
+class FrameIndexer;
 
 // The shots of the video shown, found by a scan of all its frames in the background: small pictures
 // decoded in order on a thread below the interface's priority, compared by ShotBoundaryDetector. The
@@ -27,15 +28,16 @@ public:
     // Stops a scan under way and waits for its thread.
     ~ShotScan() override;
 
-    // Scans the video at `path`, whose frames `index` lists; forgets the cuts of the previous video.
-    void start(const QString &path, std::shared_ptr<const FrameIndex> index);
+    // Scans the video at `path`, whose frames `indexer` lists; forgets the cuts of the previous video.
+    // While the index is being built, the scan follows it and waits for the frames not yet indexed.
+    void start(const QString &path, std::shared_ptr<FrameIndexer> indexer);
     // No video: the scan under way stops, the cuts are forgotten.
     void stop();
 
     // The first frames of new shots found so far, in order (the video's first frame is none).
     const QList<int> &cuts() const { return m_cuts; }
     QList<MediaTime> cutTimes() const;
-    // Frames scanned so far, and of how many.
+    // Frames scanned so far, and of how many are indexed so far.
     int scannedFrames() const { return m_scanned; }
     int frameCount() const;
     bool isFinished() const { return m_finished; }
@@ -54,11 +56,13 @@ signals:
 
 private:
     // Results of the scan of generation `generation`, on the main thread.
-    void receive(std::uint64_t generation, const QList<int> &cuts, int scanned, bool finished);
+    void receive(std::uint64_t generation, const std::shared_ptr<const FrameIndex> &index,
+                 const QList<int> &cuts, int scanned, bool finished);
 
     QThreadPool m_pool;
     std::shared_ptr<std::atomic<bool>> m_cancelled;
     std::uint64_t m_generation = 0;
+    // The index as far as it was built when the scan last reported.
     std::shared_ptr<const FrameIndex> m_index;
     QList<int> m_cuts;
     int m_scanned = 0;

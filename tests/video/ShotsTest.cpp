@@ -3,6 +3,7 @@
 
 #include "platform/FrameGrabber.h"
 #include "platform/FrameIndex.h"
+#include "platform/FrameIndexer.h"
 #include "platform/VideoPlayer.h"
 #include "services/SharpestFrame.h"
 #include "state/AppState.h"
@@ -16,6 +17,7 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 namespace {
 
@@ -93,10 +95,11 @@ QImage shotsFrame(int number, QSize)
     return view(5, number - 180);
 }
 
-QString shotsVideo()
+QString shotsVideo(const QString &container = QStringLiteral("mp4"))
 {
     TestMedia::VideoOptions options;
-    options.name = QStringLiteral("shots");
+    options.container = container;
+    options.name = QStringLiteral("shots-") + container;
     options.size = videoSize;
     options.frameCount = 210;
     options.keyFrameInterval = 30;
@@ -160,6 +163,11 @@ std::shared_ptr<const FrameIndex> indexOf(const QString &path)
     return std::make_shared<const FrameIndex>(std::move(built).value());
 }
 
+std::shared_ptr<FrameIndexer> indexerOf(const QString &path, const std::shared_ptr<const FrameIndex> &index)
+{
+    return std::make_shared<FrameIndexer>(path, index);
+}
+
 } // namespace
 
 class ShotsTest : public QObject
@@ -176,7 +184,7 @@ private slots:
 
         ShotScan scan;
         QSignalSpy cutsChanged(&scan, &ShotScan::cutsChanged);
-        scan.start(path, index);
+        scan.start(path, indexerOf(path, index));
         QTRY_VERIFY_WITH_TIMEOUT(scan.isFinished(), 60000);
         // The cross-fade, both pans and the flash are no cuts.
         QCOMPARE(scan.cuts(), (QList<int>{40, 140, 180}));
@@ -194,12 +202,35 @@ private slots:
         QVERIFY(!scan.previousShotStart(0));
 
         // A new video forgets the cuts of the last one; the scan under way stops.
-        scan.start(path, index);
+        scan.start(path, indexerOf(path, index));
         QVERIFY(scan.cuts().isEmpty());
         scan.stop();
         QVERIFY(!scan.isFinished());
         QTest::qWait(200);
         QVERIFY(scan.cuts().isEmpty());
+    }
+
+    void scanFollowsAnIndexBeingBuilt()
+    {
+        // An MPEG transport stream has no sample table: its index is read packet by packet, a part after
+        // each.
+        const QString path = shotsVideo(QStringLiteral("ts"));
+        FrameIndexer::Options options;
+        options.firstPartMs = 0;
+        options.partIntervalMs = 0;
+        options.afterPacket = [](std::int64_t) { QThread::usleep(500); };
+        auto indexer = std::make_shared<FrameIndexer>(path, options);
+
+        ShotScan scan;
+        scan.start(path, indexer);
+        // The reading of 210 packets takes over 0.1 s: the scan starts on a part of the index.
+        QVERIFY(!indexer->current() || !indexer->current()->isComplete());
+        QTRY_VERIFY_WITH_TIMEOUT(scan.isFinished(), 60000);
+        QVERIFY(!indexer->readsSampleTable());
+        QCOMPARE(scan.scannedFrames(), 210);
+        QCOMPARE(scan.frameCount(), 210);
+        QCOMPARE(scan.cuts(), (QList<int>{40, 140, 180}));
+        QCOMPARE(scan.cutTimes().at(2), indexer->current()->time(180));
     }
 
     void sharpestFrameStaysInItsShot()
@@ -265,7 +296,7 @@ private slots:
 
         HoverPreview preview;
         QSignalSpy ready(&preview, &HoverPreview::pictureReady);
-        preview.setVideo(path, index);
+        preview.setVideo(path, indexerOf(path, index));
         // A time inside frame 17's display interval shows frame 17, at the reduced size.
         preview.request(index->time(17) + MediaTime(1, 100));
         QTRY_COMPARE_WITH_TIMEOUT(ready.size(), 1, 10000);
