@@ -1,11 +1,11 @@
 // Starting an export of the window's captures.
 #include "AppState.h"
 
-#include "models/ExportGroup.h"
 #include "services/BatchExportService.h"
 #include "services/ImageExportService.h"
 #include "services/VideoFrameExtractorService.h"
 #include "state/CaptureDocument.h"
+#include "state/ExportRequest.h"
 #include "state/ExportRun.h"
 #include "state/ExportRuns.h"
 #include "state/FrameImageMaker.h"
@@ -30,20 +30,9 @@ void AppState::runExport(ExportMode mode)
     if (m_document->frameCount() == 0 || (m_exportRun && m_exportRun->isRunning()) || !m_exportRuns)
         return;
 
-    const QList<CaptureGroup> &groups = m_document->groups();
-    QList<ExportGroup> exportGroups;
-    for (const CaptureGroup &group : groups)
-        exportGroups << ExportGroup{group.name, group.notes, group.frames, groups.size() > 1};
-
     // The run works on frozen settings, and on the video open now even if another one is opened.
-    BatchExportService::Settings settings;
-    settings.videoName = m_document->videoName();
-    settings.outputFolder = documentSettings.outputFolder.toLocalFile();
-    settings.mode = mode;
-    settings.crop = documentSettings.cropToSubject;
-    settings.filter = documentSettings.selectedFilter;
-    settings.edge = documentSettings.edgeOptions.params();
-    settings.timeOrigin = startTime();
+    ExportRequest request = ExportRequest::of(*m_document, mode, startTime());
+    BatchExportService::Settings &settings = request.settings;
     // Frames lifted already are not lifted again: the run cuts them from their masks.
     for (const CapturedFrame &frame : m_document->allFrames()) {
         const FrameImages images = m_images->images(frame.id);
@@ -60,7 +49,7 @@ void AppState::runExport(ExportMode mode)
     const BatchExportService::Services services{extractor, m_imageMaker->subjectExtractor(),
                                                 std::make_shared<ImageExportService>(),
                                                 m_renderer->imageFilter(), m_renderer->edgeProcessor()};
-    setExportRun(m_exportRuns->start(services, exportGroups, settings));
+    setExportRun(m_exportRuns->start(services, request.groups, settings));
 }
 
 ExportRun *AppState::exportRun() const

@@ -1,0 +1,22 @@
+#include "ExportRequest.h"
+
+#include "state/CaptureDocument.h"
+
+ExportRequest ExportRequest::of(const CaptureDocument &document, ExportMode mode, const MediaTime &timeOrigin)
+{
+    ExportRequest request;
+    const QList<CaptureGroup> &groups = document.groups();
+    for (const CaptureGroup &group : groups)
+        request.groups << ExportGroup{group.name, group.notes, group.frames, groups.size() > 1};
+
+    const DocumentSettings &documentSettings = document.settings();
+    BatchExportService::Settings &settings = request.settings;
+    settings.videoName = document.videoName();
+    settings.outputFolder = documentSettings.outputFolder.toLocalFile();
+    settings.mode = mode;
+    settings.crop = documentSettings.cropToSubject;
+    settings.filter = documentSettings.selectedFilter;
+    settings.edge = documentSettings.edgeOptions.params();
+    settings.timeOrigin = timeOrigin;
+    return request;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "persistence/ProjectFile.h"
+#include "state/DocumentContent.h"
+
+#include <QUrl>
+
+// What a project file holds, as a capture document holds it.
+namespace ProjectContent {
+
+// The content of `file`, opened from `url`: its groups and frames (with fresh identifiers, the
+// drawings keeping theirs), the active group and the settings. The output folder is the file's when
+// it still exists, `currentOutputFolder` otherwise. The video is the file's when it still exists;
+// one that no longer does is named as the missing video.
+DocumentContent fromFile(const ProjectFile &file, const QUrl &url, const QUrl &currentOutputFolder);
+
+} // namespace ProjectContent
