@@ -7,6 +7,13 @@
 #include <QCoreApplication>
 #include <QImageWriter>
 
+namespace {
+
+// 72 dots per inch.
+constexpr int exportDotsPerMeter = 2835;
+
+} // namespace
+
 std::optional<AppError> ImageExportService::writePNG(const QImage &image, const QString &path) const
 {
     // Straight (not premultiplied) 8-bit RGBA, as PNG stores it; the colour values stay those of
@@ -14,6 +21,10 @@ std::optional<AppError> ImageExportService::writePNG(const QImage &image, const 
     QImage pixels = image.convertToFormat(QImage::Format_RGBA8888);
     if (!pixels.colorSpace().isValid())
         pixels.setColorSpace(QColorSpace(QColorSpace::SRgb));
+    // A fixed pixel density (72 dpi), so that the file does not depend on the screen of the
+    // machine that wrote it, or on there being one.
+    pixels.setDotsPerMeterX(exportDotsPerMeter);
+    pixels.setDotsPerMeterY(exportDotsPerMeter);
 
     // Encoded in memory first, so that the file is written in one checked step.
     QByteArray png;
