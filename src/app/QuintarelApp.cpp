@@ -1,6 +1,7 @@
 #include "QuintarelApp.h"
 
 #include "CommandLine.h"
+#include "CommandLineExport.h"
 #include "ContentView.h"
 #include "QuintarelCommands.h"
 #include "app/KeyboardCoordinator.h"
@@ -50,8 +51,9 @@ void QuintarelApp::quitWhenIdle()
 int QuintarelApp::run(int argc, char **argv)
 {
     {
-        // --help and --version need no display, so they are answered before the window system is
-        // reached. Anything else, mistakes included, is read again once Qt has taken its own options
+        // --help, --version and the export command need no display, so they are answered before the
+        // window system is reached. Anything else, mistakes included, is read again once Qt has taken its own
+        // options
         // (-platform, -style…) out of the command line.
         QCoreApplication console(argc, argv);
         prepareIdentity();
@@ -59,6 +61,14 @@ int QuintarelApp::run(int argc, char **argv)
         if (line.answersHelpOrVersion()) {
             print(line);
             return 0;
+        }
+        // An export needs no display either, and opens no window.
+        if (line.isExport()) {
+            if (line.exits()) {
+                print(line);
+                return line.exitCode();
+            }
+            return CommandLineExport::run(line.exportRequest());
         }
     }
 

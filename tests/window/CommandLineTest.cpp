@@ -53,6 +53,49 @@ private slots:
             << QStringLiteral("Affiche cette aide.");
         QTest::newRow("unknown option") << QStringList{QStringLiteral("--bof"), QStringLiteral("clip.mp4")}
                                         << 1 << QStringLiteral("Essayez « quintarel --help ».");
+        QTest::newRow("help names the export")
+            << QStringList{QStringLiteral("--help")} << 0
+            << QStringLiteral("export PROJET.quintarel [--mode merged|subjects] [--output DOSSIER]");
+        QTest::newRow("export help") << QStringList{QStringLiteral("export"), QStringLiteral("--help")} << 0
+                                     << QStringLiteral("--output <dossier>");
+        QTest::newRow("export without project")
+            << QStringList{QStringLiteral("export")} << 2 << QStringLiteral("Nommez le projet à exporter.");
+        QTest::newRow("export of two projects")
+            << QStringList{QStringLiteral("export"), QStringLiteral("a.quintarel"),
+                           QStringLiteral("b.quintarel")}
+            << 2 << QStringLiteral("Un seul projet à la fois.");
+        QTest::newRow("export in an unknown mode")
+            << QStringList{QStringLiteral("export"), QStringLiteral("a.quintarel"),
+                           QStringLiteral("--mode=tout")}
+            << 2 << QStringLiteral("Essayez « quintarel export --help ».");
+        QTest::newRow("export to an empty folder name")
+            << QStringList{QStringLiteral("export"), QStringLiteral("a.quintarel"),
+                           QStringLiteral("--output="), QStringLiteral("--mode"), QStringLiteral("subjects")}
+            << 2 << QStringLiteral("Le dossier de sortie est vide.");
+    }
+
+    void readsTheExportCommand()
+    {
+        const CommandLine line = CommandLine::parse({QStringLiteral("quintarel"), QStringLiteral("export"),
+                                                     QStringLiteral("../plans.quintarel"),
+                                                     QStringLiteral("--mode"), QStringLiteral("subjects"),
+                                                     QStringLiteral("--output"), QStringLiteral("png")},
+                                                    QStringLiteral("/home/marie/videos"));
+        QVERIFY(line.isExport());
+        QVERIFY(!line.exits());
+        QCOMPARE(line.exportRequest().projectPath, QStringLiteral("/home/marie/plans.quintarel"));
+        QCOMPARE(line.exportRequest().mode, ExportMode::PerSubject);
+        QCOMPARE(line.exportRequest().outputFolder, QStringLiteral("/home/marie/videos/png"));
+        // Merged by default, into the project's own folder; a file named "export" opens as ./export.
+        const CommandLine plain = CommandLine::parse(
+            {QStringLiteral("quintarel"), QStringLiteral("export"), QStringLiteral("p.quintarel")},
+            QStringLiteral("/"));
+        QCOMPARE(plain.exportRequest().mode, ExportMode::Merged);
+        QVERIFY(plain.exportRequest().outputFolder.isEmpty());
+        const CommandLine file = CommandLine::parse({QStringLiteral("quintarel"), QStringLiteral("./export")},
+                                                    QStringLiteral("/tmp"));
+        QVERIFY(!file.isExport());
+        QCOMPARE(file.files(), QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/tmp/export"))});
     }
 
     void answersHelpVersionAndMistakes()
