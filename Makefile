@@ -4,7 +4,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Where `make install` puts the program: PREFIX=$$HOME/.local installs for one user.
 PREFIX ?= /usr/local
 
-.PHONY: all bootstrap configure build run test bench install clean format test-asan fuzz-build fuzz fuzz-ci lint
+.PHONY: all bootstrap configure build run test bench install deb clean format test-asan fuzz-build fuzz fuzz-ci lint
 
 all: build
 
@@ -28,6 +28,10 @@ bench: build
 
 install: build
 	@cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
+# A Debian package of the build, quintarel_<version>_<arch>.deb in the build folder.
+deb: build
+	@cd $(BUILD_DIR) && cpack -G DEB
 
 # The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer (with Qt's debug
 # assertions on), in its own build folder; every test stops at the first report.
