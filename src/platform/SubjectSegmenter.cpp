@@ -4,6 +4,7 @@
 #include "ImageBridge.h"
 #include "InferenceError.h"
 #include "InferenceNetwork.h"
+#include "SubjectMaskData.h"
 
 #include <QColorSpace>
 #include <QCoreApplication>
@@ -60,14 +61,6 @@ std::unique_ptr<InferenceNetwork> loadDnnlNetwork(const QString &modelPath)
 
 } // namespace
 
-struct SubjectMask::Data
-{
-    QImage source;             // Format_RGBA8888_Premultiplied
-    cv::Mat alpha;             // CV_8U soft alpha of the subjects, 0 where no instance owns the pixel
-    cv::Mat owner;             // CV_32S instance index + 1 per pixel, 0 for the background
-    std::vector<QRect> bounds; // per instance, in frame pixels
-};
-
 struct SubjectSegmenter::Model
 {
     std::unique_ptr<InferenceNetwork> network;
@@ -92,6 +85,60 @@ QRect SubjectMask::instanceBounds(int instance) const
     return d->bounds[size_t(instance)];
 }
 
+int SubjectMask::instanceAt(QPoint point, int reach) const
+{
+    if (d->owner.empty())
+        return -1;
+    const QRect frameRect(QPoint(0, 0), frameSize());
+    const QRect around =
+        QRect(point - QPoint(reach, reach), point + QPoint(reach, reach)).intersected(frameRect);
+    int nearest = -1;
+    qint64 nearestDistance = qint64(reach) * reach + 1;
+    for (int y = around.top(); y <= around.bottom(); ++y) {
+        const int *own = d->owner.ptr<int>(y);
+        const uchar *alpha = d->alpha.ptr<uchar>(y);
+        for (int x = around.left(); x <= around.right(); ++x) {
+            const qint64 distance =
+                qint64(x - point.x()) * (x - point.x()) + qint64(y - point.y()) * (y - point.y());
+            if (own[x] && alpha[x] && distance < nearestDistance) {
+                nearest = own[x] - 1;
+                nearestDistance = distance;
+            }
+        }
+    }
+    return nearest;
+}
+
+QList<QPolygon> SubjectMask::instanceOutline(int instance) const
+{
+    if (instance < 0 || instance >= instanceCount())
+        return {};
+    try {
+        const QRect box = d->bounds[size_t(instance)];
+        const cv::Rect area(box.x(), box.y(), box.width(), box.height());
+        const cv::Mat solid = (d->owner(area) == instance + 1) & (d->alpha(area) >= 128);
+        std::vector<std::vector<cv::Point>> contours;
+        cv::findContours(solid, contours, cv::RETR_LIST, cv::CHAIN_APPROX_SIMPLE, cv::Point(area.x, area.y));
+        QList<QPolygon> outline;
+        for (const std::vector<cv::Point> &contour : contours) {
+            QPolygon polygon;
+            polygon.reserve(qsizetype(contour.size()));
+            for (const cv::Point &point : contour)
+                polygon << QPoint(point.x, point.y);
+            outline << polygon;
+        }
+        return outline;
+    } catch (const std::exception &exception) {
+        qWarning("Outlining a subject failed: %s", exception.what());
+        return {};
+    }
+}
+
+QImage SubjectMask::frame() const
+{
+    return d->source;
+}
+
 Result<QImage> SubjectMask::maskedImage(const QList<int> &instances, bool crop) const
 {
     try {
@@ -108,21 +155,38 @@ Result<QImage> SubjectMask::maskedImage(const QList<int> &instances, bool crop) 
         if (box.isEmpty())
             return QImage();
 
-        const cv::Rect area(box.x(), box.y(), box.width(), box.height());
-        cv::Mat alpha(area.size(), CV_8U);
-        for (int y = 0; y < area.height; ++y) {
-            const int *owner = d->owner.ptr<int>(area.y + y) + area.x;
-            const uchar *soft = d->alpha.ptr<uchar>(area.y + y) + area.x;
-            uchar *out = alpha.ptr<uchar>(y);
-            for (int x = 0; x < area.width; ++x)
-                out[x] = selected[size_t(owner[x])] ? soft[x] : 0;
+        QImage masked(box.size(), QImage::Format_RGBA8888_Premultiplied);
+        if (masked.isNull())
+            return masked;
+        masked.setColorSpace(d->source.colorSpace());
+        if (d->owner.empty()) {
+            masked.fill(0);
+            return masked;
         }
-        cv::Mat alpha4;
-        cv::merge(std::vector<cv::Mat>{alpha, alpha, alpha, alpha}, alpha4);
-        // The source is premultiplied, so scaling all four channels by the mask keeps it so.
-        cv::Mat masked;
-        cv::multiply(ImageBridge::view(d->source)(area), alpha4, masked, 1.0 / 255.0);
-        return ImageBridge::toImage(masked, d->source.colorSpace());
+        // The source is premultiplied, so scaling all four channels by the mask keeps it so; each
+        // byte is rounded to the nearest, as OpenCV's multiplication with a scale of 1/255 rounds.
+        const auto scaled = [](int byte, int alpha) {
+            const int x = byte * alpha + 128;
+            return uchar((x + (x >> 8)) >> 8);
+        };
+        for (int y = 0; y < box.height(); ++y) {
+            const int *owner = d->owner.ptr<int>(box.y() + y) + box.x();
+            const uchar *soft = d->alpha.ptr<uchar>(box.y() + y) + box.x();
+            const uchar *in = d->source.constScanLine(box.y() + y) + 4 * box.x();
+            uchar *out = masked.scanLine(y);
+            for (int x = 0; x < box.width(); ++x, in += 4, out += 4) {
+                const int alpha = selected[size_t(owner[x])] ? soft[x] : 0;
+                if (alpha == 255) {
+                    std::memcpy(out, in, 4);
+                } else if (alpha == 0) {
+                    std::memset(out, 0, 4);
+                } else {
+                    for (int c = 0; c < 4; ++c)
+                        out[c] = scaled(in[c], alpha);
+                }
+            }
+        }
+        return masked;
     } catch (const std::exception &exception) {
         return libraryFailure(exception);
     }
@@ -198,8 +262,10 @@ cv::Mat softEdgeAlpha(const cv::Mat &probability, cv::Mat &owner)
     return alphaPlane;
 }
 
-// Bounding boxes of what each subject shows.
-std::vector<QRect> subjectBounds(const cv::Mat &owner, const cv::Mat &alphaPlane, std::size_t subjectCount)
+} // namespace
+
+std::vector<QRect> SubjectMask::Data::boundsOf(const cv::Mat &owner, const cv::Mat &alphaPlane,
+                                               std::size_t subjectCount)
 {
     std::vector<int> left(subjectCount, owner.cols), top(subjectCount, owner.rows), right(subjectCount, -1),
         bottom(subjectCount, -1);
@@ -222,8 +288,6 @@ std::vector<QRect> subjectBounds(const cv::Mat &owner, const cv::Mat &alphaPlane
     return bounds;
 }
 
-} // namespace
-
 Result<SubjectMask> SubjectMask::fromProbability(const QImage &frame, std::span<const float> probabilities)
 {
     try {
@@ -244,7 +308,7 @@ Result<SubjectMask> SubjectMask::fromProbability(const QImage &frame, std::span<
         cv::Mat owner = subjectOwners(probability, subjectCount);
         data->alpha = subjectCount > 0 ? softEdgeAlpha(probability, owner)
                                        : cv::Mat(cv::Mat::zeros(probability.size(), CV_8U));
-        data->bounds = subjectBounds(owner, data->alpha, subjectCount);
+        data->bounds = Data::boundsOf(owner, data->alpha, subjectCount);
         data->owner = std::move(owner);
 
         SubjectMask mask;

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QList>
 #include <QMutex>
+#include <QPolygon>
 #include <QRect>
 #include <QString>
 
@@ -26,6 +27,13 @@ public:
     QSize frameSize() const;
     // The bounding box of an instance's visible pixels (its soft edge included), in frame pixels.
     QRect instanceBounds(int instance) const;
+    // The instance shown at `point`, else the one nearest to it within `reach` pixels; -1 for none.
+    int instanceAt(QPoint point, int reach = 0) const;
+    // The outline of an instance's mostly opaque pixels (alpha of half or more): one closed polygon
+    // per part and per hole, in frame pixels. Empty for an index out of range.
+    QList<QPolygon> instanceOutline(int instance) const;
+    // The frame the subjects were found in (Format_RGBA8888_Premultiplied).
+    QImage frame() const;
     // The frame's pixels where the given instances are, scaled by their soft alpha (premultiplied),
     // fully transparent elsewhere; the frame's size, or cut to the instances' bounding box when `crop`.
     // Indices out of range are ignored. The value is a null image when no image could be made.
@@ -46,7 +54,8 @@ public:
 
 private:
     friend class SubjectSegmenter;
-    struct Data;
+    friend class SubjectMaskEditor;
+    struct Data; // SubjectMaskData.h
     std::shared_ptr<const Data> d;
 };
 
