@@ -4,6 +4,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace {
 
 QImage blank(QSize size)
@@ -54,4 +56,52 @@ QImage TestImages::flat(QSize size, const QColor &color)
     QImage image = blank(size);
     image.fill(color);
     return image;
+}
+
+void TestImages::addGrain(QImage &image, int amplitude)
+{
+    image = image.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    quint32 seed = 7;
+    for (int y = 0; y < image.height(); ++y) {
+        uchar *row = image.scanLine(y);
+        for (int x = 0; x < 4 * image.width(); ++x) {
+            if (x % 4 == 3)
+                continue;
+            seed = seed * 1664525u + 1013904223u;
+            const int grain = int((seed >> 24) % quint32(2 * amplitude + 1)) - amplitude;
+            row[x] = uchar(std::clamp(row[x] + grain, 0, 255));
+        }
+    }
+}
+
+TestImages::CorrectionScene TestImages::correctionScene()
+{
+    CorrectionScene scene;
+    scene.ellipse = QRect(100, 110, 280, 320);
+    scene.square = QRect(620, 120, 160, 160);
+    scene.smallSquare = QRect(880, 470, 20, 20);
+    QPainterPath figure;
+    figure.addEllipse(QRectF(465, 200, 44, 48));              // head
+    figure.addRoundedRect(QRectF(448, 244, 78, 130), 14, 14); // body
+    figure.addRoundedRect(QRectF(452, 368, 30, 150), 9, 9);   // legs
+    figure.addRoundedRect(QRectF(492, 368, 30, 150), 9, 9);
+    figure.addRoundedRect(QRectF(430, 250, 18, 110), 8, 8); // arms
+    figure.addRoundedRect(QRectF(526, 250, 18, 110), 8, 8);
+    scene.figure = figure.simplified();
+    scene.roughBoxAroundFigure = QRect(QPoint(405, 180), QPoint(570, 530));
+
+    scene.frame = gradient(QSize(960, 540));
+    QPainter painter(&scene.frame);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(200, 30, 30));
+    painter.drawEllipse(scene.ellipse);
+    painter.setBrush(QColor(30, 50, 180));
+    painter.drawRect(scene.square);
+    painter.setBrush(QColor(20, 140, 60));
+    painter.drawRect(scene.smallSquare);
+    painter.fillPath(scene.figure, QColor(215, 200, 200));
+    painter.end();
+    addGrain(scene.frame, 20);
+    return scene;
 }

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QImage>
 #include <QList>
+#include <QPainterPath>
 #include <QRect>
 #include <QSize>
 
@@ -27,5 +28,22 @@ QImage shapesOnGradient(QSize size, const QList<Shape> &shapes);
 QList<Shape> twoShapes();
 // One colour everywhere.
 QImage flat(QSize size, const QColor &color);
+// The grain of a camera added to `image`: every colour byte moved by up to `amplitude`, the same
+// way every time.
+void addGrain(QImage &image, int amplitude);
+
+// A 960×540 frame whose lifting wants correcting, with grain: a large red ellipse and a blue
+// square, which the model lifts; a small green square, which it leaves out at the frame's scale and
+// finds when lifting around it; a pale pink figure of low contrast, which it does not lift at all.
+struct CorrectionScene
+{
+    QImage frame;
+    QRect ellipse;
+    QRect square;
+    QRect smallSquare;
+    QPainterPath figure;
+    QRect roughBoxAroundFigure;
+};
+CorrectionScene correctionScene();
 
 } // namespace TestImages
