@@ -30,7 +30,7 @@ std::optional<QList<QPointF>> pointsFromJson(const QJsonValue &json)
     QList<QPointF> points;
     const QJsonArray array = json.toArray();
     points.reserve(array.size());
-    for (const QJsonValue &element : array) {
+    for (const auto &element : array) {
         const QJsonArray pair = element.toArray();
         if (!element.isArray() || pair.size() != 2 || !isFiniteNumber(pair.at(0)) ||
             !isFiniteNumber(pair.at(1)))
@@ -45,7 +45,7 @@ std::optional<QRectF> windowFromJson(const QJsonValue &json)
     const QJsonArray array = json.toArray();
     if (!json.isArray() || array.size() != 4)
         return std::nullopt;
-    for (const QJsonValue &value : array) {
+    for (const auto &value : array) {
         if (!isFiniteNumber(value))
             return std::nullopt;
     }

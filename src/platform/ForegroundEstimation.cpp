@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <exception>
 
 namespace {
@@ -112,7 +113,7 @@ void solvePixel(const Level &level, Estimate &estimate, int x, int y)
     float a00 = known ? a0 * a0 : 0.0f;
     float a11 = known ? a1 * a1 : 0.0f;
     const float a01 = known ? a0 * a1 : 0.0f;
-    const float *observed = level.colour.ptr<float>(y) + 3 * x;
+    const float *observed = level.colour.ptr<float>(y) + std::ptrdiff_t(3) * x;
     float bf[3], bb[3];
     for (int c = 0; c < 3; ++c) {
         bf[c] = known ? a0 * observed[c] : 0.0f;
@@ -126,16 +127,16 @@ void solvePixel(const Level &level, Estimate &estimate, int x, int y)
         const float da = Regularization + std::abs(a0 - level.alpha.at<float>(ny, nx));
         a00 += da;
         a11 += da;
-        const float *f = estimate.foreground.ptr<float>(ny) + 3 * nx;
-        const float *b = estimate.background.ptr<float>(ny) + 3 * nx;
+        const float *f = estimate.foreground.ptr<float>(ny) + std::ptrdiff_t(3) * nx;
+        const float *b = estimate.background.ptr<float>(ny) + std::ptrdiff_t(3) * nx;
         for (int c = 0; c < 3; ++c) {
             bf[c] += da * f[c];
             bb[c] += da * b[c];
         }
     }
     const float inverse = 1.0f / (a00 * a11 - a01 * a01);
-    float *f = estimate.foreground.ptr<float>(y) + 3 * x;
-    float *b = estimate.background.ptr<float>(y) + 3 * x;
+    float *f = estimate.foreground.ptr<float>(y) + std::ptrdiff_t(3) * x;
+    float *b = estimate.background.ptr<float>(y) + std::ptrdiff_t(3) * x;
     for (int c = 0; c < 3; ++c) {
         f[c] = std::clamp(inverse * (a11 * bf[c] - a01 * bb[c]), 0.0f, 1.0f);
         b[c] = std::clamp(inverse * (a00 * bb[c] - a01 * bf[c]), 0.0f, 1.0f);

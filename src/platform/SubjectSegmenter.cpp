@@ -16,6 +16,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -172,7 +173,7 @@ Result<QImage> SubjectMask::maskedImage(const QList<int> &instances, bool crop) 
         for (int y = 0; y < box.height(); ++y) {
             const int *owner = d->owner.ptr<int>(box.y() + y) + box.x();
             const uchar *soft = d->alpha.ptr<uchar>(box.y() + y) + box.x();
-            const uchar *in = d->source.constScanLine(box.y() + y) + 4 * box.x();
+            const uchar *in = d->source.constScanLine(box.y() + y) + std::ptrdiff_t(4) * box.x();
             uchar *out = masked.scanLine(y);
             for (int x = 0; x < box.width(); ++x, in += 4, out += 4) {
                 const int alpha = selected[size_t(owner[x])] ? soft[x] : 0;
