@@ -161,6 +161,10 @@ private:
         int outputWidth = 0, outputHeight = 0;
         bool operator==(const ScaleKey &) const = default;
     } m_scaleKey;
+
+    // Makes the scaler turn pictures of `key` into RGBA; the colour matrix and range apply to
+    // pictures not stored as RGB.
+    std::optional<AppError> prepareScale(const ScaleKey &key, bool rgbSource);
 };
 
 QString FrameGrabber::Decoder::open(const QString &path, std::shared_ptr<FrameIndexer> indexer)
@@ -454,6 +458,36 @@ QString FrameGrabber::Decoder::decodeFromStart()
     return failure.isEmpty() ? Ffmpeg::errorText(AVERROR_INVALIDDATA) : failure;
 }
 
+std::optional<AppError> FrameGrabber::Decoder::prepareScale(const ScaleKey &key, bool rgbSource)
+{
+    m_scale.reset(sws_alloc_context());
+    if (!m_scale)
+        return AppError::frameExtractionFailed(Ffmpeg::errorText(AVERROR(ENOMEM)));
+    SwsContext *scale = m_scale.get();
+    av_opt_set_int(scale, "srcw", key.width, 0);
+    av_opt_set_int(scale, "srch", key.height, 0);
+    av_opt_set_int(scale, "src_format", key.format, 0);
+    av_opt_set_int(scale, "dstw", key.outputWidth, 0);
+    av_opt_set_int(scale, "dsth", key.outputHeight, 0);
+    av_opt_set_int(scale, "dst_format", AV_PIX_FMT_RGBA, 0);
+    // Reduced pictures are filtered over the whole area each output pixel covers; full-size ones
+    // only change their pixel format.
+    const bool reduced = key.outputWidth != key.width || key.outputHeight != key.height;
+    av_opt_set_int(scale, "sws_flags", reduced ? SWS_BILINEAR : SWS_FAST_BILINEAR, 0);
+    av_opt_set_int(scale, "threads", std::max(1, QThread::idealThreadCount()), 0);
+    const int status = sws_init_context(scale, nullptr, nullptr);
+    if (status < 0) {
+        m_scale.reset();
+        return AppError::frameExtractionFailed(Ffmpeg::errorText(status));
+    }
+    if (!rgbSource) {
+        sws_setColorspaceDetails(scale, sws_getCoefficients(key.matrix), key.fullRange ? 1 : 0,
+                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    }
+    m_scaleKey = key;
+    return std::nullopt;
+}
+
 Result<QImage> FrameGrabber::Decoder::convert(const AVFrame *frame, const QSize &bound)
 {
     const auto format = AVPixelFormat(frame->format);
@@ -478,31 +512,8 @@ Result<QImage> FrameGrabber::Decoder::convert(const AVFrame *frame, const QSize 
                        output.width(),
                        output.height()};
     if (!m_scale || !(key == m_scaleKey)) {
-        m_scale.reset(sws_alloc_context());
-        if (!m_scale)
-            return AppError::frameExtractionFailed(Ffmpeg::errorText(AVERROR(ENOMEM)));
-        SwsContext *scale = m_scale.get();
-        av_opt_set_int(scale, "srcw", key.width, 0);
-        av_opt_set_int(scale, "srch", key.height, 0);
-        av_opt_set_int(scale, "src_format", key.format, 0);
-        av_opt_set_int(scale, "dstw", key.outputWidth, 0);
-        av_opt_set_int(scale, "dsth", key.outputHeight, 0);
-        av_opt_set_int(scale, "dst_format", AV_PIX_FMT_RGBA, 0);
-        // Reduced pictures are filtered over the whole area each output pixel covers; full-size ones
-        // only change their pixel format.
-        const bool reduced = key.outputWidth != key.width || key.outputHeight != key.height;
-        av_opt_set_int(scale, "sws_flags", reduced ? SWS_BILINEAR : SWS_FAST_BILINEAR, 0);
-        av_opt_set_int(scale, "threads", std::max(1, QThread::idealThreadCount()), 0);
-        const int status = sws_init_context(scale, nullptr, nullptr);
-        if (status < 0) {
-            m_scale.reset();
-            return AppError::frameExtractionFailed(Ffmpeg::errorText(status));
-        }
-        if (!(descriptor->flags & AV_PIX_FMT_FLAG_RGB)) {
-            sws_setColorspaceDetails(scale, sws_getCoefficients(key.matrix), key.fullRange ? 1 : 0,
-                                     sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-        }
-        m_scaleKey = key;
+        if (std::optional<AppError> failure = prepareScale(key, descriptor->flags & AV_PIX_FMT_FLAG_RGB))
+            return *failure;
     }
 
     const bool hasAlpha = descriptor->flags & AV_PIX_FMT_FLAG_ALPHA;

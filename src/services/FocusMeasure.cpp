@@ -1,5 +1,6 @@
 #include "FocusMeasure.h"
 
+#include <cstddef>
 #include <vector>
 
 double FocusMeasure::of(const QImage &picture)
@@ -14,8 +15,10 @@ double FocusMeasure::of(const QImage &picture)
     for (int y = 0; y < height; ++y) {
         const uchar *row = rgba.constScanLine(y);
         int *out = luma.data() + std::size_t(y) * std::size_t(width);
-        for (int x = 0; x < width; ++x)
-            out[x] = (77 * row[4 * x] + 150 * row[4 * x + 1] + 29 * row[4 * x + 2]) >> 8;
+        for (int x = 0; x < width; ++x) {
+            const uchar *pixel = row + std::ptrdiff_t(4) * x;
+            out[x] = (77 * pixel[0] + 150 * pixel[1] + 29 * pixel[2]) >> 8;
+        }
     }
 
     // The four-neighbour Laplacian over the interior, and the variance of its values.

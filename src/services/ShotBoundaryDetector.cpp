@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 
 namespace {
@@ -38,14 +39,17 @@ ShotBoundaryDetector::Signature ShotBoundaryDetector::signatureOf(const QImage &
     signature.luma.reserve(std::size_t(gridWidth) * gridHeight);
     for (int y = 0; y < grid.height(); ++y) {
         const uchar *row = grid.constScanLine(y);
-        for (int x = 0; x < grid.width(); ++x)
-            signature.luma.push_back(quint8(luma(row[4 * x], row[4 * x + 1], row[4 * x + 2])));
+        for (int x = 0; x < grid.width(); ++x) {
+            const uchar *pixel = row + std::ptrdiff_t(4) * x;
+            signature.luma.push_back(quint8(luma(pixel[0], pixel[1], pixel[2])));
+        }
     }
     const qsizetype pixels = qsizetype(rgba.width()) * rgba.height();
     for (int y = 0; y < rgba.height(); ++y) {
         const uchar *row = rgba.constScanLine(y);
         for (int x = 0; x < rgba.width(); ++x) {
-            const int bin = ((row[4 * x] >> 6) << 4) | ((row[4 * x + 1] >> 6) << 2) | (row[4 * x + 2] >> 6);
+            const uchar *pixel = row + std::ptrdiff_t(4) * x;
+            const int bin = ((pixel[0] >> 6) << 4) | ((pixel[1] >> 6) << 2) | (pixel[2] >> 6);
             signature.histogram[std::size_t(bin)] += 1.0f;
         }
     }

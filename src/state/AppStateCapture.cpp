@@ -15,7 +15,7 @@
 namespace {
 
 // How far from the frame on screen the sharpest frame is looked for, each way.
-const MediaTime sharpestFrameReach(1, 2);
+constexpr MediaTime sharpestFrameReach(1, 2);
 
 } // namespace
 
