@@ -7,7 +7,10 @@
 
 namespace {
 
-const QString exportCommand = QStringLiteral("export");
+QString exportCommand()
+{
+    return QStringLiteral("export");
+}
 
 QString tr(const char *text)
 {
@@ -53,7 +56,7 @@ void CommandLine::failWith(const QString &message, const QStringList &arguments,
 
 CommandLine CommandLine::parse(const QStringList &arguments, const QString &currentFolder)
 {
-    if (arguments.size() > 1 && arguments.at(1) == exportCommand)
+    if (arguments.size() > 1 && arguments.at(1) == exportCommand())
         return parseExport(arguments, currentFolder);
 
     QCommandLineParser parser;
@@ -112,12 +115,12 @@ CommandLine CommandLine::parseExport(const QStringList &arguments, const QString
     parser.addOption(help);
     parser.addOption(mode);
     parser.addOption(output);
-    parser.addPositionalArgument(exportCommand, tr("La commande d'export."));
+    parser.addPositionalArgument(exportCommand(), tr("La commande d'export."));
     parser.addPositionalArgument(tr("projet"), tr("Le projet (.quintarel) à exporter."));
 
     CommandLine line;
     line.m_isExport = true;
-    const QString helpCommand = QLatin1Char(' ') + exportCommand;
+    const QString helpCommand = QLatin1Char(' ') + exportCommand();
     const bool parsed = parser.parse(arguments);
     if (parser.isSet(help)) {
         line.m_exits = true;
