@@ -1,5 +1,6 @@
 // Export throughput and main-thread responsiveness during an export run.
 #include "BenchRegistry.h"
+#include "MainThreadStallProbe.h"
 #include "TestCaptures.h"
 #include "TestMedia.h"
 #include "TestVideo.h"
@@ -40,18 +41,9 @@ void exportBench(const QStringList &)
     options.outlineWidth = 6;
     document->setEdgeOptions(options);
 
-    // A probe that should fire every 5 ms: how late it comes is how long the main thread was held.
     QElapsedTimer clock;
     clock.start();
-    qint64 lastProbe = clock.elapsed();
-    qint64 longestStall = 0;
-    QTimer probe;
-    probe.setInterval(5);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        longestStall = std::max(longestStall, now - lastProbe - 5);
-        lastProbe = now;
-    });
+    MainThreadStallProbe probe;
 
     std::vector<double> frameTimes;
     qint64 lastFrameEnd = 0;
@@ -71,7 +63,6 @@ void exportBench(const QStringList &)
 
     probe.start();
     lastFrameEnd = clock.elapsed();
-    lastProbe = lastFrameEnd;
     state.runExport(ExportMode::Merged);
     loop.exec();
     probe.stop();
@@ -87,7 +78,7 @@ void exportBench(const QStringList &)
     BenchRegistry::print(QStringLiteral("export.frame.1080p"), BenchRegistry::median(frameTimes),
                          QStringLiteral("ms"), detail);
     BenchRegistry::print(
-        QStringLiteral("export.mainstall"), double(longestStall), QStringLiteral("ms"),
+        QStringLiteral("export.mainstall"), double(probe.longestStall()), QStringLiteral("ms"),
         QStringLiteral(
             "longest lateness of a 5 ms main-thread timer during the run (a maximum, not a median)"));
 }

@@ -1,4 +1,5 @@
 #include "BenchRegistry.h"
+#include "MainThreadStallProbe.h"
 #include "TestMedia.h"
 
 #include "platform/FrameIndex.h"
@@ -118,15 +119,7 @@ void hoverStall(const QString &path)
 
     QElapsedTimer clock;
     clock.start();
-    qint64 lastProbe = clock.elapsed();
-    qint64 longestStall = 0;
-    QTimer probe;
-    probe.setInterval(5);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        longestStall = std::max(longestStall, now - lastProbe - 5);
-        lastProbe = now;
-    });
+    MainThreadStallProbe probe;
     int shown = 0;
     QImage last;
     QTimer mover;
@@ -149,12 +142,11 @@ void hoverStall(const QString &path)
             ++shown;
         }
     });
-    lastProbe = clock.elapsed();
     probe.start();
     mover.start();
     loop.exec();
     BenchRegistry::print(
-        QStringLiteral("hover.mainstall"), double(longestStall), QStringLiteral("ms"),
+        QStringLiteral("hover.mainstall"), double(probe.longestStall()), QStringLiteral("ms"),
         QStringLiteral("longest lateness of a 5 ms main-thread timer while the pointer sweeps "
                        "the slider for 4 s (a maximum); %1 previews shown")
             .arg(shown));

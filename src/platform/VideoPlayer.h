@@ -85,6 +85,8 @@ public:
     // The frame index of the current item as far as it is built: null until its first part, then
     // growing until it is complete.
     const FrameIndex *frameIndex() const { return m_index.get(); }
+    // What indexes the current item; none without one.
+    std::shared_ptr<FrameIndexer> indexer() const { return m_indexer; }
 
     // Calls `callback` with the current time on the main thread whenever the time or the playing
     // state changes, at most once per `interval` (the last change always comes through), until

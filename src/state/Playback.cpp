@@ -95,8 +95,6 @@ void Playback::install(const QUrl &url, const VideoSource &source)
     setVideoURL(url);
     m_player->replaceCurrentItem(source.path, source.indexer);
     m_extractor->setGenerator(source.grabber);
-    m_indexer = source.indexer;
-    m_videoPath = source.path;
     m_shots->start(source.path, source.indexer);
     m_hoverPreview->setVideo(source.path, source.indexer);
     // What the frame index holds is what can be played, whatever the file's header claims; until
@@ -118,8 +116,6 @@ void Playback::unload()
     m_extractor->setGenerator(nullptr);
     m_shots->stop();
     m_hoverPreview->clear();
-    m_indexer.reset();
-    m_videoPath.clear();
     setVideoURL({});
     setStartTime(MediaTime::zero());
     setDuration(MediaTime::zero());
@@ -194,7 +190,18 @@ void Playback::stepInterval(bool forward)
 
 std::shared_ptr<const FrameIndex> Playback::frameIndex() const
 {
-    return m_indexer ? m_indexer->current() : nullptr;
+    const std::shared_ptr<FrameIndexer> indexer = m_player->indexer();
+    return indexer ? indexer->current() : nullptr;
+}
+
+std::shared_ptr<FrameIndexer> Playback::frameIndexer() const
+{
+    return m_player->indexer();
+}
+
+QString Playback::videoPath() const
+{
+    return m_player->path();
 }
 
 void Playback::stepShot(bool forward)

@@ -48,8 +48,8 @@ public:
     // The frames of the video shown as far as they are indexed, and its file; none without a video.
     std::shared_ptr<const FrameIndex> frameIndex() const;
     // What indexes the video shown; a new one for each video opened.
-    std::shared_ptr<FrameIndexer> frameIndexer() const { return m_indexer; }
-    QString videoPath() const { return m_videoPath; }
+    std::shared_ptr<FrameIndexer> frameIndexer() const;
+    QString videoPath() const;
 
     // The video the player shows; empty when it shows none.
     QUrl videoURL() const { return m_videoURL; }
@@ -112,8 +112,6 @@ private:
     std::unique_ptr<VideoFrameExtractorService> m_extractor;
     std::unique_ptr<ShotScan> m_shots;
     std::unique_ptr<HoverPreview> m_hoverPreview;
-    std::shared_ptr<FrameIndexer> m_indexer;
-    QString m_videoPath;
     std::optional<int> m_timeObserver;
     // Counts video openings and unloadings, so that only the latest opening is installed.
     std::uint64_t m_openingGeneration = 0;
