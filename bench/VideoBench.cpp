@@ -1,4 +1,5 @@
 #include "BenchRegistry.h"
+#include "EventLoopWait.h"
 #include "TestMedia.h"
 
 #include "platform/FrameGrabber.h"
@@ -24,19 +25,6 @@ double elapsedMs(const QElapsedTimer &timer)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-// Runs the event loop until `done` holds; false after a minute without.
-bool waitFor(const std::function<bool()> &done)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > 60000)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
 // Packets read to index a video for one opening in a window and the still of its first frame.
 void openingPackets(const QString &path, int videoPackets)
 {
@@ -44,7 +32,7 @@ void openingPackets(const QString &path, int videoPackets)
     ExportRuns runs;
     AppState state(&runs, PlayerOutput::Headless);
     state.loadVideo(QUrl::fromLocalFile(path));
-    if (!waitFor([&] {
+    if (!waitForEvents([&] {
             return state.videoURL().isValid() && state.player()->frameIndex() && !state.player()->isSeeking();
         }))
         qFatal("the video does not open");
