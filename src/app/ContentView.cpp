@@ -254,6 +254,7 @@ void ContentView::makeToolbar()
 QWidget *ContentView::makeCapturedFramesList()
 {
     auto *list = new CapturedFramesListView(m_state->document(), m_state->images());
+    list->model()->setTakeout(&m_state->takeout());
     // Times are read from the video's first frame, which is known once the video has opened.
     const auto followOrigin = [this, list] { list->model()->setTimeOrigin(m_state->startTime()); };
     connect(m_state, &AppState::startTimeChanged, list, followOrigin);
@@ -263,7 +264,9 @@ QWidget *ContentView::makeCapturedFramesList()
 
 QWidget *ContentView::makeExtractionPreview()
 {
-    return new ExtractionPreviewView(m_state->document(), m_state->images(), m_state->renderer());
+    auto *preview = new ExtractionPreviewView(m_state->document(), m_state->images(), m_state->renderer());
+    preview->setTakeout(&m_state->takeout());
+    return preview;
 }
 
 QWidget *ContentView::makeEdgeControls()

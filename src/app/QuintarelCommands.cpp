@@ -5,11 +5,14 @@
 #include "state/AppState.h"
 #include "state/CaptureDocument.h"
 #include "state/Playback.h"
+#include "support/ContinueOn.h"
 #include "views/KeyboardShortcuts.h"
 #include "views/KeyboardShortcutsView.h"
+#include "views/TakeoutMimeData.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -136,6 +139,10 @@ QMenu *QuintarelCommands::makeEditMenu()
     redo->setShortcutContext(Qt::WindowShortcut);
     menu->addAction(undo);
     menu->addAction(redo);
+    menu->addSeparator();
+    // A text field with the focus keeps Ctrl+C for its text.
+    m_needState << addAction(menu, QStringLiteral("copyImage"), tr("Copier l'image"),
+                             KeyboardShortcuts::copyImage(), [](AppState *state) { copyImage(state); });
     return menu;
 }
 
@@ -279,6 +286,28 @@ void QuintarelCommands::updateEnabled()
 void QuintarelCommands::updateLocateVideo()
 {
     m_locateVideo->setEnabled(m_state && m_state->document()->needsVideo());
+}
+
+void QuintarelCommands::copyImage(AppState *state)
+{
+    if (!state)
+        return;
+    const std::optional<CapturedFrame> frame = state->document()->previewFrame();
+    const QUuid frameId = frame ? frame->id : QUuid();
+    const FrameTakeout &takeout = state->takeout();
+    if (const std::optional<QString> refusal = takeout.refusal(frameId)) {
+        state->setErrorMessage(refusal);
+        return;
+    }
+    continueOn(state, takeout.image(frameId),
+               [state, fileName = takeout.fileName(frameId)](const Result<QImage> &image) {
+                   if (!image) {
+                       state->setErrorMessage(tr("Copie impossible : ") + image.error().errorDescription());
+                       return;
+                   }
+                   QGuiApplication::clipboard()->setMimeData(
+                       new TakeoutMimeData({{[image] { return image; }, fileName}}, false));
+               });
 }
 
 void QuintarelCommands::openProject(AppState *state, QWidget *parent)

@@ -37,6 +37,10 @@ public:
     // Saves to the project's own file, or asks where as `saveAs` does when there is none yet.
     static void save(AppState *state, QWidget *parent);
 
+    // Puts the finished picture of the previewed frame on the clipboard, as the merged export makes
+    // it; a frame whose cut-out is not ready is refused with a message instead.
+    static void copyImage(AppState *state);
+
     QAction *action(const QString &name) const;
     // Shows the window listing every key of the program (one per project window).
     void showShortcuts();

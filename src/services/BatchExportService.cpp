@@ -243,15 +243,13 @@ BatchExportService::FrameOutcome BatchExportService::processFrame(const Services
     return outcome;
 }
 
-void BatchExportService::exportFrame(const Services &services, const Settings &settings,
-                                     const CapturedFrame &frame, const Target &target, FrameOutcome &outcome)
+Result<QList<QImage>> BatchExportService::finishedImages(const Services &services, const Settings &settings,
+                                                         const CapturedFrame &frame, Lifting *lifting)
 {
     const QImage held = settings.stills.value(frame.id);
-    const Result<QImage> still = held.isNull() ? services.extractor->image(frame.time).result() : held;
-    if (!still) {
-        outcome.failure = failureFor(frame.time.measuredFrom(settings.timeOrigin), still.error());
-        return;
-    }
+    Result<QImage> still = held.isNull() ? services.extractor->image(frame.time).result() : held;
+    if (!still)
+        return still.error();
 
     // A frame lifted before is cut from its mask; one whose mask does not fit this still (its video
     // changed meanwhile) is lifted again, as is a frame never lifted.
@@ -263,60 +261,57 @@ void BatchExportService::exportFrame(const Services &services, const Settings &s
     }
     if (!mask) {
         Result<SubjectMask> lifted = services.subjectExtractor->lift(still.value());
-        if (!lifted) {
-            outcome.failure = failureFor(frame.time.measuredFrom(settings.timeOrigin), lifted.error());
-            return;
-        }
+        if (!lifted)
+            return lifted.error();
         mask = std::move(lifted).value();
-        outcome.liftedStill = still.value();
-        outcome.liftedMask = mask->encoded();
+        if (lifting)
+            *lifting = Lifting{still.value(), mask->encoded()};
     }
 
     const bool merged = settings.mode == ExportMode::Merged;
     // Merged images are trimmed after drawing instead, so that outline and annotations survive.
-    const Result<QList<QImage>> subjects =
+    Result<QList<QImage>> subjects =
         SubjectExtractionService::images(*mask, settings.mode, merged ? false : settings.crop);
-    if (!subjects) {
-        outcome.failure = failureFor(frame.time.measuredFrom(settings.timeOrigin), subjects.error());
+    if (!subjects)
+        return subjects;
+
+    const ExtractRenderer renderer{services.filter.get(), services.edge.get()};
+    if (merged) {
+        QImage image = renderer.render(subjects.value().first(), settings.filter, settings.edge);
+        image = AnnotationRenderer::draw(image, frame.annotations);
+        if (settings.crop)
+            image = ImageCrop::trimmedToContent(image, trimThreshold);
+        return QList<QImage>{image};
+    }
+    QList<QImage> rendered;
+    rendered.reserve(subjects.value().size());
+    for (const QImage &subject : subjects.value())
+        rendered << renderer.render(subject, settings.filter, settings.edge);
+    return rendered;
+}
+
+void BatchExportService::exportFrame(const Services &services, const Settings &settings,
+                                     const CapturedFrame &frame, const Target &target, FrameOutcome &outcome)
+{
+    const MediaTime shown = frame.time.measuredFrom(settings.timeOrigin);
+    Lifting lifting;
+    const Result<QList<QImage>> images = finishedImages(services, settings, frame, &lifting);
+    outcome.liftedStill = lifting.still;
+    outcome.liftedMask = lifting.mask;
+    if (!images) {
+        outcome.failure = failureFor(shown, images.error());
         return;
     }
 
-    if (merged)
-        writeMerged(services, settings, frame, subjects.value().first(), target, outcome);
-    else
-        writePerSubject(services, settings, frame, subjects.value(), target, outcome);
-}
-
-void BatchExportService::writeMerged(const Services &services, const Settings &settings,
-                                     const CapturedFrame &frame, const QImage &subject, const Target &target,
-                                     FrameOutcome &outcome)
-{
-    const ExtractRenderer renderer{services.filter.get(), services.edge.get()};
-    QImage image = renderer.render(subject, settings.filter, settings.edge);
-    image = AnnotationRenderer::draw(image, frame.annotations);
-    if (settings.crop)
-        image = ImageCrop::trimmedToContent(image, trimThreshold);
-
-    const MediaTime shown = frame.time.measuredFrom(settings.timeOrigin);
-    writeImage(services, frame, shown, image, ExportNaming::mergedFileName(settings.videoName, shown), target,
-               outcome);
-}
-
-void BatchExportService::writePerSubject(const Services &services, const Settings &settings,
-                                         const CapturedFrame &frame, const QList<QImage> &subjects,
-                                         const Target &target, FrameOutcome &outcome)
-{
-    const ExtractRenderer renderer{services.filter.get(), services.edge.get()};
-    QList<QImage> rendered;
-    rendered.reserve(subjects.size());
-    for (const QImage &subject : subjects)
-        rendered << renderer.render(subject, settings.filter, settings.edge);
-
+    if (settings.mode == ExportMode::Merged) {
+        writeImage(services, frame, shown, images.value().first(),
+                   ExportNaming::mergedFileName(settings.videoName, shown), target, outcome);
+        return;
+    }
     // The subjects already written stay, with their entries; after a failure the later ones are not
     // written.
-    const MediaTime shown = frame.time.measuredFrom(settings.timeOrigin);
-    for (int k = 0; k < rendered.size() && !outcome.failure; ++k) {
-        writeImage(services, frame, shown, rendered.at(k),
+    for (int k = 0; k < images.value().size() && !outcome.failure; ++k) {
+        writeImage(services, frame, shown, images.value().at(k),
                    ExportNaming::subjectFileName(settings.videoName, shown, k + 1), target, outcome);
     }
 }

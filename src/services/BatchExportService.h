@@ -1,11 +1,13 @@
 #pragma once
 
+#include "models/CapturedFrame.h"
 #include "models/EdgeParams.h"
 #include "models/ExportFailure.h"
 #include "models/ExportGroup.h"
 #include "models/ExportMode.h"
 #include "models/FilterStyle.h"
 #include "support/MediaTime.h"
+#include "support/Result.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -63,6 +65,13 @@ public:
         QHash<QUuid, QImage> stills;
     };
 
+    // A lifting made for a frame that had none: its mask (SubjectMask::encoded()) and its still.
+    struct Lifting
+    {
+        QImage still;
+        QByteArray mask;
+    };
+
     explicit BatchExportService(Services services, QObject *parent = nullptr);
     ~BatchExportService() override;
 
@@ -73,6 +82,15 @@ public:
     // of the group under way, and `finished` follows.
     void cancel();
     bool wasCancelled() const { return m_cancelled; }
+
+    // The finished images of one frame as a run writes them: in merged mode one image of every
+    // subject with edge clean-up, style, outline and annotations, trimmed when cropping; otherwise
+    // one image per subject, without annotations. The frame's still and mask are those of
+    // `settings` when it holds them; otherwise the still is grabbed and the subjects are lifted, and
+    // `lifting` (when given) receives what was lifted. Runs on the calling thread; needs no image
+    // exporter. Fails with the French message the run reports for the frame.
+    static Result<QList<QImage>> finishedImages(const Services &services, const Settings &settings,
+                                                const CapturedFrame &frame, Lifting *lifting = nullptr);
 
 signals:
     // Frames finished so far over the whole run, successful or not.
@@ -117,11 +135,6 @@ private:
                                      const CapturedFrame &frame, const Target &target);
     static void exportFrame(const Services &services, const Settings &settings, const CapturedFrame &frame,
                             const Target &target, FrameOutcome &outcome);
-    static void writeMerged(const Services &services, const Settings &settings, const CapturedFrame &frame,
-                            const QImage &subject, const Target &target, FrameOutcome &outcome);
-    static void writePerSubject(const Services &services, const Settings &settings,
-                                const CapturedFrame &frame, const QList<QImage> &subjects,
-                                const Target &target, FrameOutcome &outcome);
     // Writes one image under a name not yet taken in its folder, and only inside the output folder.
     static void writeImage(const Services &services, const CapturedFrame &frame, const MediaTime &shown,
                            const QImage &image, const QString &fileName, const Target &target,

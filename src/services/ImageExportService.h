@@ -2,6 +2,7 @@
 
 #include "support/AppError.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -20,6 +21,9 @@ public:
     // a missing folder, no permission), an export error saying in French which file and why; a file
     // already at `path` is then left as it was.
     virtual std::optional<AppError> writePNG(const QImage &image, const QString &path) const;
+
+    // The PNG bytes writePNG() writes for `image`; none when it cannot be encoded.
+    static std::optional<QByteArray> encodedPNG(const QImage &image);
 
     // Writes the text in UTF-8, replacing any file of that name. On failure, the French
     // description of what went wrong, and the old file stays.

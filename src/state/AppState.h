@@ -3,6 +3,8 @@
 #include "models/ExportMode.h"
 #include "persistence/ProjectFile.h"
 #include "platform/PlayerOutput.h"
+#include "services/BatchExportService.h"
+#include "state/FrameTakeout.h"
 #include "state/Playback.h"
 #include "support/MediaTime.h"
 
@@ -108,6 +110,11 @@ public:
     // Checks, freezes the settings and starts one export run; returns at once. Nothing happens
     // while the window's previous run is going on.
     void runExport(ExportMode mode);
+    // The services an export of the window works with, shared with the window where they can be,
+    // so that a run outlives the window; the still grabber is a new one on the video open now.
+    BatchExportService::Services exportServices() const;
+    // The finished picture of a frame, to copy or drag elsewhere.
+    const FrameTakeout &takeout() const { return m_takeout; }
 
     // --- Projects (AppStateProject.cpp) -------------------------------------------------------
 
@@ -158,6 +165,8 @@ private:
     std::unique_ptr<PreviewRenderer> m_renderer;
     QPointer<ExportRuns> m_exportRuns;
     QPointer<ExportRun> m_exportRun;
+
+    FrameTakeout m_takeout{this};
 
     std::optional<QString> m_errorMessage;
     bool m_findingSharpest = false;

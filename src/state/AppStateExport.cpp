@@ -43,13 +43,15 @@ void AppState::runExport(ExportMode mode)
             settings.stills.insert(frame.id, images.still);
     }
 
-    // Its own services, shared with the window where they can be: the run outlives the window.
+    setExportRun(m_exportRuns->start(exportServices(), request.groups, settings));
+}
+
+BatchExportService::Services AppState::exportServices() const
+{
     auto extractor = std::make_shared<VideoFrameExtractorService>();
     extractor->setGenerator(this->extractor()->generator());
-    const BatchExportService::Services services{extractor, m_imageMaker->subjectExtractor(),
-                                                std::make_shared<ImageExportService>(),
-                                                m_renderer->imageFilter(), m_renderer->edgeProcessor()};
-    setExportRun(m_exportRuns->start(services, request.groups, settings));
+    return {extractor, m_imageMaker->subjectExtractor(), std::make_shared<ImageExportService>(),
+            m_renderer->imageFilter(), m_renderer->edgeProcessor()};
 }
 
 ExportRun *AppState::exportRun() const

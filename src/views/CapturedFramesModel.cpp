@@ -1,5 +1,6 @@
 #include "CapturedFramesModel.h"
 
+#include "TakeoutMimeData.h"
 #include "state/CaptureDocument.h"
 #include "state/FrameImageStore.h"
 
@@ -229,7 +230,8 @@ Qt::DropActions CapturedFramesModel::supportedDropActions() const
 
 Qt::DropActions CapturedFramesModel::supportedDragActions() const
 {
-    return Qt::MoveAction;
+    // Copied when dropped on another program.
+    return Qt::MoveAction | Qt::CopyAction;
 }
 
 QStringList CapturedFramesModel::mimeTypes() const
@@ -241,12 +243,17 @@ QMimeData *CapturedFramesModel::mimeData(const QModelIndexList &indexes) const
 {
     QByteArray encoded;
     QDataStream stream(&encoded, QIODevice::WriteOnly);
+    QList<QUuid> frames;
     for (const QModelIndex &index : indexes) {
         const QUuid id = frameId(index);
-        if (!id.isNull())
+        if (!id.isNull()) {
             stream << id;
+            frames << id;
+        }
     }
-    auto *data = new QMimeData;
+    // Outside the window the frames are their finished pictures; they are made only if they are
+    // dropped there.
+    QMimeData *data = m_takeout ? TakeoutMimeData::forFrames(*m_takeout, frames, true) : new QMimeData;
     data->setData(frameIdsMimeType, encoded);
     return data;
 }

@@ -8,6 +8,7 @@
 
 class CaptureDocument;
 class FrameImageStore;
+class FrameTakeout;
 
 // The capture groups as a two-level item model: one top-level row per group, one child row per
 // frame. It mirrors the document's groups as given to `sync`, with the smallest changes it can
@@ -44,6 +45,9 @@ public:
     // The start of the video's first frame: the times shown are measured from it.
     MediaTime timeOrigin() const { return m_timeOrigin; }
     void setTimeOrigin(const MediaTime &origin);
+    // Where the finished pictures of dragged frames come from: a drag out of the window then carries
+    // them as PNG files and image data. None drags only the frames' places in the list.
+    void setTakeout(const FrameTakeout *takeout) { m_takeout = takeout; }
 
 signals:
     // A frame's pictures changed; its row has been refreshed.
@@ -76,4 +80,5 @@ private:
     FrameImageStore *m_images;
     QList<CaptureGroup> m_groups;
     MediaTime m_timeOrigin = MediaTime::zero();
+    const FrameTakeout *m_takeout = nullptr;
 };

@@ -7,14 +7,17 @@
 #include "CanvasToolbox.h"
 #include "ColorWellButton.h"
 #include "ContinuousSlider.h"
+#include "DragOutGesture.h"
 #include "KeyboardShortcuts.h"
 #include "PreviewStage.h"
 #include "ShapeDrawingTool.h"
 #include "StyleThumbnailButton.h"
 #include "SymbolIcons.h"
+#include "TakeoutMimeData.h"
 #include "ViewStyle.h"
 #include "state/CaptureDocument.h"
 #include "state/FrameImageStore.h"
+#include "state/FrameTakeout.h"
 #include "state/PreviewRenderer.h"
 #include "support/ContinueOn.h"
 
@@ -81,6 +84,7 @@ ExtractionPreviewView::ExtractionPreviewView(CaptureDocument *document, FrameIma
             &ExtractionPreviewView::setSelectedAnnotationID);
     connect(canvas, &AnnotationCanvas::deleteRequested, this,
             &ExtractionPreviewView::deleteSelectedAnnotation);
+    new DragOutGesture(canvas, Qt::ControlModifier, [this] { return makeDragData(); });
 
     layout->addWidget(makeStylesStrip());
     m_noteEditorBox = makeNoteEditor();
@@ -132,6 +136,15 @@ QWidget *ExtractionPreviewView::makeToolbar()
     connect(m_deleteButton, &QToolButton::clicked, this, &ExtractionPreviewView::deleteSelectedAnnotation);
     row->addWidget(m_deleteButton);
     row->addStretch();
+
+    m_dragHandle = new QLabel(toolbar);
+    m_dragHandle->setPixmap(SymbolIcons::icon(QStringLiteral("square.and.arrow.up")).pixmap(16, 16));
+    m_dragHandle->setCursor(Qt::OpenHandCursor);
+    m_dragHandle->setToolTip(tr("Glissez vers un autre programme pour y déposer l'image (ou Ctrl + glisser "
+                                "depuis l'aperçu)"));
+    m_dragHandle->setEnabled(false);
+    new DragOutGesture(m_dragHandle, Qt::NoModifier, [this] { return makeDragData(); });
+    row->addWidget(m_dragHandle);
     return toolbar;
 }
 
@@ -205,6 +218,25 @@ QSize ExtractionPreviewView::minimumSizeHint() const
         size.rheight() += partSize.height() + layout()->spacing();
     }
     return size;
+}
+
+void ExtractionPreviewView::setTakeout(const FrameTakeout *takeout)
+{
+    m_takeout = takeout;
+    refreshPreview();
+}
+
+QMimeData *ExtractionPreviewView::makeDragData() const
+{
+    const QUuid frameId = previewFrameId();
+    if (!m_takeout || m_takeout->refusal(frameId))
+        return nullptr;
+    TakeoutMimeData *data = TakeoutMimeData::forFrames(*m_takeout, {frameId}, true);
+    const QImage thumbnail = m_images->images(frameId).subjectThumbnail;
+    if (!thumbnail.isNull())
+        data->setPreview(
+            QPixmap::fromImage(thumbnail.scaled(96, 96, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    return data;
 }
 
 AnnotationCanvas *ExtractionPreviewView::canvas() const
@@ -343,4 +375,5 @@ void ExtractionPreviewView::refreshPreview()
         m_noteEditor->setPlainText(notes);
     }
     m_deleteButton->setEnabled(!m_selectedAnnotationID.isNull());
+    m_dragHandle->setEnabled(m_takeout && frame && !m_takeout->refusal(frame->id));
 }

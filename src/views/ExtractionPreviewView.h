@@ -18,9 +18,12 @@ class CanvasToolbox;
 class CaptureDocument;
 class ColorWellButton;
 class FrameImageStore;
+class FrameTakeout;
 class ContinuousSlider;
 class PreviewRenderer;
 class PreviewStage;
+class QLabel;
+class QMimeData;
 class QPlainTextEdit;
 class QToolButton;
 class StyleThumbnailButton;
@@ -61,6 +64,13 @@ public:
     void setSelectedAnnotationID(const QUuid &id);
     // Removes the selected annotation from the previewed frame.
     void deleteSelectedAnnotation();
+
+    // Where the previewed frame's finished picture is taken from to be dragged out of the window:
+    // from the handle in the toolbar, or from the picture with Ctrl held. None drags nothing.
+    void setTakeout(const FrameTakeout *takeout);
+    QLabel *dragHandle() const { return m_dragHandle; }
+    // The drag data of the previewed frame's finished picture; null when it cannot be taken.
+    QMimeData *makeDragData() const;
 
     AnnotationCanvas *canvas() const;
     PreviewStage *stage() const { return m_stage; }
@@ -114,6 +124,8 @@ private:
     ColorWellButton *m_colorWell = nullptr;
     ContinuousSlider *m_widthSlider = nullptr;
     QToolButton *m_deleteButton = nullptr;
+    QLabel *m_dragHandle = nullptr;
+    const FrameTakeout *m_takeout = nullptr;
     PreviewStage *m_stage = nullptr;
     QMap<FilterStyle, StyleThumbnailButton *> m_thumbnails;
     QWidget *m_noteEditorBox = nullptr;

@@ -52,6 +52,11 @@ QKeySequence KeyboardShortcuts::redo()
     return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
 }
 
+QKeySequence KeyboardShortcuts::copyImage()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_C);
+}
+
 QKeySequence KeyboardShortcuts::playPause()
 {
     return QKeySequence(Qt::Key_Space);

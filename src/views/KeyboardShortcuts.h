@@ -19,6 +19,7 @@ QKeySequence exportPerSubject();
 QKeySequence quit();
 QKeySequence undo();
 QKeySequence redo();
+QKeySequence copyImage();
 QKeySequence playPause();
 QKeySequence previousFrame();
 QKeySequence nextFrame();
