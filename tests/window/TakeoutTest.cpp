@@ -56,7 +56,8 @@ SubjectMask maskOf(const QImage &still)
         for (int x = 0; x < frameSize.width(); ++x) {
             const int outside = std::max({subjectBox.left() - x, x - subjectBox.right(), subjectBox.top() - y,
                                           y - subjectBox.bottom(), 0});
-            map[std::size_t(y * frameSize.width() + x)] = float(std::max(0.0, 1.0 - outside / 8.0));
+            map[std::size_t(y) * std::size_t(frameSize.width()) + std::size_t(x)] =
+                float(std::max(0.0, 1.0 - outside / 8.0));
         }
     }
     return SubjectMask::fromProbability(still, map).value();
