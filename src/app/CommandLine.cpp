@@ -35,6 +35,7 @@ QString exportSummary()
 {
     return tr("\nCommande :\n"
               "  export PROJET.quintarel [--mode merged|subjects] [--output DOSSIER]\n"
+              "         [--format png|webp]\n"
               "      Exporte les images du projet sans ouvrir de fenêtre, comme le bouton\n"
               "      « Exporter » de la fenêtre, en reprenant les détourages déjà faits.\n"
               "      La progression et les échecs s'affichent sur la sortie d'erreur.\n"
@@ -112,9 +113,14 @@ CommandLine CommandLine::parseExport(const QStringList &arguments, const QString
     const QCommandLineOption output(QStringLiteral("output"),
                                     tr("Dossier où écrire les images ; par défaut celui du projet."),
                                     tr("dossier"));
+    const QCommandLineOption format(QStringLiteral("format"),
+                                    tr("« png » ou « webp » (sans perte, avec la transparence) ; par "
+                                       "défaut celui du projet."),
+                                    tr("format"));
     parser.addOption(help);
     parser.addOption(mode);
     parser.addOption(output);
+    parser.addOption(format);
     parser.addPositionalArgument(exportCommand(), tr("La commande d'export."));
     parser.addPositionalArgument(tr("projet"), tr("Le projet (.quintarel) à exporter."));
 
@@ -149,6 +155,15 @@ CommandLine CommandLine::parseExport(const QStringList &arguments, const QString
         line.failWith(tr("Mode inconnu : « %1 » (merged ou subjects).").arg(modeName), arguments,
                       exportCannotStart, helpCommand);
         return line;
+    }
+    if (parser.isSet(format)) {
+        const QString formatName = parser.value(format);
+        line.m_export.format = ImageFormats::fromRawValue(formatName);
+        if (!line.m_export.format) {
+            line.failWith(tr("Format inconnu : « %1 » (png ou webp).").arg(formatName), arguments,
+                          exportCannotStart, helpCommand);
+            return line;
+        }
     }
     if (parser.isSet(output)) {
         const QString folder = parser.value(output);

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "models/ExportMode.h"
+#include "models/ImageFormat.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+
+#include <optional>
 
 // What `quintarel [FILE…]` asks for: a window for each video or project named, or, for --help,
 // --version and mistakes, a text to print and the status to end with. `quintarel export PROJECT …`
@@ -22,7 +25,8 @@ public:
     {
         QString projectPath; // absolute
         ExportMode mode = ExportMode::Merged;
-        QString outputFolder; // absolute; empty for the project's own
+        QString outputFolder;              // absolute; empty for the project's own
+        std::optional<ImageFormat> format; // the project's own when absent
     };
 
     // `arguments` starts with the program's name, as QCoreApplication::arguments() gives them.

@@ -38,6 +38,7 @@ int CommandLineExport::run(const CommandLine::Export &request)
     ProjectExport::Options options;
     options.mode = request.mode;
     options.outputFolder = request.outputFolder;
+    options.format = request.format;
     if (const std::optional<QString> problem = projectExport.start(request.projectPath, options)) {
         tell(*problem);
         return CommandLine::exportCannotStart;
@@ -61,7 +62,7 @@ int CommandLineExport::run(const CommandLine::Export &request)
     const QList<ExportFailure> &failures = run->failures();
     const int failedFrames = int(std::count_if(failures.cbegin(), failures.cend(),
                                                [](const ExportFailure &failure) { return failure.isFrame; }));
-    tell(ExportPanelView::summary(run->progress().total, int(failures.size()), failedFrames));
+    tell(ExportPanelView::summary(run->progress().total, int(failures.size()), failedFrames, run->format()));
     if (failures.isEmpty())
         return 0;
     tell(QString::number(failures.size()) + tr(" échec(s)"));

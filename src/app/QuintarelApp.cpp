@@ -5,6 +5,7 @@
 #include "ContentView.h"
 #include "QuintarelCommands.h"
 #include "app/KeyboardCoordinator.h"
+#include "services/ImageExportService.h"
 #include "state/AppState.h"
 #include "state/ExportRuns.h"
 
@@ -34,6 +35,9 @@ QuintarelApp::QuintarelApp(QObject *parent)
     : QObject(parent), m_keyboard(new KeyboardCoordinator(this)), m_exportRuns(new ExportRuns(this))
 {
     connect(m_exportRuns, &ExportRuns::allFinished, this, &QuintarelApp::quitWhenIdle);
+    // Checked once at start: the export panel offers WebP only where it can really be written.
+    if (!ImageExportService::canWrite(ImageFormat::WebP))
+        qInfo("WebP images cannot be written here (Qt's image format plugins are missing): exports are PNG");
 }
 
 QuintarelApp::~QuintarelApp()

@@ -93,6 +93,18 @@ std::optional<QJsonArray> JsonMemberReader::optionalArray(const char *name)
     return value.toArray();
 }
 
+std::optional<QString> JsonMemberReader::optionalString(const char *name)
+{
+    const QJsonValue value = m_object.value(QLatin1String(name));
+    if (value.isUndefined() || value.isNull())
+        return std::nullopt;
+    if (!value.isString()) {
+        failMember(name, tr("n'est pas un texte"));
+        return std::nullopt;
+    }
+    return value.toString();
+}
+
 std::optional<QByteArray> JsonMemberReader::optionalBase64(const char *name)
 {
     const QJsonValue value = m_object.value(QLatin1String(name));

@@ -35,6 +35,8 @@ public:
     QJsonArray array(const char *name);
     // Absent when the member is missing or null.
     std::optional<QJsonArray> optionalArray(const char *name);
+    // Absent when the member is missing or null.
+    std::optional<QString> optionalString(const char *name);
     // Standard base64 with padding; absent when the member is missing or null.
     std::optional<QByteArray> optionalBase64(const char *name);
 

@@ -263,6 +263,10 @@ QByteArray ProjectFile::toJson() const
     for (const GroupDTO &group : groups)
         writeGroup(json, group);
     json.endArray();
+    if (imageFormat) {
+        json.key("imageFormat"_L1);
+        json.value(*imageFormat);
+    }
     if (outputFolderBookmark) {
         json.key("outputFolderBookmark"_L1);
         writeBase64(json, *outputFolderBookmark);
@@ -310,6 +314,7 @@ std::optional<ProjectFile> ProjectFile::fromJson(const QByteArray &json, QString
     file.outputFolderBookmark = reader.optionalBase64("outputFolderBookmark");
     file.cropToSubject = reader.boolean("cropToSubject");
     file.filter = reader.string("filter");
+    file.imageFormat = reader.optionalString("imageFormat");
     const QJsonObject edge = reader.object("edge");
     file.activeGroupIndex = reader.int64("activeGroupIndex");
     const QJsonArray groups = reader.array("groups");

@@ -20,10 +20,13 @@ struct ProjectFile
     bool cropToSubject = false;
     QString filter = QStringLiteral("none");
     EdgeDTO edge;
+    // The exported images' file format ("webp"); absent for PNG, so that such a project is written
+    // as before the choice existed.
+    std::optional<QString> imageFormat;
     std::int64_t activeGroupIndex = 0;
     QList<GroupDTO> groups;
 
-    // Indented JSON, members of every object sorted by name, absent bookmarks left out.
+    // Indented JSON, members of every object sorted by name, absent bookmarks and format left out.
     QByteArray toJson() const;
     // Strict reading: a missing or mistyped member, an integer that does not fit its field or a
     // bookmark that is not base64 fails the whole document; `error` then says what and where.

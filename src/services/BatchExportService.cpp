@@ -304,21 +304,22 @@ void BatchExportService::exportFrame(const Services &services, const Settings &s
     }
 
     if (settings.mode == ExportMode::Merged) {
-        writeImage(services, frame, shown, images.value().first(),
-                   ExportNaming::mergedFileName(settings.videoName, shown), target, outcome);
+        writeImage(services, settings, frame, shown, images.value().first(),
+                   ExportNaming::mergedFileName(settings.videoName, shown, settings.format), target, outcome);
         return;
     }
     // The subjects already written stay, with their entries; after a failure the later ones are not
     // written.
     for (int k = 0; k < images.value().size() && !outcome.failure; ++k) {
-        writeImage(services, frame, shown, images.value().at(k),
-                   ExportNaming::subjectFileName(settings.videoName, shown, k + 1), target, outcome);
+        writeImage(services, settings, frame, shown, images.value().at(k),
+                   ExportNaming::subjectFileName(settings.videoName, shown, k + 1, settings.format), target,
+                   outcome);
     }
 }
 
-void BatchExportService::writeImage(const Services &services, const CapturedFrame &frame,
-                                    const MediaTime &shown, const QImage &image, const QString &fileName,
-                                    const Target &target, FrameOutcome &outcome)
+void BatchExportService::writeImage(const Services &services, const Settings &settings,
+                                    const CapturedFrame &frame, const MediaTime &shown, const QImage &image,
+                                    const QString &fileName, const Target &target, FrameOutcome &outcome)
 {
     QSet<QString> taken = target.takenNames;
     for (const QString &written : std::as_const(outcome.fileNames))
@@ -333,7 +334,8 @@ void BatchExportService::writeImage(const Services &services, const CapturedFram
                     .arg(QDir::toNativeSeparators(path))));
         return;
     }
-    if (const std::optional<AppError> error = services.imageExporter->writePNG(image, path)) {
+    if (const std::optional<AppError> error =
+            services.imageExporter->writeImage(image, path, settings.format)) {
         outcome.failure = failureFor(shown, *error);
         return;
     }

@@ -6,6 +6,7 @@
 #include "models/ExportGroup.h"
 #include "models/ExportMode.h"
 #include "models/FilterStyle.h"
+#include "models/ImageFormat.h"
 #include "support/MediaTime.h"
 #include "support/Result.h"
 
@@ -56,6 +57,8 @@ public:
         bool crop = false;
         FilterStyle filter = FilterStyle::None;
         EdgeParams edge;
+        // The files' format; their names end with its extension.
+        ImageFormat format = ImageFormat::Png;
         // The video's first frame's start: the times in file names and Markdown are measured from it.
         MediaTime timeOrigin = MediaTime::zero();
         // Frames lifted before the run, by identifier: their masks (SubjectMask::encoded()), and the
@@ -136,9 +139,9 @@ private:
     static void exportFrame(const Services &services, const Settings &settings, const CapturedFrame &frame,
                             const Target &target, FrameOutcome &outcome);
     // Writes one image under a name not yet taken in its folder, and only inside the output folder.
-    static void writeImage(const Services &services, const CapturedFrame &frame, const MediaTime &shown,
-                           const QImage &image, const QString &fileName, const Target &target,
-                           FrameOutcome &outcome);
+    static void writeImage(const Services &services, const Settings &settings, const CapturedFrame &frame,
+                           const MediaTime &shown, const QImage &image, const QString &fileName,
+                           const Target &target, FrameOutcome &outcome);
 
     Services m_services;
     Settings m_settings;

@@ -82,15 +82,16 @@ QStringList distinctFolderNames(const QStringList &groupNames)
     return names;
 }
 
-QString mergedFileName(const QString &videoName, const MediaTime &time)
+QString mergedFileName(const QString &videoName, const MediaTime &time, ImageFormat format)
 {
-    return videoName + QLatin1Char('_') + time.fileNameString() + QStringLiteral(".png");
+    return videoName + QLatin1Char('_') + time.fileNameString() + ImageFormats::extension(format);
 }
 
-QString subjectFileName(const QString &videoName, const MediaTime &time, int subjectNumber)
+QString subjectFileName(const QString &videoName, const MediaTime &time, int subjectNumber,
+                        ImageFormat format)
 {
     return videoName + QLatin1Char('_') + time.fileNameString() + QStringLiteral("_s") +
-           QString::number(subjectNumber) + QStringLiteral(".png");
+           QString::number(subjectNumber) + ImageFormats::extension(format);
 }
 
 QString numbered(const QString &fileName, int number)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "models/ImageFormat.h"
 #include "support/MediaTime.h"
 
 #include <QString>
@@ -18,11 +19,13 @@ QString folderName(const QString &groupName);
 // takes); a name too long for the file system is shortened.
 QStringList distinctFolderNames(const QStringList &groupNames);
 
-// "<video>_hh-mm-ss-mmm.png", for an image of all subjects of a frame.
-QString mergedFileName(const QString &videoName, const MediaTime &time);
+// "<video>_hh-mm-ss-mmm.png", for an image of all subjects of a frame (".webp" in WebP).
+QString mergedFileName(const QString &videoName, const MediaTime &time,
+                       ImageFormat format = ImageFormat::Png);
 
-// "<video>_hh-mm-ss-mmm_s<n>.png", for the n-th subject (from 1) of a frame.
-QString subjectFileName(const QString &videoName, const MediaTime &time, int subjectNumber);
+// "<video>_hh-mm-ss-mmm_s<n>.png", for the n-th subject (from 1) of a frame (".webp" in WebP).
+QString subjectFileName(const QString &videoName, const MediaTime &time, int subjectNumber,
+                        ImageFormat format = ImageFormat::Png);
 
 // The n-th file of one name in a folder: the name itself for the first, then "<name> (n).png".
 QString numbered(const QString &fileName, int number);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "models/ImageFormat.h"
 #include "support/AppError.h"
 
 #include <QByteArray>
@@ -24,6 +25,15 @@ public:
 
     // The PNG bytes writePNG() writes for `image`; none when it cannot be encoded.
     static std::optional<QByteArray> encodedPNG(const QImage &image);
+
+    // Writes the image in `format`: PNG as writePNG() does; WebP lossless, with its transparency and
+    // the same pixel density. The same failures as writePNG().
+    virtual std::optional<AppError> writeImage(const QImage &image, const QString &path,
+                                               ImageFormat format) const;
+    // Whether this program can write images in `format`: PNG always; WebP when Qt's image format
+    // plugin is there and really keeps every pixel and the transparency (checked once, on a small
+    // image written and read back).
+    static bool canWrite(ImageFormat format);
 
     // Writes the text in UTF-8, replacing any file of that name. On failure, the French
     // description of what went wrong, and the old file stays.

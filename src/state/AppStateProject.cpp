@@ -29,6 +29,8 @@ ProjectFile AppState::makeProjectFile() const
         file.outputFolderBookmark = ProjectStore::makeBookmark(settings.outputFolder);
     file.cropToSubject = settings.cropToSubject;
     file.filter = FilterStyles::rawValue(settings.selectedFilter);
+    if (settings.imageFormat != ImageFormat::Png)
+        file.imageFormat = ImageFormats::rawValue(settings.imageFormat);
 
     const EdgeOptions &edge = settings.edgeOptions;
     const RgbaColor &color = edge.outlineColor;

@@ -13,6 +13,7 @@
 #include "state/commands/FrameNoteCommand.h"
 #include "state/commands/GroupNameCommand.h"
 #include "state/commands/GroupNotesCommand.h"
+#include "state/commands/ImageFormatCommand.h"
 #include "state/commands/MoveAnnotationCommand.h"
 #include "state/commands/MoveFrameToGroupCommand.h"
 #include "state/commands/OutputFolderCommand.h"
@@ -197,6 +198,8 @@ void CaptureDocument::reset(const DocumentContent &content)
         emit cropToSubjectChanged();
     if (before.settings.selectedFilter != m_content.settings.selectedFilter)
         emit selectedFilterChanged();
+    if (before.settings.imageFormat != m_content.settings.imageFormat)
+        emit imageFormatChanged();
     emit edgeOptionsChanged();
     if (before.videoURL != m_content.videoURL || before.missingVideoURL != m_content.missingVideoURL)
         emit videoChanged();
@@ -401,6 +404,12 @@ void CaptureDocument::setSelectedFilter(FilterStyle style)
         push(new SelectedFilterCommand(this, m_content.settings.selectedFilter, style));
 }
 
+void CaptureDocument::setImageFormat(ImageFormat format)
+{
+    if (m_content.settings.imageFormat != format)
+        push(new ImageFormatCommand(this, m_content.settings.imageFormat, format));
+}
+
 void CaptureDocument::setCropToSubject(bool crop)
 {
     if (m_content.settings.cropToSubject != crop)
@@ -509,6 +518,12 @@ void CaptureDocument::writeSelectedFilter(FilterStyle style)
 {
     m_content.settings.selectedFilter = style;
     emit selectedFilterChanged();
+}
+
+void CaptureDocument::writeImageFormat(ImageFormat format)
+{
+    m_content.settings.imageFormat = format;
+    emit imageFormatChanged();
 }
 
 void CaptureDocument::writeCropToSubject(bool crop)

@@ -53,6 +53,7 @@ public:
     bool cropToSubject() const { return m_content.settings.cropToSubject; }
     FilterStyle selectedFilter() const { return m_content.settings.selectedFilter; }
     const EdgeOptions &edgeOptions() const { return m_content.settings.edgeOptions; }
+    ImageFormat imageFormat() const { return m_content.settings.imageFormat; }
     QUrl videoURL() const { return m_content.videoURL; }
     QUrl missingVideoURL() const { return m_content.missingVideoURL; }
     QUrl projectURL() const { return m_content.projectURL; }
@@ -142,6 +143,7 @@ public:
     void setEdgeOptions(const EdgeOptions &options, bool continuing = false);
     void setSelectedFilter(FilterStyle style);
     void setCropToSubject(bool crop);
+    void setImageFormat(ImageFormat format);
     void setOutputFolder(const QUrl &folder);
 
 signals:
@@ -151,6 +153,7 @@ signals:
     void selectionChanged();
     void outputFolderChanged();
     void cropToSubjectChanged();
+    void imageFormatChanged();
     void selectedFilterChanged();
     void edgeOptionsChanged();
     // The bound video or the missing one changed.
@@ -185,6 +188,7 @@ private:
     void writeEdgeOptions(const EdgeOptions &options);
     void writeSelectedFilter(FilterStyle style);
     void writeCropToSubject(bool crop);
+    void writeImageFormat(ImageFormat format);
     void writeOutputFolder(const QUrl &folder);
 
     DocumentContent m_content;

@@ -1,5 +1,6 @@
 #include "ExportRequest.h"
 
+#include "services/ImageExportService.h"
 #include "state/CaptureDocument.h"
 
 ExportRequest ExportRequest::of(const CaptureDocument &document, ExportMode mode, const MediaTime &timeOrigin)
@@ -17,6 +18,10 @@ ExportRequest ExportRequest::of(const CaptureDocument &document, ExportMode mode
     settings.crop = documentSettings.cropToSubject;
     settings.filter = documentSettings.selectedFilter;
     settings.edge = documentSettings.edgeOptions.params();
+    // WebP chosen in a project opened where it cannot be written: PNG, rather than no image.
+    settings.format = ImageExportService::canWrite(documentSettings.imageFormat)
+                          ? documentSettings.imageFormat
+                          : ImageFormat::Png;
     settings.timeOrigin = timeOrigin;
     return request;
 }

@@ -33,6 +33,8 @@ public:
     const QList<ExportFailure> &failures() const { return m_failures; }
     bool isRunning() const { return m_progress.isRunning; }
     bool wasCancelled() const { return m_cancelled; }
+    // The format of the images the run writes.
+    ImageFormat format() const { return m_settings.format; }
     // The folder the run writes to.
     QUrl outputFolder() const { return m_outputFolder; }
     // Set when the run has completed (not when it was cancelled), until the user has seen it.

@@ -15,6 +15,9 @@ DocumentContent ProjectContent::fromFile(const ProjectFile &file, const QUrl &ur
     DocumentSettings &settings = content.settings;
     settings.cropToSubject = file.cropToSubject;
     settings.selectedFilter = FilterStyles::fromRawValue(file.filter).value_or(FilterStyle::None);
+    // A format this program does not know gives PNG, as a project without one does.
+    if (file.imageFormat)
+        settings.imageFormat = ImageFormats::fromRawValue(*file.imageFormat).value_or(ImageFormat::Png);
     EdgeOptions &edge = settings.edgeOptions;
     edge.shrink = file.edge.shrink;
     edge.feather = file.edge.feather;

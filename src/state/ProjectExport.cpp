@@ -35,6 +35,8 @@ ProjectExport::~ProjectExport()
 
 std::optional<QString> ProjectExport::start(const QString &projectPath, const Options &options)
 {
+    if (options.format && !ImageExportService::canWrite(*options.format))
+        return tr("Le format %1 ne peut pas être écrit ici.").arg(ImageFormats::displayName(*options.format));
     const QString absolutePath = QFileInfo(projectPath).absoluteFilePath();
     const Result<ProjectFile> file = ProjectStore::open(absolutePath);
     if (!file)
@@ -57,6 +59,8 @@ std::optional<QString> ProjectExport::start(const QString &projectPath, const Op
     BatchExportService::Settings &settings = request.settings;
     if (!options.outputFolder.isEmpty())
         settings.outputFolder = QFileInfo(options.outputFolder).absoluteFilePath();
+    if (options.format)
+        settings.format = *options.format;
     if (settings.outputFolder.isEmpty() && file.value().outputFolderBookmark) {
         return tr("Le dossier de sortie du projet n'existe plus : « %1 ».")
             .arg(QDir::toNativeSeparators(QString::fromUtf8(*file.value().outputFolderBookmark)));

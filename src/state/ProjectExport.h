@@ -1,6 +1,7 @@
 #pragma once
 
 #include "models/ExportMode.h"
+#include "models/ImageFormat.h"
 #include "support/MediaTime.h"
 
 #include <QByteArray>
@@ -33,6 +34,8 @@ public:
         ExportMode mode = ExportMode::Merged;
         // Where the images go; the project's output folder when empty.
         QString outputFolder;
+        // The images' file format; the project's own when absent.
+        std::optional<ImageFormat> format;
     };
 
     // `cache` holds the liftings of earlier sessions; null uses none and keeps none.

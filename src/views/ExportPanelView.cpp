@@ -1,6 +1,7 @@
 #include "ExportPanelView.h"
 
 #include "ElidedLabel.h"
+#include "ExportFormatChoice.h"
 #include "KeyboardShortcuts.h"
 #include "ProminentButton.h"
 #include "SymbolIcons.h"
@@ -73,6 +74,7 @@ ExportPanelView::ExportPanelView(CaptureDocument *document, QWidget *parent)
     m_cropToggle->setToolTip(tr("Rogne le PNG exporté au plus près du sujet détouré"));
     connect(m_cropToggle, &QCheckBox::toggled, m_document, &CaptureDocument::setCropToSubject);
     layout->addWidget(m_cropToggle);
+    layout->addWidget(new ExportFormatChoice(m_document, this));
 
     auto *styleRow = new QHBoxLayout;
     auto *styleCaption = new QLabel(tr("Filtre :"), this);
@@ -176,20 +178,23 @@ QString ExportPanelView::exportSummary() const
     const QList<ExportFailure> &failures = m_run->failures();
     const int failedFrames = int(std::count_if(failures.cbegin(), failures.cend(),
                                                [](const ExportFailure &failure) { return failure.isFrame; }));
-    return summary(m_run->progress().total, int(failures.size()), failedFrames);
+    return summary(m_run->progress().total, int(failures.size()), failedFrames, m_run->format());
 }
 
-QString ExportPanelView::summary(int total, int failures, int failedFrames)
+QString ExportPanelView::summary(int total, int failures, int failedFrames, ImageFormat format)
 {
     // Images first, as many as were written and the frames that failed; the Markdown files that
     // could not be written are told apart, as they are no images.
     const int exported = std::max(total - failedFrames, 0);
     const int markdownFailures = std::max(failures - failedFrames, 0);
     QString text = QString::number(exported);
+    // PNG images are plain images; others are named by their format.
+    const bool png = format == ImageFormat::Png;
     if (failedFrames == 0)
-        text += tr(" image(s) exportée(s)");
+        text += png ? tr(" image(s) exportée(s)") : tr(" image(s) WebP exportée(s)");
     else
-        text += tr(" image(s) exportée(s), ") + QString::number(failedFrames) + tr(" échec(s)");
+        text += (png ? tr(" image(s) exportée(s), ") : tr(" image(s) WebP exportée(s), ")) +
+                QString::number(failedFrames) + tr(" échec(s)");
     if (markdownFailures == 1)
         text += tr(", 1 fichier Markdown non écrit");
     else if (markdownFailures > 1)

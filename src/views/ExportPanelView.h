@@ -1,6 +1,7 @@
 #pragma once
 
 #include "models/ExportMode.h"
+#include "models/ImageFormat.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -37,7 +38,8 @@ public:
     QString exportSummary() const;
     // The same for a run of `total` frames with `failures` failures, `failedFrames` of them frames
     // (the others are Markdown files).
-    static QString summary(int total, int failures, int failedFrames);
+    // Images in another format than PNG are named by it: "N image(s) WebP exportée(s)…".
+    static QString summary(int total, int failures, int failedFrames, ImageFormat format = ImageFormat::Png);
 
     QPushButton *exportButton() const { return m_exportButton; }
     // The end-of-export alert while it is shown; null otherwise.

@@ -182,6 +182,46 @@ private slots:
         QCOMPARE(writtenSubjects.keys(), expectedSubjects.keys());
         for (auto it = expectedSubjects.cbegin(); it != expectedSubjects.cend(); ++it)
             QVERIFY2(writtenSubjects.value(it.key()) == it.value(), qPrintable(it.key()));
+
+        // In WebP, chosen in the window or asked on the line of a project that keeps PNG: the same
+        // files, named and linked as WebP, showing the pixels of the PNG export.
+        const QString webpFromLine = folder.filePath(QStringLiteral("ligne-webp"));
+        const Run webp = runExport({project, QStringLiteral("--format"), QStringLiteral("webp"),
+                                    QStringLiteral("--output"), webpFromLine});
+        QVERIFY2(webp.exitCode == 0, qPrintable(webp.errors));
+        QVERIFY2(webp.errors.contains(QStringLiteral("3 image(s) WebP exportée(s).")),
+                 qPrintable(webp.errors));
+        document->setImageFormat(ImageFormat::WebP);
+        const QString webpFromWindow = folder.filePath(QStringLiteral("window-webp"));
+        QVERIFY(exportFromWindow(window, webpFromWindow, ExportMode::Merged));
+        QVERIFY(window.exportRun()->failures().isEmpty());
+        const QMap<QString, QByteArray> expectedWebp = filesUnder(webpFromWindow);
+        const QMap<QString, QByteArray> writtenWebp = filesUnder(webpFromLine);
+        QCOMPARE(expectedWebp.keys().filter(QStringLiteral(".webp")).size(), 3);
+        QCOMPARE(writtenWebp.keys(), expectedWebp.keys());
+        for (auto it = expectedWebp.cbegin(); it != expectedWebp.cend(); ++it)
+            QVERIFY2(writtenWebp.value(it.key()) == it.value(), qPrintable(it.key()));
+        for (auto it = expectedWebp.cbegin(); it != expectedWebp.cend(); ++it) {
+            if (it.key().endsWith(QStringLiteral(".md"))) {
+                QVERIFY2(it.value().contains(".webp") && !it.value().contains(".png"),
+                         it.value().constData());
+                continue;
+            }
+            QString pngName = it.key();
+            pngName.replace(QStringLiteral(".webp"), QStringLiteral(".png"));
+            QVERIFY2(expected.contains(pngName), qPrintable(pngName));
+            const QImage fromWebp = QImage::fromData(it.value(), "webp");
+            const QImage fromPng = QImage::fromData(expected.value(pngName), "png");
+            QVERIFY(fromWebp.hasAlphaChannel());
+            QCOMPARE(fromWebp.convertToFormat(QImage::Format_RGBA8888_Premultiplied),
+                     fromPng.convertToFormat(QImage::Format_RGBA8888_Premultiplied));
+        }
+
+        // A format the program does not know is refused before anything is written.
+        const Run unknown = runExport({project, QStringLiteral("--format"), QStringLiteral("gif")});
+        QCOMPARE(unknown.exitCode, 2);
+        QVERIFY2(unknown.errors.contains(QStringLiteral("Format inconnu : « gif »")),
+                 qPrintable(unknown.errors));
     }
 
     void cannotStartWithoutProjectOrVideo()

@@ -86,6 +86,22 @@ private slots:
         QCOMPARE(line.exportRequest().projectPath, QStringLiteral("/home/marie/plans.quintarel"));
         QCOMPARE(line.exportRequest().mode, ExportMode::PerSubject);
         QCOMPARE(line.exportRequest().outputFolder, QStringLiteral("/home/marie/videos/png"));
+        QVERIFY(!line.exportRequest().format);
+        const CommandLine webp = CommandLine::parse({QStringLiteral("quintarel"), QStringLiteral("export"),
+                                                     QStringLiteral("p.quintarel"),
+                                                     QStringLiteral("--format"), QStringLiteral("webp")},
+                                                    QStringLiteral("/tmp"));
+        QCOMPARE(webp.exportRequest().format, std::optional(ImageFormat::WebP));
+        const CommandLine gif = CommandLine::parse({QStringLiteral("quintarel"), QStringLiteral("export"),
+                                                    QStringLiteral("p.quintarel"), QStringLiteral("--format"),
+                                                    QStringLiteral("gif")},
+                                                   QStringLiteral("/tmp"));
+        QVERIFY(gif.exits());
+        QCOMPARE(gif.exitCode(), CommandLine::exportCannotStart);
+        QVERIFY(CommandLine::parse({QStringLiteral("quintarel"), QStringLiteral("--help")},
+                                   QStringLiteral("/tmp"))
+                    .output()
+                    .contains(QStringLiteral("[--format png|webp]")));
         // Merged by default, into the project's own folder; a file named "export" opens as ./export.
         const CommandLine plain = CommandLine::parse(
             {QStringLiteral("quintarel"), QStringLiteral("export"), QStringLiteral("p.quintarel")},

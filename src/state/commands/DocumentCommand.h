@@ -72,6 +72,7 @@ protected:
     void writeEdgeOptions(const EdgeOptions &options) const { m_document->writeEdgeOptions(options); }
     void writeSelectedFilter(FilterStyle style) const { m_document->writeSelectedFilter(style); }
     void writeCropToSubject(bool crop) const { m_document->writeCropToSubject(crop); }
+    void writeImageFormat(ImageFormat format) const { m_document->writeImageFormat(format); }
     void writeOutputFolder(const QUrl &folder) const { m_document->writeOutputFolder(folder); }
 
     // Applies `change` to the annotation of the frame that has this identifier.
