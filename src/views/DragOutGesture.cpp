@@ -26,6 +26,7 @@ bool DragOutGesture::eventFilter(QObject *watched, QEvent *event)
         if (m_modifiers != Qt::NoModifier && (mouse->modifiers() & m_modifiers) != m_modifiers)
             return false;
         m_pressed = true;
+        m_started = false;
         m_pressPosition = mouse->position();
         return true;
     }
@@ -33,9 +34,12 @@ bool DragOutGesture::eventFilter(QObject *watched, QEvent *event)
         if (!m_pressed)
             return false;
         const auto *mouse = static_cast<QMouseEvent *>(event);
-        if ((mouse->position() - m_pressPosition).manhattanLength() < QApplication::startDragDistance())
+        // The rest of a gesture that has started its drag, or found nothing to drag, is its own
+        // too, up to the release.
+        if (m_started ||
+            (mouse->position() - m_pressPosition).manhattanLength() < QApplication::startDragDistance())
             return true;
-        m_pressed = false;
+        m_started = true;
         QMimeData *data = m_makeData ? m_makeData() : nullptr;
         if (!data)
             return true;
@@ -47,12 +51,16 @@ bool DragOutGesture::eventFilter(QObject *watched, QEvent *event)
         m_dragging = true;
         drag->exec(Qt::CopyAction, Qt::CopyAction);
         m_dragging = false;
+        // The drag ended with the button's release, which the widget never receives.
+        m_pressed = false;
+        m_started = false;
         return true;
     }
     case QEvent::MouseButtonRelease:
         if (!m_pressed)
             return false;
         m_pressed = false;
+        m_started = false;
         return true;
     case QEvent::MouseButtonDblClick: {
         // The second press of a double click with the modifiers is the gesture's too.

@@ -30,7 +30,8 @@ private:
     QWidget *m_widget;
     Qt::KeyboardModifiers m_modifiers;
     std::function<QMimeData *()> m_makeData;
-    bool m_pressed = false;
+    bool m_pressed = false; // a press of the gesture, not released yet
+    bool m_started = false; // its drag has been started (or there was nothing to drag)
     bool m_dragging = false;
     QPointF m_pressPosition;
 };
