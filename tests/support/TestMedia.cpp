@@ -423,19 +423,29 @@ QString TestMedia::textFile(const QString &fileName)
     return path;
 }
 
-QString TestMedia::patternVideo(const QString &fileName, QSize size, int seconds, int keyFrameInterval)
+QString TestMedia::patternVideo(const QString &fileName, QSize size, int seconds, int keyFrameInterval,
+                                const QStringList &codecArguments)
 {
     const QString path = mediaFolder().filePath(fileName);
     if (QFile::exists(path))
         return path;
     const QString pattern =
         QStringLiteral("testsrc2=s=%1x%2:r=30:d=%3").arg(size.width()).arg(size.height()).arg(seconds);
-    runOrFail(QStringLiteral("ffmpeg"),
-              {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"),
-               QStringLiteral("lavfi"), QStringLiteral("-i"), pattern, QStringLiteral("-c:v"),
-               QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("veryfast"),
-               QStringLiteral("-g"), QString::number(keyFrameInterval), QStringLiteral("-pix_fmt"),
-               QStringLiteral("yuv420p"), path});
+    QStringList arguments{QStringLiteral("-v"),
+                          QStringLiteral("error"),
+                          QStringLiteral("-y"),
+                          QStringLiteral("-f"),
+                          QStringLiteral("lavfi"),
+                          QStringLiteral("-i"),
+                          pattern};
+    if (codecArguments.isEmpty()) {
+        arguments << QStringLiteral("-c:v") << QStringLiteral("libx264") << QStringLiteral("-preset")
+                  << QStringLiteral("veryfast") << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p");
+    } else {
+        arguments << codecArguments;
+    }
+    arguments << QStringLiteral("-g") << QString::number(keyFrameInterval) << path;
+    runOrFail(QStringLiteral("ffmpeg"), arguments);
     return path;
 }
 
@@ -556,12 +566,15 @@ int TestMedia::LongVideo::numberOf(int frame) const
     return frame < repeated ? frame % minuteFrames : lastBase + frame - repeated;
 }
 
-TestMedia::LongVideo TestMedia::longVideo(int minutes, const QString &container)
+TestMedia::LongVideo TestMedia::longVideo(int minutes, const QString &container, int frameRate)
 {
     LongVideo made;
     made.minutes = minutes;
+    made.minuteFrames = 60 * frameRate;
     made.frameCount = minutes * made.minuteFrames + made.lastFrames;
-    made.path = mediaFolder().filePath(QStringLiteral("long-%1min.%2").arg(minutes).arg(container));
+    // Named as before at 30 frames a second.
+    const QString rate = frameRate == 30 ? QString() : QStringLiteral("-%1fps").arg(frameRate);
+    made.path = mediaFolder().filePath(QStringLiteral("long-%1min%2.%3").arg(minutes).arg(rate, container));
     if (QFile::exists(made.path))
         return made;
 
@@ -578,20 +591,22 @@ TestMedia::LongVideo TestMedia::longVideo(int minutes, const QString &container)
         return image;
     };
     VideoOptions minute;
-    minute.name = QStringLiteral("long-minute");
+    minute.name = QStringLiteral("long-minute") + rate;
     minute.size = QSize(160, 120);
+    minute.frameRate = QString::number(frameRate);
     minute.frameCount = made.minuteFrames;
     minute.keyFrameInterval = 60;
     minute.picture = picture;
     VideoOptions last = minute;
-    last.name = QStringLiteral("long-last");
+    last.name = QStringLiteral("long-last") + rate;
     last.frameCount = made.lastFrames;
     const int lastBase = made.lastBase;
     last.picture = [lastBase, picture](int number, QSize size) { return picture(lastBase + number, size); };
     const QString minutePath = video(minute);
     const QString lastPath = video(last);
 
-    const QString listPath = mediaFolder().filePath(QStringLiteral("long-%1min.txt").arg(minutes));
+    const QString listPath =
+        mediaFolder().filePath(QStringLiteral("long-%1min%2.txt").arg(minutes).arg(rate));
     QFile list(listPath);
     if (!list.open(QIODevice::WriteOnly))
         qFatal("TestMedia: cannot write %s", qPrintable(listPath));

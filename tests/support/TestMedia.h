@@ -82,8 +82,9 @@ QString textFile(const QString &fileName);
 
 // ffmpeg's moving test pattern (colour bars with a frame counter) as 30 fps H.264, `seconds` long
 // with a key frame every `keyFrameInterval` frames, named `fileName` (its extension picks the
-// container).
-QString patternVideo(const QString &fileName, QSize size, int seconds, int keyFrameInterval = 60);
+// container). `codecArguments`, when given, replace the H.264 encoder and its pixel format.
+QString patternVideo(const QString &fileName, QSize size, int seconds, int keyFrameInterval = 60,
+                     const QStringList &codecArguments = {});
 
 // A video of the two test shapes on a gradient (TestImages::twoShapes(), scaled from their 960×540
 // layout to `size`), which the segmentation model lifts as two subjects. The shapes move right by
@@ -114,9 +115,9 @@ QList<MediaTime> frameTimes(const QString &path);
 // last packet when it is cut short.
 QList<MediaTime> packetTimes(const QString &path);
 
-// A long video made cheaply: one minute of 30 fps 160×120 frames numbered 0 to 1799, repeated
-// `minutes` times without re-encoding, then a second of frames numbered from 8192 on, so that the
-// end of the file cannot be taken for one of its minutes.
+// A long video made cheaply: one minute of 160×120 frames at `frameRate` frames a second, numbered
+// from 0, repeated `minutes` times without re-encoding, then 30 frames numbered from 8192 on, so
+// that the end of the file cannot be taken for one of its minutes.
 struct LongVideo
 {
     QString path;
@@ -128,7 +129,7 @@ struct LongVideo
     // The number the picture of frame `frame` carries.
     int numberOf(int frame) const;
 };
-LongVideo longVideo(int minutes, const QString &container = QStringLiteral("mp4"));
+LongVideo longVideo(int minutes, const QString &container = QStringLiteral("mp4"), int frameRate = 30);
 
 // Where the media of this run are made.
 QString folder();
