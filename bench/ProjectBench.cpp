@@ -59,8 +59,8 @@ ProjectFile projectOf(const QList<CaptureGroup> &groups, const QString &videoPat
         GroupDTO dto{group.name, group.notes, {}};
         dto.frames.reserve(group.frames.size());
         for (const CapturedFrame &frame : group.frames)
-            dto.frames.append(
-                FrameDTO{frame.time.value(), frame.time.timescale(), frame.notes, frame.annotations});
+            dto.frames.append(FrameDTO{frame.time.value(), frame.time.timescale(), frame.notes,
+                                       frame.annotations, frame.corrections});
         file.groups.append(std::move(dto));
     }
     return file;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "models/Annotation.h"
+#include "models/CutoutCorrection.h"
 #include "support/MediaTime.h"
 
 #include <QList>
@@ -9,14 +10,16 @@
 
 // One still captured from the video: where it is in the video and what the user wrote and drew on
 // it. Frames are identified by `id` alone: two frames are equal when their identifiers are, whatever
-// their notes. The pictures made from a frame in the background are not part of it; they are kept
-// by the frame image store under the frame's identifier.
+// their notes. The corrections of its cut-out are kept as the gestures that made them, applied in
+// order to the lifting (see CutoutCorrector). The pictures made from a frame in the background are not part
+// of it; they are kept by the frame image store under the frame's identifier.
 struct CapturedFrame
 {
     QUuid id = QUuid::createUuid();
     MediaTime time;
     QString notes;
     QList<Annotation> annotations;
+    QList<CutoutCorrection> corrections;
 
     CapturedFrame() = default;
     explicit CapturedFrame(const MediaTime &frameTime) : time(frameTime) {}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "models/Annotation.h"
+#include "models/CutoutCorrection.h"
 
 #include <QList>
 #include <QString>
@@ -17,6 +18,8 @@ struct FrameDTO
     QString notes;
     // Absent when a file left the member out; files written here always carry it.
     std::optional<QList<Annotation>> annotations;
+    // The corrections of the frame's cut-out, in order; the member is written only when there are some.
+    QList<CutoutCorrection> corrections;
 
     friend bool operator==(const FrameDTO &, const FrameDTO &) = default;
 };

@@ -49,6 +49,33 @@ void writeAnnotation(IndentedJsonWriter &json, const Annotation &annotation)
     json.endObject();
 }
 
+// A value made of objects, arrays, texts, numbers and booleans, members sorted by name as QJsonObject
+// keeps them.
+void writeJson(IndentedJsonWriter &json, const QJsonValue &value)
+{
+    if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        json.beginObject();
+        for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+            const QByteArray name = it.key().toLatin1();
+            json.key(QLatin1StringView(name));
+            writeJson(json, it.value());
+        }
+        json.endObject();
+    } else if (value.isArray()) {
+        json.beginArray();
+        for (const QJsonValue &element : value.toArray())
+            writeJson(json, element);
+        json.endArray();
+    } else if (value.isBool()) {
+        json.value(value.toBool());
+    } else if (value.isDouble()) {
+        json.value(value.toDouble());
+    } else {
+        json.value(value.toString());
+    }
+}
+
 void writeEdge(IndentedJsonWriter &json, const EdgeDTO &edge)
 {
     json.beginObject();
@@ -81,6 +108,13 @@ void writeFrame(IndentedJsonWriter &json, const FrameDTO &frame)
             writeAnnotation(json, annotation);
     }
     json.endArray();
+    if (!frame.corrections.isEmpty()) {
+        json.key("corrections"_L1);
+        json.beginArray();
+        for (const CutoutCorrection &correction : frame.corrections)
+            writeJson(json, correction.toJson());
+        json.endArray();
+    }
     json.key("notes"_L1);
     json.value(frame.notes);
     json.key("timeScale"_L1);
@@ -193,6 +227,7 @@ std::optional<FrameDTO> frameFromJson(const QJsonValue &json, const QString &pla
     frame.timeScale = reader.int32("timeScale");
     frame.notes = reader.string("notes");
     const std::optional<QJsonArray> annotations = reader.optionalArray("annotations");
+    const std::optional<QJsonArray> corrections = reader.optionalArray("corrections");
     if (!reader.ok())
         return std::nullopt;
     if (annotations) {
@@ -209,6 +244,20 @@ std::optional<FrameDTO> frameFromJson(const QJsonValue &json, const QString &pla
             list.append(*annotation);
         }
         frame.annotations = std::move(list);
+    }
+    if (corrections) {
+        frame.corrections.reserve(corrections->size());
+        for (qsizetype i = 0; i < corrections->size(); ++i) {
+            QString correctionError;
+            std::optional<CutoutCorrection> correction =
+                CutoutCorrection::fromJson(corrections->at(i), &correctionError);
+            if (!correction) {
+                if (error)
+                    *error = reader.placeOf("corrections", i) + QStringLiteral(" : ") + correctionError;
+                return std::nullopt;
+            }
+            frame.corrections.append(*correction);
+        }
     }
     return frame;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/CheckedFile.h"
 #include "services/AnnotationRenderer.h"
+#include "services/CutoutCorrector.h"
 #include "services/EdgeProcessingService.h"
 #include "services/ExportMarkdown.h"
 #include "services/ExportNaming.h"
@@ -254,7 +255,15 @@ Result<QList<QImage>> BatchExportService::finishedImages(const Services &service
     // A frame lifted before is cut from its mask; one whose mask does not fit this still (its video
     // changed meanwhile) is lifted again, as is a frame never lifted.
     std::optional<SubjectMask> mask;
-    if (const auto known = settings.masks.constFind(frame.id); known != settings.masks.cend()) {
+    bool corrected = false;
+    if (const auto known = settings.correctedMasks.constFind(frame.id);
+        known != settings.correctedMasks.cend()) {
+        Result<SubjectMask> decoded = SubjectMask::decoded(*known, still.value());
+        corrected = bool(decoded);
+        if (decoded)
+            mask = std::move(decoded).value();
+    }
+    if (const auto known = settings.masks.constFind(frame.id); !mask && known != settings.masks.cend()) {
         Result<SubjectMask> decoded = SubjectMask::decoded(*known, still.value());
         if (decoded)
             mask = std::move(decoded).value();
@@ -266,6 +275,16 @@ Result<QList<QImage>> BatchExportService::finishedImages(const Services &service
         mask = std::move(lifted).value();
         if (lifting)
             *lifting = Lifting{still.value(), mask->encoded()};
+    }
+    if (!corrected && !frame.corrections.isEmpty()) {
+        const QImage &frameImage = still.value();
+        Result<SubjectMask> applied = CutoutCorrector::corrected(
+            *mask, frame.corrections, [&services, &frameImage](const QRect &window) {
+                return services.subjectExtractor->lift(frameImage.copy(window));
+            });
+        if (!applied)
+            return applied.error();
+        mask = std::move(applied).value();
     }
 
     const bool merged = settings.mode == ExportMode::Merged;

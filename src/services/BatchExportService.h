@@ -66,6 +66,9 @@ public:
         // being lifted again.
         QHash<QUuid, QByteArray> masks;
         QHash<QUuid, QImage> stills;
+        // Frames whose corrections are applied already: the corrected masks to cut them from. Any
+        // other frame has its corrections applied by the run, to its kept mask or its lifting.
+        QHash<QUuid, QByteArray> correctedMasks;
     };
 
     // A lifting made for a frame that had none: its mask (SubjectMask::encoded()) and its still.

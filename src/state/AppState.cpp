@@ -1,6 +1,7 @@
 #include "AppState.h"
 
 #include "state/CaptureDocument.h"
+#include "state/CorrectedCutouts.h"
 #include "state/ExportRun.h"
 #include "state/ExportRuns.h"
 #include "state/FrameImageMaker.h"
@@ -16,6 +17,8 @@ AppState::AppState(ExportRuns *exportRuns, PlayerOutput output, QObject *parent)
     , m_document(new CaptureDocument(this))
     , m_images(new FrameImageStore(this))
     , m_imageMaker(new FrameImageMaker(m_playback->extractor(), m_images, this))
+    , m_correctedCutouts(new CorrectedCutouts(m_document, m_images, m_playback->extractor(),
+                                              m_imageMaker->subjectExtractor(), this))
     , m_renderer(std::make_unique<PreviewRenderer>())
     , m_exportRuns(exportRuns)
 {
@@ -36,7 +39,8 @@ AppState::~AppState()
     // A run going on goes on without the window; nobody is told, the window is going too.
     if (m_exportRun && m_exportRuns)
         m_exportRuns->release(m_exportRun);
-    // Its background work reads the still grabber, which goes before the children do.
+    // Their background work reads the still grabber, which goes before the children do.
+    delete m_correctedCutouts;
     delete m_imageMaker;
 }
 

@@ -23,6 +23,7 @@
 #include <optional>
 
 class CaptureDocument;
+class CorrectedCutouts;
 class ExportRun;
 class ExportRuns;
 class FrameImageMaker;
@@ -60,6 +61,8 @@ public:
     const PreviewRenderer *renderer() const { return m_renderer.get(); }
     // Makes the frames' pictures, and keeps their liftings in a disk cache between sessions.
     FrameImageMaker *imageMaker() const { return m_imageMaker; }
+    // Applies each frame's corrections to its cut-out, and works out the gestures that add subjects.
+    CorrectedCutouts *correctedCutouts() const { return m_correctedCutouts; }
 
     std::optional<QString> errorMessage() const { return m_errorMessage; }
     void setErrorMessage(const std::optional<QString> &message);
@@ -162,6 +165,7 @@ private:
     CaptureDocument *m_document;
     FrameImageStore *m_images;
     FrameImageMaker *m_imageMaker;
+    CorrectedCutouts *m_correctedCutouts;
     std::unique_ptr<PreviewRenderer> m_renderer;
     QPointer<ExportRuns> m_exportRuns;
     QPointer<ExportRun> m_exportRun;

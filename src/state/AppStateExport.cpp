@@ -39,6 +39,9 @@ void AppState::runExport(ExportMode mode)
         if (images.mask.isEmpty())
             continue;
         settings.masks.insert(frame.id, images.mask);
+        // The corrections of the cut-out on screen are not applied again.
+        if (!frame.corrections.isEmpty() && images.corrections == frame.corrections)
+            settings.correctedMasks.insert(frame.id, images.correctedMask);
         if (images.hasStill())
             settings.stills.insert(frame.id, images.still);
     }

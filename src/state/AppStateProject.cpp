@@ -42,7 +42,7 @@ ProjectFile AppState::makeProjectFile() const
         GroupDTO groupDTO{group.name, group.notes, {}};
         for (const CapturedFrame &frame : group.frames)
             groupDTO.frames << FrameDTO{frame.time.value(), frame.time.timescale(), frame.notes,
-                                        frame.annotations};
+                                        frame.annotations, frame.corrections};
         file.groups << groupDTO;
     }
     return file;

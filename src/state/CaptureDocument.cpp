@@ -6,6 +6,7 @@
 #include "state/commands/AnnotationWidthCommand.h"
 #include "state/commands/CaptureFrameCommand.h"
 #include "state/commands/CropToSubjectCommand.h"
+#include "state/commands/CutoutCorrectionCommand.h"
 #include "state/commands/DeleteAnnotationCommand.h"
 #include "state/commands/DeleteFramesCommand.h"
 #include "state/commands/DeleteGroupCommand.h"
@@ -358,6 +359,12 @@ void CaptureDocument::addAnnotation(const QUuid &frameId, const Annotation &anno
         push(new AddAnnotationCommand(this, frameId, annotation));
 }
 
+void CaptureDocument::addCorrection(const QUuid &frameId, const CutoutCorrection &correction)
+{
+    if (place(frameId))
+        push(new CutoutCorrectionCommand(this, frameId, correction));
+}
+
 void CaptureDocument::moveAnnotation(const QUuid &frameId, const QUuid &annotationId, const QPointF &start,
                                      const QPointF &end, bool continuing)
 {
@@ -468,6 +475,14 @@ void CaptureDocument::writeAnnotations(const QUuid &frameId, const QList<Annotat
     Q_ASSERT(where);
     m_content.groups[where->group].frames[where->position].annotations = annotations;
     emit frameChanged(frameId);
+}
+
+void CaptureDocument::writeCorrections(const QUuid &frameId, const QList<CutoutCorrection> &corrections)
+{
+    const std::optional<FramePlace> where = place(frameId);
+    Q_ASSERT(where);
+    m_content.groups[where->group].frames[where->position].corrections = corrections;
+    emit correctionsChanged(frameId);
 }
 
 void CaptureDocument::insertGroup(qsizetype position, const CaptureGroup &group)

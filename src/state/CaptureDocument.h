@@ -29,7 +29,8 @@ class QUndoStack;
 //
 // Change signals are precise: `groupsChanged` for the group list, a group's name or notes, or which
 // frames a group holds and in what order; `frameChanged` for the notes and drawings of one frame;
-// one signal per setting. Each is emitted only when something really changed.
+// `correctionsChanged` for the corrections of one frame's cut-out; one signal per setting. Each is emitted
+// only when something really changed.
 class CaptureDocument : public QObject
 {
     Q_OBJECT
@@ -139,6 +140,9 @@ public:
     void setAnnotationLineWidth(const QUuid &frameId, const QUuid &annotationId, double lineWidth,
                                 bool continuing);
 
+    // One more correction of the frame's cut-out, applied after those it has.
+    void addCorrection(const QUuid &frameId, const CutoutCorrection &correction);
+
     // `continuing`: the change goes on from the previous one of the same slider drag.
     void setEdgeOptions(const EdgeOptions &options, bool continuing = false);
     void setSelectedFilter(FilterStyle style);
@@ -149,6 +153,8 @@ public:
 signals:
     void groupsChanged();
     void frameChanged(const QUuid &frameId);
+    // The corrections of one frame's cut-out changed.
+    void correctionsChanged(const QUuid &frameId);
     void activeGroupIDChanged();
     void selectionChanged();
     void outputFolderChanged();
@@ -180,6 +186,7 @@ private:
     void setFrameOrder(const QUuid &groupId, const QList<QUuid> &order);
     void writeFrameNotes(const QUuid &frameId, const QString &notes);
     void writeAnnotations(const QUuid &frameId, const QList<Annotation> &annotations);
+    void writeCorrections(const QUuid &frameId, const QList<CutoutCorrection> &corrections);
     void insertGroup(qsizetype position, const CaptureGroup &group);
     void removeGroup(QUuid groupId);
     void writeGroupName(const QUuid &groupId, const QString &name);

@@ -256,13 +256,14 @@ void FrameImageMaker::remake(const QUuid &frameId)
         return;
     QFuture<Remade> remade;
     if (images.hasStill()) {
-        remade =
-            QtConcurrent::run([still = images.still, mask = images.mask] { return remadeFrom(still, mask); });
+        remade = QtConcurrent::run(
+            [still = images.still, mask = images.cutOutMask()] { return remadeFrom(still, mask); });
     } else {
-        remade = m_extractor->image(m_work.value(frameId).time)
-                     .then(QtFuture::Launch::Async, [mask = images.mask](const Result<QImage> &still) {
-                         return remadeFrom(still, mask);
-                     });
+        remade =
+            m_extractor->image(m_work.value(frameId).time)
+                .then(QtFuture::Launch::Async, [mask = images.cutOutMask()](const Result<QImage> &still) {
+                    return remadeFrom(still, mask);
+                });
     }
     continueOn(this, remade, [this, frameId, ticket](const Remade &remade) {
         if (!m_store->isCurrent(frameId, ticket))

@@ -113,6 +113,8 @@ void FrameImageStore::setLifted(const QUuid &frameId, Ticket ticket, const Lifte
     if (Entry *entry = current(frameId, ticket)) {
         FrameImages &images = entry->images;
         images.mask = lifted.mask;
+        images.correctedMask.clear();
+        images.corrections.clear();
         images.thumbnail = lifted.thumbnail;
         images.subjectThumbnail = lifted.subjectThumbnail;
         images.extraction =
@@ -122,6 +124,27 @@ void FrameImageStore::setLifted(const QUuid &frameId, Ticket ticket, const Lifte
             replacePicture(*entry, &FrameImages::subject, QImage());
         emit imagesChanged(frameId);
     }
+}
+
+void FrameImageStore::setCorrected(const QUuid &frameId, Ticket ticket,
+                                   const QList<CutoutCorrection> &corrections,
+                                   const QByteArray &correctedMask, const QImage &subject)
+{
+    Entry *entry = current(frameId, ticket);
+    if (!entry || entry->images.mask.isEmpty() || entry->images.hasFailed())
+        return;
+    FrameImages &images = entry->images;
+    images.corrections = corrections;
+    images.correctedMask = corrections.isEmpty() ? QByteArray() : correctedMask;
+    replacePicture(*entry, &FrameImages::subject, subject);
+    images.subjectThumbnail = subject.isNull() ? QImage() : LiftedFrame::thumbnailOf(subject);
+    images.extraction =
+        subject.isNull() ? FrameImages::Extraction::NoSubject : FrameImages::Extraction::Lifted;
+    images.failure.clear();
+    entry->lastUse = ++m_useClock;
+    entry->wanted = false;
+    fitBudget(frameId);
+    emit imagesChanged(frameId);
 }
 
 void FrameImageStore::setSubject(const QUuid &frameId, Ticket ticket, const QImage &subject)
@@ -191,7 +214,7 @@ void FrameImageStore::request(const QUuid &frameId)
     const FrameImages &images = it->images;
     // Only the cut-out of a finished lifting is made again from its mask; a frame still being made
     // has its pictures coming, and a failed one has none to come.
-    if (images.isLifted() && !images.hasSubject() && !images.mask.isEmpty() && !it->wanted) {
+    if (images.isLifted() && !images.hasSubject() && !images.cutOutMask().isEmpty() && !it->wanted) {
         it->wanted = true;
         emit picturesWanted(frameId);
     }

@@ -54,8 +54,13 @@ public:
     // Results of the work started under `ticket`; ignored unless it is the frame's current ticket.
     // A still comes with its thumbnail; without one, it is made here.
     void setStill(const QUuid &frameId, Ticket ticket, const QImage &still, const QImage &thumbnail = {});
-    // The lifting's outcome with its mask and thumbnails, from a lifting or from the disk cache.
+    // The lifting's outcome with its mask and thumbnails, from a lifting or from the disk cache;
+    // corrections applied before are dropped with the mask they were applied to.
     void setLifted(const QUuid &frameId, Ticket ticket, const LiftedFrame &lifted);
+    // The frame's corrections applied to its lifting: the mask they give (empty for none) and its
+    // merged cut-out (null when no subject is left). Ignored unless the frame is lifted.
+    void setCorrected(const QUuid &frameId, Ticket ticket, const QList<CutoutCorrection> &corrections,
+                      const QByteArray &correctedMask, const QImage &subject);
     // The full-size merged cut-out of a frame with subjects.
     void setSubject(const QUuid &frameId, Ticket ticket, const QImage &subject);
     void setNoSubject(const QUuid &frameId, Ticket ticket);

@@ -1,19 +1,25 @@
 #pragma once
 
+#include "models/CutoutCorrection.h"
+
 #include <QByteArray>
 #include <QImage>
+#include <QList>
 #include <QString>
 
 // What is known of one captured frame's pictures: the small pictures of the frames list, the
 // lifting's outcome with the mask that rebuilds the cut-outs, and the full-size still and cut-out
 // while they are held in memory. Images are implicitly shared, so copies are cheap; a null image is
 // one that is not there (yet, or no longer: full-size pictures are let go and made again).
+//
+// `mask` is the lifting as the model gave it (what the disk cache keeps); the cut-out, its thumbnail
+// and the outcome follow the frame's corrections once `correctedMask` holds them applied.
 struct FrameImages
 {
     enum class Extraction {
         Pending,   // the still or the cut-out is still being made
-        Lifted,    // the frame has subjects: `mask` and the thumbnails hold them
-        NoSubject, // the lifting found nothing to cut out
+        Lifted,    // the frame has subjects: `cutOutMask()` and the thumbnails hold them
+        NoSubject, // the lifting, corrections applied, leaves nothing to cut out
         Failed,    // the still or the lifting could not be made; `failure` says why
     };
 
@@ -22,9 +28,14 @@ struct FrameImages
     QImage thumbnail;        // the still, small
     QImage subjectThumbnail; // the merged cut-out, small
     QByteArray mask;         // SubjectMask::encoded(), once lifted (with or without subject)
+    // The mask with `corrections` applied (SubjectMask::encoded()); empty while none are.
+    QByteArray correctedMask;
+    QList<CutoutCorrection> corrections;
     Extraction extraction = Extraction::Pending;
     QString failure;
 
+    // The mask the cut-out is made from: the corrected one when there is one.
+    const QByteArray &cutOutMask() const { return correctedMask.isEmpty() ? mask : correctedMask; }
     bool hasStill() const { return !still.isNull(); }
     bool hasSubject() const { return !subject.isNull(); }
     bool hasThumbnail() const { return !thumbnail.isNull(); }

@@ -67,6 +67,10 @@ std::function<Result<QImage>()> FrameTakeout::imageMaker(const QUuid &frameId) c
         ExportRequest::of(document, ExportMode::Merged, m_state->startTime()).settings;
     const FrameImages images = m_state->images()->images(frameId);
     settings.masks.insert(frameId, images.mask);
+    // The corrections of the cut-out on screen are not applied again.
+    const QList<CutoutCorrection> corrections = document.frame(frameId)->corrections;
+    if (!corrections.isEmpty() && images.corrections == corrections)
+        settings.correctedMasks.insert(frameId, images.correctedMask);
     if (images.hasStill())
         settings.stills.insert(frameId, images.still);
     return [services = m_state->exportServices(), settings = std::move(settings),

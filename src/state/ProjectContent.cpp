@@ -35,6 +35,7 @@ DocumentContent ProjectContent::fromFile(const ProjectFile &file, const QUrl &ur
             CapturedFrame frame(MediaTime(frameDTO.timeValue, frameDTO.timeScale));
             frame.notes = frameDTO.notes;
             frame.annotations = frameDTO.annotations.value_or(QList<Annotation>());
+            frame.corrections = frameDTO.corrections;
             group.frames << frame;
         }
         content.groups << group;

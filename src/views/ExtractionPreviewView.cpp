@@ -292,8 +292,11 @@ void ExtractionPreviewView::stateChanged()
     if (!frameId.isNull())
         m_images->request(frameId);
     const QString key = previewKey();
-    if (key != m_key) {
+    // A corrected cut-out replaces the one shown under the same key.
+    const qint64 subjectKey = frameId.isNull() ? 0 : m_images->images(frameId).subject.cacheKey();
+    if (key != m_key || subjectKey != m_subjectKey) {
         m_key = key;
+        m_subjectKey = subjectKey;
         computeRenders();
     }
     refreshPreview();

@@ -115,6 +115,7 @@ private:
     QUuid m_selectedAnnotationID;
 
     QString m_key;
+    qint64 m_subjectKey = 0; // the cacheKey() of the cut-out rendered
     quint64 m_run = 0;
     std::optional<QUuid> m_previewFrameId; // unset until the panel has looked once
 

@@ -32,12 +32,13 @@ ProjectFile sampleFile()
         GroupDTO{QStringLiteral("Vide"), QString(), {}},
         GroupDTO{QStringLiteral("Plans/serrés"),
                  QStringLiteral("Intro\nsuite"),
-                 {FrameDTO{1001, 30000, QStringLiteral("regard"), QList<Annotation>{arrow, Annotation()}},
+                 {FrameDTO{1001, 30000, QStringLiteral("regard"), QList<Annotation>{arrow, Annotation()}, {}},
                   FrameDTO{(std::int64_t(1) << 62) + 1,
                            std::numeric_limits<std::int32_t>::max(),
                            {},
-                           QList<Annotation>{}},
-                  FrameDTO{std::numeric_limits<std::int64_t>::min(), 1, {}, QList<Annotation>{}}}},
+                           QList<Annotation>{},
+                           {}},
+                  FrameDTO{std::numeric_limits<std::int64_t>::min(), 1, {}, QList<Annotation>{}, {}}}},
     };
     return file;
 }
@@ -52,10 +53,16 @@ QJsonObject tree(const ProjectFile &file)
             QJsonArray annotations;
             for (const Annotation &annotation : frame.annotations.value_or(QList<Annotation>{}))
                 annotations.append(annotation.toJson());
-            frames.append(QJsonObject{{"annotations", annotations},
-                                      {"notes", frame.notes},
-                                      {"timeScale", frame.timeScale},
-                                      {"timeValue", qint64(frame.timeValue)}});
+            QJsonObject object{{"annotations", annotations},
+                               {"notes", frame.notes},
+                               {"timeScale", frame.timeScale},
+                               {"timeValue", qint64(frame.timeValue)}};
+            QJsonArray corrections;
+            for (const CutoutCorrection &correction : frame.corrections)
+                corrections.append(correction.toJson());
+            if (!corrections.isEmpty())
+                object.insert("corrections", corrections);
+            frames.append(object);
         }
         groups.append(QJsonObject{{"frames", frames}, {"name", group.name}, {"notes", group.notes}});
     }
@@ -189,6 +196,40 @@ private slots:
         QVERIFY(*read == written);
         // Encoding what was read gives the same bytes again.
         QCOMPARE(read->toJson(), json);
+    }
+
+    void keepsCutoutCorrectionsOnlyWhereThereAreSome()
+    {
+        ProjectFile file = sampleFile();
+        const QByteArray plain = file.toJson();
+        const QList<CutoutCorrection> corrections{
+            CutoutCorrection::dropSubject({0.7, 0.45}),
+            CutoutCorrection::addSubject({0.1, 0.9}, {0.0, 0.75, 0.25, 0.25}),
+            CutoutCorrection::addSubjectInBox({0.5, 0.2}, {0.3, 0.6}),
+            CutoutCorrection::erase({{0.2, 0.2}, {0.30000000000000004, 0.25}}, 0.02),
+            CutoutCorrection::restore({{1.0, 1.0}}, 5e-324),
+        };
+        file.groups[1].frames[1].corrections = corrections;
+        const QByteArray json = file.toJson();
+        // The member sits between the drawings and the note, on that frame alone, in QJsonDocument's
+        // own layout.
+        QCOMPARE(json, QJsonDocument(tree(file)).toJson(QJsonDocument::Indented));
+        QCOMPARE(json.count("\"corrections\""), 1);
+        QCOMPARE(membersAtIndent(json, 20),
+                 (QStringList{"annotations", "notes", "timeScale", "timeValue", "corrections"}));
+
+        QString error;
+        const std::optional<ProjectFile> read = ProjectFile::fromJson(json, &error);
+        QVERIFY2(read, qPrintable(error));
+        QCOMPARE(read->groups.at(1).frames.at(1).corrections, corrections);
+        QVERIFY(read->groups.at(1).frames.at(0).corrections.isEmpty());
+        QVERIFY(*read == file);
+        QCOMPARE(read->toJson(), json);
+
+        // Without corrections the file is written as it was before they existed.
+        file.groups[1].frames[1].corrections.clear();
+        QCOMPARE(file.toJson(), plain);
+        QVERIFY(!plain.contains("corrections"));
     }
 
     void leavesAbsentBookmarksOut()
@@ -381,6 +422,18 @@ private slots:
         QTest::newRow("an overlong kind is quoted shortened")
             << replaced(R"("kind": "arrow")", ("\"kind\": \"" + QByteArray(100000, 'x') + "\"").constData())
             << "le type « xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx… » n'est";
+        QTest::newRow("corrections as object")
+            << replaced(R"("notes": "regard")", R"("corrections": {}, "notes": "regard")")
+            << "le membre « corrections » n'est pas un tableau";
+        QTest::newRow("correction of an unknown kind")
+            << replaced(
+                   R"("notes": "regard")",
+                   R"("corrections": [{"kind": "dropSubject", "points": [[0.5, 0.5]]}, {"kind": "paint", "points": []}], "notes": "regard")")
+            << "groups[1].frames[0].corrections[1] : ";
+        QTest::newRow("stroke without size")
+            << replaced(R"("notes": "regard")",
+                        R"("corrections": [{"kind": "erase", "points": [[0.5, 0.5]]}], "notes": "regard")")
+            << "groups[1].frames[0].corrections[0] : ";
         QTest::newRow("annotation without lineWidth")
             << replaced(R"("lineWidth": 0.006,)", "") << "le membre « lineWidth » est absent";
     }

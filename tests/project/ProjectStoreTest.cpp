@@ -20,7 +20,7 @@ ProjectFile projectWithFrames(int frameCount)
     GroupDTO group{QStringLiteral("Captures"), {}, {}};
     for (int i = 0; i < frameCount; ++i)
         group.frames.append(
-            FrameDTO{i * 1001, 30000, QStringLiteral("note %1").arg(i), QList<Annotation>{Annotation()}});
+            FrameDTO{i * 1001, 30000, QStringLiteral("note %1").arg(i), QList<Annotation>{Annotation()}, {}});
     file.groups.append(group);
     return file;
 }

@@ -144,6 +144,26 @@ QMap<QString, Operation> operations()
           [=](CaptureDocument &d) {
               d.setAnnotationLineWidth(annotated(d), middleAnnotation(d), 0.02, false);
           }}},
+        {"drop a subject",
+         {"Annuler le retrait du sujet",
+          [](CaptureDocument &d) {
+              d.addCorrection(frameId(d, 0, 0), CutoutCorrection::dropSubject({0.5, 0.5}));
+          }}},
+        {"add a subject in a box",
+         {"Annuler l'ajout du sujet",
+          [](CaptureDocument &d) {
+              d.addCorrection(frameId(d, 0, 1), CutoutCorrection::addSubjectInBox({0.1, 0.1}, {0.4, 0.9}));
+          }}},
+        {"erase",
+         {"Annuler l'effacement",
+          [](CaptureDocument &d) {
+              d.addCorrection(frameId(d, 1, 0), CutoutCorrection::erase({{0.1, 0.1}, {0.2, 0.3}}, 0.01));
+          }}},
+        {"restore",
+         {"Annuler la restauration",
+          [](CaptureDocument &d) {
+              d.addCorrection(frameId(d, 1, 1), CutoutCorrection::restore({{0.5, 0.5}}, 0.02));
+          }}},
         {"edge settings",
          {"Annuler le réglage des contours",
           [](CaptureDocument &d) {
@@ -388,6 +408,7 @@ private slots:
         document.moveFrame(frame, unknown);
         document.setNote(QStringLiteral("x"), unknown);
         document.addAnnotation(unknown, Annotation());
+        document.addCorrection(unknown, CutoutCorrection::dropSubject({0.5, 0.5}));
         document.deleteAnnotation(frame, unknown);
         document.moveAnnotation(frame, unknown, {0, 0}, {1, 1}, false);
 

@@ -2,6 +2,8 @@
 
 #include "state/CaptureDocument.h"
 
+#include <QJsonDocument>
+
 namespace {
 
 QString number(double value)
@@ -37,6 +39,10 @@ QStringList DocumentDump::lines(const CaptureDocument &document)
                          .arg(frame.notes);
             for (const Annotation &annotation : frame.annotations)
                 lines << QStringLiteral("    ") + describe(annotation);
+            for (const CutoutCorrection &correction : frame.corrections)
+                lines << QStringLiteral("    correction ") +
+                             QString::fromUtf8(
+                                 QJsonDocument(correction.toJson()).toJson(QJsonDocument::Compact));
         }
     }
     lines << QStringLiteral("active group %1").arg(document.activeGroupID().toString());

@@ -55,6 +55,10 @@ protected:
     {
         m_document->writeAnnotations(frameId, annotations);
     }
+    void writeCorrections(const QUuid &frameId, const QList<CutoutCorrection> &corrections) const
+    {
+        m_document->writeCorrections(frameId, corrections);
+    }
     void insertGroup(qsizetype position, const CaptureGroup &group) const
     {
         m_document->insertGroup(position, group);
