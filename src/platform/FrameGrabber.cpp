@@ -28,6 +28,9 @@ namespace {
 constexpr std::size_t cachedFrameCount = 12;
 // Damaged pictures skipped on the way to one request before the file counts as unreadable.
 constexpr int maximumDamagedPictures = 256;
+// Frames just before a requested one that are decoded even when nothing refers to them, so that
+// stepping back from it finds them kept.
+constexpr int framesKeptBeforeRequest = 6;
 
 // Clockwise rotation in whole quarter turns (0, 90, 180 or 270) from a display matrix.
 int clockwiseRotation(const int32_t *matrix)
@@ -124,6 +127,9 @@ private:
     // Hands the decoder the next packet of the stream, or tells it the stream has ended. Empty
     // string on success, otherwise a description of the failure.
     QString feedDecoder();
+    // On the way to frame `target`, the decoder may pass over the pictures no other picture refers
+    // to that show before the frames kept around it: they would only be thrown away.
+    void passOverUnreferencedBefore(int target);
     // The frame of the index a decoded picture shows, or -1 for a picture the index does not hold.
     int placeOf(const AVFrame *picture);
     // The frame starting at `ticks`, or -1, waiting for the index to get there while it is built.
@@ -149,6 +155,8 @@ private:
     int m_firstTrusted = 0;
     std::optional<int> m_lastFrame;
     bool m_draining = false;
+    // Packets shown before this time that no other picture refers to are not decoded.
+    std::optional<std::int64_t> m_passOverBefore;
 
     // Frames decoded since the last positioning, by frame number, the oldest first.
     std::deque<std::pair<int, Ffmpeg::Frame>> m_cache;
@@ -403,8 +411,13 @@ QString FrameGrabber::Decoder::feedDecoder()
         m_draining = true;
         status = avcodec_send_packet(m_codec.get(), nullptr);
     } else {
-        if (m_packet->stream_index == m_stream)
+        if (m_packet->stream_index == m_stream) {
+            // Set per packet: the decoder reads it for each picture it is handed.
+            const bool passOver =
+                m_passOverBefore && m_packet->pts != AV_NOPTS_VALUE && m_packet->pts < *m_passOverBefore;
+            m_codec->skip_frame = passOver ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
             status = avcodec_send_packet(m_codec.get(), m_packet.get());
+        }
         av_packet_unref(m_packet.get());
     }
     // Damaged packets are skipped; the decoder carries on with the next one.
@@ -413,10 +426,22 @@ QString FrameGrabber::Decoder::feedDecoder()
     return {};
 }
 
+void FrameGrabber::Decoder::passOverUnreferencedBefore(int target)
+{
+    // Only pictures placed by their own presentation time: placing by decoding time counts every
+    // picture that comes out.
+    const int firstKept = target - framesKeptBeforeRequest;
+    if (m_index->hasPresentationTimes() && firstKept > 0)
+        m_passOverBefore = m_index->pts(firstKept);
+    else
+        m_passOverBefore.reset();
+}
+
 Result<const AVFrame *> FrameGrabber::Decoder::decoded(int target)
 {
     if (const AVFrame *picture = cached(target))
         return picture;
+    passOverUnreferencedBefore(target);
 
     const std::int64_t targetPts = m_index->pts(target);
     std::int64_t keyFrame = m_index->keyFrameAtOrBefore(targetPts);
@@ -450,6 +475,7 @@ Result<const AVFrame *> FrameGrabber::Decoder::decoded(int target)
 
 QString FrameGrabber::Decoder::decodeFromStart()
 {
+    m_passOverBefore.reset();
     QString failure = seek(std::nullopt);
     // Overshot: a later picture came out first (the first ones are damaged), which is enough.
     if (failure.isEmpty() && decodeUntil(0, failure) != Outcome::Failed && m_lastFrame)
