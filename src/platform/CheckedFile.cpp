@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QScopeGuard>
 
 #include <cerrno>
@@ -56,32 +57,59 @@ mode_t newFileMode()
     return 0666 & ~mask;
 }
 
-// A temporary file beside its target; closed, and removed unless it was renamed into place.
+// Prefix of the temporary files; short, so that any name the file system takes can be replaced.
+constexpr char temporaryPrefix[] = ".qtmp-";
+
+// A temporary file in the target's folder; closed, and removed unless it was renamed into place.
+// Where the file system allows, it has no name while it is written (O_TMPFILE): a process killed
+// meanwhile leaves nothing behind. It gets a short name only to be renamed over the target.
 class TemporaryFile
 {
 public:
-    explicit TemporaryFile(const QByteArray &target) : m_name(target + ".XXXXXX")
+    explicit TemporaryFile(const QByteArray &folder) : m_folder(folder)
     {
+        m_descriptor = ::open(m_folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (m_descriptor >= 0)
+            return;
+        // File systems without unnamed files (some network and FUSE ones) get a named one.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return;
+        m_name = m_folder + '/' + temporaryPrefix + "XXXXXX";
         m_descriptor = ::mkostemp(m_name.data(), O_CLOEXEC);
+        m_named = m_descriptor >= 0;
     }
     ~TemporaryFile()
     {
         if (m_descriptor >= 0)
             ::close(m_descriptor);
-        if (!m_renamed && m_created)
+        if (!m_renamed && m_named)
             ::unlink(m_name.constData());
     }
     TemporaryFile(const TemporaryFile &) = delete;
     TemporaryFile &operator=(const TemporaryFile &) = delete;
 
-    bool isOpen()
-    {
-        m_created = m_descriptor >= 0;
-        return m_created;
-    }
+    bool isOpen() const { return m_descriptor >= 0; }
     int descriptor() const { return m_descriptor; }
-    const QByteArray &name() const { return m_name; }
 
+    // Gives the unnamed file a short unused name in its folder.
+    bool link()
+    {
+        if (m_named)
+            return true;
+        const QByteArray source = "/proc/self/fd/" + QByteArray::number(m_descriptor);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            QByteArray name = m_folder + '/' + temporaryPrefix +
+                              QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+            if (::linkat(AT_FDCWD, source.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0) {
+                m_name = std::move(name);
+                m_named = true;
+                return true;
+            }
+            if (errno != EEXIST)
+                return false;
+        }
+        return false;
+    }
     // Closing reports the last write errors on some file systems (NFS among them).
     bool close()
     {
@@ -96,9 +124,10 @@ public:
     }
 
 private:
+    QByteArray m_folder;
     QByteArray m_name;
     int m_descriptor = -1;
-    bool m_created = false;
+    bool m_named = false;
     bool m_renamed = false;
 };
 
@@ -162,7 +191,9 @@ Result<QByteArray> read(const QString &path, qint64 maxBytes)
     const QByteArray name = QFile::encodeName(path);
     if (name.isEmpty() || name.contains('\0'))
         return failed(SystemErrorText::describe(ENOENT));
-    const int descriptor = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: opening a named pipe would otherwise wait for a writer that never comes. The
+    // file's kind is checked before anything is read.
+    const int descriptor = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (descriptor < 0)
         return failed(SystemErrorText::describe(errno));
     const auto closeDescriptor = qScopeGuard([descriptor] { ::close(descriptor); });
@@ -175,6 +206,9 @@ Result<QByteArray> read(const QString &path, qint64 maxBytes)
         return failed(SystemErrorText::describe(EISDIR));
     if (!S_ISREG(status.st_mode))
         return failed(tr("ce n'est pas un fichier ordinaire"));
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
     const auto tooLarge = [&] {
         return failed(tr("le fichier dépasse %1 Mo").arg(maxBytes / (qint64(1024) * 1024)));
     };
@@ -219,7 +253,8 @@ std::optional<QString> replace(const QString &path, QByteArrayView bytes)
     if (info.isSymLink() && !info.canonicalFilePath().isEmpty())
         target = QFile::encodeName(info.canonicalFilePath());
 
-    TemporaryFile temporary(target);
+    const QByteArray folder = QFile::encodeName(QFileInfo(QFile::decodeName(target)).absolutePath());
+    TemporaryFile temporary(folder);
     if (!temporary.isOpen()) {
         if (errno == ENOENT)
             return writeFailure(path, tr("dossier introuvable"));
@@ -243,13 +278,14 @@ std::optional<QString> replace(const QString &path, QByteArrayView bytes)
         return failed(errno);
     if (written.st_size != bytes.size())
         return writeFailure(path, tr("le fichier écrit est incomplet"));
+    if (!temporary.link())
+        return failed(errno);
     if (!temporary.close())
         return failed(errno);
     if (!temporary.renameTo(target))
         return failed(errno);
 
     // Make the new name last too; a folder that cannot be synced changes nothing for the file.
-    const QByteArray folder = QFile::encodeName(QFileInfo(QFile::decodeName(target)).absolutePath());
     const int folderDescriptor = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderDescriptor >= 0) {
         ::fsync(folderDescriptor);

@@ -1,7 +1,11 @@
 #include "TestRegistry.h"
 
+#include "platform/CheckedFile.h"
 #include "services/ExportNaming.h"
+#include "services/ImageExportService.h"
 
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 class ExportNamingTest : public QObject
@@ -75,6 +79,16 @@ private slots:
             QVERIFY(folder.toUtf8().size() > 240);
         }
         QVERIFY(folders[1].endsWith(u" (2)"_qs));
+
+        // Both folders and their descriptions can be written.
+        QTemporaryDir output;
+        for (const QString &folder : folders) {
+            const QString path = output.filePath(folder);
+            QCOMPARE(CheckedFile::makeFolders(path), std::nullopt);
+            const QString markdown = path + QLatin1Char('/') + ExportNaming::markdownFileName(folder);
+            QCOMPARE(ImageExportService().writeText(u"# Notes"_qs, markdown), std::nullopt);
+            QVERIFY(QFileInfo(markdown).isFile());
+        }
     }
 
     void imageFileNames()
