@@ -140,8 +140,19 @@ MediaTime MediaTime::measuredFrom(const MediaTime &origin) const
 {
     if (!isNumeric() || !origin.isNumeric())
         return *this;
-    const MediaTime elapsed = *this - origin;
-    return elapsed < zero() ? zero() : elapsed;
+    if (*this <= origin)
+        return zero();
+    MediaTime elapsed = *this - origin;
+    if (!elapsed.isNumeric()) {
+        // The timescale common to both cannot hold the difference (a time of 10^15 s measured from a
+        // start in 1/15360 s): it is taken in this time's own timescale, the origin rounded to it.
+        // The difference of two times of opposite signs can still exceed it; it then holds the most.
+        const Int128 originHere = divideRounded(Int128(origin.value()) * m_timescale, origin.timescale());
+        const Int128 difference = Int128(m_value) - originHere;
+        elapsed = MediaTime(static_cast<std::int64_t>(std::min<Int128>(difference, int64Max)), m_timescale);
+        elapsed.m_flags |= HasBeenRounded;
+    }
+    return elapsed;
 }
 
 MediaTime operator-(const MediaTime &a)

@@ -129,6 +129,14 @@ private slots:
         QCOMPARE(MediaTime(1, 1).measuredFrom(start), MediaTime::zero());
         QVERIFY(MediaTime().measuredFrom(start) == MediaTime());
         QCOMPARE(later.measuredFrom(MediaTime::indefinite()), later);
+        // Far beyond any video: the common timescale overflows, the time is still read as it is.
+        const MediaTime far(1'000'000'000'000'000, 1);
+        QCOMPARE(far.measuredFrom(MediaTime(3, 15360)).displayString(),
+                 QStringLiteral("16666666666666:40.000"));
+        QCOMPARE(far.measuredFrom(MediaTime::zero()).fileNameString(),
+                 QStringLiteral("277777777777-46-40-000"));
+        const MediaTime latest(std::numeric_limits<std::int64_t>::max(), 1);
+        QCOMPARE(latest.measuredFrom(MediaTime(-5, 1)), latest);
 
         QCOMPARE(MediaTime(1, 2) - MediaTime(1, 3), MediaTime(1, 6));
         QCOMPARE(MediaTime(1, 3) - MediaTime(1, 2), MediaTime(-1, 6));
