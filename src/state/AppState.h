@@ -152,6 +152,9 @@ private:
 
     // Replaces the document by a project's content.
     void apply(const ProjectFile &file, const QUrl &url);
+    // Once the project's video has opened: frames stored outside it take the times of the pictures
+    // it shows for them, and the user is told.
+    void placeFramesInVideo();
     // Shows `run` as the window's export, releasing the one shown before.
     void setExportRun(ExportRun *run);
     // Stops showing a run that has ended: it belongs to the captures that were replaced.

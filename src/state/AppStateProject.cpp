@@ -11,6 +11,8 @@
 #include "support/ContinueOn.h"
 
 #include <QCoreApplication>
+#include <QHash>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -92,18 +94,61 @@ void AppState::apply(const ProjectFile &file, const QUrl &url)
     forgetEndedExport();
 
     if (video) {
+        // The index is read as far as the latest capture, so that frames beyond the video are known.
+        MediaTime latest = MediaTime::zero();
+        for (const CapturedFrame &frame : m_document->allFrames())
+            latest = std::max(latest, frame.time);
         m_playback->open(
-            *video, [this] { followFrames(); },
+            *video,
+            [this] {
+                placeFramesInVideo();
+                followFrames();
+            },
             [this] {
                 // A video that is there but does not open is as good as missing: the captures wait
                 // for the user to locate a video that does.
                 m_document->loseVideo();
                 followFrames();
-            });
+            },
+            latest);
     } else if (m_document->frameCount() > 0 || file.videoBookmark) {
         setErrorMessage(QCoreApplication::translate(
             "AppState", "Vidéo introuvable. Localisez-la via « Localiser la vidéo… »."));
     }
+}
+
+void AppState::placeFramesInVideo()
+{
+    const std::shared_ptr<const FrameIndex> index = m_playback->frameIndex();
+    if (!index || index->isEmpty())
+        return;
+    const MediaTime start = index->startTime();
+    const MediaTime end = start + index->duration();
+    QHash<QUuid, MediaTime> placed;
+    std::optional<MediaTime> latest;
+    bool early = false;
+    for (const CapturedFrame &frame : m_document->allFrames()) {
+        if (frame.time < start) {
+            placed.insert(frame.id, index->time(0));
+            early = true;
+        } else if (index->isComplete() && frame.time >= end) {
+            placed.insert(frame.id, index->time(index->count() - 1));
+            latest = std::max(latest.value_or(frame.time), frame.time);
+        }
+    }
+    if (placed.isEmpty())
+        return;
+    m_document->placeFrames(placed);
+
+    QStringList notes;
+    if (latest)
+        notes << tr("Cette vidéo est trop courte pour ce projet : elle dure %1, mais une image est "
+                    "capturée à %2.")
+                     .arg(index->duration().displayString(), latest->measuredFrom(start).displayString())
+              << tr("Les images capturées au-delà de sa fin montrent sa dernière image.");
+    if (early)
+        notes << tr("Les images capturées avant son début montrent sa première image.");
+    setErrorMessage(notes.join(QLatin1Char(' ')));
 }
 
 void AppState::locateVideo(const QUrl &url)

@@ -226,6 +226,17 @@ void CaptureDocument::loseVideo()
     emit videoChanged();
 }
 
+void CaptureDocument::placeFrames(const QHash<QUuid, MediaTime> &times)
+{
+    for (auto it = times.begin(); it != times.end(); ++it) {
+        const std::optional<FramePlace> where = place(it.key());
+        if (!where)
+            continue;
+        m_content.groups[where->group].frames[where->position].time = it.value();
+        emit frameChanged(it.key());
+    }
+}
+
 void CaptureDocument::setSelection(const QSet<QUuid> &selection)
 {
     if (m_selection == selection)

@@ -8,6 +8,7 @@
 #include "support/MediaTime.h"
 
 #include <QColor>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointF>
@@ -100,6 +101,10 @@ public:
     void bindVideo(const QUrl &videoURL);
     // The bound video turned out not to open: it becomes the missing one, to be located.
     void loseVideo();
+    // Gives frames the times of the pictures their video really shows for them (a frame stored
+    // beyond the video's ends shows its first or last picture). Not an undo step: the frames are
+    // the same, read right.
+    void placeFrames(const QHash<QUuid, MediaTime> &times);
     void setSelection(const QSet<QUuid> &selection);
     // The group that receives new captures; like the selection, choosing it is not an edit.
     void setActiveGroup(const QUuid &groupId);

@@ -65,12 +65,13 @@ void Playback::setFrameDuration(const MediaTime &frameDuration)
     assignIfDifferent(this, m_frameDuration, frameDuration, &Playback::frameDurationChanged);
 }
 
-void Playback::open(const QUrl &url, std::function<void()> opened, std::function<void()> refused)
+void Playback::open(const QUrl &url, std::function<void()> opened, std::function<void()> refused,
+                    const MediaTime &reach)
 {
     // Files need no access grant on Linux: nothing to start or stop around the URL.
     // A slower opening of an earlier video that finishes late is dropped.
     const std::uint64_t generation = ++m_openingGeneration;
-    continueOn(this, VideoSource::load(url.toLocalFile()),
+    continueOn(this, VideoSource::load(url.toLocalFile(), reach),
                [this, generation, url, opened = std::move(opened),
                 refused = std::move(refused)](const Result<VideoSource> &source) {
                    if (generation != m_openingGeneration)

@@ -70,8 +70,10 @@ public:
 
     // Opens the video off the main thread and installs it, then calls `opened`, once it has proved
     // to be a video that can be shown; otherwise reports why with `failed` and calls `refused`. Only
-    // the latest opening is installed; the video shown until then stays.
-    void open(const QUrl &url, std::function<void()> opened = {}, std::function<void()> refused = {});
+    // the latest opening is installed; the video shown until then stays. The index is read at least
+    // as far as `reach` before the video counts as opened.
+    void open(const QUrl &url, std::function<void()> opened = {}, std::function<void()> refused = {},
+              const MediaTime &reach = MediaTime::zero());
     // Hands an opened video to the player and the still grabber and takes its duration, first frame
     // and frame rate. An opening under way is dropped.
     void install(const QUrl &url, const VideoSource &source);

@@ -486,6 +486,77 @@ private slots:
         QCOMPARE(readJson(url.toLocalFile()).value(QStringLiteral("videoBookmark")).toString(),
                  QString::fromLatin1(after.toUtf8().toBase64()));
     }
+
+    // A frame stored far beyond its video (10^15 s) or before it opens showing the picture the video
+    // really has for it, and is named and saved as that picture; the user is told why.
+    void framesOutsideTheVideoAreTheFramesReallyShown()
+    {
+        TestMedia::VideoOptions options;
+        options.name = QStringLiteral("courte");
+        options.frameCount = 45;
+        const QString video = TestMedia::video(options);
+        QVERIFY(!video.isEmpty());
+        const QUrl url = QUrl::fromLocalFile(path(QStringLiteral("hors-video.quintarel")));
+        {
+            AppState saved(&m_runs, PlayerOutput::Headless);
+            QVERIFY(TestVideo::open(saved, video));
+            saved.document()->captureFrame(MediaTime(3, 30));
+            saved.document()->captureFrame(MediaTime(10, 30));
+            saved.document()->captureFrame(MediaTime(20, 30));
+            saved.saveProject(url);
+            QVERIFY(!saved.errorMessage());
+        }
+        QJsonObject root = readJson(url.toLocalFile());
+        QJsonArray groups = root.value(QStringLiteral("groups")).toArray();
+        QJsonObject group = groups[0].toObject();
+        QJsonArray frames = group.value(QStringLiteral("frames")).toArray();
+        QJsonObject far = frames[1].toObject();
+        far[QStringLiteral("timeValue")] = 1'000'000'000'000'000.0;
+        far[QStringLiteral("timeScale")] = 1;
+        frames[1] = far;
+        QJsonObject early = frames[2].toObject();
+        early[QStringLiteral("timeValue")] = -7;
+        early[QStringLiteral("timeScale")] = 1;
+        frames[2] = early;
+        group[QStringLiteral("frames")] = frames;
+        groups[0] = group;
+        root[QStringLiteral("groups")] = groups;
+        writeJson(url.toLocalFile(), root);
+
+        AppState state(&m_runs, PlayerOutput::Headless);
+        state.openProject(url);
+        QTRY_COMPARE_WITH_TIMEOUT(state.videoURL(), QUrl::fromLocalFile(video), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(state.errorMessage(), 20000);
+        QCOMPARE(*state.errorMessage(),
+                 QStringLiteral("Cette vidéo est trop courte pour ce projet : elle dure 00:01.500, mais une "
+                                "image est capturée à 16666666666666:40.000. Les images capturées au-delà "
+                                "de sa fin montrent sa dernière image. Les images capturées avant son "
+                                "début montrent sa première image."));
+        const CaptureDocument *document = state.document();
+        const QList<CapturedFrame> opened = document->allFrames();
+        QCOMPARE(opened.size(), 3);
+        QCOMPARE(opened[0].time, MediaTime(3, 30));
+        QCOMPARE(opened[1].time, MediaTime(44, 30));
+        QCOMPARE(opened[1].time.measuredFrom(state.startTime()).fileNameString(),
+                 QStringLiteral("00-00-01-466"));
+        QCOMPARE(opened[2].time, MediaTime::zero());
+        QTRY_VERIFY_WITH_TIMEOUT(state.images()->images(opened[1].id).hasStill(), 60000);
+        QCOMPARE(TestMedia::frameNumber(state.images()->images(opened[1].id).still), 44);
+        QTRY_VERIFY_WITH_TIMEOUT(state.images()->images(opened[2].id).hasStill(), 60000);
+        QCOMPARE(TestMedia::frameNumber(state.images()->images(opened[2].id).still), 0);
+
+        // A project within its video opens without a word.
+        state.clearErrorMessage();
+        const QUrl within = QUrl::fromLocalFile(path(QStringLiteral("dans-video.quintarel")));
+        state.saveProject(within);
+        AppState again(&m_runs, PlayerOutput::Headless);
+        again.openProject(within);
+        QTRY_COMPARE_WITH_TIMEOUT(again.videoURL(), QUrl::fromLocalFile(video), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(again.images()->images(again.document()->allFrames()[1].id).hasStill(),
+                                 60000);
+        QVERIFY(!again.errorMessage());
+        QCOMPARE(again.document()->allFrames()[1].time, MediaTime(44, 30));
+    }
 };
 
 QUINTAREL_TEST(ProjectStateTest)
