@@ -248,6 +248,9 @@ void QuintarelCommands::showShortcuts()
             sections << section;
     }
     sections << KeyboardShortcutsView::Section{
+        tr("Images capturées"),
+        {{tr("Supprimer les images sélectionnées"), KeyboardShortcuts::deleteFrames()}}};
+    sections << KeyboardShortcutsView::Section{
         tr("Aperçu"), {{tr("Supprimer l'annotation sélectionnée"), KeyboardShortcuts::deleteAnnotation()}}};
 
     m_shortcutsView = new KeyboardShortcutsView(sections, m_window);

@@ -10,6 +10,7 @@
 #include "state/commands/DeleteAnnotationCommand.h"
 #include "state/commands/DeleteFramesCommand.h"
 #include "state/commands/DeleteGroupCommand.h"
+#include "state/commands/DocumentCommand.h"
 #include "state/commands/EdgeOptionsCommand.h"
 #include "state/commands/FrameNoteCommand.h"
 #include "state/commands/GroupNameCommand.h"
@@ -25,12 +26,14 @@
 #include <QUndoStack>
 
 #include <algorithm>
+#include <utility>
 
 CaptureDocument::CaptureDocument(QObject *parent)
     : QObject(parent), m_content(freshContent()), m_undoStack(new QUndoStack(this))
 {
     connect(m_undoStack, &QUndoStack::cleanChanged, this,
             [this](bool clean) { emit modifiedChanged(!clean); });
+    connect(m_undoStack, &QUndoStack::indexChanged, this, &CaptureDocument::showStep);
 }
 
 CaptureDocument::~CaptureDocument() = default;
@@ -171,7 +174,43 @@ void CaptureDocument::markModified()
 
 void CaptureDocument::push(DocumentCommand *command)
 {
+    m_recording = true;
     m_undoStack->push(command);
+    m_recording = false;
+    m_stackIndex = m_undoStack->index();
+}
+
+void CaptureDocument::showStep(int index)
+{
+    const int previous = std::exchange(m_stackIndex, index);
+    if (m_recording)
+        return;
+    // One step back undid the command at the new position, one step forward redid the one before it.
+    const QUndoCommand *step = nullptr;
+    if (index == previous - 1)
+        step = m_undoStack->command(index);
+    else if (index == previous + 1)
+        step = m_undoStack->command(previous);
+    if (!step)
+        return;
+
+    const DocumentCommand::Focus focus = static_cast<const DocumentCommand *>(step)->focus();
+    QSet<QUuid> frames;
+    QUuid first;
+    for (const QUuid &frameId : focus.frames) {
+        if (!place(frameId))
+            continue;
+        frames.insert(frameId);
+        if (first.isNull())
+            first = frameId;
+    }
+    if (!frames.isEmpty()) {
+        if (!m_selection.contains(frames))
+            setSelection(frames);
+        emit changeShown(first, groupOfFrame(first));
+    } else if (indexOfGroup(focus.group) >= 0) {
+        emit changeShown(QUuid(), focus.group);
+    }
 }
 
 // --- Changes that are not undo steps ----------------------------------------------------------
@@ -186,7 +225,10 @@ void CaptureDocument::reset(const DocumentContent &content)
     }
     if (indexOfGroup(m_content.activeGroupID) < 0)
         m_content.activeGroupID = m_content.groups.first().id;
+    m_recording = true;
     m_undoStack->clear();
+    m_recording = false;
+    m_stackIndex = 0;
 
     // The groups are new even where they look alike: views rebuild them all.
     emit groupsChanged();

@@ -171,6 +171,9 @@ signals:
     void videoChanged();
     void projectURLChanged();
     void modifiedChanged(bool modified);
+    // An undo or a redo changed this frame of this group, or, with a null frame, the group as a
+    // whole; the frames it changed are selected already. Views bring it into sight.
+    void changeShown(const QUuid &frameId, const QUuid &groupId);
 
 private:
     friend class DocumentCommand;
@@ -184,6 +187,9 @@ private:
     std::optional<FramePlace> place(const QUuid &frameId) const;
     const Annotation *annotation(const QUuid &frameId, const QUuid &annotationId) const;
     void push(DocumentCommand *command);
+    // After the undo stack moved to `index`: selects and shows what the step undone or redone
+    // changed.
+    void showStep(int index);
 
     // The primitives of the undo commands: each changes one thing, signals it, and is not recorded.
     void insertFrame(const QUuid &groupId, qsizetype position, const CapturedFrame &frame);
@@ -206,4 +212,8 @@ private:
     DocumentContent m_content;
     QSet<QUuid> m_selection;
     QUndoStack *m_undoStack;
+    // The undo stack's position, and whether it moves because a step is being recorded rather than
+    // undone or redone.
+    int m_stackIndex = 0;
+    bool m_recording = false;
 };

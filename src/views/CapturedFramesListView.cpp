@@ -2,6 +2,7 @@
 
 #include "CapturedFrameDelegate.h"
 #include "CapturedFramesModel.h"
+#include "CapturedFramesTree.h"
 #include "EmptyStateView.h"
 #include "GroupHeaderView.h"
 #include "KeyboardShortcuts.h"
@@ -13,11 +14,14 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 CapturedFramesListView::CapturedFramesListView(CaptureDocument *document, FrameImageStore *images,
                                                QWidget *parent)
@@ -31,8 +35,9 @@ CapturedFramesListView::CapturedFramesListView(CaptureDocument *document, FrameI
                                       tr("Naviguez dans la vidéo puis appuyez sur %1 pour capturer.")
                                           .arg(KeyboardShortcuts::text(KeyboardShortcuts::capture())),
                                       this))
-    , m_tree(new QTreeView(this))
+    , m_tree(new CapturedFramesTree(this))
     , m_animation(new QTimer(this))
+    , m_selectionCheck(new QTimer(this))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -77,6 +82,8 @@ CapturedFramesListView::CapturedFramesListView(CaptureDocument *document, FrameI
     connect(m_tree, &QTreeView::customContextMenuRequested, this, &CapturedFramesListView::showContextMenu);
     connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CapturedFramesListView::takeSelection);
+    connect(m_tree, &CapturedFramesTree::deleteRequested, this,
+            [this] { m_document->deleteFrames(m_document->selection()); });
 
     m_body->addWidget(m_emptyState);
     m_body->addWidget(m_tree);
@@ -89,9 +96,18 @@ CapturedFramesListView::CapturedFramesListView(CaptureDocument *document, FrameI
     connect(m_document, &CaptureDocument::groupsChanged, this, &CapturedFramesListView::groupsChanged);
     connect(m_model, &CapturedFramesModel::frameImagesChanged, this,
             &CapturedFramesListView::updateAnimation);
-    connect(m_document, &CaptureDocument::selectionChanged, this, &CapturedFramesListView::showSelection);
+    connect(m_document, &CaptureDocument::selectionChanged, this, &CapturedFramesListView::followSelection);
+    connect(m_document, &CaptureDocument::changeShown, this, &CapturedFramesListView::bringIntoSight);
+    m_selectionCheck->setSingleShot(true);
+    m_selectionCheck->setInterval(0);
+    connect(m_selectionCheck, &QTimer::timeout, this, &CapturedFramesListView::selectPreviewedFrame);
     rebuildHeaders();
     groupsChanged();
+}
+
+QTreeView *CapturedFramesListView::tree() const
+{
+    return m_tree;
 }
 
 bool CapturedFramesListView::showsEmptyState() const
@@ -158,6 +174,59 @@ void CapturedFramesListView::showSelection()
     m_tree->selectionModel()->select(selection,
                                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     m_syncing = false;
+    if (selection.isEmpty() && m_document->frameCount() > 0)
+        m_selectionCheck->start();
+}
+
+void CapturedFramesListView::followSelection()
+{
+    if (m_syncing)
+        return;
+    showSelection();
+    // The first selected frame in list order; the keyboard goes on from it.
+    for (const CaptureGroup &group : m_document->groups()) {
+        for (const CapturedFrame &frame : group.frames) {
+            if (m_document->selection().contains(frame.id)) {
+                const QModelIndex index = m_model->frameIndex(frame.id);
+                m_tree->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+                bringIntoSight(frame.id, group.id);
+                return;
+            }
+        }
+    }
+}
+
+void CapturedFramesListView::selectPreviewedFrame()
+{
+    for (const QUuid &id : m_document->selection()) {
+        if (m_model->frameIndex(id).isValid())
+            return;
+    }
+    if (const std::optional<CapturedFrame> frame = m_document->previewFrame())
+        m_document->setSelection({frame->id});
+}
+
+void CapturedFramesListView::bringIntoSight(const QUuid &frameId, const QUuid &groupId)
+{
+    // Once the tree has laid out the rows just changed and sized its scroll range to them: scrolled
+    // at once, a new last row would stop short of the end.
+    QTimer::singleShot(0, this, [this, frameId, groupId] {
+        // The group's row first, so that it shows too when both fit; then the frame, whole.
+        const int group = m_document->indexOfGroup(groupId);
+        if (group >= 0 && group < m_model->rowCount())
+            m_tree->scrollTo(m_model->groupIndex(group), QAbstractItemView::EnsureVisible);
+        const QModelIndex frame = m_model->frameIndex(frameId);
+        if (!frame.isValid())
+            return;
+        m_tree->scrollTo(frame, QAbstractItemView::EnsureVisible);
+        // The tree's own scrolling leaves the last pixel row of a frame at the bottom edge out.
+        const QRect row = m_tree->visualRect(frame);
+        const QRect visible = m_tree->viewport()->rect();
+        QScrollBar *bar = m_tree->verticalScrollBar();
+        if (row.bottom() > visible.bottom())
+            bar->setValue(bar->value() +
+                          std::min(row.bottom() - visible.bottom(), row.top() - visible.top()));
+    });
 }
 
 void CapturedFramesListView::takeSelection()

@@ -6,6 +6,7 @@
 class CaptureDocument;
 class FrameImageStore;
 class CapturedFramesModel;
+class CapturedFramesTree;
 class EmptyStateView;
 class GroupHeaderView;
 class QLabel;
@@ -18,7 +19,7 @@ class QTreeView;
 // The sidebar listing every capture group of the document with its frames and their pictures from
 // the image store. Selecting rows sets the document's selection (and follows it); rows are
 // reordered by dragging inside their group, moved to another group or deleted from their context
-// menu.
+// menu, or with Delete and Backspace. The list always highlights the frame the preview shows.
 class CapturedFramesListView : public QWidget
 {
     Q_OBJECT
@@ -26,7 +27,7 @@ class CapturedFramesListView : public QWidget
 public:
     CapturedFramesListView(CaptureDocument *document, FrameImageStore *images, QWidget *parent = nullptr);
 
-    QTreeView *tree() const { return m_tree; }
+    QTreeView *tree() const;
     CapturedFramesModel *model() const { return m_model; }
     // True while the empty-state message stands in for the list.
     bool showsEmptyState() const;
@@ -44,6 +45,14 @@ private:
     void updateAnimation();
     // Selects in the tree exactly the window's selection.
     void showSelection();
+    // The document's selection changed: the tree shows it and brings the first selected frame into
+    // sight.
+    void followSelection();
+    // With no frame selected the preview shows the last one: the list selects it. Waits for the
+    // change under way to end, since a frame may be gone only for a moment (moved to another
+    // group).
+    void selectPreviewedFrame();
+    void bringIntoSight(const QUuid &frameId, const QUuid &groupId);
     // Writes the tree's selection to the document.
     void takeSelection();
     void showContextMenu(const QPoint &position);
@@ -54,7 +63,8 @@ private:
     QToolButton *m_addGroupButton;
     QStackedWidget *m_body;
     EmptyStateView *m_emptyState;
-    QTreeView *m_tree;
+    CapturedFramesTree *m_tree;
     QTimer *m_animation;
+    QTimer *m_selectionCheck;
     bool m_syncing = false;
 };

@@ -112,6 +112,11 @@ QList<QKeySequence> KeyboardShortcuts::deleteAnnotation()
     return {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)};
 }
 
+QList<QKeySequence> KeyboardShortcuts::deleteFrames()
+{
+    return {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)};
+}
+
 QString KeyboardShortcuts::text(const QKeySequence &keys)
 {
     return keys.toString(QKeySequence::NativeText);

@@ -32,6 +32,8 @@ QKeySequence captureSharpest();
 QKeySequence showShortcuts();
 // Both keys that delete the selected annotation.
 QList<QKeySequence> deleteAnnotation();
+// Both keys that delete the selected frames while the frames list has the focus.
+QList<QKeySequence> deleteFrames();
 
 // The keys as the platform shows them; several are joined with " / ".
 QString text(const QKeySequence &keys);

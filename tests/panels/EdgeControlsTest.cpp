@@ -82,6 +82,24 @@ private slots:
         QCOMPARE(document.edgeOptions().outlineWidth, 12.25);
     }
 
+    // Undoing and redoing a colour chosen in the well shows the colour in force each time.
+    void theColourWellFollowsUndo()
+    {
+        CaptureDocument document;
+        EdgeControlsView view(&document);
+        view.setExpanded(true);
+        view.outlineToggle()->click();
+        const QColor before = view.outlineColorWell()->color();
+        const QColor chosen(20, 60, 200, 180);
+        emit view.outlineColorWell()->colorEdited(chosen);
+        QCOMPARE(document.edgeOptions().outlineColor.toColor(), chosen.toRgb());
+        QCOMPARE(view.outlineColorWell()->color(), document.edgeOptions().outlineColor.toColor());
+        document.undoStack()->undo();
+        QCOMPARE(view.outlineColorWell()->color(), before);
+        document.undoStack()->redo();
+        QCOMPARE(view.outlineColorWell()->color(), document.edgeOptions().outlineColor.toColor());
+    }
+
     // A slider dragged from one end to the other is one step; a click of the outline switch another.
     void aSliderDragIsOneStep()
     {

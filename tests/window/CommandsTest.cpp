@@ -211,10 +211,13 @@ private slots:
     {
         QuintarelApp app;
         ContentView *window = app.openWindow();
-        QStringList menuKeys{QKeySequence(Qt::Key_Space).toString(QKeySequence::NativeText),
-                             QKeySequence(Qt::Key_Delete).toString(QKeySequence::NativeText) +
-                                 QStringLiteral(" / ") +
-                                 QKeySequence(Qt::Key_Backspace).toString(QKeySequence::NativeText)};
+        const QString deleteKeys = QKeySequence(Qt::Key_Delete).toString(QKeySequence::NativeText) +
+                                   QStringLiteral(" / ") +
+                                   QKeySequence(Qt::Key_Backspace).toString(QKeySequence::NativeText);
+        // Space plays, Delete and Backspace delete the selected frames in the list and the selected
+        // annotation in the preview.
+        QStringList menuKeys{QKeySequence(Qt::Key_Space).toString(QKeySequence::NativeText), deleteKeys,
+                             deleteKeys};
         for (const QAction *menu : window->menuBar()->actions()) {
             for (const QAction *item : menu->menu()->actions()) {
                 if (!item->shortcut().isEmpty())
@@ -239,6 +242,10 @@ private slots:
             ++keyLabels;
         }
         QCOMPARE(keyLabels, menuKeys.size());
+        QStringList descriptions;
+        for (const QLabel *label : shortcuts->findChildren<QLabel *>(QStringLiteral("shortcutDescription")))
+            descriptions << label->text();
+        QVERIFY(descriptions.contains(QStringLiteral("Supprimer les images sélectionnées")));
 
         // "Image précédente (Gauche)", "Fusionné (Ctrl+E)": the part in brackets names keys.
         const QRegularExpression named(QStringLiteral("\\(([^()]+)\\)$"));

@@ -18,6 +18,7 @@ public:
 
     void redo() override;
     void undo() override;
+    Focus focus() const override { return {{m_frameId}, {}}; }
 
 private:
     void write(const std::array<double, 4> &rgba) const;

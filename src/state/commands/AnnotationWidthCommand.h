@@ -17,6 +17,7 @@ public:
 
     void redo() override;
     void undo() override;
+    Focus focus() const override { return {{m_frameId}, {}}; }
     int id() const override { return AnnotationWidthMerge; }
     bool mergeWith(const QUndoCommand *other) override;
 

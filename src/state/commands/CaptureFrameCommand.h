@@ -15,6 +15,7 @@ public:
 
     void redo() override;
     void undo() override;
+    Focus focus() const override { return {{m_frame.id}, m_groupId}; }
 
 private:
     CapturedFrame m_frame;

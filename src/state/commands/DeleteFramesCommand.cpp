@@ -25,3 +25,13 @@ void DeleteFramesCommand::undo()
         insertFrame(removed.groupId, removed.position, removed.frame);
     document()->setSelection(m_selectionBefore);
 }
+
+DocumentCommand::Focus DeleteFramesCommand::focus() const
+{
+    Focus focus;
+    for (const Removed &removed : m_removed)
+        focus.frames << removed.frame.id;
+    if (!m_removed.isEmpty())
+        focus.group = m_removed.first().groupId;
+    return focus;
+}

@@ -24,6 +24,7 @@ public:
 
     void redo() override;
     void undo() override;
+    Focus focus() const override;
 
 private:
     QList<Removed> m_removed;

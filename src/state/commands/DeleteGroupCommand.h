@@ -16,6 +16,7 @@ public:
 
     void redo() override;
     void undo() override;
+    Focus focus() const override { return {{}, m_group.id}; }
 
 private:
     CaptureGroup m_group;

@@ -31,6 +31,16 @@ public:
         EdgeOptionsMerge,
     };
 
+    // What an undo or a redo of this step brings into sight: the frames it changes, of those that
+    // exist afterwards; else its group, when that exists afterwards. Steps that change only the
+    // settings show nothing.
+    struct Focus
+    {
+        QList<QUuid> frames;
+        QUuid group;
+    };
+    virtual Focus focus() const { return {}; }
+
 protected:
     // `text` names the step ("suppression du groupe"); `actionText` is the same with its article, as
     // the undo and redo menu items say it ("Annuler la suppression du groupe").

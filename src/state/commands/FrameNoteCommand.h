@@ -15,6 +15,7 @@ public:
 
     void redo() override;
     void undo() override;
+    Focus focus() const override { return {{m_frameId}, {}}; }
     int id() const override { return FrameNoteMerge; }
     // The same note typed on: one step, whose text is the last one typed.
     bool mergeWith(const QUndoCommand *other) override;

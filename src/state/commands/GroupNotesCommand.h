@@ -15,6 +15,7 @@ public:
 
     void redo() override;
     void undo() override;
+    Focus focus() const override { return {{}, m_groupId}; }
     int id() const override { return GroupNotesMerge; }
     // The same description typed on: one step, whose text is the last one typed.
     bool mergeWith(const QUndoCommand *other) override;

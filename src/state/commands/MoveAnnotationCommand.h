@@ -18,6 +18,7 @@ public:
 
     void redo() override;
     void undo() override;
+    Focus focus() const override { return {{m_frameId}, {}}; }
     int id() const override { return AnnotationMoveMerge; }
     bool mergeWith(const QUndoCommand *other) override;
 

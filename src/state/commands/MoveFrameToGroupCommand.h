@@ -15,6 +15,7 @@ public:
 
     void redo() override;
     void undo() override;
+    Focus focus() const override { return {{m_frameId}, {}}; }
 
 private:
     QUuid m_frameId;

@@ -16,6 +16,7 @@ public:
 
     void redo() override;
     void undo() override;
+    Focus focus() const override { return {{}, m_groupId}; }
 
 private:
     QUuid m_groupId;
