@@ -47,7 +47,6 @@ const QHash<QString, Mapping> &themeNames()
         {QStringLiteral("scribble.variable"),
          {"applications-graphics-symbolic", QStyle::SP_FileDialogInfoView}},
         {QStringLiteral("wand.and.stars"), {"star-new-symbolic", QStyle::SP_FileDialogInfoView}},
-        {QStringLiteral("arrow.right"), {"go-next-symbolic", QStyle::SP_ArrowRight}},
         {QStringLiteral("xmark.circle"), {"process-stop-symbolic", QStyle::SP_BrowserStop}},
         {QStringLiteral("magnifyingglass"), {"edit-find-symbolic", QStyle::SP_FileDialogContentsView}},
         {QStringLiteral("speaker.wave.2.fill"), {"audio-volume-high-symbolic", QStyle::SP_MediaVolume}},
@@ -110,7 +109,12 @@ QIcon drawnIcon(const QString &symbolName)
     const QColor ink = QApplication::palette().color(QPalette::WindowText);
     painter.setPen(QPen(ink, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
 
-    if (symbolName == QLatin1String("arrow.up.right")) {
+    if (symbolName == QLatin1String("arrow.right")) {
+        // A shaft with its head: the theme's "next" is a bare chevron, which reads as an expander.
+        painter.drawLine(QPointF(5, 16), QPointF(27, 16));
+        painter.drawLine(QPointF(27, 16), QPointF(19, 8));
+        painter.drawLine(QPointF(27, 16), QPointF(19, 24));
+    } else if (symbolName == QLatin1String("arrow.up.right")) {
         painter.drawLine(QPointF(7, 25), QPointF(25, 7));
         painter.drawLine(QPointF(25, 7), QPointF(13, 7));
         painter.drawLine(QPointF(25, 7), QPointF(25, 19));

@@ -47,6 +47,19 @@ private slots:
         // A gap runs beside the slash, so that it reads across the figure.
         QCOMPARE(crossed.pixelColor(13, 17).alpha(), 0);
     }
+
+    // The arrow between a frame's still and its cut-out has a shaft: a bare chevron looks like the
+    // control that unfolds a row.
+    void theRowArrowHasAShaft()
+    {
+        const QImage arrow = SymbolIcons::icon(QStringLiteral("arrow.right")).pixmap(32, 32).toImage();
+        QCOMPARE(arrow.size(), QSize(32, 32));
+        for (const int x : {7, 12, 16, 22})
+            QVERIFY2(arrow.pixelColor(x, 16).alpha() > 128, qPrintable(QString::number(x)));
+        QCOMPARE(arrow.pixelColor(8, 8).alpha(), 0);
+        QCOMPARE(arrow.pixelColor(8, 24).alpha(), 0);
+        QVERIFY(arrow.pixelColor(20, 9).alpha() > 128);
+    }
 };
 
 QUINTAREL_TEST(SymbolIconsTest)
