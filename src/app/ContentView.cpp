@@ -8,6 +8,7 @@
 #include "state/AppState.h"
 #include "state/CaptureDocument.h"
 #include "state/ExportRun.h"
+#include "support/AppError.h"
 #include "views/CapturedFramesListView.h"
 #include "views/CapturedFramesModel.h"
 #include "views/EdgeControlsView.h"
@@ -334,10 +335,16 @@ void ContentView::importVideo(const QUrl &url)
 {
     if (url.isEmpty())
         return;
-    // The dialog offers local files only; one that cannot be read is reported as the system says.
+    // The dialog offers local files only; one that cannot be read is refused with its cause.
     QFile file(url.toLocalFile());
     if (!file.open(QIODevice::ReadOnly)) {
-        m_state->setErrorMessage(file.errorString());
+        const QFileInfo info(file.fileName());
+        const QString reason = !info.exists() ? tr("fichier ou dossier introuvable")
+                               : info.isDir() ? tr("c'est un dossier")
+                                              : tr("permission refusée");
+        m_state->setErrorMessage(
+            AppError::videoNotOpened(QStringLiteral("%1 : %2").arg(info.fileName(), reason))
+                .errorDescription());
         return;
     }
     if (UnsavedWorkPrompt::confirm(m_state, this, UnsavedWorkPrompt::Reason::OpeningVideo))

@@ -41,7 +41,8 @@ using Frame = std::unique_ptr<AVFrame, FrameDeleter>;
 using Packet = std::unique_ptr<AVPacket, PacketDeleter>;
 using ScaleContext = std::unique_ptr<SwsContext, SwsContextDeleter>;
 
-// The library's text for an error code, such as "Invalid data found when processing input".
+// What an error code means, in French words the user reads ("contenu non reconnu ou endommagé");
+// the library's own text ("Invalid data found when processing input") goes to the log.
 QString errorText(int errorCode);
 
 // Opens a file and reads its stream information. On failure `context` stays empty and the

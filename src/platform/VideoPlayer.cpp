@@ -2,6 +2,7 @@
 
 #include "FrameIndexer.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 
 #include <mpv/client.h>
@@ -174,7 +175,28 @@ void VideoPlayer::fileEnded(const mpv_event_end_file &end)
     m_deferredSeek.reset();
     m_deferredMoves.clear();
     notifyObservers(true);
-    emit itemFailed(QString::fromUtf8(mpv_error_string(end.error)));
+    qInfo("mpv: %s (%d)", mpv_error_string(end.error), end.error);
+    emit itemFailed(failureReason(end.error));
+}
+
+QString VideoPlayer::failureReason(int mpvError)
+{
+    const auto tr = [](const char *text) { return QCoreApplication::translate("VideoPlayer", text); };
+    switch (mpvError) {
+    case MPV_ERROR_UNKNOWN_FORMAT:
+        return tr("format de fichier non reconnu");
+    case MPV_ERROR_NOTHING_TO_PLAY:
+        return tr("aucune image à montrer");
+    case MPV_ERROR_LOADING_FAILED:
+        return tr("le fichier n'a pas pu être chargé");
+    case MPV_ERROR_VO_INIT_FAILED:
+        return tr("l'affichage de la vidéo n'a pas pu démarrer");
+    case MPV_ERROR_AO_INIT_FAILED:
+        return tr("la sortie du son n'a pas pu démarrer");
+    default:
+        return QCoreApplication::translate("VideoPlayer", "le lecteur ne peut pas lire ce fichier (code %1)")
+            .arg(mpvError);
+    }
 }
 
 void VideoPlayer::propertyChanged(std::uint64_t property, const mpv_event_property &value)

@@ -102,6 +102,7 @@ signals:
     // A seek or an opening has reached the screen.
     void seekCompleted();
     // mpv could not open or play the current item.
+    // `description` says in French why; mpv's own text goes to the log.
     void itemFailed(const QString &description);
     // Emitted first thing in the destructor, while the mpv instance still exists.
     void aboutToBeDestroyed();
@@ -126,6 +127,8 @@ private:
     // The answer to reading time-pos at the end of a seek.
     void seekTimeRead(int error, const mpv_event_property &property);
     void fileEnded(const mpv_event_end_file &end);
+    // Why mpv could not play a file, in French.
+    static QString failureReason(int mpvError);
     void propertyChanged(std::uint64_t property, const mpv_event_property &value);
     // Sends a command whose reply is numbered, so stale restarts can be told apart.
     void sendCommand(const std::initializer_list<QByteArray> &arguments);

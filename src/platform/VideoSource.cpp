@@ -19,14 +19,14 @@ Result<VideoSource> VideoSource::open(const QString &path, const MediaTime &reac
     const QString fileName = QFileInfo(path).fileName();
     Result<MediaProbe::Info> probe = MediaProbe::probe(path);
     if (!probe)
-        return AppError::frameExtractionFailed(probe.error().errorDescription());
+        return AppError::videoNotOpened(probe.error().errorDescription());
     if (probe.value().videoTracks.isEmpty())
         return AppError::noVideoTrack(fileName);
 
     auto indexer = std::make_shared<FrameIndexer>(path);
     if (!indexer->waitForFirstPart()) {
         const std::optional<AppError> failure = indexer->failure();
-        return AppError::videoUnreadable(failure ? failure->errorDescription() : fileName);
+        return AppError::videoNotOpened(failure ? failure->errorDescription() : fileName);
     }
 
     VideoSource source;
@@ -35,7 +35,7 @@ Result<VideoSource> VideoSource::open(const QString &path, const MediaTime &reac
     source.indexer = indexer;
     source.grabber = std::make_shared<FrameGrabber>(path, indexer);
     if (const std::optional<AppError> failure = source.grabber->decodeFirstPicture())
-        return AppError::videoUnreadable(QStringLiteral("%1 : %2").arg(fileName, failure->detail()));
+        return AppError::videoNotOpened(QStringLiteral("%1 : %2").arg(fileName, failure->detail()));
     source.index = indexer->waitUntilCovers(reach);
     return source;
 }

@@ -26,6 +26,8 @@ QString AppError::errorDescription() const
             .arg(m_detail);
     case Kind::VideoUnreadable:
         return QCoreApplication::translate("AppError", "Impossible de lire cette vidéo : %1").arg(m_detail);
+    case Kind::VideoNotOpened:
+        return QCoreApplication::translate("AppError", "Impossible d'ouvrir la vidéo : %1").arg(m_detail);
     }
     return {};
 }

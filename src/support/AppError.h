@@ -17,6 +17,7 @@ public:
         PlatformFailure,
         NoVideoTrack,
         VideoUnreadable,
+        VideoNotOpened,
     };
 
     static AppError frameExtractionFailed(const QString &detail)
@@ -36,6 +37,9 @@ public:
     static AppError noVideoTrack(const QString &fileName) { return {Kind::NoVideoTrack, fileName}; }
     // A video whose pictures cannot be read or shown; the detail names the file and the cause.
     static AppError videoUnreadable(const QString &detail) { return {Kind::VideoUnreadable, detail}; }
+    // A file chosen as a video that the video library refuses to open; the detail names the file
+    // and the cause.
+    static AppError videoNotOpened(const QString &detail) { return {Kind::VideoNotOpened, detail}; }
 
     Kind kind() const { return m_kind; }
     QString detail() const { return m_detail; }

@@ -192,23 +192,23 @@ private slots:
         }
     }
 
-    void unreadableFilesFailWithTheLibraryText()
+    void unreadableFilesFailWithAFrenchCause()
     {
         FrameGrabber grabber(TestMedia::notAVideo());
         const Result<QImage> image = grabber.image(MediaTime::zero());
         QVERIFY(!image.ok());
         QCOMPARE(image.error().kind(), AppError::Kind::FrameExtractionFailed);
-        QVERIFY2(image.error().detail().contains(QStringLiteral("Invalid data found when processing input")),
+        QVERIFY2(image.error().detail().contains(QStringLiteral("contenu non reconnu ou endommagé")),
                  qPrintable(image.error().detail()));
 
         const Result<MediaProbe::Info> probe = MediaProbe::probe(TestMedia::notAVideo());
         QVERIFY(!probe.ok());
-        QVERIFY(probe.error().errorDescription().contains(QStringLiteral("Invalid data found")));
+        QVERIFY(probe.error().errorDescription().contains(QStringLiteral("contenu non reconnu")));
 
         FrameGrabber missing(TestMedia::folder() + QStringLiteral("/gone.mp4"));
         const Result<QImage> none = missing.image(MediaTime::zero());
         QVERIFY(!none.ok());
-        QVERIFY(none.error().detail().contains(QStringLiteral("No such file or directory")));
+        QVERIFY(none.error().detail().contains(QStringLiteral("fichier ou dossier introuvable")));
     }
 
     void probeReadsDurationTracksAndRate_data()

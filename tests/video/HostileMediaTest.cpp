@@ -26,6 +26,7 @@ bool isFrenchRefusal(const QString &message)
     static const QStringList openings{
         QStringLiteral("Échec de l'extraction de l'image"),
         QStringLiteral("Impossible de lire cette vidéo"),
+        QStringLiteral("Impossible d'ouvrir la vidéo"),
         QStringLiteral("Ce fichier ne contient aucune image vidéo"),
         QStringLiteral("Aucune vidéo chargée"),
     };

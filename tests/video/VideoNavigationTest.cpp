@@ -277,11 +277,9 @@ private slots:
         const QStringList refused{TestMedia::notAVideo(), TestMedia::audioOnly(QStringLiteral("tone")),
                                   TestMedia::damagedStartCopy(TestMedia::video(oneGroup))};
         const QStringList messages{
-            QStringLiteral(
-                "Échec de l'extraction de l'image : notes.mp4 : Invalid data found when processing "
-                "input"),
+            QStringLiteral("Impossible d'ouvrir la vidéo : notes.mp4 : contenu non reconnu ou endommagé"),
             QStringLiteral("Ce fichier ne contient aucune image vidéo : tone.mp4"),
-            QStringLiteral("Impossible de lire cette vidéo : one-group-damaged.mp4 : ")};
+            QStringLiteral("Impossible d'ouvrir la vidéo : one-group-damaged.mp4 : ")};
         for (int i = 0; i < refused.size(); ++i) {
             state.clearErrorMessage();
             state.loadVideo(urlOf(refused[i]));

@@ -11,9 +11,13 @@
 #include "views/PlayerAreaView.h"
 #include "views/TimelineControlsView.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QTest>
 #include <QUndoStack>
@@ -234,6 +238,54 @@ private slots:
         QVERIFY(window.state()->errorMessage());
         QVERIFY(!window.state()->errorMessage()->isEmpty());
         QVERIFY(window.errorAlert());
+    }
+
+    // Every kind of file the video library refuses is told as a video that could not be opened,
+    // with the cause in French; the library's own words stay out of the alert.
+    void refusedFilesSayWhyInFrench()
+    {
+        TestMedia::VideoOptions oneGroup;
+        oneGroup.name = QStringLiteral("un-groupe");
+        oneGroup.frameCount = 10;
+        const QString folder = TestMedia::folder() + QStringLiteral("/dossier.mp4");
+        QDir().mkpath(folder);
+        QFile empty(TestMedia::folder() + QStringLiteral("/vide.mp4"));
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        const QString opening = QStringLiteral("Impossible d'ouvrir la vidéo : ");
+        const QList<std::pair<QString, QString>> cases{
+            {TestMedia::notAVideo(),
+             opening + QStringLiteral("notes.mp4 : contenu non reconnu ou endommagé")},
+            {empty.fileName(), opening + QStringLiteral("vide.mp4 : ")},
+            {TestMedia::folder() + QStringLiteral("/absente.mp4"),
+             opening + QStringLiteral("absente.mp4 : fichier ou dossier introuvable")},
+            {folder, opening + QStringLiteral("dossier.mp4 : ")},
+            {TestMedia::truncatedCopy(TestMedia::clip(TestMedia::Clip::Fps30), 3), opening},
+            {TestMedia::damagedStartCopy(TestMedia::video(oneGroup)),
+             opening + QStringLiteral("un-groupe-damaged.mp4 : ")},
+            {TestMedia::audioOnly(QStringLiteral("tone")),
+             QStringLiteral("Ce fichier ne contient aucune image vidéo : tone.mp4")},
+        };
+        // Words of the libraries' English texts.
+        const QRegularExpression english(
+            QStringLiteral("\\b(invalid|data|found|error|such|file|directory|not|failed|unknown)\\b"),
+            QRegularExpression::CaseInsensitiveOption);
+        ContentView window(&m_runs);
+        for (const auto &[path, expected] : cases) {
+            window.state()->clearErrorMessage();
+            window.importVideo(fileUrl(path));
+            QTRY_VERIFY_WITH_TIMEOUT(window.state()->errorMessage().has_value(), 30000);
+            const QString message = *window.state()->errorMessage();
+            QVERIFY2(message.startsWith(expected), qPrintable(message));
+            // A cause follows the file's name.
+            QVERIFY2(!message.section(QStringLiteral(" : "), 2).isEmpty() ||
+                         message.startsWith(QLatin1String("Ce fichier")),
+                     qPrintable(message));
+            QVERIFY2(!english.match(message).hasMatch(), qPrintable(message));
+            QVERIFY(window.errorAlert());
+            QCOMPARE(window.errorAlert()->text(), message);
+            QVERIFY(window.state()->videoURL().isEmpty());
+        }
     }
 
     void columnsKeepTheirMinimumSizes()
