@@ -471,10 +471,16 @@ bool ContentView::confirmClosingDuringExport()
     question.setIcon(QMessageBox::Question);
     question.setWindowTitle(windowTitleText());
     question.setTextFormat(Qt::PlainText);
-    question.setText(tr("L'export de « %1 » est en cours (%2 / %3 images).")
-                         .arg(windowTitleText())
-                         .arg(run->progress().completed)
-                         .arg(run->progress().total));
+    // The count follows the export while the question waits for its answer.
+    const auto showProgress = [this, &question, run] {
+        question.setText(tr("L'export de « %1 » est en cours (%2 / %3 images).")
+                             .arg(windowTitleText())
+                             .arg(run->progress().completed)
+                             .arg(run->progress().total));
+    };
+    showProgress();
+    const QMetaObject::Connection following =
+        connect(run, &ExportRun::progressChanged, &question, showProgress);
     question.setInformativeText(
         tr("Il peut se terminer sans cette fenêtre, ou s'arrêter après l'image en cours."));
     QPushButton *finish = question.addButton(tr("Laisser terminer"), QMessageBox::AcceptRole);
@@ -482,6 +488,7 @@ bool ContentView::confirmClosingDuringExport()
     question.addButton(tr("Annuler"), QMessageBox::RejectRole);
     question.setDefaultButton(finish);
     question.exec();
+    disconnect(following);
 
     if (question.clickedButton() == stop) {
         run->cancel();

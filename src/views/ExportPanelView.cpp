@@ -9,6 +9,7 @@
 #include "state/CaptureDocument.h"
 #include "state/ExportRun.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -17,6 +18,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <QDir>
@@ -25,6 +27,10 @@
 #include <cmath>
 
 namespace {
+
+// How often, in milliseconds, an ended export looks again whether the question in its way has been
+// answered.
+constexpr int questionPoll = 150;
 
 QLabel *symbolLabel(const QString &symbolName, QWidget *parent)
 {
@@ -267,6 +273,12 @@ void ExportPanelView::showFinishedAlert()
     }
     if (m_finishedAlert) {
         m_finishedAlert->setText(exportSummary());
+        return;
+    }
+    // A question or an alert is open (closing the window, say): the end of the export waits for
+    // its answer instead of landing on top of it, where a click meant for it would open the folder.
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(questionPoll, this, &ExportPanelView::showFinishedAlert);
         return;
     }
     // A run that left something unwritten ends with a warning.

@@ -11,8 +11,10 @@
 #include "state/ExportRuns.h"
 #include "views/ExportProgressView.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -124,6 +126,48 @@ private slots:
         QCOMPARE(entries(output.path()), QStringList{"Captures"});
         QStringList expected{"fermeture_00-00-00-100.png", "fermeture_00-00-00-200.png"};
         QCOMPARE(entries(output.filePath("Captures")), expected.mid(0, done));
+    }
+
+    // An export that ends while the close question is open: the question's count follows it, and
+    // the end-of-export alert waits until the question is answered instead of covering it.
+    void anExportEndingDuringTheQuestionWaitsForTheAnswer()
+    {
+        QTemporaryDir output;
+        QuintarelApp app;
+        QPointer<ContentView> window = exportingWindow(app, output.path());
+        QVERIFY(window && QTest::qWaitForWindowExposed(window));
+        QPointer<ExportRun> run = window->state()->exportRun();
+        QVERIFY(run && run->isRunning());
+
+        QString textAtTheEnd;
+        int alertsOverTheQuestion = -1;
+        const auto finishedAlerts = [] {
+            int shown = 0;
+            for (QWidget *widget : QApplication::topLevelWidgets()) {
+                const auto *box = qobject_cast<QMessageBox *>(widget);
+                if (box && box->isVisible() && box->windowTitle() == QStringLiteral("Export terminé"))
+                    ++shown;
+            }
+            return shown;
+        };
+        const ModalAnswers::Answer waitThenCancel = [&](QWidget *dialog) {
+            auto *question = qobject_cast<QMessageBox *>(dialog);
+            QVERIFY(question);
+            QTRY_VERIFY_WITH_TIMEOUT(!run->isRunning(), 600000);
+            // Time for an alert to come up, were it going to.
+            QTest::qWait(600);
+            textAtTheEnd = question->text();
+            alertsOverTheQuestion = finishedAlerts();
+            ModalAnswers::click(QStringLiteral("Annuler"))(dialog);
+        };
+        ModalAnswers answers({ModalAnswers::click(QStringLiteral("Ne pas enregistrer")), waitThenCancel});
+        QVERIFY(!window->close());
+        QVERIFY(answers.allAnswered());
+        QVERIFY2(textAtTheEnd.contains(QStringLiteral("(3 / 3 images)")), qPrintable(textAtTheEnd));
+        QCOMPARE(alertsOverTheQuestion, 0);
+        // Answered, the question makes way for the alert.
+        QTRY_COMPARE(finishedAlerts(), 1);
+        QVERIFY(window);
     }
 };
 
