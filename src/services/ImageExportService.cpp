@@ -15,51 +15,35 @@ constexpr int exportDotsPerMeter = 2835;
 
 } // namespace
 
-std::optional<QByteArray> ImageExportService::encodedPNG(const QImage &image)
-{
-    // Straight (not premultiplied) 8-bit RGBA, as PNG stores it; the colour values stay those of
-    // the image's own colour space.
-    QImage pixels = image.convertToFormat(QImage::Format_RGBA8888);
-    if (pixels.isNull())
-        return std::nullopt;
-    if (!pixels.colorSpace().isValid())
-        pixels.setColorSpace(QColorSpace(QColorSpace::SRgb));
-    // A fixed pixel density (72 dpi), so that the file does not depend on the screen of the
-    // machine that wrote it, or on there being one.
-    pixels.setDotsPerMeterX(exportDotsPerMeter);
-    pixels.setDotsPerMeterY(exportDotsPerMeter);
-
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(pixels))
-        return std::nullopt;
-    return png;
-}
-
 namespace {
 
-// Lossless WebP bytes of `image`, with its transparency; none when it cannot be encoded.
-std::optional<QByteArray> encodedWebP(const QImage &image)
+// The bytes of `image` in `format` ("png", "webp"), straight (not premultiplied) 8-bit RGBA with
+// its transparency; none when it cannot be encoded. The colour values stay those of the image's own
+// colour space, sRGB when it has none, and the pixel density is fixed (72 dpi), so that the file
+// does not depend on the screen of the machine that wrote it, or on there being one.
+std::optional<QByteArray> encoded(const QImage &image, const char *format, int quality)
 {
     QImage pixels = image.convertToFormat(QImage::Format_RGBA8888);
     if (pixels.isNull())
         return std::nullopt;
-    // Tagged as the PNG is: the image's own colour space, sRGB when it has none.
     if (!pixels.colorSpace().isValid())
         pixels.setColorSpace(QColorSpace(QColorSpace::SRgb));
     pixels.setDotsPerMeterX(exportDotsPerMeter);
     pixels.setDotsPerMeterY(exportDotsPerMeter);
-    QByteArray webp;
-    QBuffer buffer(&webp);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "webp");
-    // Qt's WebP writer is lossless at the highest quality.
-    writer.setQuality(100);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
     if (!writer.write(pixels))
         return std::nullopt;
-    return webp;
+    return bytes;
+}
+
+// Lossless WebP bytes of `image`: Qt's WebP writer is lossless at the highest quality.
+std::optional<QByteArray> encodedWebP(const QImage &image)
+{
+    return encoded(image, "webp", 100);
 }
 
 // Whether WebP written here reads back with the very pixels and transparency it was given.
@@ -84,6 +68,12 @@ bool webpKeepsPixels()
 }
 
 } // namespace
+
+std::optional<QByteArray> ImageExportService::encodedPNG(const QImage &image)
+{
+    // The writer's default quality: its default compression.
+    return encoded(image, "png", -1);
+}
 
 std::optional<AppError> ImageExportService::writeImage(const QImage &image, const QString &path,
                                                        ImageFormat format) const
