@@ -42,7 +42,7 @@ test-asan: bootstrap
 	@cmake --build $(ASAN_BUILD_DIR)
 	@cd $(ASAN_BUILD_DIR) && ctest --output-on-failure --timeout 1800 $(CTEST_FLAGS)
 
-# libFuzzer targets for the project, annotation and edge readers, built by clang in build-fuzz/.
+# libFuzzer targets for the project, recovery, annotation and edge readers, built by clang in build-fuzz/.
 # `make fuzz` runs each for FUZZ_SECONDS (an hour by default); `make fuzz-ci` for one minute.
 FUZZ_BUILD_DIR := build-fuzz
 FUZZ_SECONDS ?= 3600

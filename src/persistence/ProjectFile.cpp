@@ -291,6 +291,11 @@ std::optional<GroupDTO> groupFromJson(const QJsonValue &json, const QString &pla
 
 QByteArray ProjectFile::toJson() const
 {
+    return toJson(ExtraMember{});
+}
+
+QByteArray ProjectFile::toJson(const ExtraMember &extra) const
+{
     // About 700 bytes per drawing in this layout.
     qsizetype drawings = 0;
     for (const GroupDTO &group : groups) {
@@ -298,43 +303,66 @@ QByteArray ProjectFile::toJson() const
             drawings += frame.annotations ? frame.annotations->size() : 0;
     }
     IndentedJsonWriter json(4096 + drawings * 720);
+    bool extraWritten = !extra.write;
+    // Each member of the root starts here, so that the extra one goes in before the first that
+    // sorts after it.
+    const auto key = [&](QLatin1StringView name) {
+        if (!extraWritten && extra.name < name) {
+            json.key(extra.name);
+            extra.write(json);
+            extraWritten = true;
+        }
+        json.key(name);
+    };
     json.beginObject();
-    json.key("activeGroupIndex"_L1);
+    key("activeGroupIndex"_L1);
     json.value(activeGroupIndex);
-    json.key("cropToSubject"_L1);
+    key("cropToSubject"_L1);
     json.value(cropToSubject);
-    json.key("edge"_L1);
+    key("edge"_L1);
     writeEdge(json, edge);
-    json.key("filter"_L1);
+    key("filter"_L1);
     json.value(filter);
-    json.key("groups"_L1);
+    key("groups"_L1);
     json.beginArray();
     for (const GroupDTO &group : groups)
         writeGroup(json, group);
     json.endArray();
     if (imageFormat) {
-        json.key("imageFormat"_L1);
+        key("imageFormat"_L1);
         json.value(*imageFormat);
     }
     if (outputFolderBookmark) {
-        json.key("outputFolderBookmark"_L1);
+        key("outputFolderBookmark"_L1);
         writeBase64(json, *outputFolderBookmark);
     }
-    json.key("version"_L1);
+    key("version"_L1);
     json.value(version);
     if (videoBookmark) {
-        json.key("videoBookmark"_L1);
+        key("videoBookmark"_L1);
         writeBase64(json, *videoBookmark);
     }
-    json.key("videoName"_L1);
+    key("videoName"_L1);
     json.value(videoName);
+    if (!extraWritten) {
+        json.key(extra.name);
+        extra.write(json);
+    }
     json.endObject();
     return json.take();
 }
 
 std::optional<ProjectFile> ProjectFile::fromJson(const QByteArray &json, QString *error)
 {
-    auto failed = [error](const QString &message) -> std::optional<ProjectFile> {
+    const std::optional<QJsonObject> root = parseRoot(json, error);
+    if (!root)
+        return std::nullopt;
+    return fromRoot(*root, json, error);
+}
+
+std::optional<QJsonObject> ProjectFile::parseRoot(const QByteArray &json, QString *error)
+{
+    auto failed = [error](const QString &message) -> std::optional<QJsonObject> {
         if (error)
             *error = message;
         return std::nullopt;
@@ -352,9 +380,13 @@ std::optional<ProjectFile> ProjectFile::fromJson(const QByteArray &json, QString
                 .arg(parseError.offset));
     if (!document.isObject())
         return failed(QCoreApplication::translate("ProjectFile", "le document n'est pas un objet JSON"));
+    return document.object();
+}
 
+std::optional<ProjectFile> ProjectFile::fromRoot(const QJsonObject &root, const QByteArray &json,
+                                                 QString *error)
+{
     const JsonIntegerTexts integers(json);
-    const QJsonObject root = document.object();
     JsonMemberReader reader(root, QString(), integers, JsonIntegerTexts::Place::root(), error);
     ProjectFile file;
     file.version = reader.int64("version");

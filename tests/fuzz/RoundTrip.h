@@ -16,6 +16,10 @@ void checkProjectBytes(const QByteArray &bytes);
 // The save-and-reopen rule alone, for a project made some other way.
 void checkProject(const ProjectFile &file);
 
+// Reads `bytes` as a recovery file, with the rules of a project file; a recovery file that reads
+// also opens as the project it holds.
+void checkRecoveryBytes(const QByteArray &bytes);
+
 // Reports a broken rule and aborts.
 [[noreturn]] void fail(const char *rule, const QString &detail = {});
 
