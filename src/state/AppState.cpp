@@ -7,6 +7,7 @@
 #include "state/FrameImageMaker.h"
 #include "state/FrameImageStore.h"
 #include "state/PreviewRenderer.h"
+#include "state/RecoveryAutosave.h"
 #include "support/AssignIfDifferent.h"
 
 #include <QSet>
@@ -36,6 +37,8 @@ AppState::AppState(ExportRuns *exportRuns, PlayerOutput output, QObject *parent)
 
 AppState::~AppState()
 {
+    // The recovery file goes with the window: its work was saved or given up.
+    m_recovery.reset();
     // A run going on goes on without the window; nobody is told, the window is going too.
     if (m_exportRun && m_exportRuns)
         m_exportRuns->release(m_exportRun);

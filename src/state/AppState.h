@@ -29,6 +29,8 @@ class ExportRuns;
 class FrameImageMaker;
 class FrameImageStore;
 class PreviewRenderer;
+class RecoveryAutosave;
+struct RecoveryFile;
 class VideoFrameExtractorService;
 class VideoPlayer;
 
@@ -132,6 +134,18 @@ public:
     // is told in `errorMessage` and changes nothing.
     void locateVideo(const QUrl &url);
 
+    // --- Recovery (AppStateRecovery.cpp) ------------------------------------------------------
+
+    // Keeps the window's unsaved work in the recovery file at `path` from now on (see
+    // RecoveryAutosave); the file goes when the work is saved or given up, and with the window.
+    void startRecovery(const QString &path);
+    // Null until startRecovery.
+    RecoveryAutosave *recovery() const { return m_recovery.get(); }
+    // Replaces the document by the work a recovery file holds, as unsaved work: its captures,
+    // settings, selection and active group, its project file if it had one, and its video, or the
+    // message inviting to locate it.
+    void restoreRecovery(const RecoveryFile &file);
+
 signals:
     void videoURLChanged();
     void currentTimeChanged();
@@ -170,6 +184,7 @@ private:
     FrameImageMaker *m_imageMaker;
     CorrectedCutouts *m_correctedCutouts;
     std::unique_ptr<PreviewRenderer> m_renderer;
+    std::unique_ptr<RecoveryAutosave> m_recovery;
     QPointer<ExportRuns> m_exportRuns;
     QPointer<ExportRun> m_exportRun;
 

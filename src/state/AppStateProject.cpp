@@ -18,36 +18,8 @@
 
 ProjectFile AppState::makeProjectFile() const
 {
-    const DocumentSettings &settings = m_document->settings();
-    ProjectFile file;
-    file.version = 1;
-    // Captures whose video could not be found keep naming it: saving them loses no reference.
-    const QUrl video =
-        m_document->videoURL().isEmpty() ? m_document->missingVideoURL() : m_document->videoURL();
-    if (!video.isEmpty())
-        file.videoBookmark = ProjectStore::makeBookmark(video);
-    file.videoName = m_document->videoName();
-    if (!settings.outputFolder.isEmpty())
-        file.outputFolderBookmark = ProjectStore::makeBookmark(settings.outputFolder);
-    file.cropToSubject = settings.cropToSubject;
-    file.filter = FilterStyles::rawValue(settings.selectedFilter);
-    if (settings.imageFormat != ImageFormat::Png)
-        file.imageFormat = ImageFormats::rawValue(settings.imageFormat);
-
-    const EdgeOptions &edge = settings.edgeOptions;
-    const RgbaColor &color = edge.outlineColor;
-    file.edge = EdgeDTO{edge.shrink, edge.feather, edge.outline, edge.outlineWidth,
-                        color.r,     color.g,      color.b,      color.a};
-    file.activeGroupIndex = m_document->indexOfActiveGroup();
-
-    for (const CaptureGroup &group : m_document->groups()) {
-        GroupDTO groupDTO{group.name, group.notes, {}};
-        for (const CapturedFrame &frame : group.frames)
-            groupDTO.frames << FrameDTO{frame.time.value(), frame.time.timescale(), frame.notes,
-                                        frame.annotations, frame.corrections};
-        file.groups << groupDTO;
-    }
-    return file;
+    return ProjectContent::toFile(m_document->content(), m_document->videoName(),
+                                  m_document->indexOfActiveGroup());
 }
 
 void AppState::saveProject(const QUrl &url)

@@ -64,3 +64,39 @@ DocumentContent ProjectContent::fromFile(const ProjectFile &file, const QUrl &ur
     }
     return content;
 }
+
+ProjectFile ProjectContent::toFile(const DocumentContent &content, const QString &videoName,
+                                   int activeGroupIndex)
+{
+    const DocumentSettings &settings = content.settings;
+    ProjectFile file;
+    file.version = 1;
+    // Captures whose video could not be found keep naming it: saving them loses no reference.
+    const QUrl video = content.videoURL.isEmpty() ? content.missingVideoURL : content.videoURL;
+    if (!video.isEmpty())
+        file.videoBookmark = ProjectStore::makeBookmark(video);
+    file.videoName = videoName;
+    if (!settings.outputFolder.isEmpty())
+        file.outputFolderBookmark = ProjectStore::makeBookmark(settings.outputFolder);
+    file.cropToSubject = settings.cropToSubject;
+    file.filter = FilterStyles::rawValue(settings.selectedFilter);
+    if (settings.imageFormat != ImageFormat::Png)
+        file.imageFormat = ImageFormats::rawValue(settings.imageFormat);
+
+    const EdgeOptions &edge = settings.edgeOptions;
+    const RgbaColor &color = edge.outlineColor;
+    file.edge = EdgeDTO{edge.shrink, edge.feather, edge.outline, edge.outlineWidth,
+                        color.r,     color.g,      color.b,      color.a};
+    file.activeGroupIndex = activeGroupIndex;
+
+    file.groups.reserve(content.groups.size());
+    for (const CaptureGroup &group : content.groups) {
+        GroupDTO groupDTO{group.name, group.notes, {}};
+        groupDTO.frames.reserve(group.frames.size());
+        for (const CapturedFrame &frame : group.frames)
+            groupDTO.frames << FrameDTO{frame.time.value(), frame.time.timescale(), frame.notes,
+                                        frame.annotations, frame.corrections};
+        file.groups << groupDTO;
+    }
+    return file;
+}

@@ -14,4 +14,9 @@ namespace ProjectContent {
 // one that no longer does is named as the missing video.
 DocumentContent fromFile(const ProjectFile &file, const QUrl &url, const QUrl &currentOutputFolder);
 
+// The project file of `content`, whose video is called `videoName` and whose active group is at
+// `activeGroupIndex`. Captures whose video could not be found keep naming it. A pure read, safe on
+// any thread that holds its own copy of the content.
+ProjectFile toFile(const DocumentContent &content, const QString &videoName, int activeGroupIndex);
+
 } // namespace ProjectContent
