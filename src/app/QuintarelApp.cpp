@@ -5,12 +5,16 @@
 #include "ContentView.h"
 #include "QuintarelCommands.h"
 #include "app/KeyboardCoordinator.h"
+#include "persistence/RecoveryFile.h"
 #include "services/ImageExportService.h"
+#include "services/RecoverySession.h"
 #include "state/AppState.h"
 #include "state/ExportRuns.h"
+#include "views/RecoveryDialog.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -31,8 +35,12 @@ void print(const CommandLine &line)
 
 } // namespace
 
-QuintarelApp::QuintarelApp(QObject *parent)
-    : QObject(parent), m_keyboard(new KeyboardCoordinator(this)), m_exportRuns(new ExportRuns(this))
+QuintarelApp::QuintarelApp(QObject *parent, const QString &recoveryRoot)
+    : QObject(parent)
+    , m_recovery(std::make_unique<RecoverySession>(recoveryRoot.isEmpty() ? RecoverySession::defaultRoot()
+                                                                          : recoveryRoot))
+    , m_keyboard(new KeyboardCoordinator(this))
+    , m_exportRuns(new ExportRuns(this))
 {
     connect(m_exportRuns, &ExportRuns::allFinished, this, &QuintarelApp::quitWhenIdle);
     // Checked once at start: the export panel offers WebP only where it can really be written.
@@ -86,6 +94,7 @@ int QuintarelApp::run(int argc, char **argv)
     // An export outlives its window: the last window closing does not end the program by itself.
     QApplication::setQuitOnLastWindowClosed(false);
     QuintarelApp app;
+    app.offerRecovery();
     app.openFiles(line.files());
     return QApplication::exec();
 }
@@ -124,6 +133,13 @@ void QuintarelApp::prepareProcess()
 
 ContentView *QuintarelApp::openWindow()
 {
+    ContentView *window = makeWindow();
+    window->state()->startRecovery(m_recovery->newFilePath());
+    return window;
+}
+
+ContentView *QuintarelApp::makeWindow()
+{
     auto *window = new ContentView(m_exportRuns, m_keyboard);
     window->setAttribute(Qt::WA_DeleteOnClose);
     connect(window, &QObject::destroyed, this, &QuintarelApp::quitWhenIdle, Qt::QueuedConnection);
@@ -140,11 +156,63 @@ ContentView *QuintarelApp::openWindow()
 void QuintarelApp::openFiles(const QList<QUrl> &files)
 {
     if (files.isEmpty()) {
-        openWindow();
+        if (windows().isEmpty())
+            openWindow();
         return;
     }
     for (const QUrl &url : files)
         openWindow()->openFile(url);
+}
+
+QList<ContentView *> QuintarelApp::offerRecovery()
+{
+    const QList<RecoverySession::Orphan> orphans = m_recovery->claimOrphans();
+    if (orphans.isEmpty())
+        return {};
+    QList<RecoveryDialog::Entry> entries;
+    for (const RecoverySession::Orphan &orphan : orphans) {
+        RecoveryDialog::Entry entry;
+        if (orphan.file) {
+            const RecoveryFile &file = *orphan.file;
+            if (file.projectPath)
+                entry.projectName = QFileInfo(*file.projectPath).completeBaseName();
+            entry.videoName = file.project.videoName;
+            for (const GroupDTO &group : file.project.groups)
+                entry.captureCount += group.frames.size();
+            entry.lastChange = file.lastChange;
+        } else {
+            entry.fileName = QFileInfo(orphan.path).fileName();
+            entry.problem = orphan.problem;
+        }
+        entries << entry;
+    }
+
+    RecoveryDialog dialog(entries);
+    dialog.exec();
+    QList<ContentView *> restored;
+    switch (dialog.choice()) {
+    case RecoveryDialog::Choice::Restore:
+        // What cannot be read stays for the next start: a later program may read it.
+        for (const RecoverySession::Orphan &orphan : orphans) {
+            if (!orphan.file)
+                continue;
+            ContentView *window = makeWindow();
+            window->state()->restoreRecovery(*orphan.file);
+            // The file moves to this program, so that a crash before the next write loses nothing.
+            const QString path = m_recovery->adopt(orphan.path);
+            window->state()->startRecovery(path.isEmpty() ? m_recovery->newFilePath() : path);
+            restored << window;
+        }
+        break;
+    case RecoveryDialog::Choice::Delete:
+        for (const RecoverySession::Orphan &orphan : orphans)
+            m_recovery->discard(orphan.path);
+        break;
+    case RecoveryDialog::Choice::Ignore:
+        break;
+    }
+    m_recovery->releaseClaims();
+    return restored;
 }
 
 bool QuintarelApp::closeAllWindows()
