@@ -1,0 +1,119 @@
+// Writing the recovery file of a large document, and how long autosave holds the main thread.
+#include "BenchRegistry.h"
+#include "MainThreadStallProbe.h"
+
+#include "services/RecoveryStore.h"
+#include "state/CaptureDocument.h"
+#include "state/RecoveryAutosave.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr int groupCount = 10;
+constexpr int framesPerGroup = 1000;
+constexpr int annotationsPerFrame = 5;
+
+// 10,000 frames with a note and 5 drawings each, as unsaved work.
+void fillDocument(CaptureDocument &document, const QString &folder)
+{
+    DocumentContent content = CaptureDocument::freshContent();
+    content.groups.clear();
+    for (int g = 0; g < groupCount; ++g) {
+        CaptureGroup group(QStringLiteral("Plan %1").arg(g + 1));
+        group.notes = QStringLiteral("Notes du plan %1\nsur deux lignes").arg(g + 1);
+        for (int f = 0; f < framesPerGroup; ++f) {
+            CapturedFrame frame(MediaTime(std::int64_t(g * framesPerGroup + f) * 1001, 30000));
+            frame.notes = QStringLiteral("Image %1 : regard caméra").arg(f);
+            for (int a = 0; a < annotationsPerFrame; ++a) {
+                Annotation annotation;
+                annotation.kind = AnnotationKind(a % 3);
+                annotation.start = {0.1 + 0.01 * a, 0.2 + 0.001 * f};
+                annotation.end = {0.7 - 0.01 * a, 0.9 - 0.0007 * f};
+                annotation.b = 1.0 / 3.0;
+                frame.annotations.append(annotation);
+            }
+            group.frames.append(frame);
+        }
+        content.groups.append(group);
+    }
+    content.activeGroupID = content.groups.at(3).id;
+    content.videoURL = QUrl::fromLocalFile(folder + QStringLiteral("/clip.mov"));
+    content.settings.outputFolder = QUrl::fromLocalFile(folder);
+    document.reset(content);
+    document.setSelection({content.groups.at(2).frames.at(7).id});
+    document.markModified();
+}
+
+void recoveryBench(const QStringList &prefixes)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("recovery/window.quintarel"));
+    CaptureDocument document;
+    fillDocument(document, folder.path());
+
+    if (BenchRegistry::wanted(prefixes, QStringLiteral("recovery.write.10k"))) {
+        std::vector<double> times;
+        for (int run = 0; run < 7; ++run) {
+            const RecoveryAutosave::Snapshot snapshot =
+                RecoveryAutosave::snapshot(document, QDateTime::currentDateTimeUtc());
+            QElapsedTimer timer;
+            timer.start();
+            const std::optional<QString> error =
+                RecoveryStore::write(RecoveryAutosave::recoveryFileOf(snapshot), path);
+            times.push_back(timer.nsecsElapsed() / 1e6);
+            if (error) {
+                std::fprintf(stderr, "recovery.write.10k: %s\n", qPrintable(*error));
+                return;
+            }
+        }
+        BenchRegistry::print(QStringLiteral("recovery.write.10k"), BenchRegistry::median(times), "ms",
+                             QStringLiteral("file %1 MiB, %2 frames, %3 annotations, off the main thread")
+                                 .arg(QFileInfo(path).size() / 1048576.0, 0, 'f', 1)
+                                 .arg(groupCount * framesPerGroup)
+                                 .arg(groupCount * framesPerGroup * annotationsPerFrame));
+    }
+
+    if (!BenchRegistry::wanted(prefixes, QStringLiteral("recovery.mainstall")))
+        return;
+    // Editing without a pause for 15 s, a note every 100 ms: the autosave writes at its ceiling.
+    std::vector<double> stalls;
+    int writes = 0;
+    for (int run = 0; run < 3; ++run) {
+        RecoveryAutosave autosave(&document, path);
+        QObject::connect(&autosave, &RecoveryAutosave::written, [&writes] { ++writes; });
+        MainThreadStallProbe probe;
+        QEventLoop loop;
+        QTimer edits;
+        edits.setInterval(100);
+        int count = 0;
+        QObject::connect(&edits, &QTimer::timeout, [&] {
+            const CaptureGroup &group = document.groups().at(count % groupCount);
+            document.setNote(QStringLiteral("note %1").arg(count),
+                             group.frames.at(count % framesPerGroup).id);
+            if (++count == 150)
+                loop.quit();
+        });
+        probe.start();
+        edits.start();
+        loop.exec();
+        probe.stop();
+        autosave.waitForWrites();
+        stalls.push_back(double(probe.longestStall()));
+    }
+    BenchRegistry::print(QStringLiteral("recovery.mainstall"), BenchRegistry::median(stalls), "ms",
+                         QStringLiteral("longest main-thread block over 15 s of notes every 100 ms on "
+                                        "10,000 frames, %1 recovery writes in 3 runs")
+                             .arg(writes));
+}
+
+} // namespace
+
+QUINTAREL_BENCH(Recovery, (QStringList{"recovery.write.10k", "recovery.mainstall"}), recoveryBench)
