@@ -28,11 +28,11 @@ ProjectFile sampleProject()
     arrow.end = {0.75, 0.125};
     project.groups << GroupDTO{QStringLiteral("Plans larges"),
                                QStringLiteral("Intro"),
-                               {FrameDTO{1001, 30000, QStringLiteral("regard"), QList<Annotation>{arrow}},
-                                FrameDTO{2002, 30000, QString(), QList<Annotation>{}}}}
+                               {FrameDTO{1001, 30000, QStringLiteral("regard"), QList<Annotation>{arrow}, {}},
+                                FrameDTO{2002, 30000, QString(), QList<Annotation>{}, {}}}}
                    << GroupDTO{QStringLiteral("Groupe 2"),
                                QString(),
-                               {FrameDTO{90, 1, QString(), QList<Annotation>{}}}};
+                               {FrameDTO{90, 1, QString(), QList<Annotation>{}, {}}}};
     return project;
 }
 

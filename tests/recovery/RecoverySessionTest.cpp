@@ -16,7 +16,8 @@ RecoveryFile work(const QString &groupName, int minute)
 {
     RecoveryFile file;
     file.project.videoName = QStringLiteral("plage");
-    file.project.groups << GroupDTO{groupName, QString(), {FrameDTO{30, 30, QString(), QList<Annotation>{}}}};
+    file.project.groups << GroupDTO{
+        groupName, QString(), {FrameDTO{30, 30, QString(), QList<Annotation>{}, {}}}};
     file.lastChange = QDateTime(QDate(2026, 12, 10), QTime(8, minute), Qt::UTC);
     return file;
 }

@@ -63,10 +63,10 @@ RecoveryFile work(const QString &video, const QString &note, const std::optional
     RecoveryFile file;
     file.project.videoBookmark = ProjectStore::makeBookmark(QUrl::fromLocalFile(video));
     file.project.videoName = QFileInfo(video).completeBaseName();
-    file.project.groups << GroupDTO{
-        QStringLiteral("Plans"),
-        QString(),
-        {FrameDTO{10, 30, note, QList<Annotation>{}}, FrameDTO{20, 30, QString(), QList<Annotation>{}}}};
+    file.project.groups << GroupDTO{QStringLiteral("Plans"),
+                                    QString(),
+                                    {FrameDTO{10, 30, note, QList<Annotation>{}, {}},
+                                     FrameDTO{20, 30, QString(), QList<Annotation>{}, {}}}};
     file.projectPath = projectPath;
     file.selection = {{0, 1}};
     file.lastChange = QDateTime::currentDateTimeUtc().addSecs(-60);
