@@ -1,4 +1,5 @@
 #include "BenchRegistry.h"
+#include "LargeDocument.h"
 
 #include "models/CaptureGroup.h"
 #include "persistence/ProjectFile.h"
@@ -13,37 +14,7 @@
 
 namespace {
 
-constexpr int groupCount = 10;
-constexpr int framesPerGroup = 1000;
-constexpr int annotationsPerFrame = 5;
 constexpr int runs = 7;
-
-// A window's captures: 10,000 frames with 50,000 annotations and a note each.
-QList<CaptureGroup> windowGroups()
-{
-    QList<CaptureGroup> groups;
-    for (int g = 0; g < groupCount; ++g) {
-        CaptureGroup group(QStringLiteral("Plan %1").arg(g + 1));
-        group.notes = QStringLiteral("Notes du plan %1\nsur deux lignes").arg(g + 1);
-        for (int f = 0; f < framesPerGroup; ++f) {
-            CapturedFrame frame(MediaTime(std::int64_t(g * framesPerGroup + f) * 1001, 30000));
-            frame.notes = QStringLiteral("Image %1 : regard caméra").arg(f);
-            for (int a = 0; a < annotationsPerFrame; ++a) {
-                Annotation annotation;
-                annotation.kind = AnnotationKind(a % 3);
-                annotation.start = {0.1 + 0.01 * a, 0.2 + 0.001 * f};
-                annotation.end = {0.7 - 0.01 * a, 0.9 - 0.0007 * f};
-                annotation.r = 0.9;
-                annotation.g = 0.1 * a;
-                annotation.b = 1.0 / 3.0;
-                frame.annotations.append(annotation);
-            }
-            group.frames.append(frame);
-        }
-        groups.append(group);
-    }
-    return groups;
-}
 
 // What the window state hands to the store.
 ProjectFile projectOf(const QList<CaptureGroup> &groups, const QString &videoPath, const QString &folder)
@@ -71,7 +42,7 @@ void runProjectBench(const QStringList &prefixes)
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("bench.quintarel"));
     const QString videoPath = folder.filePath(QStringLiteral("clip.mov"));
-    const QList<CaptureGroup> groups = windowGroups();
+    const QList<CaptureGroup> groups = LargeDocument::groups();
 
     std::vector<double> saveTimes;
     for (int run = 0; run < runs; ++run) {
@@ -87,8 +58,9 @@ void runProjectBench(const QStringList &prefixes)
     }
     const QString detail = QStringLiteral("file %1 MiB, %2 frames, %3 annotations")
                                .arg(QFileInfo(path).size() / 1048576.0, 0, 'f', 1)
-                               .arg(groupCount * framesPerGroup)
-                               .arg(groupCount * framesPerGroup * annotationsPerFrame);
+                               .arg(LargeDocument::groupCount * LargeDocument::framesPerGroup)
+                               .arg(LargeDocument::groupCount * LargeDocument::framesPerGroup *
+                                    LargeDocument::annotationsPerFrame);
     if (BenchRegistry::wanted(prefixes, QStringLiteral("project.save.10k")))
         BenchRegistry::print(QStringLiteral("project.save.10k"), BenchRegistry::median(saveTimes), "ms",
                              detail);
@@ -105,7 +77,7 @@ void runProjectBench(const QStringList &prefixes)
         QString error;
         const std::optional<ProjectFile> read = ProjectFile::fromJson(file.readAll(), &error);
         openTimes.push_back(timer.nsecsElapsed() / 1e6);
-        if (!read || read->groups.size() != groupCount) {
+        if (!read || read->groups.size() != LargeDocument::groupCount) {
             std::fprintf(stderr, "project.open.10k: %s\n", qPrintable(error));
             return;
         }

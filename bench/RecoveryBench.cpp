@@ -1,5 +1,6 @@
 // Writing the recovery file of a large document, and how long autosave holds the main thread.
 #include "BenchRegistry.h"
+#include "LargeDocument.h"
 #include "MainThreadStallProbe.h"
 
 #include "services/RecoveryStore.h"
@@ -17,33 +18,11 @@
 
 namespace {
 
-constexpr int groupCount = 10;
-constexpr int framesPerGroup = 1000;
-constexpr int annotationsPerFrame = 5;
-
 // 10,000 frames with a note and 5 drawings each, as unsaved work.
 void fillDocument(CaptureDocument &document, const QString &folder)
 {
     DocumentContent content = CaptureDocument::freshContent();
-    content.groups.clear();
-    for (int g = 0; g < groupCount; ++g) {
-        CaptureGroup group(QStringLiteral("Plan %1").arg(g + 1));
-        group.notes = QStringLiteral("Notes du plan %1\nsur deux lignes").arg(g + 1);
-        for (int f = 0; f < framesPerGroup; ++f) {
-            CapturedFrame frame(MediaTime(std::int64_t(g * framesPerGroup + f) * 1001, 30000));
-            frame.notes = QStringLiteral("Image %1 : regard caméra").arg(f);
-            for (int a = 0; a < annotationsPerFrame; ++a) {
-                Annotation annotation;
-                annotation.kind = AnnotationKind(a % 3);
-                annotation.start = {0.1 + 0.01 * a, 0.2 + 0.001 * f};
-                annotation.end = {0.7 - 0.01 * a, 0.9 - 0.0007 * f};
-                annotation.b = 1.0 / 3.0;
-                frame.annotations.append(annotation);
-            }
-            group.frames.append(frame);
-        }
-        content.groups.append(group);
-    }
+    content.groups = LargeDocument::groups();
     content.activeGroupID = content.groups.at(3).id;
     content.videoURL = QUrl::fromLocalFile(folder + QStringLiteral("/clip.mov"));
     content.settings.outputFolder = QUrl::fromLocalFile(folder);
@@ -77,8 +56,9 @@ void recoveryBench(const QStringList &prefixes)
         BenchRegistry::print(QStringLiteral("recovery.write.10k"), BenchRegistry::median(times), "ms",
                              QStringLiteral("file %1 MiB, %2 frames, %3 annotations, off the main thread")
                                  .arg(QFileInfo(path).size() / 1048576.0, 0, 'f', 1)
-                                 .arg(groupCount * framesPerGroup)
-                                 .arg(groupCount * framesPerGroup * annotationsPerFrame));
+                                 .arg(LargeDocument::groupCount * LargeDocument::framesPerGroup)
+                                 .arg(LargeDocument::groupCount * LargeDocument::framesPerGroup *
+                                      LargeDocument::annotationsPerFrame));
     }
 
     if (!BenchRegistry::wanted(prefixes, QStringLiteral("recovery.mainstall")))
@@ -95,9 +75,9 @@ void recoveryBench(const QStringList &prefixes)
         edits.setInterval(100);
         int count = 0;
         QObject::connect(&edits, &QTimer::timeout, [&] {
-            const CaptureGroup &group = document.groups().at(count % groupCount);
+            const CaptureGroup &group = document.groups().at(count % LargeDocument::groupCount);
             document.setNote(QStringLiteral("note %1").arg(count),
-                             group.frames.at(count % framesPerGroup).id);
+                             group.frames.at(count % LargeDocument::framesPerGroup).id);
             if (++count == 150)
                 loop.quit();
         });
