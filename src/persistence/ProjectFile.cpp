@@ -64,8 +64,9 @@ void writeJson(IndentedJsonWriter &json, const QJsonValue &value)
         json.endObject();
     } else if (value.isArray()) {
         json.beginArray();
-        for (const QJsonValue &element : value.toArray())
-            writeJson(json, element);
+        const QJsonArray elements = value.toArray();
+        for (qsizetype i = 0; i < elements.size(); ++i)
+            writeJson(json, elements.at(i));
         json.endArray();
     } else if (value.isBool()) {
         json.value(value.toBool());
