@@ -196,11 +196,9 @@ QString ExportPanelView::summary(int total, int failures, int failedFrames, Imag
     QString text = QString::number(exported);
     // PNG images are plain images; others are named by their format.
     const bool png = format == ImageFormat::Png;
-    if (failedFrames == 0)
-        text += png ? tr(" image(s) exportée(s)") : tr(" image(s) WebP exportée(s)");
-    else
-        text += (png ? tr(" image(s) exportée(s), ") : tr(" image(s) WebP exportée(s), ")) +
-                QString::number(failedFrames) + tr(" échec(s)");
+    text += png ? tr(" image(s) exportée(s)") : tr(" image(s) WebP exportée(s)");
+    if (failedFrames != 0)
+        text += QStringLiteral(", ") + QString::number(failedFrames) + tr(" échec(s)");
     if (markdownFailures == 1)
         text += tr(", 1 fichier Markdown non écrit");
     else if (markdownFailures > 1)
