@@ -265,7 +265,8 @@ QWidget *ContentView::makeCapturedFramesList()
 
 QWidget *ContentView::makeExtractionPreview()
 {
-    auto *preview = new ExtractionPreviewView(m_state->document(), m_state->images(), m_state->renderer());
+    auto *preview = new ExtractionPreviewView(m_state->document(), m_state->images(), m_state->renderer(),
+                                              m_state->correctedCutouts());
     preview->setTakeout(&m_state->takeout());
     return preview;
 }

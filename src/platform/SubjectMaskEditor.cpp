@@ -234,6 +234,10 @@ struct SubjectMaskEditor::Planes
     cv::Mat alpha; // CV_8U
     cv::Mat owner; // CV_32S, subject number + 1, 0 for the background
     int count = 0; // subjects numbered so far, dropped ones included
+    // CV_32S, the number + 1 of the subject an erase stroke took the pixel's alpha from, 0 where
+    // none did; empty until the first one. What was erased is the subject's own matter, never the
+    // background a restore is told apart from, and a restore gives it back to that subject.
+    cv::Mat erasedFrom;
     // Per subject, a rectangle holding all its pixels (it may hold more): the work on one subject
     // stays inside it.
     std::vector<cv::Rect> reach;
@@ -284,6 +288,26 @@ struct SubjectMaskEditor::Planes
             for (int x = 0; x < region.width; ++x) {
                 if (near[x] && own[x] && a[x] >= SolidAlpha)
                     ++votes[own[x] - 1];
+            }
+        }
+        const auto best = std::max_element(votes.begin(), votes.end(),
+                                           [](const auto &p, const auto &q) { return p.second < q.second; });
+        return best == votes.end() ? -1 : best->first;
+    }
+
+    // The subject still in the list that most of what `mask` (0 / 255 over `region`) covers was
+    // erased from; -1 for none.
+    int erasedOwnerOf(const cv::Rect &region, const cv::Mat &mask) const
+    {
+        if (erasedFrom.empty())
+            return -1;
+        std::map<int, int> votes;
+        for (int y = 0; y < region.height; ++y) {
+            const uchar *covered = mask.ptr<uchar>(y);
+            const int *from = erasedFrom.ptr<int>(region.y + y) + region.x;
+            for (int x = 0; x < region.width; ++x) {
+                if (covered[x] && from[x] && !reach[size_t(from[x] - 1)].empty())
+                    ++votes[from[x] - 1];
             }
         }
         const auto best = std::max_element(votes.begin(), votes.end(),
@@ -363,13 +387,18 @@ void SubjectMaskEditor::erase(const QList<QPointF> &stroke, double diameter)
     // Twice the blurred stroke: all of the brush's own disc is covered, and the fade lies outside it.
     cv::Mat cover;
     softened(area.hard, sigma).convertTo(cover, CV_8U, 2.0);
+    if (m->erasedFrom.empty())
+        m->erasedFrom = cv::Mat::zeros(m->alpha.size(), CV_32S);
     for (int y = 0; y < area.region.height; ++y) {
         const uchar *c = cover.ptr<uchar>(y);
         uchar *a = m->alpha.ptr<uchar>(area.region.y + y) + area.region.x;
         int *own = m->owner.ptr<int>(area.region.y + y) + area.region.x;
+        int *from = m->erasedFrom.ptr<int>(area.region.y + y) + area.region.x;
         for (int x = 0; x < area.region.width; ++x) {
             if (!c[x] || !a[x])
                 continue;
+            if (own[x])
+                from[x] = own[x];
             a[x] = uchar((a[x] * (255 - c[x]) + 127) / 255);
             if (!a[x])
                 own[x] = 0;
@@ -384,18 +413,25 @@ bool SubjectMaskEditor::restore(const QList<QPointF> &stroke, double diameter)
     if (area.hard.empty())
         return false;
     const cv::Mat solid = m->alpha(area.region) >= SolidAlpha;
+    if (cv::countNonZero(area.hard & ~solid) == 0)
+        return false; // the stroke lies on subjects only
 
     // Seeds at the graph cut's scale: the subjects are foreground, the stroke probably is, and what
-    // lies around the stroke outside every subject is background.
+    // lies around the stroke outside every subject is background. What was erased is the subjects'
+    // own: under the stroke it comes back, around it it is probably foreground, so that a band
+    // erased across a subject, with subject on both sides, is not taken for the background.
     const double scale = scaleFor(area.region, RestorePixels);
     const cv::Mat hard = scaled(area.hard, scale, cv::INTER_NEAREST);
     cv::Mat labels(hard.size(), CV_8U, cv::Scalar(cv::GC_BGD));
     labels.setTo(cv::GC_PR_FGD, hard);
+    if (!m->erasedFrom.empty()) {
+        const cv::Mat erased = scaled(m->erasedFrom(area.region) != 0, scale, cv::INTER_NEAREST);
+        labels.setTo(cv::GC_PR_FGD, erased);
+        labels.setTo(cv::GC_FGD, erased & hard);
+    }
     labels.setTo(cv::GC_FGD, scaled(solid, scale, cv::INTER_NEAREST));
 
     cv::Mat found;
-    if (cv::countNonZero(labels == cv::GC_PR_FGD) == 0)
-        return false; // the stroke lies on subjects only
     if (cv::countNonZero(labels == cv::GC_BGD) == 0 || !bothSidesSeeded(labels)) {
         found = area.hard.clone(); // nothing around to tell the object from: the stroke as painted
     } else {
@@ -407,7 +443,9 @@ bool SubjectMaskEditor::restore(const QList<QPointF> &stroke, double diameter)
     found.setTo(0, solid);
     if (cv::countNonZero(found) == 0)
         return false;
-    int instance = m->neighbourOf(area.region, found);
+    int instance = m->erasedOwnerOf(area.region, found);
+    if (instance < 0)
+        instance = m->neighbourOf(area.region, found);
     if (instance < 0)
         instance = m->added();
     cv::Mat edge = softened(found, AddedEdgeSigma);

@@ -39,8 +39,10 @@ public:
     // Adds what the brush covers of the picture's object under it: a graph cut of the stroke's
     // surroundings, seeded by the stroke and by the subjects around it, keeps the part of the stroke
     // whose colours go with the subjects rather than with what lies outside the stroke. A stroke
-    // with nothing around it but subjects restores all it covers. Restored pixels join the subject
-    // they touch, or make a new one. False when nothing was added.
+    // with nothing around it but subjects restores all it covers. What this editor erased counts as
+    // the subjects' own: under the stroke it always comes back. Restored pixels join the subject
+    // they were erased from, else the one they touch, or make a new one. False when nothing was
+    // added.
     bool restore(const QList<QPointF> &stroke, double diameter);
 
     // Adds, as a new subject, the figure a graph cut finds in `box` (frame pixels), seeded by the box

@@ -194,9 +194,7 @@ void CorrectedCutouts::follow(const QUuid &frameId)
     if (!source)
         return;
     m_applying.insert(frameId, frame->corrections);
-    setBusy(frameId, +1);
     run(*source, frame->corrections, {}, [this, frameId, ticket = source->ticket](const Applied &applied) {
-        setBusy(frameId, -1);
         if (m_applying.value(frameId) == applied.corrections)
             m_applying.remove(frameId);
         keep(frameId, ticket, applied);

@@ -48,7 +48,7 @@ public:
     // Adds the figure a graph cut finds inside the box of these corners (normalised); says
     // `nothingFound` when it adds nothing.
     void addSubjectInBox(const QUuid &frameId, const QPointF &corner, const QPointF &oppositeCorner);
-    // Whether a gesture on the frame is being worked out, or its corrections are being applied.
+    // Whether a gesture that adds a subject to the frame is being worked out.
     bool isBusy(const QUuid &frameId) const;
 
     // The frame's mask as its cut-out shows it, corrections applied, for telling which subject lies

@@ -12,10 +12,16 @@ constexpr int sectionSpacing = 8;
 } // namespace
 
 CanvasToolSegments::CanvasToolSegments(CanvasToolbox *toolbox, QWidget *parent)
-    : QWidget(parent), m_toolbox(toolbox), m_buttons(new QButtonGroup(this))
+    : CanvasToolSegments(toolbox, -1, Qt::Horizontal, parent)
+{}
+
+CanvasToolSegments::CanvasToolSegments(CanvasToolbox *toolbox, int section, Qt::Orientation orientation,
+                                       QWidget *parent)
+    : QWidget(parent), m_toolbox(toolbox), m_buttons(new QButtonGroup(this)), m_section(section)
 {
     m_buttons->setExclusive(true);
-    auto *row = new QHBoxLayout(this);
+    auto *row = new QBoxLayout(
+        orientation == Qt::Horizontal ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom, this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
     connect(m_buttons, &QButtonGroup::idClicked, this, [this](int index) {
@@ -38,14 +44,20 @@ void CanvasToolSegments::rebuild()
 {
     qDeleteAll(m_segments);
     m_segments.clear();
-    auto *row = static_cast<QHBoxLayout *>(layout());
+    auto *row = static_cast<QBoxLayout *>(layout());
     while (QLayoutItem *item = row->takeAt(0))
         delete item;
 
     int index = 0;
     const QList<QList<CanvasTool *>> sections = m_toolbox->sections();
-    for (const QList<CanvasTool *> &section : sections) {
-        if (index > 0)
+    for (qsizetype number = 0; number < sections.size(); ++number) {
+        const QList<CanvasTool *> &section = sections.at(number);
+        if (m_section >= 0 && number != m_section) {
+            for (qsizetype i = 0; i < section.size(); ++i, ++index)
+                m_segments.append(nullptr);
+            continue;
+        }
+        if (!row->isEmpty())
             row->addSpacing(sectionSpacing);
         for (CanvasTool *tool : section) {
             auto *button = new QToolButton(this);
@@ -63,6 +75,12 @@ void CanvasToolSegments::rebuild()
 
 void CanvasToolSegments::showActive()
 {
-    if (QToolButton *button = segment(m_toolbox->activeTool()))
+    if (QToolButton *button = segment(m_toolbox->activeTool())) {
         button->setChecked(true);
+    } else if (QAbstractButton *checked = m_buttons->checkedButton()) {
+        // An exclusive group keeps one button checked: let go of it for a moment.
+        m_buttons->setExclusive(false);
+        checked->setChecked(false);
+        m_buttons->setExclusive(true);
+    }
 }

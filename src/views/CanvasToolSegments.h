@@ -7,16 +7,20 @@ class CanvasToolbox;
 class QButtonGroup;
 class QToolButton;
 
-// The tool picker of a canvas: one segment per tool of a toolbox, showing the tool's symbol with its
-// name as help text, the sections a little apart; the checked segment is the active tool.
+// The tool picker of a canvas: one segment per tool of a toolbox (or of one of its sections),
+// showing the tool's symbol with its name as help text, the sections a little apart; the checked
+// segment is the active tool, and none is checked while the active tool is picked elsewhere.
 class CanvasToolSegments : public QWidget
 {
     Q_OBJECT
 
 public:
     explicit CanvasToolSegments(CanvasToolbox *toolbox, QWidget *parent = nullptr);
+    // The segments of the toolbox's section `section` alone, in a row or a column.
+    CanvasToolSegments(CanvasToolbox *toolbox, int section, Qt::Orientation orientation,
+                       QWidget *parent = nullptr);
 
-    // The segment of a tool, or null.
+    // The segment of a tool, or null when the tool is not shown here.
     QToolButton *segment(const CanvasTool *tool) const;
 
 private:
@@ -25,5 +29,6 @@ private:
 
     CanvasToolbox *m_toolbox;
     QButtonGroup *m_buttons;
-    QList<QToolButton *> m_segments;
+    int m_section = -1;              // -1: every section
+    QList<QToolButton *> m_segments; // one per tool of the toolbox, null for those not shown
 };

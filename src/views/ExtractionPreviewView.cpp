@@ -7,6 +7,9 @@
 #include "CanvasToolbox.h"
 #include "ColorWellButton.h"
 #include "ContinuousSlider.h"
+#include "CutoutAddTool.h"
+#include "CutoutBrushTool.h"
+#include "CutoutToolSection.h"
 #include "DragOutGesture.h"
 #include "KeyboardShortcuts.h"
 #include "PreviewStage.h"
@@ -16,6 +19,7 @@
 #include "TakeoutMimeData.h"
 #include "ViewStyle.h"
 #include "state/CaptureDocument.h"
+#include "state/CorrectedCutouts.h"
 #include "state/FrameImageStore.h"
 #include "state/FrameTakeout.h"
 #include "state/PreviewRenderer.h"
@@ -31,19 +35,24 @@
 #include <algorithm>
 
 ExtractionPreviewView::ExtractionPreviewView(CaptureDocument *document, FrameImageStore *images,
-                                             const PreviewRenderer *renderer, QWidget *parent)
+                                             const PreviewRenderer *renderer, CorrectedCutouts *corrections,
+                                             QWidget *parent)
     : QWidget(parent)
     , m_document(document)
     , m_images(images)
     , m_renderer(renderer)
     , m_toolbox(new CanvasToolbox(this))
+    , m_corrections(corrections)
 {
     m_toolbox->addSection(AnnotationToolSection::make());
+    if (m_corrections)
+        addCorrectionTools();
     connect(m_toolbox, &CanvasToolbox::activeToolChanged, this, [this](CanvasTool *tool) {
         if (const auto *drawing = qobject_cast<ShapeDrawingTool *>(tool))
             m_tool = drawing->annotationTool();
         else if (qobject_cast<AnnotationSelectionTool *>(tool))
             m_tool = AnnotationTool::Select;
+        followTool(tool);
     });
 
     // The window pads the panel.
@@ -69,6 +78,10 @@ ExtractionPreviewView::ExtractionPreviewView(CaptureDocument *document, FrameIma
 
     m_stage = new PreviewStage(this);
     layout->addWidget(m_stage, 1);
+    if (m_corrections) {
+        m_correctionSegments = new CanvasToolSegments(m_toolbox, 1, Qt::Vertical);
+        m_stage->setSideTools(m_correctionSegments);
+    }
     AnnotationCanvas *canvas = m_stage->canvas();
     canvas->setToolbox(m_toolbox);
     canvas->setColor(m_annotationColor);
@@ -100,7 +113,52 @@ ExtractionPreviewView::ExtractionPreviewView(CaptureDocument *document, FrameIma
     };
     connect(m_document, &CaptureDocument::frameChanged, this, previewedFrameChanged);
     connect(m_images, &FrameImageStore::imagesChanged, this, previewedFrameChanged);
+    if (m_corrections) {
+        connect(m_corrections, &CorrectedCutouts::busyChanged, this, previewedFrameChanged);
+        connect(m_corrections, &CorrectedCutouts::nothingFound, this,
+                [this](const QUuid &frameId, const QString &message) {
+                    if (frameId != previewFrameId())
+                        return;
+                    m_correctionMessage->setText(message);
+                    m_correctionMessage->setToolTip(message);
+                    m_correctionMessage->show();
+                });
+        connect(m_document, &CaptureDocument::correctionsChanged, this,
+                [this] { m_correctionMessage->hide(); });
+    }
+    followTool(m_toolbox->activeTool());
     stateChanged();
+    // A frame without subject shows its picture or not, by the tool in hand.
+    connect(m_toolbox, &CanvasToolbox::activeToolChanged, this, &ExtractionPreviewView::refreshPreview);
+}
+
+void ExtractionPreviewView::addCorrectionTools()
+{
+    CutoutTarget target{m_document, m_images, m_corrections, [this] { return previewFrameId(); }};
+    m_toolbox->addSection(CutoutToolSection::make(target));
+}
+
+bool ExtractionPreviewView::addsSubjects(const CanvasTool *tool)
+{
+    if (qobject_cast<const CutoutAddTool *>(tool))
+        return true;
+    const auto *brush = qobject_cast<const CutoutBrushTool *>(tool);
+    return brush && brush->mode() == CutoutBrushTool::Mode::Restore;
+}
+
+void ExtractionPreviewView::followTool(CanvasTool *tool)
+{
+    const bool annotating =
+        qobject_cast<ShapeDrawingTool *>(tool) || qobject_cast<AnnotationSelectionTool *>(tool);
+    m_colorWell->setVisible(annotating);
+    m_widthSlider->setVisible(annotating);
+    m_deleteButton->setVisible(annotating);
+    auto *brush = qobject_cast<CutoutBrushTool *>(tool);
+    m_brushSlider->setVisible(brush != nullptr);
+    if (brush)
+        m_brushSlider->setRealValue(brush->size());
+    if (m_correctionMessage && !brush)
+        m_correctionMessage->hide();
 }
 
 QWidget *ExtractionPreviewView::makeToolbar()
@@ -110,7 +168,8 @@ QWidget *ExtractionPreviewView::makeToolbar()
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
 
-    m_toolSegments = new CanvasToolSegments(m_toolbox, toolbar);
+    // The annotation tools; those correcting the cut-out lie over the picture.
+    m_toolSegments = new CanvasToolSegments(m_toolbox, 0, Qt::Horizontal, toolbar);
     row->addWidget(m_toolSegments);
 
     m_colorWell = new ColorWellButton(toolbar);
@@ -135,6 +194,28 @@ QWidget *ExtractionPreviewView::makeToolbar()
     m_deleteButton->setEnabled(false);
     connect(m_deleteButton, &QToolButton::clicked, this, &ExtractionPreviewView::deleteSelectedAnnotation);
     row->addWidget(m_deleteButton);
+
+    // One size for both brushes, so that restoring what was erased takes the same brush.
+    m_brushSlider = new ContinuousSlider(CutoutBrushTool::minSize, CutoutBrushTool::maxSize, toolbar);
+    m_brushSlider->setFixedWidth(90);
+    m_brushSlider->setToolTip(tr("Taille du pinceau"));
+    m_brushSlider->setRealValue(CutoutBrushTool::defaultSize);
+    m_brushSlider->hide();
+    connect(m_brushSlider, &ContinuousSlider::realValueEdited, this, [this](double size) {
+        for (CanvasTool *tool : m_toolbox->tools()) {
+            if (auto *brush = qobject_cast<CutoutBrushTool *>(tool))
+                brush->setSize(size);
+        }
+    });
+    row->addWidget(m_brushSlider);
+
+    m_correctionMessage = new QLabel(toolbar);
+    // The message takes the room left and never widens the panel.
+    m_correctionMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_correctionMessage->setFont(ViewStyle::caption());
+    ViewStyle::setTextColor(m_correctionMessage, ViewStyle::secondary());
+    m_correctionMessage->hide();
+    row->addWidget(m_correctionMessage);
     row->addStretch();
 
     m_dragHandle = new QLabel(toolbar);
@@ -352,18 +433,26 @@ void ExtractionPreviewView::refreshPreview()
     annotationCanvas->setAnnotations(frame ? frame->annotations : QList<Annotation>());
     annotationCanvas->setSelectedId(m_selectedAnnotationID);
     const QImage selectedRender = m_renders.value(selectedStyle);
-    if (!selectedRender.isNull())
+    const bool correcting = frame && m_corrections && m_corrections->isBusy(frame->id);
+    // A frame left without subject still shows its picture to the tools that add one.
+    const bool noSubject = frame && selectedRender.isNull() && !correcting && images.isFinished() &&
+                           !images.hasFailed() && !images.hasSubject() && !images.isLifted();
+    const QImage backdrop = noSubject && addsSubjects(m_toolbox->activeTool())
+                                ? (images.hasStill() ? images.still : images.thumbnail)
+                                : QImage();
+    annotationCanvas->setPictureSize(backdrop.isNull() ? selectedRender.size() : backdrop.size());
+    if (!selectedRender.isNull() && !correcting)
         m_stage->showImage(selectedRender);
     else if (!frame)
         m_stage->showEmpty();
     else if (images.hasFailed())
         m_stage->showFailure(images.failure);
-    else if (images.hasSubject() || images.isLifted())
+    else if (correcting || images.hasSubject() || images.isLifted())
         m_stage->showBusy();
     else if (!images.isFinished())
         m_stage->showLifting();
     else
-        m_stage->showNoSubject();
+        m_stage->showNoSubject(backdrop);
 
     const bool pending = frame && (images.hasSubject() || images.isLifted());
     for (auto it = m_thumbnails.cbegin(); it != m_thumbnails.cend(); ++it) {

@@ -14,8 +14,12 @@
 
 class AnnotationCanvas;
 class CanvasToolSegments;
+class CanvasTool;
 class CanvasToolbox;
 class CaptureDocument;
+class CorrectedCutouts;
+class CutoutBrushTool;
+class QLabel;
 class ColorWellButton;
 class FrameImageStore;
 class FrameTakeout;
@@ -38,8 +42,9 @@ class ExtractionPreviewView : public QWidget
     Q_OBJECT
 
 public:
+    // With `corrections`, the canvas also offers the tools that correct the cut-out.
     ExtractionPreviewView(CaptureDocument *document, FrameImageStore *images, const PreviewRenderer *renderer,
-                          QWidget *parent = nullptr);
+                          CorrectedCutouts *corrections = nullptr, QWidget *parent = nullptr);
 
     // Names everything the renders depend on: the previewed frame, whether it has a cut-out, and the
     // edge settings as printed; "none" without a previewed frame.
@@ -51,6 +56,8 @@ public:
     // their picker in the toolbar.
     CanvasToolbox *toolbox() const { return m_toolbox; }
     CanvasToolSegments *toolSegments() const { return m_toolSegments; }
+    // The tools correcting the cut-out, along the picture's side; null without them.
+    CanvasToolSegments *correctionToolSegments() const { return m_correctionSegments; }
     // The annotation tool in hand (the last one chosen, while a tool of another kind is active).
     AnnotationTool tool() const { return m_tool; }
     void setTool(AnnotationTool tool);
@@ -76,6 +83,10 @@ public:
     PreviewStage *stage() const { return m_stage; }
     QWidget *annotationToolbar() const { return m_toolbar; }
     QToolButton *deleteButton() const { return m_deleteButton; }
+    // The brush size of the erase and restore tools, shown while one of them is in hand.
+    ContinuousSlider *brushSizeSlider() const { return m_brushSlider; }
+    // What the last gesture that adds a subject found wrong; hidden when there is nothing to say.
+    QLabel *correctionMessage() const { return m_correctionMessage; }
     StyleThumbnailButton *styleThumbnail(FilterStyle style) const { return m_thumbnails.value(style); }
     QWidget *noteEditorBox() const { return m_noteEditorBox; }
     QPlainTextEdit *noteEditor() const { return m_noteEditor; }
@@ -94,6 +105,11 @@ private:
     QWidget *makeToolbar();
     QWidget *makeStylesStrip();
     QWidget *makeNoteEditor();
+    void addCorrectionTools();
+    // Shows the controls of the tool in hand.
+    void followTool(CanvasTool *tool);
+    // Whether the tool can add a subject to a frame that has none.
+    static bool addsSubjects(const CanvasTool *tool);
 
     // Follows the window state: a new key starts a render computation; the rest refreshes in place.
     void stateChanged();
@@ -122,11 +138,15 @@ private:
     QWidget *m_toolbar = nullptr;
     CanvasToolbox *m_toolbox;
     CanvasToolSegments *m_toolSegments = nullptr;
+    CanvasToolSegments *m_correctionSegments = nullptr;
     ColorWellButton *m_colorWell = nullptr;
     ContinuousSlider *m_widthSlider = nullptr;
     QToolButton *m_deleteButton = nullptr;
     QLabel *m_dragHandle = nullptr;
     const FrameTakeout *m_takeout = nullptr;
+    CorrectedCutouts *m_corrections;
+    ContinuousSlider *m_brushSlider = nullptr;
+    QLabel *m_correctionMessage = nullptr;
     PreviewStage *m_stage = nullptr;
     QMap<FilterStyle, StyleThumbnailButton *> m_thumbnails;
     QWidget *m_noteEditorBox = nullptr;

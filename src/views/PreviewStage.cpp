@@ -50,9 +50,9 @@ void PreviewStage::showLifting()
     present(Content::Lifting);
 }
 
-void PreviewStage::showNoSubject()
+void PreviewStage::showNoSubject(const QImage &still)
 {
-    present(Content::NoSubject);
+    present(Content::NoSubject, still);
 }
 
 void PreviewStage::showBusy()
@@ -75,15 +75,27 @@ void PreviewStage::present(Content content, const QImage &image)
 {
     m_content = content;
     m_image = image;
-    m_canvas->setVisible(content == Content::Image);
+    m_canvas->setVisible(showsPicture());
+    // Over the faded frame, the message lets the pointer through to the canvas.
+    m_noSubject->setAttribute(Qt::WA_TransparentForMouseEvents, showsPicture());
     m_emptyState->setVisible(content == Content::Empty);
     m_lifting->setVisible(content == Content::Lifting);
     m_noSubject->setVisible(content == Content::NoSubject);
     m_failure->setVisible(content == Content::Failed);
     m_busy->setVisible(content == Content::Busy);
+    if (m_sideTools)
+        m_sideTools->setVisible(content == Content::Image || content == Content::NoSubject ||
+                                content == Content::Busy);
     setToolTip(content == Content::Failed ? m_failure->description() : QString());
     layoutChildren();
     update();
+}
+
+void PreviewStage::setSideTools(QWidget *tools)
+{
+    m_sideTools = tools;
+    tools->setParent(this);
+    present(m_content, m_image);
 }
 
 EmptyStateView *PreviewStage::message() const
@@ -104,9 +116,15 @@ EmptyStateView *PreviewStage::message() const
     return nullptr;
 }
 
+QRect PreviewStage::contentArea() const
+{
+    const int tools = m_sideTools && !m_sideTools->isHidden() ? m_sideTools->sizeHint().width() + inset : 0;
+    return rect().adjusted(0, 0, -tools, 0);
+}
+
 QRect PreviewStage::imageRect() const
 {
-    const QRect area = rect().adjusted(inset, inset, -inset, -inset);
+    const QRect area = contentArea().adjusted(inset, inset, -inset, -inset);
     if (m_image.isNull() || area.isEmpty())
         return {};
     const QSize fitted = m_image.size().scaled(area.size(), Qt::KeepAspectRatio);
@@ -135,15 +153,24 @@ void PreviewStage::layoutChildren()
 {
     m_canvas->setGeometry(imageRect());
     for (QWidget *message : {m_emptyState, m_lifting, m_noSubject, m_failure})
-        message->setGeometry(rect());
+        message->setGeometry(contentArea());
     const QSize busySize = m_busy->sizeHint();
     m_busy->setGeometry(
-        QRect(rect().center() - QPoint(busySize.width() / 2, busySize.height() / 2), busySize));
+        QRect(contentArea().center() - QPoint(busySize.width() / 2, busySize.height() / 2), busySize));
+    if (m_sideTools) {
+        const QSize toolsSize = m_sideTools->sizeHint();
+        m_sideTools->setGeometry(QRect(QPoint(width() - inset - toolsSize.width(), inset), toolsSize));
+    }
+}
+
+bool PreviewStage::showsPicture() const
+{
+    return !m_image.isNull() && (m_content == Content::Image || m_content == Content::NoSubject);
 }
 
 bool PreviewStage::forwardToCanvas(QMouseEvent *event)
 {
-    if (m_content != Content::Image)
+    if (!showsPicture())
         return false;
     QMouseEvent mapped(event->type(), event->position() - QPointF(m_canvas->pos()), event->globalPosition(),
                        event->button(), event->buttons(), event->modifiers(), event->pointingDevice());
@@ -186,6 +213,10 @@ void PreviewStage::paintEvent(QPaintEvent *)
         painter.drawImage(imageRect(), m_image);
     } else {
         painter.fillRect(rect(), ViewStyle::controlBackground());
+        if (showsPicture()) {
+            painter.setOpacity(0.35);
+            painter.drawImage(imageRect(), m_image);
+        }
     }
     painter.restore();
 

@@ -32,8 +32,9 @@ public:
     void showEmpty();
     // The frame's subject is being lifted.
     void showLifting();
-    // Lifting found no subject in the frame.
-    void showNoSubject();
+    // Lifting found no subject in the frame. With `still`, the frame shows faded behind the message
+    // and the canvas lies over it, so that the tools adding a subject can reach the picture.
+    void showNoSubject(const QImage &still = QImage());
     // The cut-out exists; its styles are rendering.
     void showBusy();
     // Shows that the frame's still or cut-out could not be made, and `message` saying why.
@@ -42,6 +43,11 @@ public:
     QString failureMessage() const;
     // The message shown for the current content, or null for the picture and the busy indicator.
     EmptyStateView *message() const;
+
+    // Lays `tools` (the stage takes it) along its right side, beside the picture or the message,
+    // while a frame is there to work on: a picture, or the message that it has no subject.
+    void setSideTools(QWidget *tools);
+    QWidget *sideTools() const { return m_sideTools; }
 
     // Where the image is drawn: its aspect-fit rectangle inside the inset area.
     QRect imageRect() const;
@@ -59,6 +65,10 @@ protected:
 private:
     void present(Content content, const QImage &image = QImage());
     void layoutChildren();
+    // The stage without the tools along its side.
+    QRect contentArea() const;
+    // Whether a picture shows, with the canvas over it.
+    bool showsPicture() const;
     // Hands a pointer event on the margin to the canvas, in its coordinates; false without a picture.
     bool forwardToCanvas(QMouseEvent *event);
 
@@ -70,4 +80,5 @@ private:
     EmptyStateView *m_noSubject;
     EmptyStateView *m_failure;
     BusyIndicator *m_busy;
+    QWidget *m_sideTools = nullptr;
 };

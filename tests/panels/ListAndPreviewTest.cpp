@@ -27,7 +27,8 @@ struct Window
     PreviewRenderer renderer;
     QWidget widget;
     CapturedFramesListView *list = new CapturedFramesListView(&document, &images, &widget);
-    ExtractionPreviewView *preview = new ExtractionPreviewView(&document, &images, &renderer, &widget);
+    ExtractionPreviewView *preview =
+        new ExtractionPreviewView(&document, &images, &renderer, nullptr, &widget);
 
     explicit Window(const QList<int> &framesPerGroup)
     {

@@ -322,6 +322,42 @@ private slots:
         QCOMPARE(editor.result().instanceCount(), 1);
     }
 
+    // A band erased across a subject, subject on both sides of it, comes back under a restore
+    // stroke along it, whether the background shows around the stroke or not, and whether the
+    // restore brush is as wide as the eraser or narrower.
+    void restoreBringsBackAnErasedBand_data()
+    {
+        QTest::addColumn<QRectF>("body");
+        QTest::addColumn<double>("eraseDiameter");
+        QTest::addColumn<double>("restoreDiameter");
+        QTest::newRow("amid the subject") << QRectF(40, 40, 560, 400) << 48.0 << 48.0;
+        QTest::newRow("background near") << QRectF(150, 150, 340, 150) << 48.0 << 48.0;
+        QTest::newRow("narrower brush") << QRectF(150, 150, 340, 150) << 60.0 << 40.0;
+    }
+
+    void restoreBringsBackAnErasedBand()
+    {
+        QFETCH(QRectF, body);
+        QFETCH(double, eraseDiameter);
+        QFETCH(double, restoreDiameter);
+        const QPainterPath shape = ellipse(body);
+        const QImage frame = frameWith({{shape, skin}});
+        const SubjectMask mask = maskOf(frame, shape);
+        const QPointF centre = body.center();
+        const QList<QPointF> stroke{centre - QPointF(0.2 * body.width(), 0),
+                                    centre + QPointF(0.2 * body.width(), 0)};
+        SubjectMaskEditor editor(mask);
+        editor.erase(stroke, eraseDiameter);
+        QCOMPARE(editor.result().maskedImage({0}, false).value().pixelColor(centre.toPoint()).alpha(), 0);
+        QVERIFY(editor.restore(stroke, restoreDiameter));
+        const SubjectMask restored = editor.result();
+        QCOMPARE(restored.instanceCount(), 1);
+        const QImage back = minus(strokeArea(stroke, restoreDiameter - 4), solidOf(restored));
+        QCOMPARE(count(back), 0);
+        // Nothing beyond the subject: the restored pixels lie inside it.
+        QCOMPARE(count(minus(solidOf(restored), solidOf(shape))), 0);
+    }
+
     // A rough box around a figure the lifting missed adds the figure, as a new subject, and takes in
     // a part of it the lifting had found; a subject passing behind the box stays its own.
     void boxAddsTheFigureInside()
