@@ -116,6 +116,7 @@ void RecoveryAutosave::writeNow()
     }
     m_writing = true;
     Snapshot copy = snapshot(*m_document, m_lastChange);
+    emit writeStarted(m_lastChange);
     const QString path = m_path;
     m_writer.start([this, copy = std::move(copy), path] {
         QElapsedTimer timer;

@@ -59,6 +59,9 @@ public:
     void waitForWrites();
 
 signals:
+    // A write of the document as it was at `lastChange` has begun; `written` or `writeFailed`
+    // follows once it has ended.
+    void writeStarted(const QDateTime &lastChange);
     // A write has replaced the file; it holds the document as it was at `lastChange`.
     void written(const QDateTime &lastChange);
     // A write failed (a full disk, say); the next change tries again.
