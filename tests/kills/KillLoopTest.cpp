@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -265,6 +266,68 @@ private slots:
         // The kills meant to fall within a write did, some of them before the new file was in place.
         QVERIFY(inWrites >= 3);
         QVERIFY(previousKept >= 1);
+    }
+
+    // Two programs running at once each keep their own file: the one that starts second offers
+    // nothing of the first, and after a kill only the killed one's work is offered, while the other
+    // runs on.
+    void runningProgramsKeepTheirOwnFiles()
+    {
+        QTemporaryDir work;
+        const QString root = work.filePath(QStringLiteral("recovery"));
+        const QString project = work.filePath(QStringLiteral("séance.quintarel"));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), work.filePath(QStringLiteral("cache")));
+        const QString program = QStringLiteral(QUINTAREL_KILLS_SESSION);
+        const auto start = [&](int number, bool finish) {
+            QStringList arguments{root, m_video, project, QString::number(m_seed + quint32(number))};
+            if (finish)
+                arguments << QStringLiteral("finish");
+            return std::make_unique<SessionRun>(program, arguments, environment);
+        };
+        const auto hasWritten = [](SessionRun &run) {
+            return run.readUntil([&run] { return !run.writesEnded.isEmpty(); }, startTimeoutMs);
+        };
+        m_moment = Moment::Editing;
+
+        m_run = 0;
+        const std::unique_ptr<SessionRun> first = start(0, false);
+        QVERIFY2(hasWritten(*first), failure(*first, QStringLiteral("the first program wrote nothing")));
+        m_run = 1;
+        const std::unique_ptr<SessionRun> second = start(1, false);
+        QVERIFY2(hasWritten(*second), failure(*second, QStringLiteral("the second program wrote nothing")));
+        QCOMPARE(second->offeredRows, std::optional<int>(0));
+        QCOMPARE(QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 2);
+
+        // The second is killed: a third program takes its work back, and only its.
+        const qint64 killedAt = second->kill();
+        const Leftover left = leftoverOf(*second, killedAt);
+        int previousKept = 0;
+        qint64 largestLoss = 0;
+        m_run = 2;
+        const std::unique_ptr<SessionRun> third = start(2, true);
+        QVERIFY2(third->waitForEnd(startTimeoutMs), failure(*third, QStringLiteral("the third did not end")));
+        QCOMPARE(third->offeredRows, std::optional<int>(1));
+        checkStart(*third, left, &previousKept, &largestLoss);
+        if (QTest::currentTestFailed())
+            return;
+
+        // The first has run on all along, writing its file, and ends as it was killed: its work is
+        // offered whole to the next start.
+        const qsizetype written = first->writesEnded.size();
+        QVERIFY2(first->readUntil([&] { return first->writesEnded.size() > written; }, startTimeoutMs),
+                 failure(*first, QStringLiteral("the first program stopped writing")));
+        QVERIFY(first->problems.isEmpty());
+        const qint64 firstKilledAt = first->kill();
+        m_run = 3;
+        const std::unique_ptr<SessionRun> fourth = start(3, true);
+        QVERIFY2(fourth->waitForEnd(startTimeoutMs),
+                 failure(*fourth, QStringLiteral("the fourth did not end")));
+        QCOMPARE(fourth->offeredRows, std::optional<int>(1));
+        checkStart(*fourth, leftoverOf(*first, firstKilledAt), &previousKept, &largestLoss);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
     }
 };
 

@@ -1,6 +1,8 @@
 #include "SessionRun.h"
 
 #include <QDateTime>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <algorithm>
 #include <csignal>
@@ -9,6 +11,8 @@ SessionRun::SessionRun(const QString &program, const QStringList &arguments,
                        const QProcessEnvironment &environment)
 {
     m_process.setProcessEnvironment(environment);
+    QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &m_process, [this] { readAvailable(); });
+    QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process, [this] { readAvailable(); });
     m_process.start(program, arguments);
     m_clock.start();
 }
@@ -70,21 +74,24 @@ void SessionRun::readAvailable()
 
 bool SessionRun::readUntil(const std::function<bool()> &done, int timeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
     readAvailable();
-    while (!done()) {
-        const qint64 left = timeoutMs - timer.elapsed();
-        if (hasEnded()) {
-            readAvailable();
-            return done();
-        }
-        if (left <= 0)
-            return false;
-        m_process.waitForReadyRead(int(std::min<qint64>(left, 20)));
+    if (done())
+        return true;
+    // In an event loop, so that the other runs going on are read too: a session whose output is not
+    // read would stop at its next line.
+    QEventLoop loop;
+    const auto check = [&] {
         readAvailable();
-    }
-    return true;
+        if (done() || hasEnded())
+            loop.quit();
+    };
+    QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &loop, check);
+    QObject::connect(&m_process, &QProcess::finished, &loop, check);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    if (!hasEnded())
+        loop.exec();
+    readAvailable();
+    return done();
 }
 
 void SessionRun::readFor(int ms)
