@@ -12,15 +12,13 @@
 #include "state/commands/DeleteGroupCommand.h"
 #include "state/commands/DocumentCommand.h"
 #include "state/commands/EdgeOptionsCommand.h"
-#include "state/commands/FrameNoteCommand.h"
-#include "state/commands/GroupNameCommand.h"
-#include "state/commands/GroupNotesCommand.h"
 #include "state/commands/ImageFormatCommand.h"
 #include "state/commands/MoveAnnotationCommand.h"
 #include "state/commands/MoveFrameToGroupCommand.h"
 #include "state/commands/OutputFolderCommand.h"
 #include "state/commands/ReorderFramesCommand.h"
 #include "state/commands/SelectedFilterCommand.h"
+#include "state/commands/TextFieldCommand.h"
 
 #include <QCoreApplication>
 #include <QUndoStack>
@@ -305,7 +303,7 @@ void CaptureDocument::setNote(const QString &note, const QUuid &frameId)
 {
     const std::optional<CapturedFrame> current = frame(frameId);
     if (current && current->notes != note)
-        push(new FrameNoteCommand(this, frameId, current->notes, note));
+        push(new TextFieldCommand(this, TextFieldCommand::Field::FrameNote, frameId, current->notes, note));
 }
 
 void CaptureDocument::deleteFrame(QUuid frameId)
@@ -396,14 +394,16 @@ void CaptureDocument::setGroupName(const QUuid &groupId, const QString &name)
 {
     const int g = indexOfGroup(groupId);
     if (g >= 0 && m_content.groups.at(g).name != name)
-        push(new GroupNameCommand(this, groupId, m_content.groups.at(g).name, name));
+        push(new TextFieldCommand(this, TextFieldCommand::Field::GroupName, groupId,
+                                  m_content.groups.at(g).name, name));
 }
 
 void CaptureDocument::setGroupNotes(const QUuid &groupId, const QString &notes)
 {
     const int g = indexOfGroup(groupId);
     if (g >= 0 && m_content.groups.at(g).notes != notes)
-        push(new GroupNotesCommand(this, groupId, m_content.groups.at(g).notes, notes));
+        push(new TextFieldCommand(this, TextFieldCommand::Field::GroupNotes, groupId,
+                                  m_content.groups.at(g).notes, notes));
 }
 
 void CaptureDocument::addAnnotation(const QUuid &frameId, const Annotation &annotation)
