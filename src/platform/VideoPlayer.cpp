@@ -44,8 +44,11 @@ void VideoPlayer::MpvDeleter::operator()(mpv_handle *handle) const
 VideoPlayer::VideoPlayer(PlayerOutput output, QObject *parent)
     : QObject(parent), m_output(output), m_mpv(mpv_create())
 {
-    if (!m_mpv)
-        qFatal("libmpv could not be created");
+    if (!m_mpv) {
+        qWarning("libmpv could not be created (out of memory, or LC_NUMERIC is not \"C\")");
+        m_startFailure = tr("Le lecteur vidéo n'a pas pu démarrer.");
+        return;
+    }
     mpv_handle *mpv = m_mpv.get();
     const bool headless = output == PlayerOutput::Headless;
     std::vector<std::pair<const char *, const char *>> options = {
@@ -70,8 +73,12 @@ VideoPlayer::VideoPlayer(PlayerOutput output, QObject *parent)
     for (const auto &[name, value] : options)
         mpv_set_option_string(mpv, name, value);
     const int status = mpv_initialize(mpv);
-    if (status < 0)
-        qFatal("libmpv could not start: %s", mpv_error_string(status));
+    if (status < 0) {
+        qWarning("libmpv could not start: %s", mpv_error_string(status));
+        m_mpv.reset();
+        m_startFailure = tr("Le lecteur vidéo n'a pas pu démarrer.");
+        return;
+    }
     mpv_observe_property(mpv, TimePos, "time-pos", MPV_FORMAT_DOUBLE);
     mpv_observe_property(mpv, Pause, "pause", MPV_FORMAT_FLAG);
     mpv_observe_property(mpv, CoreIdle, "core-idle", MPV_FORMAT_FLAG);
@@ -84,7 +91,8 @@ VideoPlayer::~VideoPlayer()
 {
     emit aboutToBeDestroyed();
     // After this returns mpv calls no more into this object.
-    mpv_set_wakeup_callback(m_mpv.get(), nullptr, nullptr);
+    if (m_mpv)
+        mpv_set_wakeup_callback(m_mpv.get(), nullptr, nullptr);
 }
 
 void VideoPlayer::wakeUp(void *context)
@@ -239,14 +247,15 @@ void VideoPlayer::sendCommand(const std::initializer_list<QByteArray> &arguments
     for (const QByteArray &argument : arguments)
         list.push_back(argument.constData());
     list.push_back(nullptr);
-    mpv_command_async(m_mpv.get(), ++m_lastCommandSent, list.data());
+    if (m_mpv)
+        mpv_command_async(m_mpv.get(), ++m_lastCommandSent, list.data());
 }
 
 void VideoPlayer::setPaused(bool paused)
 {
     m_paused = paused;
     int flag = paused ? 1 : 0;
-    if (mpv_set_property_async(m_mpv.get(), pauseSetMark, "pause", MPV_FORMAT_FLAG, &flag) >= 0)
+    if (m_mpv && mpv_set_property_async(m_mpv.get(), pauseSetMark, "pause", MPV_FORMAT_FLAG, &flag) >= 0)
         ++m_pauseChangesPending;
 }
 
@@ -258,6 +267,12 @@ void VideoPlayer::replaceCurrentItem(const QString &path, std::shared_ptr<const 
 
 void VideoPlayer::replaceCurrentItem(const QString &path, std::shared_ptr<FrameIndexer> indexer)
 {
+    if (!m_mpv) {
+        // Nothing can be shown; the caller hears it as of any file that cannot be played.
+        QMetaObject::invokeMethod(
+            this, [this] { emit itemFailed(m_startFailure); }, Qt::QueuedConnection);
+        return;
+    }
     m_path = path;
     const std::uint64_t generation = ++m_itemGeneration;
     disconnect(m_indexerConnection);
@@ -349,8 +364,9 @@ void VideoPlayer::applySeekMargin(double seconds)
     if (seconds == m_seekMargin)
         return;
     m_seekMargin = seconds;
-    mpv_set_property_string(m_mpv.get(), "hr-seek-demuxer-offset",
-                            QByteArray::number(seconds, 'f', 6).constData());
+    if (m_mpv)
+        mpv_set_property_string(m_mpv.get(), "hr-seek-demuxer-offset",
+                                QByteArray::number(seconds, 'f', 6).constData());
 }
 
 void VideoPlayer::play()
@@ -373,13 +389,14 @@ void VideoPlayer::pause()
 void VideoPlayer::setVolume(double percent)
 {
     double value = std::isnan(percent) ? 0.0 : std::clamp(percent, 0.0, 100.0);
-    mpv_set_property(m_mpv.get(), "volume", MPV_FORMAT_DOUBLE, &value);
+    if (m_mpv)
+        mpv_set_property(m_mpv.get(), "volume", MPV_FORMAT_DOUBLE, &value);
 }
 
 double VideoPlayer::volume() const
 {
     double value = 0;
-    if (mpv_get_property(m_mpv.get(), "volume", MPV_FORMAT_DOUBLE, &value) < 0)
+    if (!m_mpv || mpv_get_property(m_mpv.get(), "volume", MPV_FORMAT_DOUBLE, &value) < 0)
         return 0;
     return value;
 }
@@ -387,13 +404,14 @@ double VideoPlayer::volume() const
 void VideoPlayer::setMuted(bool muted)
 {
     int value = muted ? 1 : 0;
-    mpv_set_property(m_mpv.get(), "mute", MPV_FORMAT_FLAG, &value);
+    if (m_mpv)
+        mpv_set_property(m_mpv.get(), "mute", MPV_FORMAT_FLAG, &value);
 }
 
 bool VideoPlayer::isMuted() const
 {
     int value = 0;
-    return mpv_get_property(m_mpv.get(), "mute", MPV_FORMAT_FLAG, &value) >= 0 && value != 0;
+    return m_mpv && mpv_get_property(m_mpv.get(), "mute", MPV_FORMAT_FLAG, &value) >= 0 && value != 0;
 }
 
 VideoPlayer::TimeControlStatus VideoPlayer::timeControlStatus() const
@@ -535,7 +553,7 @@ bool VideoPlayer::sendDeferredMoves()
 void VideoPlayer::finishIfStill()
 {
     // Moves that end where the player already stands send nothing: the seek or opening ends here.
-    if (m_seekPending && !m_restartPending && m_lastCommandReplied == m_lastCommandSent)
+    if (m_mpv && m_seekPending && !m_restartPending && m_lastCommandReplied == m_lastCommandSent)
         mpv_get_property_async(m_mpv.get(), timeReadMark | m_lastCommandSent, "time-pos", MPV_FORMAT_DOUBLE);
 }
 

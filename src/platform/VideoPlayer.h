@@ -41,8 +41,12 @@ public:
     explicit VideoPlayer(PlayerOutput output, QObject *parent = nullptr);
     ~VideoPlayer() override;
 
-    // The mpv instance, for a view that attaches a render context to it.
+    // The mpv instance, for a view that attaches a render context to it; null when mpv could not
+    // start (see startFailure()).
     mpv_handle *handle() const { return m_mpv.get(); }
+    // Why mpv could not start, in French; empty when it runs. A player that did not start shows
+    // nothing, and every file given to it fails with this text.
+    QString startFailure() const { return m_startFailure; }
     PlayerOutput output() const { return m_output; }
 
     // Replaces the current item by the file at `path`, paused on its first frame. With the file's
@@ -155,6 +159,7 @@ private:
 
     PlayerOutput m_output;
     std::unique_ptr<mpv_handle, MpvDeleter> m_mpv;
+    QString m_startFailure;
     std::atomic<bool> m_wakeUpPending = false;
 
     QString m_path;

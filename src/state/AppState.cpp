@@ -33,6 +33,8 @@ AppState::AppState(ExportRuns *exportRuns, PlayerOutput output, QObject *parent)
     connect(playback, &Playback::isPlayingChanged, this, &AppState::isPlayingChanged);
     connect(playback, &Playback::frameDurationChanged, this, &AppState::frameDurationChanged);
     connect(playback, &Playback::failed, this, [this](const QString &message) { setErrorMessage(message); });
+    if (const QString failure = playback->startFailure(); !failure.isEmpty())
+        setErrorMessage(failure);
 }
 
 AppState::~AppState()

@@ -35,6 +35,11 @@ Playback::~Playback()
         m_player->removeTimeObserver(*m_timeObserver);
 }
 
+QString Playback::startFailure() const
+{
+    return m_player->startFailure();
+}
+
 void Playback::setVideoURL(const QUrl &url)
 {
     assignIfDifferent(this, m_videoURL, url, &Playback::videoURLChanged);

@@ -39,6 +39,8 @@ public:
     ~Playback() override;
 
     VideoPlayer *player() const { return m_player.get(); }
+    // Why the player could not start, in French; empty when it runs.
+    QString startFailure() const;
     // Grabs stills of the video shown; none without one.
     VideoFrameExtractorService *extractor() const { return m_extractor.get(); }
     // The shots of the video shown, found in the background after it opens.

@@ -15,8 +15,8 @@ QString AppError::errorDescription() const
         return QCoreApplication::translate("AppError", "Aucun dossier de sortie sélectionné.");
     case Kind::SubjectLiftingUnavailable:
         return QCoreApplication::translate(
-            "AppError", "Le modèle de détourage est introuvable. Lancez « make build » pour "
-                        "l'installer.");
+            "AppError", "Le modèle de détourage est introuvable. Réinstallez le programme pour le "
+                        "rétablir.");
     case Kind::NoSubjectFound:
         return QCoreApplication::translate("AppError", "Aucun sujet détecté dans cette image.");
     case Kind::PlatformFailure:

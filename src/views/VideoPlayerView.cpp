@@ -2,6 +2,7 @@
 
 #include "VideoOpenGLSurface.h"
 #include "VideoSoftwareSurface.h"
+#include "platform/VideoPlayer.h"
 
 #include <QLabel>
 #include <QOpenGLContext>
@@ -11,6 +12,10 @@ VideoPlayerView::VideoPlayerView(VideoPlayer *player, QWidget *parent) : QWidget
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    if (!player->handle()) {
+        showMessage(player->startFailure());
+        return;
+    }
     if (openGLAvailable()) {
         m_openGL = new VideoOpenGLSurface(player, this);
         layout->addWidget(m_openGL);
@@ -21,8 +26,12 @@ VideoPlayerView::VideoPlayerView(VideoPlayer *player, QWidget *parent) : QWidget
         layout->addWidget(m_software);
         return;
     }
-    m_message =
-        new QLabel(tr("L'image de la vidéo ne peut pas être affichée : %1").arg(m_software->failure()), this);
+    showMessage(tr("L'image de la vidéo ne peut pas être affichée : %1").arg(m_software->failure()));
+}
+
+void VideoPlayerView::showMessage(const QString &text)
+{
+    m_message = new QLabel(text, this);
     m_message->setAlignment(Qt::AlignCenter);
     m_message->setWordWrap(true);
     QPalette palette = m_message->palette();
@@ -30,7 +39,7 @@ VideoPlayerView::VideoPlayerView(VideoPlayer *player, QWidget *parent) : QWidget
     palette.setColor(QPalette::Window, Qt::black);
     m_message->setPalette(palette);
     m_message->setAutoFillBackground(true);
-    layout->addWidget(m_message);
+    layout()->addWidget(m_message);
 }
 
 QImage VideoPlayerView::picture() const

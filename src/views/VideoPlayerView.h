@@ -29,6 +29,9 @@ public:
     static bool openGLAvailable();
 
 private:
+    // Shows `text` in the picture's place, white on black.
+    void showMessage(const QString &text);
+
     VideoOpenGLSurface *m_openGL = nullptr;
     VideoSoftwareSurface *m_software = nullptr;
     QLabel *m_message = nullptr;

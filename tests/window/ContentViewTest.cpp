@@ -23,6 +23,9 @@
 #include <QUndoStack>
 #include <QWindow>
 
+#include <algorithm>
+#include <clocale>
+
 namespace {
 
 QUrl fileUrl(const QString &path)
@@ -238,6 +241,32 @@ private slots:
         QVERIFY(window.state()->errorMessage());
         QVERIFY(!window.state()->errorMessage()->isEmpty());
         QVERIFY(window.errorAlert());
+    }
+
+    // The video library refuses to start under a number format other than "C": the window opens all
+    // the same, says why in French, and every video given to it is refused with that reason.
+    void videoLibraryThatCannotStartIsReported()
+    {
+        const QByteArray numeric = std::setlocale(LC_NUMERIC, nullptr);
+        QVERIFY(std::setlocale(LC_NUMERIC, "C.utf8"));
+        ContentView window(&m_runs);
+        std::setlocale(LC_NUMERIC, numeric.constData());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        const QString failure = QStringLiteral("Le lecteur vidéo n'a pas pu démarrer.");
+        QCOMPARE(window.state()->errorMessage().value_or(QString()), failure);
+        QVERIFY(window.errorAlert());
+        const QList<QLabel *> labels = window.findChildren<QLabel *>();
+        QVERIFY(std::any_of(labels.begin(), labels.end(),
+                            [&](const QLabel *label) { return label->text() == failure; }));
+
+        window.state()->clearErrorMessage();
+        window.importVideo(fileUrl(TestMedia::clip(TestMedia::Clip::Fps30)));
+        QTRY_VERIFY_WITH_TIMEOUT(window.state()->errorMessage().has_value(), 30000);
+        QVERIFY2(window.state()->errorMessage()->endsWith(failure),
+                 qPrintable(*window.state()->errorMessage()));
+        QVERIFY(window.state()->videoURL().isEmpty());
     }
 
     // Every kind of file the video library refuses is told as a video that could not be opened,
