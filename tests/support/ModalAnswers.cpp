@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
+#include <algorithm>
+
 ModalAnswers::ModalAnswers(const QList<Answer> &answers) : m_answers(answers)
 {
     m_timer.setInterval(20);
@@ -21,22 +23,37 @@ void ModalAnswers::poll()
     if (m_answers.isEmpty())
         return;
     // The dialogs that wait for an answer are the ones run with exec(): application-modal. Alerts
-    // opened beside the window (window-modal) are not questions to this object.
+    // opened beside the window (window-modal) are not questions to this object. A modal dialog that
+    // asks a question of its own waits for that question's answer: the question is answered first.
+    QList<QDialog *> waiting;
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         auto *dialog = qobject_cast<QDialog *>(widget);
-        if (!dialog || !dialog->isVisible() || dialog->windowModality() != Qt::ApplicationModal ||
-            m_answered.contains(dialog))
-            continue;
-        m_answered << dialog;
-        if (const auto *box = qobject_cast<QMessageBox *>(dialog))
-            m_questions << box->text();
-        const Answer answer = m_answers.takeFirst();
-        answer(dialog);
-        // A dialog that did not take its answer is closed, so that the test fails instead of hanging.
-        if (dialog->isVisible())
-            dialog->reject();
-        return;
+        if (dialog && dialog->isVisible() && dialog->windowModality() == Qt::ApplicationModal &&
+            !m_answered.contains(dialog))
+            waiting << dialog;
     }
+    const auto asksOver = [&waiting](const QDialog *dialog) {
+        return std::any_of(waiting.begin(), waiting.end(), [dialog](const QDialog *other) {
+            for (const QWidget *owner = other->parentWidget(); owner; owner = owner->parentWidget()) {
+                if (owner == dialog)
+                    return true;
+            }
+            return false;
+        });
+    };
+    const auto top = std::find_if(waiting.begin(), waiting.end(),
+                                  [&asksOver](const QDialog *dialog) { return !asksOver(dialog); });
+    if (top == waiting.end())
+        return;
+    QDialog *dialog = *top;
+    m_answered << dialog;
+    if (const auto *box = qobject_cast<QMessageBox *>(dialog))
+        m_questions << box->text();
+    const Answer answer = m_answers.takeFirst();
+    answer(dialog);
+    // A dialog that did not take its answer is closed, so that the test fails instead of hanging.
+    if (dialog->isVisible())
+        dialog->reject();
 }
 
 ModalAnswers::Answer ModalAnswers::click(const QString &label)
