@@ -3,6 +3,7 @@
 #include "FfmpegHandles.h"
 #include "FrameIndex.h"
 #include "FrameIndexer.h"
+#include "HdrToneMapper.h"
 
 #include <QColorSpace>
 #include <QMutexLocker>
@@ -173,6 +174,12 @@ private:
     // Makes the scaler turn pictures of `key` into RGBA; the colour matrix and range apply to
     // pictures not stored as RGB.
     std::optional<AppError> prepareScale(const ScaleKey &key, bool rgbSource);
+
+    // HDR pictures are tone-mapped, reduced ones after their YUV is reduced to the output size.
+    Result<QImage> toneMapped(const AVFrame *frame, const QSize &output);
+    HdrToneMapper m_toneMapper;
+    Ffmpeg::ScaleContext m_reduce;
+    Ffmpeg::Frame m_reduced;
 };
 
 QString FrameGrabber::Decoder::open(const QString &path, std::shared_ptr<FrameIndexer> indexer)
@@ -527,6 +534,16 @@ Result<QImage> FrameGrabber::Decoder::convert(const AVFrame *frame, const QSize 
             rotation = clockwiseRotation(reinterpret_cast<const int32_t *>(side->data));
     }
     const QSize output = outputSize(QSize(frame->width, frame->height), bound, rotation);
+    if (HdrToneMapper::handles(frame)) {
+        Result<QImage> mapped = toneMapped(frame, output);
+        if (!mapped)
+            return mapped;
+        QImage image = mapped.value();
+        if (rotation != 0)
+            image = image.transformed(QTransform().rotate(rotation));
+        image.setColorSpace(QColorSpace::SRgb);
+        return image;
+    }
 
     bool fullRangeFormat = false;
     const AVPixelFormat plainFormat = withoutFullRange(format, fullRangeFormat);
@@ -559,6 +576,46 @@ Result<QImage> FrameGrabber::Decoder::convert(const AVFrame *frame, const QSize 
     if (rotation != 0)
         image = image.transformed(QTransform().rotate(rotation));
     image.setColorSpace(QColorSpace::SRgb);
+    return image;
+}
+
+Result<QImage> FrameGrabber::Decoder::toneMapped(const AVFrame *frame, const QSize &output)
+{
+    const AVFrame *source = frame;
+    if (output != QSize(frame->width, frame->height)) {
+        // Reduced in YUV with 16 bits a sample, as SDR pictures are reduced in their own YUV.
+        m_reduce.reset(sws_getCachedContext(m_reduce.release(), frame->width, frame->height,
+                                            AVPixelFormat(frame->format), output.width(), output.height(),
+                                            AV_PIX_FMT_YUV444P16, SWS_BILINEAR, nullptr, nullptr, nullptr));
+        if (!m_reduced || m_reduced->width != output.width() || m_reduced->height != output.height()) {
+            m_reduced.reset(av_frame_alloc());
+            if (!m_reduced)
+                return AppError::frameExtractionFailed(Ffmpeg::errorText(AVERROR(ENOMEM)));
+            m_reduced->format = AV_PIX_FMT_YUV444P16;
+            m_reduced->width = output.width();
+            m_reduced->height = output.height();
+            const int status = av_frame_get_buffer(m_reduced.get(), 0);
+            if (status < 0) {
+                m_reduced.reset();
+                return AppError::frameExtractionFailed(Ffmpeg::errorText(status));
+            }
+        }
+        if (!m_reduce)
+            return AppError::frameExtractionFailed(Ffmpeg::errorText(AVERROR(EINVAL)));
+        av_frame_remove_side_data(m_reduced.get(), AV_FRAME_DATA_CONTENT_LIGHT_LEVEL);
+        av_frame_remove_side_data(m_reduced.get(), AV_FRAME_DATA_MASTERING_DISPLAY_METADATA);
+        const int status = av_frame_copy_props(m_reduced.get(), frame);
+        if (status < 0)
+            return AppError::frameExtractionFailed(Ffmpeg::errorText(status));
+        const int rows = sws_scale(m_reduce.get(), frame->data, frame->linesize, 0, frame->height,
+                                   m_reduced->data, m_reduced->linesize);
+        if (rows <= 0)
+            return AppError::frameExtractionFailed(Ffmpeg::errorText(rows < 0 ? rows : AVERROR_INVALIDDATA));
+        source = m_reduced.get();
+    }
+    QImage image = m_toneMapper.convert(source);
+    if (image.isNull())
+        return AppError::frameExtractionFailed(Ffmpeg::errorText(AVERROR(ENOMEM)));
     return image;
 }
 

@@ -66,6 +66,9 @@ VideoPlayer::VideoPlayer(PlayerOutput output, QObject *parent)
         {"input-default-bindings", "no"},
         {"input-vo-keyboard", "no"},
         {"terminal", "no"},
+        // HDR pictures are tone-mapped from their tagged peak, as stills are: measuring it on the
+        // pictures shown would make a frame's brightness depend on the frames played before it.
+        {"hdr-compute-peak", "no"},
     };
     // A window plays sound on mpv's usual outputs; headless players stay silent.
     if (headless)

@@ -105,3 +105,21 @@ TestImages::CorrectionScene TestImages::correctionScene()
     addGrain(scene.frame, 20);
     return scene;
 }
+
+std::array<double, 3> TestImages::meanDifference(const QImage &a, const QImage &b)
+{
+    std::array<double, 3> sum{};
+    const QImage first = a.convertToFormat(QImage::Format_RGB32);
+    const QImage second = b.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < first.height(); ++y) {
+        const auto *p = reinterpret_cast<const QRgb *>(first.constScanLine(y));
+        const auto *q = reinterpret_cast<const QRgb *>(second.constScanLine(y));
+        for (int x = 0; x < first.width(); ++x) {
+            sum[0] += std::abs(qRed(p[x]) - qRed(q[x]));
+            sum[1] += std::abs(qGreen(p[x]) - qGreen(q[x]));
+            sum[2] += std::abs(qBlue(p[x]) - qBlue(q[x]));
+        }
+    }
+    const double count = double(first.width()) * first.height();
+    return {sum[0] / count, sum[1] / count, sum[2] / count};
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+
 #include <QColor>
 #include <QImage>
 #include <QList>
@@ -31,6 +33,9 @@ QImage flat(QSize size, const QColor &color);
 // The grain of a camera added to `image`: every colour byte moved by up to `amplitude`, the same
 // way every time.
 void addGrain(QImage &image, int amplitude);
+
+// The mean difference per channel (red, green, blue) between two pictures of the same size.
+std::array<double, 3> meanDifference(const QImage &a, const QImage &b);
 
 // A 960×540 frame whose lifting wants correcting, with grain: a large red ellipse and a blue
 // square, which the model lifts; a small green square, which it leaves out at the frame's scale and

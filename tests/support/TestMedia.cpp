@@ -449,6 +449,25 @@ QString TestMedia::patternVideo(const QString &fileName, QSize size, int seconds
     return path;
 }
 
+QString TestMedia::hdrVideo(const QString &transfer, bool lightLevels)
+{
+    QString encoder = QStringLiteral("log-level=error");
+    if (lightLevels) {
+        encoder += QStringLiteral(":hdr10=1:master-display=G(13250,34500)B(7500,3000)R(34000,16000)"
+                                  "WP(15635,16450)L(10000000,1):max-cll=1000,400");
+    }
+    const QString name =
+        QStringLiteral("hdr-%1%2.mp4").arg(transfer, lightLevels ? QStringLiteral("-levels") : QString());
+    return patternVideo(name, QSize(320, 240), 2, 30,
+                        {QStringLiteral("-vf"), QStringLiteral("scale=out_color_matrix=bt2020:out_range=tv"),
+                         QStringLiteral("-c:v"), QStringLiteral("libx265"), QStringLiteral("-preset"),
+                         QStringLiteral("ultrafast"), QStringLiteral("-x265-params"), encoder,
+                         QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p10le"),
+                         QStringLiteral("-color_primaries"), QStringLiteral("bt2020"),
+                         QStringLiteral("-color_trc"), transfer, QStringLiteral("-colorspace"),
+                         QStringLiteral("bt2020nc"), QStringLiteral("-tag:v"), QStringLiteral("hvc1")});
+}
+
 QString TestMedia::shapesVideo(const QString &name, QSize size, int frameCount, int drift,
                                const QString &container)
 {

@@ -86,6 +86,12 @@ QString textFile(const QString &fileName);
 QString patternVideo(const QString &fileName, QSize size, int seconds, int keyFrameInterval = 60,
                      const QStringList &codecArguments = {});
 
+// Two seconds of ffmpeg's moving test pattern as 320×240 HEVC Main 10 with BT.2020 primaries and
+// matrix, its code values tagged with `transfer`: "arib-std-b67" for HLG, "smpte2084" for PQ,
+// "bt2020-10" for the same pictures in SDR. `lightLevels` adds what HDR10 files carry: a mastering display
+// and a content light level, both of 1000 cd/m².
+QString hdrVideo(const QString &transfer, bool lightLevels = false);
+
 // A video of the two test shapes on a gradient (TestImages::twoShapes(), scaled from their 960×540
 // layout to `size`), which the segmentation model lifts as two subjects. The shapes move right by
 // `drift` pixels a frame, so that frames differ. The container is MP4 unless another is named.

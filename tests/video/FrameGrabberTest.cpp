@@ -1,3 +1,4 @@
+#include "TestImages.h"
 #include "TestMedia.h"
 #include "TestRegistry.h"
 
@@ -189,6 +190,59 @@ private slots:
             QVERIFY2(std::abs(got.red() - patch.colour.red()) <= 3, qPrintable(detail));
             QVERIFY2(std::abs(got.green() - patch.colour.green()) <= 3, qPrintable(detail));
             QVERIFY2(std::abs(got.blue() - patch.colour.blue()) <= 3, qPrintable(detail));
+        }
+    }
+
+    void hdrStillsAreToneMappedByTheirTransfer()
+    {
+        // The same pictures, tagged SDR, HLG and PQ.
+        const MediaTime time(10, 30);
+        QList<QImage> stills;
+        for (const QString &transfer :
+             {QStringLiteral("bt2020-10"), QStringLiteral("arib-std-b67"), QStringLiteral("smpte2084")}) {
+            FrameGrabber grabber(TestMedia::hdrVideo(transfer));
+            const Result<QImage> still = grabber.image(time);
+            QVERIFY(still.ok());
+            QCOMPARE(still.value().size(), QSize(320, 240));
+            QCOMPARE(still.value().format(), QImage::Format_RGBA8888_Premultiplied);
+            QCOMPARE(still.value().colorSpace(), QColorSpace(QColorSpace::SRgb));
+            stills << still.value();
+        }
+        // Read as SDR, the pattern's full colours stay at the top of the range; as HDR, its peak is
+        // brought down towards the SDR white and its BT.2020 colours into BT.709.
+        const auto apart = [](const QImage &a, const QImage &b) {
+            const std::array<double, 3> difference = TestImages::meanDifference(a, b);
+            return *std::max_element(difference.begin(), difference.end());
+        };
+        QVERIFY2(apart(stills[0], stills[1]) > 20, qPrintable(QString::number(apart(stills[0], stills[1]))));
+        QVERIFY2(apart(stills[0], stills[2]) > 20, qPrintable(QString::number(apart(stills[0], stills[2]))));
+    }
+
+    void reducedHdrStillsAreTheFullStillReduced_data()
+    {
+        QTest::addColumn<QString>("transfer");
+        QTest::newRow("hlg") << QStringLiteral("arib-std-b67");
+        QTest::newRow("pq") << QStringLiteral("smpte2084");
+    }
+
+    void reducedHdrStillsAreTheFullStillReduced()
+    {
+        QFETCH(QString, transfer);
+        const QString path = TestMedia::hdrVideo(transfer);
+        FrameGrabber full(path);
+        FrameGrabber reduced(path);
+        reduced.setMaximumSize(QSize(160, 160));
+        for (int frame : {0, 31}) {
+            const Result<QImage> large = full.image(MediaTime(frame, 30));
+            const Result<QImage> small = reduced.image(MediaTime(frame, 30));
+            QVERIFY(large.ok() && small.ok());
+            QCOMPARE(small.value().size(), QSize(160, 120));
+            QCOMPARE(small.value().colorSpace(), QColorSpace(QColorSpace::SRgb));
+            const QImage expected =
+                large.value().scaled(160, 120, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            const std::array<double, 3> difference = TestImages::meanDifference(small.value(), expected);
+            for (double channel : difference)
+                QVERIFY2(channel < 4.0, qPrintable(QString::number(channel)));
         }
     }
 
