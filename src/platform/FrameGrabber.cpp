@@ -602,8 +602,9 @@ Result<QImage> FrameGrabber::Decoder::toneMapped(const AVFrame *frame, const QSi
         }
         if (!m_reduce)
             return AppError::frameExtractionFailed(Ffmpeg::errorText(AVERROR(EINVAL)));
-        av_frame_remove_side_data(m_reduced.get(), AV_FRAME_DATA_CONTENT_LIGHT_LEVEL);
-        av_frame_remove_side_data(m_reduced.get(), AV_FRAME_DATA_MASTERING_DISPLAY_METADATA);
+        // The light levels and other side data of the previous picture go; this picture's come along.
+        while (m_reduced->nb_side_data > 0)
+            av_frame_remove_side_data(m_reduced.get(), m_reduced->side_data[0]->type);
         const int status = av_frame_copy_props(m_reduced.get(), frame);
         if (status < 0)
             return AppError::frameExtractionFailed(Ffmpeg::errorText(status));
