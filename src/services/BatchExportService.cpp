@@ -264,7 +264,7 @@ Result<QList<QImage>> BatchExportService::finishedImages(const Services &service
             mask = std::move(decoded).value();
     }
     if (const auto known = settings.masks.constFind(frame.id); !mask && known != settings.masks.cend()) {
-        Result<SubjectMask> decoded = SubjectMask::decoded(*known, still.value());
+        Result<SubjectMask> decoded = SubjectMask::decoded(known->bytes(), still.value());
         if (decoded)
             mask = std::move(decoded).value();
     }

@@ -7,6 +7,7 @@
 #include "models/ExportMode.h"
 #include "models/FilterStyle.h"
 #include "models/ImageFormat.h"
+#include "services/KeptMask.h"
 #include "support/MediaTime.h"
 #include "support/Result.h"
 
@@ -61,10 +62,11 @@ public:
         ImageFormat format = ImageFormat::Png;
         // The video's first frame's start: the times in file names and Markdown are measured from it.
         MediaTime timeOrigin = MediaTime::zero();
-        // Frames lifted before the run, by identifier: their masks (SubjectMask::encoded()), and the
-        // stills of those still held in memory. Their subjects are cut from the mask instead of
-        // being lifted again.
-        QHash<QUuid, QByteArray> masks;
+        // Frames lifted before the run, by identifier: their masks (SubjectMask::encoded(), in
+        // memory or read from the disk cache when the run reaches the frame), and the stills of
+        // those still held in memory. Their subjects are cut from the mask instead of being lifted
+        // again.
+        QHash<QUuid, KeptMask> masks;
         QHash<QUuid, QImage> stills;
         // Frames whose corrections are applied already: the corrected masks to cut them from. Any
         // other frame has its corrections applied by the run, to its kept mask or its lifting.

@@ -45,7 +45,8 @@ QByteArray encodedEntry(const QByteArray &key, const LiftedFrame &frame)
     return bytes;
 }
 
-std::optional<LiftedFrame> decodedEntry(const QByteArray &key, const QByteArray &bytes)
+std::optional<LiftedFrame> decodedEntry(const QByteArray &key, const QByteArray &bytes,
+                                        LiftedFrameCache::Contents contents)
 {
     const qsizetype hashSize = QCryptographicHash::hashLength(EntryHash);
     if (bytes.size() <= hashSize)
@@ -68,6 +69,8 @@ std::optional<LiftedFrame> decodedEntry(const QByteArray &key, const QByteArray 
         frame.mask.isEmpty())
         return std::nullopt;
     frame.frameSize = QSize(width, height);
+    if (contents == LiftedFrameCache::Contents::Mask)
+        return thumbnail.isEmpty() ? std::nullopt : std::optional<LiftedFrame>(frame);
     // Back in the form every picture of the program takes.
     frame.thumbnail =
         QImage::fromData(thumbnail, "PNG").convertToFormat(QImage::Format_RGBA8888_Premultiplied);
@@ -159,7 +162,7 @@ QString LiftedFrameCache::entryPath(const QByteArray &key) const
         QString::fromLatin1(QCryptographicHash::hash(key, EntryHash).toHex().left(40)) + EntrySuffix);
 }
 
-std::optional<LiftedFrame> LiftedFrameCache::load(const QByteArray &key) const
+std::optional<LiftedFrame> LiftedFrameCache::load(const QByteArray &key, Contents contents) const
 {
     if (key.isEmpty())
         return std::nullopt;
@@ -167,7 +170,7 @@ std::optional<LiftedFrame> LiftedFrameCache::load(const QByteArray &key) const
     if (!QFileInfo::exists(path))
         return std::nullopt;
     const Result<QByteArray> bytes = CheckedFile::read(path, MaxEntryBytes);
-    std::optional<LiftedFrame> frame = bytes ? decodedEntry(key, bytes.value()) : std::nullopt;
+    std::optional<LiftedFrame> frame = bytes ? decodedEntry(key, bytes.value(), contents) : std::nullopt;
     if (!frame) {
         // Damaged, or another key's or format's: made again and written over.
         QFile::remove(path);

@@ -25,6 +25,10 @@ class LiftedFrameCache
 public:
     static constexpr qint64 DefaultLimit = 2'000'000'000;
 
+    // What a load gives of an entry: all of it, or its outcome and mask without the small pictures
+    // (which are then left null), for a frame that is not on screen.
+    enum class Contents { Everything, Mask };
+
     // `folder` holds the entries (created when needed); `limitBytes` is the most they may take.
     explicit LiftedFrameCache(QString folder = standardFolder(), qint64 limitBytes = DefaultLimit);
 
@@ -40,7 +44,7 @@ public:
     QByteArray key(const QString &videoPath, const MediaTime &time, const QString &modelPath) const;
     // The entry stored under `key`, which counts as used now; nothing when there is none or it
     // cannot be trusted (such an entry is deleted).
-    std::optional<LiftedFrame> load(const QByteArray &key) const;
+    std::optional<LiftedFrame> load(const QByteArray &key, Contents contents = Contents::Everything) const;
     // Stores the entry under `key`, then trims the folder to its limit. What went wrong, if anything.
     std::optional<QString> store(const QByteArray &key, const LiftedFrame &frame) const;
 

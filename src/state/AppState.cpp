@@ -25,6 +25,8 @@ AppState::AppState(ExportRuns *exportRuns, PlayerOutput output, QObject *parent)
 {
     connect(m_document, &CaptureDocument::groupsChanged, this, &AppState::followFrames);
     connect(m_imageMaker, &FrameImageMaker::stillFailed, this, &AppState::stillFailed);
+    connect(m_document, &CaptureDocument::selectionChanged, m_imageMaker,
+            [this] { m_imageMaker->setSelectedFrames(m_document->selection()); });
     Playback *playback = m_playback.get();
     connect(playback, &Playback::videoURLChanged, this, &AppState::videoURLChanged);
     connect(playback, &Playback::currentTimeChanged, this, &AppState::currentTimeChanged);

@@ -36,9 +36,9 @@ void AppState::runExport(ExportMode mode)
     // Frames lifted already are not lifted again: the run cuts them from their masks.
     for (const CapturedFrame &frame : m_document->allFrames()) {
         const FrameImages images = m_images->images(frame.id);
-        if (images.mask.isEmpty())
+        if (!images.hasMask())
             continue;
-        settings.masks.insert(frame.id, images.mask);
+        settings.masks.insert(frame.id, m_images->keptMask(frame.id));
         // The corrections of the cut-out on screen are not applied again.
         if (!frame.corrections.isEmpty() && images.corrections == frame.corrections)
             settings.correctedMasks.insert(frame.id, images.correctedMask);

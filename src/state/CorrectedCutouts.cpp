@@ -32,8 +32,9 @@ struct CorrectedCutouts::Source
     QUuid frameId;
     FrameImageStore::Ticket ticket = 0;
     MediaTime time;
-    QImage still; // null: grabbed again
-    QByteArray liftedMask;
+    QImage still;        // null: grabbed again
+    KeptMask liftedMask; // read on the worker: it may be on the disk only
+    quint64 lifting = 0;
     QHash<QString, QByteArray> parts;
 };
 
@@ -42,7 +43,8 @@ struct CorrectedCutouts::Applied
     std::optional<AppError> error;
     QList<CutoutCorrection> corrections; // those applied, the gesture's included
     QByteArray liftedMask;
-    QByteArray mask; // encoded
+    quint64 lifting = 0; // the store's name of the lifting they were applied to
+    QByteArray mask;     // encoded
     std::optional<SubjectMask> shown;
     QImage cutOut; // null without subject
     QHash<QString, QByteArray> newParts;
@@ -118,14 +120,15 @@ void applyTo(Applied &applied, const QImage &still, const QHash<QString, QByteAr
     applied.shown = std::move(corrected).value();
 }
 
-Applied appliedTo(const Result<QImage> &still, const QByteArray &liftedMask,
+Applied appliedTo(const Result<QImage> &still, const KeptMask &liftedMask, quint64 lifting,
                   const QList<CutoutCorrection> &corrections, const QHash<QString, QByteArray> &parts,
                   const std::shared_ptr<const SubjectExtractionService> &lifter,
                   const CorrectedCutouts::Gesture &gesture)
 {
     Applied applied;
     applied.corrections = corrections;
-    applied.liftedMask = liftedMask;
+    applied.liftedMask = liftedMask.bytes();
+    applied.lifting = lifting;
     if (!still) {
         applied.error = still.error();
         return applied;
@@ -173,17 +176,22 @@ std::optional<CorrectedCutouts::Source> CorrectedCutouts::sourceOf(const QUuid &
 {
     const std::optional<CapturedFrame> frame = m_document->frame(frameId);
     const FrameImages images = m_store->images(frameId);
-    if (!frame || images.mask.isEmpty() || images.hasFailed())
+    if (!frame || !images.hasMask() || images.hasFailed())
         return std::nullopt;
-    return Source{frameId,     m_store->ticket(frameId), frame->time, images.still,
-                  images.mask, m_parts.value(frameId)};
+    return Source{
+        frameId,        m_store->ticket(frameId), frame->time, images.still, m_store->keptMask(frameId),
+        images.lifting, m_parts.value(frameId)};
 }
 
 void CorrectedCutouts::follow(const QUuid &frameId)
 {
-    const std::optional<CapturedFrame> frame = m_document->frame(frameId);
+    // The store first: most changes are of frames not lifted yet, and finding a frame in the
+    // document means going through its groups.
     const FrameImages images = m_store->images(frameId);
-    if (!frame || images.mask.isEmpty() || images.hasFailed())
+    if (!images.hasMask() || images.hasFailed())
+        return;
+    const std::optional<CapturedFrame> frame = m_document->frame(frameId);
+    if (!frame)
         return;
     if (images.corrections == frame->corrections)
         return;
@@ -206,9 +214,9 @@ void CorrectedCutouts::run(const Source &source, const QList<CutoutCorrection> &
                            const Gesture &gesture, const std::function<void(const Applied &)> &done)
 {
     QFuture<Applied> job;
-    const auto work = [lifted = source.liftedMask, corrections, parts = source.parts, lifter = m_lifter,
-                       gesture](const Result<QImage> &still) {
-        return appliedTo(still, lifted, corrections, parts, lifter, gesture);
+    const auto work = [lifted = source.liftedMask, lifting = source.lifting, corrections,
+                       parts = source.parts, lifter = m_lifter, gesture](const Result<QImage> &still) {
+        return appliedTo(still, lifted, lifting, corrections, parts, lifter, gesture);
     };
     if (!source.still.isNull())
         job = QtConcurrent::run(&m_pool, [work, still = source.still] { return work(still); });
@@ -227,9 +235,9 @@ void CorrectedCutouts::keep(const QUuid &frameId, FrameImageStore::Ticket ticket
     const std::optional<CapturedFrame> frame = m_document->frame(frameId);
     if (!frame || applied.error || applied.gestureFoundNothing)
         return;
-    if (m_store->images(frameId).mask != applied.liftedMask)
+    if (m_store->images(frameId).lifting != applied.lifting)
         return;
-    m_shown = Shown{frameId, applied.corrections, applied.liftedMask, applied.shown};
+    m_shown = Shown{frameId, applied.corrections, applied.lifting, applied.shown};
     emit shownMaskChanged(frameId);
     if (frame->corrections == applied.corrections)
         m_store->setCorrected(frameId, ticket, applied.corrections, applied.mask, applied.cutOut);
@@ -318,7 +326,7 @@ std::optional<SubjectMask> CorrectedCutouts::shownMask(const QUuid &frameId) con
 {
     const std::optional<CapturedFrame> frame = m_document->frame(frameId);
     if (!frame || m_shown.frameId != frameId || m_shown.corrections != frame->corrections ||
-        m_shown.liftedMask != m_store->images(frameId).mask)
+        m_shown.lifting != m_store->images(frameId).lifting)
         return std::nullopt;
     return m_shown.mask;
 }

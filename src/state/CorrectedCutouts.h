@@ -99,7 +99,7 @@ private:
     {
         QUuid frameId;
         QList<CutoutCorrection> corrections;
-        QByteArray liftedMask;
+        quint64 lifting = 0; // the store's name of the lifting they were applied to
         std::optional<SubjectMask> mask;
     };
     Shown m_shown;

@@ -3,6 +3,7 @@
 #include "models/ExportMode.h"
 #include "platform/FrameGrabber.h"
 #include "platform/SubjectSegmenter.h"
+#include "services/KeptMask.h"
 #include "services/LiftedFrame.h"
 #include "services/LiftedFrameCache.h"
 #include "services/SubjectExtractionService.h"
@@ -112,7 +113,21 @@ FrameImageMaker::FrameImageMaker(const VideoFrameExtractorService *extractor, Fr
     connect(m_store, &FrameImageStore::picturesWanted, this, &FrameImageMaker::remake);
     connect(m_store, &FrameImageStore::imagesChanged, this, [this](const QUuid &frameId) {
         if (!m_store->isTracked(frameId))
-            m_work.remove(frameId);
+            drop(frameId);
+    });
+    connect(m_store, &FrameImageStore::thumbnailsWanted, this, [this](const QUuid &frameId) {
+        if (m_work.contains(frameId) && !m_work.value(frameId).cacheKey.isEmpty()) {
+            m_thumbnailReads.add(frameId);
+            schedule();
+        }
+    });
+    connect(m_store, &FrameImageStore::framesInViewChanged, this, [this] {
+        // Rows shown that wait for their lifting get their small pictures from a grab meanwhile.
+        for (const QUuid &frameId : m_store->visibleFrames()) {
+            if (m_liftLine.contains(frameId) && !m_store->images(frameId).hasThumbnail())
+                m_grabLine.add(frameId);
+        }
+        schedule();
     });
 }
 
@@ -121,43 +136,149 @@ FrameImageMaker::~FrameImageMaker()
     m_diskPool.waitForDone();
 }
 
+void FrameImageMaker::drop(const QUuid &frameId)
+{
+    m_work.remove(frameId);
+    m_lookups.remove(frameId);
+    m_thumbnailReads.remove(frameId);
+    m_grabLine.remove(frameId);
+    m_liftLine.remove(frameId);
+}
+
+void FrameImageMaker::setSelectedFrames(const QSet<QUuid> &frames)
+{
+    m_selected = frames;
+    schedule();
+}
+
+qsizetype FrameImageMaker::waitingCount() const
+{
+    return m_lookups.size() + m_thumbnailReads.size() + m_grabLine.size() + m_liftLine.size();
+}
+
+FrameWorkQueue::Attention FrameImageMaker::attention() const
+{
+    return {m_store->visibleFrames(), m_selected, m_store->nearbyFrames()};
+}
+
 void FrameImageMaker::make(const QUuid &frameId, const MediaTime &time)
 {
     const FrameImageStore::Ticket ticket = m_store->track(frameId);
     const std::shared_ptr<FrameGrabber> grabber = m_extractor->generator();
-    Work &work = m_work[frameId];
-    work = Work{time, grabber ? grabber->path() : QString(), {}};
-    if (!m_cache || work.videoPath.isEmpty()) {
-        grab(frameId, ticket);
+    drop(frameId);
+    m_work.insert(frameId, Work{time, grabber ? grabber->path() : QString(), {}, ticket});
+    if (!m_cache || m_work.value(frameId).videoPath.isEmpty())
+        m_grabLine.add(frameId);
+    else
+        m_lookups.add(frameId);
+    schedule();
+}
+
+void FrameImageMaker::schedule()
+{
+    if (m_scheduled)
         return;
+    m_scheduled = true;
+    QMetaObject::invokeMethod(this, &FrameImageMaker::startWork, Qt::QueuedConnection);
+}
+
+void FrameImageMaker::startWork()
+{
+    m_scheduled = false;
+    const FrameWorkQueue::Attention seen = attention();
+    while (m_diskReads < DiskReadsAtOnce) {
+        // Small pictures asked for come before lookups; those of frames that have left the rows
+        // near those shown are no longer wanted.
+        QUuid frameId = m_thumbnailReads.take(seen);
+        while (!frameId.isNull() && !m_store->isNearView(frameId))
+            frameId = m_thumbnailReads.take(seen);
+        if (!frameId.isNull()) {
+            readThumbnails(frameId);
+            continue;
+        }
+        frameId = m_lookups.take(seen);
+        if (frameId.isNull())
+            break;
+        look(frameId);
     }
+    while (m_grabs < GrabsAtOnce) {
+        const QUuid frameId = m_grabLine.take(seen);
+        if (frameId.isNull())
+            break;
+        // A frame whose small pictures would not be held is grabbed when its lifting comes.
+        if (m_store->wouldHoldThumbnails(frameId) || m_store->images(frameId).isFinished())
+            grab(frameId);
+        else
+            lift(frameId);
+    }
+    liftNext();
+}
+
+void FrameImageMaker::look(const QUuid &frameId)
+{
+    const Work work = m_work.value(frameId);
+    const LiftedFrameCache::Contents contents = m_store->wouldHoldThumbnails(frameId)
+                                                    ? LiftedFrameCache::Contents::Everything
+                                                    : LiftedFrameCache::Contents::Mask;
+    ++m_diskReads;
     continueOn(this,
-               QtConcurrent::run(
-                   &m_diskPool,
-                   [cache = m_cache, path = work.videoPath, time, model = m_subjectExtractor->modelPath()] {
-                       Lookup lookup{cache->key(path, time, model), std::nullopt};
-                       lookup.frame = cache->load(lookup.key);
-                       return lookup;
-                   }),
-               [this, frameId, ticket](const Lookup &lookup) {
-                   if (!m_store->isCurrent(frameId, ticket))
+               QtConcurrent::run(&m_diskPool,
+                                 [cache = m_cache, path = work.videoPath, time = work.time,
+                                  model = m_subjectExtractor->modelPath(), contents] {
+                                     Lookup lookup{cache->key(path, time, model), std::nullopt};
+                                     lookup.frame = cache->load(lookup.key, contents);
+                                     return lookup;
+                                 }),
+               [this, frameId, ticket = work.ticket](const Lookup &lookup) {
+                   --m_diskReads;
+                   schedule();
+                   if (!m_store->isCurrent(frameId, ticket) || !m_work.contains(frameId))
                        return;
                    m_work[frameId].cacheKey = lookup.key;
-                   if (lookup.frame)
+                   if (lookup.frame) {
                        m_store->setLifted(frameId, ticket, *lookup.frame);
-                   else
-                       grab(frameId, ticket);
+                       m_store->setMaskKept(frameId, ticket, m_cache, lookup.key);
+                   } else {
+                       m_grabLine.add(frameId);
+                   }
                });
 }
 
-void FrameImageMaker::grab(const QUuid &frameId, FrameImageStore::Ticket ticket)
+void FrameImageMaker::readThumbnails(const QUuid &frameId)
 {
+    const Work work = m_work.value(frameId);
+    ++m_diskReads;
+    continueOn(
+        this,
+        QtConcurrent::run(&m_diskPool, [cache = m_cache, key = work.cacheKey] { return cache->load(key); }),
+        [this, frameId, ticket = work.ticket](const std::optional<LiftedFrame> &lifted) {
+            --m_diskReads;
+            schedule();
+            if (!m_store->isCurrent(frameId, ticket))
+                return;
+            if (lifted) {
+                m_store->setThumbnails(frameId, ticket, lifted->thumbnail, lifted->subjectThumbnail);
+            } else if (m_store->keptMask(frameId).isInMemory()) {
+                // The cache has lost the entry: the mask held makes the pictures again.
+                remake(frameId);
+            } else {
+                // The cache has lost the entry and the mask with it: the frame is lifted again.
+                lift(frameId);
+            }
+        });
+}
+
+void FrameImageMaker::grab(const QUuid &frameId)
+{
+    const Work work = m_work.value(frameId);
+    ++m_grabs;
     const QFuture<Grabbed> grabbed =
-        m_extractor->image(m_work.value(frameId).time)
-            .then(QtFuture::Launch::Async, [](const Result<QImage> &still) {
-                return Grabbed{still, still ? LiftedFrame::thumbnailOf(still.value()) : QImage()};
-            });
-    continueOn(this, grabbed, [this, frameId, ticket](const Grabbed &grabbed) {
+        m_extractor->image(work.time).then(QtFuture::Launch::Async, [](const Result<QImage> &still) {
+            return Grabbed{still, still ? LiftedFrame::thumbnailOf(still.value()) : QImage()};
+        });
+    continueOn(this, grabbed, [this, frameId, ticket = work.ticket](const Grabbed &grabbed) {
+        --m_grabs;
+        schedule();
         if (!m_store->isCurrent(frameId, ticket))
             return;
         if (!grabbed.still) {
@@ -166,45 +287,46 @@ void FrameImageMaker::grab(const QUuid &frameId, FrameImageStore::Ticket ticket)
             return;
         }
         m_store->setStill(frameId, ticket, grabbed.still.value(), grabbed.thumbnail);
-        lift(frameId, ticket);
+        if (!m_store->images(frameId).isFinished())
+            lift(frameId);
     });
 }
 
-void FrameImageMaker::lift(const QUuid &frameId, FrameImageStore::Ticket ticket)
+void FrameImageMaker::lift(const QUuid &frameId)
 {
-    m_liftQueue.enqueue({frameId, ticket});
-    liftNext();
+    m_liftLine.add(frameId);
+    schedule();
 }
 
 void FrameImageMaker::liftNext()
 {
     if (m_lifting)
         return;
-    // Frames deleted while they waited: lifting them would be seconds of work for nothing.
-    while (!m_liftQueue.isEmpty() &&
-           !m_store->isCurrent(m_liftQueue.head().frameId, m_liftQueue.head().ticket))
-        m_liftQueue.dequeue();
-    if (m_liftQueue.isEmpty())
+    const QUuid frameId = m_liftLine.take(attention());
+    if (frameId.isNull())
         return;
-    const Queued next = m_liftQueue.dequeue();
+    const Work work = m_work.value(frameId);
     m_lifting = true;
-    const QImage held = m_store->images(next.frameId).still;
+    const QImage held = m_store->images(frameId).still;
     if (!held.isNull()) {
-        startLifting(next.frameId, next.ticket, held);
+        startLifting(frameId, work.ticket, held);
         return;
     }
-    // The still was let go while the frame waited: grabbing it again costs far less than keeping
-    // every waiting frame's still in memory.
-    continueOn(this, m_extractor->image(m_work.value(next.frameId).time),
-               [this, next](const Result<QImage> &still) {
-                   if (!m_store->isCurrent(next.frameId, next.ticket) || !still) {
-                       if (!still)
-                           m_store->setFailed(next.frameId, next.ticket, still.error().errorDescription());
+    // The still was let go while the frame waited, or never grabbed: grabbing it now costs far less
+    // than keeping every waiting frame's still in memory.
+    continueOn(this, m_extractor->image(work.time),
+               [this, frameId, ticket = work.ticket](const Result<QImage> &still) {
+                   if (!m_store->isCurrent(frameId, ticket) || !still) {
+                       if (!still) {
+                           m_store->setFailed(frameId, ticket, still.error().errorDescription());
+                           if (m_store->isCurrent(frameId, ticket))
+                               emit stillFailed(frameId, still.error().errorDescription());
+                       }
                        m_lifting = false;
-                       liftNext();
+                       schedule();
                        return;
                    }
-                   startLifting(next.frameId, next.ticket, still.value());
+                   startLifting(frameId, ticket, still.value());
                });
 }
 
@@ -214,17 +336,17 @@ void FrameImageMaker::startLifting(const QUuid &frameId, FrameImageStore::Ticket
         QtFuture::Launch::Async, [still](const Result<SubjectMask> &mask) { return liftingOf(still, mask); });
     continueOn(this, lifting, [this, frameId, ticket](const Lifting &lifting) {
         m_lifting = false;
-        if (m_store->isCurrent(frameId, ticket)) {
-            if (lifting.error) {
-                m_store->setFailed(frameId, ticket, lifting.error->errorDescription());
-            } else {
-                m_store->setLifted(frameId, ticket, lifting.lifted);
-                if (lifting.lifted.hasSubject)
-                    m_store->setSubject(frameId, ticket, lifting.cutOut);
-                storeInCache(frameId, lifting.lifted);
-            }
+        schedule();
+        if (!m_store->isCurrent(frameId, ticket))
+            return;
+        if (lifting.error) {
+            m_store->setFailed(frameId, ticket, lifting.error->errorDescription());
+            return;
         }
-        liftNext();
+        m_store->setLifted(frameId, ticket, lifting.lifted);
+        if (lifting.lifted.hasSubject)
+            m_store->setSubject(frameId, ticket, lifting.cutOut);
+        storeInCache(frameId, ticket, lifting.lifted);
     });
 }
 
@@ -244,7 +366,8 @@ void FrameImageMaker::adopt(const QUuid &frameId, const QImage &still, const QBy
         m_store->setLifted(frameId, ticket, lifting.lifted);
         if (lifting.lifted.hasSubject)
             m_store->setSubject(frameId, ticket, lifting.cutOut);
-        storeInCache(frameId, lifting.lifted);
+        m_liftLine.remove(frameId);
+        storeInCache(frameId, ticket, lifting.lifted);
     });
 }
 
@@ -254,16 +377,15 @@ void FrameImageMaker::remake(const QUuid &frameId)
     const FrameImages images = m_store->images(frameId);
     if (!ticket || !m_work.contains(frameId))
         return;
+    const KeptMask mask =
+        images.correctedMask.isEmpty() ? m_store->keptMask(frameId) : KeptMask(images.correctedMask);
     QFuture<Remade> remade;
     if (images.hasStill()) {
-        remade = QtConcurrent::run(
-            [still = images.still, mask = images.cutOutMask()] { return remadeFrom(still, mask); });
+        remade = QtConcurrent::run([still = images.still, mask] { return remadeFrom(still, mask.bytes()); });
     } else {
-        remade =
-            m_extractor->image(m_work.value(frameId).time)
-                .then(QtFuture::Launch::Async, [mask = images.cutOutMask()](const Result<QImage> &still) {
-                    return remadeFrom(still, mask);
-                });
+        remade = m_extractor->image(m_work.value(frameId).time)
+                     .then(QtFuture::Launch::Async,
+                           [mask](const Result<QImage> &still) { return remadeFrom(still, mask.bytes()); });
     }
     continueOn(this, remade, [this, frameId, ticket](const Remade &remade) {
         if (!m_store->isCurrent(frameId, ticket))
@@ -274,26 +396,45 @@ void FrameImageMaker::remake(const QUuid &frameId)
         }
         m_store->setStill(frameId, ticket, remade.still.value());
         if (!remade.maskFits) {
-            // The mask kept is not this frame's (its video changed under the same name, say).
-            lift(frameId, ticket);
+            // The mask kept is not this frame's (its video changed under the same name, say), or
+            // the disk cache has lost it.
+            lift(frameId);
             return;
         }
         if (!remade.cutOut.isNull())
             m_store->setSubject(frameId, ticket, remade.cutOut);
+        if (m_store->images(frameId).thumbnailsLetGo)
+            m_store->setThumbnails(frameId, ticket, LiftedFrame::thumbnailOf(remade.still.value()),
+                                   LiftedFrame::thumbnailOf(remade.cutOut));
     });
 }
 
-void FrameImageMaker::storeInCache(const QUuid &frameId, const LiftedFrame &lifted)
+void FrameImageMaker::storeInCache(const QUuid &frameId, FrameImageStore::Ticket ticket,
+                                   const LiftedFrame &lifted)
 {
     if (!m_cache)
         return;
     const Work work = m_work.value(frameId);
     if (work.videoPath.isEmpty())
         return;
-    m_diskPool.start([cache = m_cache, work, lifted, model = m_subjectExtractor->modelPath()] {
-        const QByteArray key =
-            work.cacheKey.isEmpty() ? cache->key(work.videoPath, work.time, model) : work.cacheKey;
-        if (const std::optional<QString> problem = cache->store(key, lifted))
-            qWarning("A lifted frame was not kept in the cache: %s", qPrintable(*problem));
-    });
+    const QFuture<QByteArray> stored = QtConcurrent::run(
+        &m_diskPool, [cache = m_cache, work, lifted, model = m_subjectExtractor->modelPath()] {
+            QByteArray key =
+                work.cacheKey.isEmpty() ? cache->key(work.videoPath, work.time, model) : work.cacheKey;
+            if (const std::optional<QString> problem = cache->store(key, lifted)) {
+                qWarning("A lifted frame was not kept in the cache: %s", qPrintable(*problem));
+                return QByteArray();
+            }
+            return key;
+        });
+    // Once on the disk, the mask and small pictures need not stay in memory.
+    continueOn(this, stored,
+               [this, frameId, ticket, lifting = m_store->images(frameId).lifting](const QByteArray &key) {
+                   if (key.isEmpty() || !m_store->isCurrent(frameId, ticket) ||
+                       m_store->images(frameId).lifting != lifting)
+                       return;
+                   if (m_work.contains(frameId))
+                       m_work[frameId].cacheKey = key;
+                   m_store->setMaskKept(frameId, ticket, m_cache, key);
+               });
 }

@@ -33,15 +33,6 @@ FrameImageStore::Ticket FrameImageStore::ticket(const QUuid &frameId) const
     return it == m_entries.cend() ? 0 : it->ticket;
 }
 
-bool FrameImageStore::hasPendingFrames() const
-{
-    for (const Entry &entry : m_entries) {
-        if (!entry.images.isFinished())
-            return true;
-    }
-    return false;
-}
-
 void FrameImageStore::setMemoryBudget(qint64 bytes)
 {
     m_memoryBudget = bytes;
@@ -50,12 +41,134 @@ void FrameImageStore::setMemoryBudget(qint64 bytes)
 
 FrameImageStore::Ticket FrameImageStore::track(const QUuid &frameId)
 {
-    Entry &entry = m_entries[frameId];
-    m_memoryUsed -= bytesOf(entry.images.still) + bytesOf(entry.images.subject);
+    const auto known = m_entries.find(frameId);
+    if (known != m_entries.end())
+        uncount(frameId, *known);
+    Entry &entry = known != m_entries.end() ? *known : m_entries[frameId];
     entry = Entry();
     entry.ticket = ++m_lastTicket;
+    ++m_pendingCount;
     emit imagesChanged(frameId);
     return entry.ticket;
+}
+
+void FrameImageStore::uncount(const QUuid &frameId, const Entry &entry)
+{
+    m_memoryUsed -= bytesOf(entry.images.still) + bytesOf(entry.images.subject);
+    if (!entry.images.isFinished())
+        --m_pendingCount;
+    m_thumbnailUse.remove(frameId);
+    m_maskUse.remove(frameId);
+}
+
+void FrameImageStore::setExtraction(Entry &entry, FrameImages::Extraction extraction)
+{
+    const bool wasPending = !entry.images.isFinished();
+    entry.images.extraction = extraction;
+    m_pendingCount += int(!entry.images.isFinished()) - int(wasPending);
+}
+
+void FrameImageStore::setFramesInView(const QList<QUuid> &visible, const QSet<QUuid> &nearby)
+{
+    if (visible == m_visible && nearby == m_nearby)
+        return;
+    m_visible = visible;
+    m_nearby = nearby;
+    for (const QUuid &frameId : nearby) {
+        const auto it = m_entries.find(frameId);
+        if (it == m_entries.end())
+            continue;
+        if (m_thumbnailUse.contains(frameId))
+            m_thumbnailUse[frameId] = ++m_useClock;
+        else
+            askThumbnails(frameId, *it);
+    }
+    fitThumbnails(QUuid());
+    emit framesInViewChanged();
+}
+
+bool FrameImageStore::wouldHoldThumbnails(const QUuid &frameId) const
+{
+    return m_nearby.contains(frameId) || m_thumbnailUse.size() < ThumbnailsHeld;
+}
+
+void FrameImageStore::askThumbnails(const QUuid &frameId, Entry &entry)
+{
+    if (entry.images.thumbnailsLetGo)
+        emit thumbnailsWanted(frameId);
+}
+
+void FrameImageStore::useThumbnails(const QUuid &frameId, Entry &entry)
+{
+    if (entry.images.hasThumbnail() || !entry.images.subjectThumbnail.isNull()) {
+        entry.images.thumbnailsLetGo = false;
+        m_thumbnailUse[frameId] = ++m_useClock;
+        fitThumbnails(frameId);
+    }
+}
+
+void FrameImageStore::useMask(const QUuid &frameId, Entry &entry)
+{
+    if (entry.maskCache && !entry.images.mask.isEmpty()) {
+        m_maskUse[frameId] = ++m_useClock;
+        fitMasks(frameId);
+    }
+}
+
+void FrameImageStore::fitThumbnails(const QUuid &kept)
+{
+    // Only frames whose pictures the disk cache can give back, and whose cut-out is the one it
+    // keeps, let them go.
+    while (m_thumbnailUse.size() > ThumbnailsHeld) {
+        QUuid oldest;
+        quint64 oldestUse = 0;
+        for (auto it = m_thumbnailUse.cbegin(); it != m_thumbnailUse.cend(); ++it) {
+            if (it.key() == kept || m_nearby.contains(it.key()) ||
+                (!oldest.isNull() && it.value() >= oldestUse))
+                continue;
+            const Entry &entry = m_entries[it.key()];
+            if (entry.maskCache && entry.images.corrections.isEmpty()) {
+                oldest = it.key();
+                oldestUse = it.value();
+            }
+        }
+        if (oldest.isNull())
+            return;
+        m_thumbnailUse.remove(oldest);
+        FrameImages &images = m_entries[oldest].images;
+        images.thumbnail = QImage();
+        images.subjectThumbnail = QImage();
+        images.thumbnailsLetGo = true;
+        emit imagesChanged(oldest);
+    }
+}
+
+void FrameImageStore::fitMasks(const QUuid &kept)
+{
+    while (m_maskUse.size() > MasksHeld) {
+        QUuid oldest;
+        quint64 oldestUse = 0;
+        for (auto it = m_maskUse.cbegin(); it != m_maskUse.cend(); ++it) {
+            if (it.key() != kept && (oldest.isNull() || it.value() < oldestUse)) {
+                oldest = it.key();
+                oldestUse = it.value();
+            }
+        }
+        if (oldest.isNull())
+            return;
+        m_maskUse.remove(oldest);
+        m_entries[oldest].images.mask.clear();
+    }
+}
+
+KeptMask FrameImageStore::keptMask(const QUuid &frameId) const
+{
+    const auto it = m_entries.constFind(frameId);
+    if (it == m_entries.cend() || !it->images.hasMask())
+        return {};
+    if (!it->images.mask.isEmpty() || !it->maskCache)
+        return KeptMask(it->images.mask);
+    return {it->maskCache, it->maskKey};
 }
 
 FrameImageStore::Entry *FrameImageStore::current(const QUuid &frameId, Ticket ticket)
@@ -97,8 +210,9 @@ void FrameImageStore::setStill(const QUuid &frameId, Ticket ticket, const QImage
         replacePicture(*entry, &FrameImages::still, still);
         if (!thumbnail.isNull())
             entry->images.thumbnail = thumbnail;
-        else if (!entry->images.hasThumbnail())
+        else if (!entry->images.hasThumbnail() && !entry->images.thumbnailsLetGo)
             entry->images.thumbnail = LiftedFrame::thumbnailOf(still);
+        useThumbnails(frameId, *entry);
         entry->lastUse = ++m_useClock;
         // A frame without cut-out has all its full-size pictures back with its still.
         if (!entry->images.isLifted())
@@ -113,17 +227,54 @@ void FrameImageStore::setLifted(const QUuid &frameId, Ticket ticket, const Lifte
     if (Entry *entry = current(frameId, ticket)) {
         FrameImages &images = entry->images;
         images.mask = lifted.mask;
+        images.lifting = ++m_lastLifting;
         images.correctedMask.clear();
         images.corrections.clear();
+        // A lifting made now is not the one the disk kept before.
+        entry->maskCache.reset();
+        entry->maskKey.clear();
+        m_maskUse.remove(frameId);
         images.thumbnail = lifted.thumbnail;
         images.subjectThumbnail = lifted.subjectThumbnail;
-        images.extraction =
-            lifted.hasSubject ? FrameImages::Extraction::Lifted : FrameImages::Extraction::NoSubject;
+        // A lifting read without its small pictures, for a frame far from the rows shown.
+        images.thumbnailsLetGo = lifted.thumbnail.isNull();
+        if (images.thumbnailsLetGo)
+            m_thumbnailUse.remove(frameId);
+        setExtraction(*entry, lifted.hasSubject ? FrameImages::Extraction::Lifted
+                                                : FrameImages::Extraction::NoSubject);
         images.failure.clear();
         if (!lifted.hasSubject)
             replacePicture(*entry, &FrameImages::subject, QImage());
+        useThumbnails(frameId, *entry);
+        if (images.thumbnailsLetGo && m_nearby.contains(frameId))
+            askThumbnails(frameId, *entry);
         emit imagesChanged(frameId);
     }
+}
+
+void FrameImageStore::setMaskKept(const QUuid &frameId, Ticket ticket,
+                                  std::shared_ptr<const LiftedFrameCache> cache, const QByteArray &key)
+{
+    Entry *entry = current(frameId, ticket);
+    if (!entry || !entry->images.hasMask() || !cache || key.isEmpty())
+        return;
+    entry->maskCache = std::move(cache);
+    entry->maskKey = key;
+    useMask(frameId, *entry);
+    // Its small pictures can be made again from the disk now.
+    fitThumbnails(frameId);
+}
+
+void FrameImageStore::setThumbnails(const QUuid &frameId, Ticket ticket, const QImage &thumbnail,
+                                    const QImage &subjectThumbnail)
+{
+    Entry *entry = current(frameId, ticket);
+    if (!entry || !entry->images.thumbnailsLetGo)
+        return;
+    entry->images.thumbnail = thumbnail;
+    entry->images.subjectThumbnail = entry->images.isLifted() ? subjectThumbnail : QImage();
+    useThumbnails(frameId, *entry);
+    emit imagesChanged(frameId);
 }
 
 void FrameImageStore::setCorrected(const QUuid &frameId, Ticket ticket,
@@ -131,15 +282,15 @@ void FrameImageStore::setCorrected(const QUuid &frameId, Ticket ticket,
                                    const QByteArray &correctedMask, const QImage &subject)
 {
     Entry *entry = current(frameId, ticket);
-    if (!entry || entry->images.mask.isEmpty() || entry->images.hasFailed())
+    if (!entry || !entry->images.hasMask() || entry->images.hasFailed())
         return;
     FrameImages &images = entry->images;
     images.corrections = corrections;
     images.correctedMask = corrections.isEmpty() ? QByteArray() : correctedMask;
     replacePicture(*entry, &FrameImages::subject, subject);
     images.subjectThumbnail = subject.isNull() ? QImage() : LiftedFrame::thumbnailOf(subject);
-    images.extraction =
-        subject.isNull() ? FrameImages::Extraction::NoSubject : FrameImages::Extraction::Lifted;
+    setExtraction(*entry,
+                  subject.isNull() ? FrameImages::Extraction::NoSubject : FrameImages::Extraction::Lifted);
     images.failure.clear();
     entry->lastUse = ++m_useClock;
     entry->wanted = false;
@@ -151,9 +302,9 @@ void FrameImageStore::setSubject(const QUuid &frameId, Ticket ticket, const QIma
 {
     if (Entry *entry = current(frameId, ticket)) {
         replacePicture(*entry, &FrameImages::subject, subject);
-        if (entry->images.subjectThumbnail.isNull())
+        if (entry->images.subjectThumbnail.isNull() && !entry->images.thumbnailsLetGo)
             entry->images.subjectThumbnail = LiftedFrame::thumbnailOf(subject);
-        entry->images.extraction = FrameImages::Extraction::Lifted;
+        setExtraction(*entry, FrameImages::Extraction::Lifted);
         entry->images.failure.clear();
         entry->lastUse = ++m_useClock;
         entry->wanted = false;
@@ -167,7 +318,7 @@ void FrameImageStore::setNoSubject(const QUuid &frameId, Ticket ticket)
     if (Entry *entry = current(frameId, ticket)) {
         replacePicture(*entry, &FrameImages::subject, QImage());
         entry->images.subjectThumbnail = QImage();
-        entry->images.extraction = FrameImages::Extraction::NoSubject;
+        setExtraction(*entry, FrameImages::Extraction::NoSubject);
         entry->images.failure.clear();
         entry->wanted = false;
         emit imagesChanged(frameId);
@@ -179,7 +330,7 @@ void FrameImageStore::setFailed(const QUuid &frameId, Ticket ticket, const QStri
     if (Entry *entry = current(frameId, ticket)) {
         replacePicture(*entry, &FrameImages::subject, QImage());
         entry->images.subjectThumbnail = QImage();
-        entry->images.extraction = FrameImages::Extraction::Failed;
+        setExtraction(*entry, FrameImages::Extraction::Failed);
         entry->images.failure = message;
         entry->wanted = false;
         emit imagesChanged(frameId);
@@ -191,7 +342,7 @@ void FrameImageStore::forget(const QUuid &frameId)
     const auto it = m_entries.find(frameId);
     if (it == m_entries.end())
         return;
-    m_memoryUsed -= bytesOf(it->images.still) + bytesOf(it->images.subject);
+    uncount(frameId, *it);
     m_entries.erase(it);
     emit imagesChanged(frameId);
 }
@@ -201,6 +352,9 @@ void FrameImageStore::clear()
     const QList<QUuid> frames = m_entries.keys();
     m_entries.clear();
     m_memoryUsed = 0;
+    m_pendingCount = 0;
+    m_thumbnailUse.clear();
+    m_maskUse.clear();
     for (const QUuid &frameId : frames)
         emit imagesChanged(frameId);
 }
@@ -214,7 +368,7 @@ void FrameImageStore::request(const QUuid &frameId)
     const FrameImages &images = it->images;
     // Only the cut-out of a finished lifting is made again from its mask; a frame still being made
     // has its pictures coming, and a failed one has none to come.
-    if (images.isLifted() && !images.hasSubject() && !images.cutOutMask().isEmpty() && !it->wanted) {
+    if (images.isLifted() && !images.hasSubject() && images.hasMask() && !it->wanted) {
         it->wanted = true;
         emit picturesWanted(frameId);
     }

@@ -46,7 +46,7 @@ std::optional<QString> FrameTakeout::refusal(const QUuid &frameId) const
     case FrameImages::Extraction::Lifted:
         break;
     }
-    if (images.mask.isEmpty())
+    if (!images.hasMask())
         return tr("Le détourage de cette image n'est pas encore prêt.");
     return std::nullopt;
 }
@@ -66,7 +66,7 @@ std::function<Result<QImage>()> FrameTakeout::imageMaker(const QUuid &frameId) c
     BatchExportService::Settings settings =
         ExportRequest::of(document, ExportMode::Merged, m_state->startTime()).settings;
     const FrameImages images = m_state->images()->images(frameId);
-    settings.masks.insert(frameId, images.mask);
+    settings.masks.insert(frameId, m_state->images()->keptMask(frameId));
     // The corrections of the cut-out on screen are not applied again.
     const QList<CutoutCorrection> corrections = document.frame(frameId)->corrections;
     if (!corrections.isEmpty() && images.corrections == corrections)

@@ -78,8 +78,9 @@ std::optional<QString> ProjectExport::start(const QString &projectPath, const Op
         const QByteArray key = m_cache->key(m_videoPath, frame.time, m_subjectExtractor->modelPath());
         if (key.isEmpty())
             continue;
-        if (const std::optional<LiftedFrame> lifted = m_cache->load(key)) {
-            settings.masks.insert(frame.id, lifted->mask);
+        // Read back when the run reaches the frame: the masks of a large project are not all held.
+        if (m_cache->load(key, LiftedFrameCache::Contents::Mask)) {
+            settings.masks.insert(frame.id, KeptMask(m_cache, key));
             ++m_framesFromCache;
         }
     }

@@ -9,6 +9,7 @@
 #include "SymbolIcons.h"
 #include "ViewStyle.h"
 #include "state/CaptureDocument.h"
+#include "state/FrameImageStore.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -27,6 +28,7 @@ CapturedFramesListView::CapturedFramesListView(CaptureDocument *document, FrameI
                                                QWidget *parent)
     : QWidget(parent)
     , m_document(document)
+    , m_images(images)
     , m_model(new CapturedFramesModel(document, images, this))
     , m_countLabel(new QLabel(this))
     , m_addGroupButton(new QToolButton(this))
@@ -38,6 +40,7 @@ CapturedFramesListView::CapturedFramesListView(CaptureDocument *document, FrameI
     , m_tree(new CapturedFramesTree(this))
     , m_animation(new QTimer(this))
     , m_selectionCheck(new QTimer(this))
+    , m_viewCheck(new QTimer(this))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -101,6 +104,17 @@ CapturedFramesListView::CapturedFramesListView(CaptureDocument *document, FrameI
     m_selectionCheck->setSingleShot(true);
     m_selectionCheck->setInterval(0);
     connect(m_selectionCheck, &QTimer::timeout, this, &CapturedFramesListView::selectPreviewedFrame);
+    // Once the tree has laid out what changed: scrolled, resized, rows added or taken away.
+    m_viewCheck->setSingleShot(true);
+    m_viewCheck->setInterval(0);
+    connect(m_viewCheck, &QTimer::timeout, this, &CapturedFramesListView::reportFramesInView);
+    const auto checkView = [this] { m_viewCheck->start(); };
+    connect(m_tree->verticalScrollBar(), &QScrollBar::valueChanged, this, checkView);
+    connect(m_tree->verticalScrollBar(), &QScrollBar::rangeChanged, this, checkView);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, checkView);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, checkView);
+    connect(m_model, &QAbstractItemModel::modelReset, this, checkView);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, checkView);
     rebuildHeaders();
     groupsChanged();
 }
@@ -227,6 +241,58 @@ void CapturedFramesListView::bringIntoSight(const QUuid &frameId, const QUuid &g
             bar->setValue(bar->value() +
                           std::min(row.bottom() - visible.bottom(), row.top() - visible.top()));
     });
+}
+
+void CapturedFramesListView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    m_viewCheck->start();
+}
+
+void CapturedFramesListView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    m_viewCheck->start();
+}
+
+void CapturedFramesListView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_viewCheck->start();
+}
+
+void CapturedFramesListView::reportFramesInView()
+{
+    QList<QUuid> visible;
+    QSet<QUuid> nearby;
+    const QRect viewport = m_tree->viewport()->rect();
+    QModelIndex first = m_tree->indexAt(viewport.topLeft());
+    QModelIndex last = first;
+    int rows = 0;
+    if (isVisible() && m_body->currentWidget() == m_tree) {
+        for (QModelIndex index = first;
+             index.isValid() && m_tree->visualRect(index).top() <= viewport.bottom();
+             index = m_tree->indexBelow(index)) {
+            last = index;
+            ++rows;
+            if (const QUuid id = m_model->frameId(index); !id.isNull()) {
+                visible << id;
+                nearby.insert(id);
+            }
+        }
+    }
+    // Two screens either side, within what the store holds beside them.
+    const int around = std::min(2 * std::max(rows, 1), FrameImageStore::ThumbnailsHeld / 4);
+    QModelIndex above = first, below = last;
+    for (int step = 0; rows > 0 && step < around; ++step) {
+        above = above.isValid() ? m_tree->indexAbove(above) : above;
+        below = below.isValid() ? m_tree->indexBelow(below) : below;
+        for (const QModelIndex &index : {above, below}) {
+            if (const QUuid id = m_model->frameId(index); !id.isNull())
+                nearby.insert(id);
+        }
+    }
+    m_images->setFramesInView(visible, nearby);
 }
 
 void CapturedFramesListView::takeSelection()

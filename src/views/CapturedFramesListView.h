@@ -38,6 +38,11 @@ public:
     // The context menu of one frame: "Déplacer vers" when another group exists, then "Supprimer".
     QMenu *createFrameMenu(const QUuid &frameId, QWidget *parent);
 
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
     void groupsChanged();
     void rebuildHeaders();
@@ -55,9 +60,12 @@ private:
     void bringIntoSight(const QUuid &frameId, const QUuid &groupId);
     // Writes the tree's selection to the document.
     void takeSelection();
+    // Tells the image store which frames' rows are on screen now, and which are near them.
+    void reportFramesInView();
     void showContextMenu(const QPoint &position);
 
     CaptureDocument *m_document;
+    FrameImageStore *m_images;
     CapturedFramesModel *m_model;
     QLabel *m_countLabel;
     QToolButton *m_addGroupButton;
@@ -66,5 +74,6 @@ private:
     CapturedFramesTree *m_tree;
     QTimer *m_animation;
     QTimer *m_selectionCheck;
+    QTimer *m_viewCheck;
     bool m_syncing = false;
 };

@@ -31,15 +31,44 @@ QList<QUuid> frameIds(const CaptureGroup &group)
 CapturedFramesModel::CapturedFramesModel(CaptureDocument *document, FrameImageStore *images, QObject *parent)
     : QAbstractItemModel(parent), m_document(document), m_images(images), m_groups(document->groups())
 {
+    indexFrames();
     connect(m_images, &FrameImageStore::imagesChanged, this, &CapturedFramesModel::imagesChanged);
 }
 
 void CapturedFramesModel::imagesChanged(const QUuid &frameId)
 {
-    const QModelIndex row = frameIndex(frameId);
-    if (!row.isValid())
+    if (!m_places.contains(frameId))
         return;
-    emit dataChanged(row, row);
+    if (m_changedFrames.isEmpty())
+        QMetaObject::invokeMethod(this, &CapturedFramesModel::refreshChangedRows, Qt::QueuedConnection);
+    m_changedFrames.insert(frameId);
+}
+
+void CapturedFramesModel::refreshChangedRows()
+{
+    QHash<int, QList<int>> rows; // per group
+    for (const QUuid &frameId : std::as_const(m_changedFrames)) {
+        if (const auto place = m_places.constFind(frameId); place != m_places.cend())
+            rows[place->group] << place->row;
+    }
+    m_changedFrames.clear();
+    if (rows.isEmpty())
+        return;
+    // Rows close together go as one range; rows far apart as ranges of their own, so that a
+    // refresh never goes through the many rows between them.
+    constexpr int gap = 32;
+    for (auto it = rows.begin(); it != rows.end(); ++it) {
+        QList<int> &changed = *it;
+        std::sort(changed.begin(), changed.end());
+        const QModelIndex group = groupIndex(it.key());
+        for (qsizetype first = 0; first < changed.size();) {
+            qsizetype last = first;
+            while (last + 1 < changed.size() && changed.at(last + 1) - changed.at(last) <= gap)
+                ++last;
+            emit dataChanged(index(changed.at(first), 0, group), index(changed.at(last), 0, group));
+            first = last + 1;
+        }
+    }
     emit frameImagesChanged();
 }
 
@@ -56,6 +85,16 @@ void CapturedFramesModel::setTimeOrigin(const MediaTime &origin)
     }
 }
 
+void CapturedFramesModel::indexFrames()
+{
+    m_places.clear();
+    for (int g = 0; g < m_groups.size(); ++g) {
+        const QList<CapturedFrame> &frames = m_groups.at(g).frames;
+        for (int row = 0; row < frames.size(); ++row)
+            m_places.insert(frames.at(row).id, Place{g, row});
+    }
+}
+
 bool CapturedFramesModel::sync()
 {
     const QList<CaptureGroup> &groups = m_document->groups();
@@ -66,6 +105,7 @@ bool CapturedFramesModel::sync()
     if (!sameGroups) {
         beginResetModel();
         m_groups = groups;
+        indexFrames();
         endResetModel();
         return true;
     }
@@ -81,19 +121,23 @@ bool CapturedFramesModel::sync()
             // Captures append at the end: keep the rows that are there.
             beginInsertRows(parentIndex, int(before.size()), int(after.size()) - 1);
             m_groups[g] = groups.at(g);
+            indexFrames();
             endInsertRows();
         } else {
             if (!before.isEmpty()) {
                 beginRemoveRows(parentIndex, 0, int(before.size()) - 1);
                 m_groups[g].frames.clear();
+                indexFrames();
                 endRemoveRows();
             }
             if (!after.isEmpty()) {
                 beginInsertRows(parentIndex, 0, int(after.size()) - 1);
                 m_groups[g] = groups.at(g);
+                indexFrames();
                 endInsertRows();
             }
             m_groups[g] = groups.at(g);
+            indexFrames();
         }
         emit dataChanged(parentIndex, parentIndex);
         if (!after.isEmpty())
@@ -114,12 +158,10 @@ QModelIndex CapturedFramesModel::groupIndex(int groupRow) const
 
 QModelIndex CapturedFramesModel::frameIndex(const QUuid &frameId) const
 {
-    for (int g = 0; g < m_groups.size(); ++g) {
-        const qsizetype row = m_groups.at(g).indexOfFrame(frameId);
-        if (row >= 0)
-            return createIndex(int(row), 0, quintptr(g) + 1);
-    }
-    return {};
+    const auto place = m_places.constFind(frameId);
+    if (place == m_places.cend())
+        return {};
+    return createIndex(place->row, 0, quintptr(place->group) + 1);
 }
 
 QUuid CapturedFramesModel::frameId(const QModelIndex &index) const
@@ -131,13 +173,8 @@ QUuid CapturedFramesModel::frameId(const QModelIndex &index) const
 
 bool CapturedFramesModel::hasPendingFrames() const
 {
-    for (const CaptureGroup &group : m_groups) {
-        for (const CapturedFrame &frame : group.frames) {
-            if (!m_images->images(frame.id).isFinished())
-                return true;
-        }
-    }
-    return false;
+    // A frame the store does not track yet waits too (its video is opening).
+    return m_images->hasPendingFrames() || m_images->trackedCount() < m_places.size();
 }
 
 QModelIndex CapturedFramesModel::index(int row, int column, const QModelIndex &parent) const

@@ -4,7 +4,9 @@
 #include "support/MediaTime.h"
 
 #include <QAbstractItemModel>
+#include <QHash>
 #include <QList>
+#include <QSet>
 
 class CaptureDocument;
 class FrameImageStore;
@@ -75,10 +77,22 @@ private:
     // every dragged frame is in that group.
     QSet<int> sourcePositions(const QMimeData *data, int groupRow) const;
     void imagesChanged(const QUuid &frameId);
+    // Refreshes, one range per group, the rows whose pictures changed since the last time: the
+    // store may change thousands of frames in one turn (a project opening).
+    void refreshChangedRows();
+    // Where each frame's row is, made again whenever the groups change.
+    void indexFrames();
 
     CaptureDocument *m_document;
     FrameImageStore *m_images;
     QList<CaptureGroup> m_groups;
+    struct Place
+    {
+        int group = 0;
+        int row = 0;
+    };
+    QHash<QUuid, Place> m_places;
+    QSet<QUuid> m_changedFrames;
     MediaTime m_timeOrigin = MediaTime::zero();
     const FrameTakeout *m_takeout = nullptr;
 };
