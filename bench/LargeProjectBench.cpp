@@ -1,4 +1,5 @@
-// Opening a large project whose video and cached liftings are there, as the window shows it.
+// Large projects as the window shows them: opening one whose video and cached liftings are there, and
+// the memory that each of many captures keeps.
 #include "BenchRegistry.h"
 #include "EventLoopWait.h"
 #include "MainThreadStallProbe.h"
@@ -36,7 +37,8 @@ constexpr int groupCount = 10;
 constexpr int framesPerGroup = 1000;
 // Opening is followed this long at most, after the visible thumbnails are there.
 constexpr int settleMs = 60 * 1000;
-// Set in the process that prepares the project: where to save it, and the video it captures.
+// Set in the process that prepares the project: where to save it ("-" for no project), and the
+// video it captures.
 constexpr char setupVariable[] = "QUINTAREL_BENCH_LARGE_PROJECT";
 constexpr char videoVariable[] = "QUINTAREL_BENCH_LARGE_PROJECT_VIDEO";
 
@@ -66,8 +68,8 @@ bool thumbnailsThere(const AppState &state, const QList<QUuid> &frames)
 
 // Lifts one frame of `video` for real and stores that record in the cache under the key of each of
 // the video's frames, as after an earlier session that lifted them all; then saves `project` with
-// 10 groups of 1,000 frames of that video. Runs in a process of its own: the model it loads is not
-// part of what opening costs.
+// 10 groups of 1,000 frames of that video unless `project` is "-". Runs in a process of its own: the
+// model it loads is not part of what is measured.
 void prepareLargeProject(const QString &video, const QString &project)
 {
     ExportRuns runs;
@@ -92,6 +94,8 @@ void prepareLargeProject(const QString &video, const QString &project)
             qFatal("the cache was not filled: %s", qPrintable(*problem));
     }
     state.document()->deleteFrame(first);
+    if (project == QLatin1String("-"))
+        return;
     QList<QList<int>> times;
     for (int g = 0; g < groupCount; ++g) {
         QList<int> group;
@@ -105,37 +109,54 @@ void prepareLargeProject(const QString &video, const QString &project)
         qFatal("the project was not saved: %s", qPrintable(*state.errorMessage()));
 }
 
+// True in the process that prepares, which then does only that.
+bool preparedHere()
+{
+    const QByteArray project = qgetenv(setupVariable);
+    if (project.isEmpty())
+        return false;
+    prepareLargeProject(QString::fromLocal8Bit(qgetenv(videoVariable)), QString::fromLocal8Bit(project));
+    return true;
+}
+
+// Runs prepareLargeProject() in a new process of this program, through the suite of `figure`; the
+// cache is the one XDG_CACHE_HOME names.
+void prepareInOwnProcess(const QString &figure, const QString &video, const QString &project)
+{
+    QProcess setup;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(setupVariable), project);
+    environment.insert(QString::fromLatin1(videoVariable), video);
+    setup.setProcessEnvironment(environment);
+    setup.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    setup.start(QCoreApplication::applicationFilePath(), {figure});
+    if (!setup.waitForFinished(900 * 1000) || setup.exitStatus() != QProcess::NormalExit ||
+        setup.exitCode() != 0 || (project != QLatin1String("-") && !QFileInfo::exists(project)))
+        qFatal("the lifted frames were not prepared");
+}
+
+// The peak counts from here on.
+void resetPeak()
+{
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    if (!clearRefs.open(QIODevice::WriteOnly) || clearRefs.write("5") != 1)
+        qFatal("the peak resident size cannot be reset");
+}
+
 void openLargeProjectBench(const QStringList &)
 {
-    if (const QByteArray project = qgetenv(setupVariable); !project.isEmpty()) {
-        prepareLargeProject(QString::fromLocal8Bit(qgetenv(videoVariable)), QString::fromLocal8Bit(project));
+    if (preparedHere())
         return;
-    }
     const QString video =
         TestMedia::shapesVideo(QStringLiteral("bench-open-10k-1080p"), QSize(1920, 1080), videoFrames, 4);
     QTemporaryDir cache;
     qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
     QTemporaryDir folder;
     const QString project = folder.filePath(QStringLiteral("large.quintarel"));
-    {
-        QProcess setup;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QString::fromLatin1(setupVariable), project);
-        environment.insert(QString::fromLatin1(videoVariable), video);
-        setup.setProcessEnvironment(environment);
-        setup.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        setup.start(QCoreApplication::applicationFilePath(), {QStringLiteral("project.open.10k.video")});
-        if (!setup.waitForFinished(900 * 1000) || setup.exitStatus() != QProcess::NormalExit ||
-            setup.exitCode() != 0 || !QFileInfo::exists(project))
-            qFatal("the large project was not prepared");
-    }
+    prepareInOwnProcess(QStringLiteral("project.open.10k.video"), video, project);
     ExportRuns runs;
-    // The peak counts from here: making the test video took far more than opening does.
-    {
-        QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
-        if (!clearRefs.open(QIODevice::WriteOnly) || clearRefs.write("5") != 1)
-            qFatal("the peak resident size cannot be reset");
-    }
+    // Making the test video took far more than opening does.
+    resetPeak();
     const double baseMiB = BenchRegistry::statusMiB("VmRSS");
 
     AppState state(&runs, PlayerOutput::Headless);
@@ -207,7 +228,65 @@ void openLargeProjectBench(const QStringList &)
             .arg(openCallMs, 0, 'f', 0));
 }
 
+// Resident memory that each capture keeps, over 2,000 captures of a 1080p video shown in the list.
+// Each capture's lifting comes from the disk cache, which holds for every frame of the video the
+// record of one real lifting of one of its frames: each capture gets a mask and small pictures of
+// the real size, as a lifting leaves them once kept on the disk, without seconds of model time
+// each. The full-size pictures of freshly lifted frames are not made: the store's budget bounds
+// them apart (part of the fixed base).
+void captureMemoryBench(const QStringList &)
+{
+    if (preparedHere())
+        return;
+    constexpr int captures = 2000;
+    constexpr int warmUp = 100;
+    constexpr int batch = 50;
+    const QString video =
+        TestMedia::shapesVideo(QStringLiteral("bench-open-10k-1080p"), QSize(1920, 1080), videoFrames, 4);
+    QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
+    prepareInOwnProcess(QStringLiteral("capture.rss.2000"), video, QStringLiteral("-"));
+
+    ExportRuns runs;
+    AppState state(&runs, PlayerOutput::Headless);
+    CapturedFramesListView list(state.document(), state.images());
+    list.resize(360, 900);
+    list.show();
+    if (!TestVideo::open(state, video))
+        qFatal("the video does not open");
+    int captured = 0;
+    const auto capture = [&](int count) {
+        for (int done = 0; done < count;) {
+            for (int i = 0; i < batch && done < count; ++i, ++done, ++captured)
+                state.document()->captureFrame(MediaTime(captured % videoFrames, 30));
+            if (!waitForEvents([&] { return !state.images()->hasPendingFrames(); }, 600 * 1000))
+                qFatal("captures were not made");
+        }
+        // The list has followed the last capture and shown it.
+        waitForEvents([] { return false; }, 200);
+    };
+    capture(warmUp);
+    const double baseMiB = BenchRegistry::statusMiB("VmRSS");
+    QElapsedTimer clock;
+    clock.start();
+    capture(captures);
+    const double afterMiB = BenchRegistry::statusMiB("VmRSS");
+    const double perCaptureKiB = (afterMiB - baseMiB) * 1024.0 / captures;
+    BenchRegistry::print(QStringLiteral("capture.rss.2000"), perCaptureKiB, QStringLiteral("KiB"),
+                         QStringLiteral("resident growth per capture over %1 captures of a 1920×1080 video "
+                                        "after %2 (resident %3 → %4 MiB; %5 small pictures and %6 masks "
+                                        "held; %7 ms); liftings from the disk cache; one run")
+                             .arg(captures)
+                             .arg(warmUp)
+                             .arg(baseMiB, 0, 'f', 0)
+                             .arg(afterMiB, 0, 'f', 0)
+                             .arg(state.images()->heldThumbnailCount())
+                             .arg(state.images()->heldMaskCount())
+                             .arg(clock.elapsed()));
+}
+
 } // namespace
 
+QUINTAREL_BENCH(CaptureMemory, (QStringList{QStringLiteral("capture.rss.2000")}), captureMemoryBench)
 QUINTAREL_BENCH(LargeProjectOpen, (QStringList{QStringLiteral("project.open.10k.video")}),
                 openLargeProjectBench)
