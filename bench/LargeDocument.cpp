@@ -1,5 +1,8 @@
 #include "LargeDocument.h"
 
+#include "models/AnnotationShape.h"
+#include "models/AnnotationShapes.h"
+
 QList<CaptureGroup> LargeDocument::groups()
 {
     QList<CaptureGroup> groups;
@@ -11,7 +14,7 @@ QList<CaptureGroup> LargeDocument::groups()
             frame.notes = QStringLiteral("Image %1 : regard caméra").arg(f);
             for (int a = 0; a < annotationsPerFrame; ++a) {
                 Annotation annotation;
-                annotation.kind = AnnotationKind(a % 3);
+                annotation.kind = AnnotationShapes::all().at(a % 3)->kind();
                 annotation.start = {0.1 + 0.01 * a, 0.2 + 0.001 * f};
                 annotation.end = {0.7 - 0.01 * a, 0.9 - 0.0007 * f};
                 annotation.r = 0.9;

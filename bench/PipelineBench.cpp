@@ -1,5 +1,7 @@
 #include "BenchRegistry.h"
 
+#include "models/AnnotationShape.h"
+#include "models/AnnotationShapes.h"
 #include "services/AnnotationRenderer.h"
 #include "services/EdgeProcessingService.h"
 #include "services/ExtractRenderer.h"
@@ -50,13 +52,38 @@ QList<Annotation> twentyAnnotations()
     QList<Annotation> annotations;
     for (int i = 0; i < 20; ++i) {
         Annotation annotation;
-        annotation.kind = AnnotationKind(i % 3);
+        annotation.kind = AnnotationShapes::all().at(i % 3)->kind();
         annotation.start = QPointF(0.05 + 0.04 * i, 0.1 + 0.03 * (i % 7));
         annotation.end = QPointF(0.9 - 0.03 * i, 0.85 - 0.02 * (i % 5));
         annotation.r = (i % 4) / 3.0;
         annotation.a = i % 2 ? 1.0 : 0.6;
         annotation.lineWidth = 0.002 + 0.0005 * (i % 6);
         annotations << annotation;
+    }
+    return annotations;
+}
+
+// Twenty annotations of every registered kind, each drawn as its tool draws one: a drag through
+// 24 points across a good part of the picture, half of the boxes filled.
+QList<Annotation> twentyOfEveryKind()
+{
+    QList<Annotation> annotations;
+    for (const AnnotationShape *shape : AnnotationShapes::all()) {
+        for (int i = 0; i < 20; ++i) {
+            const QPointF from(0.05 + 0.04 * i, 0.1 + 0.03 * (i % 7));
+            const QPointF to(0.9 - 0.03 * i, 0.85 - 0.02 * (i % 5));
+            Annotation annotation = shape->begin(from);
+            for (int step = 1; step <= 24; ++step) {
+                const double t = step / 24.0;
+                const QPointF wobble(0.02 * std::sin(7 * t + i), 0.03 * std::cos(5 * t + i));
+                shape->extend(annotation, from + t * (to - from) + wobble);
+            }
+            annotation.r = (i % 4) / 3.0;
+            annotation.a = i % 2 ? 1.0 : 0.6;
+            annotation.lineWidth = 0.002 + 0.0005 * (i % 6);
+            annotation.filled = i % 2 == 0;
+            annotations << annotation;
+        }
     }
     return annotations;
 }
@@ -109,6 +136,19 @@ void runPipeline(const QStringList &prefixes)
         BenchRegistry::print(annotate, median, QStringLiteral("ms"),
                              QStringLiteral("arrows, lines and ellipses, %1 runs").arg(runs));
     }
+
+    const QString annotateAll = QStringLiteral("annotate.all.1080p");
+    if (BenchRegistry::wanted(prefixes, annotateAll)) {
+        QImage frame(1920, 1080, QImage::Format_RGBA8888_Premultiplied);
+        frame.fill(QColor(90, 120, 150));
+        const QList<Annotation> annotations = twentyOfEveryKind();
+        const double median = medianMilliseconds([&] { AnnotationRenderer::draw(frame, annotations); });
+        BenchRegistry::print(annotateAll, median, QStringLiteral("ms"),
+                             QStringLiteral("20 of each of %1 kinds (%2 annotations), %3 runs")
+                                 .arg(AnnotationShapes::all().size())
+                                 .arg(annotations.size())
+                                 .arg(runs));
+    }
 }
 
 } // namespace
@@ -116,5 +156,5 @@ void runPipeline(const QStringList &prefixes)
 QUINTAREL_BENCH(Pipeline,
                 (QStringList{QStringLiteral("render.none.1080p"), QStringLiteral("render.sketch.1080p"),
                              QStringLiteral("render.comic.1080p"), QStringLiteral("render.poster.1080p"),
-                             QStringLiteral("annotate.20.1080p")}),
+                             QStringLiteral("annotate.20.1080p"), QStringLiteral("annotate.all.1080p")}),
                 runPipeline)

@@ -1,8 +1,12 @@
 #include "Annotation.h"
 
+#include "models/AnnotationMembers.h"
+#include "models/AnnotationShape.h"
+#include "models/AnnotationShapes.h"
+#include "models/JsonObjectReader.h"
+
 #include <QCoreApplication>
 #include <QHashFunctions>
-#include <QJsonArray>
 
 namespace {
 
@@ -41,84 +45,30 @@ bool isUuidText(const QString &text)
     return true;
 }
 
-QJsonArray pointToJson(const QPointF &point)
+bool samePoint(const QPointF &p, const QPointF &q)
 {
-    return QJsonArray{point.x(), point.y()};
+    return p.x() == q.x() && p.y() == q.y();
 }
-
-// Reports the first problem of a member, naming it, so that a damaged project file can be explained.
-class Reader
-{
-public:
-    Reader(const QJsonObject &object, QString *error) : m_object(object), m_error(error) {}
-
-    bool ok() const { return m_ok; }
-
-    QJsonValue member(const char *name)
-    {
-        QJsonValue value = m_object.value(QLatin1String(name));
-        if (value.isUndefined())
-            fail(tr("le membre « %1 » est absent").arg(QLatin1String(name)));
-        return value;
-    }
-
-    double number(const char *name)
-    {
-        const QJsonValue value = member(name);
-        if (m_ok && !value.isDouble())
-            fail(tr("le membre « %1 » n'est pas un nombre").arg(QLatin1String(name)));
-        return value.toDouble();
-    }
-
-    QString string(const char *name)
-    {
-        const QJsonValue value = member(name);
-        if (m_ok && !value.isString())
-            fail(tr("le membre « %1 » n'est pas un texte").arg(QLatin1String(name)));
-        return value.toString();
-    }
-
-    QPointF point(const char *name)
-    {
-        const QJsonValue value = member(name);
-        if (!m_ok)
-            return {};
-        const QJsonArray array = value.toArray();
-        if (!value.isArray() || array.size() != 2 || !array.at(0).isDouble() || !array.at(1).isDouble()) {
-            fail(tr("le membre « %1 » n'est pas une paire de nombres").arg(QLatin1String(name)));
-            return {};
-        }
-        return {array.at(0).toDouble(), array.at(1).toDouble()};
-    }
-
-    void fail(const QString &message)
-    {
-        if (m_ok && m_error)
-            *m_error = message;
-        m_ok = false;
-    }
-
-private:
-    const QJsonObject &m_object;
-    QString *m_error;
-    bool m_ok = true;
-};
 
 } // namespace
 
+const AnnotationShape &Annotation::shape() const
+{
+    return AnnotationShapes::shapeOf(kind);
+}
+
+AnnotationMembers Annotation::members() const
+{
+    AnnotationMembers members;
+    members.add(QLatin1StringView("id"), id.toString(QUuid::WithoutBraces).toUpper());
+    members.add(QLatin1StringView("kind"), kind);
+    shape().write(*this, members);
+    return members;
+}
+
 QJsonObject Annotation::toJson() const
 {
-    return QJsonObject{
-        {QStringLiteral("id"), id.toString(QUuid::WithoutBraces).toUpper()},
-        {QStringLiteral("kind"), AnnotationKinds::rawValue(kind)},
-        {QStringLiteral("start"), pointToJson(start)},
-        {QStringLiteral("end"), pointToJson(end)},
-        {QStringLiteral("r"), r},
-        {QStringLiteral("g"), g},
-        {QStringLiteral("b"), b},
-        {QStringLiteral("a"), a},
-        {QStringLiteral("lineWidth"), lineWidth},
-    };
+    return isUnread() ? unread : members().toJson();
 }
 
 std::optional<Annotation> Annotation::fromJson(const QJsonValue &json, QString *error)
@@ -129,7 +79,7 @@ std::optional<Annotation> Annotation::fromJson(const QJsonValue &json, QString *
         return std::nullopt;
     }
     const QJsonObject object = json.toObject();
-    Reader reader(object, error);
+    JsonObjectReader reader(object, QString(), error);
     Annotation annotation;
 
     const QString idText = reader.string("id");
@@ -140,30 +90,34 @@ std::optional<Annotation> Annotation::fromJson(const QJsonValue &json, QString *
         else
             reader.fail(tr("l'identifiant « %1 » n'est pas un UUID").arg(shortened(idText)));
     }
-    const QString kindText = reader.string("kind");
-    if (reader.ok()) {
-        const std::optional<AnnotationKind> kind = AnnotationKinds::fromRawValue(kindText);
-        if (kind)
-            annotation.kind = *kind;
-        else
-            reader.fail(tr("le type « %1 » n'est ni arrow, ni line, ni circle").arg(shortened(kindText)));
+    annotation.kind = reader.string("kind");
+    if (!reader.ok())
+        return std::nullopt;
+    const AnnotationShape *shape = AnnotationShapes::find(annotation.kind);
+    if (!shape) {
+        annotation.unread = object;
+        return annotation;
     }
-    annotation.start = reader.point("start");
-    annotation.end = reader.point("end");
-    annotation.r = reader.number("r");
-    annotation.g = reader.number("g");
-    annotation.b = reader.number("b");
-    annotation.a = reader.number("a");
-    annotation.lineWidth = reader.number("lineWidth");
-
+    shape->read(reader, annotation);
     if (!reader.ok())
         return std::nullopt;
     return annotation;
 }
 
+bool operator==(const Annotation &x, const Annotation &y)
+{
+    return x.id == y.id && x.kind == y.kind && samePoint(x.start, y.start) && samePoint(x.end, y.end) &&
+           std::equal(x.points.begin(), x.points.end(), y.points.begin(), y.points.end(), samePoint) &&
+           x.r == y.r && x.g == y.g && x.b == y.b && x.a == y.a && x.lineWidth == y.lineWidth &&
+           x.filled == y.filled && x.unread == y.unread;
+}
+
 size_t qHash(const Annotation &annotation, size_t seed)
 {
-    return qHashMulti(seed, annotation.id, int(annotation.kind), annotation.start.x(), annotation.start.y(),
+    seed = qHashMulti(seed, annotation.id, annotation.kind, annotation.start.x(), annotation.start.y(),
                       annotation.end.x(), annotation.end.y(), annotation.r, annotation.g, annotation.b,
-                      annotation.a, annotation.lineWidth);
+                      annotation.a, annotation.lineWidth, annotation.filled);
+    for (const QPointF &point : annotation.points)
+        seed = qHashMulti(seed, point.x(), point.y());
+    return seed;
 }

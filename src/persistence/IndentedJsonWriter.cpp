@@ -54,9 +54,30 @@ void IndentedJsonWriter::key(QLatin1StringView name)
     m_afterKey = true;
 }
 
+void IndentedJsonWriter::key(const QString &name)
+{
+    if (m_counts.back()++ > 0)
+        m_text += ",\n";
+    indent();
+    quoted(name);
+    m_text += ": ";
+    m_afterKey = true;
+}
+
 void IndentedJsonWriter::value(const QString &text)
 {
     beginValue();
+    quoted(text);
+}
+
+void IndentedJsonWriter::null()
+{
+    beginValue();
+    m_text += "null";
+}
+
+void IndentedJsonWriter::quoted(const QString &text)
+{
     static const char hexDigits[] = "0123456789abcdef";
     const auto escapeUnit = [this](char16_t unit) {
         m_text += "\\u";

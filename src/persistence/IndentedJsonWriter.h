@@ -23,6 +23,8 @@ public:
     void endArray();
     // Starts a member of the current object; its value follows.
     void key(QLatin1StringView name);
+    // The same for a name that may need escaping.
+    void key(const QString &name);
 
     void value(const QString &text);
     void value(bool flag);
@@ -30,12 +32,14 @@ public:
     // Whole numbers below 2^53 are written as integers, others in shortest round-trip form; a
     // number that is not finite is written as null, as QJsonDocument does.
     void value(double number);
+    void null();
 
     // The finished document, ending with a line break.
     QByteArray take();
 
 private:
     void beginValue();
+    void quoted(const QString &text);
     void indent();
 
     QByteArray m_text;

@@ -16,36 +16,8 @@ QString tr(const char *text)
 JsonMemberReader::JsonMemberReader(const QJsonObject &object, const QString &location,
                                    const JsonIntegerTexts &integers,
                                    std::optional<JsonIntegerTexts::Place> integerPlace, QString *error)
-    : m_object(object)
-    , m_location(location)
-    , m_integers(integers)
-    , m_integerPlace(integerPlace)
-    , m_error(error)
+    : JsonObjectReader(object, location, error), m_integers(integers), m_integerPlace(integerPlace)
 {}
-
-QString JsonMemberReader::string(const char *name)
-{
-    const QJsonValue value = required(name);
-    if (m_ok && !value.isString())
-        failMember(name, tr("n'est pas un texte"));
-    return value.toString();
-}
-
-bool JsonMemberReader::boolean(const char *name)
-{
-    const QJsonValue value = required(name);
-    if (m_ok && !value.isBool())
-        failMember(name, tr("n'est ni true ni false"));
-    return value.toBool();
-}
-
-double JsonMemberReader::number(const char *name)
-{
-    const QJsonValue value = required(name);
-    if (m_ok && !value.isDouble())
-        failMember(name, tr("n'est pas un nombre"));
-    return value.toDouble();
-}
 
 std::int64_t JsonMemberReader::int64(const char *name)
 {
@@ -65,49 +37,9 @@ std::int32_t JsonMemberReader::int32(const char *name)
     return std::int32_t(*value);
 }
 
-QJsonObject JsonMemberReader::object(const char *name)
-{
-    const QJsonValue value = required(name);
-    if (m_ok && !value.isObject())
-        failMember(name, tr("n'est pas un objet"));
-    return value.toObject();
-}
-
-QJsonArray JsonMemberReader::array(const char *name)
-{
-    const QJsonValue value = required(name);
-    if (m_ok && !value.isArray())
-        failMember(name, tr("n'est pas un tableau"));
-    return value.toArray();
-}
-
-std::optional<QJsonArray> JsonMemberReader::optionalArray(const char *name)
-{
-    const QJsonValue value = m_object.value(QLatin1String(name));
-    if (value.isUndefined() || value.isNull())
-        return std::nullopt;
-    if (!value.isArray()) {
-        failMember(name, tr("n'est pas un tableau"));
-        return std::nullopt;
-    }
-    return value.toArray();
-}
-
-std::optional<QString> JsonMemberReader::optionalString(const char *name)
-{
-    const QJsonValue value = m_object.value(QLatin1String(name));
-    if (value.isUndefined() || value.isNull())
-        return std::nullopt;
-    if (!value.isString()) {
-        failMember(name, tr("n'est pas un texte"));
-        return std::nullopt;
-    }
-    return value.toString();
-}
-
 std::optional<QByteArray> JsonMemberReader::optionalBase64(const char *name)
 {
-    const QJsonValue value = m_object.value(QLatin1String(name));
+    const QJsonValue value = optional(name);
     if (value.isUndefined() || value.isNull())
         return std::nullopt;
     if (!value.isString()) {
@@ -126,36 +58,10 @@ std::optional<QByteArray> JsonMemberReader::optionalBase64(const char *name)
     return decoded.decoded;
 }
 
-QString JsonMemberReader::placeOf(const char *name) const
-{
-    return m_location.isEmpty() ? QString::fromLatin1(name)
-                                : m_location + QLatin1Char('.') + QLatin1String(name);
-}
-
-QString JsonMemberReader::placeOf(const char *name, qsizetype index) const
-{
-    return placeOf(name) + QLatin1Char('[') + QString::number(index) + QLatin1Char(']');
-}
-
-void JsonMemberReader::fail(const QString &message)
-{
-    if (m_ok && m_error)
-        *m_error = m_location.isEmpty() ? message : m_location + QStringLiteral(" : ") + message;
-    m_ok = false;
-}
-
-QJsonValue JsonMemberReader::required(const char *name)
-{
-    QJsonValue value = m_object.value(QLatin1String(name));
-    if (value.isUndefined())
-        failMember(name, tr("est absent"));
-    return value;
-}
-
 std::optional<std::int64_t> JsonMemberReader::integer(const char *name)
 {
     const QJsonValue value = required(name);
-    if (!m_ok)
+    if (!ok())
         return std::nullopt;
     if (!value.isDouble()) {
         failMember(name, tr("n'est pas un nombre"));
@@ -185,9 +91,4 @@ std::optional<std::int64_t> JsonMemberReader::integer(const char *name)
         break;
     }
     return std::nullopt;
-}
-
-void JsonMemberReader::failMember(const char *name, const QString &problem)
-{
-    fail(tr("le membre « %1 » %2").arg(QLatin1String(name), problem));
 }

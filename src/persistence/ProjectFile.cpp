@@ -1,5 +1,6 @@
 #include "ProjectFile.h"
 
+#include "models/AnnotationMembers.h"
 #include "persistence/IndentedJsonWriter.h"
 #include "persistence/JsonIntegerTexts.h"
 #include "persistence/JsonMemberReader.h"
@@ -19,46 +20,15 @@ namespace {
 // ---- Writing ----------------------------------------------------------------------------------
 // Members are written sorted by name.
 
-void writeAnnotation(IndentedJsonWriter &json, const Annotation &annotation)
-{
-    const auto writePoint = [&json](const QPointF &point) {
-        json.beginArray();
-        json.value(point.x());
-        json.value(point.y());
-        json.endArray();
-    };
-    json.beginObject();
-    json.key("a"_L1);
-    json.value(annotation.a);
-    json.key("b"_L1);
-    json.value(annotation.b);
-    json.key("end"_L1);
-    writePoint(annotation.end);
-    json.key("g"_L1);
-    json.value(annotation.g);
-    json.key("id"_L1);
-    json.value(annotation.id.toString(QUuid::WithoutBraces).toUpper());
-    json.key("kind"_L1);
-    json.value(AnnotationKinds::rawValue(annotation.kind));
-    json.key("lineWidth"_L1);
-    json.value(annotation.lineWidth);
-    json.key("r"_L1);
-    json.value(annotation.r);
-    json.key("start"_L1);
-    writePoint(annotation.start);
-    json.endObject();
-}
-
-// A value made of objects, arrays, texts, numbers and booleans, members sorted by name as QJsonObject
-// keeps them.
+// A value made of objects, arrays, texts, numbers, booleans and nulls, members sorted by name as
+// QJsonObject keeps them; an integer is written exactly, whatever its size.
 void writeJson(IndentedJsonWriter &json, const QJsonValue &value)
 {
     if (value.isObject()) {
         const QJsonObject object = value.toObject();
         json.beginObject();
         for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
-            const QByteArray name = it.key().toLatin1();
-            json.key(QLatin1StringView(name));
+            json.key(it.key());
             writeJson(json, it.value());
         }
         json.endObject();
@@ -71,10 +41,73 @@ void writeJson(IndentedJsonWriter &json, const QJsonValue &value)
     } else if (value.isBool()) {
         json.value(value.toBool());
     } else if (value.isDouble()) {
-        json.value(value.toDouble());
-    } else {
+        if (value.toVariant().typeId() == QMetaType::LongLong)
+            json.value(std::int64_t(value.toInteger()));
+        else
+            json.value(value.toDouble());
+    } else if (value.isString()) {
         json.value(value.toString());
+    } else {
+        json.null();
     }
+}
+
+void writePoint(IndentedJsonWriter &json, const QPointF &point)
+{
+    json.beginArray();
+    json.value(point.x());
+    json.value(point.y());
+    json.endArray();
+}
+
+// An annotation as its members say (an unread one as it was read).
+void writeAnnotation(IndentedJsonWriter &json, const Annotation &annotation)
+{
+    if (annotation.isUnread()) {
+        writeJson(json, annotation.unread);
+        return;
+    }
+    struct Visitor
+    {
+        IndentedJsonWriter &json;
+        void operator()(double number) const { json.value(number); }
+        void operator()(bool flag) const { json.value(flag); }
+        void operator()(const QString &text) const { json.value(text); }
+        void operator()(const QPointF &point) const { writePoint(json, point); }
+        void operator()(const QList<QPointF> &points) const
+        {
+            json.beginArray();
+            for (const QPointF &point : points)
+                writePoint(json, point);
+            json.endArray();
+        }
+    };
+    const AnnotationMembers members = annotation.members();
+    json.beginObject();
+    for (const AnnotationMembers::Member &member : members.members()) {
+        json.key(member.name);
+        std::visit(Visitor{json}, member.value);
+    }
+    json.endObject();
+}
+
+// Every number the members would write is one that JSON can hold.
+bool allFinite(const AnnotationMembers &members)
+{
+    const auto finite = [](const QPointF &point) {
+        return std::isfinite(point.x()) && std::isfinite(point.y());
+    };
+    for (const AnnotationMembers::Member &member : members.members()) {
+        const AnnotationMembers::Value &value = member.value;
+        if (const double *number = std::get_if<double>(&value); number && !std::isfinite(*number))
+            return false;
+        if (const QPointF *point = std::get_if<QPointF>(&value); point && !finite(*point))
+            return false;
+        if (const QList<QPointF> *points = std::get_if<QList<QPointF>>(&value);
+            points && !std::all_of(points->begin(), points->end(), finite))
+            return false;
+    }
+    return true;
 }
 
 void writeEdge(IndentedJsonWriter &json, const EdgeDTO &edge)
@@ -439,12 +472,8 @@ QString ProjectFile::firstNonFiniteNumber() const
         for (qsizetype f = 0; f < frames.size(); ++f) {
             const QList<Annotation> annotations = frames.at(f).annotations.value_or(QList<Annotation>{});
             for (qsizetype i = 0; i < annotations.size(); ++i) {
-                const Annotation &x = annotations.at(i);
-                for (const double value :
-                     {x.start.x(), x.start.y(), x.end.x(), x.end.y(), x.r, x.g, x.b, x.a, x.lineWidth}) {
-                    if (!std::isfinite(value))
-                        return QStringLiteral("groups[%1].frames[%2].annotations[%3]").arg(g).arg(f).arg(i);
-                }
+                if (!allFinite(annotations.at(i).members()))
+                    return QStringLiteral("groups[%1].frames[%2].annotations[%3]").arg(g).arg(f).arg(i);
             }
         }
     }

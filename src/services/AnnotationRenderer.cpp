@@ -1,6 +1,7 @@
 #include "AnnotationRenderer.h"
 
-#include "services/AnnotationGeometry.h"
+#include "models/AnnotationGeometry.h"
+#include "models/AnnotationShape.h"
 
 #include <QColorSpace>
 #include <QColorTransform>
@@ -25,10 +26,8 @@ QImage AnnotationRenderer::draw(const QImage &on, const QList<Annotation> &annot
     painter.setRenderHint(QPainter::Antialiasing);
     const QSizeF size = canvas.size();
     for (const Annotation &annotation : annotations) {
-        QPen pen = AnnotationGeometry::pen(annotation, size);
-        if (convert)
-            pen.setColor(toImage.map(pen.color()));
-        painter.strokePath(AnnotationGeometry::shapePath(annotation, size), pen);
+        const QColor color = AnnotationGeometry::strokeColor(annotation);
+        annotation.shape().paint(painter, annotation, size, convert ? toImage.map(color) : color);
     }
     painter.end();
     return canvas;

@@ -16,6 +16,45 @@
 
 #include <algorithm>
 
+namespace {
+
+// What the user is told of the annotations of kinds this version does not know, or nothing when
+// there are none.
+QString unreadNote(const DocumentContent &content)
+{
+    qsizetype count = 0;
+    QStringList kinds;
+    for (const CaptureGroup &group : content.groups) {
+        for (const CapturedFrame &frame : group.frames) {
+            for (const Annotation &annotation : frame.annotations) {
+                if (!annotation.isUnread())
+                    continue;
+                ++count;
+                const QString quoted = QStringLiteral("« %1 »").arg(annotation.kind.left(40));
+                if (kinds.size() < 5 && !kinds.contains(quoted))
+                    kinds << quoted;
+            }
+        }
+    }
+    if (count == 0)
+        return {};
+    const QString names = kinds.join(QStringLiteral(", "));
+    if (count == 1)
+        return QCoreApplication::translate("AppState",
+                                           "Ce projet contient une annotation d'un type que cette version ne "
+                                           "connaît pas (%1) : elle n'est pas affichée, mais elle est "
+                                           "conservée telle quelle à l'enregistrement.")
+            .arg(names);
+    return QCoreApplication::translate("AppState",
+                                       "Ce projet contient %1 annotations de types que cette version ne "
+                                       "connaît pas (%2) : elles ne sont pas affichées, mais elles sont "
+                                       "conservées telles quelles à l'enregistrement.")
+        .arg(count)
+        .arg(names);
+}
+
+} // namespace
+
 ProjectFile AppState::makeProjectFile() const
 {
     return ProjectContent::toFile(m_document->content(), m_document->videoName(),
@@ -64,6 +103,9 @@ void AppState::apply(const ProjectFile &file, const QUrl &url)
     ++m_documentGeneration;
     m_document->reset(content);
     forgetEndedExport();
+    const QString note = unreadNote(content);
+    if (!note.isEmpty())
+        setErrorMessage(note);
 
     if (video) {
         // The index is read as far as the latest capture, so that frames beyond the video are known.
@@ -84,8 +126,11 @@ void AppState::apply(const ProjectFile &file, const QUrl &url)
             },
             latest);
     } else if (m_document->frameCount() > 0 || file.videoBookmark) {
-        setErrorMessage(QCoreApplication::translate(
-            "AppState", "Vidéo introuvable. Localisez-la via « Localiser la vidéo… »."));
+        QStringList notes{QCoreApplication::translate(
+            "AppState", "Vidéo introuvable. Localisez-la via « Localiser la vidéo… ».")};
+        if (!note.isEmpty())
+            notes << note;
+        setErrorMessage(notes.join(QLatin1Char(' ')));
     }
 }
 

@@ -2,8 +2,7 @@
 
 #include "state/commands/AddAnnotationCommand.h"
 #include "state/commands/AddGroupCommand.h"
-#include "state/commands/AnnotationColorCommand.h"
-#include "state/commands/AnnotationWidthCommand.h"
+#include "state/commands/AnnotationEditCommand.h"
 #include "state/commands/CaptureFrameCommand.h"
 #include "state/commands/CropToSubjectCommand.h"
 #include "state/commands/CutoutCorrectionCommand.h"
@@ -13,7 +12,6 @@
 #include "state/commands/DocumentCommand.h"
 #include "state/commands/EdgeOptionsCommand.h"
 #include "state/commands/ImageFormatCommand.h"
-#include "state/commands/MoveAnnotationCommand.h"
 #include "state/commands/MoveFrameToGroupCommand.h"
 #include "state/commands/OutputFolderCommand.h"
 #include "state/commands/ReorderFramesCommand.h"
@@ -418,13 +416,13 @@ void CaptureDocument::addCorrection(const QUuid &frameId, const CutoutCorrection
         push(new CutoutCorrectionCommand(this, frameId, correction));
 }
 
-void CaptureDocument::moveAnnotation(const QUuid &frameId, const QUuid &annotationId, const QPointF &start,
-                                     const QPointF &end, bool continuing)
+void CaptureDocument::editAnnotation(const QUuid &frameId, const Annotation &after, AnnotationEdit edit,
+                                     bool continuing)
 {
-    const Annotation *current = annotation(frameId, annotationId);
-    if (!current || (current->start == start && current->end == end))
+    const Annotation *current = annotation(frameId, after.id);
+    if (!current || *current == after)
         return;
-    push(new MoveAnnotationCommand(this, frameId, *current, start, end, continuing));
+    push(new AnnotationEditCommand(this, frameId, edit, *current, after, continuing));
 }
 
 void CaptureDocument::deleteAnnotation(const QUuid &frameId, const QUuid &annotationId)
@@ -438,18 +436,24 @@ void CaptureDocument::setAnnotationColor(const QUuid &frameId, const QUuid &anno
     const Annotation *current = annotation(frameId, annotationId);
     if (!current)
         return;
+    Annotation after = *current;
     const auto [r, g, b, a] = EdgeOptions::components(color);
-    if (current->r == r && current->g == g && current->b == b && current->a == a)
-        return;
-    push(new AnnotationColorCommand(this, frameId, *current, {r, g, b, a}));
+    after.r = r;
+    after.g = g;
+    after.b = b;
+    after.a = a;
+    editAnnotation(frameId, after, AnnotationEdit::Color);
 }
 
 void CaptureDocument::setAnnotationLineWidth(const QUuid &frameId, const QUuid &annotationId,
                                              double lineWidth, bool continuing)
 {
     const Annotation *current = annotation(frameId, annotationId);
-    if (current && current->lineWidth != lineWidth)
-        push(new AnnotationWidthCommand(this, frameId, *current, lineWidth, continuing));
+    if (!current)
+        return;
+    Annotation after = *current;
+    after.lineWidth = lineWidth;
+    editAnnotation(frameId, after, AnnotationEdit::Width, continuing);
 }
 
 void CaptureDocument::setEdgeOptions(const EdgeOptions &options, bool continuing)

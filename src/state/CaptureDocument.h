@@ -135,10 +135,13 @@ public:
     void setGroupNotes(const QUuid &groupId, const QString &notes);
 
     void addAnnotation(const QUuid &frameId, const Annotation &annotation);
-    // Moves an annotation's two points. `continuing` says the move goes on from the previous one
-    // of the same drag, so that a whole drag is one step.
-    void moveAnnotation(const QUuid &frameId, const QUuid &annotationId, const QPointF &start,
-                        const QPointF &end, bool continuing);
+    // What an edit of an annotation changes: it names the step, and the continuing edits of one kind
+    // merge.
+    enum class AnnotationEdit { Move, Reshape, Color, Width };
+    // Puts `after` in place of the frame's annotation that has its identifier. `continuing` says the
+    // edit goes on from the previous one of the same drag, so that a whole drag is one step.
+    void editAnnotation(const QUuid &frameId, const Annotation &after, AnnotationEdit edit,
+                        bool continuing = false);
     void deleteAnnotation(const QUuid &frameId, const QUuid &annotationId);
     // Colour components in sRGB, 0 to 1.
     void setAnnotationColor(const QUuid &frameId, const QUuid &annotationId, const QColor &color);

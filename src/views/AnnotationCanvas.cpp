@@ -3,7 +3,8 @@
 #include "CanvasTool.h"
 #include "CanvasToolbox.h"
 #include "ViewStyle.h"
-#include "services/AnnotationGeometry.h"
+#include "models/AnnotationGeometry.h"
+#include "models/AnnotationShape.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -110,16 +111,14 @@ void AnnotationCanvas::addDrawn(const Annotation &annotation)
     writeSelection(annotation.id);
 }
 
-void AnnotationCanvas::moveAnnotation(const QUuid &id, const QPointF &start, const QPointF &end,
-                                      bool continuing)
+void AnnotationCanvas::moveAnnotation(const Annotation &moved, bool continuing)
 {
     for (Annotation &annotation : m_annotations) {
-        if (annotation.id != id)
+        if (annotation.id != moved.id)
             continue;
-        annotation.start = start;
-        annotation.end = end;
+        annotation = moved;
         update();
-        emit annotationMoved(id, start, end, continuing);
+        emit annotationMoved(moved, continuing);
         return;
     }
 }
@@ -230,20 +229,12 @@ void AnnotationCanvas::paintEvent(QPaintEvent *)
 void AnnotationCanvas::paintAnnotation(QPainter &painter, const Annotation &annotation, bool selected) const
 {
     const QSizeF canvasSize = size();
-    const QPainterPath path = AnnotationGeometry::shapePath(annotation, canvasSize);
-    QPen pen = AnnotationGeometry::pen(annotation, canvasSize);
-    pen.setMiterLimit(10);
-    painter.setBrush(Qt::NoBrush);
+    const AnnotationShape &shape = annotation.shape();
     if (selected) {
-        // A halo two points wider on each side, under the stroke.
-        QPen halo = pen;
+        // A halo two points wider on each side, under the annotation.
         QColor accent = ViewStyle::accent();
         accent.setAlphaF(0.6f);
-        halo.setColor(accent);
-        halo.setWidthF(pen.widthF() + 4.0);
-        painter.setPen(halo);
-        painter.drawPath(path);
+        shape.paintHalo(painter, annotation, canvasSize, accent);
     }
-    painter.setPen(pen);
-    painter.drawPath(path);
+    shape.paint(painter, annotation, canvasSize, AnnotationGeometry::strokeColor(annotation));
 }

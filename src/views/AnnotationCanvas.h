@@ -64,18 +64,18 @@ public:
     void setDraft(const std::optional<Annotation> &draft);
     // Puts a finished drawing on top of the others, says so, and selects it.
     void addDrawn(const Annotation &annotation);
-    // Gives an annotation of the list new points and says so; `continuing` for the steps of a drag
-    // after its first.
-    void moveAnnotation(const QUuid &id, const QPointF &start, const QPointF &end, bool continuing);
+    // Puts `moved` in place of the annotation of the list that has its identifier and says so;
+    // `continuing` for the steps of a drag after its first.
+    void moveAnnotation(const Annotation &moved, bool continuing);
     // Changes the selection and says so (setSelectedId() changes it silently).
     void writeSelection(const QUuid &id);
 
 signals:
     // A drawing drag has ended with this new annotation, put on top of the others.
     void annotationDrawn(const Annotation &annotation);
-    // A step of a move: the annotation's two points are now `start` and `end`. `continuing` is
-    // false for the first step of a drag and true for the ones that follow it.
-    void annotationMoved(const QUuid &id, const QPointF &start, const QPointF &end, bool continuing);
+    // A step of a move: the annotation is now `moved`. `continuing` is false for the first step of
+    // a drag and true for the ones that follow it.
+    void annotationMoved(const Annotation &moved, bool continuing);
     void selectedIdEdited(const QUuid &id);
     // Delete or Backspace was pressed while the canvas had the focus and the tool did not use it.
     void deleteRequested();

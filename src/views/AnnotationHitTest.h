@@ -19,10 +19,7 @@ QPointF normalize(const QPointF &point, const QSizeF &size);
 // A normalised point in canvas coordinates, unclamped.
 QPointF denormalize(const QPointF &point, const QSizeF &size);
 
-// Distance from `p` to the segment a–b.
-double pointToSegment(const QPointF &p, const QPointF &a, const QPointF &b);
-// Distance from `p` to the annotation's outline: the shaft for arrows and lines (not the arrow
-// head), a circle of the mean of the two half-axes for ellipses.
+// Distance from `p` to what picks the annotation, as its kind measures it (AnnotationShape).
 double distance(const Annotation &annotation, const QPointF &p);
 // Position of the annotation nearest to `p` within the tolerance; the earliest one wins a tie.
 std::optional<qsizetype> hitTest(const QList<Annotation> &annotations, const QPointF &p);

@@ -3,18 +3,18 @@
 #include "AnnotationCanvas.h"
 #include "AnnotationHitTest.h"
 #include "SymbolIcons.h"
-#include "models/AnnotationTool.h"
+#include "models/AnnotationShape.h"
 
 AnnotationSelectionTool::AnnotationSelectionTool(QObject *parent) : CanvasTool(parent) {}
 
 QString AnnotationSelectionTool::displayName() const
 {
-    return AnnotationTools::displayName(AnnotationTool::Select);
+    return tr("Sélection");
 }
 
 QIcon AnnotationSelectionTool::icon() const
 {
-    return SymbolIcons::icon(AnnotationTools::systemImage(AnnotationTool::Select));
+    return SymbolIcons::icon(QStringLiteral("cursorarrow"));
 }
 
 void AnnotationSelectionTool::deactivated(AnnotationCanvas *)
@@ -49,8 +49,9 @@ void AnnotationSelectionTool::moved(AnnotationCanvas *canvas, const CanvasPointe
     if (!m_snapshot)
         return;
     // Measured from the snapshot, not accumulated, and not clamped.
-    const QPointF offset = pointer.picture - m_start;
-    canvas->moveAnnotation(m_snapshot->id, m_snapshot->start + offset, m_snapshot->end + offset, m_moved);
+    Annotation moved = *m_snapshot;
+    moved.shape().translate(moved, pointer.picture - m_start);
+    canvas->moveAnnotation(moved, m_moved);
     m_moved = true;
 }
 

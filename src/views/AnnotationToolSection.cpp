@@ -2,15 +2,12 @@
 
 #include "AnnotationSelectionTool.h"
 #include "ShapeDrawingTool.h"
+#include "models/AnnotationShapes.h"
 
 QList<CanvasTool *> AnnotationToolSection::make()
 {
-    QList<CanvasTool *> tools;
-    for (AnnotationTool tool : AnnotationTools::all()) {
-        if (AnnotationTools::kind(tool))
-            tools.append(new ShapeDrawingTool(tool));
-        else
-            tools.append(new AnnotationSelectionTool);
-    }
+    QList<CanvasTool *> tools{new AnnotationSelectionTool};
+    for (const AnnotationShape *shape : AnnotationShapes::all())
+        tools.append(new ShapeDrawingTool(*shape));
     return tools;
 }

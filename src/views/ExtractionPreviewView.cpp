@@ -48,10 +48,8 @@ ExtractionPreviewView::ExtractionPreviewView(CaptureDocument *document, FrameIma
     if (m_corrections)
         addCorrectionTools();
     connect(m_toolbox, &CanvasToolbox::activeToolChanged, this, [this](CanvasTool *tool) {
-        if (const auto *drawing = qobject_cast<ShapeDrawingTool *>(tool))
-            m_tool = drawing->annotationTool();
-        else if (qobject_cast<AnnotationSelectionTool *>(tool))
-            m_tool = AnnotationTool::Select;
+        if (qobject_cast<ShapeDrawingTool *>(tool) || qobject_cast<AnnotationSelectionTool *>(tool))
+            m_tool = tool->toolId();
         followTool(tool);
     });
 
@@ -90,8 +88,9 @@ ExtractionPreviewView::ExtractionPreviewView(CaptureDocument *document, FrameIma
         m_document->addAnnotation(previewFrameId(), annotation);
     });
     connect(canvas, &AnnotationCanvas::annotationMoved, this,
-            [this](const QUuid &id, const QPointF &start, const QPointF &end, bool continuing) {
-                m_document->moveAnnotation(previewFrameId(), id, start, end, continuing);
+            [this](const Annotation &moved, bool continuing) {
+                m_document->editAnnotation(previewFrameId(), moved, CaptureDocument::AnnotationEdit::Move,
+                                           continuing);
             });
     connect(canvas, &AnnotationCanvas::selectedIdEdited, this,
             &ExtractionPreviewView::setSelectedAnnotationID);
@@ -325,11 +324,9 @@ AnnotationCanvas *ExtractionPreviewView::canvas() const
     return m_stage->canvas();
 }
 
-void ExtractionPreviewView::setTool(AnnotationTool tool)
+void ExtractionPreviewView::setTool(const QString &toolId)
 {
-    const std::optional<AnnotationKind> kind = AnnotationTools::kind(tool);
-    m_toolbox->setActiveTool(kind ? QStringLiteral("annotation.") + AnnotationKinds::rawValue(*kind)
-                                  : QStringLiteral("annotation.select"));
+    m_toolbox->setActiveTool(toolId);
 }
 
 void ExtractionPreviewView::setAnnotationColor(const QColor &color)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "models/Annotation.h"
-#include "models/AnnotationTool.h"
 #include "models/FilterStyle.h"
 
 #include <QColor>
@@ -58,9 +57,10 @@ public:
     CanvasToolSegments *toolSegments() const { return m_toolSegments; }
     // The tools correcting the cut-out, along the picture's side; null without them.
     CanvasToolSegments *correctionToolSegments() const { return m_correctionSegments; }
-    // The annotation tool in hand (the last one chosen, while a tool of another kind is active).
-    AnnotationTool tool() const { return m_tool; }
-    void setTool(AnnotationTool tool);
+    // The annotation tool in hand (the last one chosen, while a tool of another kind is active), by
+    // its identifier: "annotation.select", or "annotation." and the kind it draws.
+    QString tool() const { return m_tool; }
+    void setTool(const QString &toolId);
     QColor annotationColor() const { return m_annotationColor; }
     // The colour of the annotations drawn from now on; those drawn already keep theirs.
     void setAnnotationColor(const QColor &color);
@@ -125,7 +125,7 @@ private:
     FrameImageStore *m_images;
     const PreviewRenderer *m_renderer;
     QMap<FilterStyle, QImage> m_renders;
-    AnnotationTool m_tool = AnnotationTool::Select;
+    QString m_tool = QStringLiteral("annotation.select");
     QColor m_annotationColor = Qt::red;
     double m_annotationWidth = 0.006;
     QUuid m_selectedAnnotationID;

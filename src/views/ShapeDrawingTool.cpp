@@ -2,28 +2,32 @@
 
 #include "AnnotationCanvas.h"
 #include "SymbolIcons.h"
+#include "models/AnnotationShape.h"
 #include "models/EdgeOptions.h"
 
-ShapeDrawingTool::ShapeDrawingTool(AnnotationTool tool, QObject *parent) : CanvasTool(parent), m_tool(tool) {}
+ShapeDrawingTool::ShapeDrawingTool(const AnnotationShape &shape, QObject *parent)
+    : CanvasTool(parent), m_shape(shape)
+{}
 
 QString ShapeDrawingTool::toolId() const
 {
-    return QStringLiteral("annotation.") + AnnotationKinds::rawValue(*AnnotationTools::kind(m_tool));
+    return QStringLiteral("annotation.") + m_shape.kind();
 }
 
 QString ShapeDrawingTool::displayName() const
 {
-    return AnnotationTools::displayName(m_tool);
+    return m_shape.displayName();
 }
 
 QIcon ShapeDrawingTool::icon() const
 {
-    return SymbolIcons::icon(AnnotationTools::systemImage(m_tool));
+    return SymbolIcons::icon(m_shape.systemImage());
 }
 
 void ShapeDrawingTool::deactivated(AnnotationCanvas *canvas)
 {
     m_gesture.release();
+    m_drawn.reset();
     canvas->setDraft(std::nullopt);
 }
 
@@ -33,17 +37,19 @@ void ShapeDrawingTool::pressed(AnnotationCanvas *, const CanvasPointer &pointer)
         return;
     m_gesture.press(pointer.widget);
     m_start = pointer.picture;
+    m_drawn.reset();
 }
 
 void ShapeDrawingTool::moved(AnnotationCanvas *canvas, const CanvasPointer &pointer)
 {
     if (!m_gesture.move(pointer.widget))
         return;
-    // Made anew at every step, so the annotation takes the settings in force at the last one.
-    Annotation draft;
-    draft.kind = *AnnotationTools::kind(m_tool);
-    draft.start = m_start;
-    draft.end = pointer.picture;
+    if (!m_drawn)
+        m_drawn = m_shape.begin(m_start);
+    m_shape.extend(*m_drawn, pointer.picture);
+    // The style is given anew at every step, so the annotation takes the settings in force at the
+    // last one.
+    Annotation draft = *m_drawn;
     const auto [r, g, b, a] = EdgeOptions::components(canvas->color());
     draft.r = r;
     draft.g = g;
@@ -55,6 +61,7 @@ void ShapeDrawingTool::moved(AnnotationCanvas *canvas, const CanvasPointer &poin
 
 void ShapeDrawingTool::released(AnnotationCanvas *canvas, const CanvasPointer &)
 {
+    m_drawn.reset();
     if (!m_gesture.release())
         return;
     const std::optional<Annotation> drawn = canvas->draft();

@@ -2,20 +2,24 @@
 
 #include "CanvasTool.h"
 #include "DragGesture.h"
-#include "models/AnnotationTool.h"
+#include "models/Annotation.h"
 
-// Draws one kind of annotation by dragging from one point to another, in the colour and line width the
-// canvas gives to new annotations. A drag of at least two points makes an annotation, however short;
-// a click makes nothing. The finished annotation goes on top and is selected.
+#include <optional>
+class AnnotationShape;
+
+// Draws one kind of annotation by a drag, as its kind makes one from the pointer's path, in the colour
+// and line width the canvas gives to new annotations. A drag of at least two points makes an
+// annotation, however short; a click makes nothing. The finished annotation goes on top and is
+// selected.
 class ShapeDrawingTool : public CanvasTool
 {
     Q_OBJECT
 
 public:
-    // `tool` is one of the drawing tools (not the selection).
-    explicit ShapeDrawingTool(AnnotationTool tool, QObject *parent = nullptr);
+    // The tool of one of the registered kinds.
+    explicit ShapeDrawingTool(const AnnotationShape &shape, QObject *parent = nullptr);
 
-    AnnotationTool annotationTool() const { return m_tool; }
+    const AnnotationShape &shape() const { return m_shape; }
     QString toolId() const override;
     QString displayName() const override;
     QIcon icon() const override;
@@ -27,7 +31,8 @@ public:
     void released(AnnotationCanvas *canvas, const CanvasPointer &pointer) override;
 
 private:
-    AnnotationTool m_tool;
+    const AnnotationShape &m_shape;
     DragGesture m_gesture;
-    QPointF m_start; // where the drag began, on the picture
+    QPointF m_start;                   // where the drag began, on the picture
+    std::optional<Annotation> m_drawn; // the shape drawn so far, before its style
 };

@@ -126,6 +126,23 @@ QIcon drawnIcon(const QString &symbolName)
         painter.drawLine(QPointF(7, 25), QPointF(25, 7));
     } else if (symbolName == QLatin1String("circle")) {
         painter.drawEllipse(QRectF(5, 5, 22, 22));
+    } else if (symbolName == QLatin1String("rectangle")) {
+        painter.drawRect(QRectF(5, 8, 22, 16));
+    } else if (symbolName == QLatin1String("pencil.tip")) {
+        // A wavy stroke with the tip that draws it.
+        QPainterPath stroke;
+        stroke.moveTo(4, 24);
+        stroke.cubicTo(9, 14, 13, 30, 18, 20);
+        painter.drawPath(stroke);
+        painter.drawLine(QPointF(18, 20), QPointF(27, 6));
+    } else if (symbolName == QLatin1String("highlighter")) {
+        // A broad translucent band under a thin line.
+        QColor band = ink;
+        band.setAlphaF(0.4f);
+        painter.setPen(QPen(band, 9, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawLine(QPointF(7, 16), QPointF(25, 16));
+        painter.setPen(QPen(ink, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawLine(QPointF(9, 16), QPointF(23, 16));
     } else if (symbolName == QLatin1String("largecircle.fill.circle")) {
         painter.drawEllipse(QRectF(4, 4, 24, 24));
         painter.setBrush(ink);

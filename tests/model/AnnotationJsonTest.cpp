@@ -13,7 +13,7 @@ class AnnotationJsonTest : public QObject
     static Annotation sample()
     {
         Annotation annotation;
-        annotation.kind = AnnotationKind::Circle;
+        annotation.kind = QStringLiteral("circle");
         annotation.start = {0.25, 0.5};
         annotation.end = {1.2, -0.1};
         annotation.r = 0.1;
@@ -64,8 +64,9 @@ private slots:
         QTest::addColumn<QJsonValue>("value"); // undefined: the member is removed
         QTest::addColumn<QString>("expected");
         QTest::newRow("missing lineWidth") << "lineWidth" << QJsonValue(QJsonValue::Undefined) << "lineWidth";
-        QTest::newRow("unknown kind") << "kind" << QJsonValue("rectangle") << "rectangle";
-        QTest::newRow("kind with capital") << "kind" << QJsonValue("Arrow") << "Arrow";
+        QTest::newRow("a rectangle without its fill")
+            << "kind" << QJsonValue("rectangle") << "le membre « filled » est absent";
+        QTest::newRow("kind as number") << "kind" << QJsonValue(3) << "le membre « kind » n'est pas un texte";
         QTest::newRow("number as text") << "r" << QJsonValue("0.5") << "le membre « r » n'est pas un nombre";
         QTest::newRow("point of three") << "start" << QJsonValue(QJsonArray{0.1, 0.2, 0.3})
                                         << "le membre « start » n'est pas une paire de nombres";

@@ -1,6 +1,7 @@
 #include "TestRegistry.h"
 
-#include "models/AnnotationTool.h"
+#include "models/AnnotationShape.h"
+#include "models/AnnotationShapes.h"
 #include "models/CaptureGroup.h"
 #include "models/EdgeOptions.h"
 #include "models/ExportProgress.h"
@@ -9,6 +10,8 @@
 
 #include <QSet>
 #include <QTest>
+
+#include <cmath>
 
 class CaptureModelTest : public QObject
 {
@@ -123,12 +126,23 @@ private slots:
         QVERIFY(!FilterStyles::fromRawValue(QStringLiteral("Poster")));
         QCOMPARE(FilterStyles::all().size(), 4);
 
-        QCOMPARE(AnnotationTools::displayName(AnnotationTool::Select), QStringLiteral("Sélection"));
-        QCOMPARE(AnnotationTools::displayName(AnnotationTool::Arrow), QStringLiteral("Flèche"));
-        QVERIFY(!AnnotationTools::kind(AnnotationTool::Select));
-        QCOMPARE(AnnotationTools::kind(AnnotationTool::Circle), AnnotationKind::Circle);
-        QCOMPARE(AnnotationTools::systemImage(AnnotationTool::Line), QStringLiteral("line.diagonal"));
-        QVERIFY(!AnnotationKinds::fromRawValue(QStringLiteral("rectangle")));
+        // The kinds in the order of the tool picker, each found by its name, which is its own.
+        QStringList kinds;
+        for (const AnnotationShape *shape : AnnotationShapes::all()) {
+            kinds << shape->kind();
+            QCOMPARE(AnnotationShapes::find(shape->kind()), shape);
+            QVERIFY(!shape->displayName().isEmpty());
+            QVERIFY(!shape->systemImage().isEmpty());
+        }
+        QCOMPARE(kinds, (QStringList{"arrow", "line", "circle", "rectangle", "pen", "highlighter"}));
+        QCOMPARE(AnnotationShapes::find(QStringLiteral("arrow"))->displayName(), QStringLiteral("Flèche"));
+        QCOMPARE(AnnotationShapes::find(QStringLiteral("circle"))->displayName(), QStringLiteral("Cercle"));
+        QCOMPARE(AnnotationShapes::find(QStringLiteral("line"))->systemImage(),
+                 QStringLiteral("line.diagonal"));
+        QVERIFY(!AnnotationShapes::find(QStringLiteral("Arrow")));
+        QVERIFY(!AnnotationShapes::find(QStringLiteral("text")));
+        // An unknown kind behaves as an unread annotation: it cannot be picked.
+        QVERIFY(std::isinf(AnnotationShapes::shapeOf(QStringLiteral("text")).distance(Annotation(), {0, 0})));
     }
 };
 

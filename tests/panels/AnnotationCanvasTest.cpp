@@ -1,6 +1,7 @@
 #include "TestRegistry.h"
 
-#include "models/AnnotationTool.h"
+#include "models/AnnotationShape.h"
+#include "models/AnnotationShapes.h"
 #include "models/EdgeOptions.h"
 #include "views/AnnotationCanvas.h"
 #include "views/AnnotationHitTest.h"
@@ -31,7 +32,7 @@ void drag(QWidget *widget, const QList<QPointF> &points)
     send(widget, QEvent::MouseButtonRelease, points.last(), Qt::NoButton);
 }
 
-Annotation make(AnnotationKind kind, QPointF start, QPointF end)
+Annotation make(const QString &kind, QPointF start, QPointF end)
 {
     Annotation annotation;
     annotation.kind = kind;
@@ -58,11 +59,9 @@ struct Canvas
         widget.setAnnotations(annotations);
     }
 
-    void use(AnnotationTool tool)
+    void use(const QString &toolId)
     {
-        const std::optional<AnnotationKind> kind = AnnotationTools::kind(tool);
-        toolbox.setActiveTool(kind ? QStringLiteral("annotation.") + AnnotationKinds::rawValue(*kind)
-                                   : QStringLiteral("annotation.select"));
+        toolbox.setActiveTool(toolId);
         QVERIFY(toolbox.activeTool());
     }
 };
@@ -113,7 +112,7 @@ private slots:
     void drawingAppendsClampedNormalisedAnnotationAndSelectsIt()
     {
         Canvas canvas;
-        canvas.use(AnnotationTool::Circle);
+        canvas.use(QStringLiteral("annotation.circle"));
         canvas.widget.setColor(QColor(0, 0, 255, 128));
         canvas.widget.setLineWidth(0.01);
         drag(&canvas.widget, {{40, 20}, {41, 20}, {200, 150}, {520, -30}});
@@ -122,7 +121,7 @@ private slots:
         const QList<Annotation> annotations = canvas.widget.annotations();
         QCOMPARE(annotations.size(), 1);
         const Annotation &drawn = annotations.first();
-        QCOMPARE(drawn.kind, AnnotationKind::Circle);
+        QCOMPARE(drawn.kind, QStringLiteral("circle"));
         QCOMPARE(drawn.start, QPointF(0.1, 0.1));
         QCOMPARE(drawn.end, QPointF(1.0, 0.0)); // the pointer left the canvas: clamped
         QCOMPARE(drawn.b, 1.0);
@@ -134,10 +133,58 @@ private slots:
         QCOMPARE(canvas.drawings.first().first().value<Annotation>(), drawn);
     }
 
+    void everyKindHasItsToolWithAnIcon()
+    {
+        Canvas canvas;
+        for (const AnnotationShape *shape : AnnotationShapes::all()) {
+            CanvasTool *tool = canvas.toolbox.tool(QStringLiteral("annotation.") + shape->kind());
+            QVERIFY2(tool, qPrintable(shape->kind()));
+            QCOMPARE(tool->displayName(), shape->displayName());
+            QVERIFY2(!tool->icon().pixmap(16, 16).isNull(), qPrintable(shape->systemImage()));
+        }
+        QCOMPARE(canvas.toolbox.tools().size(), AnnotationShapes::all().size() + 1);
+    }
+
+    void aPenFollowsThePointerAndARectangleTakesItsEnds()
+    {
+        Canvas canvas;
+        canvas.use(QStringLiteral("annotation.pen"));
+        drag(&canvas.widget, {{40, 20}, {200, 150}, {200, 150}, {300, 100}, {520, -30}});
+        QCOMPARE(canvas.drawings.size(), 1);
+        const Annotation stroke = canvas.widget.annotations().first();
+        QCOMPARE(stroke.kind, QStringLiteral("pen"));
+        QCOMPARE(stroke.points, (QList<QPointF>{{0.1, 0.1}, {0.5, 0.75}, {0.75, 0.5}, {1.0, 0.0}}));
+        QCOMPARE(canvas.widget.selectedId(), stroke.id);
+
+        canvas.use(QStringLiteral("annotation.rectangle"));
+        drag(&canvas.widget, {{40, 20}, {200, 150}, {300, 100}});
+        const Annotation box = canvas.widget.annotations().last();
+        QCOMPARE(box.kind, QStringLiteral("rectangle"));
+        QCOMPARE(box.start, QPointF(0.1, 0.1));
+        QCOMPARE(box.end, QPointF(0.75, 0.5));
+        QVERIFY(!box.filled);
+        QVERIFY(box.points.isEmpty());
+    }
+
+    void selectDragMovesAStrokeByItsPoints()
+    {
+        Annotation stroke = AnnotationShapes::find(QStringLiteral("highlighter"))->begin({0.1, 0.5});
+        stroke.points << QPointF(0.9, 0.5);
+        Canvas canvas({stroke});
+        canvas.use(QStringLiteral("annotation.select"));
+        // Pressed on the stroke at (0.5, 0.5), moved by (0.1, 0.25).
+        drag(&canvas.widget, {{200, 100}, {220, 130}, {240, 150}});
+        QCOMPARE(canvas.widget.selectedId(), stroke.id);
+        const Annotation moved = canvas.widget.annotations().first();
+        QCOMPARE(moved.points, (QList<QPointF>{{0.2, 0.75}, {1.0, 0.75}}));
+        QCOMPARE(canvas.moves.size(), 2);
+        QCOMPARE(canvas.moves.last().first().value<Annotation>(), moved);
+    }
+
     void drawingKeepsTheSettingsOfTheLastMove()
     {
         Canvas canvas;
-        canvas.use(AnnotationTool::Line);
+        canvas.use(QStringLiteral("annotation.line"));
         send(&canvas.widget, QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton);
         send(&canvas.widget, QEvent::MouseMove, {150, 100}, Qt::LeftButton);
         QVERIFY(canvas.widget.draft());
@@ -151,16 +198,16 @@ private slots:
 
     void shortPressDoesNothing_data()
     {
-        QTest::addColumn<AnnotationTool>("tool");
-        QTest::newRow("select on an annotation") << AnnotationTool::Select;
-        QTest::newRow("arrow") << AnnotationTool::Arrow;
+        QTest::addColumn<QString>("tool");
+        QTest::newRow("select on an annotation") << QStringLiteral("annotation.select");
+        QTest::newRow("arrow") << QStringLiteral("annotation.arrow");
     }
 
     void shortPressDoesNothing()
     {
-        QFETCH(AnnotationTool, tool);
-        const Annotation line = make(AnnotationKind::Line, {0.1, 0.5}, {0.9, 0.5});
-        const Annotation other = make(AnnotationKind::Line, {0.1, 0.1}, {0.9, 0.1});
+        QFETCH(QString, tool);
+        const Annotation line = make(QStringLiteral("line"), {0.1, 0.5}, {0.9, 0.5});
+        const Annotation other = make(QStringLiteral("line"), {0.1, 0.1}, {0.9, 0.1});
         Canvas canvas({line, other});
         canvas.widget.setSelectedId(other.id);
         canvas.use(tool);
@@ -174,17 +221,17 @@ private slots:
     void shortestRecognisedDragStillDraws()
     {
         Canvas canvas;
-        canvas.use(AnnotationTool::Arrow);
+        canvas.use(QStringLiteral("annotation.arrow"));
         drag(&canvas.widget, {{200, 100}, {202, 100}});
         QCOMPARE(canvas.widget.annotations().size(), 1);
     }
 
     void selectDragMovesFromTheSnapshotUnclamped()
     {
-        const Annotation below = make(AnnotationKind::Circle, {0.0, 0.0}, {0.2, 0.2});
-        const Annotation line = make(AnnotationKind::Line, {0.5, 0.5}, {0.9, 0.5});
+        const Annotation below = make(QStringLiteral("circle"), {0.0, 0.0}, {0.2, 0.2});
+        const Annotation line = make(QStringLiteral("line"), {0.5, 0.5}, {0.9, 0.5});
         Canvas canvas({below, line});
-        canvas.use(AnnotationTool::Select);
+        canvas.use(QStringLiteral("annotation.select"));
         // Pressed on the line at x = 0.6; the pointer goes far past the right edge.
         send(&canvas.widget, QEvent::MouseButtonPress, {240, 100}, Qt::LeftButton);
         send(&canvas.widget, QEvent::MouseMove, {300, 120}, Qt::LeftButton);
@@ -201,15 +248,14 @@ private slots:
         QCOMPARE(canvas.widget.annotations().at(0), below);
         // Every step is told, the first as the start of the drag and the others as its continuation.
         QCOMPARE(canvas.moves.size(), 2);
-        QCOMPARE(canvas.moves.at(0).at(3).toBool(), false);
-        QCOMPARE(canvas.moves.at(1).at(3).toBool(), true);
-        QCOMPARE(canvas.moves.at(1).at(0).toUuid(), line.id);
-        QCOMPARE(canvas.moves.at(1).at(2).toPointF(), moved.end);
+        QCOMPARE(canvas.moves.at(0).at(1).toBool(), false);
+        QCOMPARE(canvas.moves.at(1).at(1).toBool(), true);
+        QCOMPARE(canvas.moves.at(1).at(0).value<Annotation>(), moved);
     }
 
     void selectDragOnEmptySpaceClearsSelectionAndMovesNothing()
     {
-        const Annotation line = make(AnnotationKind::Line, {0.1, 0.1}, {0.3, 0.1});
+        const Annotation line = make(QStringLiteral("line"), {0.1, 0.1}, {0.3, 0.1});
         Canvas canvas({line});
         canvas.widget.setSelectedId(line.id);
         drag(&canvas.widget, {{300, 150}, {320, 170}, {340, 190}});
@@ -277,8 +323,8 @@ private slots:
         QTest::addColumn<QList<Annotation>>("annotations");
         QTest::addColumn<QPointF>("press");
         QTest::addColumn<int>("expected");
-        const Annotation upper = make(AnnotationKind::Line, {0.1, 0.46875}, {0.9, 0.46875});
-        const Annotation lower = make(AnnotationKind::Arrow, {0.1, 0.53125}, {0.9, 0.53125});
+        const Annotation upper = make(QStringLiteral("line"), {0.1, 0.46875}, {0.9, 0.46875});
+        const Annotation lower = make(QStringLiteral("arrow"), {0.1, 0.53125}, {0.9, 0.53125});
         QTest::newRow("equal distances: the earlier wins")
             << QList<Annotation>{upper, lower} << QPointF(0.5, 0.5) << 0;
         QTest::newRow("equal distances, reversed")
@@ -288,23 +334,23 @@ private slots:
         // The segment's nearest point is (0.5, 0) exactly, so these distances are exactly 0.04 and the
         // largest double below it: the tolerance is strict.
         QTest::newRow("exactly 0.04 away misses")
-            << QList<Annotation>{make(AnnotationKind::Line, {0.1, 0.0}, {0.9, 0.0})} << QPointF(0.5, 0.04)
+            << QList<Annotation>{make(QStringLiteral("line"), {0.1, 0.0}, {0.9, 0.0})} << QPointF(0.5, 0.04)
             << -1;
         QTest::newRow("just under 0.04 away hits")
-            << QList<Annotation>{make(AnnotationKind::Line, {0.1, 0.0}, {0.9, 0.0})}
+            << QList<Annotation>{make(QStringLiteral("line"), {0.1, 0.0}, {0.9, 0.0})}
             << QPointF(0.5, std::nextafter(0.04, 0.0)) << 0;
         QTest::newRow("beyond the segment's end")
-            << QList<Annotation>{make(AnnotationKind::Line, {0.1, 0.5}, {0.5, 0.5})} << QPointF(0.53, 0.5)
+            << QList<Annotation>{make(QStringLiteral("line"), {0.1, 0.5}, {0.5, 0.5})} << QPointF(0.53, 0.5)
             << 0;
         QTest::newRow("point-like segment")
-            << QList<Annotation>{make(AnnotationKind::Line, {0.5, 0.5}, {0.5, 0.5})} << QPointF(0.52, 0.52)
+            << QList<Annotation>{make(QStringLiteral("line"), {0.5, 0.5}, {0.5, 0.5})} << QPointF(0.52, 0.52)
             << 0;
         // Mean radius (0.4 + 0.2) / 2 = 0.3 around (0.5, 0.5).
         QTest::newRow("circle outline")
-            << QList<Annotation>{make(AnnotationKind::Circle, {0.1, 0.3}, {0.9, 0.7})} << QPointF(0.5, 0.81)
+            << QList<Annotation>{make(QStringLiteral("circle"), {0.1, 0.3}, {0.9, 0.7})} << QPointF(0.5, 0.81)
             << 0;
         QTest::newRow("inside a large circle")
-            << QList<Annotation>{make(AnnotationKind::Circle, {0.1, 0.3}, {0.9, 0.7})} << QPointF(0.5, 0.5)
+            << QList<Annotation>{make(QStringLiteral("circle"), {0.1, 0.3}, {0.9, 0.7})} << QPointF(0.5, 0.5)
             << -1;
         QTest::newRow("nothing") << QList<Annotation>{} << QPointF(0.5, 0.5) << -1;
     }

@@ -87,7 +87,7 @@ struct Window
 Annotation line()
 {
     Annotation annotation;
-    annotation.kind = AnnotationKind::Line;
+    annotation.kind = QStringLiteral("line");
     annotation.start = {0.1, 0.1};
     annotation.end = {0.8, 0.7};
     return annotation;

@@ -87,15 +87,15 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(preview->canvas() && preview->canvas()->isVisible(), 30000);
         AnnotationCanvas *canvas = preview->canvas();
 
-        preview->setTool(AnnotationTool::Arrow);
+        preview->setTool(QStringLiteral("annotation.arrow"));
         drag(canvas, {0.15, 0.8}, {0.4, 0.45});
-        preview->setTool(AnnotationTool::Circle);
+        preview->setTool(QStringLiteral("annotation.circle"));
         preview->setAnnotationColor(QColor(255, 200, 0));
         drag(canvas, {0.6, 0.2}, {0.9, 0.75});
         const QList<Annotation> drawn = state->document()->frame(previewed)->annotations;
         QCOMPARE(drawn.size(), 2);
-        QCOMPARE(drawn[0].kind, AnnotationKind::Arrow);
-        QCOMPARE(drawn[1].kind, AnnotationKind::Circle);
+        QCOMPARE(drawn[0].kind, QStringLiteral("arrow"));
+        QCOMPARE(drawn[1].kind, QStringLiteral("circle"));
         QVERIFY(drawn[0].start.y() > drawn[0].end.y()); // drawn upwards, y measured from the top
 
         StyleThumbnailButton *comic = nullptr;

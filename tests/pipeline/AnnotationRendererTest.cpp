@@ -1,17 +1,20 @@
 #include "PipelineImages.h"
 #include "TestRegistry.h"
 
-#include "services/AnnotationGeometry.h"
+#include "models/AnnotationGeometry.h"
+#include "models/AnnotationShape.h"
+#include "models/AnnotationShapes.h"
 #include "services/AnnotationRenderer.h"
 
 #include <QColorSpace>
+#include <QJsonObject>
 #include <QTest>
 
 using namespace PipelineImages;
 
 namespace {
 
-Annotation annotation(AnnotationKind kind, QPointF start, QPointF end, double lineWidth)
+Annotation annotation(const QString &kind, QPointF start, QPointF end, double lineWidth)
 {
     Annotation result;
     result.kind = kind;
@@ -55,7 +58,7 @@ private slots:
     {
         // lw = 0.002 × 1920 = 3.84; head length 3.5 × 3.84 = 13.44; the tip is at (960, 108).
         const QImage drawn = AnnotationRenderer::draw(
-            whiteFrame(), {annotation(AnnotationKind::Arrow, {0.1, 0.1}, {0.5, 0.1}, 0.002)});
+            whiteFrame(), {annotation(QStringLiteral("arrow"), {0.1, 0.1}, {0.5, 0.1}, 0.002)});
         QCOMPARE(drawn.size(), QSize(1920, 1080));
         QVERIFY(isRed(drawn, 300, 108));
         QVERIFY(isWhite(drawn, 300, 100));
@@ -73,11 +76,11 @@ private slots:
 
     void shortArrowHeadKeepsItsMinimumLength()
     {
-        const Annotation arrow = annotation(AnnotationKind::Arrow, {0.1, 0.1}, {0.5, 0.1}, 0.002);
+        const Annotation arrow = annotation(QStringLiteral("arrow"), {0.1, 0.1}, {0.5, 0.1}, 0.002);
         // 1000 pixels wide: lw = 2, 3.5 × 2 = 7 is below the minimum of 8.
         QCOMPARE(AnnotationGeometry::strokeWidth(arrow, QSizeF(1000, 500)), 2.0);
         QCOMPARE(AnnotationGeometry::headLength(2.0), 8.0);
-        const QRectF bounds = AnnotationGeometry::shapePath(arrow, QSizeF(1000, 500)).boundingRect();
+        const QRectF bounds = arrow.shape().path(arrow, QSizeF(1000, 500)).boundingRect();
         QCOMPARE(bounds.left(), 100.0);
         QCOMPARE(bounds.right(), 500.0);
         QVERIFY(qAbs(bounds.top() - (50 - 8 * std::sin(0.45))) < 1e-9);
@@ -99,7 +102,7 @@ private slots:
         QFETCH(QPointF, end);
         // Box x 768..1152, y 432..648: an ellipse wider than tall.
         const QImage drawn =
-            AnnotationRenderer::draw(whiteFrame(), {annotation(AnnotationKind::Circle, start, end, 0.003)});
+            AnnotationRenderer::draw(whiteFrame(), {annotation(QStringLiteral("circle"), start, end, 0.003)});
         QVERIFY(isRed(drawn, 768, 540));
         QVERIFY(isRed(drawn, 1151, 540));
         QVERIFY(isRed(drawn, 960, 432));
@@ -115,7 +118,7 @@ private slots:
     {
         const double y = 540.5 / 1080.0; // the middle of row 540
         const QImage drawn = AnnotationRenderer::draw(
-            whiteFrame(), {annotation(AnnotationKind::Line, {0.1, y}, {0.9, y}, 0.0)});
+            whiteFrame(), {annotation(QStringLiteral("line"), {0.1, y}, {0.9, y}, 0.0)});
         QVERIFY(isRed(drawn, 960, 540));
         QVERIFY(isWhite(drawn, 960, 538));
         QVERIFY(isWhite(drawn, 960, 542));
@@ -126,7 +129,7 @@ private slots:
     {
         QImage clear(200, 100, QImage::Format_RGBA8888_Premultiplied);
         clear.fill(Qt::transparent);
-        Annotation under = annotation(AnnotationKind::Line, {0.0, 0.5}, {1.0, 0.5}, 0.05);
+        Annotation under = annotation(QStringLiteral("line"), {0.0, 0.5}, {1.0, 0.5}, 0.05);
         Annotation over = under;
         over.id = QUuid::createUuid();
         over.r = 0.0;
@@ -146,13 +149,89 @@ private slots:
     void keepsTheImagesColourSpace()
     {
         const QImage frame = whiteFrame(QColorSpace(QColorSpace::DisplayP3));
-        const QImage drawn =
-            AnnotationRenderer::draw(frame, {annotation(AnnotationKind::Line, {0.1, 0.5}, {0.9, 0.5}, 0.01)});
+        const QImage drawn = AnnotationRenderer::draw(
+            frame, {annotation(QStringLiteral("line"), {0.1, 0.5}, {0.9, 0.5}, 0.01)});
         QCOMPARE(drawn.colorSpace(), QColorSpace(QColorSpace::DisplayP3));
         QCOMPARE(drawn.size(), frame.size());
         // sRGB red is inside Display P3: its P3 values have some green and blue.
         const std::array<int, 4> red = raw(drawn, 960, 540);
         QVERIFY2(red[0] > 200 && red[1] > 30 && red[1] < 80, qPrintable(QString::number(red[1])));
+    }
+
+    void rectanglesAreOutlinedOrFilledAtTheirOpacity()
+    {
+        // 200 × 100: lw = 0.02 × 200 = 4 pixels, centred on the box from (40, 20) to (160, 80).
+        QImage clear(200, 100, QImage::Format_RGBA8888_Premultiplied);
+        clear.fill(Qt::transparent);
+        Annotation outline = annotation(QStringLiteral("rectangle"), {0.8, 0.8}, {0.2, 0.2}, 0.02);
+        QImage drawn = AnnotationRenderer::draw(clear, {outline});
+        QCOMPARE(raw(drawn, 40, 50), (std::array<int, 4>{255, 0, 0, 255}));
+        QCOMPARE(raw(drawn, 100, 79), (std::array<int, 4>{255, 0, 0, 255}));
+        QCOMPARE(alphaAt(drawn, 100, 50), 0);
+        QCOMPARE(alphaAt(drawn, 35, 50), 0);
+
+        Annotation filled = outline;
+        filled.filled = true;
+        filled.a = 0.5;
+        drawn = AnnotationRenderer::draw(clear, {filled});
+        const std::array<int, 4> inside = raw(drawn, 100, 50);
+        QVERIFY(std::abs(inside[3] - 128) <= 1 && std::abs(inside[0] - 128) <= 1 && inside[1] == 0);
+        // The fill covers the box, not a stroke's width beyond it.
+        QCOMPARE(alphaAt(drawn, 38, 50), 0);
+        QCOMPARE(alphaAt(drawn, 100, 82), 0);
+    }
+
+    void aPenFollowsItsPathSmoothly()
+    {
+        // An L through (20, 20), (180, 20), (180, 80): the corner is rounded off, the ends are kept.
+        QImage clear(200, 100, QImage::Format_RGBA8888_Premultiplied);
+        clear.fill(Qt::transparent);
+        Annotation stroke = AnnotationShapes::find(QStringLiteral("pen"))->begin({0.1, 0.2});
+        stroke.points << QPointF(0.9, 0.2) << QPointF(0.9, 0.8);
+        stroke.lineWidth = 0.02;
+        const QImage drawn = AnnotationRenderer::draw(clear, {stroke});
+        QCOMPARE(raw(drawn, 20, 20), (std::array<int, 4>{255, 0, 0, 255}));
+        QCOMPARE(raw(drawn, 180, 79), (std::array<int, 4>{255, 0, 0, 255}));
+        // The middle of the first segment is on the curve; the sharp corner is not.
+        QCOMPARE(alphaAt(drawn, 60, 20), 255);
+        QCOMPARE(alphaAt(drawn, 180, 20), 0);
+        QCOMPARE(alphaAt(drawn, 100, 60), 0);
+    }
+
+    void aHighlighterLetsWhatIsUnderItShow()
+    {
+        // Black text on white under a yellow highlighter: the white turns yellowish, the black stays
+        // black, and the transparent part of a cut-out gets the highlighter's own colour.
+        QImage frame(200, 100, QImage::Format_RGBA8888_Premultiplied);
+        frame.fill(Qt::white);
+        for (int y = 40; y < 60; ++y)
+            for (int x = 90; x < 110; ++x)
+                frame.setPixelColor(x, y, Qt::black);
+        for (int y = 40; y < 60; ++y)
+            for (int x = 0; x < 20; ++x)
+                frame.setPixelColor(x, y, Qt::transparent);
+        Annotation band = AnnotationShapes::find(QStringLiteral("highlighter"))->begin({0.0, 0.5});
+        band.points << QPointF(1.0, 0.5);
+        band.r = 1.0;
+        band.g = 1.0;
+        band.b = 0.0;
+        band.lineWidth = 0.02; // 4 pixels of line width: a band 20 pixels high
+        const QImage drawn = AnnotationRenderer::draw(frame, {band});
+        QCOMPARE(raw(drawn, 100, 50), (std::array<int, 4>{0, 0, 0, 255}));
+        const std::array<int, 4> lit = raw(drawn, 50, 50);
+        QVERIFY(lit[0] == 255 && lit[1] == 255 && lit[2] < 200 && lit[2] > 100);
+        QCOMPARE(raw(drawn, 50, 30), (std::array<int, 4>{255, 255, 255, 255}));
+        const std::array<int, 4> alone = raw(drawn, 10, 50);
+        QVERIFY(alone[3] > 80 && alone[3] < 120 && alone[2] == 0);
+    }
+
+    void unreadAnnotationsDrawNothing()
+    {
+        const QImage frame = whiteFrame();
+        const std::optional<Annotation> future = Annotation::fromJson(
+            QJsonObject{{"id", "6F9619FF-8B86-D011-B42D-00C04FC964FF"}, {"kind", "text"}, {"text", "x"}});
+        QVERIFY(future && future->isUnread());
+        QCOMPARE(AnnotationRenderer::draw(frame, {*future}), frame);
     }
 
     void noAnnotationsGiveTheInput()

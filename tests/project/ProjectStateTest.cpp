@@ -3,6 +3,7 @@
 #include "TestRegistry.h"
 #include "TestVideo.h"
 
+#include "models/AnnotationShape.h"
 #include "persistence/ProjectFile.h"
 #include "platform/VideoPlayer.h"
 #include "state/AppState.h"
@@ -133,6 +134,83 @@ private slots:
         QFile second(again.toLocalFile());
         QVERIFY(first.open(QIODevice::ReadOnly) && second.open(QIODevice::ReadOnly));
         QCOMPARE(second.readAll(), first.readAll());
+    }
+
+    // A file of a later version, with drawings of kinds this one does not know: it opens with a note,
+    // those drawings stay out of sight, and saving writes them back as they were, beside the edits.
+    void keepsDrawingsOfUnknownKinds()
+    {
+        AppState original(&m_runs, PlayerOutput::Headless);
+        fillWindow(original);
+        const QString written = path(QStringLiteral("later.quintarel"));
+        original.saveProject(QUrl::fromLocalFile(written));
+        QJsonObject root = readJson(written);
+        QJsonArray groups = root.value("groups").toArray();
+        QJsonObject group = groups.at(0).toObject();
+        QJsonArray frames = group.value("frames").toArray();
+        QJsonObject frame = frames.at(0).toObject();
+        QJsonArray annotations = frame.value("annotations").toArray();
+        const QJsonObject text{{"id", "6F9619FF-8B86-D011-B42D-00C04FC964FF"},
+                               {"kind", "text"},
+                               {"text", "Regard\ncaméra"},
+                               {"size", 0.04},
+                               {"anchor", QJsonArray{0.5, 0.25}}};
+        const QJsonObject marker{
+            {"id", "7F9619FF-8B86-D011-B42D-00C04FC964FF"}, {"kind", "marker"}, {"number", 2}};
+        annotations.prepend(text);
+        annotations.append(marker);
+        frame.insert("annotations", annotations);
+        frames.replace(0, frame);
+        group.insert("frames", frames);
+        groups.replace(0, group);
+        root.insert("groups", groups);
+        writeJson(written, root);
+
+        AppState reopened(&m_runs, PlayerOutput::Headless);
+        reopened.openProject(QUrl::fromLocalFile(written));
+        QVERIFY(reopened.errorMessage());
+        QVERIFY2(reopened.errorMessage()->startsWith(videoNotFound), qPrintable(*reopened.errorMessage()));
+        QVERIFY2(reopened.errorMessage()->contains(
+                     QStringLiteral("Ce projet contient 2 annotations de types que cette version ne "
+                                    "connaît pas (« text », « marker »)")),
+                 qPrintable(*reopened.errorMessage()));
+        CaptureDocument *document = reopened.document();
+        const CapturedFrame shown = document->groups()[0].frames[0];
+        QCOMPARE(shown.annotations.size(), 3);
+        QVERIFY(shown.annotations[0].isUnread());
+        QVERIFY(!shown.annotations[1].isUnread());
+        // The known drawing is edited; the others keep their places around it.
+        Annotation arrow = shown.annotations[1];
+        arrow.shape().translate(arrow, {0.1, 0.1});
+        document->editAnnotation(shown.id, arrow, CaptureDocument::AnnotationEdit::Move);
+
+        const QString saved = path(QStringLiteral("later-saved.quintarel"));
+        reopened.saveProject(QUrl::fromLocalFile(saved));
+        const QJsonArray savedAnnotations = readJson(saved)
+                                                .value("groups")[0]
+                                                .toObject()
+                                                .value("frames")[0]
+                                                .toObject()
+                                                .value("annotations")
+                                                .toArray();
+        QCOMPARE(savedAnnotations.size(), 3);
+        QCOMPARE(savedAnnotations.at(0).toObject(), text);
+        QCOMPARE(savedAnnotations.at(2).toObject(), marker);
+        QCOMPARE(savedAnnotations.at(1).toObject().value("start").toArray().at(0).toDouble(), 0.1 + 0.1);
+
+        // A file with one of them says so in the singular.
+        AppState single(&m_runs, PlayerOutput::Headless);
+        annotations.removeLast();
+        frame.insert("annotations", annotations);
+        frames.replace(0, frame);
+        group.insert("frames", frames);
+        groups.replace(0, group);
+        root.insert("groups", groups);
+        writeJson(written, root);
+        single.openProject(QUrl::fromLocalFile(written));
+        QVERIFY2(single.errorMessage()->contains(
+                     QStringLiteral("une annotation d'un type que cette version ne connaît pas (« text »)")),
+                 qPrintable(*single.errorMessage()));
     }
 
     // With its video found again, an opened project gets its stills and cut-outs back, and its output

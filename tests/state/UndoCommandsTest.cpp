@@ -1,6 +1,8 @@
 #include "DocumentDump.h"
 #include "TestRegistry.h"
 
+#include "models/AnnotationShape.h"
+#include "models/AnnotationShapes.h"
 #include "state/CaptureDocument.h"
 
 #include <QSignalSpy>
@@ -13,7 +15,7 @@ namespace {
 
 using Edit = std::function<void(CaptureDocument &)>;
 
-Annotation annotation(AnnotationKind kind, QPointF start, QPointF end)
+Annotation annotation(const QString &kind, QPointF start, QPointF end)
 {
     Annotation a;
     a.kind = kind;
@@ -25,6 +27,44 @@ Annotation annotation(AnnotationKind kind, QPointF start, QPointF end)
     a.a = 0.9;
     a.lineWidth = 0.006;
     return a;
+}
+
+// A freehand stroke through `points`, as its tool draws it.
+Annotation stroke(const QString &kind, const QList<QPointF> &points)
+{
+    const AnnotationShape *shape = AnnotationShapes::find(kind);
+    Annotation a = shape->begin(points.first());
+    for (const QPointF &point : points.mid(1))
+        shape->extend(a, point);
+    a.r = 0.25;
+    a.lineWidth = 0.01;
+    return a;
+}
+
+// The frame's annotation at `index`, changed by `change`, as an edit of `edit` puts it.
+void changeAnnotation(CaptureDocument &document, const QUuid &frameId, qsizetype index,
+                      CaptureDocument::AnnotationEdit edit, const std::function<void(Annotation &)> &change)
+{
+    Annotation changed = document.frame(frameId)->annotations.at(index);
+    change(changed);
+    document.editAnnotation(frameId, changed, edit);
+}
+
+// Moves the frame's annotation to have these two points, as a drag of the selection tool does.
+void moveAnnotation(CaptureDocument &document, const QUuid &frameId, const QUuid &annotationId,
+                    const QPointF &start, const QPointF &end, bool continuing)
+{
+    const std::optional<CapturedFrame> frame = document.frame(frameId);
+    if (!frame)
+        return;
+    for (Annotation moved : frame->annotations) {
+        if (moved.id != annotationId)
+            continue;
+        moved.start = start;
+        moved.end = end;
+        document.editAnnotation(frameId, moved, CaptureDocument::AnnotationEdit::Move, continuing);
+        return;
+    }
 }
 
 // A document with something in every field: two groups with names and notes, frames with notes and
@@ -39,9 +79,13 @@ void fill(CaptureDocument &document)
         frame.notes = QStringLiteral("note %1").arg(value);
         wide.frames << frame;
     }
-    wide.frames[1].annotations << annotation(AnnotationKind::Arrow, {0.1, 0.2}, {0.3, 0.4})
-                               << annotation(AnnotationKind::Circle, {0.5, 0.5}, {0.7, 0.8})
-                               << annotation(AnnotationKind::Line, {0.9, 0.1}, {0.2, 0.9});
+    wide.frames[1].annotations << annotation(QStringLiteral("arrow"), {0.1, 0.2}, {0.3, 0.4})
+                               << annotation(QStringLiteral("circle"), {0.5, 0.5}, {0.7, 0.8})
+                               << annotation(QStringLiteral("line"), {0.9, 0.1}, {0.2, 0.9});
+    wide.frames[2].annotations << stroke(QStringLiteral("pen"), {{0.1, 0.1}, {0.2, 0.3}, {0.4, 0.2}})
+                               << annotation(QStringLiteral("rectangle"), {0.6, 0.6}, {0.9, 0.7})
+                               << stroke(QStringLiteral("highlighter"), {{0.0, 0.5}, {1.0, 0.5}});
+    wide.frames[2].annotations[1].filled = true;
     CaptureGroup close(QStringLiteral("Plans serrés"));
     close.frames << CapturedFrame(MediaTime(75, 1)) << CapturedFrame(MediaTime(3725, 1));
     content.groups = {wide, close};
@@ -124,12 +168,12 @@ QMap<QString, Operation> operations()
         {"draw",
          {"Annuler l'ajout de l'annotation",
           [](CaptureDocument &d) {
-              d.addAnnotation(frameId(d, 1, 1), annotation(AnnotationKind::Arrow, {0, 0}, {1, 1}));
+              d.addAnnotation(frameId(d, 1, 1), annotation(QStringLiteral("arrow"), {0, 0}, {1, 1}));
           }}},
         {"move a drawing",
          {"Annuler le déplacement de l'annotation",
           [=](CaptureDocument &d) {
-              d.moveAnnotation(annotated(d), middleAnnotation(d), {1.2, -0.1}, {0.4, 0.3}, false);
+              moveAnnotation(d, annotated(d), middleAnnotation(d), {1.2, -0.1}, {0.4, 0.3}, false);
           }}},
         {"delete a drawing",
          {"Annuler la suppression de l'annotation",
@@ -143,6 +187,58 @@ QMap<QString, Operation> operations()
          {"Annuler l'épaisseur de l'annotation",
           [=](CaptureDocument &d) {
               d.setAnnotationLineWidth(annotated(d), middleAnnotation(d), 0.02, false);
+          }}},
+        {"draw a rectangle",
+         {"Annuler l'ajout de l'annotation",
+          [](CaptureDocument &d) {
+              d.addAnnotation(frameId(d, 1, 0),
+                              annotation(QStringLiteral("rectangle"), {0.1, 0.1}, {0.5, 0.4}));
+          }}},
+        {"draw with a pen",
+         {"Annuler l'ajout de l'annotation",
+          [](CaptureDocument &d) {
+              d.addAnnotation(frameId(d, 1, 0), stroke(QStringLiteral("pen"), {{0.1, 0.1}, {0.15, 0.2}}));
+          }}},
+        {"move a pen stroke",
+         {"Annuler le déplacement de l'annotation",
+          [](CaptureDocument &d) {
+              changeAnnotation(d, frameId(d, 0, 2), 0, CaptureDocument::AnnotationEdit::Move,
+                               [](Annotation &a) {
+                                   a.shape().translate(a, {0.25, -0.5});
+                               });
+          }}},
+        {"move a highlighter stroke",
+         {"Annuler le déplacement de l'annotation",
+          [](CaptureDocument &d) {
+              changeAnnotation(d, frameId(d, 0, 2), 2, CaptureDocument::AnnotationEdit::Move,
+                               [](Annotation &a) {
+                                   a.shape().translate(a, {0.0, 0.125});
+                               });
+          }}},
+        {"reshape a rectangle",
+         {"Annuler la forme de l'annotation",
+          [](CaptureDocument &d) {
+              changeAnnotation(d, frameId(d, 0, 2), 1, CaptureDocument::AnnotationEdit::Reshape,
+                               [](Annotation &a) {
+                                   a.shape().moveHandle(a, 1, {1.0, 0.0});
+                               });
+          }}},
+        {"recolour a rectangle",
+         {"Annuler la couleur de l'annotation",
+          [](CaptureDocument &d) {
+              d.setAnnotationColor(frameId(d, 0, 2), group(d, 0).frames.at(2).annotations.at(1).id,
+                                   QColor::fromRgbF(0, 0, 1, 0.25));
+          }}},
+        {"widen a highlighter",
+         {"Annuler l'épaisseur de l'annotation",
+          [](CaptureDocument &d) {
+              d.setAnnotationLineWidth(frameId(d, 0, 2), group(d, 0).frames.at(2).annotations.at(2).id, 0.03,
+                                       false);
+          }}},
+        {"delete a pen stroke",
+         {"Annuler la suppression de l'annotation",
+          [](CaptureDocument &d) {
+              d.deleteAnnotation(frameId(d, 0, 2), group(d, 0).frames.at(2).annotations.at(0).id);
           }}},
         {"drop a subject",
          {"Annuler le retrait du sujet",
@@ -354,14 +450,14 @@ private slots:
 
         for (int step = 1; step <= 10; ++step) {
             const QPointF offset(0.01 * step, -0.02 * step);
-            document.moveAnnotation(frame, dragged.id, dragged.start + offset, dragged.end + offset,
-                                    step > 1);
+            moveAnnotation(document, frame, dragged.id, dragged.start + offset, dragged.end + offset,
+                           step > 1);
         }
         QCOMPARE(stack->count(), 1);
         QCOMPARE(document.frame(frame)->annotations.at(0).start, dragged.start + QPointF(0.1, -0.2));
         // A second drag is a step of its own.
-        document.moveAnnotation(frame, dragged.id, {0, 0}, {0.5, 0.5}, false);
-        document.moveAnnotation(frame, dragged.id, {0.1, 0}, {0.6, 0.5}, true);
+        moveAnnotation(document, frame, dragged.id, {0, 0}, {0.5, 0.5}, false);
+        moveAnnotation(document, frame, dragged.id, {0.1, 0}, {0.6, 0.5}, true);
         QCOMPARE(stack->count(), 2);
 
         for (double shrink : {1.0, 2.0, 3.0, 4.5}) {
@@ -378,10 +474,41 @@ private slots:
         QCOMPARE(DocumentDump::lines(document), before);
 
         // A drag that comes back to where it started leaves no step.
-        document.moveAnnotation(frame, dragged.id, {0, 0}, {0.5, 0.5}, false);
-        document.moveAnnotation(frame, dragged.id, dragged.start, dragged.end, true);
+        moveAnnotation(document, frame, dragged.id, {0, 0}, {0.5, 0.5}, false);
+        moveAnnotation(document, frame, dragged.id, dragged.start, dragged.end, true);
         QCOMPARE(stack->count(), 0);
         QCOMPARE(DocumentDump::lines(document), before);
+    }
+
+    void aStrokeDragIsOneStepAndOtherEditsStayApart()
+    {
+        CaptureDocument document;
+        fill(document);
+        QUndoStack *stack = document.undoStack();
+        const QUuid frame = frameId(document, 0, 2);
+        const Annotation pen = document.frame(frame)->annotations.at(0);
+        for (int step = 1; step <= 5; ++step) {
+            Annotation moved = pen;
+            moved.shape().translate(moved, {0.01 * step, 0});
+            document.editAnnotation(frame, moved, CaptureDocument::AnnotationEdit::Move, step > 1);
+        }
+        QCOMPARE(stack->count(), 1);
+        QCOMPARE(document.frame(frame)->annotations.at(0).points.last(),
+                 pen.points.last() + QPointF(0.05, 0));
+        // A continuing edit of another kind, or of another annotation, is a step of its own.
+        Annotation wider = document.frame(frame)->annotations.at(0);
+        wider.lineWidth = 0.02;
+        document.editAnnotation(frame, wider, CaptureDocument::AnnotationEdit::Width, true);
+        QCOMPARE(stack->count(), 2);
+        Annotation box = document.frame(frame)->annotations.at(1);
+        box.shape().translate(box, {0.1, 0.1});
+        document.editAnnotation(frame, box, CaptureDocument::AnnotationEdit::Move, true);
+        QCOMPARE(stack->count(), 3);
+        stack->setIndex(0);
+        QCOMPARE(document.frame(frame)->annotations.at(0), pen);
+        stack->setIndex(3);
+        QCOMPARE(document.frame(frame)->annotations.at(0).lineWidth, 0.02);
+        QCOMPARE(document.frame(frame)->annotations.at(1), box);
     }
 
     void editsThatChangeNothingRecordNothing()
@@ -410,7 +537,12 @@ private slots:
         document.addAnnotation(unknown, Annotation());
         document.addCorrection(unknown, CutoutCorrection::dropSubject({0.5, 0.5}));
         document.deleteAnnotation(frame, unknown);
-        document.moveAnnotation(frame, unknown, {0, 0}, {1, 1}, false);
+        moveAnnotation(document, frame, unknown, {0, 0}, {1, 1}, false);
+        Annotation stranger = document.frame(frame)->annotations.at(0);
+        stranger.id = unknown;
+        document.editAnnotation(frame, stranger, CaptureDocument::AnnotationEdit::Move);
+        document.editAnnotation(frame, document.frame(frame)->annotations.at(0),
+                                CaptureDocument::AnnotationEdit::Color);
 
         QCOMPARE(document.undoStack()->count(), 0);
         QCOMPARE(groups.count(), 0);

@@ -83,7 +83,7 @@ QUuid prepare(AppState &state)
     const QUuid frameId = state.document()->groups().first().frames.first().id;
     lift(state, frameId);
     Annotation line;
-    line.kind = AnnotationKind::Line;
+    line.kind = QStringLiteral("line");
     line.start = {0.1, 0.5};
     line.end = {0.9, 0.5};
     line.lineWidth = 0.02;

@@ -26,8 +26,7 @@ public:
         FrameNoteMerge = 1,
         GroupNameMerge,
         GroupNotesMerge,
-        AnnotationMoveMerge,
-        AnnotationWidthMerge,
+        AnnotationEditMerge,
         EdgeOptionsMerge,
     };
 

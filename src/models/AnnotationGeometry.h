@@ -3,14 +3,15 @@
 #include "models/Annotation.h"
 
 #include <QColor>
+#include <QList>
 #include <QPainterPath>
 #include <QPen>
 #include <QPointF>
 #include <QSizeF>
 
-// How an annotation lands on a surface of a given size: the one definition shared by the export
-// renderer and the on-screen canvas, so both always draw the same shapes. Coordinates have their
-// origin at the top-left corner, y downwards.
+// How an annotation lands on a surface of a given size, the rules every kind of shape paints by, so
+// that the export renderer and the on-screen canvas always draw the same shapes. Coordinates have
+// their origin at the top-left corner, y downwards.
 namespace AnnotationGeometry {
 
 // The two sides of an arrow head open this many radians to either side of the reversed shaft.
@@ -26,8 +27,14 @@ double headLength(double width);
 QColor strokeColor(const Annotation &annotation);
 // The pen the annotation is stroked with: its colour and width, round caps and joins.
 QPen pen(const Annotation &annotation, const QSizeF &size);
-// The outline to stroke: a segment, a segment with its open two-stroke head, or the ellipse
-// inscribed in the box whose opposite corners are the two points (in either order).
-QPainterPath shapePath(const Annotation &annotation, const QSizeF &size);
+// Distance from `p` to the segment a–b, and to a line through `points` (to its one point when
+// there is one).
+double pointToSegment(const QPointF &p, const QPointF &a, const QPointF &b);
+double pointToPolyline(const QPointF &p, const QList<QPointF> &points);
+
+// The corners of the box of opposite corners `start` and `end`, going round from `start`; moving
+// one of them keeps the opposite corner in place.
+QList<QPointF> boxCorners(const Annotation &annotation);
+void moveBoxCorner(Annotation &annotation, qsizetype index, const QPointF &to);
 
 } // namespace AnnotationGeometry

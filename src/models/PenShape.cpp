@@ -1,0 +1,8 @@
+#include "PenShape.h"
+
+#include <QCoreApplication>
+
+QString PenShape::displayName() const
+{
+    return QCoreApplication::translate("AnnotationTool", "Crayon");
+}
