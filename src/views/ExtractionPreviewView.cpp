@@ -165,7 +165,7 @@ QWidget *ExtractionPreviewView::makeToolbar()
     auto *toolbar = new QWidget(this);
     auto *row = new QHBoxLayout(toolbar);
     row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(8);
+    row->setSpacing(4);
 
     // The annotation tools; those correcting the cut-out lie over the picture.
     m_toolSegments = new CanvasToolSegments(m_toolbox, 0, Qt::Horizontal, toolbar);
@@ -178,7 +178,9 @@ QWidget *ExtractionPreviewView::makeToolbar()
     row->addWidget(m_colorWell);
 
     m_widthSlider = new ContinuousSlider(0.002, 0.02, toolbar);
-    m_widthSlider->setFixedWidth(70);
+    // Narrower when the panel is, so that every tool keeps its segment.
+    m_widthSlider->setMinimumWidth(32);
+    m_widthSlider->setMaximumWidth(70);
     m_widthSlider->setToolTip(tr("Épaisseur"));
     m_widthSlider->setRealValue(m_annotationWidth);
     connect(m_widthSlider, &ContinuousSlider::realValueEdited, this,
