@@ -23,7 +23,8 @@ int main()
         print(shape->kind());
         Annotation sample = shape->begin({0.25, 0.5});
         shape->extend(sample, {0.75, 0.5});
-        for (const AnnotationMembers::Member &member : sample.members().members())
+        const AnnotationMembers members = sample.members();
+        for (const AnnotationMembers::Member &member : members.members())
             print(QString(member.name));
     }
     return 0;

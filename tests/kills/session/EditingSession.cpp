@@ -6,6 +6,8 @@
 
 #include "app/ContentView.h"
 #include "models/Annotation.h"
+#include "models/AnnotationShape.h"
+#include "models/AnnotationShapes.h"
 #include "state/AppState.h"
 #include "state/CaptureDocument.h"
 #include "state/RecoveryAutosave.h"
@@ -242,7 +244,7 @@ void EditingSession::edit()
         document->setNote(noteTexts.at(m_random.bounded(int(noteTexts.size()))), anyFrame().id);
     } else if (choice < 56) {
         Annotation drawing;
-        drawing.kind = AnnotationKinds::all().at(m_random.bounded(3));
+        drawing.kind = AnnotationShapes::all().at(m_random.bounded(3))->kind();
         drawing.start = QPointF(m_random.generateDouble(), m_random.generateDouble());
         drawing.end = QPointF(m_random.generateDouble() * 1.2 - 0.1, m_random.generateDouble());
         drawing.r = m_random.generateDouble();
