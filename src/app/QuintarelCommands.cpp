@@ -21,6 +21,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 #include <QUndoStack>
 
 namespace {
@@ -343,7 +345,21 @@ void QuintarelCommands::locateVideo(AppState *state, QWidget *parent)
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedUrls().isEmpty())
         return;
-    state->locateVideo(dialog.selectedUrls().constFirst());
+    // The check ends later; the window may have gone by then.
+    state->locateVideo(
+        dialog.selectedUrls().constFirst(), [window = QPointer<QWidget>(parent)](const QString &question) {
+            if (!window)
+                return false;
+            QMessageBox box(window);
+            box.setIcon(QMessageBox::Warning);
+            box.setWindowTitle(tr("Localiser la vidéo…"));
+            box.setTextFormat(Qt::PlainText);
+            box.setText(question);
+            QPushButton *use = box.addButton(tr("Utiliser quand même"), QMessageBox::AcceptRole);
+            box.setDefaultButton(box.addButton(tr("Annuler"), QMessageBox::RejectRole));
+            box.exec();
+            return box.clickedButton() == use;
+        });
 }
 
 void QuintarelCommands::saveAs(AppState *state, QWidget *parent)

@@ -16,6 +16,11 @@ namespace {
 constexpr quint32 EntryMagic = 0x514c4643; // "QLFC"
 constexpr quint16 EntryFormat = 1;
 const QLatin1String EntrySuffix(".lift");
+// Video records: a few dozen bytes each, left out of the trimming.
+constexpr quint32 VideoMagic = 0x514c4656; // "QLFV"
+constexpr quint16 VideoFormat = 1;
+const QLatin1String VideoSuffix(".video");
+constexpr qint64 MaxVideoRecordBytes = qint64{64} * 1024;
 // A 1080p entry takes some hundreds of kilobytes; a file far larger than that is not one.
 constexpr qint64 MaxEntryBytes = qint64{256} * 1024 * 1024;
 // How much of each end of a file its identity reads.
@@ -32,6 +37,24 @@ QByteArray png(const QImage &image)
     return image.save(&buffer, "PNG") ? bytes : QByteArray();
 }
 
+QByteArray withHash(QByteArray bytes)
+{
+    bytes += QCryptographicHash::hash(bytes, EntryHash);
+    return bytes;
+}
+
+// The bytes before the trailing hash, when the hash is right.
+std::optional<QByteArray> hashedBody(const QByteArray &bytes)
+{
+    const qsizetype hashSize = QCryptographicHash::hashLength(EntryHash);
+    if (bytes.size() <= hashSize)
+        return std::nullopt;
+    QByteArray body = bytes.first(bytes.size() - hashSize);
+    if (QCryptographicHash::hash(body, EntryHash) != bytes.last(hashSize))
+        return std::nullopt;
+    return body;
+}
+
 QByteArray encodedEntry(const QByteArray &key, const LiftedFrame &frame)
 {
     QByteArray bytes;
@@ -41,20 +64,16 @@ QByteArray encodedEntry(const QByteArray &key, const LiftedFrame &frame)
         << qint32(frame.frameSize.height()) << frame.mask << png(frame.thumbnail)
         << png(frame.subjectThumbnail);
     // The hash of all before it: a file cut short or changed on the disk is told apart.
-    bytes += QCryptographicHash::hash(bytes, EntryHash);
-    return bytes;
+    return withHash(bytes);
 }
 
 std::optional<LiftedFrame> decodedEntry(const QByteArray &key, const QByteArray &bytes,
                                         LiftedFrameCache::Contents contents)
 {
-    const qsizetype hashSize = QCryptographicHash::hashLength(EntryHash);
-    if (bytes.size() <= hashSize)
+    const std::optional<QByteArray> body = hashedBody(bytes);
+    if (!body)
         return std::nullopt;
-    const QByteArray body = bytes.first(bytes.size() - hashSize);
-    if (QCryptographicHash::hash(body, EntryHash) != bytes.last(hashSize))
-        return std::nullopt;
-    QDataStream in(body);
+    QDataStream in(*body);
     in.setVersion(QDataStream::Qt_6_0);
     quint32 magic = 0;
     quint16 format = 0;
@@ -144,7 +163,12 @@ QByteArray LiftedFrameCache::fileIdentity(const QString &path) const
 QByteArray LiftedFrameCache::key(const QString &videoPath, const MediaTime &time,
                                  const QString &modelPath) const
 {
-    const QByteArray video = fileIdentity(videoPath);
+    return keyOfIdentity(fileIdentity(videoPath), time, modelPath);
+}
+
+QByteArray LiftedFrameCache::keyOfIdentity(const QByteArray &video, const MediaTime &time,
+                                           const QString &modelPath) const
+{
     const QByteArray model = fileIdentity(modelPath);
     if (video.isEmpty() || model.isEmpty())
         return {};
@@ -160,6 +184,50 @@ QString LiftedFrameCache::entryPath(const QByteArray &key) const
 {
     return QDir(m_folder).filePath(
         QString::fromLatin1(QCryptographicHash::hash(key, EntryHash).toHex().left(40)) + EntrySuffix);
+}
+
+QString LiftedFrameCache::videoRecordPath(const QString &videoPath) const
+{
+    const QByteArray place = QFileInfo(videoPath).absoluteFilePath().toUtf8();
+    return QDir(m_folder).filePath(
+        QString::fromLatin1(QCryptographicHash::hash(place, EntryHash).toHex().left(40)) + VideoSuffix);
+}
+
+std::optional<QString> LiftedFrameCache::rememberVideo(const QString &videoPath, double frameRate) const
+{
+    const QByteArray identity = fileIdentity(videoPath);
+    if (identity.isEmpty())
+        return QStringLiteral("vidéo illisible, non retenue");
+    if (std::optional<QString> problem = CheckedFile::makeFolders(m_folder))
+        return problem;
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << VideoMagic << VideoFormat << QFileInfo(videoPath).absoluteFilePath() << identity << frameRate;
+    return CheckedFile::replace(videoRecordPath(videoPath), withHash(bytes));
+}
+
+std::optional<LiftedFrameCache::VideoRecord> LiftedFrameCache::rememberedVideo(const QString &videoPath) const
+{
+    const QString path = videoRecordPath(videoPath);
+    if (!QFileInfo::exists(path))
+        return std::nullopt;
+    const Result<QByteArray> bytes = CheckedFile::read(path, MaxVideoRecordBytes);
+    const std::optional<QByteArray> body = bytes ? hashedBody(bytes.value()) : std::nullopt;
+    if (!body)
+        return std::nullopt;
+    QDataStream in(*body);
+    in.setVersion(QDataStream::Qt_6_0);
+    quint32 magic = 0;
+    quint16 format = 0;
+    QString place;
+    VideoRecord record;
+    in >> magic >> format >> place >> record.identity >> record.frameRate;
+    // Two places whose hashes begin alike are told apart by the place itself.
+    if (in.status() != QDataStream::Ok || !in.atEnd() || magic != VideoMagic || format != VideoFormat ||
+        place != QFileInfo(videoPath).absoluteFilePath() || record.identity.isEmpty())
+        return std::nullopt;
+    return record;
 }
 
 std::optional<LiftedFrame> LiftedFrameCache::load(const QByteArray &key, Contents contents) const

@@ -1,5 +1,7 @@
 #include "AppState.h"
 
+#include "services/LiftedFrameCache.h"
+#include "services/SubjectExtractionService.h"
 #include "state/CaptureDocument.h"
 #include "state/CorrectedCutouts.h"
 #include "state/ExportRun.h"
@@ -11,6 +13,7 @@
 #include "support/AssignIfDifferent.h"
 
 #include <QSet>
+#include <QThreadPool>
 
 AppState::AppState(ExportRuns *exportRuns, PlayerOutput output, QObject *parent)
     : QObject(parent)
@@ -29,6 +32,8 @@ AppState::AppState(ExportRuns *exportRuns, PlayerOutput output, QObject *parent)
             [this] { m_imageMaker->setSelectedFrames(m_document->selection()); });
     Playback *playback = m_playback.get();
     connect(playback, &Playback::videoURLChanged, this, &AppState::videoURLChanged);
+    connect(playback, &Playback::videoURLChanged, this, &AppState::rememberVideoShown);
+    connect(m_document, &CaptureDocument::videoRebound, this, &AppState::followVideoBinding);
     connect(playback, &Playback::currentTimeChanged, this, &AppState::currentTimeChanged);
     connect(playback, &Playback::durationChanged, this, &AppState::durationChanged);
     connect(playback, &Playback::startTimeChanged, this, &AppState::startTimeChanged);
@@ -54,6 +59,19 @@ AppState::~AppState()
 void AppState::setErrorMessage(const std::optional<QString> &message)
 {
     assignIfDifferent(this, m_errorMessage, message, &AppState::errorMessageChanged);
+}
+
+void AppState::rememberVideoShown() const
+{
+    const std::shared_ptr<LiftedFrameCache> cache = m_imageMaker->cache();
+    const QString path = m_playback->videoURL().toLocalFile();
+    if (!cache || path.isEmpty())
+        return;
+    // Reading the file's ends for its identity is disk work.
+    QThreadPool::globalInstance()->start([cache, path, rate = m_playback->nominalFrameRate()] {
+        if (const std::optional<QString> problem = cache->rememberVideo(path, rate))
+            qInfo("The video %s is not remembered in the cache: %s", qPrintable(path), qPrintable(*problem));
+    });
 }
 
 void AppState::followFrames()

@@ -3,6 +3,7 @@
 #include "models/ExportMode.h"
 #include "persistence/ProjectFile.h"
 #include "platform/PlayerOutput.h"
+#include "platform/VideoSource.h"
 #include "services/BatchExportService.h"
 #include "state/FrameTakeout.h"
 #include "state/Playback.h"
@@ -130,9 +131,11 @@ public:
     // never saved, holds captures).
     bool hasUnsavedChanges() const;
     // Binds captures whose video could not be found to the file at `url`, once it is checked: it
-    // must open as a video and last at least until the latest capture. Returns at once; a refusal
-    // is told in `errorMessage` and changes nothing.
-    void locateVideo(const QUrl &url);
+    // must open as a video and last at least until the latest capture. When it does not look like
+    // the captures' video (LocatedVideoCheck), `confirm` is asked the question and binds it only on
+    // true; without `confirm` such a video is refused. Returns at once; a refusal is told in
+    // `errorMessage` and changes nothing. The binding is an undo step.
+    void locateVideo(const QUrl &url, std::function<bool(const QString &question)> confirm = {});
 
     // --- Recovery (AppStateRecovery.cpp) ------------------------------------------------------
 
@@ -164,6 +167,12 @@ private:
     // an undo, opened) get their pictures made; frames that go are forgotten.
     void followFrames();
 
+    // After a step bound the captures to a located video or took it back: the window shows the
+    // document's video, or none, and the pictures are made again from it.
+    void followVideoBinding();
+    // Lets the cache know the video the window now shows (LiftedFrameCache::rememberVideo).
+    void rememberVideoShown() const;
+
     // Replaces the document by a project's content.
     void apply(const ProjectFile &file, const QUrl &url);
     // Once the project's video has opened: frames stored outside it take the times of the pictures
@@ -178,6 +187,8 @@ private:
     // Counts the documents opened, so that a check of a located video outlived by its project is
     // dropped.
     std::uint64_t m_documentGeneration = 0;
+    // The video last located for the captures, kept for a redo of its binding.
+    std::optional<VideoSource> m_locatedVideo;
 
     CaptureDocument *m_document;
     FrameImageStore *m_images;

@@ -5,8 +5,11 @@
 #include "platform/FrameIndex.h"
 #include "platform/VideoSource.h"
 #include "services/ProjectStore.h"
+#include "services/SubjectExtractionService.h"
 #include "state/CaptureDocument.h"
+#include "state/FrameImageMaker.h"
 #include "state/FrameImageStore.h"
+#include "state/LocatedVideoCheck.h"
 #include "state/ProjectContent.h"
 #include "support/ContinueOn.h"
 
@@ -101,6 +104,7 @@ void AppState::apply(const ProjectFile &file, const QUrl &url)
     // shown once it has opened, and none is before.
     m_images->clear();
     ++m_documentGeneration;
+    m_locatedVideo.reset();
     m_document->reset(content);
     forgetEndedExport();
     const QString note = unreadNote(content);
@@ -168,29 +172,33 @@ void AppState::placeFramesInVideo()
     setErrorMessage(notes.join(QLatin1Char(' ')));
 }
 
-void AppState::locateVideo(const QUrl &url)
+void AppState::locateVideo(const QUrl &url, std::function<bool(const QString &question)> confirm)
 {
     if (!m_document->needsVideo())
         return;
     const std::uint64_t generation = m_documentGeneration;
+    LocatedVideoCheck::Captures captures{m_document->missingVideoURL(), {}};
+    for (const CapturedFrame &frame : m_document->allFrames())
+        captures.times << frame.time;
     // The captures were taken from a video that has a frame at the latest of them: the opening
     // reads the video's index at least that far.
-    MediaTime latest = MediaTime::zero();
-    for (const CapturedFrame &frame : m_document->allFrames())
-        latest = std::max(latest, frame.time);
+    const MediaTime latest = *std::max_element(captures.times.cbegin(), captures.times.cend());
     continueOn(
-        this, VideoSource::load(url.toLocalFile(), latest),
-        [this, url, generation, latest](const Result<VideoSource> &source) {
+        this,
+        LocatedVideoCheck::run(url.toLocalFile(), captures, m_imageMaker->cache(),
+                               m_imageMaker->subjectExtractor()->modelPath()),
+        [this, url, generation, latest,
+         confirm = std::move(confirm)](const Result<LocatedVideoCheck::Outcome> &checked) {
             // Another video or project has come meanwhile: these captures are gone.
             if (generation != m_documentGeneration || !m_document->needsVideo())
                 return;
-            if (!source.ok()) {
+            if (!checked.ok()) {
                 setErrorMessage(
-                    tr("Impossible d'utiliser cette vidéo : %1").arg(source.error().errorDescription()));
+                    tr("Impossible d'utiliser cette vidéo : %1").arg(checked.error().errorDescription()));
                 return;
             }
             // An index built only in part reaches beyond the latest capture.
-            const FrameIndex &index = *source.value().index;
+            const FrameIndex &index = *checked.value().source.index;
             const MediaTime end = index.startTime() + index.duration();
             if (index.isComplete() && latest >= end) {
                 setErrorMessage(
@@ -200,12 +208,43 @@ void AppState::locateVideo(const QUrl &url)
                              latest.measuredFrom(index.startTime()).displayString()));
                 return;
             }
-            // An opening still under way is dropped: it would replace the located video.
-            m_playback->install(url, source.value());
-            m_images->clear();
+            const QStringList &differences = checked.value().differences;
+            if (!differences.isEmpty()) {
+                if (!confirm) {
+                    setErrorMessage(LocatedVideoCheck::statement(differences));
+                    return;
+                }
+                // The answer takes its time: the captures may have gone meanwhile.
+                if (!confirm(LocatedVideoCheck::question(differences)) ||
+                    generation != m_documentGeneration || !m_document->needsVideo())
+                    return;
+            }
+            m_locatedVideo = checked.value().source;
+            // The step's redo shows the video (followVideoBinding); the file names the video's new
+            // place once saved again.
             m_document->bindVideo(url);
-            // The file names the new place of the video once saved again.
-            m_document->markModified();
-            followFrames();
         });
+}
+
+void AppState::followVideoBinding()
+{
+    const QUrl bound = m_document->videoURL();
+    if (bound == m_playback->videoURL())
+        return;
+    // Pictures made from one video are never shown under another.
+    m_images->clear();
+    if (bound.isEmpty()) {
+        m_playback->unload();
+    } else if (m_locatedVideo && QUrl::fromLocalFile(m_locatedVideo->path) == bound) {
+        // An opening still under way is dropped: it would replace the located video.
+        m_playback->install(bound, *m_locatedVideo);
+    } else {
+        m_playback->open(
+            bound, [this] { followFrames(); },
+            [this] {
+                m_document->loseVideo();
+                followFrames();
+            });
+    }
+    followFrames();
 }

@@ -14,6 +14,7 @@ void AppState::loadVideo(const QUrl &url)
         content.videoURL = url;
         m_images->clear();
         ++m_documentGeneration;
+        m_locatedVideo.reset();
         m_document->reset(content);
         forgetEndedExport();
     });

@@ -3,6 +3,7 @@
 #include "state/commands/AddAnnotationCommand.h"
 #include "state/commands/AddGroupCommand.h"
 #include "state/commands/AnnotationEditCommand.h"
+#include "state/commands/BindVideoCommand.h"
 #include "state/commands/CaptureFrameCommand.h"
 #include "state/commands/CropToSubjectCommand.h"
 #include "state/commands/CutoutCorrectionCommand.h"
@@ -246,15 +247,6 @@ void CaptureDocument::reset(const DocumentContent &content)
         emit projectURLChanged();
 }
 
-void CaptureDocument::bindVideo(const QUrl &videoURL)
-{
-    if (m_content.videoURL == videoURL && m_content.missingVideoURL.isEmpty())
-        return;
-    m_content.videoURL = videoURL;
-    m_content.missingVideoURL = QUrl();
-    emit videoChanged();
-}
-
 void CaptureDocument::loseVideo()
 {
     if (m_content.videoURL.isEmpty())
@@ -486,6 +478,12 @@ void CaptureDocument::setOutputFolder(const QUrl &folder)
         push(new OutputFolderCommand(this, m_content.settings.outputFolder, folder));
 }
 
+void CaptureDocument::bindVideo(const QUrl &videoURL)
+{
+    if (needsVideo() && !videoURL.isEmpty())
+        push(new BindVideoCommand(this, m_content.missingVideoURL, videoURL));
+}
+
 // --- Primitives of the undo commands ------------------------------------------------------------
 
 void CaptureDocument::insertFrame(const QUuid &groupId, qsizetype position, const CapturedFrame &frame)
@@ -608,4 +606,12 @@ void CaptureDocument::writeOutputFolder(const QUrl &folder)
 {
     m_content.settings.outputFolder = folder;
     emit outputFolderChanged();
+}
+
+void CaptureDocument::writeVideoBinding(const QUrl &video, const QUrl &missingVideo)
+{
+    m_content.videoURL = video;
+    m_content.missingVideoURL = missingVideo;
+    emit videoChanged();
+    emit videoRebound();
 }

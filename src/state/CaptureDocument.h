@@ -96,9 +96,6 @@ public:
     // Replaces the whole document (a video or a project was opened); forgets the undo history, the
     // selection, and counts the result as unchanged.
     void reset(const DocumentContent &content);
-    // Binds the captures to a video, replacing the missing one. Not an undo step: the video is the
-    // same one the captures were taken from, found again.
-    void bindVideo(const QUrl &videoURL);
     // The bound video turned out not to open: it becomes the missing one, to be located.
     void loseVideo();
     // Gives frames the times of the pictures their video really shows for them (a frame stored
@@ -157,6 +154,8 @@ public:
     void setCropToSubject(bool crop);
     void setImageFormat(ImageFormat format);
     void setOutputFolder(const QUrl &folder);
+    // Binds the captures that wait for their video to the video located for them.
+    void bindVideo(const QUrl &videoURL);
 
 signals:
     void groupsChanged();
@@ -172,6 +171,9 @@ signals:
     void edgeOptionsChanged();
     // The bound video or the missing one changed.
     void videoChanged();
+    // A step bound the captures to a located video, or took that binding back: the window's
+    // video follows.
+    void videoRebound();
     void projectURLChanged();
     void modifiedChanged(bool modified);
     // An undo or a redo changed this frame of this group, or, with a null frame, the group as a
@@ -211,6 +213,7 @@ private:
     void writeCropToSubject(bool crop);
     void writeImageFormat(ImageFormat format);
     void writeOutputFolder(const QUrl &folder);
+    void writeVideoBinding(const QUrl &video, const QUrl &missingVideo);
 
     DocumentContent m_content;
     QSet<QUuid> m_selection;

@@ -96,6 +96,7 @@ void Playback::open(const QUrl &url, std::function<void()> opened, std::function
 void Playback::install(const QUrl &url, const VideoSource &source)
 {
     ++m_openingGeneration;
+    m_nominalFrameRate = source.info.nominalFrameRate;
     // Said first: the window shows its picture area on it, whose drawing surface the player's
     // output needs before the player opens the file.
     setVideoURL(url);
@@ -122,6 +123,7 @@ void Playback::unload()
     m_extractor->setGenerator(nullptr);
     m_shots->stop();
     m_hoverPreview->clear();
+    m_nominalFrameRate = 0.0;
     setVideoURL({});
     setStartTime(MediaTime::zero());
     setDuration(MediaTime::zero());

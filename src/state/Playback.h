@@ -63,6 +63,8 @@ public:
     MediaTime startTime() const { return m_startTime; }
     bool isPlaying() const { return m_isPlaying; }
     MediaTime frameDuration() const { return m_frameDuration; }
+    // Frames per second as the video shown says; 0 when it does not, or without a video.
+    double nominalFrameRate() const { return m_nominalFrameRate; }
     void setVideoURL(const QUrl &url);
     void setCurrentTime(const MediaTime &time);
     void setDuration(const MediaTime &duration);
@@ -126,4 +128,5 @@ private:
     MediaTime m_startTime = MediaTime::zero();
     bool m_isPlaying = false;
     MediaTime m_frameDuration = MediaTime(1, 30);
+    double m_nominalFrameRate = 0.0;
 };

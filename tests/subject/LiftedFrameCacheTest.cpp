@@ -182,6 +182,65 @@ private slots:
         QVERIFY(!afterChange.load(changedKey));
     }
 
+    // A video the cache has seen is remembered by its place: once it has moved, its old place
+    // still gives its identity and frame rate, and so the entries of its frames. A record that is
+    // damaged, or remembers another place, gives nothing.
+    void aMovedVideoIsRememberedByItsOldPlace()
+    {
+        QTemporaryDir folder;
+        QTemporaryDir files;
+        const QString video = writeFile(files.filePath(QStringLiteral("clip.mp4")), QByteArray(5000, 'v'));
+        const QString model = writeFile(files.filePath(QStringLiteral("model.onnx")), QByteArray(1000, 'm'));
+        const QString moved = files.filePath(QStringLiteral("moved.mp4"));
+        LiftedFrameCache cache(folder.path());
+        QVERIFY(!cache.rememberedVideo(video));
+        QVERIFY(cache.rememberVideo(files.filePath(QStringLiteral("absent.mp4")), 25.0));
+        QCOMPARE(cache.rememberVideo(video, 29.97), std::nullopt);
+        const QByteArray key = cache.key(video, MediaTime(1, 30), model);
+        QCOMPARE(cache.store(key, liftedFrame(lifting(1))), std::nullopt);
+        // Trimming leaves records alone: only frames take room.
+        QCOMPARE(entries(folder.path()).size(), 1);
+
+        QVERIFY(QFile::rename(video, moved));
+        LiftedFrameCache nextSession(folder.path());
+        const std::optional<LiftedFrameCache::VideoRecord> record = nextSession.rememberedVideo(video);
+        QVERIFY(record);
+        QCOMPARE(record->frameRate, 29.97);
+        QCOMPARE(record->identity, nextSession.fileIdentity(moved));
+        QCOMPARE(nextSession.keyOfIdentity(record->identity, MediaTime(1, 30), model), key);
+        QVERIFY(nextSession.load(nextSession.keyOfIdentity(record->identity, MediaTime(1, 30), model)));
+        QVERIFY(!nextSession.rememberedVideo(moved));
+
+        // Remembering the place again replaces what it held.
+        QVERIFY(QFile::copy(model, video));
+        QCOMPARE(nextSession.rememberVideo(video, 0.0), std::nullopt);
+        QCOMPARE(nextSession.rememberedVideo(video)->identity, nextSession.fileIdentity(video));
+        QVERIFY(nextSession.rememberedVideo(video)->identity != record->identity);
+        QCOMPARE(nextSession.rememberedVideo(video)->frameRate, 0.0);
+
+        const QStringList records = QDir(folder.path()).entryList({QStringLiteral("*.video")}, QDir::Files);
+        QCOMPARE(records.size(), 1);
+        QFile file(folder.filePath(records.constFirst()));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x01);
+        QVERIFY(file.seek(0));
+        QCOMPARE(file.write(bytes), bytes.size());
+        file.close();
+        QVERIFY(!nextSession.rememberedVideo(video));
+        // The record of one place copied under another place's name is not that place's.
+        QCOMPARE(nextSession.rememberVideo(video, 30.0), std::nullopt);
+        QCOMPARE(nextSession.rememberVideo(moved, 30.0), std::nullopt);
+        QStringList both = QDir(folder.path()).entryList({QStringLiteral("*.video")}, QDir::Files);
+        QCOMPARE(both.size(), 2);
+        both.removeOne(records.constFirst());
+        const QString movedRecord = folder.filePath(both.constFirst());
+        QVERIFY(QFile::remove(movedRecord));
+        QVERIFY(QFile::copy(folder.filePath(records.constFirst()), movedRecord));
+        QVERIFY(!nextSession.rememberedVideo(moved));
+        QVERIFY(nextSession.rememberedVideo(video));
+    }
+
     void damagedAndForeignEntriesAreIgnoredAndDropped()
     {
         QTemporaryDir folder;

@@ -87,6 +87,10 @@ protected:
     void writeCropToSubject(bool crop) const { m_document->writeCropToSubject(crop); }
     void writeImageFormat(ImageFormat format) const { m_document->writeImageFormat(format); }
     void writeOutputFolder(const QUrl &folder) const { m_document->writeOutputFolder(folder); }
+    void writeVideoBinding(const QUrl &video, const QUrl &missingVideo) const
+    {
+        m_document->writeVideoBinding(video, missingVideo);
+    }
 
     // Applies `change` to the annotation of the frame that has this identifier.
     void updateAnnotation(const QUuid &frameId, const QUuid &annotationId,
