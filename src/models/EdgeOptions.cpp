@@ -32,12 +32,15 @@ EdgeOptions EdgeOptions::limited() const
 EdgeParams EdgeOptions::params() const
 {
     const RgbaColor &color = outlineColor;
-    return EdgeParams{shrink, feather, outline, outlineWidth, color.r, color.g, color.b, color.a};
+    return EdgeParams{shrink,  feather, outline, outlineWidth, color.r,
+                      color.g, color.b, color.a, cleanColors};
 }
 
 QString EdgeOptions::signature() const
 {
     const RgbaColor &color = outlineColor;
+    // Only cleaned edge colours lengthen the signature: settings without them print as before.
     return QString::asprintf("%.1f-%.1f-%d-%.1f-%.2f,%.2f,%.2f,%.2f", shrink, feather, outline ? 1 : 0,
-                             outlineWidth, color.r, color.g, color.b, color.a);
+                             outlineWidth, color.r, color.g, color.b, color.a) +
+           (cleanColors ? QStringLiteral("-clean") : QString());
 }

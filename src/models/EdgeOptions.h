@@ -23,6 +23,9 @@ struct EdgeOptions
     bool outline = false;
     double outlineWidth = 6.0;
     RgbaColor outlineColor;
+    // The colours of the soft edge estimated again without the background's colour in them; off,
+    // the cut-out keeps the frame's colours as they are.
+    bool cleanColors = false;
 
     // Red, green, blue and alpha in sRGB; opaque white for a colour that cannot be expressed in sRGB.
     static std::array<double, 4> components(const QColor &color);

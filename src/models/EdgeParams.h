@@ -12,6 +12,8 @@ struct EdgeParams
     double g = 1.0;
     double b = 1.0;
     double a = 1.0;
+    // The soft edge's colours estimated again without the background's (see ForegroundEstimation).
+    bool cleanColors = false;
 
     // The edge clean-up runs only when it would change something.
     bool needsClean() const { return shrink > 0 || feather > 0; }

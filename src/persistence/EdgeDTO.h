@@ -12,6 +12,8 @@ struct EdgeDTO
     double g = 1.0;
     double b = 1.0;
     double a = 1.0;
+    // Written only when on: files of settings that keep the default stay as they were.
+    bool cleanColors = false;
 
     friend bool operator==(const EdgeDTO &, const EdgeDTO &) = default;
 };

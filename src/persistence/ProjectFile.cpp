@@ -117,6 +117,10 @@ void writeEdge(IndentedJsonWriter &json, const EdgeDTO &edge)
     json.value(edge.a);
     json.key("b"_L1);
     json.value(edge.b);
+    if (edge.cleanColors) {
+        json.key("cleanColors"_L1);
+        json.value(edge.cleanColors);
+    }
     json.key("feather"_L1);
     json.value(edge.feather);
     json.key("g"_L1);
@@ -232,6 +236,8 @@ std::optional<EdgeDTO> edgeFromJson(const QJsonObject &json, const QString &plac
     edge.g = reader.number("g");
     edge.b = reader.number("b");
     edge.a = reader.number("a");
+    if (json.contains("cleanColors"_L1))
+        edge.cleanColors = reader.boolean("cleanColors");
     if (!reader.ok())
         return std::nullopt;
     return edge;

@@ -1,5 +1,6 @@
 #include "ExtractRenderer.h"
 
+#include "platform/ForegroundEstimation.h"
 #include "services/EdgeProcessingService.h"
 #include "services/ImageFilterService.h"
 
@@ -10,6 +11,8 @@
 QImage ExtractRenderer::render(const QImage &image, FilterStyle style, const EdgeParams &params) const
 {
     QImage result = image;
+    if (params.cleanColors)
+        result = ForegroundEstimation::cleanedEdgeColours(result);
     if (edge && params.needsClean())
         result = edge->cleanEdges(result, params.shrink, params.feather);
     if (filter)

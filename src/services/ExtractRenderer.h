@@ -8,8 +8,8 @@
 class EdgeProcessingService;
 class ImageFilterService;
 
-// Turns a cut-out into the finished picture of a frame: edge clean-up, style, outline, always in
-// that order, so the style sees the cleaned edge and the outline is never stylised. A small value
+// Turns a cut-out into the finished picture of a frame: edge colours, edge clean-up, style, outline,
+// always in that order, so the style sees the cleaned edge and the outline is never stylised. A small value
 // made from the window's services wherever needed; runs on the calling thread.
 class ExtractRenderer
 {

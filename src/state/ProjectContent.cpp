@@ -25,6 +25,7 @@ DocumentContent ProjectContent::fromFile(const ProjectFile &file, const QUrl &ur
     edge.outlineWidth = file.edge.outlineWidth;
     // The colour keeps the file's own numbers, so that saving again writes them unchanged.
     edge.outlineColor = RgbaColor(file.edge.r, file.edge.g, file.edge.b, file.edge.a);
+    edge.cleanColors = file.edge.cleanColors;
     edge = edge.limited();
 
     // Groups and frames get fresh identifiers; annotations keep those of the file.
@@ -85,8 +86,8 @@ ProjectFile ProjectContent::toFile(const DocumentContent &content, const QString
 
     const EdgeOptions &edge = settings.edgeOptions;
     const RgbaColor &color = edge.outlineColor;
-    file.edge = EdgeDTO{edge.shrink, edge.feather, edge.outline, edge.outlineWidth,
-                        color.r,     color.g,      color.b,      color.a};
+    file.edge = EdgeDTO{edge.shrink, edge.feather, edge.outline, edge.outlineWidth, color.r,
+                        color.g,     color.b,      color.a,      edge.cleanColors};
     file.activeGroupIndex = activeGroupIndex;
 
     file.groups.reserve(content.groups.size());

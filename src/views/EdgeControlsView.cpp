@@ -27,6 +27,7 @@ EdgeControlsView::EdgeControlsView(CaptureDocument *document, QWidget *parent)
                                      EdgeOptions::maxOutlineWidth, tr("Épaisseur de la bordure"),
                                      m_outlineOptions))
     , m_outlineColor(new ColorWellButton(m_outlineOptions))
+    , m_cleanColors(new QCheckBox(tr("Nettoyer les couleurs du bord"), m_controls))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -57,6 +58,7 @@ EdgeControlsView::EdgeControlsView(CaptureDocument *document, QWidget *parent)
     controls->setSpacing(10);
     controls->addWidget(m_shrink);
     controls->addWidget(m_feather);
+    controls->addWidget(m_cleanColors);
     controls->addWidget(m_outline);
     auto *outlineOptions = new QVBoxLayout(m_outlineOptions);
     outlineOptions->setContentsMargins(0, 0, 0, 0);
@@ -82,6 +84,8 @@ EdgeControlsView::EdgeControlsView(CaptureDocument *document, QWidget *parent)
     });
     connect(m_outline, &QCheckBox::toggled, this,
             [this](bool on) { edit([on](EdgeOptions &options) { options.outline = on; }); });
+    connect(m_cleanColors, &QCheckBox::toggled, this,
+            [this](bool on) { edit([on](EdgeOptions &options) { options.cleanColors = on; }); });
     connect(m_outlineWidth, &ValueSlider::valueEdited, this, [this](double value, bool continuing) {
         edit([value](EdgeOptions &options) { options.outlineWidth = value; }, continuing);
     });
@@ -118,6 +122,10 @@ void EdgeControlsView::refresh()
     if (m_outline->isChecked() != options.outline) {
         const QSignalBlocker blocker(m_outline);
         m_outline->setChecked(options.outline);
+    }
+    if (m_cleanColors->isChecked() != options.cleanColors) {
+        const QSignalBlocker blocker(m_cleanColors);
+        m_cleanColors->setChecked(options.cleanColors);
     }
     m_outlineWidth->setValue(options.outlineWidth);
     m_outlineColor->setColor(options.outlineColor.toColor());

@@ -29,6 +29,7 @@ public:
     QCheckBox *outlineToggle() const { return m_outline; }
     ValueSlider *outlineWidthSlider() const { return m_outlineWidth; }
     ColorWellButton *outlineColorWell() const { return m_outlineColor; }
+    QCheckBox *cleanColorsToggle() const { return m_cleanColors; }
 
 private:
     void refresh();
@@ -43,4 +44,5 @@ private:
     QWidget *m_outlineOptions;
     ValueSlider *m_outlineWidth;
     ColorWellButton *m_outlineColor;
+    QCheckBox *m_cleanColors;
 };

@@ -127,6 +127,30 @@ private slots:
         QCOMPARE(view.featherSlider()->value(), 0.0);
         QVERIFY(!view.outlineToggle()->isChecked());
     }
+
+    // Edge colours are kept as they are unless switched on; the switch is one step, and follows undo.
+    void cleanColoursSwitchIsOffByDefault()
+    {
+        CaptureDocument document;
+        EdgeControlsView view(&document);
+        view.setExpanded(true);
+        QVERIFY(view.cleanColorsToggle()->isVisibleTo(&view));
+        QCOMPARE(view.cleanColorsToggle()->text(), QStringLiteral("Nettoyer les couleurs du bord"));
+        QVERIFY(!view.cleanColorsToggle()->isChecked());
+        QVERIFY(!document.edgeOptions().cleanColors);
+        QCOMPARE(document.edgeOptions().signature(), QStringLiteral("0.0-0.0-0-6.0-1.00,1.00,1.00,1.00"));
+        view.cleanColorsToggle()->click();
+        QVERIFY(document.edgeOptions().cleanColors);
+        QVERIFY(document.edgeOptions().params().cleanColors);
+        QCOMPARE(document.undoStack()->count(), 1);
+        QCOMPARE(document.edgeOptions().signature(),
+                 QStringLiteral("0.0-0.0-0-6.0-1.00,1.00,1.00,1.00-clean"));
+        document.undoStack()->undo();
+        QVERIFY(!document.edgeOptions().cleanColors);
+        QVERIFY(!view.cleanColorsToggle()->isChecked());
+        document.undoStack()->redo();
+        QVERIFY(view.cleanColorsToggle()->isChecked());
+    }
 };
 
 QUINTAREL_TEST(EdgeControlsTest)

@@ -1,6 +1,7 @@
 #include "TestRegistry.h"
 
 #include "platform/ForegroundEstimation.h"
+#include "services/ExtractRenderer.h"
 
 #include <QColorSpace>
 #include <QTest>
@@ -141,6 +142,21 @@ private slots:
 
         // The same input gives the same bytes: exports made twice are identical.
         QCOMPARE(ForegroundEstimation::cleanedEdgeColours(lifted), cleaned);
+    }
+
+    // The renderer of previews and exports passes the cut-out through untouched by default, and
+    // cleans the edge colours when the settings ask for it.
+    void renderingFollowsTheSetting()
+    {
+        const QImage lifted = GroundTruth().cutOut();
+        const ExtractRenderer renderer{nullptr, nullptr};
+        EdgeParams params;
+        QVERIFY(!params.cleanColors);
+        QCOMPARE(renderer.render(lifted, FilterStyle::None, params), lifted);
+        params.cleanColors = true;
+        const QImage cleaned = renderer.render(lifted, FilterStyle::None, params);
+        QCOMPARE(cleaned, ForegroundEstimation::cleanedEdgeColours(lifted));
+        QVERIFY(cleaned != lifted);
     }
 
     // Nothing to clean: a hard-edged cut-out, a blank one, no image.

@@ -269,6 +269,32 @@ private slots:
         QCOMPARE(read->toJson(), json);
     }
 
+    void writesEdgeColoursOnlyWhenTheyAreCleaned()
+    {
+        ProjectFile file = sampleFile();
+        QVERIFY(!file.edge.cleanColors);
+        const QByteArray plain = file.toJson();
+        QVERIFY(!plain.contains("cleanColors"));
+        file.edge.cleanColors = true;
+        const QByteArray json = file.toJson();
+        QVERIFY(json.contains("\"b\": 5e-324,\n        \"cleanColors\": true,\n        \"feather\""));
+        // The member is the only difference.
+        QCOMPARE(QByteArray(json).replace("        \"cleanColors\": true,\n", ""), plain);
+        QString error;
+        const std::optional<ProjectFile> read = ProjectFile::fromJson(json, &error);
+        QVERIFY2(read, qPrintable(error));
+        QVERIFY(read->edge.cleanColors);
+        QCOMPARE(read->toJson(), json);
+        // An older file, without the member, keeps the colours as they are.
+        const std::optional<ProjectFile> older = ProjectFile::fromJson(validDocument, &error);
+        QVERIFY2(older, qPrintable(error));
+        QVERIFY(!older->edge.cleanColors);
+        QVERIFY(!ProjectFile::fromJson(replaced(R"("shrink": 1.5)", R"("shrink": 1.5, "cleanColors": 0)"),
+                                       &error));
+        QVERIFY2(error.contains("edge : le membre « cleanColors » n'est ni true ni false"),
+                 qPrintable(error));
+    }
+
     void leavesAbsentBookmarksOut()
     {
         ProjectFile file = sampleFile();

@@ -213,6 +213,38 @@ private slots:
                  qPrintable(*single.errorMessage()));
     }
 
+    // The edge colour switch reaches the file only when it is on, and comes back with the project.
+    void keepsTheEdgeColourSwitchOnlyWhenOn()
+    {
+        AppState original(&m_runs, PlayerOutput::Headless);
+        fillWindow(original);
+        const QUrl plain = QUrl::fromLocalFile(path(QStringLiteral("plain.quintarel")));
+        original.saveProject(plain);
+        QVERIFY(!readJson(plain.toLocalFile())
+                     .value(QStringLiteral("edge"))
+                     .toObject()
+                     .contains(QStringLiteral("cleanColors")));
+
+        EdgeOptions options = original.document()->edgeOptions();
+        options.cleanColors = true;
+        original.document()->setEdgeOptions(options);
+        const QUrl cleaned = QUrl::fromLocalFile(path(QStringLiteral("cleaned.quintarel")));
+        original.saveProject(cleaned);
+        const QJsonObject edge = readJson(cleaned.toLocalFile()).value(QStringLiteral("edge")).toObject();
+        QCOMPARE(edge.value(QStringLiteral("cleanColors")), QJsonValue(true));
+
+        AppState reopened(&m_runs, PlayerOutput::Headless);
+        reopened.openProject(cleaned);
+        QVERIFY(reopened.document()->edgeOptions().cleanColors);
+        QVERIFY(reopened.document()->edgeOptions().params().cleanColors);
+        const QUrl again = QUrl::fromLocalFile(path(QStringLiteral("cleaned-again.quintarel")));
+        reopened.saveProject(again);
+        QFile first(cleaned.toLocalFile());
+        QFile second(again.toLocalFile());
+        QVERIFY(first.open(QIODevice::ReadOnly) && second.open(QIODevice::ReadOnly));
+        QCOMPARE(second.readAll(), first.readAll());
+    }
+
     // With its video found again, an opened project gets its stills and cut-outs back, and its output
     // folder; a folder that is gone leaves the window's own in place.
     void openingWithTheVideoRebuildsTheImages()

@@ -11,7 +11,8 @@ EdgeOptionsCommand::EdgeOptionsCommand(CaptureDocument *document, const EdgeOpti
 bool EdgeOptionsCommand::same(const EdgeOptions &a, const EdgeOptions &b)
 {
     return a.shrink == b.shrink && a.feather == b.feather && a.outline == b.outline &&
-           a.outlineWidth == b.outlineWidth && a.outlineColor == b.outlineColor;
+           a.outlineWidth == b.outlineWidth && a.outlineColor == b.outlineColor &&
+           a.cleanColors == b.cleanColors;
 }
 
 void EdgeOptionsCommand::redo()
