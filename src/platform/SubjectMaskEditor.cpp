@@ -234,10 +234,15 @@ struct SubjectMaskEditor::Planes
     cv::Mat alpha; // CV_8U
     cv::Mat owner; // CV_32S, subject number + 1, 0 for the background
     int count = 0; // subjects numbered so far, dropped ones included
-    // CV_32S, the number + 1 of the subject an erase stroke took the pixel's alpha from, 0 where
-    // none did; empty until the first one. What was erased is the subject's own matter, never the
-    // background a restore is told apart from, and a restore gives it back to that subject.
-    cv::Mat erasedFrom;
+    // What each erase stroke took, in order: over the stroke's region, the number + 1 of the subject
+    // it took a pixel's alpha from, 0 where it took none. What was erased is the subjects' own
+    // matter, never the background a restore is told apart from, and a restore gives it back.
+    struct Erased
+    {
+        cv::Rect region;
+        cv::Mat from; // CV_32S
+    };
+    std::vector<Erased> erased;
     // Per subject, a rectangle holding all its pixels (it may hold more): the work on one subject
     // stays inside it.
     std::vector<cv::Rect> reach;
@@ -295,19 +300,36 @@ struct SubjectMaskEditor::Planes
         return best == votes.end() ? -1 : best->first;
     }
 
-    // The subject still in the list that most of what `mask` (0 / 255 over `region`) covers was
-    // erased from; -1 for none.
-    int erasedOwnerOf(const cv::Rect &region, const cv::Mat &mask) const
+    // Over `region`, the number + 1 of the subject each pixel was last erased from, 0 where none
+    // was; empty when nothing was erased there.
+    cv::Mat erasedFrom(const cv::Rect &region) const
     {
-        if (erasedFrom.empty())
+        cv::Mat from;
+        for (const Erased &stroke : erased) {
+            const cv::Rect both = stroke.region & region;
+            if (both.empty())
+                continue;
+            if (from.empty())
+                from = cv::Mat::zeros(region.size(), CV_32S);
+            const cv::Mat taken = stroke.from(both - stroke.region.tl());
+            taken.copyTo(from(both - region.tl()), taken != 0);
+        }
+        return from;
+    }
+
+    // The subject still in the list that most of what `mask` (0 / 255 over `region`) covers was
+    // erased from, by `from` (erasedFrom of the region); -1 for none.
+    int erasedOwnerOf(const cv::Mat &from, const cv::Mat &mask) const
+    {
+        if (from.empty())
             return -1;
         std::map<int, int> votes;
-        for (int y = 0; y < region.height; ++y) {
+        for (int y = 0; y < mask.rows; ++y) {
             const uchar *covered = mask.ptr<uchar>(y);
-            const int *from = erasedFrom.ptr<int>(region.y + y) + region.x;
-            for (int x = 0; x < region.width; ++x) {
-                if (covered[x] && from[x] && !reach[size_t(from[x] - 1)].empty())
-                    ++votes[from[x] - 1];
+            const int *owners = from.ptr<int>(y);
+            for (int x = 0; x < mask.cols; ++x) {
+                if (covered[x] && owners[x] && !reach[size_t(owners[x] - 1)].empty())
+                    ++votes[owners[x] - 1];
             }
         }
         const auto best = std::max_element(votes.begin(), votes.end(),
@@ -387,23 +409,27 @@ void SubjectMaskEditor::erase(const QList<QPointF> &stroke, double diameter)
     // Twice the blurred stroke: all of the brush's own disc is covered, and the fade lies outside it.
     cv::Mat cover;
     softened(area.hard, sigma).convertTo(cover, CV_8U, 2.0);
-    if (m->erasedFrom.empty())
-        m->erasedFrom = cv::Mat::zeros(m->alpha.size(), CV_32S);
+    Planes::Erased taken{area.region, cv::Mat::zeros(area.region.size(), CV_32S)};
+    bool tookAny = false;
     for (int y = 0; y < area.region.height; ++y) {
         const uchar *c = cover.ptr<uchar>(y);
         uchar *a = m->alpha.ptr<uchar>(area.region.y + y) + area.region.x;
         int *own = m->owner.ptr<int>(area.region.y + y) + area.region.x;
-        int *from = m->erasedFrom.ptr<int>(area.region.y + y) + area.region.x;
+        int *from = taken.from.ptr<int>(y);
         for (int x = 0; x < area.region.width; ++x) {
             if (!c[x] || !a[x])
                 continue;
-            if (own[x])
+            if (own[x]) {
                 from[x] = own[x];
+                tookAny = true;
+            }
             a[x] = uchar((a[x] * (255 - c[x]) + 127) / 255);
             if (!a[x])
                 own[x] = 0;
         }
     }
+    if (tookAny)
+        m->erased.push_back(std::move(taken));
 }
 
 bool SubjectMaskEditor::restore(const QList<QPointF> &stroke, double diameter)
@@ -424,8 +450,9 @@ bool SubjectMaskEditor::restore(const QList<QPointF> &stroke, double diameter)
     const cv::Mat hard = scaled(area.hard, scale, cv::INTER_NEAREST);
     cv::Mat labels(hard.size(), CV_8U, cv::Scalar(cv::GC_BGD));
     labels.setTo(cv::GC_PR_FGD, hard);
-    if (!m->erasedFrom.empty()) {
-        const cv::Mat erased = scaled(m->erasedFrom(area.region) != 0, scale, cv::INTER_NEAREST);
+    const cv::Mat erasedFrom = m->erasedFrom(area.region);
+    if (!erasedFrom.empty()) {
+        const cv::Mat erased = scaled(erasedFrom != 0, scale, cv::INTER_NEAREST);
         labels.setTo(cv::GC_PR_FGD, erased);
         labels.setTo(cv::GC_FGD, erased & hard);
     }
@@ -443,7 +470,7 @@ bool SubjectMaskEditor::restore(const QList<QPointF> &stroke, double diameter)
     found.setTo(0, solid);
     if (cv::countNonZero(found) == 0)
         return false;
-    int instance = m->erasedOwnerOf(area.region, found);
+    int instance = m->erasedOwnerOf(erasedFrom, found);
     if (instance < 0)
         instance = m->neighbourOf(area.region, found);
     if (instance < 0)
