@@ -200,7 +200,9 @@ QList<ContentView *> QuintarelApp::offerRecovery()
             window->state()->restoreRecovery(*orphan.file);
             // The file moves to this program, so that a crash before the next write loses nothing.
             const QString path = m_recovery->adopt(orphan.path);
-            window->state()->startRecovery(path.isEmpty() ? m_recovery->newFilePath() : path);
+            // It was last changed before the crash, not now.
+            window->state()->startRecovery(path.isEmpty() ? m_recovery->newFilePath() : path,
+                                           orphan.file->lastChange);
             restored << window;
         }
         break;

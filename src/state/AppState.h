@@ -9,6 +9,7 @@
 #include "state/Playback.h"
 #include "support/MediaTime.h"
 
+#include <QDateTime>
 #include <QFuture>
 #include <QImage>
 #include <QList>
@@ -141,7 +142,9 @@ public:
 
     // Keeps the window's unsaved work in the recovery file at `path` from now on (see
     // RecoveryAutosave); the file goes when the work is saved or given up, and with the window.
-    void startRecovery(const QString &path);
+    // Work brought back from a recovery file keeps its time of last change, `lastChange`, until
+    // it changes again.
+    void startRecovery(const QString &path, const QDateTime &lastChange = {});
     // Null until startRecovery.
     RecoveryAutosave *recovery() const { return m_recovery.get(); }
     // Replaces the document by the work a recovery file holds, as unsaved work: its captures,

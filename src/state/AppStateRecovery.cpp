@@ -7,11 +7,11 @@
 
 #include <QSet>
 
-void AppState::startRecovery(const QString &path)
+void AppState::startRecovery(const QString &path, const QDateTime &lastChange)
 {
     m_recovery.reset();
     if (!path.isEmpty())
-        m_recovery = std::make_unique<RecoveryAutosave>(m_document, path);
+        m_recovery = std::make_unique<RecoveryAutosave>(m_document, path, lastChange);
 }
 
 void AppState::restoreRecovery(const RecoveryFile &file)

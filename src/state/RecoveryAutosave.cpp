@@ -10,7 +10,8 @@
 
 #include <algorithm>
 
-RecoveryAutosave::RecoveryAutosave(CaptureDocument *document, const QString &path, QObject *parent)
+RecoveryAutosave::RecoveryAutosave(CaptureDocument *document, const QString &path,
+                                   const QDateTime &lastChange, QObject *parent)
     : QObject(parent), m_document(document), m_path(path)
 {
     m_writer.setMaxThreadCount(1);
@@ -34,8 +35,11 @@ RecoveryAutosave::RecoveryAutosave(CaptureDocument *document, const QString &pat
     connect(document, &CaptureDocument::videoChanged, this, changed);
     connect(document, &CaptureDocument::projectURLChanged, this, changed);
     connect(document, &CaptureDocument::modifiedChanged, this, &RecoveryAutosave::modifiedChanged);
-    if (document->isModified())
+    if (document->isModified()) {
         documentChanged();
+        if (lastChange.isValid())
+            m_lastChange = lastChange;
+    }
 }
 
 RecoveryAutosave::~RecoveryAutosave()

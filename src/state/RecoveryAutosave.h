@@ -43,8 +43,10 @@ public:
     static constexpr int longestCeilingMs = 10000;
 
     // Starts watching `document`, writing to `path`; a document that already has unsaved changes
-    // is written a second later.
-    RecoveryAutosave(CaptureDocument *document, const QString &path, QObject *parent = nullptr);
+    // is written a second later, as last changed at `lastChange` when it is given (work brought back
+    // from a recovery file), else now.
+    RecoveryAutosave(CaptureDocument *document, const QString &path, const QDateTime &lastChange = {},
+                     QObject *parent = nullptr);
     // Lets a write under way finish, then removes the file.
     ~RecoveryAutosave() override;
 

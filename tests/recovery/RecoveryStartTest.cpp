@@ -11,6 +11,7 @@
 #include "services/RecoveryStore.h"
 #include "state/AppState.h"
 #include "state/CaptureDocument.h"
+#include "state/RecoveryAutosave.h"
 #include "views/RecoveryDialog.h"
 
 #include <QAction>
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -145,9 +147,8 @@ private slots:
         const QString killed = RecoveryTestFiles::killedProgramFolder(root.path(), "killed");
         const QString projectPath = QDir(root.path()).filePath("essai.quintarel");
         const QString gone = QDir(root.path()).filePath("disparue.mp4");
-        QCOMPARE(RecoveryStore::write(work(m_video, "première", projectPath),
-                                      QDir(killed).filePath("1.quintarel")),
-                 std::nullopt);
+        const RecoveryFile firstWork = work(m_video, "première", projectPath);
+        QCOMPARE(RecoveryStore::write(firstWork, QDir(killed).filePath("1.quintarel")), std::nullopt);
         RecoveryFile missing = work(m_video, "seconde", std::nullopt);
         missing.project.videoBookmark = gone.toUtf8();
         // Offered after the first: its change is older.
@@ -163,6 +164,7 @@ private slots:
         const QList<ContentView *> windows = app.offerRecovery();
         QVERIFY(answers.allAnswered());
         QCOMPARE(windows.size(), 2);
+        QSignalSpy firstWritten(windows[0]->state()->recovery(), &RecoveryAutosave::written);
         // An empty window is not added to the restored ones.
         app.openFiles({});
         QCOMPARE(app.windows().size(), 2);
@@ -185,6 +187,13 @@ private slots:
         // The restored files moved to this program; the damaged one stays for the next start.
         QCOMPARE(QDir(killed).entryList({"*.quintarel"}, QDir::Files), QStringList{"3.quintarel"});
         QCOMPARE(QDir(app.recoverySession()->folder()).entryList({"*.quintarel"}, QDir::Files).size(), 2);
+        // Written again by this program, the work keeps the time it last changed before the crash.
+        QTRY_COMPARE(firstWritten.size(), 1);
+        QCOMPARE(firstWritten.first().first().toDateTime(), firstWork.lastChange);
+        const Result<RecoveryFile> rewritten = RecoveryStore::read(first->recovery()->path());
+        QVERIFY(rewritten.ok());
+        QCOMPARE(rewritten.value().lastChange, firstWork.lastChange);
+        QCOMPARE(rewritten.value().project.groups.first().frames.first().notes, "première");
         RecoverySession other(root.path());
         const QList<RecoverySession::Orphan> left = other.claimOrphans();
         QCOMPARE(left.size(), 1);
