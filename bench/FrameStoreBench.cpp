@@ -3,6 +3,7 @@
 #include "BenchRegistry.h"
 #include "TestCaptures.h"
 #include "TestMedia.h"
+#include "TestProjects.h"
 #include "TestVideo.h"
 
 #include "state/AppState.h"
@@ -56,7 +57,8 @@ void reopenBench(const QStringList &)
         AppState state(&runs, PlayerOutput::Headless);
         QElapsedTimer clock;
         clock.start();
-        state.openProject(QUrl::fromLocalFile(project));
+        if (!TestProjects::open(state, QUrl::fromLocalFile(project)))
+            qFatal("the project did not open");
         if (!TestCaptures::waitUntilMade(state, 3600 * 1000))
             qFatal("the reopened project was not shown within an hour");
         times.push_back(clock.nsecsElapsed() / 1e6);

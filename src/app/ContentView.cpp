@@ -128,6 +128,13 @@ ContentView::ContentView(ExportRuns *exportRuns, KeyboardCoordinator *coordinato
     connect(document, &CaptureDocument::modifiedChanged, this, &QWidget::setWindowModified);
     connect(m_state, &AppState::errorMessageChanged, this, &ContentView::updateErrorAlert);
     connect(m_state, &AppState::exportRunChanged, this, &ContentView::showExportRun);
+    // The window stays usable while a project is read; the pointer says it works.
+    connect(m_state, &AppState::openingProjectChanged, this, [this] {
+        if (m_state->isOpeningProject())
+            setCursor(Qt::BusyCursor);
+        else
+            unsetCursor();
+    });
     updateForVideo();
     updateErrorAlert();
     showExportRun();

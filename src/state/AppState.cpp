@@ -46,6 +46,8 @@ AppState::AppState(ExportRuns *exportRuns, PlayerOutput output, QObject *parent)
 
 AppState::~AppState()
 {
+    // A project still being read is given up with its window.
+    m_opening.cancel();
     // The recovery file goes with the window: its work was saved or given up.
     m_recovery.reset();
     // A run going on goes on without the window; nobody is told, the window is going too.

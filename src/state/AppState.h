@@ -7,6 +7,7 @@
 #include "services/BatchExportService.h"
 #include "state/FrameTakeout.h"
 #include "state/Playback.h"
+#include "state/ProjectOpening.h"
 #include "support/MediaTime.h"
 
 #include <QDateTime>
@@ -127,7 +128,12 @@ public:
 
     ProjectFile makeProjectFile() const;
     void saveProject(const QUrl &url);
+    // Reads the project file at `url` and makes the document of it off the main thread, then replaces
+    // the window's document by it. Returns at once; isOpeningProject() is true until then, and
+    // another opening, a video opened or a document recovered meanwhile takes its place. A file that
+    // cannot be read or does not decode is told in `errorMessage` and changes nothing.
     void openProject(const QUrl &url);
+    bool isOpeningProject() const { return m_openingProject; }
     // True when closing the window would lose work: the document differs from its last save (or,
     // never saved, holds captures).
     bool hasUnsavedChanges() const;
@@ -164,6 +170,7 @@ signals:
     // The still of a captured frame could not be made; the frame is marked as finished without it.
     void stillFailed(const QUuid &frameId, const QString &message);
     void findingSharpestFrameChanged();
+    void openingProjectChanged();
 
 private:
     // Keeps the image store in step with the document: frames that appear (captured, brought back by
@@ -177,7 +184,10 @@ private:
     void rememberVideoShown() const;
 
     // Replaces the document by a project's content.
-    void apply(const ProjectFile &file, const QUrl &url);
+    void apply(const ProjectOpening::Prepared &prepared);
+    // An opening under way is given up: something else takes the window.
+    void giveUpOpening();
+    void setOpeningProject(bool opening);
     // Once the project's video has opened: frames stored outside it take the times of the pictures
     // it shows for them, and the user is told.
     void placeFramesInVideo();
@@ -203,6 +213,12 @@ private:
     QPointer<ExportRun> m_exportRun;
 
     FrameTakeout m_takeout{this};
+
+    // The project file being read, and how many openings were started, so that one given up or
+    // replaced is not applied.
+    QFuture<Result<ProjectOpening::Prepared>> m_opening;
+    std::uint64_t m_openingCount = 0;
+    bool m_openingProject = false;
 
     std::optional<QString> m_errorMessage;
     bool m_findingSharpest = false;

@@ -11,6 +11,8 @@
 #include "state/FrameImageStore.h"
 #include "state/LocatedVideoCheck.h"
 #include "state/ProjectContent.h"
+#include "state/ProjectOpening.h"
+#include "support/AssignIfDifferent.h"
 #include "support/ContinueOn.h"
 
 #include <QCoreApplication>
@@ -19,44 +21,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// What the user is told of the annotations of kinds this version does not know, or nothing when
-// there are none.
-QString unreadNote(const DocumentContent &content)
-{
-    qsizetype count = 0;
-    QStringList kinds;
-    for (const CaptureGroup &group : content.groups) {
-        for (const CapturedFrame &frame : group.frames) {
-            for (const Annotation &annotation : frame.annotations) {
-                if (!annotation.isUnread())
-                    continue;
-                ++count;
-                const QString quoted = QStringLiteral("« %1 »").arg(annotation.kind.left(40));
-                if (kinds.size() < 5 && !kinds.contains(quoted))
-                    kinds << quoted;
-            }
-        }
-    }
-    if (count == 0)
-        return {};
-    const QString names = kinds.join(QStringLiteral(", "));
-    if (count == 1)
-        return QCoreApplication::translate("AppState",
-                                           "Ce projet contient une annotation d'un type que cette version ne "
-                                           "connaît pas (%1) : elle n'est pas affichée, mais elle est "
-                                           "conservée telle quelle à l'enregistrement.")
-            .arg(names);
-    return QCoreApplication::translate("AppState",
-                                       "Ce projet contient %1 annotations de types que cette version ne "
-                                       "connaît pas (%2) : elles ne sont pas affichées, mais elles sont "
-                                       "conservées telles quelles à l'enregistrement.")
-        .arg(count)
-        .arg(names);
-}
-
-} // namespace
 
 ProjectFile AppState::makeProjectFile() const
 {
@@ -82,18 +46,41 @@ bool AppState::hasUnsavedChanges() const
 
 void AppState::openProject(const QUrl &url)
 {
-    const Result<ProjectFile> file = ProjectStore::open(url.toLocalFile());
-    if (!file) {
-        setErrorMessage(QCoreApplication::translate("AppState", "Échec de l'ouverture : %1")
-                            .arg(file.error().errorDescription()));
-        return;
-    }
-    apply(file.value(), url);
+    const std::uint64_t opening = ++m_openingCount;
+    m_opening.cancel();
+    m_opening = ProjectOpening::start(url, m_document->outputFolder());
+    setOpeningProject(true);
+    continueOn(this, m_opening, [this, url, opening](const Result<ProjectOpening::Prepared> &prepared) {
+        // Another opening, a video or a recovered document has come since.
+        if (opening != m_openingCount)
+            return;
+        m_opening = {};
+        setOpeningProject(false);
+        if (!prepared) {
+            setErrorMessage(QCoreApplication::translate("AppState", "Échec de l'ouverture : %1")
+                                .arg(prepared.error().errorDescription()));
+            return;
+        }
+        apply(prepared.value());
+    });
 }
 
-void AppState::apply(const ProjectFile &file, const QUrl &url)
+void AppState::giveUpOpening()
 {
-    const DocumentContent content = ProjectContent::fromFile(file, url, m_document->outputFolder());
+    ++m_openingCount;
+    m_opening.cancel();
+    m_opening = {};
+    setOpeningProject(false);
+}
+
+void AppState::setOpeningProject(bool opening)
+{
+    assignIfDifferent(this, m_openingProject, opening, &AppState::openingProjectChanged);
+}
+
+void AppState::apply(const ProjectOpening::Prepared &prepared)
+{
+    const DocumentContent &content = prepared.content;
     const std::optional<QUrl> video =
         content.videoURL.isEmpty() ? std::nullopt : std::optional<QUrl>(content.videoURL);
 
@@ -107,15 +94,12 @@ void AppState::apply(const ProjectFile &file, const QUrl &url)
     m_locatedVideo.reset();
     m_document->reset(content);
     forgetEndedExport();
-    const QString note = unreadNote(content);
+    const QString &note = prepared.unreadNote;
     if (!note.isEmpty())
         setErrorMessage(note);
 
     if (video) {
         // The index is read as far as the latest capture, so that frames beyond the video are known.
-        MediaTime latest = MediaTime::zero();
-        for (const CapturedFrame &frame : m_document->allFrames())
-            latest = std::max(latest, frame.time);
         m_playback->open(
             *video,
             [this] {
@@ -128,8 +112,8 @@ void AppState::apply(const ProjectFile &file, const QUrl &url)
                 m_document->loseVideo();
                 followFrames();
             },
-            latest);
-    } else if (m_document->frameCount() > 0 || file.videoBookmark) {
+            prepared.latestCapture);
+    } else if (m_document->frameCount() > 0 || prepared.namesVideo) {
         QStringList notes{QCoreApplication::translate(
             "AppState", "Vidéo introuvable. Localisez-la via « Localiser la vidéo… ».")};
         if (!note.isEmpty())

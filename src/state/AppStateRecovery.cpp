@@ -17,7 +17,8 @@ void AppState::startRecovery(const QString &path, const QDateTime &lastChange)
 void AppState::restoreRecovery(const RecoveryFile &file)
 {
     const QUrl projectURL = file.projectPath ? QUrl::fromLocalFile(*file.projectPath) : QUrl();
-    apply(file.project, projectURL);
+    giveUpOpening();
+    apply(ProjectOpening::fromFile(file.project, projectURL, m_document->outputFolder()));
 
     QSet<QUuid> selection;
     const QList<CaptureGroup> &groups = m_document->groups();

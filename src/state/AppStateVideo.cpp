@@ -7,7 +7,9 @@
 void AppState::loadVideo(const QUrl &url)
 {
     // The captures of the previous video go once the new one has opened, not before: a file that is
-    // refused loses nothing. The fresh document keeps the settings of the one before.
+    // refused loses nothing. The fresh document keeps the settings of the one before. A project
+    // still being read is not opened any more.
+    giveUpOpening();
     m_playback->open(url, [this, url] {
         DocumentContent content = CaptureDocument::freshContent();
         content.settings = m_document->settings();

@@ -1,5 +1,6 @@
 #include "TestCaptures.h"
 #include "TestMedia.h"
+#include "TestProjects.h"
 #include "TestRegistry.h"
 #include "TestVideo.h"
 
@@ -154,7 +155,7 @@ private slots:
 
         AppState reopened(&m_runs, PlayerOutput::Headless);
         reopened.imageMaker()->setCache(nullptr);
-        reopened.openProject(QUrl::fromLocalFile(project));
+        QVERIFY(TestProjects::open(reopened, QUrl::fromLocalFile(project)));
         QVERIFY(QTest::qWaitFor([&] { return !reopened.videoURL().isEmpty(); }, 30000));
         const QList<CapturedFrame> frames = reopened.document()->allFrames();
         QCOMPARE(frames.size(), 1);

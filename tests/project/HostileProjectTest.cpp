@@ -1,3 +1,4 @@
+#include "TestProjects.h"
 #include "TestRegistry.h"
 
 #include "persistence/ProjectFile.h"
@@ -50,7 +51,8 @@ class HostileProjectTest : public QObject
         if (!writeFile(path, bytes))
             return nullptr;
         auto state = std::make_unique<AppState>(&m_runs, PlayerOutput::Headless);
-        state->openProject(QUrl::fromLocalFile(path));
+        if (!TestProjects::open(*state, QUrl::fromLocalFile(path)))
+            return nullptr;
         return state;
     }
 
@@ -74,7 +76,7 @@ private slots:
         AppState state(&m_runs, PlayerOutput::Headless);
         QElapsedTimer timer;
         timer.start();
-        state.openProject(QUrl::fromLocalFile(path));
+        QVERIFY(TestProjects::open(state, QUrl::fromLocalFile(path)));
         const qint64 elapsed = timer.elapsed();
         QCOMPARE(state.document()->groups().size(), 1);
         QCOMPARE(state.document()->groups()[0].frames.size(), 1);
@@ -91,7 +93,7 @@ private slots:
         QVERIFY(file.resize(qint64(200) * 1024 * 1024)); // sparse: takes no room on the disk
         file.close();
         AppState state(&m_runs, PlayerOutput::Headless);
-        state.openProject(QUrl::fromLocalFile(path));
+        QVERIFY(TestProjects::open(state, QUrl::fromLocalFile(path)));
         QCOMPARE(
             state.errorMessage(),
             QStringLiteral("Échec de l'ouverture : impossible de lire « %1 » : le fichier dépasse 128 Mo")

@@ -1,4 +1,5 @@
 #include "TestCaptures.h"
+#include "TestProjects.h"
 #include "TestRegistry.h"
 
 #include "persistence/ProjectFile.h"
@@ -75,7 +76,7 @@ private slots:
 
         // A reopened WebP project is WebP, and saved again unchanged.
         AppState reopened(&m_runs, PlayerOutput::Headless);
-        reopened.openProject(QUrl::fromLocalFile(webp));
+        QVERIFY(TestProjects::open(reopened, QUrl::fromLocalFile(webp)));
         QVERIFY(!reopened.errorMessage().value_or(QString()).startsWith(QStringLiteral("Échec")));
         QCOMPARE(reopened.document()->imageFormat(), ImageFormat::WebP);
         const QString again = path(QStringLiteral("again.quintarel"));
@@ -109,7 +110,7 @@ private slots:
 
         AppState state(&m_runs, PlayerOutput::Headless);
         state.document()->setImageFormat(ImageFormat::WebP);
-        state.openProject(QUrl::fromLocalFile(file));
+        QVERIFY(TestProjects::open(state, QUrl::fromLocalFile(file)));
         QVERIFY(!state.errorMessage().value_or(QString()).startsWith(QStringLiteral("Échec")));
         QCOMPARE(state.document()->imageFormat(), ImageFormat::Png);
     }
@@ -123,7 +124,7 @@ private slots:
                           root.insert(QStringLiteral("imageFormat"), 2);
                       })));
         AppState state(&m_runs, PlayerOutput::Headless);
-        state.openProject(QUrl::fromLocalFile(file));
+        QVERIFY(TestProjects::open(state, QUrl::fromLocalFile(file)));
         QVERIFY(state.errorMessage());
         QVERIFY2(state.errorMessage()->contains(QStringLiteral("imageFormat")),
                  qPrintable(*state.errorMessage()));

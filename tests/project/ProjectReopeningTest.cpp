@@ -1,5 +1,6 @@
 #include "TestCaptures.h"
 #include "TestMedia.h"
+#include "TestProjects.h"
 #include "TestRegistry.h"
 #include "TestVideo.h"
 
@@ -55,7 +56,8 @@ class ProjectReopeningTest : public QObject
     {
         auto state = std::make_unique<AppState>(&m_runs, PlayerOutput::Headless);
         state->imageMaker()->setCache(std::make_shared<LiftedFrameCache>(m_cache.path()));
-        state->openProject(QUrl::fromLocalFile(project));
+        if (!TestProjects::open(*state, QUrl::fromLocalFile(project)))
+            return nullptr;
         if (!QTest::qWaitFor([&] { return !state->videoURL().isEmpty(); }, 30000) ||
             !TestCaptures::waitUntilMade(*state, 600000))
             return nullptr;

@@ -1,5 +1,6 @@
 #include "TestCaptures.h"
 #include "TestMedia.h"
+#include "TestProjects.h"
 #include "TestRegistry.h"
 #include "TestVideo.h"
 
@@ -97,7 +98,7 @@ private slots:
         QCOMPARE(root.value(QStringLiteral("activeGroupIndex")).toInt(), 1);
 
         AppState reopened(&m_runs, PlayerOutput::Headless);
-        reopened.openProject(url);
+        QVERIFY(TestProjects::open(reopened, url));
         // Without a video the groups and settings come back all the same.
         const CaptureDocument *document = reopened.document();
         QCOMPARE(reopened.errorMessage(), videoNotFound);
@@ -167,7 +168,7 @@ private slots:
         writeJson(written, root);
 
         AppState reopened(&m_runs, PlayerOutput::Headless);
-        reopened.openProject(QUrl::fromLocalFile(written));
+        QVERIFY(TestProjects::open(reopened, QUrl::fromLocalFile(written)));
         QVERIFY(reopened.errorMessage());
         QVERIFY2(reopened.errorMessage()->startsWith(videoNotFound), qPrintable(*reopened.errorMessage()));
         QVERIFY2(reopened.errorMessage()->contains(
@@ -207,7 +208,7 @@ private slots:
         groups.replace(0, group);
         root.insert("groups", groups);
         writeJson(written, root);
-        single.openProject(QUrl::fromLocalFile(written));
+        QVERIFY(TestProjects::open(single, QUrl::fromLocalFile(written)));
         QVERIFY2(single.errorMessage()->contains(
                      QStringLiteral("une annotation d'un type que cette version ne connaît pas (« text »)")),
                  qPrintable(*single.errorMessage()));
@@ -234,7 +235,7 @@ private slots:
         QCOMPARE(edge.value(QStringLiteral("cleanColors")), QJsonValue(true));
 
         AppState reopened(&m_runs, PlayerOutput::Headless);
-        reopened.openProject(cleaned);
+        QVERIFY(TestProjects::open(reopened, cleaned));
         QVERIFY(reopened.document()->edgeOptions().cleanColors);
         QVERIFY(reopened.document()->edgeOptions().params().cleanColors);
         const QUrl again = QUrl::fromLocalFile(path(QStringLiteral("cleaned-again.quintarel")));
@@ -262,7 +263,7 @@ private slots:
         }
 
         AppState reopened(&m_runs, PlayerOutput::Headless);
-        reopened.openProject(url);
+        QVERIFY(TestProjects::open(reopened, url));
         QVERIFY2(!reopened.errorMessage(), qPrintable(reopened.errorMessage().value_or(QString())));
         // The video opens off the main thread; the window takes it when it can be shown.
         QTRY_COMPARE_WITH_TIMEOUT(reopened.videoURL(), QUrl::fromLocalFile(video), 30000);
@@ -288,7 +289,7 @@ private slots:
         AppState elsewhere(&m_runs, PlayerOutput::Headless);
         elsewhere.document()->setOutputFolder(QUrl::fromLocalFile(own.path()));
         QVERIFY(output.remove());
-        elsewhere.openProject(url);
+        QVERIFY(TestProjects::open(elsewhere, url));
         QCOMPARE(elsewhere.document()->outputFolder(), QUrl::fromLocalFile(own.path()));
         QTRY_COMPARE_WITH_TIMEOUT(elsewhere.videoURL(), QUrl::fromLocalFile(video), 30000);
     }
@@ -322,7 +323,7 @@ private slots:
         QVERIFY(state.hasUnsavedChanges());
 
         AppState reopened(&m_runs, PlayerOutput::Headless);
-        reopened.openProject(url);
+        QVERIFY(TestProjects::open(reopened, url));
         QVERIFY(!reopened.hasUnsavedChanges());
         reopened.document()->deleteFrame(reopened.document()->groups()[0].frames[0].id);
         QVERIFY(reopened.hasUnsavedChanges());
@@ -338,7 +339,7 @@ private slots:
         AppState target(&m_runs, PlayerOutput::Headless);
         fillWindow(target);
         target.document()->setSelection({target.document()->groups()[0].frames[0].id});
-        target.openProject(url);
+        QVERIFY(TestProjects::open(target, url));
         QVERIFY(target.document()->selection().isEmpty());
         QVERIFY(!target.document()->undoStack()->canUndo());
     }
@@ -384,7 +385,7 @@ private slots:
 
         AppState state(&m_runs, PlayerOutput::Headless);
         state.document()->setSelectedFilter(FilterStyle::Comic);
-        state.openProject(QUrl::fromLocalFile(file));
+        QVERIFY(TestProjects::open(state, QUrl::fromLocalFile(file)));
         const CaptureDocument *document = state.document();
         QCOMPARE(document->groups().size(), expectedGroups);
         QCOMPARE(document->activeGroupID(), document->groups()[expectedActive].id);
@@ -416,7 +417,7 @@ private slots:
         fillWindow(state);
         const QList<CaptureGroup> before = state.document()->groups();
         QSignalSpy groupsSpy(state.document(), &CaptureDocument::groupsChanged);
-        state.openProject(QUrl::fromLocalFile(file));
+        QVERIFY(TestProjects::open(state, QUrl::fromLocalFile(file)));
         QVERIFY(state.errorMessage());
         QVERIFY2(state.errorMessage()->startsWith(QStringLiteral("Échec de l'ouverture : ")),
                  qPrintable(*state.errorMessage()));
@@ -430,7 +431,7 @@ private slots:
     void aMissingFileIsReported()
     {
         AppState state(&m_runs, PlayerOutput::Headless);
-        state.openProject(QUrl::fromLocalFile(path(QStringLiteral("absent.quintarel"))));
+        QVERIFY(TestProjects::open(state, QUrl::fromLocalFile(path(QStringLiteral("absent.quintarel")))));
         QVERIFY(state.errorMessage()->startsWith(QStringLiteral("Échec de l'ouverture : ")));
     }
 
@@ -454,7 +455,7 @@ private slots:
         writeJson(file, root);
 
         AppState state(&m_runs);
-        state.openProject(QUrl::fromLocalFile(file));
+        QVERIFY(TestProjects::open(state, QUrl::fromLocalFile(file)));
         QCOMPARE(state.errorMessage(),
                  QStringLiteral(
                      "Échec de l'ouverture : groups[1].frames[0] : le membre « timeScale » est absent"));
@@ -463,7 +464,7 @@ private slots:
         QVERIFY(garbage.open(QIODevice::WriteOnly));
         garbage.write("{\"version\": 1,, }");
         garbage.close();
-        state.openProject(QUrl::fromLocalFile(file));
+        QVERIFY(TestProjects::open(state, QUrl::fromLocalFile(file)));
         QCOMPARE(state.errorMessage(),
                  QStringLiteral("Échec de l'ouverture : le fichier n'est pas du JSON valide : "
                                 "objet non terminé (octet 15)"));
@@ -509,7 +510,7 @@ private slots:
         QVERIFY(QFile::copy(TestMedia::notAVideo(), video));
 
         AppState state(&m_runs, PlayerOutput::Headless);
-        state.openProject(url);
+        QVERIFY(TestProjects::open(state, url));
         const CaptureDocument *document = state.document();
         QTRY_VERIFY_WITH_TIMEOUT(document->needsVideo(), 30000);
         QVERIFY(state.errorMessage());
@@ -549,7 +550,7 @@ private slots:
         // A window showing another video: that video goes, the captures come without any.
         AppState state(&m_runs, PlayerOutput::Headless);
         QVERIFY(TestVideo::open(state, TestMedia::clip(TestMedia::Clip::Fps30)));
-        state.openProject(url);
+        QVERIFY(TestProjects::open(state, url));
         const CaptureDocument *document = state.document();
         QCOMPARE(state.errorMessage(), videoNotFound);
         QVERIFY(state.videoURL().isEmpty());
@@ -634,7 +635,7 @@ private slots:
         writeJson(url.toLocalFile(), root);
 
         AppState state(&m_runs, PlayerOutput::Headless);
-        state.openProject(url);
+        QVERIFY(TestProjects::open(state, url));
         QTRY_COMPARE_WITH_TIMEOUT(state.videoURL(), QUrl::fromLocalFile(video), 30000);
         QTRY_VERIFY_WITH_TIMEOUT(state.errorMessage(), 20000);
         QCOMPARE(*state.errorMessage(),
@@ -660,7 +661,7 @@ private slots:
         const QUrl within = QUrl::fromLocalFile(path(QStringLiteral("dans-video.quintarel")));
         state.saveProject(within);
         AppState again(&m_runs, PlayerOutput::Headless);
-        again.openProject(within);
+        QVERIFY(TestProjects::open(again, within));
         QTRY_COMPARE_WITH_TIMEOUT(again.videoURL(), QUrl::fromLocalFile(video), 30000);
         QTRY_VERIFY_WITH_TIMEOUT(again.images()->images(again.document()->allFrames()[1].id).hasStill(),
                                  60000);

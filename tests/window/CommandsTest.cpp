@@ -158,10 +158,18 @@ private slots:
                 ->setText(QFileInfo(path).fileName());
             static_cast<QDialog *>(dialog)->accept(); // QFileDialog checks the name, then closes
         });
-        QCOMPARE(window->state()->document()->projectURL(), QUrl::fromLocalFile(path));
+        // The project is read off the main thread.
+        QTRY_COMPARE_WITH_TIMEOUT(window->state()->document()->projectURL(), QUrl::fromLocalFile(path), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(window->state()->videoURL(), QUrl::fromLocalFile(video), 30000);
         QCOMPARE(window->windowTitleText(), QStringLiteral("seance"));
         QTRY_VERIFY(window->playerArea()->isShowingPlayer());
+
+        // While a project is read, the pointer says the window is at work.
+        QCOMPARE(window->cursor().shape(), Qt::ArrowCursor);
+        window->state()->openProject(QUrl::fromLocalFile(path));
+        QCOMPARE(window->cursor().shape(), Qt::BusyCursor);
+        QTRY_VERIFY(!window->state()->isOpeningProject());
+        QCOMPARE(window->cursor().shape(), Qt::ArrowCursor);
     }
 
     // "Édition" takes steps of the window's work back and forth, naming each one.

@@ -1,5 +1,6 @@
 #include "ModalAnswers.h"
 #include "TestMedia.h"
+#include "TestProjects.h"
 #include "TestRegistry.h"
 #include "TestVideo.h"
 
@@ -51,7 +52,7 @@ private slots:
         ContentView *window = app.openWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         AppState *state = window->state();
-        state->openProject(QUrl::fromLocalFile(project));
+        QVERIFY(TestProjects::open(*state, QUrl::fromLocalFile(project)));
         QTRY_VERIFY(window->errorAlert());
         QCOMPARE(window->errorAlert()->text(),
                  QStringLiteral("Vidéo introuvable. Localisez-la via « Localiser la vidéo… »."));
@@ -140,7 +141,7 @@ private slots:
         ContentView *window = app.openWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         AppState *state = window->state();
-        state->openProject(QUrl::fromLocalFile(project));
+        QVERIFY(TestProjects::open(*state, QUrl::fromLocalFile(project)));
         QTRY_VERIFY(window->errorAlert());
         window->errorAlert()->buttons().first()->click();
         PlayerAreaView *area = window->playerArea();

@@ -1,6 +1,7 @@
 #include "ModalAnswers.h"
 #include "TestDrop.h"
 #include "TestMedia.h"
+#include "TestProjects.h"
 #include "TestRegistry.h"
 #include "TestVideo.h"
 
@@ -195,12 +196,13 @@ private slots:
         ModalAnswers save({ModalAnswers::choose(other), ModalAnswers::click(QStringLiteral("Enregistrer"))});
         open->trigger();
         QVERIFY(save.allAnswered());
-        QCOMPARE(document->projectURL(), fileUrl(other));
+        // The project is read off the main thread.
+        QTRY_COMPARE_WITH_TIMEOUT(document->projectURL(), fileUrl(other), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(window->state()->videoURL(), fileUrl(m_second), 30000);
         QCOMPARE(document->frameCount(), 0);
 
         AppState reread(app.exportRuns(), PlayerOutput::Headless);
-        reread.openProject(fileUrl(mine));
+        QVERIFY(TestProjects::open(reread, fileUrl(mine)));
         QCOMPARE(reread.document()->allFrames().value(0).notes, QStringLiteral("pas encore enregistrée"));
     }
 };
