@@ -2,18 +2,15 @@
 // the memory that each of many captures keeps.
 #include "BenchRegistry.h"
 #include "EventLoopWait.h"
+#include "LargeProject.h"
 #include "MainThreadStallProbe.h"
-#include "TestCaptures.h"
 #include "TestMedia.h"
 #include "TestVideo.h"
 
-#include "services/LiftedFrame.h"
 #include "services/LiftedFrameCache.h"
-#include "services/SubjectExtractionService.h"
 #include "state/AppState.h"
 #include "state/CaptureDocument.h"
 #include "state/ExportRuns.h"
-#include "state/FrameImageMaker.h"
 #include "state/FrameImageStore.h"
 #include "views/CapturedFramesListView.h"
 #include "views/CapturedFramesModel.h"
@@ -21,9 +18,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
-#include <QHeaderView>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QUuid>
@@ -37,10 +31,6 @@ constexpr int groupCount = 10;
 constexpr int framesPerGroup = 1000;
 // Opening is followed this long at most, after the visible thumbnails are there.
 constexpr int settleMs = 60 * 1000;
-// Set in the process that prepares the project: where to save it ("-" for no project), and the
-// video it captures.
-constexpr char setupVariable[] = "QUINTAREL_BENCH_LARGE_PROJECT";
-constexpr char videoVariable[] = "QUINTAREL_BENCH_LARGE_PROJECT_VIDEO";
 
 // The frames of the rows the list shows now.
 QList<QUuid> visibleFrames(const CapturedFramesListView &list)
@@ -66,72 +56,12 @@ bool thumbnailsThere(const AppState &state, const QList<QUuid> &frames)
     });
 }
 
-// Lifts one frame of `video` for real and stores that record in the cache under the key of each of
-// the video's frames, as after an earlier session that lifted them all; then saves `project` with
-// 10 groups of 1,000 frames of that video unless `project` is "-". Runs in a process of its own: the
-// model it loads is not part of what is measured.
-void prepareLargeProject(const QString &video, const QString &project)
+// The video and liftings of the 10,000-frame project, and the project at `project` unless it is
+// empty, made in a process of their own; the cache is the one XDG_CACHE_HOME names.
+void prepare(const QString &figure, const QString &video, const QString &project)
 {
-    ExportRuns runs;
-    AppState state(&runs, PlayerOutput::Headless);
-    if (!TestVideo::open(state, video))
-        qFatal("the video does not open");
-    const QUuid first = state.document()->captureFrame(MediaTime(0, 30));
-    if (!TestCaptures::waitUntilMade(state, 600 * 1000))
-        qFatal("the first capture was not lifted");
-    const FrameImages images = state.images()->images(first);
-    LiftedFrame lifted;
-    lifted.hasSubject = images.isLifted() && !images.subjectThumbnail.isNull();
-    lifted.frameSize = QSize(1920, 1080);
-    lifted.mask = images.mask;
-    lifted.thumbnail = images.thumbnail;
-    lifted.subjectThumbnail = images.subjectThumbnail;
-    const std::shared_ptr<LiftedFrameCache> frames = state.imageMaker()->cache();
-    const QString model = state.imageMaker()->subjectExtractor()->modelPath();
-    for (int f = 0; f < videoFrames; ++f) {
-        if (const std::optional<QString> problem =
-                frames->store(frames->key(video, MediaTime(f, 30), model), lifted))
-            qFatal("the cache was not filled: %s", qPrintable(*problem));
-    }
-    state.document()->deleteFrame(first);
-    if (project == QLatin1String("-"))
-        return;
-    QList<QList<int>> times;
-    for (int g = 0; g < groupCount; ++g) {
-        QList<int> group;
-        for (int f = 0; f < framesPerGroup; ++f)
-            group << (g * framesPerGroup + f) % videoFrames;
-        times << group;
-    }
-    TestCaptures::addFramesWithoutPictures(state, times);
-    state.saveProject(QUrl::fromLocalFile(project));
-    if (state.errorMessage())
-        qFatal("the project was not saved: %s", qPrintable(*state.errorMessage()));
-}
-
-// True in the process that prepares, which then does only that.
-bool preparedHere()
-{
-    const QByteArray project = qgetenv(setupVariable);
-    if (project.isEmpty())
-        return false;
-    prepareLargeProject(QString::fromLocal8Bit(qgetenv(videoVariable)), QString::fromLocal8Bit(project));
-    return true;
-}
-
-// Runs prepareLargeProject() in a new process of this program, through the suite of `figure`; the
-// cache is the one XDG_CACHE_HOME names.
-void prepareInOwnProcess(const QString &figure, const QString &video, const QString &project)
-{
-    QProcess setup;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(setupVariable), project);
-    environment.insert(QString::fromLatin1(videoVariable), video);
-    setup.setProcessEnvironment(environment);
-    setup.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    setup.start(QCoreApplication::applicationFilePath(), {figure});
-    if (!setup.waitForFinished(900 * 1000) || setup.exitStatus() != QProcess::NormalExit ||
-        setup.exitCode() != 0 || (project != QLatin1String("-") && !QFileInfo::exists(project)))
+    if (!LargeProject::prepareInOwnProcess({figure}, video, {videoFrames, groupCount, framesPerGroup},
+                                           LiftedFrameCache::standardFolder(), project))
         qFatal("the lifted frames were not prepared");
 }
 
@@ -145,7 +75,7 @@ void resetPeak()
 
 void openLargeProjectBench(const QStringList &)
 {
-    if (preparedHere())
+    if (LargeProject::preparedHere())
         return;
     const QString video =
         TestMedia::shapesVideo(QStringLiteral("bench-open-10k-1080p"), QSize(1920, 1080), videoFrames, 4);
@@ -153,7 +83,7 @@ void openLargeProjectBench(const QStringList &)
     qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
     QTemporaryDir folder;
     const QString project = folder.filePath(QStringLiteral("large.quintarel"));
-    prepareInOwnProcess(QStringLiteral("project.open.10k.video"), video, project);
+    prepare(QStringLiteral("project.open.10k.video"), video, project);
     ExportRuns runs;
     // Making the test video took far more than opening does.
     resetPeak();
@@ -223,7 +153,7 @@ void openLargeProjectBench(const QStringList &)
                              .arg(settledMiB, 0, 'f', 0));
     BenchRegistry::print(
         QStringLiteral("project.open.10k.video.stall"), double(probe.longestStall()), QStringLiteral("ms"),
-        QStringLiteral("longest main-thread stall from opening until then (reading the project file "
+        QStringLiteral("longest main-thread stall from opening until then (the call that opens "
                        "held it %1 ms)")
             .arg(openCallMs, 0, 'f', 0));
 }
@@ -236,7 +166,7 @@ void openLargeProjectBench(const QStringList &)
 // them apart (part of the fixed base).
 void captureMemoryBench(const QStringList &)
 {
-    if (preparedHere())
+    if (LargeProject::preparedHere())
         return;
     constexpr int captures = 2000;
     constexpr int warmUp = 100;
@@ -245,7 +175,7 @@ void captureMemoryBench(const QStringList &)
         TestMedia::shapesVideo(QStringLiteral("bench-open-10k-1080p"), QSize(1920, 1080), videoFrames, 4);
     QTemporaryDir cache;
     qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
-    prepareInOwnProcess(QStringLiteral("capture.rss.2000"), video, QStringLiteral("-"));
+    prepare(QStringLiteral("capture.rss.2000"), video, QString());
 
     ExportRuns runs;
     AppState state(&runs, PlayerOutput::Headless);
