@@ -221,6 +221,7 @@ QString FrameGrabber::Decoder::open(const QString &path, std::shared_ptr<FrameIn
 
     m_rotation = clockwiseRotation(reinterpret_cast<const int32_t *>(
         av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr)));
+    m_toneMapper.setContainerLightLevels(HdrToneMapper::containerLightLevels(m_format.get(), stream));
     return {};
 }
 

@@ -1,6 +1,7 @@
 #include "HdrToneMapper.h"
 
 extern "C" {
+#include <libavformat/avformat.h>
 #include <libavutil/csp.h>
 #include <libavutil/frame.h>
 #include <libavutil/mastering_display_metadata.h>
@@ -28,6 +29,10 @@ constexpr double referenceWhite = 203.0;
 constexpr double hlgReferenceScene = 3.17955;
 // HLG: the peak of the reference display its OOTF is made for, relative to the reference white.
 constexpr double hlgDisplayPeak = 1000.0 / referenceWhite;
+// PQ: the top of its range, relative to the reference white.
+constexpr double pqPeak = 10000.0 / referenceWhite;
+// Tagged peaks above this, relative to the reference white, are taken as unknown.
+constexpr double maximumTaggedPeak = 100.0;
 
 constexpr double pqM1 = 2610.0 / 16384.0;
 constexpr double pqM2 = 2523.0 / 4096.0 * 128.0;
@@ -222,8 +227,10 @@ struct ColourPipeline
                 channel *= gain;
         }
         if (peak > 1.0) {
-            // Per channel for the highlights, the brightest channel's curve for darker tones.
-            const double brightest = std::max({rgb[0], rgb[1], rgb[2]});
+            // Per channel for the highlights, the brightest channel's curve for darker tones. Light
+            // above the peak is clipped to it before the curve, so that a colour brighter than the
+            // peak keeps the gain of the peak itself.
+            const double brightest = std::min(std::max({rgb[0], rgb[1], rgb[2]}), peak);
             if (brightest > 0.0) {
                 const double mappedBrightest = bt2390(brightest, peak);
                 const double ratio = mappedBrightest / brightest;
@@ -372,24 +379,65 @@ bool HdrToneMapper::handles(const AVFrame *frame)
     return depth >= 8 && depth <= 16 && frame->width > 0 && frame->height > 0;
 }
 
-double HdrToneMapper::signalPeak(const AVFrame *frame)
+namespace {
+
+// The levels of a content light level and a mastering display record, either of which may be missing.
+HdrToneMapper::LightLevels levelsOf(const AVContentLightMetadata *light,
+                                    const AVMasteringDisplayMetadata *mastering)
 {
-    if (frame->color_trc == AVCOL_TRC_ARIB_STD_B67)
-        return hlgDisplayPeak;
-    double nits = 0.0;
-    if (const AVFrameSideData *side = av_frame_get_side_data(frame, AV_FRAME_DATA_CONTENT_LIGHT_LEVEL))
-        nits = double(reinterpret_cast<const AVContentLightMetadata *>(side->data)->MaxCLL);
-    if (nits <= 0.0) {
-        if (const AVFrameSideData *side =
-                av_frame_get_side_data(frame, AV_FRAME_DATA_MASTERING_DISPLAY_METADATA)) {
-            const auto *mastering = reinterpret_cast<const AVMasteringDisplayMetadata *>(side->data);
-            if (mastering->has_luminance)
-                nits = av_q2d(mastering->max_luminance);
-        }
-    }
-    if (nits <= 0.0 || nits > 10000.0)
-        nits = 10000.0;
-    return std::max(1.0, nits / referenceWhite);
+    HdrToneMapper::LightLevels levels;
+    if (light)
+        levels.maxContentLight = double(light->MaxCLL);
+    if (mastering && mastering->has_luminance && mastering->max_luminance.den != 0)
+        levels.masteringPeak = std::max(0.0, av_q2d(mastering->max_luminance));
+    return levels;
+}
+
+// The brightness the levels name, in cd/m²: the content light level first; 0 when they name none.
+double taggedNits(const HdrToneMapper::LightLevels &levels)
+{
+    return levels.maxContentLight > 0.0 ? levels.maxContentLight : levels.masteringPeak;
+}
+
+} // namespace
+
+HdrToneMapper::LightLevels HdrToneMapper::lightLevels(const AVFrame *frame)
+{
+    const AVFrameSideData *light = av_frame_get_side_data(frame, AV_FRAME_DATA_CONTENT_LIGHT_LEVEL);
+    const AVFrameSideData *mastering =
+        av_frame_get_side_data(frame, AV_FRAME_DATA_MASTERING_DISPLAY_METADATA);
+    return levelsOf(light ? reinterpret_cast<const AVContentLightMetadata *>(light->data) : nullptr,
+                    mastering ? reinterpret_cast<const AVMasteringDisplayMetadata *>(mastering->data)
+                              : nullptr);
+}
+
+HdrToneMapper::LightLevels HdrToneMapper::containerLightLevels(const AVFormatContext *format,
+                                                               const AVStream *stream)
+{
+    if (!format || !format->iformat || !stream || std::strcmp(format->iformat->name, "matroska,webm") != 0)
+        return {};
+    std::size_t lightSize = 0;
+    std::size_t masteringSize = 0;
+    const uint8_t *light = av_stream_get_side_data(stream, AV_PKT_DATA_CONTENT_LIGHT_LEVEL, &lightSize);
+    const uint8_t *mastering =
+        av_stream_get_side_data(stream, AV_PKT_DATA_MASTERING_DISPLAY_METADATA, &masteringSize);
+    return levelsOf(light && lightSize >= sizeof(AVContentLightMetadata)
+                        ? reinterpret_cast<const AVContentLightMetadata *>(light)
+                        : nullptr,
+                    mastering && masteringSize >= sizeof(AVMasteringDisplayMetadata)
+                        ? reinterpret_cast<const AVMasteringDisplayMetadata *>(mastering)
+                        : nullptr);
+}
+
+double HdrToneMapper::signalPeak(bool hlg, const LightLevels &picture, const LightLevels &container)
+{
+    double nits = taggedNits(picture);
+    if (nits <= 0.0)
+        nits = taggedNits(container);
+    const double peak = nits / referenceWhite;
+    if (peak >= 1.0 && peak <= maximumTaggedPeak)
+        return peak;
+    return hlg ? hlgDisplayPeak : pqPeak;
 }
 
 void HdrToneMapper::prepare(int transfer, double peak, int primaries)
@@ -429,7 +477,9 @@ QImage HdrToneMapper::convert(const AVFrame *frame)
         return {};
     const AVPixFmtDescriptor *descriptor = av_pix_fmt_desc_get(AVPixelFormat(frame->format));
     const int depth = descriptor->comp[0].depth;
-    prepare(frame->color_trc, signalPeak(frame), sourcePrimaries(frame));
+    prepare(frame->color_trc,
+            signalPeak(frame->color_trc == AVCOL_TRC_ARIB_STD_B67, lightLevels(frame), m_container),
+            sourcePrimaries(frame));
 
     const AVChromaLocation location = frame->chroma_location;
     const bool centredAcross =

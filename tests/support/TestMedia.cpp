@@ -16,9 +16,11 @@
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/display.h>
+#include <libavutil/mastering_display_metadata.h>
 }
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -58,8 +60,9 @@ QByteArray runOrFail(const QString &program, const QStringList &arguments, const
     return process.readAllStandardOutput();
 }
 
-// Copies `source` to `target` as it is, adding a display matrix that turns the video clockwise.
-void remuxWithRotation(const QString &source, const QString &target, int clockwise)
+// Copies `source` to `target` as it is, `describe` adding side data to the video stream.
+void remuxDescribed(const QString &source, const QString &target,
+                    const std::function<void(AVStream *)> &describe)
 {
     struct InputDeleter
     {
@@ -91,12 +94,8 @@ void remuxWithRotation(const QString &source, const QString &target, int clockwi
         avcodec_parameters_copy(out->codecpar, in->codecpar);
         out->codecpar->codec_tag = 0;
         out->time_base = in->time_base;
-        if (in->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
-            auto *matrix = reinterpret_cast<int32_t *>(
-                av_stream_new_side_data(out, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t)));
-            // Read back through MP4 this is the clockwise turn that ffmpeg's own autorotation applies.
-            av_display_rotation_set(matrix, clockwise);
-        }
+        if (in->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+            describe(out);
     }
     if (avio_open(&output->pb, QFile::encodeName(target).constData(), AVIO_FLAG_WRITE) < 0 ||
         avformat_write_header(output.get(), nullptr) < 0)
@@ -110,6 +109,17 @@ void remuxWithRotation(const QString &source, const QString &target, int clockwi
     }
     av_packet_free(&packet);
     av_write_trailer(output.get());
+}
+
+// Copies `source` to `target` as it is, adding a display matrix that turns the video clockwise.
+void remuxWithRotation(const QString &source, const QString &target, int clockwise)
+{
+    remuxDescribed(source, target, [clockwise](AVStream *video) {
+        auto *matrix = reinterpret_cast<int32_t *>(
+            av_stream_new_side_data(video, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t)));
+        // Read back through MP4 this is the clockwise turn that ffmpeg's own autorotation applies.
+        av_display_rotation_set(matrix, clockwise);
+    });
 }
 
 } // namespace
@@ -449,15 +459,25 @@ QString TestMedia::patternVideo(const QString &fileName, QSize size, int seconds
     return path;
 }
 
-QString TestMedia::hdrVideo(const QString &transfer, bool lightLevels)
+QString TestMedia::hdrVideo(const QString &transfer, int masteringPeak, int maxContentLight)
 {
     QString encoder = QStringLiteral("log-level=error");
-    if (lightLevels) {
-        encoder += QStringLiteral(":hdr10=1:master-display=G(13250,34500)B(7500,3000)R(34000,16000)"
-                                  "WP(15635,16450)L(10000000,1):max-cll=1000,400");
+    if (masteringPeak > 0 || maxContentLight > 0)
+        encoder += QStringLiteral(":hdr10=1");
+    if (masteringPeak > 0) {
+        // P3 primaries, a D65 white, luminances in units of 0.0001 cd/m².
+        encoder += QStringLiteral(":master-display=G(13250,34500)B(7500,3000)R(34000,16000)WP(15635,16450)"
+                                  "L(%1,1)")
+                       .arg(qint64(masteringPeak) * 10000);
     }
-    const QString name =
-        QStringLiteral("hdr-%1%2.mp4").arg(transfer, lightLevels ? QStringLiteral("-levels") : QString());
+    if (maxContentLight > 0)
+        encoder += QStringLiteral(":max-cll=%1,%2").arg(maxContentLight).arg(std::min(maxContentLight, 400));
+    QString name = QStringLiteral("hdr-%1").arg(transfer);
+    if (masteringPeak > 0)
+        name += QStringLiteral("-mastered%1").arg(masteringPeak);
+    if (maxContentLight > 0)
+        name += QStringLiteral("-maxcll%1").arg(maxContentLight);
+    name += QStringLiteral(".mp4");
     return patternVideo(name, QSize(320, 240), 2, 30,
                         {QStringLiteral("-vf"), QStringLiteral("scale=out_color_matrix=bt2020:out_range=tv"),
                          QStringLiteral("-c:v"), QStringLiteral("libx265"), QStringLiteral("-preset"),
@@ -466,6 +486,44 @@ QString TestMedia::hdrVideo(const QString &transfer, bool lightLevels)
                          QStringLiteral("-color_primaries"), QStringLiteral("bt2020"),
                          QStringLiteral("-color_trc"), transfer, QStringLiteral("-colorspace"),
                          QStringLiteral("bt2020nc"), QStringLiteral("-tag:v"), QStringLiteral("hvc1")});
+}
+
+QString TestMedia::hdrContainerVideo(int masteringPeak, int maxContentLight)
+{
+    const QString path = mediaFolder().filePath(
+        QStringLiteral("hdr-vp9-mastered%1-maxcll%2.webm").arg(masteringPeak).arg(maxContentLight));
+    if (QFile::exists(path))
+        return path;
+    const QString plain = patternVideo(
+        QStringLiteral("hdr-vp9.webm"), QSize(320, 240), 2, 30,
+        {QStringLiteral("-vf"), QStringLiteral("scale=out_color_matrix=bt2020:out_range=tv"),
+         QStringLiteral("-c:v"), QStringLiteral("libvpx-vp9"), QStringLiteral("-deadline"),
+         QStringLiteral("realtime"), QStringLiteral("-cpu-used"), QStringLiteral("8"),
+         QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p10le"), QStringLiteral("-color_primaries"),
+         QStringLiteral("bt2020"), QStringLiteral("-color_trc"), QStringLiteral("smpte2084"),
+         QStringLiteral("-colorspace"), QStringLiteral("bt2020nc")});
+    remuxDescribed(plain, path, [=](AVStream *video) {
+        auto *light = reinterpret_cast<AVContentLightMetadata *>(
+            av_stream_new_side_data(video, AV_PKT_DATA_CONTENT_LIGHT_LEVEL, sizeof(AVContentLightMetadata)));
+        light->MaxCLL = unsigned(maxContentLight);
+        light->MaxFALL = unsigned(std::min(maxContentLight, 400));
+        auto *mastering = reinterpret_cast<AVMasteringDisplayMetadata *>(av_stream_new_side_data(
+            video, AV_PKT_DATA_MASTERING_DISPLAY_METADATA, sizeof(AVMasteringDisplayMetadata)));
+        *mastering = AVMasteringDisplayMetadata{};
+        // P3 primaries and a D65 white, as hdrVideo() writes them.
+        const int primaries[3][2] = {{34000, 16000}, {13250, 34500}, {7500, 3000}};
+        for (int c = 0; c < 3; ++c) {
+            mastering->display_primaries[c][0] = av_make_q(primaries[c][0], 50000);
+            mastering->display_primaries[c][1] = av_make_q(primaries[c][1], 50000);
+        }
+        mastering->white_point[0] = av_make_q(15635, 50000);
+        mastering->white_point[1] = av_make_q(16450, 50000);
+        mastering->min_luminance = av_make_q(1, 10000);
+        mastering->max_luminance = av_make_q(masteringPeak, 1);
+        mastering->has_primaries = 1;
+        mastering->has_luminance = masteringPeak > 0 ? 1 : 0;
+    });
+    return path;
 }
 
 QString TestMedia::shapesVideo(const QString &name, QSize size, int frameCount, int drift,

@@ -88,9 +88,14 @@ QString patternVideo(const QString &fileName, QSize size, int seconds, int keyFr
 
 // Two seconds of ffmpeg's moving test pattern as 320×240 HEVC Main 10 with BT.2020 primaries and
 // matrix, its code values tagged with `transfer`: "arib-std-b67" for HLG, "smpte2084" for PQ,
-// "bt2020-10" for the same pictures in SDR. `lightLevels` adds what HDR10 files carry: a mastering display
-// and a content light level, both of 1000 cd/m².
-QString hdrVideo(const QString &transfer, bool lightLevels = false);
+// "bt2020-10" for the same pictures in SDR. `masteringPeak` and `maxContentLight` add what HDR10 files
+// carry: a mastering display of that peak and a content light level (MaxCLL) of that brightness, in
+// cd/m²; each is left out when 0.
+QString hdrVideo(const QString &transfer, int masteringPeak = 0, int maxContentLight = 0);
+// The same pictures as hdrVideo() in PQ, as VP9 in WebM, whose pictures carry no light levels: the
+// container gives a mastering display of `masteringPeak` (none when 0) and a content light level of
+// `maxContentLight`, in cd/m².
+QString hdrContainerVideo(int masteringPeak, int maxContentLight);
 
 // A video of the two test shapes on a gradient (TestImages::twoShapes(), scaled from their 960×540
 // layout to `size`), which the segmentation model lifts as two subjects. The shapes move right by

@@ -218,6 +218,28 @@ private slots:
         QVERIFY2(apart(stills[0], stills[2]) > 20, qPrintable(QString::number(apart(stills[0], stills[2]))));
     }
 
+    void hdrStillsTakeTheContainersLightLevels()
+    {
+        // VP9 pictures carry no light levels; a WebM container gives them. Tone-mapped from a peak of
+        // 2000 cd/m² instead of 10,000, the pattern's brights come out brighter.
+        FrameGrabber tagged(TestMedia::hdrContainerVideo(1000, 2000));
+        FrameGrabber untagged(TestMedia::hdrContainerVideo(0, 0));
+        const Result<QImage> bright = tagged.image(MediaTime(10, 30));
+        const Result<QImage> plain = untagged.image(MediaTime(10, 30));
+        QVERIFY(bright.ok() && plain.ok());
+        const std::array<double, 3> difference = TestImages::meanDifference(bright.value(), plain.value());
+        const double largest = *std::max_element(difference.begin(), difference.end());
+        QVERIFY2(largest > 5.0, qPrintable(QString::number(largest)));
+        const auto lightness = [](const QImage &image) {
+            double sum = 0.0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    sum += qGray(image.pixel(x, y));
+            return sum / (double(image.width()) * image.height());
+        };
+        QVERIFY(lightness(bright.value()) > lightness(plain.value()));
+    }
+
     void reducedHdrStillsAreTheFullStillReduced_data()
     {
         QTest::addColumn<QString>("transfer");
