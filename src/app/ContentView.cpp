@@ -9,13 +9,16 @@
 #include "state/CaptureDocument.h"
 #include "state/ExportRun.h"
 #include "support/AppError.h"
+#include "views/AnnotationCanvas.h"
 #include "views/CapturedFramesListView.h"
 #include "views/CapturedFramesModel.h"
 #include "views/EdgeControlsView.h"
 #include "views/ExportPanelView.h"
 #include "views/ExportProgressView.h"
 #include "views/ExtractionPreviewView.h"
+#include "views/FrameEditorView.h"
 #include "views/PlayerAreaView.h"
+#include "views/PreviewStage.h"
 #include "views/SymbolIcons.h"
 #include "views/TimelineControlsView.h"
 #include "views/VideoPlayerView.h"
@@ -32,6 +35,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QUndoStack>
@@ -102,11 +106,22 @@ ContentView::ContentView(ExportRuns *exportRuns, KeyboardCoordinator *coordinato
     columns->setObjectName(QStringLiteral("columns"));
     columns->setChildrenCollapsible(false);
 
-    QWidget *left = makeLeftColumn();
+    m_leftColumn = new QStackedWidget;
+    m_leftColumn->setObjectName(QStringLiteral("playerOrEditor"));
+    m_playerColumn = makeLeftColumn();
+    m_leftColumn->addWidget(m_playerColumn);
     QWidget *middle = makeCapturedFramesList();
     middle->setMinimumWidth(middleColumnMinimumWidth);
     QWidget *right = makeRightColumn();
-    columns->addWidget(left);
+    // The editing view takes the player's place, with the preview's tools.
+    m_frameEditor = new FrameEditorView(m_preview->toolbox());
+    m_frameEditor->setObjectName(QStringLiteral("frameEditor"));
+    // Its tools give way at the window's smallest; the player's minimum holds for both.
+    m_frameEditor->setMinimumSize(leftColumnMinimumWidth, leftColumnMinimumHeight);
+    m_leftColumn->addWidget(m_frameEditor);
+    m_preview->addStage(m_frameEditor->stage());
+    connect(m_frameEditor, &FrameEditorView::closeRequested, this, [this] { setEditing(false); });
+    columns->addWidget(m_leftColumn);
     columns->addWidget(middle);
     columns->addWidget(right);
     // The video takes what the other two columns leave, now and when the window grows.
@@ -272,10 +287,24 @@ QWidget *ContentView::makeCapturedFramesList()
 
 QWidget *ContentView::makeExtractionPreview()
 {
-    auto *preview = new ExtractionPreviewView(m_state->document(), m_state->images(), m_state->renderer(),
-                                              m_state->correctedCutouts());
-    preview->setTakeout(&m_state->takeout());
-    return preview;
+    m_preview = new ExtractionPreviewView(m_state->document(), m_state->images(), m_state->renderer(),
+                                          m_state->correctedCutouts());
+    m_preview->setTakeout(&m_state->takeout());
+    return m_preview;
+}
+
+void ContentView::setEditing(bool editing)
+{
+    if (editing == isEditing())
+        return;
+    m_leftColumn->setCurrentWidget(editing ? static_cast<QWidget *>(m_frameEditor) : m_playerColumn);
+    if (editing)
+        m_frameEditor->stage()->canvas()->setFocus(Qt::OtherFocusReason);
+}
+
+bool ContentView::isEditing() const
+{
+    return m_leftColumn->currentWidget() == m_frameEditor;
 }
 
 QWidget *ContentView::makeEdgeControls()

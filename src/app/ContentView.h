@@ -8,6 +8,8 @@
 
 class AppState;
 class ExportPanelView;
+class ExtractionPreviewView;
+class FrameEditorView;
 class ExportProgressView;
 class ExportRuns;
 class KeyboardCoordinator;
@@ -15,6 +17,7 @@ class PlayerAreaView;
 class QLabel;
 class QScrollArea;
 class QSplitter;
+class QStackedWidget;
 class TimelineControlsView;
 
 // A project window: owns its AppState and lays out the video with its transport controls, the
@@ -58,6 +61,12 @@ public:
     // Opens a file handed to the program: a project as a project, anything else as a video.
     void openFile(const QUrl &url);
 
+    // The previewed frame in the large editing view, in the player's place; or the player again.
+    void setEditing(bool editing);
+    bool isEditing() const;
+    FrameEditorView *frameEditor() const { return m_frameEditor; }
+    ExtractionPreviewView *extractionPreview() const { return m_preview; }
+
     PlayerAreaView *playerArea() const { return m_playerArea; }
     TimelineControlsView *timelineControls() const { return m_timeline; }
     QLabel *toolbarVideoName() const { return m_videoName; }
@@ -95,6 +104,10 @@ private:
 
     AppState *m_state;
     PlayerAreaView *m_playerArea = nullptr;
+    QStackedWidget *m_leftColumn = nullptr; // the player with its controls, or the editing view
+    QWidget *m_playerColumn = nullptr;
+    FrameEditorView *m_frameEditor = nullptr;
+    ExtractionPreviewView *m_preview = nullptr;
     TimelineControlsView *m_timeline = nullptr;
     ExportPanelView *m_exportPanel = nullptr;
     ExportProgressView *m_exportProgress = nullptr;

@@ -145,6 +145,13 @@ QMenu *QuintarelCommands::makeEditMenu()
     // A text field with the focus keeps Ctrl+C for its text.
     m_needState << addAction(menu, QStringLiteral("copyImage"), tr("Copier l'image"),
                              KeyboardShortcuts::copyImage(), [](AppState *state) { copyImage(state); });
+    menu->addSeparator();
+    // The same key closes the view again, as Escape does in it.
+    m_needState << addAction(menu, QStringLiteral("editFrame"), tr("Éditer l'image en grand"),
+                             KeyboardShortcuts::editFrame(), [this](AppState *) {
+                                 if (auto *content = qobject_cast<ContentView *>(m_window))
+                                     content->setEditing(!content->isEditing());
+                             });
     return menu;
 }
 
@@ -253,7 +260,16 @@ void QuintarelCommands::showShortcuts()
         tr("Images capturées"),
         {{tr("Supprimer les images sélectionnées"), KeyboardShortcuts::deleteFrames()}}};
     sections << KeyboardShortcutsView::Section{
-        tr("Aperçu"), {{tr("Supprimer l'annotation sélectionnée"), KeyboardShortcuts::deleteAnnotation()}}};
+        tr("Aperçu"),
+        {{tr("Supprimer l'annotation sélectionnée"), KeyboardShortcuts::deleteAnnotation()},
+         {tr("Dupliquer l'annotation sélectionnée"), {KeyboardShortcuts::duplicateAnnotation()}},
+         {tr("Copier l'annotation sélectionnée"), {KeyboardShortcuts::copyAnnotation()}},
+         {tr("Coller l'annotation"), {KeyboardShortcuts::pasteAnnotation()}},
+         {tr("Déplacer l'annotation sélectionnée d'un pixel"), KeyboardShortcuts::nudgeAnnotation()},
+         {tr("Déplacer l'annotation sélectionnée de dix pixels"),
+          KeyboardShortcuts::nudgeAnnotationFurther()},
+         {tr("Mettre l'annotation au premier plan"), {KeyboardShortcuts::bringAnnotationToFront()}},
+         {tr("Mettre l'annotation à l'arrière-plan"), {KeyboardShortcuts::sendAnnotationToBack()}}}};
 
     m_shortcutsView = new KeyboardShortcutsView(sections, m_window);
     m_shortcutsView->setAttribute(Qt::WA_DeleteOnClose);

@@ -42,9 +42,13 @@ public:
 
     // --- Geometry ----------------------------------------------------------------------------------
 
-    // The points the user can take to reshape it, normalised.
+    // The points the user can take to reshape it, normalised: by default `start` and `end` (the ends
+    // of a line or an arrow); a kind drawn in a box gives its corners (AnnotationGeometry::boxCorners).
+    // The selection tool shows them on the selected annotation and drags them, one undo step per drag.
+    // None: it cannot be reshaped.
     virtual QList<QPointF> handles(const Annotation &annotation) const;
-    // Handle `index` (of handles()) taken to `to`.
+    // Handle `index` (of handles()) taken to `to` (on the picture, clamped to it); the handles keep
+    // their indices while one is dragged, so that a drag may go on from the annotation as it began.
     virtual void moveHandle(Annotation &annotation, qsizetype index, const QPointF &to) const;
     // Every point shifted by `offset`.
     virtual void translate(Annotation &annotation, const QPointF &offset) const;

@@ -4,6 +4,10 @@
 #include "models/AnnotationMembers.h"
 #include "models/JsonObjectReader.h"
 
+#include <QRectF>
+
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
 Annotation FreehandShape::begin(const QPointF &at) const
@@ -20,12 +24,53 @@ void FreehandShape::extend(Annotation &draft, const QPointF &to) const
         draft.points.append(to);
 }
 
-QList<QPointF> FreehandShape::handles(const Annotation &) const
+namespace {
+
+// The box around the stroke's points.
+QRectF bounds(const QList<QPointF> &points)
 {
-    return {};
+    if (points.isEmpty())
+        return {};
+    double left = points.first().x();
+    double right = left;
+    double top = points.first().y();
+    double bottom = top;
+    for (const QPointF &point : points) {
+        left = std::min(left, point.x());
+        right = std::max(right, point.x());
+        top = std::min(top, point.y());
+        bottom = std::max(bottom, point.y());
+    }
+    return QRectF(QPointF(left, top), QPointF(right, bottom));
 }
 
-void FreehandShape::moveHandle(Annotation &, qsizetype, const QPointF &) const {}
+} // namespace
+
+QList<QPointF> FreehandShape::handles(const Annotation &annotation) const
+{
+    if (annotation.points.size() < 2)
+        return {};
+    const QRectF box = bounds(annotation.points);
+    return {box.topLeft(), box.topRight(), box.bottomRight(), box.bottomLeft()};
+}
+
+void FreehandShape::moveHandle(Annotation &annotation, qsizetype index, const QPointF &to) const
+{
+    const QList<QPointF> corners = handles(annotation);
+    if (index < 0 || index >= corners.size())
+        return;
+    // The stroke is scaled so that the taken corner lands at `to` while the opposite one stays; along
+    // a side of no length (a straight stroke) it keeps its place.
+    const QPointF corner = corners.at(index);
+    const QPointF fixed = corners.at((index + 2) % corners.size());
+    const auto factor = [](double from, double to, double origin) {
+        return from == origin ? 1.0 : (to - origin) / (from - origin);
+    };
+    const double sx = factor(corner.x(), to.x(), fixed.x());
+    const double sy = factor(corner.y(), to.y(), fixed.y());
+    for (QPointF &point : annotation.points)
+        point = QPointF(fixed.x() + (point.x() - fixed.x()) * sx, fixed.y() + (point.y() - fixed.y()) * sy);
+}
 
 void FreehandShape::translate(Annotation &annotation, const QPointF &offset) const
 {

@@ -10,7 +10,8 @@ public:
     Annotation begin(const QPointF &at) const override;
     // Adds the point, unless it is where the stroke already is.
     void extend(Annotation &draft, const QPointF &to) const override;
-    // None: a stroke is drawn again rather than reshaped.
+    // The corners of the box around the stroke, going round from its top-left one; taking one scales
+    // the stroke while the opposite corner stays. None for a dot.
     QList<QPointF> handles(const Annotation &annotation) const override;
     void moveHandle(Annotation &annotation, qsizetype index, const QPointF &to) const override;
     void translate(Annotation &annotation, const QPointF &offset) const override;

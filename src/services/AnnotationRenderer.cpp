@@ -11,7 +11,10 @@ QImage AnnotationRenderer::draw(const QImage &on, const QList<Annotation> &annot
 {
     if (annotations.isEmpty() || on.isNull())
         return on;
-    QImage canvas = on.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    // Painted in the raster engine's own format, whose fills and blends have fast paths (in the
+    // image's byte order every span goes through a conversion), then put back in the image's byte
+    // order: both are the same premultiplied pixels, so nothing is lost either way.
+    QImage canvas = on.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (canvas.isNull())
         return on;
     // Annotation colours are sRGB; an image in another colour space gets them converted.
@@ -30,5 +33,6 @@ QImage AnnotationRenderer::draw(const QImage &on, const QList<Annotation> &annot
         annotation.shape().paint(painter, annotation, size, convert ? toImage.map(color) : color);
     }
     painter.end();
+    canvas.convertTo(QImage::Format_RGBA8888_Premultiplied);
     return canvas;
 }

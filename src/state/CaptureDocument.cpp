@@ -1,5 +1,7 @@
 #include "CaptureDocument.h"
 
+#include "models/AnnotationCopy.h"
+
 #include "state/commands/AddAnnotationCommand.h"
 #include "state/commands/AddGroupCommand.h"
 #include "state/commands/AnnotationEditCommand.h"
@@ -15,6 +17,7 @@
 #include "state/commands/ImageFormatCommand.h"
 #include "state/commands/MoveFrameToGroupCommand.h"
 #include "state/commands/OutputFolderCommand.h"
+#include "state/commands/ReorderAnnotationCommand.h"
 #include "state/commands/ReorderFramesCommand.h"
 #include "state/commands/SelectedFilterCommand.h"
 #include "state/commands/TextFieldCommand.h"
@@ -396,10 +399,45 @@ void CaptureDocument::setGroupNotes(const QUuid &groupId, const QString &notes)
                                   m_content.groups.at(g).notes, notes));
 }
 
-void CaptureDocument::addAnnotation(const QUuid &frameId, const Annotation &annotation)
+void CaptureDocument::addAnnotation(const QUuid &frameId, const Annotation &annotation,
+                                    AnnotationAddition addition)
 {
     if (place(frameId))
-        push(new AddAnnotationCommand(this, frameId, annotation));
+        push(new AddAnnotationCommand(this, frameId, annotation, addition));
+}
+
+QUuid CaptureDocument::duplicateAnnotation(const QUuid &frameId, const QUuid &annotationId)
+{
+    const Annotation *original = annotation(frameId, annotationId);
+    if (!original || original->isUnread())
+        return {};
+    const Annotation copy = AnnotationCopy::placed(*original, frame(frameId)->annotations);
+    addAnnotation(frameId, copy, AnnotationAddition::Duplicated);
+    return copy.id;
+}
+
+QUuid CaptureDocument::pasteAnnotation(const QUuid &frameId, const Annotation &copied)
+{
+    const std::optional<CapturedFrame> target = frame(frameId);
+    if (!target || copied.isUnread())
+        return {};
+    const Annotation copy = AnnotationCopy::placed(copied, target->annotations);
+    addAnnotation(frameId, copy, AnnotationAddition::Pasted);
+    return copy.id;
+}
+
+void CaptureDocument::reorderAnnotation(const QUuid &frameId, const QUuid &annotationId,
+                                        AnnotationOrder order)
+{
+    const std::optional<CapturedFrame> target = frame(frameId);
+    if (!target)
+        return;
+    const QList<Annotation> &annotations = target->annotations;
+    const qsizetype end = order == AnnotationOrder::Front ? annotations.size() - 1 : 0;
+    // Already there: no step.
+    if (annotations.isEmpty() || annotations.at(end).id == annotationId || !annotation(frameId, annotationId))
+        return;
+    push(new ReorderAnnotationCommand(this, frameId, annotationId, order));
 }
 
 void CaptureDocument::addCorrection(const QUuid &frameId, const CutoutCorrection &correction)

@@ -131,7 +131,20 @@ public:
     void setGroupName(const QUuid &groupId, const QString &name);
     void setGroupNotes(const QUuid &groupId, const QString &notes);
 
-    void addAnnotation(const QUuid &frameId, const Annotation &annotation);
+    // How an annotation comes to a frame; it names the step.
+    enum class AnnotationAddition { Drawn, Duplicated, Pasted };
+    void addAnnotation(const QUuid &frameId, const Annotation &annotation,
+                       AnnotationAddition addition = AnnotationAddition::Drawn);
+    // Puts a copy of the frame's annotation on top of the others, shifted beside it; returns the
+    // copy's identifier, null when there is no such annotation.
+    QUuid duplicateAnnotation(const QUuid &frameId, const QUuid &annotationId);
+    // Puts a copy of `copied` (from any frame or window) on top of the frame's annotations, where it
+    // was, or shifted beside an annotation of the same shape lying there; returns its identifier,
+    // null when there is no such frame.
+    QUuid pasteAnnotation(const QUuid &frameId, const Annotation &copied);
+    // Where an annotation goes in its frame's drawing order: in front of the others or behind them.
+    enum class AnnotationOrder { Front, Back };
+    void reorderAnnotation(const QUuid &frameId, const QUuid &annotationId, AnnotationOrder order);
     // What an edit of an annotation changes: it names the step, and the continuing edits of one kind
     // merge.
     enum class AnnotationEdit { Move, Reshape, Color, Width };

@@ -1,11 +1,14 @@
 #include "AnnotationCanvas.h"
 
+#include "AnnotationHitTest.h"
 #include "CanvasTool.h"
 #include "CanvasToolbox.h"
 #include "ViewStyle.h"
 #include "models/AnnotationGeometry.h"
 #include "models/AnnotationShape.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -111,16 +114,39 @@ void AnnotationCanvas::addDrawn(const Annotation &annotation)
     writeSelection(annotation.id);
 }
 
-void AnnotationCanvas::moveAnnotation(const Annotation &moved, bool continuing)
+bool AnnotationCanvas::replace(const Annotation &changed)
 {
     for (Annotation &annotation : m_annotations) {
-        if (annotation.id != moved.id)
+        if (annotation.id != changed.id)
             continue;
-        annotation = moved;
+        annotation = changed;
         update();
-        emit annotationMoved(moved, continuing);
-        return;
+        return true;
     }
+    return false;
+}
+
+void AnnotationCanvas::moveAnnotation(const Annotation &moved, bool continuing)
+{
+    if (replace(moved))
+        emit annotationMoved(moved, continuing);
+}
+
+void AnnotationCanvas::reshapeAnnotation(const Annotation &reshaped, bool continuing)
+{
+    if (replace(reshaped))
+        emit annotationReshaped(reshaped, continuing);
+}
+
+std::optional<Annotation> AnnotationCanvas::selectedAnnotation() const
+{
+    if (m_selectedId.isNull())
+        return std::nullopt;
+    for (const Annotation &annotation : m_annotations) {
+        if (annotation.id == m_selectedId)
+            return annotation;
+    }
+    return std::nullopt;
 }
 
 void AnnotationCanvas::writeSelection(const QUuid &id)
@@ -197,9 +223,46 @@ void AnnotationCanvas::leaveEvent(QEvent *event)
     QWidget::leaveEvent(event);
 }
 
+bool AnnotationCanvas::event(QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        const CanvasTool *tool = activeTool();
+        if ((tool && tool->wantsKey(this, key)) || actionFor(key)) {
+            key->accept();
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+QAction *AnnotationCanvas::actionFor(const QKeyEvent *event) const
+{
+    const QKeySequence pressed(event->keyCombination());
+    const QList<QAction *> own = actions();
+    const auto found = std::find_if(own.cbegin(), own.cend(), [&pressed](const QAction *action) {
+        return action->isEnabled() && action->shortcuts().contains(pressed);
+    });
+    return found == own.cend() ? nullptr : *found;
+}
+
+void AnnotationCanvas::contextMenuEvent(QContextMenuEvent *event)
+{
+    const std::optional<qsizetype> hit = AnnotationHitTest::hitTest(m_annotations, toPicture(event->pos()));
+    if (hit)
+        writeSelection(m_annotations.at(*hit).id);
+    emit contextMenuRequested(event->globalPos());
+    event->accept();
+}
+
 void AnnotationCanvas::keyPressEvent(QKeyEvent *event)
 {
     if (CanvasTool *tool = activeTool(); tool && tool->keyPressed(this, event)) {
+        event->accept();
+        return;
+    }
+    if (QAction *action = actionFor(event)) {
+        action->trigger();
         event->accept();
         return;
     }

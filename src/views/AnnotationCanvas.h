@@ -67,6 +67,10 @@ public:
     // Puts `moved` in place of the annotation of the list that has its identifier and says so;
     // `continuing` for the steps of a drag after its first.
     void moveAnnotation(const Annotation &moved, bool continuing);
+    // The same for an annotation reshaped by one of its handles.
+    void reshapeAnnotation(const Annotation &reshaped, bool continuing);
+    // The selected annotation as the canvas shows it; none without a selection.
+    std::optional<Annotation> selectedAnnotation() const;
     // Changes the selection and says so (setSelectedId() changes it silently).
     void writeSelection(const QUuid &id);
 
@@ -76,11 +80,20 @@ signals:
     // A step of a move: the annotation is now `moved`. `continuing` is false for the first step of
     // a drag and true for the ones that follow it.
     void annotationMoved(const Annotation &moved, bool continuing);
+    // A step of a reshape by a handle, told as the moves are.
+    void annotationReshaped(const Annotation &reshaped, bool continuing);
     void selectedIdEdited(const QUuid &id);
     // Delete or Backspace was pressed while the canvas had the focus and the tool did not use it.
     void deleteRequested();
+    // The context menu is asked for at `globalPosition`; an annotation under the pointer is
+    // selected first.
+    void contextMenuRequested(const QPoint &globalPosition);
 
 protected:
+    // Keys that the active tool or one of the canvas's actions (QWidget::addAction) take come here
+    // before the window's shortcuts see them.
+    bool event(QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -91,8 +104,12 @@ protected:
 
 private:
     CanvasPointer pointer(const QMouseEvent *event) const;
+    // The enabled action of the canvas whose shortcut is `event`'s key, or null.
+    QAction *actionFor(const QKeyEvent *event) const;
     void activeToolChanged(CanvasTool *tool, CanvasTool *previous);
     void paintAnnotation(QPainter &painter, const Annotation &annotation, bool selected) const;
+    // Puts `changed` in place of the annotation that has its identifier; false when none has.
+    bool replace(const Annotation &changed);
 
     QPointer<CanvasToolbox> m_toolbox;
     QList<Annotation> m_annotations;

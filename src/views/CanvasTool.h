@@ -92,6 +92,15 @@ public:
         Q_UNUSED(event);
         return false;
     }
+    // Whether the tool takes `event`'s key before the window's shortcuts see it (an arrow that moves
+    // the selected annotation rather than the video, a letter typed into a text); the key then goes
+    // to keyPressed().
+    virtual bool wantsKey(const AnnotationCanvas *canvas, const QKeyEvent *event) const
+    {
+        Q_UNUSED(canvas);
+        Q_UNUSED(event);
+        return false;
+    }
 
     // Paints above the picture and its annotations, in the canvas widget's coordinates (a brush
     // outline under the pointer, the shape being drawn).

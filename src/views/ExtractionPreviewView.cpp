@@ -1,6 +1,7 @@
 #include "ExtractionPreviewView.h"
 
 #include "AnnotationCanvas.h"
+#include "AnnotationEditActions.h"
 #include "AnnotationSelectionTool.h"
 #include "AnnotationToolSection.h"
 #include "CanvasToolSegments.h"
@@ -80,23 +81,13 @@ ExtractionPreviewView::ExtractionPreviewView(CaptureDocument *document, FrameIma
         m_correctionSegments = new CanvasToolSegments(m_toolbox, 1, Qt::Vertical);
         m_stage->setSideTools(m_correctionSegments);
     }
-    AnnotationCanvas *canvas = m_stage->canvas();
-    canvas->setToolbox(m_toolbox);
-    canvas->setColor(m_annotationColor);
-    canvas->setLineWidth(m_annotationWidth);
-    connect(canvas, &AnnotationCanvas::annotationDrawn, this, [this](const Annotation &annotation) {
-        m_document->addAnnotation(previewFrameId(), annotation);
-    });
-    connect(canvas, &AnnotationCanvas::annotationMoved, this,
-            [this](const Annotation &moved, bool continuing) {
-                m_document->editAnnotation(previewFrameId(), moved, CaptureDocument::AnnotationEdit::Move,
-                                           continuing);
-            });
-    connect(canvas, &AnnotationCanvas::selectedIdEdited, this,
-            &ExtractionPreviewView::setSelectedAnnotationID);
-    connect(canvas, &AnnotationCanvas::deleteRequested, this,
-            &ExtractionPreviewView::deleteSelectedAnnotation);
-    new DragOutGesture(canvas, Qt::ControlModifier, [this] { return makeDragData(); });
+    m_editActions = new AnnotationEditActions({m_document, [this] { return previewFrameId(); },
+                                               [this] { return m_selectedAnnotationID; },
+                                               [this](const QUuid &id) { setSelectedAnnotationID(id); }},
+                                              this, this);
+    m_stages << m_stage;
+    connectCanvas(m_stage->canvas());
+    new DragOutGesture(m_stage->canvas(), Qt::ControlModifier, [this] { return makeDragData(); });
 
     layout->addWidget(makeStylesStrip());
     m_noteEditorBox = makeNoteEditor();
@@ -129,6 +120,41 @@ ExtractionPreviewView::ExtractionPreviewView(CaptureDocument *document, FrameIma
     stateChanged();
     // A frame without subject shows its picture or not, by the tool in hand.
     connect(m_toolbox, &CanvasToolbox::activeToolChanged, this, &ExtractionPreviewView::refreshPreview);
+}
+
+void ExtractionPreviewView::connectCanvas(AnnotationCanvas *canvas)
+{
+    canvas->setToolbox(m_toolbox);
+    canvas->setColor(m_annotationColor);
+    canvas->setLineWidth(m_annotationWidth);
+    connect(canvas, &AnnotationCanvas::annotationDrawn, this, [this](const Annotation &annotation) {
+        m_document->addAnnotation(previewFrameId(), annotation);
+    });
+    connect(canvas, &AnnotationCanvas::annotationMoved, this,
+            [this](const Annotation &moved, bool continuing) {
+                m_document->editAnnotation(previewFrameId(), moved, CaptureDocument::AnnotationEdit::Move,
+                                           continuing);
+            });
+    connect(canvas, &AnnotationCanvas::annotationReshaped, this,
+            [this](const Annotation &reshaped, bool continuing) {
+                m_document->editAnnotation(previewFrameId(), reshaped,
+                                           CaptureDocument::AnnotationEdit::Reshape, continuing);
+            });
+    connect(canvas, &AnnotationCanvas::selectedIdEdited, this,
+            &ExtractionPreviewView::setSelectedAnnotationID);
+    connect(canvas, &AnnotationCanvas::deleteRequested, this,
+            &ExtractionPreviewView::deleteSelectedAnnotation);
+    m_editActions->attach(canvas);
+}
+
+void ExtractionPreviewView::addStage(PreviewStage *stage)
+{
+    if (m_stages.contains(stage))
+        return;
+    m_stages << stage;
+    connectCanvas(stage->canvas());
+    connect(stage, &QObject::destroyed, this, [this, stage] { m_stages.removeAll(stage); });
+    refreshPreview();
 }
 
 void ExtractionPreviewView::addCorrectionTools()
@@ -335,7 +361,8 @@ void ExtractionPreviewView::setAnnotationColor(const QColor &color)
 {
     m_annotationColor = color;
     m_colorWell->setColor(color);
-    canvas()->setColor(color);
+    for (PreviewStage *stage : std::as_const(m_stages))
+        stage->canvas()->setColor(color);
 }
 
 void ExtractionPreviewView::setAnnotationWidth(double width)
@@ -343,14 +370,18 @@ void ExtractionPreviewView::setAnnotationWidth(double width)
     m_annotationWidth = width;
     if (m_widthSlider->realValue() != width)
         m_widthSlider->setRealValue(width);
-    canvas()->setLineWidth(width);
+    for (PreviewStage *stage : std::as_const(m_stages))
+        stage->canvas()->setLineWidth(width);
 }
 
 void ExtractionPreviewView::setSelectedAnnotationID(const QUuid &id)
 {
     m_selectedAnnotationID = id;
-    canvas()->setSelectedId(id);
+    for (PreviewStage *stage : std::as_const(m_stages))
+        stage->canvas()->setSelectedId(id);
     m_deleteButton->setEnabled(!id.isNull());
+    if (m_editActions)
+        m_editActions->refresh();
 }
 
 void ExtractionPreviewView::deleteSelectedAnnotation()
@@ -428,9 +459,6 @@ void ExtractionPreviewView::refreshPreview()
     m_toolbar->setVisible(frame.has_value());
     m_noteEditorBox->setVisible(frame.has_value());
 
-    AnnotationCanvas *annotationCanvas = canvas();
-    annotationCanvas->setAnnotations(frame ? frame->annotations : QList<Annotation>());
-    annotationCanvas->setSelectedId(m_selectedAnnotationID);
     const QImage selectedRender = m_renders.value(selectedStyle);
     const bool correcting = frame && m_corrections && m_corrections->isBusy(frame->id);
     // A frame left without subject still shows its picture to the tools that add one.
@@ -439,19 +467,25 @@ void ExtractionPreviewView::refreshPreview()
     const QImage backdrop = noSubject && addsSubjects(m_toolbox->activeTool())
                                 ? (images.hasStill() ? images.still : images.thumbnail)
                                 : QImage();
-    annotationCanvas->setPictureSize(backdrop.isNull() ? selectedRender.size() : backdrop.size());
-    if (!selectedRender.isNull() && !correcting)
-        m_stage->showImage(selectedRender);
-    else if (!frame)
-        m_stage->showEmpty();
-    else if (images.hasFailed())
-        m_stage->showFailure(images.failure);
-    else if (correcting || images.hasSubject() || images.isLifted())
-        m_stage->showBusy();
-    else if (!images.isFinished())
-        m_stage->showLifting();
-    else
-        m_stage->showNoSubject(backdrop);
+    // The same on every stage: the small one here and a large one for editing.
+    for (PreviewStage *stage : std::as_const(m_stages)) {
+        AnnotationCanvas *annotationCanvas = stage->canvas();
+        annotationCanvas->setAnnotations(frame ? frame->annotations : QList<Annotation>());
+        annotationCanvas->setSelectedId(m_selectedAnnotationID);
+        annotationCanvas->setPictureSize(backdrop.isNull() ? selectedRender.size() : backdrop.size());
+        if (!selectedRender.isNull() && !correcting)
+            stage->showImage(selectedRender);
+        else if (!frame)
+            stage->showEmpty();
+        else if (images.hasFailed())
+            stage->showFailure(images.failure);
+        else if (correcting || images.hasSubject() || images.isLifted())
+            stage->showBusy();
+        else if (!images.isFinished())
+            stage->showLifting();
+        else
+            stage->showNoSubject(backdrop);
+    }
 
     const bool pending = frame && (images.hasSubject() || images.isLifted());
     for (auto it = m_thumbnails.cbegin(); it != m_thumbnails.cend(); ++it) {
@@ -466,5 +500,6 @@ void ExtractionPreviewView::refreshPreview()
         m_noteEditor->setPlainText(notes);
     }
     m_deleteButton->setEnabled(!m_selectedAnnotationID.isNull());
+    m_editActions->refresh();
     m_dragHandle->setEnabled(m_takeout && frame && !m_takeout->refusal(frame->id));
 }

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QList>
 #include <QMap>
 #include <QUuid>
 #include <QWidget>
@@ -12,6 +13,7 @@
 #include <optional>
 
 class AnnotationCanvas;
+class AnnotationEditActions;
 class CanvasToolSegments;
 class CanvasTool;
 class CanvasToolbox;
@@ -71,6 +73,9 @@ public:
     void setSelectedAnnotationID(const QUuid &id);
     // Removes the selected annotation from the previewed frame.
     void deleteSelectedAnnotation();
+    // What can be done with the selected annotation (colour, width, duplicate, copy and paste,
+    // order), on every canvas showing the previewed frame.
+    AnnotationEditActions *editActions() const { return m_editActions; }
 
     // Where the previewed frame's finished picture is taken from to be dragged out of the window:
     // from the handle in the toolbar, or from the picture with Ctrl held. None drags nothing.
@@ -81,6 +86,9 @@ public:
 
     AnnotationCanvas *canvas() const;
     PreviewStage *stage() const { return m_stage; }
+    // Shows the previewed frame on `stage` as well (a large one to edit it on), with the same tools,
+    // annotations and selection; the stage stays its owner's.
+    void addStage(PreviewStage *stage);
     QWidget *annotationToolbar() const { return m_toolbar; }
     QToolButton *deleteButton() const { return m_deleteButton; }
     // The brush size of the erase and restore tools, shown while one of them is in hand.
@@ -106,6 +114,8 @@ private:
     QWidget *makeStylesStrip();
     QWidget *makeNoteEditor();
     void addCorrectionTools();
+    // Routes the canvas's gestures to the toolbox and its edits to the document.
+    void connectCanvas(AnnotationCanvas *canvas);
     // Shows the controls of the tool in hand.
     void followTool(CanvasTool *tool);
     // Whether the tool can add a subject to a frame that has none.
@@ -137,6 +147,7 @@ private:
 
     QWidget *m_toolbar = nullptr;
     CanvasToolbox *m_toolbox;
+    AnnotationEditActions *m_editActions = nullptr;
     CanvasToolSegments *m_toolSegments = nullptr;
     CanvasToolSegments *m_correctionSegments = nullptr;
     ColorWellButton *m_colorWell = nullptr;
@@ -148,6 +159,7 @@ private:
     ContinuousSlider *m_brushSlider = nullptr;
     QLabel *m_correctionMessage = nullptr;
     PreviewStage *m_stage = nullptr;
+    QList<PreviewStage *> m_stages; // every stage showing the previewed frame, this one's first
     QMap<FilterStyle, StyleThumbnailButton *> m_thumbnails;
     QWidget *m_noteEditorBox = nullptr;
     QPlainTextEdit *m_noteEditor = nullptr;

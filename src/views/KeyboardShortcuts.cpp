@@ -112,6 +112,73 @@ QList<QKeySequence> KeyboardShortcuts::deleteAnnotation()
     return {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)};
 }
 
+QKeySequence KeyboardShortcuts::duplicateAnnotation()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_D);
+}
+
+QKeySequence KeyboardShortcuts::copyAnnotation()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_C);
+}
+
+QKeySequence KeyboardShortcuts::pasteAnnotation()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_V);
+}
+
+QKeySequence KeyboardShortcuts::bringAnnotationToFront()
+{
+    return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Up);
+}
+
+QKeySequence KeyboardShortcuts::sendAnnotationToBack()
+{
+    return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Down);
+}
+
+QList<QKeySequence> KeyboardShortcuts::nudgeAnnotation()
+{
+    return {QKeySequence(Qt::Key_Left), QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_Up),
+            QKeySequence(Qt::Key_Down)};
+}
+
+QList<QKeySequence> KeyboardShortcuts::nudgeAnnotationFurther()
+{
+    return {QKeySequence(Qt::SHIFT | Qt::Key_Left), QKeySequence(Qt::SHIFT | Qt::Key_Right),
+            QKeySequence(Qt::SHIFT | Qt::Key_Up), QKeySequence(Qt::SHIFT | Qt::Key_Down)};
+}
+
+QKeySequence KeyboardShortcuts::editFrame()
+{
+    return QKeySequence(Qt::Key_E);
+}
+
+QKeySequence KeyboardShortcuts::closeEditing()
+{
+    return QKeySequence(Qt::Key_Escape);
+}
+
+QKeySequence KeyboardShortcuts::zoomToFit()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_0);
+}
+
+QKeySequence KeyboardShortcuts::zoomToActualSize()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_1);
+}
+
+QList<QKeySequence> KeyboardShortcuts::zoomIn()
+{
+    return {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)};
+}
+
+QKeySequence KeyboardShortcuts::zoomOut()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_Minus);
+}
+
 QList<QKeySequence> KeyboardShortcuts::deleteFrames()
 {
     return {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)};

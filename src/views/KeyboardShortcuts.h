@@ -32,6 +32,23 @@ QKeySequence captureSharpest();
 QKeySequence showShortcuts();
 // Both keys that delete the selected annotation.
 QList<QKeySequence> deleteAnnotation();
+// What the picture's canvas does with the selected annotation while it has the focus.
+QKeySequence duplicateAnnotation();
+QKeySequence copyAnnotation();
+QKeySequence pasteAnnotation();
+QKeySequence bringAnnotationToFront();
+QKeySequence sendAnnotationToBack();
+// The arrows that move it by a pixel, and by ten.
+QList<QKeySequence> nudgeAnnotation();
+QList<QKeySequence> nudgeAnnotationFurther();
+// Opens the previewed frame in the large editing view, and closes it again (as Escape does there).
+QKeySequence editFrame();
+QKeySequence closeEditing();
+// The editing view's zoom.
+QKeySequence zoomToFit();
+QKeySequence zoomToActualSize();
+QList<QKeySequence> zoomIn();
+QKeySequence zoomOut();
 // Both keys that delete the selected frames while the frames list has the focus.
 QList<QKeySequence> deleteFrames();
 

@@ -55,6 +55,21 @@ const QHash<QString, Mapping> &themeNames()
         {QStringLiteral("magnifyingglass"), {"edit-find-symbolic", QStyle::SP_FileDialogContentsView}},
         {QStringLiteral("speaker.wave.2.fill"), {"audio-volume-high-symbolic", QStyle::SP_MediaVolume}},
         {QStringLiteral("speaker.slash.fill"), {"audio-volume-muted-symbolic", QStyle::SP_MediaVolumeMuted}},
+        {QStringLiteral("paintpalette"), {"preferences-color-symbolic", QStyle::SP_FileDialogInfoView}},
+        {QStringLiteral("plus.square.on.square"), {"edit-copy-symbolic", QStyle::SP_FileDialogListView}},
+        {QStringLiteral("doc.on.doc"), {"edit-copy-symbolic", QStyle::SP_FileDialogListView}},
+        {QStringLiteral("doc.on.clipboard"), {"edit-paste-symbolic", QStyle::SP_DialogOpenButton}},
+        {QStringLiteral("square.2.layers.3d.top.filled"), {"go-top-symbolic", QStyle::SP_ArrowUp}},
+        {QStringLiteral("square.2.layers.3d.bottom.filled"), {"go-bottom-symbolic", QStyle::SP_ArrowDown}},
+        {QStringLiteral("arrow.up.left.and.arrow.down.right"),
+         {"view-fullscreen-symbolic", QStyle::SP_TitleBarMaxButton}},
+        {QStringLiteral("arrow.down.right.and.arrow.up.left"),
+         {"view-restore-symbolic", QStyle::SP_TitleBarNormalButton}},
+        {QStringLiteral("arrow.up.left.and.down.right.magnifyingglass"),
+         {"zoom-fit-best-symbolic", QStyle::SP_FileDialogContentsView}},
+        {QStringLiteral("1.magnifyingglass"), {"zoom-original-symbolic", QStyle::SP_FileDialogContentsView}},
+        {QStringLiteral("plus.magnifyingglass"), {"zoom-in-symbolic", QStyle::SP_ArrowUp}},
+        {QStringLiteral("minus.magnifyingglass"), {"zoom-out-symbolic", QStyle::SP_ArrowDown}},
     };
     return table;
 }

@@ -5,10 +5,13 @@
 #include "models/EdgeOptions.h"
 #include "views/AnnotationCanvas.h"
 #include "views/AnnotationHitTest.h"
+#include "views/AnnotationSelectionTool.h"
 #include "views/AnnotationToolSection.h"
 #include "views/CanvasTool.h"
 #include "views/CanvasToolbox.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
@@ -101,6 +104,21 @@ private:
 
     QString m_id;
 };
+
+// An annotation of `kind` drawn as its tool draws one, from (0.2, 0.3) through (0.4, 0.5) to
+// (0.6, 0.7).
+Annotation drawn(const AnnotationShape &shape)
+{
+    Annotation annotation = shape.begin({0.2, 0.3});
+    shape.extend(annotation, {0.4, 0.5});
+    shape.extend(annotation, {0.6, 0.7});
+    return annotation;
+}
+
+bool near(const QPointF &p, const QPointF &q)
+{
+    return std::abs(p.x() - q.x()) < 1e-9 && std::abs(p.y() - q.y()) < 1e-9;
+}
 
 } // namespace
 
@@ -316,6 +334,170 @@ private slots:
         send(&canvas, QEvent::MouseButtonRelease, {10, 10}, Qt::NoButton);
         QCOMPARE(other->events, QStringList{QStringLiteral("activated")});
         QCOMPARE(brush->events.size(), 2);
+    }
+
+    // Every kind that can be reshaped: a drag from one of the selected annotation's handles takes
+    // that handle along, leaves the opposite one where it was, and is told as one reshape.
+    void everyKindIsReshapedByItsHandles()
+    {
+        int reshaped = 0;
+        for (const AnnotationShape *shape : AnnotationShapes::all()) {
+            const Annotation annotation = drawn(*shape);
+            const QList<QPointF> before = shape->handles(annotation);
+            if (before.isEmpty())
+                continue;
+            ++reshaped;
+            // Beneath it, a line through the handle: the handle wins over it.
+            const Annotation under =
+                make(QStringLiteral("line"), {0.0, before.first().y()}, {1.0, before.first().y()});
+            Canvas canvas({under, annotation});
+            canvas.use(QStringLiteral("annotation.select"));
+            canvas.widget.setSelectedId(annotation.id);
+            const QPointF handle = canvas.widget.toWidget(before.first());
+            QSignalSpy reshapes(&canvas.widget, &AnnotationCanvas::annotationReshaped);
+            // Taken 2 points off its centre, dragged by (40, 20) points: (0.1, 0.1) on the picture.
+            drag(&canvas.widget,
+                 {handle + QPointF(2, -2), handle + QPointF(22, 8), handle + QPointF(42, 18)});
+
+            const Annotation after = canvas.widget.annotations().at(1);
+            const QList<QPointF> handles = shape->handles(after);
+            QVERIFY2(near(handles.first(), before.first() + QPointF(0.1, 0.1)), qPrintable(shape->kind()));
+            const qsizetype opposite = before.size() == 4 ? 2 : 1;
+            QVERIFY2(near(handles.at(opposite), before.at(opposite)), qPrintable(shape->kind()));
+            QCOMPARE(canvas.widget.annotations().at(0), under);
+            QCOMPARE(canvas.widget.selectedId(), annotation.id);
+            QCOMPARE(canvas.selections.size(), 0);
+            QCOMPARE(canvas.moves.size(), 0);
+            QCOMPARE(reshapes.size(), 2);
+            QCOMPARE(reshapes.at(0).at(1).toBool(), false);
+            QCOMPARE(reshapes.at(1).at(1).toBool(), true);
+            QCOMPARE(reshapes.at(1).at(0).value<Annotation>(), after);
+        }
+        QVERIFY(reshaped >= 6);
+    }
+
+    void handlesBelongToTheSelectedAnnotationOnly()
+    {
+        const Annotation line = make(QStringLiteral("line"), {0.25, 0.5}, {0.75, 0.5});
+        Canvas canvas({line});
+        canvas.use(QStringLiteral("annotation.select"));
+        QSignalSpy reshapes(&canvas.widget, &AnnotationCanvas::annotationReshaped);
+        // Not selected: the end is where the line is picked, and the drag moves it whole.
+        drag(&canvas.widget, {{100, 100}, {110, 100}, {120, 110}});
+        QCOMPARE(reshapes.size(), 0);
+        QCOMPARE(canvas.widget.annotations().first().start, QPointF(0.3, 0.55));
+        QCOMPARE(canvas.widget.annotations().first().end, QPointF(0.8, 0.55));
+
+        // Selected now: a click on its end changes nothing; the handle is found only within reach.
+        const QPointF end = canvas.widget.toWidget(canvas.widget.annotations().first().end);
+        drag(&canvas.widget, {end, end + QPointF(1, 1)});
+        QCOMPARE(reshapes.size() + canvas.moves.size(), 2);
+        QCOMPARE(AnnotationSelectionTool::handleAt(&canvas.widget, end + QPointF(6, -6)).value_or(-1),
+                 qsizetype(1));
+        QVERIFY(!AnnotationSelectionTool::handleAt(&canvas.widget, end + QPointF(7, 0)));
+
+        // A handle pulled past the picture's edge stops at it.
+        drag(&canvas.widget, {end, end + QPointF(50, 0), end + QPointF(500, 300)});
+        QCOMPARE(reshapes.size(), 2);
+        QCOMPARE(canvas.widget.annotations().first().end, QPointF(1.0, 1.0));
+        QCOMPARE(canvas.widget.annotations().first().start, QPointF(0.3, 0.55));
+    }
+
+    void aStrokeIsScaledFromTheOppositeCorner()
+    {
+        const AnnotationShape &pen = *AnnotationShapes::find(QStringLiteral("pen"));
+        Annotation stroke = pen.begin({0.2, 0.2});
+        pen.extend(stroke, {0.6, 0.4});
+        pen.extend(stroke, {0.4, 0.6});
+        QCOMPARE(pen.handles(stroke), (QList<QPointF>{{0.2, 0.2}, {0.6, 0.2}, {0.6, 0.6}, {0.2, 0.6}}));
+        // The bottom-right corner taken to (0.4, 1.0): half as wide, twice as tall.
+        pen.moveHandle(stroke, 2, {0.4, 1.0});
+        QCOMPARE(stroke.points, (QList<QPointF>{{0.2, 0.2}, {0.4, 0.6}, {0.3, 1.0}}));
+        // A dot has nothing to take.
+        QVERIFY(pen.handles(pen.begin({0.5, 0.5})).isEmpty());
+        // A straight stroke keeps its place along the side it has not.
+        Annotation flat = pen.begin({0.2, 0.5});
+        pen.extend(flat, {0.6, 0.5});
+        pen.moveHandle(flat, 1, {0.8, 0.7});
+        QCOMPARE(flat.points, (QList<QPointF>{{0.2, 0.5}, {0.8, 0.5}}));
+    }
+
+    // The arrows move the selected annotation by a pixel of the picture, ten with Shift, before the
+    // window's own use of them (stepping through the video); a held key's repeats go on from its press.
+    void arrowKeysNudgeTheSelection()
+    {
+        const Annotation line = make(QStringLiteral("line"), {0.25, 0.5}, {0.75, 0.5});
+        Canvas canvas({line});
+        canvas.widget.setPictureSize({1000, 500});
+        canvas.use(QStringLiteral("annotation.select"));
+        const auto claimed = [&canvas](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+            QKeyEvent event(QEvent::ShortcutOverride, key, modifiers);
+            QCoreApplication::sendEvent(&canvas.widget, &event);
+            return event.isAccepted();
+        };
+        QVERIFY(!claimed(Qt::Key_Right, Qt::NoModifier)); // nothing selected
+        canvas.widget.setSelectedId(line.id);
+        QVERIFY(claimed(Qt::Key_Right, Qt::NoModifier));
+        QVERIFY(claimed(Qt::Key_Up, Qt::ShiftModifier));
+        QVERIFY(!claimed(Qt::Key_Right, Qt::ControlModifier));
+        QVERIFY(!claimed(Qt::Key_A, Qt::NoModifier));
+
+        QTest::keyClick(&canvas.widget, Qt::Key_Right);
+        QTest::keyClick(&canvas.widget, Qt::Key_Down, Qt::ShiftModifier);
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Down, Qt::ShiftModifier, QString(), true);
+        QCoreApplication::sendEvent(&canvas.widget, &repeat);
+        const Annotation moved = canvas.widget.annotations().first();
+        QCOMPARE(moved.start, QPointF(0.251, 0.54));
+        QCOMPARE(moved.end, QPointF(0.751, 0.54));
+        QCOMPARE(canvas.moves.size(), 3);
+        QCOMPARE(canvas.moves.at(0).at(1).toBool(), false);
+        QCOMPARE(canvas.moves.at(1).at(1).toBool(), false);
+        QCOMPARE(canvas.moves.at(2).at(1).toBool(), true);
+
+        // Another tool in hand: the arrows are the window's again.
+        canvas.use(QStringLiteral("annotation.line"));
+        QVERIFY(!claimed(Qt::Key_Right, Qt::NoModifier));
+    }
+
+    // The canvas takes the keys of its own actions before the window's shortcuts, while they can act.
+    void canvasActionsTakeTheirKeysFirst()
+    {
+        Canvas canvas;
+        QAction duplicate(QStringLiteral("Dupliquer"));
+        duplicate.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+        duplicate.setShortcutContext(Qt::WidgetShortcut);
+        QSignalSpy triggered(&duplicate, &QAction::triggered);
+        canvas.widget.addAction(&duplicate);
+        QKeyEvent override(QEvent::ShortcutOverride, Qt::Key_D, Qt::ControlModifier);
+        QCoreApplication::sendEvent(&canvas.widget, &override);
+        QVERIFY(override.isAccepted());
+        QTest::keyClick(&canvas.widget, Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(triggered.size(), 1);
+
+        duplicate.setEnabled(false);
+        QKeyEvent disabled(QEvent::ShortcutOverride, Qt::Key_D, Qt::ControlModifier);
+        QCoreApplication::sendEvent(&canvas.widget, &disabled);
+        QVERIFY(!disabled.isAccepted());
+        QTest::keyClick(&canvas.widget, Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(triggered.size(), 1);
+    }
+
+    // A right click selects the annotation under the pointer and asks for the menu.
+    void rightClickSelectsAndAsksForTheMenu()
+    {
+        const Annotation line = make(QStringLiteral("line"), {0.1, 0.5}, {0.9, 0.5});
+        Canvas canvas({line});
+        QSignalSpy menus(&canvas.widget, &AnnotationCanvas::contextMenuRequested);
+        QContextMenuEvent onLine(QContextMenuEvent::Mouse, QPoint(200, 101), QPoint(700, 401));
+        QCoreApplication::sendEvent(&canvas.widget, &onLine);
+        QCOMPARE(canvas.widget.selectedId(), line.id);
+        QCOMPARE(menus.size(), 1);
+        QCOMPARE(menus.first().first().toPoint(), QPoint(700, 401));
+        // Away from it the selection stays: the menu can still act on it.
+        QContextMenuEvent away(QContextMenuEvent::Mouse, QPoint(200, 10), QPoint(700, 310));
+        QCoreApplication::sendEvent(&canvas.widget, &away);
+        QCOMPARE(canvas.widget.selectedId(), line.id);
+        QCOMPARE(menus.size(), 2);
     }
 
     void hitTest_data()

@@ -4,12 +4,14 @@
 #include "state/FrameImageStore.h"
 #include "state/PreviewRenderer.h"
 #include "views/AnnotationCanvas.h"
+#include "views/AnnotationEditActions.h"
 #include "views/BusyIndicator.h"
 #include "views/EmptyStateView.h"
 #include "views/ExtractionPreviewView.h"
 #include "views/PreviewStage.h"
 #include "views/StyleThumbnailButton.h"
 
+#include <QAction>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -309,6 +311,21 @@ private slots:
         QCOMPARE(document.frame(frame)->annotations.value(0), drawn);
         QCOMPARE(view.canvas()->annotations().value(0), drawn);
         stack->redo();
+
+        // Its end taken by the handle to the right: one step again, which gives the end back.
+        AnnotationCanvas *canvas = view.canvas();
+        const QPointF end = canvas->toWidget(moved.end);
+        send(canvas, QEvent::MouseButtonPress, end, Qt::LeftButton);
+        for (int step = 1; step <= 8; ++step)
+            send(canvas, QEvent::MouseMove, end + QPointF(5 * step, 0), Qt::LeftButton);
+        send(canvas, QEvent::MouseButtonRelease, end + QPointF(40, 0), Qt::NoButton);
+        QCOMPARE(stack->count(), 3);
+        QCOMPARE(stack->undoText(), QStringLiteral("la forme de l'annotation"));
+        const Annotation reshaped = document.frame(frame)->annotations.value(0);
+        QCOMPARE(reshaped.start, moved.start);
+        QVERIFY(qAbs((reshaped.end.x() - moved.end.x()) * canvas->width() - 40) < 0.01);
+        stack->undo();
+        QCOMPARE(document.frame(frame)->annotations.value(0), moved);
     }
 
     // The colour well and the width slider set what the next drawing gets: a drawing just made is
@@ -344,6 +361,59 @@ private slots:
         QCOMPARE(drawn.at(1).lineWidth, 0.015);
         // Two drawings, two steps: choosing the colour and width recorded none.
         QCOMPARE(document.undoStack()->count(), 2);
+    }
+
+    // The selected annotation's own keys on the canvas: a duplicate beside it, a copy pasted on
+    // another frame, in front and behind; each a step, and the copies selected.
+    void theSelectionIsDuplicatedCopiedAndReordered()
+    {
+        Window window;
+        CaptureDocument &document = window.document;
+        ExtractionPreviewView &view = window.view;
+        const QUuid first = addFrame(window, false);
+        Annotation below;
+        below.kind = QStringLiteral("line");
+        below.start = {0.1, 0.1};
+        below.end = {0.2, 0.9};
+        Annotation arrow;
+        arrow.start = {0.2, 0.2};
+        arrow.end = {0.6, 0.4};
+        document.addAnnotation(first, below);
+        document.addAnnotation(first, arrow);
+        view.setSelectedAnnotationID(arrow.id);
+        AnnotationCanvas *canvas = view.canvas();
+        QUndoStack *stack = document.undoStack();
+        const int drawn = stack->count();
+
+        QTest::keyClick(canvas, Qt::Key_D, Qt::ControlModifier);
+        QList<Annotation> annotations = document.frame(first)->annotations;
+        QCOMPARE(annotations.size(), 3);
+        QCOMPARE(view.selectedAnnotationID(), annotations.at(2).id);
+        QCOMPARE(annotations.at(2).start, QPointF(0.22, 0.22));
+        QCOMPARE(stack->undoText(), QStringLiteral("la duplication de l'annotation"));
+
+        QTest::keyClick(canvas, Qt::Key_Down, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(document.frame(first)->annotations.first().id, view.selectedAnnotationID());
+        QTest::keyClick(canvas, Qt::Key_Up, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(document.frame(first)->annotations.last().id, view.selectedAnnotationID());
+        QCOMPARE(stack->count(), drawn + 3);
+
+        view.setSelectedAnnotationID(arrow.id);
+        QTest::keyClick(canvas, Qt::Key_C, Qt::ControlModifier);
+        const QUuid second = addFrame(window, false); // previewed now
+        QVERIFY(view.selectedAnnotationID().isNull());
+        QVERIFY(!view.editActions()->copyAction()->isEnabled());
+        QTest::keyClick(canvas, Qt::Key_V, Qt::ControlModifier);
+        annotations = document.frame(second)->annotations;
+        QCOMPARE(annotations.size(), 1);
+        QVERIFY(annotations.first().id != arrow.id);
+        QCOMPARE(annotations.first().start, arrow.start);
+        QCOMPARE(annotations.first().end, arrow.end);
+        QCOMPARE(view.selectedAnnotationID(), annotations.first().id);
+        QCOMPARE(stack->undoText(), QStringLiteral("le collage de l'annotation"));
+        stack->undo();
+        QVERIFY(document.frame(second)->annotations.isEmpty());
+        QCOMPARE(document.frame(first)->annotations.size(), 3);
     }
 
     void noteEditorWritesEveryKeystrokeAsOneStep()

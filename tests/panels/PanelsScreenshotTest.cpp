@@ -8,8 +8,13 @@
 #include "state/AppState.h"
 #include "state/CaptureDocument.h"
 #include "state/FrameImageStore.h"
+#include "models/AnnotationShape.h"
+#include "models/AnnotationShapes.h"
 #include "views/AnnotationCanvas.h"
 #include "views/ExtractionPreviewView.h"
+#include "views/FrameEditorView.h"
+#include "views/PlayerAreaView.h"
+#include "views/PreviewStage.h"
 #include "views/StyleThumbnailButton.h"
 
 #include <QDir>
@@ -114,6 +119,33 @@ private slots:
         QVERIFY(!shot.isNull());
         QVERIFY(shot.save(
             QDir(QStringLiteral(QUINTAREL_TEST_BUILD_DIR)).filePath(QStringLiteral("window-panels.png"))));
+
+        // The same frame in the large editing view, with one drawing of every kind, the last one
+        // selected with its handles, zoomed in a little.
+        window->setEditing(true);
+        QVERIFY(window->isEditing());
+        QVERIFY(!window->playerArea()->isVisible());
+        PreviewStage *stage = window->frameEditor()->stage();
+        QTRY_VERIFY_WITH_TIMEOUT(stage->canvas()->isVisible(), 30000);
+        AnnotationCanvas *large = stage->canvas();
+        const QList<const AnnotationShape *> &kinds = AnnotationShapes::all();
+        for (qsizetype i = 0; i < kinds.size(); ++i) {
+            preview->setTool(QStringLiteral("annotation.") + kinds.at(i)->kind());
+            preview->setAnnotationColor(QColor::fromHsv(int(40 * i) % 360, 220, 240));
+            const double x = 0.06 + 0.88 * double(i) / double(kinds.size());
+            drag(large, {x, 0.12}, {x + 0.7 / double(kinds.size()), 0.4 + 0.05 * double(i % 3)});
+        }
+        QCOMPARE(state->document()->frame(previewed)->annotations.size(), 2 + kinds.size());
+        preview->setTool(QStringLiteral("annotation.select"));
+        stage->zoomTo(stage->zoom() * 1.15);
+        QTest::qWait(500);
+        const QRect editing = window->frameGeometry();
+        const QPixmap editingShot =
+            screen->grabWindow(0, editing.x(), editing.y(), editing.width(), editing.height());
+        QVERIFY(editingShot.save(
+            QDir(QStringLiteral(QUINTAREL_TEST_BUILD_DIR)).filePath(QStringLiteral("window-editing.png"))));
+        window->setEditing(false);
+        QVERIFY(window->playerArea()->isVisible());
     }
 };
 

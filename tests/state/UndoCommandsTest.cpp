@@ -178,6 +178,24 @@ QMap<QString, Operation> operations()
         {"delete a drawing",
          {"Annuler la suppression de l'annotation",
           [=](CaptureDocument &d) { d.deleteAnnotation(annotated(d), middleAnnotation(d)); }}},
+        {"duplicate a drawing",
+         {"Annuler la duplication de l'annotation",
+          [=](CaptureDocument &d) { d.duplicateAnnotation(annotated(d), middleAnnotation(d)); }}},
+        {"paste a drawing on another frame",
+         {"Annuler le collage de l'annotation",
+          [](CaptureDocument &d) {
+              d.pasteAnnotation(frameId(d, 1, 0), group(d, 0).frames.at(1).annotations.at(0));
+          }}},
+        {"bring a drawing to the front",
+         {"Annuler la mise au premier plan de l'annotation",
+          [=](CaptureDocument &d) {
+              d.reorderAnnotation(annotated(d), middleAnnotation(d), CaptureDocument::AnnotationOrder::Front);
+          }}},
+        {"send a drawing to the back",
+         {"Annuler la mise à l'arrière-plan de l'annotation",
+          [=](CaptureDocument &d) {
+              d.reorderAnnotation(annotated(d), middleAnnotation(d), CaptureDocument::AnnotationOrder::Back);
+          }}},
         {"recolour a drawing",
          {"Annuler la couleur de l'annotation",
           [=](CaptureDocument &d) {
@@ -317,6 +335,77 @@ private slots:
         QCOMPARE(DocumentDump::lines(document), after);
         stack->undo();
         QCOMPARE(DocumentDump::lines(document), before);
+    }
+
+    // A duplicate lies beside its original, a paste where its original was unless something of the
+    // same shape lies there already; both are new annotations on top, in the original's style.
+    void copiesAreNewAnnotationsBesideWhatTheyCover()
+    {
+        CaptureDocument document;
+        fill(document);
+        const QUuid source = frameId(document, 0, 1);
+        const Annotation arrow = group(document, 0).frames.at(1).annotations.at(0);
+        const QUuid first = document.duplicateAnnotation(source, arrow.id);
+        const QUuid second = document.duplicateAnnotation(source, arrow.id);
+        QList<Annotation> annotations = document.frame(source)->annotations;
+        QCOMPARE(annotations.size(), 5);
+        QCOMPARE(annotations.at(0), arrow);
+        QCOMPARE(annotations.at(3).id, first);
+        QCOMPARE(annotations.at(4).id, second);
+        QVERIFY(first != arrow.id && second != first);
+        QCOMPARE(annotations.at(3).start, arrow.start + QPointF(0.02, 0.02));
+        QCOMPARE(annotations.at(3).end, arrow.end + QPointF(0.02, 0.02));
+        QCOMPARE(annotations.at(4).start, arrow.start + QPointF(0.04, 0.04));
+        QCOMPARE(annotations.at(4).r, arrow.r);
+        QCOMPARE(annotations.at(4).a, arrow.a);
+
+        // On another frame the paste lands where the original was; a second paste beside it.
+        const QUuid target = frameId(document, 1, 0);
+        const Annotation stroke = group(document, 0).frames.at(2).annotations.at(0);
+        const QUuid pasted = document.pasteAnnotation(target, stroke);
+        document.pasteAnnotation(target, stroke);
+        annotations = document.frame(target)->annotations;
+        QCOMPARE(annotations.size(), 2);
+        QCOMPARE(annotations.at(0).id, pasted);
+        QCOMPARE(annotations.at(0).points, stroke.points);
+        QCOMPARE(annotations.at(1).points.at(0), stroke.points.at(0) + QPointF(0.02, 0.02));
+        QCOMPARE(document.frame(source)->annotations.size(), 5);
+
+        // Nothing to copy, nowhere to put it: no step.
+        const int steps = document.undoStack()->count();
+        QVERIFY(document.duplicateAnnotation(source, QUuid::createUuid()).isNull());
+        QVERIFY(document.pasteAnnotation(QUuid::createUuid(), stroke).isNull());
+        Annotation unread;
+        unread.kind = QStringLiteral("sticker");
+        unread.unread = QJsonObject{{QStringLiteral("kind"), unread.kind}};
+        QVERIFY(document.pasteAnnotation(target, unread).isNull());
+        QCOMPARE(document.undoStack()->count(), steps);
+    }
+
+    void reorderingIsAStepOnlyWhenItMovesSomething()
+    {
+        CaptureDocument document;
+        fill(document);
+        const QUuid frame = frameId(document, 0, 1);
+        const QList<Annotation> before = document.frame(frame)->annotations;
+        const auto ids = [&document, frame] {
+            QList<QUuid> order;
+            for (const Annotation &annotation : document.frame(frame)->annotations)
+                order << annotation.id;
+            return order;
+        };
+        document.reorderAnnotation(frame, before.at(2).id, CaptureDocument::AnnotationOrder::Front);
+        document.reorderAnnotation(frame, before.at(0).id, CaptureDocument::AnnotationOrder::Back);
+        document.reorderAnnotation(frame, QUuid::createUuid(), CaptureDocument::AnnotationOrder::Back);
+        QCOMPARE(document.undoStack()->count(), 0);
+
+        document.reorderAnnotation(frame, before.at(0).id, CaptureDocument::AnnotationOrder::Front);
+        QCOMPARE(ids(), (QList<QUuid>{before.at(1).id, before.at(2).id, before.at(0).id}));
+        document.reorderAnnotation(frame, before.at(2).id, CaptureDocument::AnnotationOrder::Back);
+        QCOMPARE(ids(), (QList<QUuid>{before.at(2).id, before.at(1).id, before.at(0).id}));
+        document.undoStack()->undo();
+        document.undoStack()->undo();
+        QCOMPARE(document.frame(frame)->annotations, before);
     }
 
     // Several steps taken back one by one, then all redone, give each intermediate state back.
