@@ -21,7 +21,6 @@
 
 #include <algorithm>
 
-
 ProjectFile AppState::makeProjectFile() const
 {
     return ProjectContent::toFile(m_document->content(), m_document->videoName(),

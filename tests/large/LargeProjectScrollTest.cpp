@@ -77,7 +77,8 @@ QList<QUuid> visibleFrames(const CapturedFramesListView &list)
     QTreeView *tree = list.tree();
     const QRect viewport = tree->viewport()->rect();
     for (QModelIndex index = tree->indexAt(viewport.topLeft() + QPoint(1, 1));
-         index.isValid() && tree->visualRect(index).top() <= viewport.bottom(); index = tree->indexBelow(index)) {
+         index.isValid() && tree->visualRect(index).top() <= viewport.bottom();
+         index = tree->indexBelow(index)) {
         if (const QUuid id = list.model()->frameId(index); !id.isNull())
             frames << id;
     }
@@ -111,9 +112,9 @@ private slots:
         QVERIFY(!video.isEmpty());
         QTemporaryDir folder;
         const QString project = folder.filePath(QStringLiteral("grand.quintarel"));
-        QVERIFY(LargeProject::prepareInOwnProcess(
-            {QString::fromLatin1(QTest::currentTestFunction())}, video,
-            {videoFrames, groupCount, framesPerGroup}, LiftedFrameCache::standardFolder(), project));
+        QVERIFY(LargeProject::prepareInOwnProcess({QString::fromLatin1(QTest::currentTestFunction())}, video,
+                                                  {videoFrames, groupCount, framesPerGroup},
+                                                  LiftedFrameCache::standardFolder(), project));
 
         const AddressSpaceLimit limit(memoryLimit);
         QVERIFY(limit.isSet());
@@ -159,8 +160,9 @@ private slots:
               "at most %.0f MiB; %d small pictures held",
               scrolling.longestStall(), statusMiB("VmPeak"), statusMiB("VmHWM"),
               state->images()->heldThumbnailCount());
-        QVERIFY2(scrolling.longestStall() <= 100,
-                 qPrintable(QStringLiteral("a stall of %1 ms while scrolling").arg(scrolling.longestStall())));
+        QVERIFY2(
+            scrolling.longestStall() <= 100,
+            qPrintable(QStringLiteral("a stall of %1 ms while scrolling").arg(scrolling.longestStall())));
         // What the far rows held was let go on the way.
         QVERIFY(state->images()->heldThumbnailCount() <= 2 * FrameImageStore::ThumbnailsHeld);
     }

@@ -14,7 +14,8 @@ struct Shape
 {
     int videoFrames = 0; // the video's frames, 1/30 s apart
     int groups = 0;
-    int framesPerGroup = 0; // frame f of group g is at the video's frame (g × framesPerGroup + f) mod videoFrames
+    int framesPerGroup =
+        0; // frame f of group g is at the video's frame (g × framesPerGroup + f) mod videoFrames
 };
 
 // In the process that prepares: prepares as asked and returns true. Anywhere else false.

@@ -159,7 +159,8 @@ private slots:
             static_cast<QDialog *>(dialog)->accept(); // QFileDialog checks the name, then closes
         });
         // The project is read off the main thread.
-        QTRY_COMPARE_WITH_TIMEOUT(window->state()->document()->projectURL(), QUrl::fromLocalFile(path), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->state()->document()->projectURL(), QUrl::fromLocalFile(path),
+                                  30000);
         QTRY_COMPARE_WITH_TIMEOUT(window->state()->videoURL(), QUrl::fromLocalFile(video), 30000);
         QCOMPARE(window->windowTitleText(), QStringLiteral("seance"));
         QTRY_VERIFY(window->playerArea()->isShowingPlayer());
