@@ -17,6 +17,7 @@
 #include "views/ExportProgressView.h"
 #include "views/ExtractionPreviewView.h"
 #include "views/FrameEditorView.h"
+#include "views/IconTextSpacingStyle.h"
 #include "views/PlayerAreaView.h"
 #include "views/PreviewStage.h"
 #include "views/SymbolIcons.h"
@@ -38,6 +39,7 @@
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUndoStack>
 #include <QVBoxLayout>
 
@@ -220,18 +222,28 @@ QWidget *ContentView::makeRightColumn()
     column->setStretchFactor(1, 0);
     m_rightColumn = column;
 
-    // The export's progress stays in sight, whatever the scrolled controls above it show.
+    // The export button and the export's progress stay in sight, whatever the scrolled controls
+    // above them show.
     auto *right = new QWidget;
     right->setMinimumWidth(rightColumnMinimumWidth);
     auto *rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(0, 0, 0, 0);
     rightLayout->setSpacing(0);
     rightLayout->addWidget(column, 1);
-    m_exportProgress = new ExportProgressView(right);
+    auto *footer = new QWidget(right);
+    footer->setObjectName(QStringLiteral("exportFooter"));
+    auto *footerLayout = new QVBoxLayout(footer);
+    footerLayout->setSpacing(0);
+    footerLayout->addWidget(m_exportPanel->detachFooter());
+    m_exportProgress = new ExportProgressView(footer);
     m_exportProgress->setObjectName(QStringLiteral("exportProgress"));
-    rightLayout->addWidget(m_exportProgress);
+    // The footer pads the bar like the button above it.
+    m_exportProgress->layout()->setContentsMargins(0, footerLayout->contentsMargins().top(), 0, 0);
+    footerLayout->addWidget(m_exportProgress);
+    rightLayout->addWidget(footer);
     // The progress has its room from the start, so that the first export does not grow the window.
-    right->setMinimumHeight(column->minimumSizeHint().height() + m_exportProgress->sizeHint().height());
+    right->setMinimumHeight(column->minimumSizeHint().height() + footer->sizeHint().height() +
+                            m_exportProgress->sizeHint().height());
     return right;
 }
 
@@ -256,6 +268,8 @@ void ContentView::makeToolbar()
 
     QAction *open = toolbar->addAction(SymbolIcons::icon(QStringLiteral("film")), tr("Ouvrir une vidéo"));
     open->setObjectName(QStringLiteral("openVideoAction"));
+    if (auto *button = qobject_cast<QToolButton *>(toolbar->widgetForAction(open)))
+        IconTextSpacingStyle::apply(button);
     connect(open, &QAction::triggered, this, &ContentView::showVideoImporter);
 
     // The video's name, centred between two equal springs.
@@ -441,8 +455,23 @@ void ContentView::updateTitle()
 
 void ContentView::showExportRun()
 {
-    m_exportPanel->setRun(m_state->exportRun());
-    m_exportProgress->setRun(m_state->exportRun());
+    ExportRun *run = m_state->exportRun();
+    m_exportPanel->setRun(run);
+    m_exportProgress->setRun(run);
+    if (run) {
+        // A run that ends with failures brings their list into sight, once the list has been laid
+        // out with its lines.
+        connect(run, &ExportRun::finished, this, [this, run] {
+            if (run != m_state->exportRun() || run->failures().isEmpty())
+                return;
+            QTimer::singleShot(0, this, [this] {
+                QWidget *failures = m_exportPanel->failuresList();
+                if (failures->isVisible())
+                    m_controls->ensureWidgetVisible(
+                        failures, 0, m_controls->widget()->layout()->contentsMargins().bottom());
+            });
+        });
+    }
 }
 
 void ContentView::updateErrorAlert()

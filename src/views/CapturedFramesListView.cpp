@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -48,6 +49,8 @@ CapturedFramesListView::CapturedFramesListView(CaptureDocument *document, FrameI
 
     auto *headerRow = new QHBoxLayout;
     headerRow->setContentsMargins(10, 10, 10, 6);
+    // The column's own parts touch; the header's keep the style's room between them.
+    headerRow->setSpacing(style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing, nullptr, this));
     auto *icon = new QLabel(this);
     icon->setPixmap(SymbolIcons::icon(QStringLiteral("photo.stack")).pixmap(16, 16));
     auto *title = new QLabel(tr("Images capturées"), this);

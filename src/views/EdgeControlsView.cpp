@@ -1,6 +1,7 @@
 #include "EdgeControlsView.h"
 
 #include "ColorWellButton.h"
+#include "IconTextSpacingStyle.h"
 #include "SymbolIcons.h"
 #include "ValueSlider.h"
 #include "ViewStyle.h"
@@ -39,6 +40,7 @@ EdgeControlsView::EdgeControlsView(CaptureDocument *document, QWidget *parent)
     m_disclosure->setAutoRaise(true);
     m_disclosure->setCheckable(true);
     m_disclosure->setFont(ViewStyle::headline());
+    IconTextSpacingStyle::apply(m_disclosure);
     auto *disclosureRow = new QHBoxLayout;
     auto *arrow = new QToolButton(this);
     arrow->setAutoRaise(true);

@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include <QDir>
+#include <QFontMetrics>
 
 #include <algorithm>
 #include <cmath>
@@ -31,6 +32,11 @@ namespace {
 // How often, in milliseconds, an ended export looks again whether the question in its way has been
 // answered.
 constexpr int questionPoll = 150;
+// The failures list is at most this high, unless its five lines need more.
+constexpr int failuresMaximumHeight = 120;
+// How many failure lines the list shows without being scrolled.
+constexpr int failureLinesShown = 5;
+constexpr int failuresSpacing = 4;
 
 QLabel *symbolLabel(const QString &symbolName, QWidget *parent)
 {
@@ -104,16 +110,22 @@ ExportPanelView::ExportPanelView(CaptureDocument *document, QWidget *parent)
                           this, [this] { emit exportRequested(ExportMode::PerSubject); });
     m_exportButton->setMenu(exportMenu);
     m_exportButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    layout->addWidget(m_exportButton);
 
     m_folderWarning->setFont(ViewStyle::caption());
     m_folderWarning->setWordWrap(true);
     ViewStyle::setTextColor(m_folderWarning, ViewStyle::secondary());
-    layout->addWidget(m_folderWarning);
+
+    m_footer = new QWidget(this);
+    auto *footer = new QVBoxLayout(m_footer);
+    footer->setContentsMargins(0, 0, 0, 0);
+    footer->setSpacing(layout->spacing());
+    footer->addWidget(m_exportButton);
+    footer->addWidget(m_folderWarning);
+    layout->addWidget(m_footer);
 
     auto *failuresColumn = new QVBoxLayout(m_failuresBox);
     failuresColumn->setContentsMargins(0, 0, 0, 0);
-    failuresColumn->setSpacing(4);
+    failuresColumn->setSpacing(failuresSpacing);
     auto *failuresHeader = new QHBoxLayout;
     QFont bold = ViewStyle::caption();
     bold.setBold(true);
@@ -126,14 +138,26 @@ ExportPanelView::ExportPanelView(CaptureDocument *document, QWidget *parent)
     auto *linesArea = new QScrollArea(m_failuresBox);
     linesArea->setFrameShape(QFrame::NoFrame);
     linesArea->setWidgetResizable(true);
+    // The lines wrap to the panel's width.
+    linesArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto *lines = new QWidget(linesArea);
     m_failureLines->setParent(nullptr);
     lines->setLayout(m_failureLines);
     m_failureLines->setContentsMargins(0, 0, 0, 0);
-    m_failureLines->setSpacing(4);
+    m_failureLines->setSpacing(failuresSpacing);
     linesArea->setWidget(lines);
+    // Room for five one-line failures, measured on such a line; more scroll in their own area.
+    QLabel sample(QStringLiteral("00:00.000 — Ag"));
+    sample.setFont(ViewStyle::caption());
+    sample.setWordWrap(true);
+    const int lineHeight =
+        std::max(sample.heightForWidth(sample.sizeHint().width()), sample.sizeHint().height());
+    linesArea->setMinimumHeight(failureLinesShown * lineHeight + (failureLinesShown - 1) * failuresSpacing);
     failuresColumn->addWidget(linesArea);
-    m_failuresBox->setMaximumHeight(120);
+    const int titleHeight = std::max({QFontMetrics(bold).height(), m_failuresIcon->sizeHint().height(),
+                                      m_failuresTitle->sizeHint().height()});
+    m_failuresBox->setMaximumHeight(
+        std::max(failuresMaximumHeight, titleHeight + failuresSpacing + linesArea->minimumHeight()));
     layout->addWidget(m_failuresBox);
     layout->addStretch();
 
@@ -143,6 +167,18 @@ ExportPanelView::ExportPanelView(CaptureDocument *document, QWidget *parent)
     }
     refresh();
     refreshFailures();
+}
+
+ExportPanelView::~ExportPanelView()
+{
+    // Wherever the footer went, it goes with the panel that drives it.
+    delete m_footer;
+}
+
+QWidget *ExportPanelView::detachFooter()
+{
+    layout()->removeWidget(m_footer);
+    return m_footer;
 }
 
 ExportRun *ExportPanelView::run() const
@@ -236,8 +272,10 @@ void ExportPanelView::refresh()
         m_cropToggle->setChecked(m_document->cropToSubject());
     }
     m_styleName->setText(FilterStyles::displayName(m_document->selectedFilter()));
-    m_exportButton->setEnabled(canExport());
-    m_folderWarning->setVisible(folder.isEmpty());
+    if (m_footer) {
+        m_exportButton->setEnabled(canExport());
+        m_folderWarning->setVisible(folder.isEmpty());
+    }
 }
 
 void ExportPanelView::refreshFailures()

@@ -18,13 +18,20 @@ class QVBoxLayout;
 // The export settings and actions: output folder, crop to subject, the style in force, the export
 // menu with its two modes, the failures of the window's last run and the alert at the end of a
 // run. The settings are the document's; the run is the one the window shows (see `setRun`).
-// Starting an export is asked of the window with `exportRequested`.
+// Starting an export is asked of the window with `exportRequested`. The export button and the line
+// asking for a folder make the panel's footer, which the window may keep in sight apart from the
+// rest (see `detachFooter`).
 class ExportPanelView : public QWidget
 {
     Q_OBJECT
 
 public:
     explicit ExportPanelView(CaptureDocument *document, QWidget *parent = nullptr);
+    ~ExportPanelView() override;
+
+    // Takes the export button and the line under it out of the panel and returns them, for the
+    // caller to place; the panel still drives them and deletes them with itself.
+    QWidget *detachFooter();
 
     // The window's export run, going on or ended; null for none.
     void setRun(ExportRun *run);
@@ -42,6 +49,8 @@ public:
     static QString summary(int total, int failures, int failedFrames, ImageFormat format = ImageFormat::Png);
 
     QPushButton *exportButton() const { return m_exportButton; }
+    // The failures of the last run: a title and one line per failure, with room for five lines.
+    QWidget *failuresList() const { return m_failuresBox; }
     // The end-of-export alert while it is shown; null otherwise.
     QMessageBox *finishedAlert() const { return m_finishedAlert; }
 
@@ -56,6 +65,7 @@ private:
 
     CaptureDocument *m_document;
     QPointer<ExportRun> m_run;
+    QPointer<QWidget> m_footer;
     ElidedLabel *m_folderName;
     QCheckBox *m_cropToggle;
     QLabel *m_styleName;

@@ -1,7 +1,9 @@
 #include "TestCaptures.h"
 #include "TestExports.h"
 #include "TestImages.h"
+#include "TestMedia.h"
 #include "TestRegistry.h"
+#include "TestVideo.h"
 
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
@@ -9,6 +11,7 @@
 #include "state/CaptureDocument.h"
 #include "state/ExportRun.h"
 #include "state/FrameImageStore.h"
+#include "views/EdgeControlsView.h"
 #include "views/ExportPanelView.h"
 #include "views/ExportProgressView.h"
 #include "views/ExtractionPreviewView.h"
@@ -16,9 +19,13 @@
 #include "views/StyleThumbnailButton.h"
 
 #include <QAbstractScrollArea>
+#include <QCheckBox>
 #include <QDir>
+#include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -81,6 +88,23 @@ QStringList layoutProblems(const QWidget *window)
     QStringList problems;
     collectLayoutProblems(window, problems);
     return problems;
+}
+
+// The part of `widget` that shows in its window: its rectangle less what its ancestors cut off, as a
+// scrolled viewport cuts what lies outside it.
+QRect shownRect(const QWidget *widget)
+{
+    const QWidget *window = widget->window();
+    QRect shown(widget->mapTo(window, QPoint(0, 0)), widget->size());
+    for (const QWidget *ancestor = widget->parentWidget(); ancestor; ancestor = ancestor->parentWidget())
+        shown &= QRect(ancestor == window ? QPoint(0, 0) : ancestor->mapTo(window, QPoint(0, 0)),
+                       ancestor->size());
+    return shown;
+}
+
+bool isWhollyShown(const QWidget *widget)
+{
+    return widget->isVisible() && shownRect(widget).size() == widget->size();
 }
 
 // Waits until every posted layout change has been applied.
@@ -246,6 +270,143 @@ private slots:
             QVERIFY2(window->rect().contains(shown), qPrintable(describe(progress)));
         }
         QVERIFY(progress->bar()->isVisible());
+    }
+
+    // "Exporter" and the line asking for a folder sit under the scrolled controls, with the
+    // progress: whatever the window's size and however the controls are scrolled, they are whole in
+    // sight, even with every edge control unfolded.
+    void theExportButtonStaysInSight_data()
+    {
+        QTest::addColumn<QSize>("size"); // empty: the minimum size; 0×0: the size it opens at
+        QTest::newRow("minimum size") << QSize();
+        QTest::newRow("default size") << QSize(0, 0);
+        QTest::newRow("1280×800") << QSize(1280, 800);
+        QTest::newRow("1600×1000") << QSize(1600, 1000);
+        QTest::newRow("1900×1150") << QSize(1900, 1150);
+    }
+
+    void theExportButtonStaysInSight()
+    {
+        QFETCH(QSize, size);
+        QTemporaryDir output;
+        QuintarelApp app;
+        ContentView *window = app.openWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        CaptureDocument *document = window->state()->document();
+        TestCaptures::fill(*window->state(), {3});
+        auto *edges = window->findChild<EdgeControlsView *>();
+        QVERIFY(edges);
+        edges->setExpanded(true);
+        edges->outlineToggle()->click();
+        if (!size.isEmpty())
+            window->resize(size);
+        else if (!size.isValid())
+            window->resize(1, 1);
+        settle();
+
+        auto *controls = window->findChild<QScrollArea *>(QStringLiteral("controlsScrollArea"));
+        QPushButton *button = window->exportPanel()->exportButton();
+        QVERIFY(controls && button);
+        QVERIFY(!controls->isAncestorOf(button));
+        const auto checkInSight = [&](const QWidget *widget) {
+            const int end = controls->verticalScrollBar()->maximum();
+            for (const int scrolled : {0, end / 2, end}) {
+                controls->verticalScrollBar()->setValue(scrolled);
+                settle();
+                if (!isWhollyShown(widget))
+                    return false;
+            }
+            return true;
+        };
+        // With no folder, the button is disabled and says why under it.
+        QLabel *warning = nullptr;
+        for (QLabel *label : window->findChildren<QLabel *>()) {
+            if (label->text() == QStringLiteral("Choisissez un dossier de sortie pour exporter."))
+                warning = label;
+        }
+        QVERIFY(warning);
+        QVERIFY(!button->isEnabled());
+        QVERIFY2(checkInSight(button), qPrintable(describe(button)));
+        QVERIFY2(checkInSight(warning), qPrintable(describe(warning)));
+
+        document->setOutputFolder(QUrl::fromLocalFile(output.path()));
+        settle();
+        QVERIFY(button->isEnabled());
+        QVERIFY(!warning->isVisible());
+        QVERIFY2(checkInSight(button), qPrintable(describe(button)));
+        window->exportProgress()->setRun(TestExports::runWithoutVideo(*app.exportRuns(), 3, output.path()));
+        settle();
+        QVERIFY2(checkInSight(button), qPrintable(describe(button)));
+        QVERIFY2(checkInSight(window->exportProgress()), qPrintable(describe(window->exportProgress())));
+        const QStringList problems = layoutProblems(window);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+    }
+
+    // A run that ends with failures brings their list into sight, with at least five of its lines
+    // whole, at every window size, without the user scrolling anything.
+    void theFailuresShowFiveLines_data()
+    {
+        QTest::addColumn<QSize>("size"); // empty: the minimum size; 0×0: the size it opens at
+        QTest::addColumn<QString>("picture");
+        QTest::newRow("default size") << QSize(0, 0) << QStringLiteral("window-export-default.png");
+        QTest::newRow("1600×1000") << QSize(1600, 1000) << QStringLiteral("window-export-1600x1000.png");
+        QTest::newRow("minimum size") << QSize() << QStringLiteral("window-export-minimum.png");
+    }
+
+    void theFailuresShowFiveLines()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QString, picture);
+        // A flat picture has no subject: each frame of the run fails.
+        TestMedia::VideoOptions options;
+        options.name = QStringLiteral("aplat");
+        options.size = QSize(320, 180);
+        options.frameCount = 30;
+        options.picture = [](int, QSize frame) { return TestImages::flat(frame, QColor(90, 140, 200)); };
+        const QString video = TestMedia::video(options);
+        QVERIFY(!video.isEmpty());
+        QTemporaryDir output;
+        QuintarelApp app;
+        ContentView *window = app.openWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        AppState *state = window->state();
+        QVERIFY(TestVideo::open(*state, video));
+        TestCaptures::addFramesWithoutPictures(*state, {{1, 2, 3, 4, 5, 6, 7}});
+        auto *edges = window->findChild<EdgeControlsView *>();
+        edges->setExpanded(true);
+        edges->outlineToggle()->click();
+        state->document()->setOutputFolder(QUrl::fromLocalFile(output.path()));
+        if (!size.isEmpty())
+            window->resize(size);
+        else if (!size.isValid())
+            window->resize(1, 1);
+        settle();
+
+        state->runExport(ExportMode::Merged);
+        ExportRun *run = state->exportRun();
+        QVERIFY(run);
+        QVERIFY(QTest::qWaitFor([run] { return !run->isRunning(); }, 120000));
+        QCOMPARE(run->failures().size(), 7);
+        settle();
+
+        QWidget *failures = window->exportPanel()->failuresList();
+        QVERIFY(failures->isVisible());
+        QList<QLabel *> lines;
+        for (QLabel *label : failures->findChildren<QLabel *>()) {
+            if (label->text().contains(QStringLiteral(" — ")))
+                lines << label;
+        }
+        std::sort(lines.begin(), lines.end(), [](const QLabel *a, const QLabel *b) {
+            return a->mapTo(a->window(), QPoint(0, 0)).y() < b->mapTo(b->window(), QPoint(0, 0)).y();
+        });
+        QCOMPARE(lines.size(), 7);
+        for (int i = 0; i < 5; ++i)
+            QVERIFY2(isWhollyShown(lines[i]), qPrintable(describe(lines[i])));
+        QVERIFY(isWhollyShown(window->exportPanel()->exportButton()));
+        QVERIFY(isWhollyShown(window->exportProgress()));
+        QVERIFY(window->grab().save(QDir(QStringLiteral(QUINTAREL_TEST_BUILD_DIR)).filePath(picture)));
+        if (QMessageBox *alert = window->exportPanel()->finishedAlert())
+            alert->reject();
     }
 };
 
