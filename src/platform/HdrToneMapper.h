@@ -52,7 +52,7 @@ public:
     // or from its container when the picture gives neither; a peak below the reference white or
     // above 100 times it is taken as unknown, and an unknown peak is the top of the PQ range
     // (10,000 cd/m²) or HLG's reference display (1000 cd/m²).
-    static double signalPeak(bool hlg, const LightLevels &picture, const LightLevels &container = {});
+    static double signalPeak(bool hlg, const LightLevels &picture, const LightLevels &container);
 
     // The container's levels for the pictures that follow (none until set).
     void setContainerLightLevels(const LightLevels &levels) { m_container = levels; }

@@ -95,11 +95,11 @@ private slots:
         s.moveHandle(box, 3, {0.0, 1.0});
         QCOMPARE(box.start, QPointF(0.0, 0.1));
         QCOMPARE(box.end, QPointF(0.9, 1.0));
-        // Lines and arrows are reshaped by their two ends; strokes have no handles.
+        // Lines and arrows are reshaped by their two ends; strokes by the corners of their box.
         Annotation line = shape("line").begin({0.1, 0.1});
         line.shape().moveHandle(line, 1, {0.4, 0.5});
         QCOMPARE(line.shape().handles(line), (QList<QPointF>{{0.1, 0.1}, {0.4, 0.5}}));
-        QVERIFY(shape("pen").handles(drawn("pen", {{0.1, 0.1}, {0.2, 0.2}})).isEmpty());
+        QCOMPARE(shape("pen").handles(drawn("pen", {{0.1, 0.1}, {0.2, 0.2}})).size(), 4);
     }
 
     void movingShiftsWhatTheKindIsMadeOf()

@@ -390,7 +390,8 @@ private slots:
         const QList<Annotation> before = document.frame(frame)->annotations;
         const auto ids = [&document, frame] {
             QList<QUuid> order;
-            for (const Annotation &annotation : document.frame(frame)->annotations)
+            const std::optional<CapturedFrame> shown = document.frame(frame);
+            for (const Annotation &annotation : shown->annotations)
                 order << annotation.id;
             return order;
         };

@@ -76,7 +76,7 @@ private slots:
         HdrToneMapper::LightLevels levels;
         levels.masteringPeak = masteringPeak;
         levels.maxContentLight = maxContentLight;
-        const double got = HdrToneMapper::signalPeak(hlg, levels);
+        const double got = HdrToneMapper::signalPeak(hlg, levels, HdrToneMapper::LightLevels{});
         QVERIFY2(qAbs(got - peak) < 1e-5, qPrintable(QString::number(got, 'f', 6)));
     }
 };
