@@ -450,6 +450,28 @@ void ExtractionPreviewView::renderNext(quint64 run, const QUuid &frameId, int in
                });
 }
 
+void ExtractionPreviewView::showOnStage(PreviewStage *stage, const std::optional<CapturedFrame> &frame,
+                                        const FrameImages &images, const QImage &selectedRender,
+                                        const QImage &backdrop, bool correcting) const
+{
+    AnnotationCanvas *annotationCanvas = stage->canvas();
+    annotationCanvas->setAnnotations(frame ? frame->annotations : QList<Annotation>());
+    annotationCanvas->setSelectedId(m_selectedAnnotationID);
+    annotationCanvas->setPictureSize(backdrop.isNull() ? selectedRender.size() : backdrop.size());
+    if (!selectedRender.isNull() && !correcting)
+        stage->showImage(selectedRender);
+    else if (!frame)
+        stage->showEmpty();
+    else if (images.hasFailed())
+        stage->showFailure(images.failure);
+    else if (correcting || images.hasSubject() || images.isLifted())
+        stage->showBusy();
+    else if (!images.isFinished())
+        stage->showLifting();
+    else
+        stage->showNoSubject(backdrop);
+}
+
 void ExtractionPreviewView::refreshPreview()
 {
     const std::optional<CapturedFrame> frame = m_document->previewFrame();
@@ -468,24 +490,8 @@ void ExtractionPreviewView::refreshPreview()
                                 ? (images.hasStill() ? images.still : images.thumbnail)
                                 : QImage();
     // The same on every stage: the small one here and a large one for editing.
-    for (PreviewStage *stage : std::as_const(m_stages)) {
-        AnnotationCanvas *annotationCanvas = stage->canvas();
-        annotationCanvas->setAnnotations(frame ? frame->annotations : QList<Annotation>());
-        annotationCanvas->setSelectedId(m_selectedAnnotationID);
-        annotationCanvas->setPictureSize(backdrop.isNull() ? selectedRender.size() : backdrop.size());
-        if (!selectedRender.isNull() && !correcting)
-            stage->showImage(selectedRender);
-        else if (!frame)
-            stage->showEmpty();
-        else if (images.hasFailed())
-            stage->showFailure(images.failure);
-        else if (correcting || images.hasSubject() || images.isLifted())
-            stage->showBusy();
-        else if (!images.isFinished())
-            stage->showLifting();
-        else
-            stage->showNoSubject(backdrop);
-    }
+    for (PreviewStage *stage : std::as_const(m_stages))
+        showOnStage(stage, frame, images, selectedRender, backdrop, correcting);
 
     const bool pending = frame && (images.hasSubject() || images.isLifted());
     for (auto it = m_thumbnails.cbegin(); it != m_thumbnails.cend(); ++it) {

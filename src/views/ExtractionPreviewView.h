@@ -33,6 +33,7 @@ class QPlainTextEdit;
 class QToolButton;
 class StyleThumbnailButton;
 struct CapturedFrame;
+struct FrameImages;
 
 // The preview panel: the previewed frame's cut-out in the four styles, the chosen one large over a
 // checkerboard with the annotation editor on it, a strip of style thumbnails that also chooses the
@@ -127,6 +128,10 @@ private:
     // Renders style `index` of a run and goes on with the next one; the run's map is swapped in at
     // the end unless a newer run has started meanwhile.
     void renderNext(quint64 run, const QUuid &frameId, int index, QMap<FilterStyle, QImage> renders);
+    // Shows the frame's picture, or what stands in its place, and its annotations on `stage`.
+    void showOnStage(PreviewStage *stage, const std::optional<CapturedFrame> &frame,
+                     const FrameImages &images, const QImage &selectedRender, const QImage &backdrop,
+                     bool correcting) const;
     void refreshPreview();
     // The previewed frame's identifier; null without one.
     QUuid previewFrameId() const;
