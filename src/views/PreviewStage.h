@@ -110,6 +110,8 @@ private:
     // Paints the picture where imageRect() says, only its part in sight on a zoomable stage.
     void drawPicture(QPainter &painter) const;
 
+    // Before the children made in the constructor: making them sends this stage events that read it.
+    bool m_zoomable = false;
     Content m_content = Content::Empty;
     QImage m_image;
     AnnotationCanvas *m_canvas;
@@ -119,7 +121,6 @@ private:
     EmptyStateView *m_failure;
     BusyIndicator *m_busy;
     QWidget *m_sideTools = nullptr;
-    bool m_zoomable = false;
     PictureZoom m_zoom;
     std::optional<QPointF> m_panFrom; // where the middle-button drag is, in the stage's coordinates
 };
