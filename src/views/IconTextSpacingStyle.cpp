@@ -1,6 +1,8 @@
 #include "IconTextSpacingStyle.h"
 
+#include <QCoreApplication>
 #include <QPainter>
+#include <QPointer>
 #include <QStyleOptionToolButton>
 #include <QToolButton>
 
@@ -26,9 +28,14 @@ const QStyleOptionToolButton *textBesideIcon(const QStyleOption *option)
 
 void IconTextSpacingStyle::apply(QToolButton *button)
 {
-    auto *style = new IconTextSpacingStyle;
-    style->setParent(button);
-    button->setStyle(style);
+    // One style for every such button, which the application owns: a widget reads its style while it
+    // is destroyed, after its children are gone, so the style cannot be one of them.
+    static QPointer<IconTextSpacingStyle> shared;
+    if (!shared) {
+        shared = new IconTextSpacingStyle;
+        shared->setParent(QCoreApplication::instance());
+    }
+    button->setStyle(shared);
 }
 
 int IconTextSpacingStyle::iconTextSpacing(const QStyleOption *option, const QWidget *widget) const

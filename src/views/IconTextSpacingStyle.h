@@ -13,7 +13,7 @@ class IconTextSpacingStyle : public QProxyStyle
     Q_OBJECT
 
 public:
-    // Gives `button` a style of this kind, which the button owns.
+    // Gives `button` the style of this kind, one for the whole application, which owns it.
     static void apply(QToolButton *button);
 
     // The room between the icon and the text.
