@@ -46,7 +46,8 @@ public:
     // fraction of a full-size still's time.
     void setMaximumSize(const QSize &bound);
     // Pictures for small previews may skip the decoder's deblocking, which costs a third of the
-    // decoding and only smooths detail that a reduced picture loses anyway. The frames are the same.
+    // decoding and only smooths detail that a reduced picture loses anyway, and a picture far smaller
+    // than the frame may be made from a sample of its pixels. The frames are the same.
     void setFastDecoding(bool fast);
 
     // The still at `time`: the first frame for an earlier time, the last frame for a later one.

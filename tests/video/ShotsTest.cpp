@@ -95,15 +95,19 @@ QImage shotsFrame(int number, QSize)
     return view(5, number - 180);
 }
 
-QString shotsVideo(const QString &container = QStringLiteral("mp4"))
+QString shotsVideo(const QString &container = QStringLiteral("mp4"), QSize size = videoSize)
 {
     TestMedia::VideoOptions options;
     options.container = container;
-    options.name = QStringLiteral("shots-") + container;
-    options.size = videoSize;
+    options.name = QStringLiteral("shots-%1-%2").arg(container).arg(size.width());
+    options.size = size;
     options.frameCount = 210;
     options.keyFrameInterval = 30;
-    options.picture = shotsFrame;
+    options.picture = [size](int number, QSize) {
+        const QImage picture = shotsFrame(number, videoSize);
+        return size == videoSize ? picture
+                                 : picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    };
     return TestMedia::video(options);
 }
 
@@ -175,9 +179,18 @@ class ShotsTest : public QObject
     Q_OBJECT
 
 private slots:
+    void scanFindsEveryCutAndNoOther_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("small") << videoSize;
+        // Many times the scan's own pictures: they are made from a sample of the frame's pixels.
+        QTest::newRow("720p") << QSize(1280, 720);
+    }
+
     void scanFindsEveryCutAndNoOther()
     {
-        const QString path = shotsVideo();
+        QFETCH(QSize, size);
+        const QString path = shotsVideo(QStringLiteral("mp4"), size);
         const std::shared_ptr<const FrameIndex> index = indexOf(path);
         QVERIFY(index);
         QCOMPARE(index->count(), 210);
