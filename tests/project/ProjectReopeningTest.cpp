@@ -4,6 +4,7 @@
 #include "TestRegistry.h"
 #include "TestVideo.h"
 
+#include "persistence/RecoveryFile.h"
 #include "services/LiftedFrameCache.h"
 #include "services/SubjectExtractionService.h"
 #include "state/AppState.h"
@@ -12,6 +13,7 @@
 #include "state/FrameImageMaker.h"
 #include "state/FrameImageStore.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -109,6 +111,24 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(reopened->images()->images(second).hasSubject(), 60000);
             QCOMPARE(reopened->images()->images(second).subject, originalCutOut);
             QCOMPARE(lifts(*reopened), 0u);
+        }
+
+        // Work brought back after a crash comes from the same entries: nothing lifted.
+        {
+            QFile file(project);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            RecoveryFile work;
+            std::optional<ProjectFile> content = ProjectFile::fromJson(file.readAll());
+            QVERIFY(content);
+            work.project = *content;
+            work.lastChange = QDateTime::currentDateTimeUtc();
+            AppState restored(&m_runs, PlayerOutput::Headless);
+            restored.imageMaker()->setCache(std::make_shared<LiftedFrameCache>(m_cache.path()));
+            restored.restoreRecovery(work);
+            QVERIFY(QTest::qWaitFor([&] { return !restored.videoURL().isEmpty(); }, 30000));
+            QVERIFY(TestCaptures::waitUntilMade(restored, 600000));
+            QCOMPARE(lifts(restored), 0u);
+            QCOMPARE(masks(restored), originalMasks);
         }
 
         // A damaged entry is lifted again, and only it; the new entry serves the next opening.
