@@ -109,14 +109,14 @@ bool operator==(const Annotation &x, const Annotation &y)
     return x.id == y.id && x.kind == y.kind && samePoint(x.start, y.start) && samePoint(x.end, y.end) &&
            std::equal(x.points.begin(), x.points.end(), y.points.begin(), y.points.end(), samePoint) &&
            x.r == y.r && x.g == y.g && x.b == y.b && x.a == y.a && x.lineWidth == y.lineWidth &&
-           x.filled == y.filled && x.unread == y.unread;
+           x.filled == y.filled && x.text == y.text && x.unread == y.unread;
 }
 
 size_t qHash(const Annotation &annotation, size_t seed)
 {
     seed = qHashMulti(seed, annotation.id, annotation.kind, annotation.start.x(), annotation.start.y(),
                       annotation.end.x(), annotation.end.y(), annotation.r, annotation.g, annotation.b,
-                      annotation.a, annotation.lineWidth, annotation.filled);
+                      annotation.a, annotation.lineWidth, annotation.filled, annotation.text);
     for (const QPointF &point : annotation.points)
         seed = qHashMulti(seed, point.x(), point.y());
     return seed;

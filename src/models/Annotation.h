@@ -29,8 +29,10 @@ struct Annotation
     double b = 0.0;
     double a = 1.0;
     double lineWidth = 0.006;
-    // Filled with its colour rather than outlined.
+    // Filled with its colour rather than outlined (a text: shown on a box of its colour).
     bool filled = false;
+    // The words of a text, its lines parted by "\n"; empty for every other kind.
+    QString text;
     // An annotation of a kind this version does not know: its JSON object exactly as read, kept to be
     // written back as it was. Empty for every known kind.
     QJsonObject unread;

@@ -25,6 +25,14 @@ QColor AnnotationGeometry::strokeColor(const Annotation &annotation)
     return QColor::fromRgbF(unit(annotation.r), unit(annotation.g), unit(annotation.b), unit(annotation.a));
 }
 
+QColor AnnotationGeometry::inkOn(const QColor &color)
+{
+    const double luminance = 0.2126 * color.redF() + 0.7152 * color.greenF() + 0.0722 * color.blueF();
+    QColor ink = luminance > 0.55 ? QColor(Qt::black) : QColor(Qt::white);
+    ink.setAlphaF(color.alphaF());
+    return ink;
+}
+
 QPen AnnotationGeometry::pen(const Annotation &annotation, const QSizeF &size)
 {
     QPen pen(strokeColor(annotation), strokeWidth(annotation, size), Qt::SolidLine, Qt::RoundCap,

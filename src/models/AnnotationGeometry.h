@@ -25,6 +25,8 @@ double strokeWidth(const Annotation &annotation, const QSizeF &size);
 double headLength(double width);
 // The stroke colour: sRGB components with opacity.
 QColor strokeColor(const Annotation &annotation);
+// Black or white, whichever reads better on `color`, at its opacity: words on a box or a disc.
+QColor inkOn(const QColor &color);
 // The pen the annotation is stroked with: its colour and width, round caps and joins.
 QPen pen(const Annotation &annotation, const QSizeF &size);
 // Distance from `p` to the segment a–b, and to a line through `points` (to its one point when

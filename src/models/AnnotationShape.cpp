@@ -43,6 +43,17 @@ void AnnotationShape::translate(Annotation &annotation, const QPointF &offset) c
         point += offset;
 }
 
+void AnnotationShape::setLineWidth(Annotation &annotation, double lineWidth) const
+{
+    annotation.lineWidth = lineWidth;
+}
+
+void AnnotationShape::paintRanked(QPainter &painter, const Annotation &annotation, const QSizeF &size,
+                                  const QColor &color, int) const
+{
+    paint(painter, annotation, size, color);
+}
+
 void AnnotationShape::paint(QPainter &painter, const Annotation &annotation, const QSizeF &size,
                             const QColor &color) const
 {

@@ -37,6 +37,10 @@ public:
     // A new annotation of this kind pressed at `at` (on the picture, normalised); its colour and
     // width are the caller's.
     virtual Annotation begin(const QPointF &at) const;
+    // Whether a click, without a drag, makes one (a marker); else it takes a drag.
+    virtual bool madeByClick() const { return false; }
+    // Whether its content is words typed in place (a text), rather than drawn.
+    virtual bool holdsText() const { return false; }
     // The drag has gone on to `to`.
     virtual void extend(Annotation &draft, const QPointF &to) const;
 
@@ -52,6 +56,9 @@ public:
     virtual void moveHandle(Annotation &annotation, qsizetype index, const QPointF &to) const;
     // Every point shifted by `offset`.
     virtual void translate(Annotation &annotation, const QPointF &offset) const;
+    // Gives it the width setting `lineWidth` (a fraction of the picture's width); a kind whose
+    // extent follows it (a text) takes its new extent.
+    virtual void setLineWidth(Annotation &annotation, double lineWidth) const;
     // Distance from `p` to what a press picks the annotation by (its outline for most kinds), in
     // normalised units; infinite for what cannot be picked.
     virtual double distance(const Annotation &annotation, const QPointF &p) const = 0;
@@ -63,6 +70,13 @@ public:
     // Paints it in `color` (its own colour, in the surface's colour space).
     virtual void paint(QPainter &painter, const Annotation &annotation, const QSizeF &size,
                        const QColor &color) const;
+    // Paints it as the `rank`-th annotation of its kind in its frame's drawing order, counted from 1:
+    // the number a marker shows. By default as paint() does.
+    virtual void paintRanked(QPainter &painter, const Annotation &annotation, const QSizeF &size,
+                             const QColor &color, int rank) const;
+    // Whether its painting reads the picture under it (the surface painted so far): it then paints
+    // only on an image, and the canvas shows it over the picture rendered with the annotations.
+    virtual bool readsPicture() const { return false; }
     // The mark of the selection, painted under it: its path stroked two points wider on each side.
     virtual void paintHalo(QPainter &painter, const Annotation &annotation, const QSizeF &size,
                            const QColor &accent) const;

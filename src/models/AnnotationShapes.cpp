@@ -4,8 +4,11 @@
 #include "models/CircleShape.h"
 #include "models/HighlighterShape.h"
 #include "models/LineShape.h"
+#include "models/MarkerShape.h"
 #include "models/PenShape.h"
+#include "models/PixelateShape.h"
 #include "models/RectangleShape.h"
+#include "models/TextShape.h"
 #include "models/UnreadShape.h"
 
 #include <QHash>
@@ -34,8 +37,11 @@ const QList<const AnnotationShape *> &AnnotationShapes::all()
     static const RectangleShape rectangle;
     static const PenShape pen;
     static const HighlighterShape highlighter;
-    static const QList<const AnnotationShape *> registered{&arrow,     &line, &circle,
-                                                           &rectangle, &pen,  &highlighter};
+    static const TextShape text;
+    static const MarkerShape marker;
+    static const PixelateShape pixelate;
+    static const QList<const AnnotationShape *> registered{&arrow,       &line, &circle, &rectangle, &pen,
+                                                           &highlighter, &text, &marker, &pixelate};
     return registered;
 }
 
@@ -49,4 +55,14 @@ const AnnotationShape &AnnotationShapes::shapeOf(const QString &kind)
     static const UnreadShape unread;
     const AnnotationShape *shape = find(kind);
     return shape ? *shape : unread;
+}
+
+QList<int> AnnotationShapes::ranks(const QList<Annotation> &annotations)
+{
+    QList<int> ranks;
+    ranks.reserve(annotations.size());
+    QHash<QString, int> counted;
+    for (const Annotation &annotation : annotations)
+        ranks.append(++counted[annotation.kind]);
+    return ranks;
 }

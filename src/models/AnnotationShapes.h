@@ -1,5 +1,7 @@
 #pragma once
 
+#include "models/Annotation.h"
+
 #include <QList>
 #include <QString>
 
@@ -15,5 +17,8 @@ const QList<const AnnotationShape *> &all();
 const AnnotationShape *find(const QString &kind);
 // The same, with the behaviour of an unread annotation for a kind that is not registered.
 const AnnotationShape &shapeOf(const QString &kind);
+
+// The rank of each annotation of `annotations` among those of its kind, in list order, from 1.
+QList<int> ranks(const QList<Annotation> &annotations);
 
 } // namespace AnnotationShapes

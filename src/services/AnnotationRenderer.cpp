@@ -2,12 +2,29 @@
 
 #include "models/AnnotationGeometry.h"
 #include "models/AnnotationShape.h"
+#include "models/AnnotationShapes.h"
 
 #include <QColorSpace>
 #include <QColorTransform>
 #include <QPainter>
 
 QImage AnnotationRenderer::draw(const QImage &on, const QList<Annotation> &annotations)
+{
+    return drawOnPart(on, annotations, QRect(QPoint(0, 0), on.size()), on.size());
+}
+
+QList<Annotation> AnnotationRenderer::hiding(const QList<Annotation> &annotations)
+{
+    QList<Annotation> hidden;
+    for (const Annotation &annotation : annotations) {
+        if (annotation.shape().readsPicture())
+            hidden << annotation;
+    }
+    return hidden;
+}
+
+QImage AnnotationRenderer::drawOnPart(const QImage &on, const QList<Annotation> &annotations,
+                                      const QRect &part, const QSize &whole)
 {
     if (annotations.isEmpty() || on.isNull())
         return on;
@@ -27,10 +44,14 @@ QImage AnnotationRenderer::draw(const QImage &on, const QList<Annotation> &annot
     if (!painter.isActive())
         return on;
     painter.setRenderHint(QPainter::Antialiasing);
-    const QSizeF size = canvas.size();
-    for (const Annotation &annotation : annotations) {
+    painter.translate(-part.topLeft());
+    const QSizeF size = whole;
+    const QList<int> ranks = AnnotationShapes::ranks(annotations);
+    for (qsizetype i = 0; i < annotations.size(); ++i) {
+        const Annotation &annotation = annotations.at(i);
         const QColor color = AnnotationGeometry::strokeColor(annotation);
-        annotation.shape().paint(painter, annotation, size, convert ? toImage.map(color) : color);
+        annotation.shape().paintRanked(painter, annotation, size, convert ? toImage.map(color) : color,
+                                       ranks.at(i));
     }
     painter.end();
     canvas.convertTo(QImage::Format_RGBA8888_Premultiplied);

@@ -302,10 +302,24 @@ Result<QList<QImage>> BatchExportService::finishedImages(const Services &service
             image = ImageCrop::trimmedToContent(image, trimThreshold);
         return QList<QImage>{image};
     }
+    // Each subject apart gets no annotations but those that hide what is under them, where they fall
+    // on it.
+    const QList<Annotation> hiding = AnnotationRenderer::hiding(frame.annotations);
+    const QRect wholeFrame(QPoint(0, 0), mask->frameSize());
     QList<QImage> rendered;
     rendered.reserve(subjects.value().size());
-    for (const QImage &subject : subjects.value())
-        rendered << renderer.render(subject, settings.filter, settings.edge);
+    for (qsizetype i = 0; i < subjects.value().size(); ++i) {
+        QImage image = renderer.render(subjects.value().at(i), settings.filter, settings.edge);
+        if (!hiding.isEmpty()) {
+            // An outline grows every picture by the same margin, as it grows the merged one the
+            // annotations are placed on.
+            const QRect part = settings.crop ? mask->instanceBounds(int(i)) : wholeFrame;
+            const QSize grown = image.size() - part.size();
+            image = AnnotationRenderer::drawOnPart(image, hiding, QRect(part.topLeft(), image.size()),
+                                                   wholeFrame.size() + grown);
+        }
+        rendered << image;
+    }
     return rendered;
 }
 

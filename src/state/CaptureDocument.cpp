@@ -1,5 +1,7 @@
 #include "CaptureDocument.h"
 
+#include "models/AnnotationShape.h"
+
 #include "models/AnnotationCopy.h"
 
 #include "state/commands/AddAnnotationCommand.h"
@@ -482,7 +484,7 @@ void CaptureDocument::setAnnotationLineWidth(const QUuid &frameId, const QUuid &
     if (!current)
         return;
     Annotation after = *current;
-    after.lineWidth = lineWidth;
+    after.shape().setLineWidth(after, lineWidth);
     editAnnotation(frameId, after, AnnotationEdit::Width, continuing);
 }
 

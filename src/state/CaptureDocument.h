@@ -147,7 +147,7 @@ public:
     void reorderAnnotation(const QUuid &frameId, const QUuid &annotationId, AnnotationOrder order);
     // What an edit of an annotation changes: it names the step, and the continuing edits of one kind
     // merge.
-    enum class AnnotationEdit { Move, Reshape, Color, Width };
+    enum class AnnotationEdit { Move, Reshape, Color, Width, Text };
     // Puts `after` in place of the frame's annotation that has its identifier. `continuing` says the
     // edit goes on from the previous one of the same drag, so that a whole drag is one step.
     void editAnnotation(const QUuid &frameId, const Annotation &after, AnnotationEdit edit,

@@ -3,6 +3,7 @@
 #include "models/Annotation.h"
 #include "models/AnnotationShape.h"
 #include "models/AnnotationShapes.h"
+#include "models/TextShape.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -56,6 +57,15 @@ private slots:
         QTest::newRow("pen") << drawn("pen", {{0.1, 0.1}, {0.2, 0.15}, {0.2, 0.15}, {0.35, 0.4}});
         QTest::newRow("a dot of pen") << drawn("pen", {{0.5, 0.5}});
         QTest::newRow("highlighter") << drawn("highlighter", {{0.1, 0.5}, {0.9, 0.5}});
+        Annotation text = drawn("text", {{0.3, 0.4}});
+        text.text = QStringLiteral("Ligne « 1 »\n\tsuite — fin \U0001F3AC");
+        TextShape::fit(text, 4.0 / 3.0);
+        QTest::newRow("text") << text;
+        text.filled = true;
+        text.text = QStringLiteral("\n");
+        QTest::newRow("boxed text of empty lines") << text;
+        QTest::newRow("marker") << drawn("marker", {{0.5, 0.5}, {0.7, 0.2}});
+        QTest::newRow("pixelated box") << drawn("pixelate", {{0.9, 0.9}, {0.1, -0.2}});
     }
 
     void everyKindRoundTripsExactly()
@@ -83,6 +93,98 @@ private slots:
                  (QStringList{"a", "b", "g", "id", "kind", "lineWidth", "points", "r"}));
         QCOMPARE(box.toJson().keys(),
                  (QStringList{"a", "b", "end", "filled", "g", "id", "kind", "lineWidth", "r", "start"}));
+    }
+
+    // Each new kind is stored with its own members only.
+    void theNewKindsKeepTheirOwnMembers()
+    {
+        Annotation text = drawn("text", {{0.1, 0.1}});
+        text.text = QStringLiteral("a");
+        QCOMPARE(text.toJson().keys(), (QStringList{"a", "b", "end", "filled", "g", "id", "kind", "lineWidth",
+                                                    "r", "start", "text"}));
+        QCOMPARE(drawn("marker", {{0.1, 0.1}}).toJson().keys(),
+                 (QStringList{"a", "b", "g", "id", "kind", "lineWidth", "r", "start"}));
+        QCOMPARE(drawn("pixelate", {{0.1, 0.1}, {0.2, 0.2}}).toJson().keys(),
+                 (QStringList{"a", "b", "end", "g", "id", "kind", "lineWidth", "r", "start"}));
+        // Only the kinds drawn with their words hold text; only a marker is made by a click.
+        for (const AnnotationShape *kind : AnnotationShapes::all()) {
+            QCOMPARE(kind->holdsText(), kind->kind() == QStringLiteral("text"));
+            QCOMPARE(kind->madeByClick(), kind->kind() == QStringLiteral("marker"));
+            QCOMPARE(kind->readsPicture(), kind->kind() == QStringLiteral("pixelate"));
+        }
+        QCOMPARE(shape("text").displayName(), QStringLiteral("Texte"));
+        QCOMPARE(shape("marker").displayName(), QStringLiteral("Repère numéroté"));
+        QCOMPARE(shape("pixelate").displayName(), QStringLiteral("Pixeliser"));
+    }
+
+    // A text's box fits its words at its size; its corners and its size scale it whole.
+    void aTextScalesWithItsBoxAndItsSize()
+    {
+        Annotation text = drawn("text", {{0.2, 0.3}});
+        text.text = QStringLiteral("Un\ndeux trois");
+        TextShape::fit(text, 2.0);
+        const QPointF extent = text.end - text.start;
+        // Two lines are higher than one; the same words at twice the size take twice the box.
+        Annotation oneLine = text;
+        oneLine.text = QStringLiteral("deux trois");
+        TextShape::fit(oneLine, 2.0);
+        QVERIFY(oneLine.end.y() - oneLine.start.y() < extent.y());
+        QVERIFY(std::abs(oneLine.end.x() - text.end.x()) < 1e-12);
+        QVERIFY(extent.x() > 0.05 && extent.x() < 0.5);
+
+        const AnnotationShape &s = text.shape();
+        QCOMPARE(s.handles(text).size(), 4);
+        Annotation grown = text;
+        // The bottom-right corner taken twice as far from the top-left one.
+        s.moveHandle(grown, 2, text.start + 2 * extent);
+        QCOMPARE(grown.start, text.start);
+        QVERIFY(std::abs(grown.end.x() - (text.start.x() + 2 * extent.x())) < 1e-12);
+        QVERIFY(std::abs(grown.end.y() - (text.start.y() + 2 * extent.y())) < 1e-12);
+        QVERIFY(std::abs(grown.lineWidth - 2 * text.lineWidth) < 1e-12);
+        // Pulled one way only, the corner still scales both ways alike.
+        Annotation wider = text;
+        s.moveHandle(wider, 0, QPointF(text.end.x() - 1.5 * extent.x(), text.start.y()));
+        QCOMPARE(wider.end, text.end);
+        QVERIFY(std::abs((wider.end.y() - wider.start.y()) - 1.5 * extent.y()) < 1e-12);
+
+        Annotation halved = text;
+        s.setLineWidth(halved, text.lineWidth / 2);
+        QCOMPARE(halved.start, text.start);
+        QVERIFY(std::abs(halved.end.x() - (text.start.x() + extent.x() / 2)) < 1e-12);
+        QCOMPARE(halved.lineWidth, text.lineWidth / 2);
+        Annotation refitted = halved;
+        TextShape::fit(refitted, 2.0);
+        QVERIFY(std::abs(refitted.end.y() - halved.end.y()) < 1e-12);
+
+        // Hit anywhere in its box, not beside it.
+        QCOMPARE(s.distance(text, text.start + extent / 2), 0.0);
+        QVERIFY(std::abs(s.distance(text, QPointF(text.end.x() + 0.1, text.start.y())) - 0.1) < 1e-12);
+    }
+
+    void aMarkerIsADiscPlacedByAClick()
+    {
+        Annotation marker = drawn("marker", {{0.5, 0.5}});
+        QCOMPARE(marker.start, QPointF(0.5, 0.5));
+        // A drag carries it.
+        shape("marker").extend(marker, {0.25, 0.75});
+        QCOMPARE(marker.start, QPointF(0.25, 0.75));
+        QVERIFY(marker.shape().handles(marker).isEmpty());
+        Annotation kept = marker;
+        marker.shape().moveHandle(marker, 0, {0.9, 0.9});
+        QCOMPARE(marker, kept);
+        // Its radius follows the width: 3 × 0.01 of the width.
+        QCOMPARE(marker.shape().distance(marker, {0.25 + 0.02, 0.75}), 0.0);
+        QVERIFY(std::abs(marker.shape().distance(marker, {0.25, 0.75 + 0.05}) - 0.02) < 1e-12);
+        marker.shape().translate(marker, {0.25, -0.25});
+        QCOMPARE(marker.start, QPointF(0.5, 0.5));
+        QVERIFY(std::abs(marker.shape().path(marker, {200, 100}).boundingRect().width() - 12.0) < 1e-9);
+        QVERIFY(std::abs(marker.shape().path(marker, {1000, 100}).boundingRect().width() - 60.0) < 1e-9);
+
+        Annotation box = drawn("pixelate", {{0.2, 0.2}, {0.6, 0.8}});
+        QCOMPARE(box.shape().handles(box), (QList<QPointF>{{0.2, 0.2}, {0.6, 0.2}, {0.6, 0.8}, {0.2, 0.8}}));
+        box.shape().moveHandle(box, 2, {0.7, 0.9});
+        QCOMPARE(box.end, QPointF(0.7, 0.9));
+        QCOMPARE(box.shape().distance(box, {0.4, 0.5}), 0.0);
     }
 
     void boxCornersReshapeAroundTheOppositeOne()
@@ -156,6 +258,16 @@ private slots:
         QJsonObject box = drawn("rectangle", {{0.1, 0.1}, {0.2, 0.2}}).toJson();
         box.insert("filled", 1);
         QTest::newRow("filled as number") << box << "le membre « filled » n'est ni true ni false";
+        Annotation words = drawn("text", {{0.1, 0.1}});
+        words.text = QStringLiteral("mot");
+        QJsonObject text = words.toJson();
+        text.insert("text", 3);
+        QTest::newRow("text as number") << text << "le membre « text »";
+        text.remove("text");
+        QTest::newRow("a text without words") << text << "le membre « text » est absent";
+        QJsonObject marker = drawn("marker", {{0.1, 0.1}}).toJson();
+        marker.remove("start");
+        QTest::newRow("a marker without place") << marker << "le membre « start » est absent";
     }
 
     void damagedMembersOfTheNewKindsAreRefused()
@@ -171,7 +283,7 @@ private slots:
     {
         const QJsonObject future{
             {"id", "6F9619FF-8B86-D011-B42D-00C04FC964FF"},
-            {"kind", "text"},
+            {"kind", "sticker"},
             {"text", "Ligne 1\nLigne « 2 »"},
             {"size", 0.05},
             {"box", QJsonObject{{"r", 1}, {"filled", true}, {"none", QJsonValue::Null}}},
@@ -183,7 +295,7 @@ private slots:
         const std::optional<Annotation> read = Annotation::fromJson(future, &error);
         QVERIFY2(read, qPrintable(error));
         QVERIFY(read->isUnread());
-        QCOMPARE(read->kind, QStringLiteral("text"));
+        QCOMPARE(read->kind, QStringLiteral("sticker"));
         QCOMPARE(read->id, QUuid::fromString(QStringLiteral("6F9619FF-8B86-D011-B42D-00C04FC964FF")));
         QCOMPARE(read->toJson(), future);
         // Neither picked nor moved nor drawn.

@@ -134,15 +134,17 @@ private slots:
             QVERIFY(!shape->displayName().isEmpty());
             QVERIFY(!shape->systemImage().isEmpty());
         }
-        QCOMPARE(kinds, (QStringList{"arrow", "line", "circle", "rectangle", "pen", "highlighter"}));
+        QCOMPARE(kinds, (QStringList{"arrow", "line", "circle", "rectangle", "pen", "highlighter", "text",
+                                     "marker", "pixelate"}));
         QCOMPARE(AnnotationShapes::find(QStringLiteral("arrow"))->displayName(), QStringLiteral("Flèche"));
         QCOMPARE(AnnotationShapes::find(QStringLiteral("circle"))->displayName(), QStringLiteral("Cercle"));
         QCOMPARE(AnnotationShapes::find(QStringLiteral("line"))->systemImage(),
                  QStringLiteral("line.diagonal"));
         QVERIFY(!AnnotationShapes::find(QStringLiteral("Arrow")));
-        QVERIFY(!AnnotationShapes::find(QStringLiteral("text")));
+        QVERIFY(!AnnotationShapes::find(QStringLiteral("sticker")));
         // An unknown kind behaves as an unread annotation: it cannot be picked.
-        QVERIFY(std::isinf(AnnotationShapes::shapeOf(QStringLiteral("text")).distance(Annotation(), {0, 0})));
+        QVERIFY(
+            std::isinf(AnnotationShapes::shapeOf(QStringLiteral("sticker")).distance(Annotation(), {0, 0})));
     }
 };
 

@@ -1,9 +1,11 @@
 #include "PipelineImages.h"
+#include "PixelBlocks.h"
 #include "TestRegistry.h"
 
 #include "models/AnnotationGeometry.h"
 #include "models/AnnotationShape.h"
 #include "models/AnnotationShapes.h"
+#include "models/TextShape.h"
 #include "services/AnnotationRenderer.h"
 
 #include <QColorSpace>
@@ -225,11 +227,126 @@ private slots:
         QVERIFY(alone[3] > 80 && alone[3] < 120 && alone[2] == 0);
     }
 
+    // The box becomes squares of 1/40 of the width on a grid anchored at the picture's corner, each
+    // of one colour, at full size and at a preview's; nothing beyond the box changes.
+    void aPixelatedBoxHidesTheWordsUnderIt_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("full size") << QSize(800, 200);
+        QTest::newRow("preview") << QSize(200, 50);
+        QTest::newRow("odd width") << QSize(333, 77);
+    }
+
+    void aPixelatedBoxHidesTheWordsUnderIt()
+    {
+        QFETCH(QSize, size);
+        const QImage typed = PixelBlocks::typedLine(size);
+        // From a sixteenth of the width, in the middle of a block.
+        const Annotation box = annotation(QStringLiteral("pixelate"), {0.0625, 0.1}, {0.94, 0.9}, 0.006);
+        const QImage drawn = AnnotationRenderer::draw(typed, {box});
+        const QRect area = box.shape().path(box, size).boundingRect().toRect();
+        const double block = size.width() / 40.0;
+        QVERIFY(PixelBlocks::colourCount(typed, area) > 2);
+        const QRect mixed = PixelBlocks::firstMixedCell(drawn, area, block);
+        QVERIFY2(mixed.isEmpty(), qPrintable(QStringLiteral("cell at %1, %2").arg(mixed.x()).arg(mixed.y())));
+        // The words leave grey blocks, not a blank.
+        QVERIFY(PixelBlocks::colourCount(drawn, area) > 2);
+        for (const QPoint outside : {QPoint(area.left() - 1, size.height() / 2), QPoint(area.right() + 2, 5),
+                                     QPoint(size.width() / 2, 0)})
+            QCOMPARE(raw(drawn, outside.x(), outside.y()), raw(typed, outside.x(), outside.y()));
+    }
+
+    // What is under the box, the annotations drawn before it included, is what it shows in blocks;
+    // those drawn after it lie over it.
+    void aPixelatedBoxShowsTheAnnotationsBeneathIt()
+    {
+        QImage white(400, 200, QImage::Format_RGBA8888_Premultiplied);
+        white.fill(Qt::white);
+        Annotation beneath = annotation(QStringLiteral("rectangle"), {0.0, 0.0}, {0.5, 1.0}, 0.01);
+        beneath.filled = true;
+        beneath.r = 0.0;
+        beneath.b = 1.0;
+        const Annotation box = annotation(QStringLiteral("pixelate"), {0.25, 0.25}, {0.75, 0.75}, 0.01);
+        const Annotation over = annotation(QStringLiteral("line"), {0.25, 0.5}, {0.75, 0.5}, 0.01);
+        const QImage drawn = AnnotationRenderer::draw(white, {beneath, box, over});
+        QCOMPARE(raw(drawn, 120, 60), (std::array<int, 4>{0, 0, 255, 255}));
+        QVERIFY(isWhite(drawn, 280, 60));
+        QVERIFY(isRed(drawn, 150, 100) && isRed(drawn, 250, 100));
+        // Drawn first, it has nothing but the white picture to show.
+        const QImage first = AnnotationRenderer::draw(white, {box, beneath});
+        QVERIFY(isWhite(first, 280, 60));
+        QCOMPARE(raw(first, 120, 60), (std::array<int, 4>{0, 0, 255, 255}));
+    }
+
+    // On one subject cut out of its frame, a box falls where it falls on the whole frame, in the
+    // same blocks.
+    void aPixelatedBoxOnAPartKeepsTheWholePicturesGrid()
+    {
+        const QSize whole(400, 100);
+        const QImage typed = PixelBlocks::typedLine(whole);
+        const Annotation box = annotation(QStringLiteral("pixelate"), {0.05, 0.2}, {0.9, 0.8}, 0.01);
+        const QRect part(37, 13, 250, 70);
+        const QImage onPart = AnnotationRenderer::drawOnPart(typed.copy(part), {box}, part, whole);
+        const QImage onWhole = AnnotationRenderer::draw(typed, {box}).copy(part);
+        const QRect area = box.shape().path(box, whole).boundingRect().toRect().translated(-part.topLeft());
+        const QRect mixed = PixelBlocks::firstMixedCell(onPart, area, 10.0, -part.topLeft());
+        QVERIFY2(mixed.isEmpty(), qPrintable(QStringLiteral("cell at %1, %2").arg(mixed.x()).arg(mixed.y())));
+        // The cells wholly inside the part hold what they hold on the whole frame.
+        const QRect inner = QRect(QPoint(50, 20), QPoint(279, 79)).translated(-part.topLeft());
+        QCOMPARE(onPart.copy(inner), onWhole.copy(inner));
+        // The words outside the box, on the part, are untouched.
+        QCOMPARE(raw(onPart, 0, 0), raw(typed, part.left(), part.top()));
+    }
+
+    // A text's words fill its box, in its colour, at every size alike; on a box of its colour they
+    // are white.
+    void aTextFillsItsBoxAtEverySize()
+    {
+        Annotation text = annotation(QStringLiteral("text"), {0.1, 0.2}, {0.1, 0.2}, 0.01);
+        text.text = QStringLiteral("Entrée\nsortie");
+        TextShape::fit(text, 2.0);
+        QRect inked[2];
+        for (int i = 0; i < 2; ++i) {
+            QImage white(400 * (i + 1), 200 * (i + 1), QImage::Format_RGBA8888_Premultiplied);
+            white.fill(Qt::white);
+            const QImage drawn = AnnotationRenderer::draw(white, {text});
+            QRect ink;
+            for (int y = 0; y < drawn.height(); ++y) {
+                for (int x = 0; x < drawn.width(); ++x) {
+                    if (!isWhite(drawn, x, y))
+                        ink |= QRect(x, y, 1, 1);
+                }
+            }
+            inked[i] = ink;
+            const QRectF box = text.shape().path(text, white.size()).boundingRect();
+            QVERIFY(box.adjusted(-1, -1, 1, 1).contains(QRectF(ink)));
+            // The words take most of the box: its margin is a fraction of a letter.
+            QVERIFY(ink.width() > 0.8 * box.width() && ink.height() > 0.6 * box.height());
+        }
+        QVERIFY(std::abs(inked[1].width() - 2 * inked[0].width()) <= 2);
+        QVERIFY(std::abs(inked[1].top() - 2 * inked[0].top()) <= 2);
+
+        text.filled = true;
+        QImage white(400, 200, QImage::Format_RGBA8888_Premultiplied);
+        white.fill(Qt::white);
+        const QImage boxed = AnnotationRenderer::draw(white, {text});
+        const QPoint corner = text.shape().path(text, white.size()).boundingRect().topLeft().toPoint();
+        QCOMPARE(raw(boxed, corner.x() + 2, corner.y() + 2), (std::array<int, 4>{255, 0, 0, 255}));
+        int whiteInside = 0;
+        const QRect area =
+            text.shape().path(text, white.size()).boundingRect().toRect().adjusted(2, 2, -2, -2);
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x)
+                whiteInside += isWhite(boxed, x, y) ? 1 : 0;
+        }
+        QVERIFY(whiteInside > 50);
+    }
+
     void unreadAnnotationsDrawNothing()
     {
         const QImage frame = whiteFrame();
         const std::optional<Annotation> future = Annotation::fromJson(
-            QJsonObject{{"id", "6F9619FF-8B86-D011-B42D-00C04FC964FF"}, {"kind", "text"}, {"text", "x"}});
+            QJsonObject{{"id", "6F9619FF-8B86-D011-B42D-00C04FC964FF"}, {"kind", "sticker"}, {"text", "x"}});
         QVERIFY(future && future->isUnread());
         QCOMPARE(AnnotationRenderer::draw(frame, {*future}), frame);
     }

@@ -249,7 +249,7 @@ private slots:
         }
         drawings[3].filled = true;
         const QJsonObject future{{"id", "0F9619FF-8B86-D011-B42D-00C04FC964FF"},
-                                 {"kind", "marker"},
+                                 {"kind", "stamp"},
                                  {"number", 3},
                                  {"at", QJsonArray{0.5, 0.5}},
                                  {"big", qint64(-9007199254740993)},

@@ -152,12 +152,12 @@ private slots:
         QJsonObject frame = frames.at(0).toObject();
         QJsonArray annotations = frame.value("annotations").toArray();
         const QJsonObject text{{"id", "6F9619FF-8B86-D011-B42D-00C04FC964FF"},
-                               {"kind", "text"},
+                               {"kind", "sticker"},
                                {"text", "Regard\ncaméra"},
                                {"size", 0.04},
                                {"anchor", QJsonArray{0.5, 0.25}}};
         const QJsonObject marker{
-            {"id", "7F9619FF-8B86-D011-B42D-00C04FC964FF"}, {"kind", "marker"}, {"number", 2}};
+            {"id", "7F9619FF-8B86-D011-B42D-00C04FC964FF"}, {"kind", "stamp"}, {"number", 2}};
         annotations.prepend(text);
         annotations.append(marker);
         frame.insert("annotations", annotations);
@@ -173,7 +173,7 @@ private slots:
         QVERIFY2(reopened.errorMessage()->startsWith(videoNotFound), qPrintable(*reopened.errorMessage()));
         QVERIFY2(reopened.errorMessage()->contains(
                      QStringLiteral("Ce projet contient 2 annotations de types que cette version ne "
-                                    "connaît pas (« text », « marker »)")),
+                                    "connaît pas (« sticker », « stamp »)")),
                  qPrintable(*reopened.errorMessage()));
         CaptureDocument *document = reopened.document();
         const CapturedFrame shown = document->groups()[0].frames[0];
@@ -209,8 +209,8 @@ private slots:
         root.insert("groups", groups);
         writeJson(written, root);
         QVERIFY(TestProjects::open(single, QUrl::fromLocalFile(written)));
-        QVERIFY2(single.errorMessage()->contains(
-                     QStringLiteral("une annotation d'un type que cette version ne connaît pas (« text »)")),
+        QVERIFY2(single.errorMessage()->contains(QStringLiteral(
+                     "une annotation d'un type que cette version ne connaît pas (« sticker »)")),
                  qPrintable(*single.errorMessage()));
     }
 

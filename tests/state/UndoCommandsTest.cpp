@@ -3,6 +3,8 @@
 
 #include "models/AnnotationShape.h"
 #include "models/AnnotationShapes.h"
+#include "models/TextShape.h"
+#include "services/AnnotationRenderer.h"
 #include "state/CaptureDocument.h"
 
 #include <QSignalSpy>
@@ -86,6 +88,12 @@ void fill(CaptureDocument &document)
                                << annotation(QStringLiteral("rectangle"), {0.6, 0.6}, {0.9, 0.7})
                                << stroke(QStringLiteral("highlighter"), {{0.0, 0.5}, {1.0, 0.5}});
     wide.frames[2].annotations[1].filled = true;
+    Annotation text = annotation(QStringLiteral("text"), {0.2, 0.2}, {0.2, 0.2});
+    text.text = QStringLiteral("Départ\narrivée");
+    TextShape::fit(text, 16.0 / 9.0);
+    wide.frames[2].annotations << text << annotation(QStringLiteral("marker"), {0.3, 0.3}, {0.3, 0.3})
+                               << annotation(QStringLiteral("pixelate"), {0.5, 0.1}, {0.8, 0.3})
+                               << annotation(QStringLiteral("marker"), {0.6, 0.6}, {0.6, 0.6});
     CaptureGroup close(QStringLiteral("Plans serrés"));
     close.frames << CapturedFrame(MediaTime(75, 1)) << CapturedFrame(MediaTime(3725, 1));
     content.groups = {wide, close};
@@ -253,6 +261,87 @@ QMap<QString, Operation> operations()
               d.setAnnotationLineWidth(frameId(d, 0, 2), group(d, 0).frames.at(2).annotations.at(2).id, 0.03,
                                        false);
           }}},
+        {"write a text",
+         {"Annuler l'ajout de l'annotation",
+          [](CaptureDocument &d) {
+              Annotation text = annotation(QStringLiteral("text"), {0.4, 0.4}, {0.4, 0.4});
+              text.text = QStringLiteral("Plan 2");
+              TextShape::fit(text, 16.0 / 9.0);
+              d.addAnnotation(frameId(d, 1, 0), text);
+          }}},
+        {"edit a text's words",
+         {"Annuler le texte de l'annotation",
+          [](CaptureDocument &d) {
+              changeAnnotation(d, frameId(d, 0, 2), 3, CaptureDocument::AnnotationEdit::Text,
+                               [](Annotation &a) { a.text = QStringLiteral("Autre\nchose"); });
+          }}},
+        {"reshape a text",
+         {"Annuler la forme de l'annotation",
+          [](CaptureDocument &d) {
+              changeAnnotation(d, frameId(d, 0, 2), 3, CaptureDocument::AnnotationEdit::Reshape,
+                               [](Annotation &a) { a.shape().moveHandle(a, 2, a.end + QPointF(0.1, 0.1)); });
+          }}},
+        {"move a text",
+         {"Annuler le déplacement de l'annotation",
+          [](CaptureDocument &d) {
+              changeAnnotation(d, frameId(d, 0, 2), 3, CaptureDocument::AnnotationEdit::Move,
+                               [](Annotation &a) {
+                                   a.shape().translate(a, {0.1, 0.0});
+                               });
+          }}},
+        {"enlarge a text",
+         {"Annuler l'épaisseur de l'annotation",
+          [](CaptureDocument &d) {
+              d.setAnnotationLineWidth(frameId(d, 0, 2), group(d, 0).frames.at(2).annotations.at(3).id, 0.012,
+                                       false);
+          }}},
+        {"recolour a text",
+         {"Annuler la couleur de l'annotation",
+          [](CaptureDocument &d) {
+              d.setAnnotationColor(frameId(d, 0, 2), group(d, 0).frames.at(2).annotations.at(3).id,
+                                   QColor::fromRgbF(0, 1, 0, 1));
+          }}},
+        {"place a marker",
+         {"Annuler l'ajout de l'annotation",
+          [](CaptureDocument &d) {
+              const AnnotationShape &marker = *AnnotationShapes::find(QStringLiteral("marker"));
+              d.addAnnotation(frameId(d, 1, 0), marker.begin({0.5, 0.5}));
+          }}},
+        {"move a marker",
+         {"Annuler le déplacement de l'annotation",
+          [](CaptureDocument &d) {
+              changeAnnotation(d, frameId(d, 0, 2), 4, CaptureDocument::AnnotationEdit::Move,
+                               [](Annotation &a) {
+                                   a.shape().translate(a, {-0.1, 0.2});
+                               });
+          }}},
+        {"recolour a marker",
+         {"Annuler la couleur de l'annotation",
+          [](CaptureDocument &d) {
+              d.setAnnotationColor(frameId(d, 0, 2), group(d, 0).frames.at(2).annotations.at(4).id,
+                                   QColor::fromRgbF(1, 1, 0, 1));
+          }}},
+        {"delete a marker",
+         {"Annuler la suppression de l'annotation",
+          [](CaptureDocument &d) {
+              d.deleteAnnotation(frameId(d, 0, 2), group(d, 0).frames.at(2).annotations.at(4).id);
+          }}},
+        {"reshape a pixelated box",
+         {"Annuler la forme de l'annotation",
+          [](CaptureDocument &d) {
+              changeAnnotation(d, frameId(d, 0, 2), 5, CaptureDocument::AnnotationEdit::Reshape,
+                               [](Annotation &a) {
+                                   a.shape().moveHandle(a, 0, {0.05, 0.05});
+                               });
+          }}},
+        {"move a pixelated box",
+         {"Annuler le déplacement de l'annotation",
+          [](CaptureDocument &d) {
+              changeAnnotation(d, frameId(d, 0, 2), 5, CaptureDocument::AnnotationEdit::Move,
+                               [](Annotation &a) {
+                                   a.shape().translate(a, {0.1, 0.5});
+                               });
+          }}},
         {"delete a pen stroke",
          {"Annuler la suppression de l'annotation",
           [](CaptureDocument &d) {
@@ -410,6 +499,50 @@ private slots:
     }
 
     // Several steps taken back one by one, then all redone, give each intermediate state back.
+    // A marker shows its place among the frame's markers: deleting one or sending one to the back
+    // renumbers the others, and undoing gives the numbers back.
+    void markersAreRenumberedByDeletesAndReorders()
+    {
+        CaptureDocument document;
+        fill(document);
+        const QUuid frame = frameId(document, 1, 0);
+        const AnnotationShape &shape = *AnnotationShapes::find(QStringLiteral("marker"));
+        const QList<QPointF> places{{0.2, 0.5}, {0.5, 0.5}, {0.8, 0.5}};
+        QList<QUuid> markers;
+        for (const QPointF &place : places) {
+            Annotation marker = shape.begin(place);
+            marker.lineWidth = 0.03;
+            document.addAnnotation(frame, marker);
+            markers << marker.id;
+        }
+        QImage white(200, 100, QImage::Format_RGBA8888_Premultiplied);
+        white.fill(Qt::white);
+        // The disc around a place, on the frame as it is now: centres fall on whole pixels, so two
+        // discs showing the same number are the same pixels.
+        const auto disc = [&](const QPointF &place) {
+            const QImage drawn = AnnotationRenderer::draw(white, document.frame(frame)->annotations);
+            return drawn.copy(QRect(int(place.x() * 200) - 20, int(place.y() * 100) - 20, 40, 40));
+        };
+        const QImage one = disc(places[0]);
+        const QImage two = disc(places[1]);
+        const QImage three = disc(places[2]);
+        QVERIFY(one != two && two != three && one != three);
+
+        document.deleteAnnotation(frame, markers[0]);
+        QCOMPARE(disc(places[1]), one);
+        QCOMPARE(disc(places[2]), two);
+        document.undoStack()->undo();
+        QCOMPARE(disc(places[0]), one);
+        QCOMPARE(disc(places[2]), three);
+
+        document.reorderAnnotation(frame, markers[2], CaptureDocument::AnnotationOrder::Back);
+        QCOMPARE(disc(places[2]), one);
+        QCOMPARE(disc(places[0]), two);
+        QCOMPARE(disc(places[1]), three);
+        document.undoStack()->undo();
+        QCOMPARE(disc(places[2]), three);
+    }
+
     void aSeriesOfStepsUnwindsInOrder()
     {
         CaptureDocument document;

@@ -22,13 +22,15 @@ QString describe(const Annotation &a)
     for (const QPointF &p : a.points)
         points << point(p);
     return QStringLiteral("annotation %1 %2 %3→%4 rgba %5 %6 %7 %8 width %9 filled %10 points [%11]%12")
-        .arg(a.id.toString(), a.kind, point(a.start), point(a.end), number(a.r), number(a.g), number(a.b),
-             number(a.a), number(a.lineWidth))
-        .arg(a.filled)
-        .arg(points.join(QStringLiteral(", ")),
-             a.isUnread() ? QStringLiteral(" unread ") +
-                                QString::fromUtf8(QJsonDocument(a.unread).toJson(QJsonDocument::Compact))
-                          : QString());
+               .arg(a.id.toString(), a.kind, point(a.start), point(a.end), number(a.r), number(a.g),
+                    number(a.b), number(a.a), number(a.lineWidth))
+               .arg(a.filled)
+               .arg(points.join(QStringLiteral(", ")),
+                    a.isUnread()
+                        ? QStringLiteral(" unread ") +
+                              QString::fromUtf8(QJsonDocument(a.unread).toJson(QJsonDocument::Compact))
+                        : QString()) +
+           (a.text.isEmpty() ? QString() : QStringLiteral(" text «%1»").arg(a.text));
 }
 
 } // namespace

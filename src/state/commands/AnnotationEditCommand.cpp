@@ -22,6 +22,8 @@ QString AnnotationEditCommand::text(CaptureDocument::AnnotationEdit edit)
         return tr("couleur de l'annotation");
     case CaptureDocument::AnnotationEdit::Width:
         return tr("épaisseur de l'annotation");
+    case CaptureDocument::AnnotationEdit::Text:
+        return tr("texte de l'annotation");
     }
     return {};
 }
@@ -37,6 +39,8 @@ QString AnnotationEditCommand::actionText(CaptureDocument::AnnotationEdit edit)
         return tr("la couleur de l'annotation");
     case CaptureDocument::AnnotationEdit::Width:
         return tr("l'épaisseur de l'annotation");
+    case CaptureDocument::AnnotationEdit::Text:
+        return tr("le texte de l'annotation");
     }
     return {};
 }

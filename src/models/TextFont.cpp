@@ -1,0 +1,57 @@
+#include "TextFont.h"
+
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+// Where the bootstrap's package puts the typeface.
+constexpr const char *fontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+QString loadedFamily()
+{
+    static const QString family = [] {
+        const int id = QFontDatabase::addApplicationFont(QString::fromLatin1(fontFile));
+        const QStringList families = id < 0 ? QStringList() : QFontDatabase::applicationFontFamilies(id);
+        return families.isEmpty() ? QStringLiteral("DejaVu Sans") : families.first();
+    }();
+    return family;
+}
+
+} // namespace
+
+void TextFont::load()
+{
+    loadedFamily();
+}
+
+QFont TextFont::font()
+{
+    QFont font(loadedFamily());
+    font.setPixelSize(int(referenceSize));
+    font.setHintingPreference(QFont::PreferNoHinting);
+    font.setStyleStrategy(QFont::StyleStrategy(QFont::NoFontMerging | QFont::ForceOutline));
+    font.setKerning(true);
+    return font;
+}
+
+TextFont::Layout TextFont::layout(const QString &text)
+{
+    const QFont typeface = font();
+    const QFontMetricsF metrics(typeface);
+    Layout laid;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    double widest = 0.0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString &line = lines.at(i);
+        const double baseline = metrics.ascent() + double(i) * metrics.lineSpacing();
+        laid.outlines.addText(QPointF(0.0, baseline), typeface, line);
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    }
+    const double height = metrics.height() + double(lines.size() - 1) * metrics.lineSpacing();
+    laid.extent = QSizeF(widest, height);
+    return laid;
+}
