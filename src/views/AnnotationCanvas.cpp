@@ -3,15 +3,20 @@
 #include "AnnotationHitTest.h"
 #include "CanvasTool.h"
 #include "CanvasToolbox.h"
+#include "InPlaceTextEditor.h"
 #include "ViewStyle.h"
 #include "models/AnnotationGeometry.h"
 #include "models/AnnotationShape.h"
+#include "models/AnnotationShapes.h"
+#include "models/TextShape.h"
+#include "services/AnnotationRenderer.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -66,6 +71,108 @@ void AnnotationCanvas::setAnnotations(const QList<Annotation> &annotations)
         return;
     m_annotations = annotations;
     update();
+}
+
+void AnnotationCanvas::setBackdrop(const QImage &picture)
+{
+    if (picture.cacheKey() == m_backdrop.cacheKey())
+        return;
+    m_backdrop = picture;
+    update();
+}
+
+bool AnnotationCanvas::coversPicture() const
+{
+    if (m_backdrop.isNull())
+        return false;
+    const QList<Annotation> shown = shownAnnotations();
+    return std::any_of(shown.cbegin(), shown.cend(),
+                       [](const Annotation &annotation) { return annotation.shape().readsPicture(); });
+}
+
+QList<Annotation> AnnotationCanvas::shownAnnotations() const
+{
+    QList<Annotation> shown = m_annotations;
+    if (m_draft)
+        shown.append(*m_draft);
+    if (m_textEditor) {
+        const QUuid edited = m_textEditor->annotation().id;
+        shown.removeIf([&edited](const Annotation &annotation) { return annotation.id == edited; });
+    }
+    return shown;
+}
+
+const QImage &AnnotationCanvas::pictureLayer(const QList<Annotation> &shown) const
+{
+    // At the canvas's pixels, never beyond the picture's own: a picture zoomed in shows its pixels
+    // grown, and so do its annotations.
+    QSize pixels = (QSizeF(size()) * devicePixelRatioF()).toSize();
+    if (pixels.width() > m_backdrop.width() || pixels.height() > m_backdrop.height())
+        pixels = m_backdrop.size();
+    if (m_layer.size() == pixels && m_layerBackdrop == m_backdrop.cacheKey() && m_layerAnnotations == shown)
+        return m_layer;
+    const QImage base = m_backdrop.size() == pixels
+                            ? m_backdrop
+                            : m_backdrop.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    m_layer = AnnotationRenderer::draw(base, shown);
+    m_layerAnnotations = shown;
+    m_layerBackdrop = m_backdrop.cacheKey();
+    return m_layer;
+}
+
+InPlaceTextEditor *AnnotationCanvas::textEditor() const
+{
+    return m_textEditor;
+}
+
+void AnnotationCanvas::editText(const Annotation &text)
+{
+    if (m_textEditor)
+        m_textEditor->finish();
+    auto *editor = new InPlaceTextEditor(this, text);
+    m_textEditor = editor;
+    connect(editor, &InPlaceTextEditor::finished, this,
+            [this, editor](const Annotation &edited, bool byPress) {
+                if (m_textEditor == editor)
+                    m_textEditor = nullptr;
+                editor->deleteLater();
+                // A press elsewhere on the canvas that took the focus from the editor only ends it.
+                if (byPress) {
+                    m_swallowPress = true;
+                    QTimer::singleShot(0, this, [this] { m_swallowPress = false; });
+                }
+                textEditingEnded(edited);
+            });
+    update();
+    editor->show();
+    editor->setFocus(Qt::OtherFocusReason);
+}
+
+void AnnotationCanvas::textEditingEnded(const Annotation &edited)
+{
+    const auto known =
+        std::find_if(m_annotations.cbegin(), m_annotations.cend(),
+                     [&edited](const Annotation &annotation) { return annotation.id == edited.id; });
+    update();
+    if (edited.text.trimmed().isEmpty()) {
+        if (known != m_annotations.cend()) {
+            writeSelection(edited.id);
+            emit deleteRequested();
+        }
+        return;
+    }
+    Annotation fitted = edited;
+    const QSizeF area = size();
+    TextShape::fit(fitted, area.height() > 0 ? area.width() / area.height() : 1.0);
+    if (known == m_annotations.cend()) {
+        addDrawn(fitted);
+        return;
+    }
+    if (*known == fitted)
+        return;
+    replace(fitted);
+    emit annotationTextEdited(fitted);
+    writeSelection(fitted.id);
 }
 
 void AnnotationCanvas::setSelectedId(const QUuid &id)
@@ -172,6 +279,14 @@ CanvasPointer AnnotationCanvas::pointer(const QMouseEvent *event) const
 
 void AnnotationCanvas::mousePressEvent(QMouseEvent *event)
 {
+    // A press while a text is edited ends its editing and does nothing else.
+    if (m_textEditor || m_swallowPress) {
+        if (m_textEditor)
+            m_textEditor->finish();
+        m_swallowPress = false;
+        event->accept();
+        return;
+    }
     CanvasTool *tool = activeTool();
     if (!tool || m_pressed) {
         QWidget::mousePressEvent(event);
@@ -278,10 +393,27 @@ void AnnotationCanvas::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    for (const Annotation &annotation : std::as_const(m_annotations))
-        paintAnnotation(painter, annotation, !m_selectedId.isNull() && annotation.id == m_selectedId);
-    if (m_draft)
-        paintAnnotation(painter, *m_draft, false);
+    const QList<Annotation> shown = shownAnnotations();
+    const QList<int> ranks = AnnotationShapes::ranks(shown);
+    const bool covers = coversPicture();
+    if (covers != m_covered) {
+        m_covered = covers;
+        emit coversPictureChanged();
+    }
+    if (covers) {
+        // The picture rendered with its annotations as the export draws them, the selection's halo
+        // over it and the selected annotation again over its halo.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(rect()), pictureLayer(shown));
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            if (!m_selectedId.isNull() && shown.at(i).id == m_selectedId)
+                paintAnnotation(painter, shown.at(i), ranks.at(i), true);
+        }
+    } else {
+        for (qsizetype i = 0; i < shown.size(); ++i)
+            paintAnnotation(painter, shown.at(i), ranks.at(i),
+                            !m_selectedId.isNull() && shown.at(i).id == m_selectedId);
+    }
     if (CanvasTool *tool = activeTool()) {
         painter.save();
         tool->paintOverlay(this, painter);
@@ -289,7 +421,8 @@ void AnnotationCanvas::paintEvent(QPaintEvent *)
     }
 }
 
-void AnnotationCanvas::paintAnnotation(QPainter &painter, const Annotation &annotation, bool selected) const
+void AnnotationCanvas::paintAnnotation(QPainter &painter, const Annotation &annotation, int rank,
+                                       bool selected) const
 {
     const QSizeF canvasSize = size();
     const AnnotationShape &shape = annotation.shape();
@@ -299,5 +432,5 @@ void AnnotationCanvas::paintAnnotation(QPainter &painter, const Annotation &anno
         accent.setAlphaF(0.6f);
         shape.paintHalo(painter, annotation, canvasSize, accent);
     }
-    shape.paint(painter, annotation, canvasSize, AnnotationGeometry::strokeColor(annotation));
+    shape.paintRanked(painter, annotation, canvasSize, AnnotationGeometry::strokeColor(annotation), rank);
 }

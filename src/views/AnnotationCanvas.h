@@ -4,6 +4,7 @@
 #include "models/Annotation.h"
 
 #include <QColor>
+#include <QImage>
 #include <QList>
 #include <QPointer>
 #include <QUuid>
@@ -12,6 +13,7 @@
 #include <optional>
 
 class CanvasTool;
+class InPlaceTextEditor;
 struct CanvasPointer;
 
 // The interactive layer laid exactly over a displayed frame image: it shows the frame's annotations
@@ -56,6 +58,21 @@ public:
     // in picture pixels; empty when not given.
     QSize pictureSize() const { return m_pictureSize; }
     void setPictureSize(const QSize &size) { m_pictureSize = size; }
+    // The picture shown under the canvas (the cut-out in its style), for the annotations drawn from
+    // what lies under them; null when none shows.
+    void setBackdrop(const QImage &picture);
+    // Whether the canvas shows the picture itself, rendered with its annotations as an export draws
+    // them: while it has a backdrop and annotations that read the picture under them.
+    bool coversPicture() const;
+
+    // --- Texts -------------------------------------------------------------------------------------
+
+    // Opens the editor of `text` in place (a new text has no words yet), ending one that is open.
+    // When it ends, a new text with words is put on top and selected; an edited one takes its new
+    // words (annotationTextEdited); a text left without words is not kept (an edited one is deleted).
+    void editText(const Annotation &text);
+    // The open editor, or null.
+    InPlaceTextEditor *textEditor() const;
 
     // --- What the annotation tools do through the canvas -------------------------------------------
 
@@ -82,6 +99,10 @@ signals:
     void annotationMoved(const Annotation &moved, bool continuing);
     // A step of a reshape by a handle, told as the moves are.
     void annotationReshaped(const Annotation &reshaped, bool continuing);
+    // A text of the list was edited in place and now reads as `edited`.
+    void annotationTextEdited(const Annotation &edited);
+    // coversPicture() changed: what lies under the canvas is to be drawn again.
+    void coversPictureChanged();
     void selectedIdEdited(const QUuid &id);
     // Delete or Backspace was pressed while the canvas had the focus and the tool did not use it.
     void deleteRequested();
@@ -107,7 +128,12 @@ private:
     // The enabled action of the canvas whose shortcut is `event`'s key, or null.
     QAction *actionFor(const QKeyEvent *event) const;
     void activeToolChanged(CanvasTool *tool, CanvasTool *previous);
-    void paintAnnotation(QPainter &painter, const Annotation &annotation, bool selected) const;
+    void paintAnnotation(QPainter &painter, const Annotation &annotation, int rank, bool selected) const;
+    // The annotations shown, in drawing order: the list, then the draft, without the text being edited.
+    QList<Annotation> shownAnnotations() const;
+    // The picture with the annotations shown, rendered at the canvas's pixels (at most the picture's).
+    const QImage &pictureLayer(const QList<Annotation> &shown) const;
+    void textEditingEnded(const Annotation &edited);
     // Puts `changed` in place of the annotation that has its identifier; false when none has.
     bool replace(const Annotation &changed);
 
@@ -119,4 +145,12 @@ private:
     QSize m_pictureSize;
     std::optional<Annotation> m_draft;
     bool m_pressed = false; // a press was handed to the tool and its release not yet
+    QImage m_backdrop;
+    bool m_covered = false; // what coversPicture() said at the last paint
+    // The last picture layer and what it was rendered from.
+    mutable QImage m_layer;
+    mutable QList<Annotation> m_layerAnnotations;
+    mutable qint64 m_layerBackdrop = 0;
+    QPointer<InPlaceTextEditor> m_textEditor;
+    bool m_swallowPress = false; // the press that ended a text's editing does nothing else
 };

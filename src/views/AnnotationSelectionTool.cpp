@@ -122,6 +122,19 @@ void AnnotationSelectionTool::hovered(AnnotationCanvas *canvas, const CanvasPoin
     canvas->setCursor(handleAt(canvas, pointer.widget) ? QCursor(Qt::SizeAllCursor) : cursor());
 }
 
+void AnnotationSelectionTool::doubleClicked(AnnotationCanvas *canvas, const CanvasPointer &pointer)
+{
+    const QList<Annotation> annotations = canvas->annotations();
+    const std::optional<qsizetype> hit = AnnotationHitTest::hitTest(annotations, pointer.picture);
+    if (!hit || !annotations.at(*hit).shape().holdsText())
+        return;
+    m_gesture.release();
+    m_snapshot.reset();
+    m_handle.reset();
+    canvas->writeSelection(annotations.at(*hit).id);
+    canvas->editText(annotations.at(*hit));
+}
+
 void AnnotationSelectionTool::paintOverlay(AnnotationCanvas *canvas, QPainter &painter) const
 {
     const std::optional<Annotation> selected = canvas->selectedAnnotation();

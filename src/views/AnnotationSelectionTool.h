@@ -11,7 +11,8 @@
 // the pointer's offset from there; a drag that begins on a handle of the selected annotation takes
 // that handle along instead. A click without movement changes nothing. The handles of the selected
 // annotation are shown while the tool is in hand. The arrow keys move the selected annotation by one
-// pixel of the picture, ten with Shift; the repeats of a held key make one step with its press.
+// pixel of the picture, ten with Shift; the repeats of a held key make one step with its press. A
+// double click on a text edits its words in place.
 class AnnotationSelectionTool : public CanvasTool
 {
     Q_OBJECT
@@ -40,6 +41,8 @@ public:
     void moved(AnnotationCanvas *canvas, const CanvasPointer &pointer) override;
     void released(AnnotationCanvas *canvas, const CanvasPointer &pointer) override;
     void hovered(AnnotationCanvas *canvas, const CanvasPointer &pointer) override;
+    // On a text: opens its editor in place.
+    void doubleClicked(AnnotationCanvas *canvas, const CanvasPointer &pointer) override;
     void paintOverlay(AnnotationCanvas *canvas, QPainter &painter) const override;
     bool wantsKey(const AnnotationCanvas *canvas, const QKeyEvent *event) const override;
     bool keyPressed(AnnotationCanvas *canvas, QKeyEvent *event) override;

@@ -140,6 +140,9 @@ void ExtractionPreviewView::connectCanvas(AnnotationCanvas *canvas)
                 m_document->editAnnotation(previewFrameId(), reshaped,
                                            CaptureDocument::AnnotationEdit::Reshape, continuing);
             });
+    connect(canvas, &AnnotationCanvas::annotationTextEdited, this, [this](const Annotation &edited) {
+        m_document->editAnnotation(previewFrameId(), edited, CaptureDocument::AnnotationEdit::Text);
+    });
     connect(canvas, &AnnotationCanvas::selectedIdEdited, this,
             &ExtractionPreviewView::setSelectedAnnotationID);
     connect(canvas, &AnnotationCanvas::deleteRequested, this,

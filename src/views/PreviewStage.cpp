@@ -39,6 +39,7 @@ PreviewStage::PreviewStage(QWidget *parent)
 {
     setMinimumHeight(160);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    connect(m_canvas, &AnnotationCanvas::coversPictureChanged, this, qOverload<>(&QWidget::update));
     showEmpty();
 }
 
@@ -90,6 +91,8 @@ void PreviewStage::present(Content content, const QImage &image)
         m_zoom.setPictureSize(image.size());
     }
     m_canvas->setVisible(showsPicture());
+    // Annotations that read the picture under them are shown on the cut-out itself.
+    m_canvas->setBackdrop(content == Content::Image ? image : QImage());
     // Over the faded frame, the message lets the pointer through to the canvas.
     m_noSubject->setAttribute(Qt::WA_TransparentForMouseEvents, showsPicture());
     m_emptyState->setVisible(content == Content::Empty);
@@ -378,7 +381,9 @@ void PreviewStage::paintEvent(QPaintEvent *)
     painter.setClipPath(shape);
     if (m_content == Content::Image) {
         CheckerboardView::paint(painter, rect(), squareSize);
-        drawPicture(painter);
+        // The canvas shows the picture itself while it has annotations drawn from it.
+        if (!m_canvas->coversPicture())
+            drawPicture(painter);
     } else {
         painter.fillRect(rect(), ViewStyle::controlBackground());
         if (showsPicture()) {

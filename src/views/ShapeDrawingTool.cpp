@@ -49,21 +49,30 @@ void ShapeDrawingTool::moved(AnnotationCanvas *canvas, const CanvasPointer &poin
     m_shape.extend(*m_drawn, pointer.picture);
     // The style is given anew at every step, so the annotation takes the settings in force at the
     // last one.
-    Annotation draft = *m_drawn;
+    canvas->setDraft(styled(canvas, *m_drawn));
+}
+
+Annotation ShapeDrawingTool::styled(const AnnotationCanvas *canvas, Annotation annotation)
+{
     const auto [r, g, b, a] = EdgeOptions::components(canvas->color());
-    draft.r = r;
-    draft.g = g;
-    draft.b = b;
-    draft.a = a;
-    draft.lineWidth = canvas->lineWidth();
-    canvas->setDraft(draft);
+    annotation.r = r;
+    annotation.g = g;
+    annotation.b = b;
+    annotation.a = a;
+    annotation.lineWidth = canvas->lineWidth();
+    return annotation;
 }
 
 void ShapeDrawingTool::released(AnnotationCanvas *canvas, const CanvasPointer &)
 {
     m_drawn.reset();
-    if (!m_gesture.release())
+    const bool pressed = m_gesture.isPressed();
+    if (!m_gesture.release()) {
+        // A click makes one of a kind made by a click, where it was pressed.
+        if (pressed && m_shape.madeByClick())
+            canvas->addDrawn(styled(canvas, m_shape.begin(m_start)));
         return;
+    }
     const std::optional<Annotation> drawn = canvas->draft();
     canvas->setDraft(std::nullopt);
     if (drawn)

@@ -9,8 +9,8 @@ class AnnotationShape;
 
 // Draws one kind of annotation by a drag, as its kind makes one from the pointer's path, in the colour
 // and line width the canvas gives to new annotations. A drag of at least two points makes an
-// annotation, however short; a click makes nothing. The finished annotation goes on top and is
-// selected.
+// annotation, however short; a click makes nothing, but for a kind made by a click (a marker). The
+// finished annotation goes on top and is selected.
 class ShapeDrawingTool : public CanvasTool
 {
     Q_OBJECT
@@ -31,6 +31,9 @@ public:
     void released(AnnotationCanvas *canvas, const CanvasPointer &pointer) override;
 
 private:
+    // `annotation` in the colour and width the canvas gives to new annotations.
+    static Annotation styled(const AnnotationCanvas *canvas, Annotation annotation);
+
     const AnnotationShape &m_shape;
     DragGesture m_gesture;
     QPointF m_start;                   // where the drag began, on the picture

@@ -158,6 +158,29 @@ QIcon drawnIcon(const QString &symbolName)
         painter.drawLine(QPointF(7, 16), QPointF(25, 16));
         painter.setPen(QPen(ink, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.drawLine(QPointF(9, 16), QPointF(23, 16));
+    } else if (symbolName == QLatin1String("textformat")) {
+        // A capital T.
+        painter.drawLine(QPointF(7, 7), QPointF(25, 7));
+        painter.drawLine(QPointF(16, 7), QPointF(16, 26));
+    } else if (symbolName == QLatin1String("number.circle")) {
+        // A disc with a one cut out of it.
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(ink);
+        painter.drawEllipse(QRectF(4, 4, 24, 24));
+        painter.setCompositionMode(QPainter::CompositionMode_Clear);
+        painter.setPen(QPen(Qt::black, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawLine(QPointF(17, 9), QPointF(17, 23));
+        painter.drawLine(QPointF(17, 9), QPointF(13, 13));
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    } else if (symbolName == QLatin1String("checkerboard.rectangle")) {
+        // A box of blocks, every other one filled.
+        painter.drawRect(QRectF(5, 8, 22, 16));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(ink);
+        for (int row = 0; row < 2; ++row) {
+            for (int column = row % 2; column < 4; column += 2)
+                painter.drawRect(QRectF(5 + 5.5 * column, 8 + 8 * row, 5.5, 8));
+        }
     } else if (symbolName == QLatin1String("largecircle.fill.circle")) {
         painter.drawEllipse(QRectF(4, 4, 24, 24));
         painter.setBrush(ink);

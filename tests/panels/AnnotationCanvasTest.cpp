@@ -3,12 +3,14 @@
 #include "models/AnnotationShape.h"
 #include "models/AnnotationShapes.h"
 #include "models/EdgeOptions.h"
+#include "models/TextShape.h"
 #include "views/AnnotationCanvas.h"
 #include "views/AnnotationHitTest.h"
 #include "views/AnnotationSelectionTool.h"
 #include "views/AnnotationToolSection.h"
 #include "views/CanvasTool.h"
 #include "views/CanvasToolbox.h"
+#include "views/InPlaceTextEditor.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -161,6 +163,127 @@ private slots:
             QVERIFY2(!tool->icon().pixmap(16, 16).isNull(), qPrintable(shape->systemImage()));
         }
         QCOMPARE(canvas.toolbox.tools().size(), AnnotationShapes::all().size() + 1);
+    }
+
+    // A click with the text tool opens an editor there; Enter starts a line, Escape ends, and the
+    // words become a text on top, selected, in the canvas's colour and size. No words, no text.
+    void aClickWithTheTextToolTypesInPlace()
+    {
+        Canvas canvas;
+        canvas.widget.setColor(QColor(0, 0, 255));
+        canvas.widget.setLineWidth(0.01);
+        canvas.widget.show();
+        canvas.use(QStringLiteral("annotation.text"));
+        drag(&canvas.widget, {{100, 50}});
+        InPlaceTextEditor *editor = canvas.widget.textEditor();
+        QVERIFY(editor);
+        QVERIFY(canvas.widget.annotations().isEmpty());
+        QTest::keyClicks(editor, QStringLiteral("Depart"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTest::keyClicks(editor, QStringLiteral("ici"));
+        QCOMPARE(canvas.drawings.size(), 0);
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QVERIFY(!canvas.widget.textEditor());
+        QCOMPARE(canvas.drawings.size(), 1);
+        const Annotation text = canvas.widget.annotations().first();
+        QCOMPARE(text.kind, QStringLiteral("text"));
+        QCOMPARE(text.text, QStringLiteral("Depart\nici"));
+        QCOMPARE(text.start, QPointF(0.25, 0.25));
+        QCOMPARE(text.b, 1.0);
+        QCOMPARE(text.lineWidth, 0.01);
+        // Its box fits its words on this canvas.
+        Annotation fitted = text;
+        TextShape::fit(fitted, 2.0);
+        QCOMPARE(text.end, fitted.end);
+        QVERIFY(text.end.x() > text.start.x() && text.end.y() > text.start.y());
+        QCOMPARE(canvas.widget.selectedId(), text.id);
+
+        // Opened and closed without words: nothing is kept.
+        drag(&canvas.widget, {{300, 150}});
+        QVERIFY(canvas.widget.textEditor());
+        QTest::keyClicks(canvas.widget.textEditor(), QStringLiteral("  "));
+        canvas.widget.textEditor()->finish();
+        QCOMPARE(canvas.drawings.size(), 1);
+        QCOMPARE(canvas.widget.annotations().size(), 1);
+
+        // A click in a text with the tool edits it: its new words are one edit of it.
+        QSignalSpy edits(&canvas.widget, &AnnotationCanvas::annotationTextEdited);
+        drag(&canvas.widget, {canvas.widget.toWidget((text.start + text.end) / 2)});
+        editor = canvas.widget.textEditor();
+        QVERIFY(editor);
+        QCOMPARE(editor->toPlainText(), text.text);
+        QTest::keyClicks(editor, QStringLiteral(" et plus loin"));
+        // A press elsewhere ends the editing and draws nothing.
+        drag(&canvas.widget, {{380, 180}});
+        QVERIFY(!canvas.widget.textEditor());
+        QCOMPARE(canvas.drawings.size(), 1);
+        QCOMPARE(edits.size(), 1);
+        const Annotation edited = edits.first().first().value<Annotation>();
+        QCOMPARE(edited.id, text.id);
+        QCOMPARE(edited.text, QStringLiteral("Depart\nici et plus loin"));
+        QCOMPARE(canvas.widget.annotations().first(), edited);
+        QVERIFY(edited.end.x() > text.end.x());
+    }
+
+    // A double click with the select tool edits a text's words; emptied, the text is deleted.
+    void aDoubleClickEditsATextInPlace()
+    {
+        Annotation text = make(QStringLiteral("text"), {0.2, 0.2}, {0.2, 0.2});
+        text.text = QStringLiteral("Avant");
+        TextShape::fit(text, 2.0);
+        Canvas canvas({text});
+        canvas.widget.show();
+        canvas.use(QStringLiteral("annotation.select"));
+        QSignalSpy edits(&canvas.widget, &AnnotationCanvas::annotationTextEdited);
+        QSignalSpy deletions(&canvas.widget, &AnnotationCanvas::deleteRequested);
+        const QPointF inside = canvas.widget.toWidget((text.start + text.end) / 2);
+        send(&canvas.widget, QEvent::MouseButtonPress, inside, Qt::LeftButton);
+        send(&canvas.widget, QEvent::MouseButtonRelease, inside, Qt::NoButton);
+        send(&canvas.widget, QEvent::MouseButtonDblClick, inside, Qt::LeftButton);
+        send(&canvas.widget, QEvent::MouseButtonRelease, inside, Qt::NoButton);
+        InPlaceTextEditor *editor = canvas.widget.textEditor();
+        QVERIFY(editor);
+        QCOMPARE(canvas.moves.size(), 0);
+        editor->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("Apres"));
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QCOMPARE(edits.size(), 1);
+        QCOMPARE(edits.first().first().value<Annotation>().text, QStringLiteral("Apres"));
+        QCOMPARE(canvas.widget.selectedId(), text.id);
+
+        // Unchanged: no edit.
+        canvas.widget.editText(canvas.widget.annotations().first());
+        canvas.widget.textEditor()->finish();
+        QCOMPARE(edits.size(), 1);
+
+        canvas.widget.editText(canvas.widget.annotations().first());
+        canvas.widget.textEditor()->clear();
+        canvas.widget.textEditor()->finish();
+        QCOMPARE(edits.size(), 1);
+        QCOMPARE(deletions.size(), 1);
+        QCOMPARE(canvas.widget.selectedId(), text.id);
+    }
+
+    // A marker is placed by a click, in the canvas's colour and width, or carried by a drag.
+    void aClickPlacesAMarker()
+    {
+        Canvas canvas;
+        canvas.widget.setLineWidth(0.02);
+        canvas.use(QStringLiteral("annotation.marker"));
+        drag(&canvas.widget, {{200, 100}});
+        QCOMPARE(canvas.drawings.size(), 1);
+        const Annotation marker = canvas.widget.annotations().first();
+        QCOMPARE(marker.kind, QStringLiteral("marker"));
+        QCOMPARE(marker.start, QPointF(0.5, 0.5));
+        QCOMPARE(marker.lineWidth, 0.02);
+        QCOMPARE(canvas.widget.selectedId(), marker.id);
+        drag(&canvas.widget, {{40, 20}, {60, 40}, {100, 150}});
+        QCOMPARE(canvas.drawings.size(), 2);
+        QCOMPARE(canvas.widget.annotations().last().start, QPointF(0.25, 0.75));
+        // Other kinds still take a drag.
+        canvas.use(QStringLiteral("annotation.pixelate"));
+        drag(&canvas.widget, {{200, 100}});
+        QCOMPARE(canvas.drawings.size(), 2);
     }
 
     void aPenFollowsThePointerAndARectangleTakesItsEnds()
