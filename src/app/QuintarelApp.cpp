@@ -5,6 +5,7 @@
 #include "ContentView.h"
 #include "QuintarelCommands.h"
 #include "app/KeyboardCoordinator.h"
+#include "models/TextFont.h"
 #include "persistence/RecoveryFile.h"
 #include "services/ImageExportService.h"
 #include "services/RecoverySession.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -22,6 +24,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -62,6 +65,7 @@ void QuintarelApp::quitWhenIdle()
 
 int QuintarelApp::run(int argc, char **argv)
 {
+    std::optional<CommandLine::Export> exporting;
     {
         // --help, --version and the export command need no display, so they are answered before the
         // window system is reached. Anything else, mistakes included, is read again once Qt has taken its own
@@ -74,18 +78,28 @@ int QuintarelApp::run(int argc, char **argv)
             print(line);
             return 0;
         }
-        // An export needs no display either, and opens no window.
         if (line.isExport()) {
             if (line.exits()) {
                 print(line);
                 return line.exitCode();
             }
-            return CommandLineExport::run(line.exportRequest());
+            exporting = line.exportRequest();
         }
+    }
+    if (exporting) {
+        // An export needs no display either, and opens no window; it draws words on pictures, which
+        // takes the typefaces of a graphical application: one without a screen.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication headless(argc, argv);
+        prepareIdentity();
+        TextFont::load();
+        return CommandLineExport::run(*exporting);
     }
 
     QApplication application(argc, argv);
     prepareProcess();
+    // The typeface of the words on pictures, from its file, before anything is drawn.
+    TextFont::load();
     const CommandLine line = CommandLine::parse(QApplication::arguments(), QDir::currentPath());
     if (line.exits()) {
         print(line);
