@@ -2,6 +2,7 @@
 
 #include "models/AnnotationShape.h"
 #include "models/AnnotationShapes.h"
+#include "models/TextShape.h"
 #include "services/AnnotationRenderer.h"
 #include "services/EdgeProcessingService.h"
 #include "services/ExtractRenderer.h"
@@ -64,7 +65,7 @@ QList<Annotation> twentyAnnotations()
 }
 
 // Twenty annotations of every registered kind, each drawn as its tool draws one: a drag through
-// 24 points across a good part of the picture, half of the boxes filled.
+// 24 points across a good part of the picture, half of the boxes filled, the texts of two lines.
 QList<Annotation> twentyOfEveryKind()
 {
     QList<Annotation> annotations;
@@ -82,6 +83,11 @@ QList<Annotation> twentyOfEveryKind()
             annotation.a = i % 2 ? 1.0 : 0.6;
             annotation.lineWidth = 0.002 + 0.0005 * (i % 6);
             annotation.filled = i % 2 == 0;
+            if (shape->holdsText()) {
+                // Two lines typed in place, the box fitted to them.
+                annotation.text = QStringLiteral("Repère %1\nmise au point").arg(i + 1);
+                TextShape::fit(annotation, 1920.0 / 1080.0);
+            }
             annotations << annotation;
         }
     }
