@@ -13,6 +13,7 @@
 #include "views/AnnotationCanvas.h"
 #include "views/ExtractionPreviewView.h"
 #include "views/FrameEditorView.h"
+#include "views/InPlaceTextEditor.h"
 #include "views/PlayerAreaView.h"
 #include "views/PreviewStage.h"
 #include "views/StyleThumbnailButton.h"
@@ -133,6 +134,16 @@ private slots:
             preview->setTool(QStringLiteral("annotation.") + kinds.at(i)->kind());
             preview->setAnnotationColor(QColor::fromHsv(int(40 * i) % 360, 220, 240));
             const double x = 0.06 + 0.88 * double(i) / double(kinds.size());
+            if (kinds.at(i)->holdsText()) {
+                // Words are typed where the tool is clicked.
+                drag(large, {x, 0.12}, {x, 0.12});
+                QVERIFY(large->textEditor());
+                QTest::keyClicks(large->textEditor(), QStringLiteral("Entree"));
+                QTest::keyClick(large->textEditor(), Qt::Key_Return);
+                QTest::keyClicks(large->textEditor(), QStringLiteral("sortie"));
+                large->textEditor()->finish();
+                continue;
+            }
             drag(large, {x, 0.12}, {x + 0.7 / double(kinds.size()), 0.4 + 0.05 * double(i % 3)});
         }
         QCOMPARE(state->document()->frame(previewed)->annotations.size(), 2 + kinds.size());
