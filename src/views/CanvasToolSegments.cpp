@@ -4,11 +4,14 @@
 #include "CanvasToolbox.h"
 
 #include <QButtonGroup>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QToolButton>
 
 namespace {
 constexpr int sectionSpacing = 8;
+// A row of more segments than this takes two lines, so that a narrow panel keeps every one.
+constexpr int segmentsPerRow = 6;
 } // namespace
 
 CanvasToolSegments::CanvasToolSegments(CanvasToolbox *toolbox, QWidget *parent)
@@ -17,7 +20,11 @@ CanvasToolSegments::CanvasToolSegments(CanvasToolbox *toolbox, QWidget *parent)
 
 CanvasToolSegments::CanvasToolSegments(CanvasToolbox *toolbox, int section, Qt::Orientation orientation,
                                        QWidget *parent)
-    : QWidget(parent), m_toolbox(toolbox), m_buttons(new QButtonGroup(this)), m_section(section)
+    : QWidget(parent)
+    , m_toolbox(toolbox)
+    , m_buttons(new QButtonGroup(this))
+    , m_section(section)
+    , m_orientation(orientation)
 {
     m_buttons->setExclusive(true);
     auto *row = new QBoxLayout(
@@ -59,6 +66,12 @@ void CanvasToolSegments::rebuild()
         }
         if (!row->isEmpty())
             row->addSpacing(sectionSpacing);
+        const qsizetype lines = m_orientation == Qt::Horizontal && section.size() > segmentsPerRow ? 2 : 1;
+        const qsizetype perLine = (section.size() + lines - 1) / lines;
+        auto *grid = new QGridLayout;
+        grid->setSpacing(0);
+        row->addLayout(grid);
+        qsizetype place = 0;
         for (CanvasTool *tool : section) {
             auto *button = new QToolButton(this);
             button->setCheckable(true);
@@ -67,7 +80,11 @@ void CanvasToolSegments::rebuild()
             button->setAccessibleName(tool->displayName());
             m_buttons->addButton(button, index++);
             m_segments.append(button);
-            row->addWidget(button);
+            if (m_orientation == Qt::Horizontal)
+                grid->addWidget(button, int(place / perLine), int(place % perLine));
+            else
+                grid->addWidget(button, int(place), 0);
+            ++place;
         }
     }
     showActive();

@@ -9,7 +9,8 @@ class QToolButton;
 
 // The tool picker of a canvas: one segment per tool of a toolbox (or of one of its sections),
 // showing the tool's symbol with its name as help text, the sections a little apart; the checked
-// segment is the active tool, and none is checked while the active tool is picked elsewhere.
+// segment is the active tool, and none is checked while the active tool is picked elsewhere. A row of
+// many segments takes two lines.
 class CanvasToolSegments : public QWidget
 {
     Q_OBJECT
@@ -29,6 +30,7 @@ private:
 
     CanvasToolbox *m_toolbox;
     QButtonGroup *m_buttons;
-    int m_section = -1;              // -1: every section
+    int m_section = -1; // -1: every section
+    Qt::Orientation m_orientation;
     QList<QToolButton *> m_segments; // one per tool of the toolbox, null for those not shown
 };
