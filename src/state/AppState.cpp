@@ -6,6 +6,7 @@
 #include "state/CorrectedCutouts.h"
 #include "state/ExportRun.h"
 #include "state/ExportRuns.h"
+#include "state/FrameImageFollower.h"
 #include "state/FrameImageMaker.h"
 #include "state/FrameImageStore.h"
 #include "state/PreviewRenderer.h"
@@ -21,12 +22,12 @@ AppState::AppState(ExportRuns *exportRuns, PlayerOutput output, QObject *parent)
     , m_document(new CaptureDocument(this))
     , m_images(new FrameImageStore(this))
     , m_imageMaker(new FrameImageMaker(m_playback->extractor(), m_images, this))
+    , m_follower(new FrameImageFollower(m_document, m_images, m_imageMaker, m_playback.get(), this))
     , m_correctedCutouts(new CorrectedCutouts(m_document, m_images, m_playback->extractor(),
                                               m_imageMaker->subjectExtractor(), this))
     , m_renderer(std::make_unique<PreviewRenderer>())
     , m_exportRuns(exportRuns)
 {
-    connect(m_document, &CaptureDocument::groupsChanged, this, &AppState::followFrames);
     connect(m_imageMaker, &FrameImageMaker::stillFailed, this, &AppState::stillFailed);
     connect(m_document, &CaptureDocument::selectionChanged, m_imageMaker,
             [this] { m_imageMaker->setSelectedFrames(m_document->selection()); });
@@ -53,8 +54,10 @@ AppState::~AppState()
     // A run going on goes on without the window; nobody is told, the window is going too.
     if (m_exportRun && m_exportRuns)
         m_exportRuns->release(m_exportRun);
-    // Their background work reads the still grabber, which goes before the children do.
+    // Their background work reads the still grabber, which goes before the children do; the
+    // follower hands work to the maker.
     delete m_correctedCutouts;
+    delete m_follower;
     delete m_imageMaker;
 }
 
@@ -74,29 +77,4 @@ void AppState::rememberVideoShown() const
         if (const std::optional<QString> problem = cache->rememberVideo(path, rate))
             qInfo("The video %s is not remembered in the cache: %s", qPrintable(path), qPrintable(*problem));
     });
-}
-
-void AppState::followFrames()
-{
-    // New frames are made in list order, the selected ones first: they are the ones looked at.
-    QList<CapturedFrame> selected, others;
-    QSet<QUuid> present;
-    for (const CaptureGroup &group : m_document->groups()) {
-        for (const CapturedFrame &frame : group.frames) {
-            present.insert(frame.id);
-            if (!m_images->isTracked(frame.id))
-                (m_document->selection().contains(frame.id) ? selected : others) << frame;
-        }
-    }
-    for (const CapturedFrame &frame : selected + others) {
-        if (!m_playback->videoURL().isEmpty())
-            m_imageMaker->make(frame.id, frame.time);
-        else if (m_document->videoURL().isEmpty())
-            m_images->setFailed(frame.id, m_images->track(frame.id), tr("Vidéo introuvable."));
-        // Otherwise the document's video is still opening: its pictures follow once it shows.
-    }
-    for (const QUuid &id : m_images->trackedFrames()) {
-        if (!present.contains(id))
-            m_images->forget(id);
-    }
 }

@@ -29,6 +29,7 @@ class CaptureDocument;
 class CorrectedCutouts;
 class ExportRun;
 class ExportRuns;
+class FrameImageFollower;
 class FrameImageMaker;
 class FrameImageStore;
 class PreviewRenderer;
@@ -173,10 +174,6 @@ signals:
     void openingProjectChanged();
 
 private:
-    // Keeps the image store in step with the document: frames that appear (captured, brought back by
-    // an undo, opened) get their pictures made; frames that go are forgotten.
-    void followFrames();
-
     // After a step bound the captures to a located video or took it back: the window shows the
     // document's video, or none, and the pictures are made again from it.
     void followVideoBinding();
@@ -206,6 +203,8 @@ private:
     CaptureDocument *m_document;
     FrameImageStore *m_images;
     FrameImageMaker *m_imageMaker;
+    // Keeps the image store in step with the document.
+    FrameImageFollower *m_follower;
     CorrectedCutouts *m_correctedCutouts;
     std::unique_ptr<PreviewRenderer> m_renderer;
     std::unique_ptr<RecoveryAutosave> m_recovery;

@@ -7,6 +7,7 @@
 #include "services/ProjectStore.h"
 #include "services/SubjectExtractionService.h"
 #include "state/CaptureDocument.h"
+#include "state/FrameImageFollower.h"
 #include "state/FrameImageMaker.h"
 #include "state/FrameImageStore.h"
 #include "state/LocatedVideoCheck.h"
@@ -103,13 +104,13 @@ void AppState::apply(const ProjectOpening::Prepared &prepared)
             *video,
             [this] {
                 placeFramesInVideo();
-                followFrames();
+                m_follower->followAll();
             },
             [this] {
                 // A video that is there but does not open is as good as missing: the captures wait
                 // for the user to locate a video that does.
                 m_document->loseVideo();
-                followFrames();
+                m_follower->followAll();
             },
             prepared.latestCapture);
     } else if (m_document->frameCount() > 0 || prepared.namesVideo) {
@@ -223,11 +224,11 @@ void AppState::followVideoBinding()
         m_playback->install(bound, *m_locatedVideo);
     } else {
         m_playback->open(
-            bound, [this] { followFrames(); },
+            bound, [this] { m_follower->followAll(); },
             [this] {
                 m_document->loseVideo();
-                followFrames();
+                m_follower->followAll();
             });
     }
-    followFrames();
+    m_follower->followAll();
 }

@@ -30,6 +30,32 @@
 #include <algorithm>
 #include <utility>
 
+namespace {
+
+// Marks the values of one longest strictly rising subsequence of `values`.
+QList<bool> inRisingOrder(const QList<int> &values)
+{
+    // ends[k]: the position of the last value of the best rising run of length k + 1 found so far.
+    QList<qsizetype> ends;
+    QList<qsizetype> previous(values.size(), -1);
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        const auto slot = std::lower_bound(ends.begin(), ends.end(), values.at(i),
+                                           [&](qsizetype end, int value) { return values.at(end) < value; });
+        if (slot != ends.begin())
+            previous[i] = *(slot - 1);
+        if (slot == ends.end())
+            ends << i;
+        else
+            *slot = i;
+    }
+    QList<bool> marked(values.size(), false);
+    for (qsizetype i = ends.isEmpty() ? -1 : ends.last(); i >= 0; i = previous.at(i))
+        marked[i] = true;
+    return marked;
+}
+
+} // namespace
+
 CaptureDocument::CaptureDocument(QObject *parent)
     : QObject(parent), m_content(freshContent()), m_undoStack(new QUndoStack(this))
 {
@@ -75,12 +101,29 @@ qsizetype CaptureDocument::frameCount() const
 
 std::optional<CaptureDocument::FramePlace> CaptureDocument::place(const QUuid &frameId) const
 {
-    for (int g = 0; g < m_content.groups.size(); ++g) {
-        const qsizetype position = m_content.groups.at(g).indexOfFrame(frameId);
-        if (position >= 0)
-            return FramePlace{g, int(position)};
+    if (!m_placesKnown) {
+        m_places.clear();
+        m_places.reserve(frameCount());
+        m_placesKnown = true;
+        renumberGroups(0);
     }
-    return std::nullopt;
+    const auto found = m_places.constFind(frameId);
+    return found == m_places.cend() ? std::nullopt : std::optional<FramePlace>(*found);
+}
+
+void CaptureDocument::renumberFrames(int group, qsizetype from) const
+{
+    if (!m_placesKnown)
+        return;
+    const QList<CapturedFrame> &frames = m_content.groups.at(group).frames;
+    for (qsizetype position = std::max<qsizetype>(from, 0); position < frames.size(); ++position)
+        m_places.insert(frames.at(position).id, FramePlace{group, int(position)});
+}
+
+void CaptureDocument::renumberGroups(int group) const
+{
+    for (int g = std::max(group, 0); g < m_content.groups.size(); ++g)
+        renumberFrames(g, 0);
 }
 
 std::optional<CapturedFrame> CaptureDocument::frame(const QUuid &frameId) const
@@ -220,7 +263,10 @@ void CaptureDocument::showStep(int index)
 void CaptureDocument::reset(const DocumentContent &content)
 {
     const DocumentContent before = m_content;
+    emit contentAboutToBeReset();
     m_content = content;
+    m_places.clear();
+    m_placesKnown = false;
     if (m_content.groups.isEmpty()) {
         const CaptureGroup first(defaultGroupName());
         m_content.groups = {first};
@@ -233,6 +279,7 @@ void CaptureDocument::reset(const DocumentContent &content)
     m_stackIndex = 0;
 
     // The groups are new even where they look alike: views rebuild them all.
+    emit contentReset();
     emit groupsChanged();
     if (before.activeGroupID != m_content.activeGroupID)
         emit activeGroupIDChanged();
@@ -530,8 +577,11 @@ void CaptureDocument::insertFrame(const QUuid &groupId, qsizetype position, cons
 {
     const int g = indexOfGroup(groupId);
     Q_ASSERT(g >= 0);
-    QList<CapturedFrame> &frames = m_content.groups[g].frames;
-    frames.insert(std::clamp<qsizetype>(position, 0, frames.size()), frame);
+    const int at = int(std::clamp<qsizetype>(position, 0, m_content.groups.at(g).frames.size()));
+    emit frameAboutToBeInserted(g, at);
+    m_content.groups[g].frames.insert(at, frame);
+    renumberFrames(g, at);
+    emit frameInserted(g, at);
     emit groupsChanged();
 }
 
@@ -539,8 +589,42 @@ void CaptureDocument::removeFrame(QUuid frameId)
 {
     const std::optional<FramePlace> where = place(frameId);
     Q_ASSERT(where);
+    emit frameAboutToBeRemoved(where->group, where->position);
     m_content.groups[where->group].frames.removeAt(where->position);
+    m_places.remove(frameId);
+    renumberFrames(where->group, where->position);
+    emit frameRemoved(frameId);
     emit groupsChanged();
+}
+
+void CaptureDocument::moveFrameTo(QUuid frameId, const QUuid &groupId, qsizetype position)
+{
+    const int g = indexOfGroup(groupId);
+    Q_ASSERT(g >= 0);
+    if (shiftFrame(frameId, g, position))
+        emit groupsChanged();
+}
+
+bool CaptureDocument::shiftFrame(const QUuid &frameId, int group, qsizetype position)
+{
+    const std::optional<FramePlace> from = place(frameId);
+    Q_ASSERT(from);
+    // Where it may land once taken out of its own group.
+    const qsizetype last = m_content.groups.at(group).frames.size() - (from->group == group ? 1 : 0);
+    const int at = int(std::clamp<qsizetype>(position, 0, last));
+    if (from->group == group && from->position == at)
+        return false;
+    emit frameAboutToBeMoved(from->group, from->position, group, at);
+    CapturedFrame moved = m_content.groups[from->group].frames.takeAt(from->position);
+    m_content.groups[group].frames.insert(at, std::move(moved));
+    if (from->group == group) {
+        renumberFrames(group, std::min(from->position, at));
+    } else {
+        renumberFrames(from->group, from->position);
+        renumberFrames(group, at);
+    }
+    emit frameMoved(frameId);
+    return true;
 }
 
 void CaptureDocument::setFrameOrder(const QUuid &groupId, const QList<QUuid> &order)
@@ -548,12 +632,36 @@ void CaptureDocument::setFrameOrder(const QUuid &groupId, const QList<QUuid> &or
     const int g = indexOfGroup(groupId);
     Q_ASSERT(g >= 0);
     const QList<CapturedFrame> &frames = m_content.groups.at(g).frames;
-    QList<CapturedFrame> ordered;
-    ordered.reserve(order.size());
-    for (const QUuid &id : order)
-        ordered << frames.at(m_content.groups.at(g).indexOfFrame(id));
-    m_content.groups[g].frames = ordered;
-    emit groupsChanged();
+    Q_ASSERT(order.size() == frames.size());
+    QHash<QUuid, int> wanted;
+    wanted.reserve(order.size());
+    for (int i = 0; i < order.size(); ++i)
+        wanted.insert(order.at(i), i);
+    QList<int> targets;
+    targets.reserve(frames.size());
+    for (const CapturedFrame &frame : frames)
+        targets << wanted.value(frame.id);
+
+    // The longest run of frames already in the order asked stays; each other frame moves, in the
+    // order asked, to just after the frame that is to come before it. So only the frames that
+    // change places move.
+    const QList<bool> staying = inRisingOrder(targets);
+    QList<int> moving;
+    for (qsizetype p = 0; p < targets.size(); ++p) {
+        if (!staying.at(p))
+            moving << targets.at(p);
+    }
+    std::sort(moving.begin(), moving.end());
+    bool moved = false;
+    for (const int target : std::as_const(moving)) {
+        const QUuid &id = order.at(target);
+        const qsizetype current = m_content.groups.at(g).indexOfFrame(id);
+        const qsizetype after =
+            target == 0 ? 0 : m_content.groups.at(g).indexOfFrame(order.at(target - 1)) + 1;
+        moved |= shiftFrame(id, g, current < after ? after - 1 : after);
+    }
+    if (moved)
+        emit groupsChanged();
 }
 
 void CaptureDocument::writeFrameNotes(const QUuid &frameId, const QString &notes)
@@ -582,7 +690,11 @@ void CaptureDocument::writeCorrections(const QUuid &frameId, const QList<CutoutC
 
 void CaptureDocument::insertGroup(qsizetype position, const CaptureGroup &group)
 {
-    m_content.groups.insert(std::clamp<qsizetype>(position, 0, m_content.groups.size()), group);
+    const int at = int(std::clamp<qsizetype>(position, 0, m_content.groups.size()));
+    emit groupAboutToBeInserted(at);
+    m_content.groups.insert(at, group);
+    renumberGroups(at);
+    emit groupInserted(at);
     emit groupsChanged();
 }
 
@@ -590,7 +702,12 @@ void CaptureDocument::removeGroup(QUuid groupId)
 {
     const int g = indexOfGroup(groupId);
     Q_ASSERT(g >= 0 && m_content.groups.size() > 1);
-    m_content.groups.removeAt(g);
+    emit groupAboutToBeRemoved(g);
+    const CaptureGroup removed = m_content.groups.takeAt(g);
+    for (const CapturedFrame &frame : removed.frames)
+        m_places.remove(frame.id);
+    renumberGroups(g);
+    emit groupRemoved(g, removed);
     emit groupsChanged();
 }
 
@@ -599,6 +716,7 @@ void CaptureDocument::writeGroupName(const QUuid &groupId, const QString &name)
     const int g = indexOfGroup(groupId);
     Q_ASSERT(g >= 0);
     m_content.groups[g].name = name;
+    emit groupChanged(g);
     emit groupsChanged();
 }
 
@@ -607,6 +725,7 @@ void CaptureDocument::writeGroupNotes(const QUuid &groupId, const QString &notes
     const int g = indexOfGroup(groupId);
     Q_ASSERT(g >= 0);
     m_content.groups[g].notes = notes;
+    emit groupChanged(g);
     emit groupsChanged();
 }
 

@@ -28,10 +28,13 @@ class QUndoStack;
 // undo stack as one command; the pictures made in the background are not part of it (see
 // FrameImageStore). Lives on the main thread.
 //
-// Change signals are precise: `groupsChanged` for the group list, a group's name or notes, or which
-// frames a group holds and in what order; `frameChanged` for the notes and drawings of one frame;
-// `correctionsChanged` for the corrections of one frame's cut-out; one signal per setting. Each is emitted
-// only when something really changed.
+// Change signals are precise. A change of structure (a frame inserted, removed or moved, a group
+// inserted or removed, the whole content replaced) is told before it is made and once it is made, as
+// an item model takes them; `groupChanged` for a group's name or notes; `frameChanged` for the notes,
+// drawings or time of one frame; `correctionsChanged` for the corrections of one frame's cut-out; one
+// signal per setting. `groupsChanged` follows every change of structure and of a group's name or
+// notes, once it is made, for the views that show the groups as a whole. Each is emitted only when
+// something really changed.
 class CaptureDocument : public QObject
 {
     Q_OBJECT
@@ -62,6 +65,15 @@ public:
     const DocumentContent &content() const { return m_content; }
 
     // --- Derived values ----------------------------------------------------------------------
+
+    // Where a frame is: its group's position and its own.
+    struct FramePlace
+    {
+        int group = -1;
+        int position = -1;
+    };
+    // Where the frame is; none when no group holds it. Looked up, not searched for.
+    std::optional<FramePlace> place(const QUuid &frameId) const;
 
     // Every frame of every group, groups in order, each group's frames in order.
     QList<CapturedFrame> allFrames() const;
@@ -171,6 +183,25 @@ public:
     void bindVideo(const QUrl &videoURL);
 
 signals:
+    // Changes of structure: the positions are those of the document as it is when the signal comes.
+    void frameAboutToBeInserted(int group, int position);
+    void frameInserted(int group, int position);
+    void frameAboutToBeRemoved(int group, int position);
+    void frameRemoved(const QUuid &frameId);
+    // The frame at `fromPosition` of the group at `fromGroup` is to be at `toPosition` of the group
+    // at `toGroup` once moved.
+    void frameAboutToBeMoved(int fromGroup, int fromPosition, int toGroup, int toPosition);
+    void frameMoved(const QUuid &frameId);
+    void groupAboutToBeInserted(int position);
+    void groupInserted(int position);
+    void groupAboutToBeRemoved(int position);
+    // The group that was at `position`, with the frames it held.
+    void groupRemoved(int position, const CaptureGroup &group);
+    void contentAboutToBeReset();
+    void contentReset();
+    // The name or the notes of the group at `position`.
+    void groupChanged(int position);
+    // Any of the changes above, once made.
     void groupsChanged();
     void frameChanged(const QUuid &frameId);
     // The corrections of one frame's cut-out changed.
@@ -196,13 +227,6 @@ signals:
 private:
     friend class DocumentCommand;
 
-    // Where a frame is: its group's position and its own.
-    struct FramePlace
-    {
-        int group = -1;
-        int position = -1;
-    };
-    std::optional<FramePlace> place(const QUuid &frameId) const;
     const Annotation *annotation(const QUuid &frameId, const QUuid &annotationId) const;
     void push(DocumentCommand *command);
     // After the undo stack moved to `index`: selects and shows what the step undone or redone
@@ -212,6 +236,8 @@ private:
     // The primitives of the undo commands: each changes one thing, signals it, and is not recorded.
     void insertFrame(const QUuid &groupId, qsizetype position, const CapturedFrame &frame);
     void removeFrame(QUuid frameId);
+    // Moves the frame to be at `position` of the group (clamped to its ends).
+    void moveFrameTo(QUuid frameId, const QUuid &groupId, qsizetype position);
     void setFrameOrder(const QUuid &groupId, const QList<QUuid> &order);
     void writeFrameNotes(const QUuid &frameId, const QString &notes);
     void writeAnnotations(const QUuid &frameId, const QList<Annotation> &annotations);
@@ -228,7 +254,17 @@ private:
     void writeOutputFolder(const QUrl &folder);
     void writeVideoBinding(const QUrl &video, const QUrl &missingVideo);
 
+    // Moves a frame and tells it, without `groupsChanged`; false when it was there already.
+    bool shiftFrame(const QUuid &frameId, int group, qsizetype position);
+    // Keeps the places of the frames known, once they are: the frames of the group at `group` from
+    // position `from` on have new places, or those of every group from `group` on.
+    void renumberFrames(int group, qsizetype from) const;
+    void renumberGroups(int group) const;
+
     DocumentContent m_content;
+    // Where each frame is; made again on first use after the whole content changed.
+    mutable QHash<QUuid, FramePlace> m_places;
+    mutable bool m_placesKnown = false;
     QSet<QUuid> m_selection;
     QUndoStack *m_undoStack;
     // The undo stack's position, and whether it moves because a step is being recorded rather than

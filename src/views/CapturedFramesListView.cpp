@@ -100,6 +100,29 @@ CapturedFramesListView::CapturedFramesListView(CaptureDocument *document, FrameI
     connect(m_animation, &QTimer::timeout, m_tree->viewport(), qOverload<>(&QWidget::update));
 
     connect(m_document, &CaptureDocument::groupsChanged, this, &CapturedFramesListView::groupsChanged);
+    // Rows change while the document does: the tree's selection follows them, and is not taken as
+    // the user's meanwhile.
+    const auto changing = [this] { m_changing = true; };
+    const auto changed = [this] { m_changing = false; };
+    for (auto signal :
+         {&QAbstractItemModel::rowsAboutToBeInserted, &QAbstractItemModel::rowsAboutToBeRemoved})
+        connect(m_model, signal, this, changing);
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_model, signal, this, changed);
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeMoved, this, changing);
+    connect(m_model, &QAbstractItemModel::rowsMoved, this, changed);
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, changing);
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        m_changing = false;
+        rebuildHeaders();
+    });
+    connect(m_model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &parent, int first, int last) {
+                if (parent.isValid())
+                    return;
+                for (int g = first; g <= last; ++g)
+                    addHeader(g);
+            });
     connect(m_model, &CapturedFramesModel::frameImagesChanged, this,
             &CapturedFramesListView::updateAnimation);
     connect(m_document, &CaptureDocument::selectionChanged, this, &CapturedFramesListView::followSelection);
@@ -144,11 +167,6 @@ GroupHeaderView *CapturedFramesListView::header(const QUuid &groupId) const
 
 void CapturedFramesListView::groupsChanged()
 {
-    m_syncing = true;
-    if (m_model->sync())
-        rebuildHeaders();
-    m_tree->expandAll();
-    m_syncing = false;
     showSelection();
 
     const int frameCount = int(m_document->frameCount());
@@ -168,13 +186,17 @@ void CapturedFramesListView::updateAnimation()
 
 void CapturedFramesListView::rebuildHeaders()
 {
-    for (int g = 0; g < m_model->rowCount(); ++g) {
-        const QModelIndex index = m_model->groupIndex(g);
-        m_tree->setFirstColumnSpanned(g, QModelIndex(), true);
-        m_tree->setIndexWidget(index, new GroupHeaderView(m_document, m_model->groups().at(g).id));
-    }
-    m_tree->expandAll();
+    for (int g = 0; g < m_model->rowCount(); ++g)
+        addHeader(g);
     m_tree->doItemsLayout();
+}
+
+void CapturedFramesListView::addHeader(int groupRow)
+{
+    const QModelIndex index = m_model->groupIndex(groupRow);
+    m_tree->setFirstColumnSpanned(groupRow, QModelIndex(), true);
+    m_tree->setIndexWidget(index, new GroupHeaderView(m_document, m_document->groups().at(groupRow).id));
+    m_tree->expand(index);
 }
 
 void CapturedFramesListView::showSelection()
@@ -228,8 +250,24 @@ void CapturedFramesListView::bringIntoSight(const QUuid &frameId, const QUuid &g
     // Once the tree has laid out the rows just changed and sized its scroll range to them: scrolled
     // at once, a new last row would stop short of the end.
     QTimer::singleShot(0, this, [this, frameId, groupId] {
-        // The group's row first, so that it shows too when both fit; then the frame, whole.
+        // A frame in sight already, or a group in part, is left where it is: the list does not move
+        // under the user.
+        const QRect visible = m_tree->viewport()->rect();
         const int group = m_document->indexOfGroup(groupId);
+        if (const QModelIndex shown = m_model->frameIndex(frameId);
+            shown.isValid() && visible.contains(m_tree->visualRect(shown)))
+            return;
+        if (frameId.isNull() && group >= 0 && group < m_model->rowCount()) {
+            const QModelIndex groupRow = m_model->groupIndex(group);
+            const auto inGroup = [&](const QModelIndex &index) {
+                return index.isValid() && (index == groupRow || index.parent() == groupRow);
+            };
+            if (inGroup(m_tree->indexAt(visible.topLeft())) ||
+                inGroup(m_tree->indexAt(visible.bottomLeft())) ||
+                visible.intersects(m_tree->visualRect(groupRow)))
+                return;
+        }
+        // The group's row first, so that it shows too when both fit; then the frame, whole.
         if (group >= 0 && group < m_model->rowCount())
             m_tree->scrollTo(m_model->groupIndex(group), QAbstractItemView::EnsureVisible);
         const QModelIndex frame = m_model->frameIndex(frameId);
@@ -238,7 +276,6 @@ void CapturedFramesListView::bringIntoSight(const QUuid &frameId, const QUuid &g
         m_tree->scrollTo(frame, QAbstractItemView::EnsureVisible);
         // The tree's own scrolling leaves the last pixel row of a frame at the bottom edge out.
         const QRect row = m_tree->visualRect(frame);
-        const QRect visible = m_tree->viewport()->rect();
         QScrollBar *bar = m_tree->verticalScrollBar();
         if (row.bottom() > visible.bottom())
             bar->setValue(bar->value() +
@@ -300,7 +337,7 @@ void CapturedFramesListView::reportFramesInView()
 
 void CapturedFramesListView::takeSelection()
 {
-    if (m_syncing)
+    if (m_syncing || m_changing)
         return;
     QSet<QUuid> selection;
     const QModelIndexList rows = m_tree->selectionModel()->selectedRows();

@@ -46,6 +46,8 @@ protected:
 private:
     void groupsChanged();
     void rebuildHeaders();
+    // The header row of the group at `groupRow`, its frames shown.
+    void addHeader(int groupRow);
     // Placeholders turn only while some frame waits for its pictures.
     void updateAnimation();
     // Selects in the tree exactly the window's selection.
@@ -76,4 +78,6 @@ private:
     QTimer *m_selectionCheck;
     QTimer *m_viewCheck;
     bool m_syncing = false;
+    // Between the model's announcement of a change of rows and its end.
+    bool m_changing = false;
 };

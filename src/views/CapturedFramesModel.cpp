@@ -14,31 +14,88 @@ namespace {
 
 constexpr QLatin1StringView frameIdsMimeType("application/x-quintarel-frame-ids");
 
-// Child rows carry their group's row + 1 as internal identifier; group rows carry 0.
+// Group rows carry 0 as internal identifier; frame rows their group's key, from 1 on.
 constexpr quintptr groupMarker = 0;
-
-QList<QUuid> frameIds(const CaptureGroup &group)
-{
-    QList<QUuid> ids;
-    ids.reserve(group.frames.size());
-    for (const CapturedFrame &frame : group.frames)
-        ids << frame.id;
-    return ids;
-}
 
 } // namespace
 
 CapturedFramesModel::CapturedFramesModel(CaptureDocument *document, FrameImageStore *images, QObject *parent)
-    : QAbstractItemModel(parent), m_document(document), m_images(images), m_groups(document->groups())
+    : QAbstractItemModel(parent), m_document(document), m_images(images)
 {
-    indexFrames();
-    connect(m_images, &FrameImageStore::imagesChanged, this, &CapturedFramesModel::imagesChanged);
+    numberGroups();
+    followDocument();
+    connect(m_images, &FrameImageStore::imagesChanged, this, &CapturedFramesModel::frameChanged);
+    connect(m_document, &CaptureDocument::frameChanged, this, &CapturedFramesModel::frameChanged);
 }
 
-void CapturedFramesModel::imagesChanged(const QUuid &frameId)
+void CapturedFramesModel::followDocument()
 {
-    if (!m_places.contains(frameId))
-        return;
+    CaptureDocument *document = m_document;
+    connect(document, &CaptureDocument::contentAboutToBeReset, this, [this] { beginResetModel(); });
+    connect(document, &CaptureDocument::contentReset, this, [this] {
+        numberGroups();
+        m_changedFrames.clear();
+        endResetModel();
+    });
+    connect(document, &CaptureDocument::frameAboutToBeInserted, this,
+            [this](int group, int position) { beginInsertRows(groupIndex(group), position, position); });
+    connect(document, &CaptureDocument::frameInserted, this, [this] { endInsertRows(); });
+    connect(document, &CaptureDocument::frameAboutToBeRemoved, this,
+            [this](int group, int position) { beginRemoveRows(groupIndex(group), position, position); });
+    connect(document, &CaptureDocument::frameRemoved, this, [this](const QUuid &frameId) {
+        m_changedFrames.remove(frameId);
+        endRemoveRows();
+    });
+    connect(document, &CaptureDocument::frameAboutToBeMoved, this,
+            [this](int fromGroup, int fromPosition, int toGroup, int toPosition) {
+                // A row moved down its own group goes before the row after its new place, as the
+                // rows are before the move.
+                const int destination =
+                    fromGroup == toGroup && toPosition > fromPosition ? toPosition + 1 : toPosition;
+                const bool valid = beginMoveRows(groupIndex(fromGroup), fromPosition, fromPosition,
+                                                 groupIndex(toGroup), destination);
+                Q_ASSERT(valid);
+            });
+    connect(document, &CaptureDocument::frameMoved, this, [this] { endMoveRows(); });
+    connect(document, &CaptureDocument::groupAboutToBeInserted, this,
+            [this](int position) { beginInsertRows({}, position, position); });
+    connect(document, &CaptureDocument::groupInserted, this, [this](int position) {
+        m_groupKeys.insert(position, ++m_lastKey);
+        endInsertRows();
+    });
+    connect(document, &CaptureDocument::groupAboutToBeRemoved, this,
+            [this](int position) { beginRemoveRows({}, position, position); });
+    connect(document, &CaptureDocument::groupRemoved, this, [this](int position, const CaptureGroup &group) {
+        for (const CapturedFrame &frame : group.frames)
+            m_changedFrames.remove(frame.id);
+        m_groupKeys.removeAt(position);
+        endRemoveRows();
+    });
+    connect(document, &CaptureDocument::groupChanged, this, [this](int position) {
+        const QModelIndex group = groupIndex(position);
+        emit dataChanged(group, group);
+    });
+}
+
+void CapturedFramesModel::numberGroups()
+{
+    m_groupKeys.clear();
+    for (qsizetype g = 0; g < m_document->groups().size(); ++g)
+        m_groupKeys << ++m_lastKey;
+}
+
+int CapturedFramesModel::groupRow(quintptr key) const
+{
+    return int(m_groupKeys.indexOf(key));
+}
+
+const CaptureGroup &CapturedFramesModel::groupOf(const QModelIndex &frame) const
+{
+    return m_document->groups().at(groupRow(frame.internalId()));
+}
+
+void CapturedFramesModel::frameChanged(const QUuid &frameId)
+{
     if (m_changedFrames.isEmpty())
         QMetaObject::invokeMethod(this, &CapturedFramesModel::refreshChangedRows, Qt::QueuedConnection);
     m_changedFrames.insert(frameId);
@@ -48,8 +105,8 @@ void CapturedFramesModel::refreshChangedRows()
 {
     QHash<int, QList<int>> rows; // per group
     for (const QUuid &frameId : std::as_const(m_changedFrames)) {
-        if (const auto place = m_places.constFind(frameId); place != m_places.cend())
-            rows[place->group] << place->row;
+        if (const std::optional<CaptureDocument::FramePlace> place = m_document->place(frameId))
+            rows[place->group] << place->position;
     }
     m_changedFrames.clear();
     if (rows.isEmpty())
@@ -77,73 +134,13 @@ void CapturedFramesModel::setTimeOrigin(const MediaTime &origin)
     if (m_timeOrigin == origin)
         return;
     m_timeOrigin = origin;
-    for (int g = 0; g < m_groups.size(); ++g) {
-        if (!m_groups.at(g).frames.isEmpty())
+    const QList<CaptureGroup> &groups = m_document->groups();
+    for (int g = 0; g < groups.size(); ++g) {
+        if (!groups.at(g).frames.isEmpty())
             emit dataChanged(index(0, 0, groupIndex(g)),
-                             index(int(m_groups.at(g).frames.size()) - 1, 0, groupIndex(g)),
+                             index(int(groups.at(g).frames.size()) - 1, 0, groupIndex(g)),
                              {Qt::DisplayRole, TimeTextRole});
     }
-}
-
-void CapturedFramesModel::indexFrames()
-{
-    m_places.clear();
-    for (int g = 0; g < m_groups.size(); ++g) {
-        const QList<CapturedFrame> &frames = m_groups.at(g).frames;
-        for (int row = 0; row < frames.size(); ++row)
-            m_places.insert(frames.at(row).id, Place{g, row});
-    }
-}
-
-bool CapturedFramesModel::sync()
-{
-    const QList<CaptureGroup> &groups = m_document->groups();
-    const bool sameGroups =
-        groups.size() == m_groups.size() &&
-        std::equal(groups.cbegin(), groups.cend(), m_groups.cbegin(),
-                   [](const CaptureGroup &a, const CaptureGroup &b) { return a.id == b.id; });
-    if (!sameGroups) {
-        beginResetModel();
-        m_groups = groups;
-        indexFrames();
-        endResetModel();
-        return true;
-    }
-
-    for (int g = 0; g < groups.size(); ++g) {
-        const QList<QUuid> before = frameIds(m_groups.at(g));
-        const QList<QUuid> after = frameIds(groups.at(g));
-        const QModelIndex parentIndex = groupIndex(g);
-        if (before == after) {
-            m_groups[g] = groups.at(g);
-        } else if (after.size() > before.size() &&
-                   std::equal(before.cbegin(), before.cend(), after.cbegin())) {
-            // Captures append at the end: keep the rows that are there.
-            beginInsertRows(parentIndex, int(before.size()), int(after.size()) - 1);
-            m_groups[g] = groups.at(g);
-            indexFrames();
-            endInsertRows();
-        } else {
-            if (!before.isEmpty()) {
-                beginRemoveRows(parentIndex, 0, int(before.size()) - 1);
-                m_groups[g].frames.clear();
-                indexFrames();
-                endRemoveRows();
-            }
-            if (!after.isEmpty()) {
-                beginInsertRows(parentIndex, 0, int(after.size()) - 1);
-                m_groups[g] = groups.at(g);
-                indexFrames();
-                endInsertRows();
-            }
-            m_groups[g] = groups.at(g);
-            indexFrames();
-        }
-        emit dataChanged(parentIndex, parentIndex);
-        if (!after.isEmpty())
-            emit dataChanged(index(0, 0, parentIndex), index(int(after.size()) - 1, 0, parentIndex));
-    }
-    return false;
 }
 
 bool CapturedFramesModel::isGroup(const QModelIndex &index) const
@@ -158,49 +155,51 @@ QModelIndex CapturedFramesModel::groupIndex(int groupRow) const
 
 QModelIndex CapturedFramesModel::frameIndex(const QUuid &frameId) const
 {
-    const auto place = m_places.constFind(frameId);
-    if (place == m_places.cend())
+    const std::optional<CaptureDocument::FramePlace> place = m_document->place(frameId);
+    if (!place)
         return {};
-    return createIndex(place->row, 0, quintptr(place->group) + 1);
+    return createIndex(place->position, 0, m_groupKeys.at(place->group));
 }
 
 QUuid CapturedFramesModel::frameId(const QModelIndex &index) const
 {
     if (!index.isValid() || isGroup(index))
         return {};
-    return m_groups.at(int(index.internalId()) - 1).frames.at(index.row()).id;
+    return groupOf(index).frames.at(index.row()).id;
 }
 
 bool CapturedFramesModel::hasPendingFrames() const
 {
     // A frame the store does not track yet waits too (its video is opening).
-    return m_images->hasPendingFrames() || m_images->trackedCount() < m_places.size();
+    return m_images->hasPendingFrames() || m_images->trackedCount() < m_document->frameCount();
 }
 
 QModelIndex CapturedFramesModel::index(int row, int column, const QModelIndex &parent) const
 {
+    const QList<CaptureGroup> &groups = m_document->groups();
     if (column != 0 || row < 0)
         return {};
     if (!parent.isValid())
-        return row < m_groups.size() ? createIndex(row, 0, groupMarker) : QModelIndex();
-    if (!isGroup(parent) || parent.row() >= m_groups.size() || row >= m_groups.at(parent.row()).frames.size())
+        return row < groups.size() ? createIndex(row, 0, groupMarker) : QModelIndex();
+    if (!isGroup(parent) || parent.row() >= groups.size() || row >= groups.at(parent.row()).frames.size())
         return {};
-    return createIndex(row, 0, quintptr(parent.row()) + 1);
+    return createIndex(row, 0, m_groupKeys.at(parent.row()));
 }
 
 QModelIndex CapturedFramesModel::parent(const QModelIndex &child) const
 {
     if (!child.isValid() || isGroup(child))
         return {};
-    return createIndex(int(child.internalId()) - 1, 0, groupMarker);
+    return createIndex(groupRow(child.internalId()), 0, groupMarker);
 }
 
 int CapturedFramesModel::rowCount(const QModelIndex &parent) const
 {
+    const QList<CaptureGroup> &groups = m_document->groups();
     if (!parent.isValid())
-        return int(m_groups.size());
-    if (isGroup(parent) && parent.row() < m_groups.size())
-        return int(m_groups.at(parent.row()).frames.size());
+        return int(groups.size());
+    if (isGroup(parent) && parent.row() < groups.size())
+        return int(groups.at(parent.row()).frames.size());
     return 0;
 }
 
@@ -214,7 +213,7 @@ QVariant CapturedFramesModel::data(const QModelIndex &index, int role) const
     if (!index.isValid())
         return {};
     if (isGroup(index)) {
-        const CaptureGroup &group = m_groups.at(index.row());
+        const CaptureGroup &group = m_document->groups().at(index.row());
         switch (role) {
         case Qt::DisplayRole:
             return group.name;
@@ -224,7 +223,7 @@ QVariant CapturedFramesModel::data(const QModelIndex &index, int role) const
             return {};
         }
     }
-    const CaptureGroup &group = m_groups.at(int(index.internalId()) - 1);
+    const CaptureGroup &group = groupOf(index);
     const CapturedFrame &frame = group.frames.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
@@ -297,7 +296,8 @@ QMimeData *CapturedFramesModel::mimeData(const QModelIndexList &indexes) const
 
 QSet<int> CapturedFramesModel::sourcePositions(const QMimeData *data, int groupRow) const
 {
-    if (!data || !data->hasFormat(frameIdsMimeType) || groupRow < 0 || groupRow >= m_groups.size())
+    const QList<CaptureGroup> &groups = m_document->groups();
+    if (!data || !data->hasFormat(frameIdsMimeType) || groupRow < 0 || groupRow >= groups.size())
         return {};
     QByteArray encoded = data->data(frameIdsMimeType);
     QDataStream stream(&encoded, QIODevice::ReadOnly);
@@ -305,7 +305,7 @@ QSet<int> CapturedFramesModel::sourcePositions(const QMimeData *data, int groupR
     while (!stream.atEnd()) {
         QUuid id;
         stream >> id;
-        const qsizetype position = m_groups.at(groupRow).indexOfFrame(id);
+        const qsizetype position = groups.at(groupRow).indexOfFrame(id);
         if (position < 0)
             return {}; // rows of another group cannot be dropped here
         positions.insert(int(position));
@@ -324,7 +324,7 @@ bool CapturedFramesModel::dropMimeData(const QMimeData *data, Qt::DropAction act
 {
     if (!canDropMimeData(data, action, row, column, parent))
         return false;
-    const CaptureGroup &group = m_groups.at(parent.row());
+    const CaptureGroup &group = m_document->groups().at(parent.row());
     const int destination = row < 0 ? int(group.frames.size()) : row;
     m_document->moveFrames(group.id, sourcePositions(data, parent.row()), destination);
     return true;

@@ -4,7 +4,6 @@
 #include "support/MediaTime.h"
 
 #include <QAbstractItemModel>
-#include <QHash>
 #include <QList>
 #include <QSet>
 
@@ -13,9 +12,10 @@ class FrameImageStore;
 class FrameTakeout;
 
 // The capture groups as a two-level item model: one top-level row per group, one child row per
-// frame. It mirrors the document's groups as given to `sync`, with the smallest changes it can
-// signal, shows each frame's pictures from the image store as they arrive, and turns drops of frame
-// rows inside their own group into `CaptureDocument::moveFrames`.
+// frame. It reads the document's groups, and follows each change of their structure as the document
+// tells it (a row inserted, removed or moved), so that views keep their selection and scrolling;
+// it shows each frame's pictures from the image store as they arrive, and turns drops of frame rows
+// inside their own group into `CaptureDocument::moveFrames`.
 class CapturedFramesModel : public QAbstractItemModel
 {
     Q_OBJECT
@@ -33,11 +33,6 @@ public:
 
     CapturedFramesModel(CaptureDocument *document, FrameImageStore *images, QObject *parent = nullptr);
 
-    // Takes over the document's groups. Returns true when the group rows were rebuilt (their
-    // index widgets must then be made again).
-    bool sync();
-
-    const QList<CaptureGroup> &groups() const { return m_groups; }
     bool isGroup(const QModelIndex &index) const;
     QModelIndex groupIndex(int groupRow) const;
     QModelIndex frameIndex(const QUuid &frameId) const;
@@ -76,22 +71,25 @@ private:
     // The positions in the group at `groupRow` of the frames named by the drag data; empty unless
     // every dragged frame is in that group.
     QSet<int> sourcePositions(const QMimeData *data, int groupRow) const;
-    void imagesChanged(const QUuid &frameId);
+    // Follows the document's changes of structure.
+    void followDocument();
+    // A frame's pictures, notes or time changed: its row is refreshed with the others in this turn.
+    void frameChanged(const QUuid &frameId);
     // Refreshes, one range per group, the rows whose pictures changed since the last time: the
     // store may change thousands of frames in one turn (a project opening).
     void refreshChangedRows();
-    // Where each frame's row is, made again whenever the groups change.
-    void indexFrames();
+    // The group row whose frames carry `key`; -1 when none does.
+    int groupRow(quintptr key) const;
+    const CaptureGroup &groupOf(const QModelIndex &frame) const;
+    // Numbers the group rows afresh, one number each.
+    void numberGroups();
 
     CaptureDocument *m_document;
     FrameImageStore *m_images;
-    QList<CaptureGroup> m_groups;
-    struct Place
-    {
-        int group = 0;
-        int row = 0;
-    };
-    QHash<QUuid, Place> m_places;
+    // One number per group row, its own while it is in the document: frame rows carry their group's,
+    // so that rows inserted, removed or moved elsewhere leave the indexes of the others right.
+    QList<quintptr> m_groupKeys;
+    quintptr m_lastKey = 0;
     QSet<QUuid> m_changedFrames;
     MediaTime m_timeOrigin = MediaTime::zero();
     const FrameTakeout *m_takeout = nullptr;

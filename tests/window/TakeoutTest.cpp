@@ -282,7 +282,6 @@ private slots:
 
         // The frames list drags the same picture, and still the frame's place for moves inside it.
         CapturedFramesModel model(state.document(), state.images());
-        model.sync();
         model.setTakeout(&state.takeout());
         std::unique_ptr<QMimeData> listed(model.mimeData({model.frameIndex(frameId)}));
         QVERIFY(listed->hasFormat(model.mimeTypes().first()));
@@ -302,7 +301,6 @@ private slots:
         QVERIFY(!preview.makeDragData());
 
         CapturedFramesModel model(state.document(), state.images());
-        model.sync();
         model.setTakeout(&state.takeout());
         std::unique_ptr<QMimeData> listed(model.mimeData({model.frameIndex(frameId)}));
         QVERIFY(listed->hasFormat(model.mimeTypes().first()));

@@ -52,6 +52,10 @@ protected:
         m_document->insertFrame(groupId, position, frame);
     }
     void removeFrame(const QUuid &frameId) const { m_document->removeFrame(frameId); }
+    void moveFrameTo(const QUuid &frameId, const QUuid &groupId, qsizetype position) const
+    {
+        m_document->moveFrameTo(frameId, groupId, position);
+    }
     void setFrameOrder(const QUuid &groupId, const QList<QUuid> &order) const
     {
         m_document->setFrameOrder(groupId, order);

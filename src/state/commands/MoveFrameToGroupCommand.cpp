@@ -12,15 +12,12 @@ MoveFrameToGroupCommand::MoveFrameToGroupCommand(CaptureDocument *document, cons
 
 void MoveFrameToGroupCommand::redo()
 {
-    const CapturedFrame frame = *document()->frame(m_frameId);
-    removeFrame(m_frameId);
+    // To the end of the target group.
     const int target = document()->indexOfGroup(m_targetGroupId);
-    insertFrame(m_targetGroupId, document()->groups().at(target).frames.size(), frame);
+    moveFrameTo(m_frameId, m_targetGroupId, document()->groups().at(target).frames.size());
 }
 
 void MoveFrameToGroupCommand::undo()
 {
-    const CapturedFrame frame = *document()->frame(m_frameId);
-    removeFrame(m_frameId);
-    insertFrame(m_sourceGroupId, m_sourcePosition, frame);
+    moveFrameTo(m_frameId, m_sourceGroupId, m_sourcePosition);
 }
