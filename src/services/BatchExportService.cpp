@@ -58,6 +58,46 @@ QString outsideTheOutput(const QString &path)
         .arg(QDir::toNativeSeparators(path));
 }
 
+// The images of a frame's subjects cut from `mask`, in the run's style, with the frame's annotations.
+Result<QList<QImage>> drawnSubjects(const ExtractRenderer &renderer,
+                                    const BatchExportService::Settings &settings, const CapturedFrame &frame,
+                                    const SubjectMask &mask)
+{
+    const bool merged = settings.mode == ExportMode::Merged;
+    // Merged images are trimmed after drawing instead, so that outline and annotations survive.
+    Result<QList<QImage>> subjects =
+        SubjectExtractionService::images(mask, settings.mode, merged ? false : settings.crop);
+    if (!subjects)
+        return subjects;
+
+    if (merged) {
+        QImage image = renderer.render(subjects.value().first(), settings.filter, settings.edge);
+        image = AnnotationRenderer::draw(image, frame.annotations);
+        if (settings.crop)
+            image = ImageCrop::trimmedToContent(image, trimThreshold);
+        return QList<QImage>{image};
+    }
+    // Each subject apart gets no annotations but those that hide what is under them, where they fall
+    // on it.
+    const QList<Annotation> hiding = AnnotationRenderer::hiding(frame.annotations);
+    const QRect wholeFrame(QPoint(0, 0), mask.frameSize());
+    QList<QImage> rendered;
+    rendered.reserve(subjects.value().size());
+    for (qsizetype i = 0; i < subjects.value().size(); ++i) {
+        QImage image = renderer.render(subjects.value().at(i), settings.filter, settings.edge);
+        if (!hiding.isEmpty()) {
+            // An outline grows every picture by the same margin, as it grows the merged one the
+            // annotations are placed on.
+            const QRect part = settings.crop ? mask.instanceBounds(int(i)) : wholeFrame;
+            const QSize grown = image.size() - part.size();
+            image = AnnotationRenderer::drawOnPart(image, hiding, QRect(part.topLeft(), image.size()),
+                                                   wholeFrame.size() + grown);
+        }
+        rendered << image;
+    }
+    return rendered;
+}
+
 // The first of `fileName`, "<name> (2).png", … that is not taken yet in the folder.
 QString freeName(const QString &fileName, const QSet<QString> &taken)
 {
@@ -287,40 +327,7 @@ Result<QList<QImage>> BatchExportService::finishedImages(const Services &service
         mask = std::move(applied).value();
     }
 
-    const bool merged = settings.mode == ExportMode::Merged;
-    // Merged images are trimmed after drawing instead, so that outline and annotations survive.
-    Result<QList<QImage>> subjects =
-        SubjectExtractionService::images(*mask, settings.mode, merged ? false : settings.crop);
-    if (!subjects)
-        return subjects;
-
-    const ExtractRenderer renderer{services.filter.get(), services.edge.get()};
-    if (merged) {
-        QImage image = renderer.render(subjects.value().first(), settings.filter, settings.edge);
-        image = AnnotationRenderer::draw(image, frame.annotations);
-        if (settings.crop)
-            image = ImageCrop::trimmedToContent(image, trimThreshold);
-        return QList<QImage>{image};
-    }
-    // Each subject apart gets no annotations but those that hide what is under them, where they fall
-    // on it.
-    const QList<Annotation> hiding = AnnotationRenderer::hiding(frame.annotations);
-    const QRect wholeFrame(QPoint(0, 0), mask->frameSize());
-    QList<QImage> rendered;
-    rendered.reserve(subjects.value().size());
-    for (qsizetype i = 0; i < subjects.value().size(); ++i) {
-        QImage image = renderer.render(subjects.value().at(i), settings.filter, settings.edge);
-        if (!hiding.isEmpty()) {
-            // An outline grows every picture by the same margin, as it grows the merged one the
-            // annotations are placed on.
-            const QRect part = settings.crop ? mask->instanceBounds(int(i)) : wholeFrame;
-            const QSize grown = image.size() - part.size();
-            image = AnnotationRenderer::drawOnPart(image, hiding, QRect(part.topLeft(), image.size()),
-                                                   wholeFrame.size() + grown);
-        }
-        rendered << image;
-    }
-    return rendered;
+    return drawnSubjects(ExtractRenderer{services.filter.get(), services.edge.get()}, settings, frame, *mask);
 }
 
 void BatchExportService::exportFrame(const Services &services, const Settings &settings,
