@@ -139,7 +139,8 @@ private slots:
     // Steps that change a group show that group; a step whose frame is gone shows its group.
     void groupStepsShowTheirGroup()
     {
-        Window window({8, 3});
+        // The first group is long enough to keep the second one below the list at its height.
+        Window window({12, 3});
         const QUuid second = window.document.groups().at(1).id;
         window.document.setGroupName(second, QStringLiteral("Rue"));
         window.document.setSelection({window.frame(0, 0)});
