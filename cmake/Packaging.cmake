@@ -49,8 +49,10 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE gzip)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so not found by dpkg-shlibdeps: the window system's platform plugins, the
-# SVG icon engine, the WebP image plugin, and the icon theme the symbols are drawn from.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, qt6-image-formats-plugins, adwaita-icon-theme")
+# SVG icon engine, the WebP image plugin, the icon theme the symbols are drawn from, and the typeface
+# the words of annotations are drawn in.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, libqt6svg6, qt6-image-formats-plugins, adwaita-icon-theme, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 # Directories of the package as Debian wants them, whatever the umask of the build.
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
