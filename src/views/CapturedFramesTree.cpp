@@ -2,7 +2,21 @@
 
 #include "KeyboardShortcuts.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
+
+#include <utility>
+
+namespace {
+
+// Where a row comes in the tree, from top to bottom: a group's row stands before its frames.
+std::pair<int, int> placeOf(const QModelIndex &index)
+{
+    const QModelIndex parent = index.parent();
+    return parent.isValid() ? std::pair(parent.row(), index.row()) : std::pair(index.row(), -1);
+}
+
+} // namespace
 
 QModelIndex CapturedFramesTree::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
 {
@@ -42,4 +56,30 @@ void CapturedFramesTree::keyPressEvent(QKeyEvent *event)
         }
     }
     QTreeView::keyPressEvent(event);
+}
+
+void CapturedFramesTree::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                                     const QList<int> &roles)
+{
+    // Assistive technologies hear of every change.
+    if (isVisible() && !QAccessible::isActive() && topLeft.isValid() && bottomRight.isValid() &&
+        topLeft.parent() == bottomRight.parent()) {
+        const auto [first, last] = rowsInSight();
+        const bool above = first.isValid() && placeOf(bottomRight) < placeOf(first);
+        const bool below = last.isValid() && placeOf(last) < placeOf(topLeft);
+        if (above || below)
+            return;
+    }
+    QTreeView::dataChanged(topLeft, bottomRight, roles);
+}
+
+std::pair<QModelIndex, QModelIndex> CapturedFramesTree::rowsInSight()
+{
+    if (!m_rowsInSight) {
+        const QRect shown = viewport()->rect();
+        m_rowsInSight = std::pair(indexAt(shown.topLeft()), indexAt(shown.bottomLeft()));
+        QMetaObject::invokeMethod(
+            this, [this] { m_rowsInSight.reset(); }, Qt::QueuedConnection);
+    }
+    return *m_rowsInSight;
 }

@@ -8,11 +8,14 @@
 #include "views/GroupHeaderView.h"
 
 #include <QItemSelectionModel>
+#include <QPaintEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 #include <QUndoStack>
+
+#include <cstdlib>
 
 namespace {
 
@@ -57,6 +60,47 @@ struct ModelSignals
     {}
     QSignalSpy inserted, removed, moved, reset, layout;
 };
+
+// The regions of a widget asked to be painted, from its creation.
+class PaintedRegions : public QObject
+{
+public:
+    explicit PaintedRegions(QWidget *widget) { widget->installEventFilter(this); }
+    QRegion painted;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent *>(event)->region();
+        return false;
+    }
+};
+
+// A thumbnail of one plain colour.
+QImage plain(const QColor &color)
+{
+    QImage image(160, 90, QImage::Format_RGBA8888_Premultiplied);
+    image.fill(color);
+    return image;
+}
+
+// How many pixels of `rect` in the viewport, as the tree paints it now, are near `color`.
+int pixelsOf(QTreeView *tree, const QRect &rect, const QColor &color)
+{
+    const QImage shown = tree->viewport()->grab(rect).toImage().convertToFormat(QImage::Format_RGB32);
+    int count = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            const QColor pixel = shown.pixelColor(x, y);
+            if (std::abs(pixel.red() - color.red()) + std::abs(pixel.green() - color.green()) +
+                    std::abs(pixel.blue() - color.blue()) <
+                30)
+                ++count;
+        }
+    }
+    return count;
+}
 
 } // namespace
 
@@ -196,6 +240,69 @@ private slots:
         QVERIFY(rowsMatch(document, *model));
         QVERIFY(list.tree()->isExpanded(model->groupIndex(3)));
         QCOMPARE(selectedInTree(list), QSet<QUuid>{selected});
+    }
+
+    // Pictures come in for rows in sight and far out of it at once: the rows in sight are painted
+    // again at once, and a row out of sight shows its picture when scrolled to.
+    void picturesShowInRowsInSightAndOnceScrolledTo()
+    {
+        CaptureDocument document;
+        FrameImageStore images;
+        TestCaptures::fill(document, {300, 5});
+        // Every frame has its pictures, grey: no placeholder turns, so nothing repaints the list
+        // but the changes.
+        const auto give = [&](const QUuid &id, const QColor &color) {
+            const FrameImageStore::Ticket ticket = images.track(id);
+            images.setStill(id, ticket, plain(color), plain(color));
+            images.setNoSubject(id, ticket);
+        };
+        for (const CaptureGroup &group : document.groups()) {
+            for (const CapturedFrame &frame : group.frames)
+                give(frame.id, Qt::gray);
+        }
+        CapturedFramesListView list(&document, &images);
+        list.resize(300, 420);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QTreeView *tree = list.tree();
+        CapturedFramesModel *model = list.model();
+        const QList<CapturedFrame> frames = document.groups()[0].frames;
+        // The list has selected and shown the last frame meanwhile.
+        QTRY_VERIFY(!document.selection().isEmpty());
+        QTest::qWait(150);
+        tree->scrollToTop();
+        QTest::qWait(150);
+        const QModelIndex inSight = model->frameIndex(frames[1].id);
+        const QModelIndex farBelow = model->frameIndex(frames[250].id);
+        const QModelIndex lastGroup = model->frameIndex(document.groups()[1].frames[2].id);
+        QVERIFY(tree->viewport()->rect().contains(tree->visualRect(inSight)));
+        QVERIFY(!tree->viewport()->rect().intersects(tree->visualRect(farBelow)));
+
+        PaintedRegions regions(tree->viewport());
+        const QColor red(230, 20, 20);
+        for (const QModelIndex &index : {inSight, farBelow, lastGroup})
+            give(model->frameId(index), red);
+        QTRY_VERIFY(regions.painted.contains(tree->visualRect(inSight)));
+        QVERIFY(pixelsOf(tree, tree->visualRect(inSight), red) > 100);
+
+        for (const QModelIndex &index : {farBelow, lastGroup}) {
+            tree->scrollTo(index, QAbstractItemView::PositionAtCenter);
+            QCoreApplication::processEvents();
+            QVERIFY(tree->viewport()->rect().contains(tree->visualRect(index)));
+            QVERIFY(pixelsOf(tree, tree->visualRect(index), red) > 100);
+            // Its neighbour has none of it.
+            QCOMPARE(pixelsOf(tree, tree->visualRect(tree->indexAbove(index)), red), 0);
+        }
+
+        // Back at the top, a picture coming in for a frame in sight shows there at once.
+        tree->scrollToTop();
+        QTest::qWait(150);
+        regions.painted = QRegion();
+        const QColor blue(20, 40, 230);
+        give(frames[2].id, blue);
+        const QRect row = tree->visualRect(model->frameIndex(frames[2].id));
+        QTRY_VERIFY(regions.painted.contains(row));
+        QVERIFY(pixelsOf(tree, row, blue) > 100);
     }
 };
 
