@@ -76,17 +76,19 @@ void openLongVideo()
         bool shown = false;
         QElapsedTimer timer;
         double shownMs = 0;
-        QObject::connect(state.player(), &VideoPlayer::seekCompleted, [&] {
+        QObject::connect(state.playback()->player(), &VideoPlayer::seekCompleted, [&] {
             if (!shown)
                 shownMs = elapsedMs(timer);
             shown = true;
         });
         timer.start();
         state.loadVideo(QUrl::fromLocalFile(video.path));
-        if (!waitForEvents(
-                [&] { return shown && state.player()->frameIndex() && !state.player()->isSeeking(); }))
+        if (!waitForEvents([&] {
+                return shown && state.playback()->player()->frameIndex() &&
+                       !state.playback()->player()->isSeeking();
+            }))
             qFatal("the long video does not open");
-        if (!state.extractor()->image(state.player()->currentTime()).result().ok())
+        if (!state.playback()->extractor()->image(state.playback()->player()->currentTime()).result().ok())
             qFatal("no first still");
         firstStill.push_back(elapsedMs(timer));
         firstPicture.push_back(shownMs);

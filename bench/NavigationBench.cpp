@@ -112,11 +112,13 @@ void hoverStall(const QString &path)
 {
     ExportRuns runs;
     AppState state(&runs, PlayerOutput::Headless);
-    TimelineControlsView view(&state);
+    TimelineControlsView view(state.playback(), state.document());
     view.resize(1200, 90);
     view.show();
     state.loadVideo(QUrl::fromLocalFile(path));
-    if (!waitForEvents([&] { return state.player()->frameIndex() && !state.player()->isSeeking(); }))
+    if (!waitForEvents([&] {
+            return state.playback()->player()->frameIndex() && !state.playback()->player()->isSeeking();
+        }))
         qFatal("the video does not open");
     TimeSlider *slider = view.slider();
 

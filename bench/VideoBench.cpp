@@ -33,10 +33,11 @@ void openingPackets(const QString &path, int videoPackets)
     AppState state(&runs, PlayerOutput::Headless);
     state.loadVideo(QUrl::fromLocalFile(path));
     if (!waitForEvents([&] {
-            return state.videoURL().isValid() && state.player()->frameIndex() && !state.player()->isSeeking();
+            return state.playback()->videoURL().isValid() && state.playback()->player()->frameIndex() &&
+                   !state.playback()->player()->isSeeking();
         }))
         qFatal("the video does not open");
-    if (!state.extractor()->image(state.player()->currentTime()).result().ok())
+    if (!state.playback()->extractor()->image(state.playback()->player()->currentTime()).result().ok())
         qFatal("grab failed");
     const double read = double(FrameIndex::packetsScanned() - before);
     BenchRegistry::print(QStringLiteral("player.open.packets"), read, QStringLiteral("packets"),

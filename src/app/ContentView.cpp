@@ -8,6 +8,7 @@
 #include "state/AppState.h"
 #include "state/CaptureDocument.h"
 #include "state/ExportRun.h"
+#include "state/Playback.h"
 #include "support/AppError.h"
 #include "views/AnnotationCanvas.h"
 #include "views/CapturedFramesListView.h"
@@ -138,7 +139,7 @@ ContentView::ContentView(ExportRuns *exportRuns, KeyboardCoordinator *coordinato
         new WindowFocusReporter(coordinator, m_state, this);
 
     CaptureDocument *document = m_state->document();
-    connect(m_state, &AppState::videoURLChanged, this, &ContentView::updateForVideo);
+    connect(m_state->playback(), &Playback::videoURLChanged, this, &ContentView::updateForVideo);
     connect(document, &CaptureDocument::videoChanged, this, &ContentView::updateForVideo);
     connect(document, &CaptureDocument::groupsChanged, this, &ContentView::updateForVideo);
     connect(document, &CaptureDocument::projectURLChanged, this, &ContentView::updateTitle);
@@ -173,7 +174,10 @@ QWidget *ContentView::makeLeftColumn()
     connect(m_playerArea, &PlayerAreaView::openVideoRequested, this, &ContentView::showVideoImporter);
     connect(m_playerArea, &PlayerAreaView::locateVideoRequested, this,
             [this] { QuintarelCommands::locateVideo(m_state, this); });
-    m_timeline = new TimelineControlsView(m_state, column);
+    m_timeline = new TimelineControlsView(m_state->playback(), m_state->document(), column);
+    connect(m_timeline, &TimelineControlsView::captureRequested, m_state, &AppState::captureCurrentFrame);
+    connect(m_state, &AppState::findingSharpestFrameChanged, m_timeline,
+            [this] { m_timeline->setFindingSharpestFrame(m_state->isFindingSharpestFrame()); });
 
     auto *layout = new QVBoxLayout(column);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -293,8 +297,10 @@ QWidget *ContentView::makeCapturedFramesList()
     auto *list = new CapturedFramesListView(m_state->document(), m_state->images());
     list->model()->setTakeout(&m_state->takeout());
     // Times are read from the video's first frame, which is known once the video has opened.
-    const auto followOrigin = [this, list] { list->model()->setTimeOrigin(m_state->startTime()); };
-    connect(m_state, &AppState::startTimeChanged, list, followOrigin);
+    const auto followOrigin = [this, list] {
+        list->model()->setTimeOrigin(m_state->playback()->startTime());
+    };
+    connect(m_state->playback(), &Playback::startTimeChanged, list, followOrigin);
     followOrigin();
     return list;
 }
@@ -335,7 +341,7 @@ ExportPanelView *ContentView::makeExportPanel()
 
 QWidget *ContentView::makePlayerView()
 {
-    return new VideoPlayerView(m_state->player());
+    return new VideoPlayerView(m_state->playback()->player());
 }
 
 // --- Videos -------------------------------------------------------------------------------------
@@ -418,7 +424,7 @@ void ContentView::openFile(const QUrl &url)
 
 void ContentView::updateForVideo()
 {
-    const bool hasVideo = !m_state->videoURL().isEmpty();
+    const bool hasVideo = !m_state->playback()->videoURL().isEmpty();
     const CaptureDocument *document = m_state->document();
     if (document->needsVideo())
         m_playerArea->showMissingVideo(document->missingVideoURL().fileName());

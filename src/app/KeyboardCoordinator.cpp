@@ -93,7 +93,7 @@ bool KeyboardCoordinator::eventFilter(QObject *watched, QEvent *event)
         return false;
 
     AppState *state = m_focusedState;
-    if (!state || state->videoURL().isEmpty())
+    if (!state || state->playback()->videoURL().isEmpty())
         return false;
     // Menus and dialogs (an alert's button, a file name) keep their own use of the space bar.
     if (QApplication::activePopupWidget() || QApplication::activeModalWidget())
@@ -103,6 +103,6 @@ bool KeyboardCoordinator::eventFilter(QObject *watched, QEvent *event)
 
     // Holding the bar down plays or pauses once, not on every repeat.
     if (!key->isAutoRepeat())
-        state->togglePlayPause();
+        state->playback()->togglePlayPause();
     return true;
 }

@@ -62,7 +62,7 @@ QuintarelCommands::QuintarelCommands(QMainWindow *window, AppState *state, std::
     bar->addMenu(makeHelpMenu());
 
     if (state) {
-        connect(state, &AppState::isPlayingChanged, this, &QuintarelCommands::updatePlayTitle);
+        connect(state->playback(), &Playback::isPlayingChanged, this, &QuintarelCommands::updatePlayTitle);
         connect(state, &QObject::destroyed, this, &QuintarelCommands::updateEnabled);
         connect(state->document(), &CaptureDocument::videoChanged, this,
                 &QuintarelCommands::updateLocateVideo);
@@ -162,17 +162,19 @@ QMenu *QuintarelCommands::makeVideoMenu()
 
     // The space bar itself is handled by the keyboard coordinator, so this item has no shortcut.
     m_play = addAction(menu, QStringLiteral("playPause"), QString(), QKeySequence(),
-                       [](AppState *state) { state->togglePlayPause(); });
+                       [](AppState *state) { state->playback()->togglePlayPause(); });
     m_needState << m_play;
     menu->addSeparator();
     addAction(menu, QStringLiteral("previousFrame"), tr("Image précédente"),
-              KeyboardShortcuts::previousFrame(), [](AppState *state) { state->stepFrame(-1); });
+              KeyboardShortcuts::previousFrame(), [](AppState *state) { state->playback()->stepFrame(-1); });
     addAction(menu, QStringLiteral("nextFrame"), tr("Image suivante"), KeyboardShortcuts::nextFrame(),
-              [](AppState *state) { state->stepFrame(1); });
+              [](AppState *state) { state->playback()->stepFrame(1); });
     addAction(menu, QStringLiteral("intervalBack"), tr("Reculer (intervalle)"),
-              KeyboardShortcuts::intervalBack(), [](AppState *state) { state->stepInterval(false); });
+              KeyboardShortcuts::intervalBack(),
+              [](AppState *state) { state->playback()->stepInterval(false); });
     addAction(menu, QStringLiteral("intervalForward"), tr("Avancer (intervalle)"),
-              KeyboardShortcuts::intervalForward(), [](AppState *state) { state->stepInterval(true); });
+              KeyboardShortcuts::intervalForward(),
+              [](AppState *state) { state->playback()->stepInterval(true); });
     addAction(menu, QStringLiteral("previousShot"), tr("Plan précédent"), KeyboardShortcuts::previousShot(),
               [](AppState *state) { state->playback()->stepShot(false); });
     addAction(menu, QStringLiteral("nextShot"), tr("Plan suivant"), KeyboardShortcuts::nextShot(),
@@ -291,7 +293,7 @@ void QuintarelCommands::showAbout()
 
 void QuintarelCommands::updatePlayTitle()
 {
-    const bool playing = m_state && m_state->isPlaying();
+    const bool playing = m_state && m_state->playback()->isPlaying();
     m_play->setText(
         KeyboardShortcuts::withKeys(playing ? tr("Pause") : tr("Lecture"), KeyboardShortcuts::playPause()));
 }

@@ -32,14 +32,8 @@ AppState::AppState(ExportRuns *exportRuns, PlayerOutput output, QObject *parent)
     connect(m_document, &CaptureDocument::selectionChanged, m_imageMaker,
             [this] { m_imageMaker->setSelectedFrames(m_document->selection()); });
     Playback *playback = m_playback.get();
-    connect(playback, &Playback::videoURLChanged, this, &AppState::videoURLChanged);
     connect(playback, &Playback::videoURLChanged, this, &AppState::rememberVideoShown);
     connect(m_document, &CaptureDocument::videoRebound, this, &AppState::followVideoBinding);
-    connect(playback, &Playback::currentTimeChanged, this, &AppState::currentTimeChanged);
-    connect(playback, &Playback::durationChanged, this, &AppState::durationChanged);
-    connect(playback, &Playback::startTimeChanged, this, &AppState::startTimeChanged);
-    connect(playback, &Playback::isPlayingChanged, this, &AppState::isPlayingChanged);
-    connect(playback, &Playback::frameDurationChanged, this, &AppState::frameDurationChanged);
     connect(playback, &Playback::failed, this, [this](const QString &message) { setErrorMessage(message); });
     if (const QString failure = playback->startFailure(); !failure.isEmpty())
         setErrorMessage(failure);

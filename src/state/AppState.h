@@ -35,14 +35,12 @@ class FrameImageStore;
 class PreviewRenderer;
 class RecoveryAutosave;
 struct RecoveryFile;
-class VideoFrameExtractorService;
-class VideoPlayer;
 
 // A window's state: the composition root of its pieces and the operations that span them.
 //
 // It owns the capture document (the user's work, with its undo stack), the frame image store and
 // the background work that fills it, the preview renderer, and the playback of the window's video
-// (its player and still grabber, behind Playback; the video accessors here read it).
+// (its player and still grabber, behind Playback, which the views read and drive themselves).
 // Export runs are the application's: the window starts them in the application's ExportRuns and
 // holds the one it shows. Its own operations join those pieces: capturing the frame on screen,
 // opening a video or a project, saving, exporting. Failures the user must read land in
@@ -89,27 +87,11 @@ public:
 
     // The window's video as it plays: the player, its still grabber, its times and transport.
     Playback *playback() const { return m_playback.get(); }
-    VideoPlayer *player() const { return m_playback->player(); }
-    VideoFrameExtractorService *extractor() const { return m_playback->extractor(); }
-
-    // What the playback shows; see Playback.
-    QUrl videoURL() const { return m_playback->videoURL(); }
-    MediaTime currentTime() const { return m_playback->currentTime(); }
-    MediaTime duration() const { return m_playback->duration(); }
-    MediaTime startTime() const { return m_playback->startTime(); }
-    bool isPlaying() const { return m_playback->isPlaying(); }
-    MediaTime frameDuration() const { return m_playback->frameDuration(); }
 
     // Opens a video and, once it has opened, starts a fresh capture document. A file that is no
     // video the program can show is refused with a message, and the window keeps its video and
     // captures.
     void loadVideo(const QUrl &url);
-    void togglePlayPause() { m_playback->togglePlayPause(); }
-    void stepFrame(int count) { m_playback->stepFrame(count); }
-    void stepInterval(bool forward) { m_playback->stepInterval(forward); }
-    void pause() { m_playback->pause(); }
-    void seek(const MediaTime &target) { m_playback->seek(target); }
-    MediaTime clamp(const MediaTime &time) const { return m_playback->clamp(time); }
 
     // --- Export (AppStateExport.cpp) ----------------------------------------------------------
 
@@ -160,12 +142,6 @@ public:
     void restoreRecovery(const RecoveryFile &file);
 
 signals:
-    void videoURLChanged();
-    void currentTimeChanged();
-    void durationChanged();
-    void startTimeChanged();
-    void isPlayingChanged();
-    void frameDurationChanged();
     void exportRunChanged();
     void errorMessageChanged();
     // The still of a captured frame could not be made; the frame is marked as finished without it.

@@ -21,30 +21,30 @@ constexpr MediaTime sharpestFrameReach(1, 2);
 
 void AppState::captureCurrentFrame()
 {
-    if (videoURL().isEmpty()) {
+    if (m_playback->videoURL().isEmpty()) {
         setErrorMessage(AppError::noVideoLoaded().errorDescription());
         return;
     }
     // The player's own time, not the observed property, which may lag by one observer period. The
     // new frame's pictures are started by the document's change, like those of any frame that
     // appears.
-    m_document->captureFrame(player()->currentTime());
+    m_document->captureFrame(m_playback->player()->currentTime());
 }
 
 void AppState::captureSharpestFrame()
 {
     const std::shared_ptr<FrameIndexer> indexer = m_playback->frameIndexer();
     const std::shared_ptr<const FrameIndex> index = m_playback->frameIndex();
-    if (videoURL().isEmpty() || !index) {
+    if (m_playback->videoURL().isEmpty() || !index) {
         setErrorMessage(AppError::noVideoLoaded().errorDescription());
         return;
     }
     if (m_findingSharpest)
         return;
     m_playback->pause();
-    const int shown = index->frameAt(player()->currentTime());
+    const int shown = index->frameAt(m_playback->player()->currentTime());
     const QString path = m_playback->videoPath();
-    const QUrl video = videoURL();
+    const QUrl video = m_playback->videoURL();
     m_findingSharpest = true;
     emit findingSharpestFrameChanged();
     // A grabber of its own: the frames rated are many, and the still cache of the captures stays.
@@ -57,7 +57,7 @@ void AppState::captureSharpestFrame()
         m_findingSharpest = false;
         emit findingSharpestFrameChanged();
         // Another video took the window meanwhile: its frames are not those rated.
-        if (videoURL() != video || m_playback->frameIndexer() != indexer)
+        if (m_playback->videoURL() != video || m_playback->frameIndexer() != indexer)
             return;
         if (!sharpest.ok()) {
             setErrorMessage(sharpest.error().errorDescription());

@@ -15,7 +15,7 @@
 
 void AppState::runExport(ExportMode mode)
 {
-    if (videoURL().isEmpty()) {
+    if (m_playback->videoURL().isEmpty()) {
         setErrorMessage(
             m_document->needsVideo()
                 ? tr("Vidéo introuvable. Localisez-la via « Localiser la vidéo… » avant d'exporter.")
@@ -31,7 +31,7 @@ void AppState::runExport(ExportMode mode)
         return;
 
     // The run works on frozen settings, and on the video open now even if another one is opened.
-    ExportRequest request = ExportRequest::of(*m_document, mode, startTime());
+    ExportRequest request = ExportRequest::of(*m_document, mode, m_playback->startTime());
     BatchExportService::Settings &settings = request.settings;
     // Frames lifted already are not lifted again: the run cuts them from their masks.
     for (const CapturedFrame &frame : m_document->allFrames()) {
@@ -52,7 +52,7 @@ void AppState::runExport(ExportMode mode)
 BatchExportService::Services AppState::exportServices() const
 {
     auto extractor = std::make_shared<VideoFrameExtractorService>();
-    extractor->setGenerator(this->extractor()->generator());
+    extractor->setGenerator(m_playback->extractor()->generator());
     return {extractor, m_imageMaker->subjectExtractor(), std::make_shared<ImageExportService>(),
             m_renderer->imageFilter(), m_renderer->edgeProcessor()};
 }

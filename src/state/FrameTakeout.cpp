@@ -64,7 +64,7 @@ std::function<Result<QImage>()> FrameTakeout::imageMaker(const QUuid &frameId) c
     // The export's own settings, frozen now, with the still and mask the window holds.
     const CaptureDocument &document = *m_state->document();
     BatchExportService::Settings settings =
-        ExportRequest::of(document, ExportMode::Merged, m_state->startTime()).settings;
+        ExportRequest::of(document, ExportMode::Merged, m_state->playback()->startTime()).settings;
     const FrameImages images = m_state->images()->images(frameId);
     settings.masks.insert(frameId, m_state->images()->keptMask(frameId));
     // The corrections of the cut-out on screen are not applied again.
@@ -93,7 +93,7 @@ QString FrameTakeout::fileName(const QUuid &frameId) const
     if (!frame)
         return {};
     return ExportNaming::mergedFileName(m_state->document()->videoName(),
-                                        frame->time.measuredFrom(m_state->startTime()));
+                                        frame->time.measuredFrom(m_state->playback()->startTime()));
 }
 
 Result<QString> FrameTakeout::writeFile(const QImage &image, const QString &fileName)

@@ -249,3 +249,23 @@ MediaTime Playback::clamp(const MediaTime &time) const
         return m_duration;
     return time;
 }
+
+double Playback::volume() const
+{
+    return m_player->volume();
+}
+
+void Playback::setVolume(double percent)
+{
+    m_player->setVolume(percent);
+}
+
+bool Playback::isMuted() const
+{
+    return m_player->isMuted();
+}
+
+void Playback::setMuted(bool muted)
+{
+    m_player->setMuted(muted);
+}

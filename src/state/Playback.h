@@ -97,6 +97,13 @@ public:
     // Limits a time to the video's frames: from the first frame's start to the last frame's start.
     MediaTime clamp(const MediaTime &time) const;
 
+    // Sound level in percent (0 to 100) and muting, of this window's player only; every player
+    // starts at full sound, unmuted.
+    double volume() const;
+    void setVolume(double percent);
+    bool isMuted() const;
+    void setMuted(bool muted);
+
 signals:
     void videoURLChanged();
     void currentTimeChanged();

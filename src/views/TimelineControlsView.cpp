@@ -7,11 +7,9 @@
 #include "SymbolIcons.h"
 #include "TimeSlider.h"
 #include "ViewStyle.h"
-#include "platform/FrameIndex.h"
-#include "platform/VideoPlayer.h"
-#include "state/AppState.h"
 #include "state/CaptureDocument.h"
 #include "state/HoverPreview.h"
+#include "state/Playback.h"
 #include "state/ShotScan.h"
 
 #include <QHBoxLayout>
@@ -43,9 +41,10 @@ QColor groupColour(int group)
 
 } // namespace
 
-TimelineControlsView::TimelineControlsView(AppState *state, QWidget *parent)
+TimelineControlsView::TimelineControlsView(Playback *playback, CaptureDocument *document, QWidget *parent)
     : QWidget(parent)
-    , m_state(state)
+    , m_playback(playback)
+    , m_document(document)
     , m_currentTime(makeTimeLabel(this))
     , m_slider(new TimeSlider(this))
     , m_duration(makeTimeLabel(this))
@@ -113,43 +112,41 @@ TimelineControlsView::TimelineControlsView(AppState *state, QWidget *parent)
     layout->addLayout(timeRow);
     layout->addLayout(buttonRow);
 
-    connect(backInterval, &QPushButton::clicked, state, [state] { state->stepInterval(false); });
-    connect(previousFrame, &QPushButton::clicked, state, [state] { state->stepFrame(-1); });
-    connect(m_playPause, &QPushButton::clicked, state, &AppState::togglePlayPause);
-    connect(nextFrame, &QPushButton::clicked, state, [state] { state->stepFrame(1); });
-    connect(forwardInterval, &QPushButton::clicked, state, [state] { state->stepInterval(true); });
-    connect(capture, &QPushButton::clicked, state, &AppState::captureCurrentFrame);
+    connect(backInterval, &QPushButton::clicked, playback, [playback] { playback->stepInterval(false); });
+    connect(previousFrame, &QPushButton::clicked, playback, [playback] { playback->stepFrame(-1); });
+    connect(m_playPause, &QPushButton::clicked, playback, &Playback::togglePlayPause);
+    connect(nextFrame, &QPushButton::clicked, playback, [playback] { playback->stepFrame(1); });
+    connect(forwardInterval, &QPushButton::clicked, playback, [playback] { playback->stepInterval(true); });
+    connect(capture, &QPushButton::clicked, this, &TimelineControlsView::captureRequested);
     connect(m_mute, &QToolButton::toggled, this, [this](bool muted) {
-        m_state->player()->setMuted(muted);
+        m_playback->setMuted(muted);
         updateSound();
     });
     connect(m_volume, &QSlider::valueChanged, this, [this](int percent) {
-        m_state->player()->setVolume(percent);
+        m_playback->setVolume(percent);
         // Raising the level of a muted player is asking to hear it.
         if (m_mute->isChecked() && percent > 0)
             m_mute->setChecked(false);
     });
     // The slider runs from the first frame, like the times shown beside it.
-    connect(m_slider, &TimeSlider::seekRequested, state,
-            [state](const MediaTime &offset) { state->seek(state->startTime() + offset); });
+    connect(m_slider, &TimeSlider::seekRequested, playback,
+            [playback](const MediaTime &offset) { playback->seek(playback->startTime() + offset); });
     // A drag that ends shows the time the player reached, which did not move the handle meanwhile.
     connect(m_slider, &QAbstractSlider::sliderReleased, this, &TimelineControlsView::updateCurrentTime);
 
-    connect(state, &AppState::videoURLChanged, this, &TimelineControlsView::updateEnabled);
-    connect(state, &AppState::currentTimeChanged, this, &TimelineControlsView::updateCurrentTime);
-    connect(state, &AppState::startTimeChanged, this, &TimelineControlsView::updateCurrentTime);
-    connect(state, &AppState::durationChanged, this, &TimelineControlsView::updateDuration);
-    connect(state, &AppState::isPlayingChanged, this, &TimelineControlsView::updatePlayPause);
-    connect(state, &AppState::findingSharpestFrameChanged, this,
-            [this] { m_findingSharpest->setVisible(m_state->isFindingSharpestFrame()); });
+    connect(playback, &Playback::videoURLChanged, this, &TimelineControlsView::updateEnabled);
+    connect(playback, &Playback::currentTimeChanged, this, &TimelineControlsView::updateCurrentTime);
+    connect(playback, &Playback::startTimeChanged, this, &TimelineControlsView::updateCurrentTime);
+    connect(playback, &Playback::durationChanged, this, &TimelineControlsView::updateDuration);
+    connect(playback, &Playback::isPlayingChanged, this, &TimelineControlsView::updatePlayPause);
 
     // The frame under the pointer, exact, once its picture is made.
-    HoverPreview *hoverPreview = state->playback()->hoverPreview();
+    HoverPreview *hoverPreview = playback->hoverPreview();
     connect(m_slider, &TimeSlider::hovered, this,
             [this, hoverPreview](const MediaTime &offset, const QPoint &pointer) {
                 m_pointerX = pointer.x();
                 m_hovering = true;
-                hoverPreview->request(m_state->startTime() + offset);
+                hoverPreview->request(m_playback->startTime() + offset);
             });
     connect(m_slider, &TimeSlider::hoverEnded, this, [this] {
         m_hovering = false;
@@ -160,14 +157,13 @@ TimelineControlsView::TimelineControlsView(AppState *state, QWidget *parent)
             [this](const MediaTime &frameStart, const QImage &picture) {
                 if (!m_hovering || m_slider->isSliderDown())
                     return;
-                m_preview->present(picture, frameStart.measuredFrom(m_state->startTime()).displayString(),
+                m_preview->present(picture, frameStart.measuredFrom(m_playback->startTime()).displayString(),
                                    m_slider, m_pointerX);
             });
-    connect(state->playback()->shots(), &ShotScan::cutsChanged, this, &TimelineControlsView::updateShotMarks);
-    connect(state, &AppState::startTimeChanged, this, &TimelineControlsView::updateShotMarks);
-    connect(state->document(), &CaptureDocument::groupsChanged, this,
-            &TimelineControlsView::updateCaptureMarks);
-    connect(state, &AppState::startTimeChanged, this, &TimelineControlsView::updateCaptureMarks);
+    connect(playback->shots(), &ShotScan::cutsChanged, this, &TimelineControlsView::updateShotMarks);
+    connect(playback, &Playback::startTimeChanged, this, &TimelineControlsView::updateShotMarks);
+    connect(document, &CaptureDocument::groupsChanged, this, &TimelineControlsView::updateCaptureMarks);
+    connect(playback, &Playback::startTimeChanged, this, &TimelineControlsView::updateCaptureMarks);
     connect(m_slider, &TimeSlider::captureMarkClicked, this, &TimelineControlsView::showCapture);
     updateEnabled();
     updateDuration();
@@ -176,8 +172,8 @@ TimelineControlsView::TimelineControlsView(AppState *state, QWidget *parent)
     updateShotMarks();
     updateCaptureMarks();
     // The player's own level: a new window starts at mpv's defaults, nothing is remembered.
-    m_volume->setValue(int(std::lround(m_state->player()->volume())));
-    m_mute->setChecked(m_state->player()->isMuted());
+    m_volume->setValue(int(std::lround(m_playback->volume())));
+    m_mute->setChecked(m_playback->isMuted());
     updateSound();
 }
 
@@ -192,14 +188,19 @@ QPushButton *TimelineControlsView::makeTransportButton(const QString &symbol, co
     return button;
 }
 
+void TimelineControlsView::setFindingSharpestFrame(bool finding)
+{
+    m_findingSharpest->setVisible(finding);
+}
+
 void TimelineControlsView::updateEnabled()
 {
-    setEnabled(!m_state->videoURL().isEmpty());
+    setEnabled(!m_playback->videoURL().isEmpty());
 }
 
 void TimelineControlsView::updateCurrentTime()
 {
-    const MediaTime now = m_state->currentTime().measuredFrom(m_state->startTime());
+    const MediaTime now = m_playback->currentTime().measuredFrom(m_playback->startTime());
     m_currentTime->setText(now.displayString());
     // The handle stays under the pointer while the user drags it.
     if (!m_slider->isSliderDown())
@@ -208,16 +209,16 @@ void TimelineControlsView::updateCurrentTime()
 
 void TimelineControlsView::updateDuration()
 {
-    const MediaTime duration = m_state->duration();
+    const MediaTime duration = m_playback->duration();
     m_duration->setText(duration.displayString());
     m_slider->setUpperBound(duration.safeSeconds());
-    m_slider->setSeconds(m_state->currentTime().measuredFrom(m_state->startTime()).safeSeconds());
+    m_slider->setSeconds(m_playback->currentTime().measuredFrom(m_playback->startTime()).safeSeconds());
 }
 
 void TimelineControlsView::updatePlayPause()
 {
-    m_playPause->setIcon(
-        SymbolIcons::icon(m_state->isPlaying() ? QStringLiteral("pause.fill") : QStringLiteral("play.fill")));
+    m_playPause->setIcon(SymbolIcons::icon(m_playback->isPlaying() ? QStringLiteral("pause.fill")
+                                                                   : QStringLiteral("play.fill")));
 }
 
 void TimelineControlsView::updateSound()
@@ -231,19 +232,19 @@ void TimelineControlsView::updateSound()
 void TimelineControlsView::updateShotMarks()
 {
     QList<double> marks;
-    for (const MediaTime &cut : m_state->playback()->shots()->cutTimes())
-        marks << cut.measuredFrom(m_state->startTime()).safeSeconds();
+    for (const MediaTime &cut : m_playback->shots()->cutTimes())
+        marks << cut.measuredFrom(m_playback->startTime()).safeSeconds();
     m_slider->setShotMarks(marks);
 }
 
 void TimelineControlsView::updateCaptureMarks()
 {
     QList<TimeSlider::CaptureMark> marks;
-    const QList<CaptureGroup> &groups = m_state->document()->groups();
+    const QList<CaptureGroup> &groups = m_document->groups();
     for (int g = 0; g < groups.size(); ++g) {
         const CaptureGroup &group = groups.at(g);
         for (int f = 0; f < group.frames.size(); ++f) {
-            const MediaTime time = group.frames.at(f).time.measuredFrom(m_state->startTime());
+            const MediaTime time = group.frames.at(f).time.measuredFrom(m_playback->startTime());
             //: A capture's mark on the time slider: its group, its place in the group and its time.
             const QString label =
                 tr("%1, image %2 (%3)").arg(group.name).arg(f + 1).arg(time.displayString());
@@ -256,10 +257,10 @@ void TimelineControlsView::updateCaptureMarks()
 
 void TimelineControlsView::showCapture(const QUuid &frameId)
 {
-    const std::optional<CapturedFrame> frame = m_state->document()->frame(frameId);
+    const std::optional<CapturedFrame> frame = m_document->frame(frameId);
     if (!frame)
         return;
-    m_state->document()->setSelection({frameId});
-    m_state->playback()->pause();
-    m_state->playback()->seek(frame->time);
+    m_document->setSelection({frameId});
+    m_playback->pause();
+    m_playback->seek(frame->time);
 }

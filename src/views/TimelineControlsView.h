@@ -5,9 +5,10 @@
 
 #include <memory>
 
-class AppState;
 class BusyIndicator;
+class CaptureDocument;
 class FramePreviewPopup;
+class Playback;
 class QLabel;
 class QPushButton;
 class QSlider;
@@ -18,20 +19,29 @@ class TimeSlider;
 // the sound controls and the capture button. Everything is disabled while no video is loaded.
 // The slider marks the cuts between shots and the captured frames; a click on a capture's mark
 // selects it and shows it, and the pointer over the slider previews the frame under it.
-// The sound level and muting are the player's, for this window only, and start at full, unmuted.
+// The sound level and muting are the playback's, for this window only, and start at full, unmuted.
+// It reads and drives the playback, and reads the document's captures; the capture button asks for
+// a capture, which its owner makes.
 class TimelineControlsView : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit TimelineControlsView(AppState *state, QWidget *parent = nullptr);
+    TimelineControlsView(Playback *playback, CaptureDocument *document, QWidget *parent = nullptr);
     ~TimelineControlsView() override;
+
+    // Shows, beside the capture button, that the sharpest frame is being looked for.
+    void setFindingSharpestFrame(bool finding);
 
     TimeSlider *slider() const { return m_slider; }
     QPushButton *playPauseButton() const { return m_playPause; }
     QToolButton *muteButton() const { return m_mute; }
     QSlider *volumeSlider() const { return m_volume; }
     FramePreviewPopup *framePreview() const { return m_preview.get(); }
+
+signals:
+    // The capture button was pressed: the frame on screen is to be captured.
+    void captureRequested();
 
 private:
     QPushButton *makeTransportButton(const QString &symbol, const QString &toolTip);
@@ -44,7 +54,8 @@ private:
     void updateCaptureMarks();
     void showCapture(const QUuid &frameId);
 
-    AppState *m_state;
+    Playback *m_playback;
+    CaptureDocument *m_document;
     QLabel *m_currentTime;
     TimeSlider *m_slider;
     QLabel *m_duration;

@@ -286,7 +286,7 @@ private slots:
         AppState state(&m_runs, PlayerOutput::Headless);
         QVERIFY(TestVideo::open(state, video));
         QVERIFY(TestVideo::settled(state));
-        const FrameIndex *index = state.player()->frameIndex();
+        const FrameIndex *index = state.playback()->player()->frameIndex();
         QVERIFY(index->startTime() > MediaTime(1, 1));
         QList<CaptureGroup> groups = state.document()->groups();
         groups[0].frames << CapturedFrame(index->time(0)) << CapturedFrame(index->time(30));

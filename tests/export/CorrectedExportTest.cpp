@@ -156,7 +156,7 @@ private slots:
         AppState reopened(&m_runs, PlayerOutput::Headless);
         reopened.imageMaker()->setCache(nullptr);
         QVERIFY(TestProjects::open(reopened, QUrl::fromLocalFile(project)));
-        QVERIFY(QTest::qWaitFor([&] { return !reopened.videoURL().isEmpty(); }, 30000));
+        QVERIFY(QTest::qWaitFor([&] { return !reopened.playback()->videoURL().isEmpty(); }, 30000));
         const QList<CapturedFrame> frames = reopened.document()->allFrames();
         QCOMPARE(frames.size(), 1);
         QCOMPARE(frames.first().corrections, QList<CutoutCorrection>{CutoutCorrection::dropSubject(square)});

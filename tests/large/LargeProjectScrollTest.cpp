@@ -133,7 +133,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!state->isOpeningProject(), 120000);
         QCOMPARE(state->document()->frameCount(), groupCount * framesPerGroup);
         QVERIFY2(!state->errorMessage(), qPrintable(state->errorMessage().value_or(QString())));
-        QTRY_VERIFY_WITH_TIMEOUT(state->videoURL() == QUrl::fromLocalFile(video), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(state->playback()->videoURL() == QUrl::fromLocalFile(video), 60000);
         QTRY_VERIFY_WITH_TIMEOUT(thumbnailsShown(*state, *list), 60000);
         opening.stop();
         qInfo("opening: longest main-thread stall %lld ms", opening.longestStall());

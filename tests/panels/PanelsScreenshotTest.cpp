@@ -77,7 +77,7 @@ private slots:
         for (int i = 0; i < frames.size(); ++i) {
             if (i == 1)
                 state->document()->addGroup(); // the later captures go into "Groupe 2"
-            state->seek(MediaTime(frames[i], 30));
+            state->playback()->seek(MediaTime(frames[i], 30));
             QVERIFY(TestVideo::settled(*state));
             state->captureCurrentFrame();
         }

@@ -115,7 +115,7 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(state.document()->frameCount(), 0);
         QVERIFY(state.document()->projectURL().isEmpty());
-        QCOMPARE(state.videoURL(), QUrl::fromLocalFile(video));
+        QCOMPARE(state.playback()->videoURL(), QUrl::fromLocalFile(video));
     }
 
     // The window goes while its project is still read: the reading is given up, and nothing is

@@ -60,7 +60,7 @@ class ProjectReopeningTest : public QObject
         state->imageMaker()->setCache(std::make_shared<LiftedFrameCache>(m_cache.path()));
         if (!TestProjects::open(*state, QUrl::fromLocalFile(project)))
             return nullptr;
-        if (!QTest::qWaitFor([&] { return !state->videoURL().isEmpty(); }, 30000) ||
+        if (!QTest::qWaitFor([&] { return !state->playback()->videoURL().isEmpty(); }, 30000) ||
             !TestCaptures::waitUntilMade(*state, 600000))
             return nullptr;
         return state;
@@ -125,7 +125,7 @@ private slots:
             AppState restored(&m_runs, PlayerOutput::Headless);
             restored.imageMaker()->setCache(std::make_shared<LiftedFrameCache>(m_cache.path()));
             restored.restoreRecovery(work);
-            QVERIFY(QTest::qWaitFor([&] { return !restored.videoURL().isEmpty(); }, 30000));
+            QVERIFY(QTest::qWaitFor([&] { return !restored.playback()->videoURL().isEmpty(); }, 30000));
             QVERIFY(TestCaptures::waitUntilMade(restored, 600000));
             QCOMPARE(lifts(restored), 0u);
             QCOMPARE(masks(restored), originalMasks);

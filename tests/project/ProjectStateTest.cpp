@@ -266,7 +266,7 @@ private slots:
         QVERIFY(TestProjects::open(reopened, url));
         QVERIFY2(!reopened.errorMessage(), qPrintable(reopened.errorMessage().value_or(QString())));
         // The video opens off the main thread; the window takes it when it can be shown.
-        QTRY_COMPARE_WITH_TIMEOUT(reopened.videoURL(), QUrl::fromLocalFile(video), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(reopened.playback()->videoURL(), QUrl::fromLocalFile(video), 30000);
         QCOMPARE(reopened.document()->outputFolder(), QUrl::fromLocalFile(output.path()));
         const QList<CapturedFrame> frames = reopened.document()->allFrames();
         const auto allLifted = [&] {
@@ -291,7 +291,7 @@ private slots:
         QVERIFY(output.remove());
         QVERIFY(TestProjects::open(elsewhere, url));
         QCOMPARE(elsewhere.document()->outputFolder(), QUrl::fromLocalFile(own.path()));
-        QTRY_COMPARE_WITH_TIMEOUT(elsewhere.videoURL(), QUrl::fromLocalFile(video), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(elsewhere.playback()->videoURL(), QUrl::fromLocalFile(video), 30000);
     }
 
     void tellsWhetherClosingWouldLoseWork()
@@ -514,7 +514,7 @@ private slots:
         const CaptureDocument *document = state.document();
         QTRY_VERIFY_WITH_TIMEOUT(document->needsVideo(), 30000);
         QVERIFY(state.errorMessage());
-        QVERIFY(state.videoURL().isEmpty());
+        QVERIFY(state.playback()->videoURL().isEmpty());
         QCOMPARE(document->missingVideoURL(), QUrl::fromLocalFile(video));
         QCOMPARE(document->frameCount(), 1);
         const FrameImages images = state.images()->images(document->allFrames()[0].id);
@@ -553,7 +553,7 @@ private slots:
         QVERIFY(TestProjects::open(state, url));
         const CaptureDocument *document = state.document();
         QCOMPARE(state.errorMessage(), videoNotFound);
-        QVERIFY(state.videoURL().isEmpty());
+        QVERIFY(state.playback()->videoURL().isEmpty());
         QVERIFY(document->needsVideo());
         QCOMPARE(document->missingVideoURL(), QUrl::fromLocalFile(before));
         QCOMPARE(document->videoName(), QStringLiteral("match"));
@@ -580,14 +580,14 @@ private slots:
         QVERIFY2(state.errorMessage()->contains(QStringLiteral("trop courte")),
                  qPrintable(*state.errorMessage()));
         QVERIFY(document->needsVideo());
-        QVERIFY(state.videoURL().isEmpty());
+        QVERIFY(state.playback()->videoURL().isEmpty());
         state.clearErrorMessage();
 
         state.locateVideo(QUrl::fromLocalFile(after));
         QTRY_VERIFY_WITH_TIMEOUT(!document->needsVideo(), 20000);
         QVERIFY(!state.errorMessage());
         QCOMPARE(document->videoURL(), QUrl::fromLocalFile(after));
-        QCOMPARE(state.videoURL(), QUrl::fromLocalFile(after));
+        QCOMPARE(state.playback()->videoURL(), QUrl::fromLocalFile(after));
         QVERIFY(document->missingVideoURL().isEmpty());
         // The file must be written again to name the video's new place.
         QVERIFY(state.hasUnsavedChanges());
@@ -636,7 +636,7 @@ private slots:
 
         AppState state(&m_runs, PlayerOutput::Headless);
         QVERIFY(TestProjects::open(state, url));
-        QTRY_COMPARE_WITH_TIMEOUT(state.videoURL(), QUrl::fromLocalFile(video), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(state.playback()->videoURL(), QUrl::fromLocalFile(video), 30000);
         QTRY_VERIFY_WITH_TIMEOUT(state.errorMessage(), 20000);
         QCOMPARE(*state.errorMessage(),
                  QStringLiteral("Cette vidéo est trop courte pour ce projet : elle dure 00:01.500, mais une "
@@ -648,7 +648,7 @@ private slots:
         QCOMPARE(opened.size(), 3);
         QCOMPARE(opened[0].time, MediaTime(3, 30));
         QCOMPARE(opened[1].time, MediaTime(44, 30));
-        QCOMPARE(opened[1].time.measuredFrom(state.startTime()).fileNameString(),
+        QCOMPARE(opened[1].time.measuredFrom(state.playback()->startTime()).fileNameString(),
                  QStringLiteral("00-00-01-466"));
         QCOMPARE(opened[2].time, MediaTime::zero());
         QTRY_VERIFY_WITH_TIMEOUT(state.images()->images(opened[1].id).hasStill(), 60000);
@@ -662,7 +662,7 @@ private slots:
         state.saveProject(within);
         AppState again(&m_runs, PlayerOutput::Headless);
         QVERIFY(TestProjects::open(again, within));
-        QTRY_COMPARE_WITH_TIMEOUT(again.videoURL(), QUrl::fromLocalFile(video), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(again.playback()->videoURL(), QUrl::fromLocalFile(video), 30000);
         QTRY_VERIFY_WITH_TIMEOUT(again.images()->images(again.document()->allFrames()[1].id).hasStill(),
                                  60000);
         QVERIFY(!again.errorMessage());

@@ -175,7 +175,7 @@ private slots:
         QCOMPARE(first->document()->allFrames().first().notes, "première");
         QCOMPARE(first->document()->selection(), QSet<QUuid>{first->document()->allFrames().at(1).id});
         QVERIFY(TestVideo::settled(*first));
-        QCOMPARE(first->videoURL(), QUrl::fromLocalFile(m_video));
+        QCOMPARE(first->playback()->videoURL(), QUrl::fromLocalFile(m_video));
 
         AppState *second = windows[1]->state();
         QVERIFY(second->hasUnsavedChanges());

@@ -27,12 +27,13 @@ void openAtFrame12(AppState &state)
     state.loadVideo(QUrl::fromLocalFile(TestMedia::clip(TestMedia::Clip::Fps30)));
     QVERIFY(QTest::qWaitFor(
         [&] {
-            return state.player()->frameIndex() && state.player()->frameIndex()->isComplete() &&
-                   !state.player()->isSeeking();
+            return state.playback()->player()->frameIndex() &&
+                   state.playback()->player()->frameIndex()->isComplete() &&
+                   !state.playback()->player()->isSeeking();
         },
         20000));
-    state.seek(MediaTime(12, 30));
-    QVERIFY(QTest::qWaitFor([&] { return !state.player()->isSeeking(); }, 20000));
+    state.playback()->seek(MediaTime(12, 30));
+    QVERIFY(QTest::qWaitFor([&] { return !state.playback()->player()->isSeeking(); }, 20000));
 }
 
 bool finished(const AppState &state, const QUuid &id)

@@ -37,9 +37,9 @@ bool isFrenchRefusal(const QString &message)
 // The window shows `url` with a frame on screen.
 bool shows(const AppState &state, const QUrl &url)
 {
-    return state.videoURL() == url && state.player()->frameIndex() &&
-           state.player()->frameIndex()->isComplete() && !state.player()->isSeeking() &&
-           state.duration() > MediaTime::zero();
+    return state.playback()->videoURL() == url && state.playback()->player()->frameIndex() &&
+           state.playback()->player()->frameIndex()->isComplete() &&
+           !state.playback()->player()->isSeeking() && state.playback()->duration() > MediaTime::zero();
 }
 
 QString sizeText(QSize size)
@@ -81,7 +81,7 @@ private slots:
             opening = QStringLiteral("refused: ") + *state.errorMessage();
             QVERIFY2(isFrenchRefusal(*state.errorMessage()), qPrintable(*state.errorMessage()));
         } else {
-            const double seconds = state.duration().seconds();
+            const double seconds = state.playback()->duration().seconds();
             opening = QStringLiteral("opened, %1 s").arg(seconds, 0, 'f', 3);
             QVERIFY2(std::isfinite(seconds) && seconds > 0, qPrintable(opening));
         }

@@ -184,20 +184,21 @@ private slots:
         AppState state(&runs, PlayerOutput::Headless);
         QVERIFY(TestVideo::open(state, video.path));
         QVERIFY(TestVideo::settled(state));
-        const FrameIndex *index = state.player()->frameIndex();
+        const FrameIndex *index = state.playback()->player()->frameIndex();
         QCOMPARE(index->count(), video.frameCount);
 
         // The last frame, then a few in the middle, as the captures at these times take them.
         const auto shownNumber = [&] {
-            const Result<QImage> still = state.extractor()->image(state.player()->currentTime()).result();
+            const Result<QImage> still =
+                state.playback()->extractor()->image(state.playback()->player()->currentTime()).result();
             return still.ok() ? TestMedia::frameNumber(still.value()) : -2;
         };
-        state.seek(MediaTime(100000, 1));
+        state.playback()->seek(MediaTime(100000, 1));
         QVERIFY(TestVideo::settled(state));
-        QCOMPARE(state.player()->currentTime(), index->time(video.frameCount - 1));
+        QCOMPARE(state.playback()->player()->currentTime(), index->time(video.frameCount - 1));
         QCOMPARE(shownNumber(), video.numberOf(video.frameCount - 1));
         for (int frame : {video.frameCount - 31, 1799, 1800, 18017, 0}) {
-            state.seek(index->time(frame));
+            state.playback()->seek(index->time(frame));
             QVERIFY(TestVideo::settled(state));
             QCOMPARE(shownNumber(), video.numberOf(frame));
         }

@@ -20,8 +20,10 @@ bool waitUntilShown(AppState &state, const QString &path)
 {
     return QTest::qWaitFor(
         [&] {
-            return state.videoURL() == QUrl::fromLocalFile(path) && state.player()->frameIndex() &&
-                   state.player()->frameIndex()->isComplete() && !state.player()->isSeeking();
+            return state.playback()->videoURL() == QUrl::fromLocalFile(path) &&
+                   state.playback()->player()->frameIndex() &&
+                   state.playback()->player()->frameIndex()->isComplete() &&
+                   !state.playback()->player()->isSeeking();
         },
         30000);
 }
@@ -40,7 +42,8 @@ int shownNumber(const VideoPlayerView &view, QSize videoSize)
 
 int stillNumber(AppState &state)
 {
-    const Result<QImage> still = state.extractor()->image(state.player()->currentTime()).result();
+    const Result<QImage> still =
+        state.playback()->extractor()->image(state.playback()->player()->currentTime()).result();
     return still.ok() ? TestMedia::frameNumber(still.value()) : -2;
 }
 
@@ -78,7 +81,7 @@ private slots:
         QFETCH(int, step);
         ExportRuns runs;
         AppState state(&runs, PlayerOutput::View);
-        VideoPlayerView view(state.player());
+        VideoPlayerView view(state.playback()->player());
         view.resize(320, 240);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -86,16 +89,16 @@ private slots:
         state.loadVideo(QUrl::fromLocalFile(path));
         QVERIFY(waitUntilShown(state, path));
 
-        const FrameIndex *index = state.player()->frameIndex();
+        const FrameIndex *index = state.playback()->player()->frameIndex();
         const int last = index->count() - 1;
         QList<int> frames;
         for (int frame = 0; frame < last; frame += step)
             frames << frame;
         frames << last;
         for (int frame : frames) {
-            state.seek(index->time(frame));
+            state.playback()->seek(index->time(frame));
             QVERIFY(waitUntilShown(state, path));
-            QCOMPARE(index->frameAt(state.player()->currentTime()), frame);
+            QCOMPARE(index->frameAt(state.playback()->player()->currentTime()), frame);
             const int still = stillNumber(state);
             QVERIFY(still >= 0);
             QTRY_COMPARE_WITH_TIMEOUT(shownNumber(view, QSize(320, 240)), still, 10000);
@@ -117,7 +120,7 @@ private slots:
         AppState &state = *window.state();
         state.loadVideo(QUrl::fromLocalFile(path));
         QVERIFY(waitUntilShown(state, path));
-        state.stepFrame(3);
+        state.playback()->stepFrame(3);
         QVERIFY(waitUntilShown(state, path));
         QCOMPARE(stillNumber(state), 3);
         QVERIFY(view->isVisible());

@@ -275,11 +275,13 @@ private slots:
         ExportRuns runs;
         AppState state(&runs, PlayerOutput::Headless);
         state.loadVideo(QUrl::fromLocalFile(path));
-        QTRY_VERIFY_WITH_TIMEOUT(state.player()->frameIndex() && !state.player()->isSeeking(), 30000);
-        const FrameIndex &index = *state.player()->frameIndex();
-        state.seek(index.time(44));
         QTRY_VERIFY_WITH_TIMEOUT(
-            !state.player()->isSeeking() && state.player()->currentTime() == index.time(44), 10000);
+            state.playback()->player()->frameIndex() && !state.playback()->player()->isSeeking(), 30000);
+        const FrameIndex &index = *state.playback()->player()->frameIndex();
+        state.playback()->seek(index.time(44));
+        QTRY_VERIFY_WITH_TIMEOUT(!state.playback()->player()->isSeeking() &&
+                                     state.playback()->player()->currentTime() == index.time(44),
+                                 10000);
 
         QSignalSpy finding(&state, &AppState::findingSharpestFrameChanged);
         state.captureSharpestFrame();
@@ -292,8 +294,8 @@ private slots:
         QCOMPARE(state.document()->frameCount(), 1);
         const CapturedFrame captured = state.document()->allFrames().constFirst();
         QCOMPARE(captured.time, index.time(38));
-        QTRY_VERIFY_WITH_TIMEOUT(!state.player()->isSeeking(), 10000);
-        QCOMPARE(state.player()->currentTime(), index.time(38));
+        QTRY_VERIFY_WITH_TIMEOUT(!state.playback()->player()->isSeeking(), 10000);
+        QCOMPARE(state.playback()->player()->currentTime(), index.time(38));
     }
 
     void hoverPreviewShowsTheExactFrameAndDropsStaleRequests()

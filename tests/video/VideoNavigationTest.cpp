@@ -39,9 +39,11 @@ int shownFrame(AppState &state)
 {
     if (!TestVideo::settled(state))
         return -3;
-    const Result<QImage> image = state.extractor()->image(state.player()->currentTime()).result();
+    const Result<QImage> image =
+        state.playback()->extractor()->image(state.playback()->player()->currentTime()).result();
     if (!image.ok())
-        qWarning() << "grab failed at" << state.player()->currentTime() << image.error().errorDescription();
+        qWarning() << "grab failed at" << state.playback()->player()->currentTime()
+                   << image.error().errorDescription();
     return image.ok() ? TestMedia::frameNumber(image.value()) : -2;
 }
 
@@ -97,29 +99,29 @@ private slots:
         QCOMPARE(shownFrame(state), 0);
 
         for (int k = 1; k <= 16; ++k) {
-            state.stepFrame(1);
+            state.playback()->stepFrame(1);
             QCOMPARE(shownFrame(state), k);
         }
-        state.stepFrame(-1);
+        state.playback()->stepFrame(-1);
         QCOMPARE(shownFrame(state), 15);
-        state.stepFrame(-3);
+        state.playback()->stepFrame(-3);
         QCOMPARE(shownFrame(state), 12);
         // Steps given before the previous one has reached the screen add up.
-        state.stepFrame(-1);
-        state.stepFrame(-1);
+        state.playback()->stepFrame(-1);
+        state.playback()->stepFrame(-1);
         QCOMPARE(shownFrame(state), 10);
-        state.stepFrame(-100);
+        state.playback()->stepFrame(-100);
         QCOMPARE(shownFrame(state), 0);
-        state.stepFrame(-1);
+        state.playback()->stepFrame(-1);
         QCOMPARE(shownFrame(state), 0);
 
-        state.seek(MediaTime(100, 1));
+        state.playback()->seek(MediaTime(100, 1));
         QCOMPARE(shownFrame(state), last);
-        state.stepFrame(1);
+        state.playback()->stepFrame(1);
         QCOMPARE(shownFrame(state), last);
-        state.stepFrame(-1);
+        state.playback()->stepFrame(-1);
         QCOMPARE(shownFrame(state), last - 1);
-        QVERIFY(!state.isPlaying());
+        QVERIFY(!state.playback()->isPlaying());
     }
 
     void movesAskedForDuringTheOpeningAreKept()
@@ -128,9 +130,9 @@ private slots:
         ExportRuns runs;
         AppState state(&runs, PlayerOutput::Headless);
         state.loadVideo(urlOf(TestMedia::clip(Clip::Fps2997)));
-        QVERIFY(QTest::qWaitFor([&] { return !state.videoURL().isEmpty(); }, 30000));
-        state.seek(MediaTime(2, 5));
-        state.stepFrame(2);
+        QVERIFY(QTest::qWaitFor([&] { return !state.playback()->videoURL().isEmpty(); }, 30000));
+        state.playback()->seek(MediaTime(2, 5));
+        state.playback()->stepFrame(2);
         // 0.4 s lies in frame 11 (frame 12 starts at 0.4004 s).
         QCOMPARE(shownFrame(state), 13);
     }
@@ -156,31 +158,31 @@ private slots:
         QVERIFY(TestVideo::open(state, path));
 
         for (int start : {0, 5, 12, 17}) {
-            state.seek(times[start]);
+            state.playback()->seek(times[start]);
             QCOMPARE(shownFrame(state), start);
-            state.stepInterval(true);
+            state.playback()->stepInterval(true);
             QCOMPARE(shownFrame(state), nearestFrame(times, times[start].seconds() + 1));
-            state.stepInterval(false);
+            state.playback()->stepInterval(false);
             QCOMPARE(shownFrame(state), start);
         }
         // Two steps forth and two back, each waiting for the screen, then given all at once.
-        state.seek(times[12]);
+        state.playback()->seek(times[12]);
         for (bool forward : {true, true, false, false})
-            state.stepInterval(forward);
+            state.playback()->stepInterval(forward);
         QCOMPARE(shownFrame(state), 12);
 
         // The ends stop the steps: the first and the last frame.
-        state.seek(times[3]);
+        state.playback()->seek(times[3]);
         QCOMPARE(shownFrame(state), 3);
-        state.stepInterval(false);
+        state.playback()->stepInterval(false);
         QCOMPARE(shownFrame(state), 0);
-        state.seek(times[last - 4]);
+        state.playback()->seek(times[last - 4]);
         QCOMPARE(shownFrame(state), last - 4);
-        state.stepInterval(true);
+        state.playback()->stepInterval(true);
         QCOMPARE(shownFrame(state), last);
-        QCOMPARE(state.clamp(MediaTime(-1, 1)), times.first());
-        QCOMPARE(state.clamp(times.last() + MediaTime(1, 2)), times.last());
-        QCOMPARE(state.clamp(times[7]), times[7]);
+        QCOMPARE(state.playback()->clamp(MediaTime(-1, 1)), times.first());
+        QCOMPARE(state.playback()->clamp(times.last() + MediaTime(1, 2)), times.last());
+        QCOMPARE(state.playback()->clamp(times[7]), times[7]);
     }
 
     void timesAreReadFromTheFirstFrame()
@@ -192,14 +194,14 @@ private slots:
         ExportRuns runs;
         AppState state(&runs, PlayerOutput::Headless);
         QVERIFY(TestVideo::open(state, path));
-        QCOMPARE(state.startTime(), times.first());
-        QCOMPARE(state.duration(), MediaTime(45, 30));
-        QTRY_COMPARE(state.currentTime(), times.first());
-        QCOMPARE(state.currentTime().measuredFrom(state.startTime()).displayString(),
+        QCOMPARE(state.playback()->startTime(), times.first());
+        QCOMPARE(state.playback()->duration(), MediaTime(45, 30));
+        QTRY_COMPARE(state.playback()->currentTime(), times.first());
+        QCOMPARE(state.playback()->currentTime().measuredFrom(state.playback()->startTime()).displayString(),
                  QStringLiteral("00:00.000"));
 
         // The time strip reads from the first frame, and its slider seeks from there.
-        TimelineControlsView timeline(&state);
+        TimelineControlsView timeline(state.playback(), state.document());
         const QList<QLabel *> labels = timeline.findChildren<QLabel *>();
         QCOMPARE(labels.first()->text(), QStringLiteral("00:00.000"));
         QCOMPARE(labels.last()->text(), QStringLiteral("00:01.500"));
@@ -209,13 +211,13 @@ private slots:
         QCOMPARE(timeline.slider()->seconds(), 1.0);
 
         // A step forward does not jump back to the clamped end, and the times kept are the stream's.
-        state.seek(times[4]);
-        state.stepInterval(true);
+        state.playback()->seek(times[4]);
+        state.playback()->stepInterval(true);
         QCOMPARE(shownFrame(state), 34);
         state.captureCurrentFrame();
         QCOMPARE(state.document()->groups().first().frames.first().time, times[34]);
         CapturedFramesModel frames(state.document(), state.images());
-        frames.setTimeOrigin(state.startTime());
+        frames.setTimeOrigin(state.playback()->startTime());
         QCOMPARE(frames.index(0, 0, frames.groupIndex(0)).data(CapturedFramesModel::TimeTextRole).toString(),
                  QStringLiteral("00:01.133"));
     }
@@ -229,17 +231,17 @@ private slots:
         ExportRuns runs;
         AppState state(&runs, PlayerOutput::Headless);
         QVERIFY(TestVideo::open(state, path));
-        const FrameIndex *index = state.player()->frameIndex();
-        QCOMPARE(state.duration(), index->duration());
-        QVERIFY(state.duration() < claimed.value().duration);
+        const FrameIndex *index = state.playback()->player()->frameIndex();
+        QCOMPARE(state.playback()->duration(), index->duration());
+        QVERIFY(state.playback()->duration() < claimed.value().duration);
 
         // The end of the slider's range and a step past the end both show the last indexed frame.
         const int lastNumber = int(std::lround(index->seconds(index->count() - 1) * 30));
-        state.seek(state.startTime() + state.duration());
+        state.playback()->seek(state.playback()->startTime() + state.playback()->duration());
         QCOMPARE(shownFrame(state), lastNumber);
-        state.stepFrame(-2);
+        state.playback()->stepFrame(-2);
         QVERIFY(shownFrame(state) < lastNumber);
-        state.stepInterval(true);
+        state.playback()->stepInterval(true);
         QCOMPARE(shownFrame(state), lastNumber);
     }
 
@@ -252,8 +254,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(empty.errorMessage().has_value(), 30000);
         QCOMPARE(*empty.errorMessage(),
                  QStringLiteral("Ce fichier ne contient aucune image vidéo : tone.mp4"));
-        QVERIFY(empty.videoURL().isEmpty());
-        QVERIFY(!empty.player()->hasItem());
+        QVERIFY(empty.playback()->videoURL().isEmpty());
+        QVERIFY(!empty.playback()->player()->hasItem());
         empty.clearErrorMessage();
         empty.captureCurrentFrame();
         QCOMPARE(*empty.errorMessage(), QStringLiteral("Aucune vidéo chargée."));
@@ -264,11 +266,11 @@ private slots:
         AppState state(&runs, PlayerOutput::Headless);
         QVERIFY(TestVideo::open(state, video));
         TestCaptures::addFrames(state, {{3}});
-        state.stepFrame(5);
+        state.playback()->stepFrame(5);
         QCOMPARE(shownFrame(state), 5);
-        const std::shared_ptr<FrameGrabber> grabber = state.extractor()->generator();
+        const std::shared_ptr<FrameGrabber> grabber = state.playback()->extractor()->generator();
         const QList<CaptureGroup> groups = state.document()->groups();
-        const MediaTime duration = state.duration();
+        const MediaTime duration = state.playback()->duration();
 
         TestMedia::VideoOptions oneGroup;
         oneGroup.name = QStringLiteral("one-group");
@@ -284,14 +286,14 @@ private slots:
             state.loadVideo(urlOf(refused[i]));
             QTRY_VERIFY_WITH_TIMEOUT(state.errorMessage().has_value(), 30000);
             QVERIFY2(state.errorMessage()->startsWith(messages[i]), qPrintable(*state.errorMessage()));
-            QCOMPARE(state.videoURL(), urlOf(video));
-            QCOMPARE(state.player()->path(), video);
-            QCOMPARE(state.extractor()->generator(), grabber);
-            QCOMPARE(state.duration(), duration);
+            QCOMPARE(state.playback()->videoURL(), urlOf(video));
+            QCOMPARE(state.playback()->player()->path(), video);
+            QCOMPARE(state.playback()->extractor()->generator(), grabber);
+            QCOMPARE(state.playback()->duration(), duration);
             QCOMPARE(state.document()->groups(), groups);
-            QCOMPARE(state.frameDuration(), MediaTime(1, 24));
+            QCOMPARE(state.playback()->frameDuration(), MediaTime(1, 24));
         }
-        state.stepFrame(1);
+        state.playback()->stepFrame(1);
         QCOMPARE(shownFrame(state), 6);
     }
 
@@ -302,14 +304,14 @@ private slots:
         QVERIFY(TestVideo::open(state, TestMedia::clip(Clip::Fps30)));
         TestCaptures::addFrames(state, {{3}});
         // What mpv reports when it cannot play a file.
-        state.player()->replaceCurrentItem(TestMedia::notAVideo());
+        state.playback()->player()->replaceCurrentItem(TestMedia::notAVideo());
         QTRY_VERIFY_WITH_TIMEOUT(state.errorMessage().has_value(), 30000);
         QVERIFY2(
             state.errorMessage()->startsWith(QStringLiteral("Impossible de lire cette vidéo : notes.mp4 : ")),
             qPrintable(*state.errorMessage()));
-        QVERIFY(state.videoURL().isEmpty());
-        QCOMPARE(state.duration(), MediaTime::zero());
-        const Result<QImage> still = state.extractor()->image(MediaTime::zero()).result();
+        QVERIFY(state.playback()->videoURL().isEmpty());
+        QCOMPARE(state.playback()->duration(), MediaTime::zero());
+        const Result<QImage> still = state.playback()->extractor()->image(MediaTime::zero()).result();
         QVERIFY(!still.ok());
         QCOMPARE(still.error().kind(), AppError::Kind::NoVideoLoaded);
         state.captureCurrentFrame();
@@ -344,7 +346,7 @@ private slots:
         AppState state(&runs, PlayerOutput::Headless);
         QVERIFY(TestVideo::open(state, path));
         for (int frame : {0, 20, 44})
-            QVERIFY(state.extractor()->image(MediaTime(frame, 30)).result().ok());
+            QVERIFY(state.playback()->extractor()->image(MediaTime(frame, 30)).result().ok());
         QCOMPARE(FrameIndex::packetsScanned() - before, TestMedia::frameTimes(path).size());
     }
 
@@ -354,61 +356,61 @@ private slots:
         AppState state(&runs, PlayerOutput::Headless);
         QVERIFY(TestVideo::open(state, TestMedia::clip(Clip::WithAudio)));
         QVERIFY(TestVideo::settled(state));
-        QSignalSpy timeChanges(&state, &AppState::currentTimeChanged);
+        QSignalSpy timeChanges(state.playback(), &Playback::currentTimeChanged);
 
-        state.togglePlayPause();
-        QTRY_VERIFY_WITH_TIMEOUT(state.isPlaying(), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(state.currentTime() > MediaTime(1, 5), 10000);
-        state.togglePlayPause();
-        QTRY_VERIFY_WITH_TIMEOUT(!state.isPlaying(), 5000);
+        state.playback()->togglePlayPause();
+        QTRY_VERIFY_WITH_TIMEOUT(state.playback()->isPlaying(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(state.playback()->currentTime() > MediaTime(1, 5), 10000);
+        state.playback()->togglePlayPause();
+        QTRY_VERIFY_WITH_TIMEOUT(!state.playback()->isPlaying(), 5000);
         QVERIFY(!timeChanges.isEmpty());
 
         // Paused and settled, nothing changes and no observer is called at all.
         QVERIFY(TestVideo::settled(state));
         QTest::qWait(100);
         int calls = 0;
-        const int token =
-            state.player()->addPeriodicTimeObserver(MediaTime(1, 30), [&](const MediaTime &) { ++calls; });
-        const MediaTime held = state.currentTime();
+        const int token = state.playback()->player()->addPeriodicTimeObserver(
+            MediaTime(1, 30), [&](const MediaTime &) { ++calls; });
+        const MediaTime held = state.playback()->currentTime();
         timeChanges.clear();
         QTest::qWait(300);
         QCOMPARE(calls, 0);
         QCOMPARE(timeChanges.size(), 0);
-        QCOMPARE(state.currentTime(), held);
+        QCOMPARE(state.playback()->currentTime(), held);
 
         // Played to the end, the video pauses on its last frame; playing again starts from the first.
-        state.seek(MediaTime(7, 5));
+        state.playback()->seek(MediaTime(7, 5));
         QVERIFY(TestVideo::settled(state));
-        state.togglePlayPause();
-        QTRY_VERIFY_WITH_TIMEOUT(state.isPlaying(), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(!state.isPlaying(), 10000);
-        QCOMPARE(state.currentTime(), MediaTime(44, 30));
+        state.playback()->togglePlayPause();
+        QTRY_VERIFY_WITH_TIMEOUT(state.playback()->isPlaying(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!state.playback()->isPlaying(), 10000);
+        QCOMPARE(state.playback()->currentTime(), MediaTime(44, 30));
         QVERIFY(calls > 0);
-        state.player()->removeTimeObserver(token);
-        state.togglePlayPause();
-        QTRY_VERIFY_WITH_TIMEOUT(state.isPlaying(), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(state.currentTime() < MediaTime(1, 1), 5000);
+        state.playback()->player()->removeTimeObserver(token);
+        state.playback()->togglePlayPause();
+        QTRY_VERIFY_WITH_TIMEOUT(state.playback()->isPlaying(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(state.playback()->currentTime() < MediaTime(1, 1), 5000);
 
         // Stepping pauses a playing video at once.
-        state.stepFrame(1);
-        QVERIFY(!state.isPlaying());
-        QCOMPARE(state.player()->timeControlStatus(), VideoPlayer::TimeControlStatus::Paused);
+        state.playback()->stepFrame(1);
+        QVERIFY(!state.playback()->isPlaying());
+        QCOMPARE(state.playback()->player()->timeControlStatus(), VideoPlayer::TimeControlStatus::Paused);
     }
 
     void transportDoesNothingWithoutAVideo()
     {
         ExportRuns runs;
         AppState state(&runs, PlayerOutput::Headless);
-        QSignalSpy timeChanges(&state, &AppState::currentTimeChanged);
-        QSignalSpy playingChanges(&state, &AppState::isPlayingChanged);
-        state.togglePlayPause();
-        state.stepFrame(1);
-        state.stepInterval(true);
-        state.seek(MediaTime(1, 1));
+        QSignalSpy timeChanges(state.playback(), &Playback::currentTimeChanged);
+        QSignalSpy playingChanges(state.playback(), &Playback::isPlayingChanged);
+        state.playback()->togglePlayPause();
+        state.playback()->stepFrame(1);
+        state.playback()->stepInterval(true);
+        state.playback()->seek(MediaTime(1, 1));
         QTest::qWait(150);
-        QVERIFY(!state.player()->hasItem());
-        QCOMPARE(state.player()->timeControlStatus(), VideoPlayer::TimeControlStatus::Paused);
-        QCOMPARE(state.currentTime(), MediaTime::zero());
+        QVERIFY(!state.playback()->player()->hasItem());
+        QCOMPARE(state.playback()->player()->timeControlStatus(), VideoPlayer::TimeControlStatus::Paused);
+        QCOMPARE(state.playback()->currentTime(), MediaTime::zero());
         QCOMPARE(timeChanges.size(), 0);
         QCOMPARE(playingChanges.size(), 0);
         QVERIFY(!state.errorMessage());
@@ -435,10 +437,10 @@ private slots:
         ExportRuns runs;
         AppState state(&runs, PlayerOutput::Headless);
         QVERIFY(TestVideo::open(state, TestMedia::clip(before)));
-        QCOMPARE(state.frameDuration(), durationBefore);
+        QCOMPARE(state.playback()->frameDuration(), durationBefore);
         QVERIFY(TestVideo::open(state, TestMedia::clip(clip)));
-        QCOMPARE(state.frameDuration(), frameDuration);
-        QCOMPARE(state.frameDuration().timescale(), frameDuration.timescale());
+        QCOMPARE(state.playback()->frameDuration(), frameDuration);
+        QCOMPARE(state.playback()->frameDuration().timescale(), frameDuration.timescale());
     }
 
     void seeksAreExactInMpegTransportStreams()
@@ -458,12 +460,12 @@ private slots:
         QVERIFY(TestVideo::open(state, path));
         QCOMPARE(shownFrame(state), 0);
         for (int frame : {50, 59, 61, 119, 90}) {
-            state.seek(times[frame]);
+            state.playback()->seek(times[frame]);
             QCOMPARE(shownFrame(state), frame);
         }
-        state.stepFrame(-31);
+        state.playback()->stepFrame(-31);
         QCOMPARE(shownFrame(state), 59);
-        state.stepFrame(1);
+        state.playback()->stepFrame(1);
         QCOMPARE(shownFrame(state), 60);
     }
 

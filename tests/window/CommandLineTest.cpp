@@ -148,17 +148,19 @@ private slots:
         const QList<ContentView *> windows = app.windows();
         QCOMPARE(windows.size(), 4);
 
-        QTRY_COMPARE_WITH_TIMEOUT(windows[0]->state()->videoURL(), QUrl::fromLocalFile(video), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(windows[0]->state()->playback()->videoURL(), QUrl::fromLocalFile(video),
+                                  30000);
         QVERIFY(windows[0]->state()->document()->projectURL().isEmpty());
         QTRY_VERIFY(windows[0]->playerArea()->isShowingPlayer());
 
         QCOMPARE(windows[1]->state()->document()->projectURL(), QUrl::fromLocalFile(project));
-        QTRY_COMPARE_WITH_TIMEOUT(windows[1]->state()->videoURL(), QUrl::fromLocalFile(video), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(windows[1]->state()->playback()->videoURL(), QUrl::fromLocalFile(video),
+                                  30000);
         QCOMPARE(windows[1]->windowTitleText(), QStringLiteral("seance"));
 
         // What cannot be opened is said in its own window, which stays empty.
         for (ContentView *window : {windows[2], windows[3]}) {
-            QVERIFY(window->state()->videoURL().isEmpty());
+            QVERIFY(window->state()->playback()->videoURL().isEmpty());
             QVERIFY(window->state()->errorMessage());
             QVERIFY(window->errorAlert());
         }
@@ -171,7 +173,7 @@ private slots:
         QuintarelApp app;
         app.openFiles({});
         QCOMPARE(app.windows().size(), 1);
-        QVERIFY(app.windows().first()->state()->videoURL().isEmpty());
+        QVERIFY(app.windows().first()->state()->playback()->videoURL().isEmpty());
         QVERIFY(!app.windows().first()->state()->errorMessage());
     }
 };

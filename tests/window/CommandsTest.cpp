@@ -162,7 +162,7 @@ private slots:
         // The project is read off the main thread.
         QTRY_COMPARE_WITH_TIMEOUT(window->state()->document()->projectURL(), QUrl::fromLocalFile(path),
                                   30000);
-        QTRY_COMPARE_WITH_TIMEOUT(window->state()->videoURL(), QUrl::fromLocalFile(video), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->state()->playback()->videoURL(), QUrl::fromLocalFile(video), 30000);
         QCOMPARE(window->windowTitleText(), QStringLiteral("seance"));
         QTRY_VERIFY(window->playerArea()->isShowingPlayer());
 
@@ -212,7 +212,7 @@ private slots:
             dialog->reject();
         });
         QCOMPARE(title, QStringLiteral("Ouvrir une vidéo"));
-        QVERIFY(window->state()->videoURL().isEmpty());
+        QVERIFY(window->state()->playback()->videoURL().isEmpty());
     }
 
     // Menus, tooltips, the export menu, hints and the shortcuts window name every key the same way:

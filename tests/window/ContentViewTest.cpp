@@ -148,7 +148,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
         QVERIFY(TestDrop::urls(window.playerArea(), {fileUrl(text), fileUrl(first), fileUrl(second)}));
-        QTRY_COMPARE_WITH_TIMEOUT(window.state()->videoURL(), fileUrl(first), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(window.state()->playback()->videoURL(), fileUrl(first), 30000);
         QVERIFY(window.playerArea()->isShowingPlayer());
         QVERIFY(!window.playerArea()->isDropTargeted());
     }
@@ -162,8 +162,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
         QVERIFY(TestDrop::urls(window.playerArea(), {fileUrl(stream)}));
-        QTRY_COMPARE_WITH_TIMEOUT(window.state()->videoURL(), fileUrl(stream), 30000);
-        QTRY_VERIFY(window.state()->duration() > MediaTime::zero());
+        QTRY_COMPARE_WITH_TIMEOUT(window.state()->playback()->videoURL(), fileUrl(stream), 30000);
+        QTRY_VERIFY(window.state()->playback()->duration() > MediaTime::zero());
         QVERIFY(!window.state()->errorMessage());
     }
 
@@ -178,7 +178,7 @@ private slots:
 
         QVERIFY(!TestDrop::urls(window.playerArea(), {fileUrl(text), fileUrl(unknown)}));
         QTest::qWait(50);
-        QVERIFY(window.state()->videoURL().isEmpty());
+        QVERIFY(window.state()->playback()->videoURL().isEmpty());
         QCOMPARE(window.state()->document()->groups(), groups);
         QVERIFY(!window.state()->errorMessage());
         QVERIFY(!window.playerArea()->isShowingPlayer());
@@ -237,7 +237,7 @@ private slots:
     {
         ContentView window(&m_runs);
         window.importVideo(fileUrl(QStringLiteral("/nulle-part/absente.mp4")));
-        QVERIFY(window.state()->videoURL().isEmpty());
+        QVERIFY(window.state()->playback()->videoURL().isEmpty());
         QVERIFY(window.state()->errorMessage());
         QVERIFY(!window.state()->errorMessage()->isEmpty());
         QVERIFY(window.errorAlert());
@@ -266,7 +266,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(window.state()->errorMessage().has_value(), 30000);
         QVERIFY2(window.state()->errorMessage()->endsWith(failure),
                  qPrintable(*window.state()->errorMessage()));
-        QVERIFY(window.state()->videoURL().isEmpty());
+        QVERIFY(window.state()->playback()->videoURL().isEmpty());
     }
 
     // Every kind of file the video library refuses is told as a video that could not be opened,
@@ -313,7 +313,7 @@ private slots:
             QVERIFY2(!english.match(message).hasMatch(), qPrintable(message));
             QVERIFY(window.errorAlert());
             QCOMPARE(window.errorAlert()->text(), message);
-            QVERIFY(window.state()->videoURL().isEmpty());
+            QVERIFY(window.state()->playback()->videoURL().isEmpty());
         }
     }
 

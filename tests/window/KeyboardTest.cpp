@@ -41,10 +41,10 @@ bool loadVideo(ContentView *window, const QString &path)
 {
     AppState *state = window->state();
     state->loadVideo(QUrl::fromLocalFile(path));
-    if (!QTest::qWaitFor([&] { return state->duration() > MediaTime(10, 1); }, 10000))
+    if (!QTest::qWaitFor([&] { return state->playback()->duration() > MediaTime(10, 1); }, 10000))
         return false;
-    state->seek(MediaTime(2, 1));
-    return QTest::qWaitFor([&] { return state->currentTime() == MediaTime(2, 1); }, 10000);
+    state->playback()->seek(MediaTime(2, 1));
+    return QTest::qWaitFor([&] { return state->playback()->currentTime() == MediaTime(2, 1); }, 10000);
 }
 
 // A text field in the window's toolbar, with the keyboard focus.
@@ -132,7 +132,7 @@ private slots:
         ContentView *window = app.openWindow();
         QVERIFY(bringToFront(window));
         QTest::keyClick(window, Qt::Key_Space);
-        QVERIFY(!window->state()->isPlaying());
+        QVERIFY(!window->state()->playback()->isPlaying());
         QLineEdit *field = addFocusedTextField(window);
         QVERIFY(field);
         QTest::keyClicks(field, QStringLiteral("a b"));
@@ -151,11 +151,11 @@ private slots:
 
         window->timelineControls()->slider()->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-        QTRY_VERIFY(state->isPlaying());
+        QTRY_VERIFY(state->playback()->isPlaying());
         QCOMPARE(menuAction(window, "playPause")->text(), QStringLiteral("Pause (Espace)"));
         // Modifiers do not matter.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space, Qt::ShiftModifier);
-        QTRY_VERIFY(!state->isPlaying());
+        QTRY_VERIFY(!state->playback()->isPlaying());
         QCOMPARE(menuAction(window, "playPause")->text(), QStringLiteral("Lecture (Espace)"));
 
         QLineEdit *field = addFocusedTextField(window);
@@ -163,7 +163,7 @@ private slots:
         QTest::keyClicks(field, QStringLiteral("a b"));
         QCOMPARE(field->text(), QStringLiteral("a b"));
         QTest::qWait(100);
-        QVERIFY(!state->isPlaying());
+        QVERIFY(!state->playback()->isPlaying());
     }
 
     void shortcutsActOnTheWindowInFront()
@@ -181,27 +181,27 @@ private slots:
         // The slider has the focus: the arrows still step through the video.
         front->timelineControls()->slider()->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
-        QTRY_COMPARE(front->state()->currentTime(), MediaTime(61, 30));
+        QTRY_COMPARE(front->state()->playback()->currentTime(), MediaTime(61, 30));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
-        QTRY_COMPARE(front->state()->currentTime(), start);
+        QTRY_COMPARE(front->state()->playback()->currentTime(), start);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right, Qt::ShiftModifier);
-        QTRY_COMPARE(front->state()->currentTime(), MediaTime(3, 1));
+        QTRY_COMPARE(front->state()->playback()->currentTime(), MediaTime(3, 1));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left, Qt::ShiftModifier);
-        QTRY_COMPARE(front->state()->currentTime(), start);
+        QTRY_COMPARE(front->state()->playback()->currentTime(), start);
 
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_C);
         QCOMPARE(front->state()->document()->frameCount(), 1);
         QCOMPARE(front->state()->document()->allFrames().first().time, start);
 
         // Nothing of that reached the window behind.
-        QCOMPARE(back->state()->currentTime(), start);
+        QCOMPARE(back->state()->playback()->currentTime(), start);
         QCOMPARE(back->state()->document()->frameCount(), 0);
 
         // Brought to the front, the other window takes the keys.
         QVERIFY(bringToFront(back));
         QTest::keyClick(back, Qt::Key_Right);
-        QTRY_COMPARE(back->state()->currentTime(), MediaTime(61, 30));
-        QCOMPARE(front->state()->currentTime(), start);
+        QTRY_COMPARE(back->state()->playback()->currentTime(), MediaTime(61, 30));
+        QCOMPARE(front->state()->playback()->currentTime(), start);
     }
 
     void textFieldsKeepPlainKeys()
@@ -221,7 +221,7 @@ private slots:
         QCOMPARE(field->text(), QStringLiteral("cac"));
         QCOMPARE(window->state()->document()->frameCount(), 0);
         QTest::qWait(100);
-        QCOMPARE(window->state()->currentTime(), MediaTime(2, 1));
+        QCOMPARE(window->state()->playback()->currentTime(), MediaTime(2, 1));
     }
 
     void ctrlShortcutsReachTheWindowFromTextFields_data()

@@ -97,7 +97,7 @@ private slots:
         ModalAnswers right({ModalAnswers::choose(moved)});
         button->click();
         QTRY_VERIFY_WITH_TIMEOUT(area->isShowingPlayer(), 20000);
-        QCOMPARE(state->videoURL(), QUrl::fromLocalFile(moved));
+        QCOMPARE(state->playback()->videoURL(), QUrl::fromLocalFile(moved));
         QVERIFY(!area->isAskingForMissingVideo());
         QVERIFY(!locate->isEnabled());
         QCOMPARE(state->document()->frameCount(), 1);
@@ -173,7 +173,7 @@ private slots:
         locate->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(area->isShowingPlayer(), 30000);
         QVERIFY(accepted.allAnswered());
-        QCOMPARE(state->videoURL(), QUrl::fromLocalFile(other));
+        QCOMPARE(state->playback()->videoURL(), QUrl::fromLocalFile(other));
         QVERIFY(window->isWindowModified());
         QCOMPARE(undo->undoText(), QStringLiteral("la localisation de la vidéo"));
 
@@ -181,7 +181,7 @@ private slots:
         undo->undo();
         QVERIFY(state->document()->needsVideo());
         QCOMPARE(state->document()->missingVideoURL(), QUrl::fromLocalFile(video));
-        QVERIFY(state->videoURL().isEmpty());
+        QVERIFY(state->playback()->videoURL().isEmpty());
         QTRY_VERIFY(area->isAskingForMissingVideo());
         QVERIFY(!area->isShowingPlayer());
         QVERIFY(locate->isEnabled());
@@ -190,7 +190,7 @@ private slots:
         QTRY_VERIFY(state->images()->images(frame).hasFailed());
         undo->redo();
         QTRY_VERIFY_WITH_TIMEOUT(area->isShowingPlayer(), 30000);
-        QCOMPARE(state->videoURL(), QUrl::fromLocalFile(other));
+        QCOMPARE(state->playback()->videoURL(), QUrl::fromLocalFile(other));
         QTRY_VERIFY_WITH_TIMEOUT(state->images()->images(frame).hasThumbnail(), 60000);
         QCOMPARE(state->images()->images(frame).thumbnail.width() * 9,
                  state->images()->images(frame).thumbnail.height() * 16);
@@ -202,7 +202,7 @@ private slots:
         locate->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(area->isShowingPlayer(), 30000);
         QVERIFY(own.questions().isEmpty());
-        QCOMPARE(state->videoURL(), QUrl::fromLocalFile(renamed));
+        QCOMPARE(state->playback()->videoURL(), QUrl::fromLocalFile(renamed));
         QVERIFY(!window->errorAlert());
     }
 };

@@ -96,7 +96,8 @@ QUuid prepare(AppState &state)
 // The bytes of the PNG file a merged export of the window writes for its only frame.
 QByteArray exportedPNG(AppState &state, const QString &folder)
 {
-    ExportRequest request = ExportRequest::of(*state.document(), ExportMode::Merged, state.startTime());
+    ExportRequest request =
+        ExportRequest::of(*state.document(), ExportMode::Merged, state.playback()->startTime());
     request.settings.outputFolder = folder;
     for (const CapturedFrame &frame : state.document()->allFrames()) {
         const FrameImages images = state.images()->images(frame.id);

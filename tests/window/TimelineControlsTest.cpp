@@ -47,7 +47,7 @@ private slots:
     {
         ExportRuns runs;
         AppState state(&runs);
-        TimelineControlsView view(&state);
+        TimelineControlsView view(state.playback(), state.document());
         const QList<QPushButton *> buttons = view.findChildren<QPushButton *>();
         QCOMPARE(buttons.size(), 6);
         for (QPushButton *button : buttons)
@@ -70,7 +70,7 @@ private slots:
     {
         ExportRuns runs;
         AppState state(&runs);
-        TimelineControlsView view(&state);
+        TimelineControlsView view(state.playback(), state.document());
         view.resize(640, 90);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -99,7 +99,7 @@ private slots:
         ExportRuns runs;
         AppState state(&runs);
         AppState other(&runs);
-        TimelineControlsView view(&state);
+        TimelineControlsView view(state.playback(), state.document());
         state.playback()->setVideoURL(
             QUrl::fromLocalFile(QStringLiteral("/v/a.mp4"))); // the controls work with a video
         // Every window starts at full sound, unmuted: nothing is remembered.
@@ -108,18 +108,18 @@ private slots:
         QCOMPARE(view.muteButton()->toolTip(), QStringLiteral("Couper le son"));
 
         view.volumeSlider()->setValue(35);
-        QCOMPARE(state.player()->volume(), 35.0);
+        QCOMPARE(state.playback()->player()->volume(), 35.0);
         view.muteButton()->click();
-        QVERIFY(state.player()->isMuted());
+        QVERIFY(state.playback()->player()->isMuted());
         QCOMPARE(view.muteButton()->toolTip(), QStringLiteral("Rétablir le son"));
         // Turning the sound up while muted is asking to hear it.
         view.volumeSlider()->setValue(60);
-        QVERIFY(!state.player()->isMuted());
+        QVERIFY(!state.playback()->player()->isMuted());
         QVERIFY(!view.muteButton()->isChecked());
-        QCOMPARE(state.player()->volume(), 60.0);
+        QCOMPARE(state.playback()->player()->volume(), 60.0);
 
-        QCOMPARE(other.player()->volume(), 100.0);
-        QVERIFY(!other.player()->isMuted());
+        QCOMPARE(other.playback()->player()->volume(), 100.0);
+        QVERIFY(!other.playback()->player()->isMuted());
     }
 
     void sliderSeeksToTheNearestSixHundredth_data()
@@ -158,7 +158,7 @@ private slots:
         ExportRuns runs;
         AppState state(&runs);
         state.playback()->setVideoURL(QUrl::fromLocalFile(QStringLiteral("/v/a.mp4")));
-        TimelineControlsView view(&state);
+        TimelineControlsView view(state.playback(), state.document());
         QSignalSpy seeks(view.slider(), &TimeSlider::seekRequested);
 
         state.playback()->setDuration(MediaTime(20 * 600, 600));
@@ -183,7 +183,7 @@ private slots:
         QFETCH(MediaTime, duration);
         ExportRuns runs;
         AppState state(&runs);
-        TimelineControlsView view(&state);
+        TimelineControlsView view(state.playback(), state.document());
         state.playback()->setDuration(MediaTime(600, 600));
         state.playback()->setDuration(duration);
         QCOMPARE(view.slider()->upperBound(), 0.01);
@@ -194,7 +194,7 @@ private slots:
     {
         ExportRuns runs;
         AppState state(&runs);
-        TimelineControlsView view(&state);
+        TimelineControlsView view(state.playback(), state.document());
         QPushButton *button = view.playPauseButton();
         const QSize frame = button->sizeHint();
         QCOMPARE(button->iconSize(), QSize(28, 24));

@@ -57,13 +57,15 @@ private slots:
     void init()
     {
         m_state = std::make_unique<AppState>(&m_runs, PlayerOutput::Headless);
-        m_view = std::make_unique<TimelineControlsView>(m_state.get());
+        m_view = std::make_unique<TimelineControlsView>(m_state->playback(), m_state->document());
         m_view->resize(900, 90);
         m_view->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
         m_state->loadVideo(QUrl::fromLocalFile(numberedVideo()));
-        QTRY_VERIFY_WITH_TIMEOUT(m_state->player()->frameIndex() && !m_state->player()->isSeeking(), 30000);
-        QCOMPARE(m_state->player()->frameIndex()->count(), 90);
+        QTRY_VERIFY_WITH_TIMEOUT(m_state->playback()->player()->frameIndex() &&
+                                     !m_state->playback()->player()->isSeeking(),
+                                 30000);
+        QCOMPARE(m_state->playback()->player()->frameIndex()->count(), 90);
     }
 
     void cleanup()
@@ -74,20 +76,22 @@ private slots:
 
     void clickOnTheGrooveGoesToTheFrameUnderThePointer()
     {
-        const FrameIndex &index = *m_state->player()->frameIndex();
+        const FrameIndex &index = *m_state->playback()->player()->frameIndex();
         TimeSlider *slider = m_view->slider();
         // 75 % of three seconds is 2.25 s, inside frame 67; 25 % is 0.75 s, inside frame 22.
         QTest::mouseClick(slider, Qt::LeftButton, {}, grooveAt(slider, 0.75));
-        QTRY_VERIFY_WITH_TIMEOUT(
-            !m_state->player()->isSeeking() && m_state->player()->currentTime() == index.time(67), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_state->playback()->player()->isSeeking() &&
+                                     m_state->playback()->player()->currentTime() == index.time(67),
+                                 10000);
         QTest::mouseClick(slider, Qt::LeftButton, {}, grooveAt(slider, 0.25));
-        QTRY_VERIFY_WITH_TIMEOUT(
-            !m_state->player()->isSeeking() && m_state->player()->currentTime() == index.time(22), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_state->playback()->player()->isSeeking() &&
+                                     m_state->playback()->player()->currentTime() == index.time(22),
+                                 10000);
     }
 
     void pointerOverTheSliderPreviewsTheFrameUnderIt()
     {
-        const FrameIndex &index = *m_state->player()->frameIndex();
+        const FrameIndex &index = *m_state->playback()->player()->frameIndex();
         TimeSlider *slider = m_view->slider();
         FramePreviewPopup *preview = m_view->framePreview();
         QVERIFY(!preview->isVisible());
@@ -100,7 +104,7 @@ private slots:
         // Beside the slider, never over it: above, or below where there is no room above.
         QVERIFY(!preview->geometry().intersects(QRect(slider->mapToGlobal(QPoint(0, 0)), slider->size())));
         // Hovering does not move the player.
-        QCOMPARE(m_state->player()->currentTime(), index.time(0));
+        QCOMPARE(m_state->playback()->player()->currentTime(), index.time(0));
 
         QTest::mouseMove(slider, grooveAt(slider, 0.9));
         QTRY_VERIFY_WITH_TIMEOUT(TestMedia::frameNumber(preview->picture()) == 81, 10000);
@@ -112,7 +116,7 @@ private slots:
 
     void clickOnACaptureMarkSelectsAndShowsIt()
     {
-        const FrameIndex &index = *m_state->player()->frameIndex();
+        const FrameIndex &index = *m_state->playback()->player()->frameIndex();
         CaptureDocument *document = m_state->document();
         const QUuid early = document->captureFrame(index.time(15));
         document->addGroup();
@@ -127,8 +131,9 @@ private slots:
                           slider->height() / 2);
         QTest::mouseClick(slider, Qt::LeftButton, {}, mark);
         QCOMPARE(document->selection(), QSet<QUuid>{late});
-        QTRY_VERIFY_WITH_TIMEOUT(
-            !m_state->player()->isSeeking() && m_state->player()->currentTime() == index.time(60), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_state->playback()->player()->isSeeking() &&
+                                     m_state->playback()->player()->currentTime() == index.time(60),
+                                 10000);
 
         // A deleted capture takes its mark with it.
         document->deleteFrame(late);

@@ -125,7 +125,7 @@ private slots:
         QVERIFY(cancel.allAnswered());
         QCOMPARE(cancel.questions(),
                  QStringList{QStringLiteral("Enregistrer « premiere » avant d'ouvrir une autre vidéo ?")});
-        QCOMPARE(window->state()->videoURL(), fileUrl(m_first));
+        QCOMPARE(window->state()->playback()->videoURL(), fileUrl(m_first));
         QCOMPARE(document->frameCount(), 1);
 
         // Saved first (the save panel comes, as for "Enregistrer"), then replaced.
@@ -135,7 +135,7 @@ private slots:
         window->showVideoImporter();
         QVERIFY(save.allAnswered());
         QVERIFY(QFile::exists(project));
-        QTRY_COMPARE_WITH_TIMEOUT(window->state()->videoURL(), fileUrl(m_second), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->state()->playback()->videoURL(), fileUrl(m_second), 30000);
         QCOMPARE(document->frameCount(), 0);
         QVERIFY(!window->state()->hasUnsavedChanges());
 
@@ -143,7 +143,7 @@ private slots:
         ModalAnswers none({ModalAnswers::choose(m_first)});
         window->showVideoImporter();
         QCOMPARE(none.questions(), QStringList());
-        QTRY_COMPARE_WITH_TIMEOUT(window->state()->videoURL(), fileUrl(m_first), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->state()->playback()->videoURL(), fileUrl(m_first), 30000);
     }
 
     void droppingAVideoAsksFirst()
@@ -155,12 +155,12 @@ private slots:
         ModalAnswers cancel({ModalAnswers::click(QStringLiteral("Annuler"))});
         QVERIFY(TestDrop::urls(window->playerArea(), {fileUrl(m_second)}));
         QTRY_VERIFY(cancel.allAnswered());
-        QCOMPARE(window->state()->videoURL(), fileUrl(m_first));
+        QCOMPARE(window->state()->playback()->videoURL(), fileUrl(m_first));
         QCOMPARE(window->state()->document()->frameCount(), 1);
 
         ModalAnswers discard({ModalAnswers::click(QStringLiteral("Ne pas enregistrer"))});
         QVERIFY(TestDrop::urls(window->playerArea(), {fileUrl(m_second)}));
-        QTRY_COMPARE_WITH_TIMEOUT(window->state()->videoURL(), fileUrl(m_second), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->state()->playback()->videoURL(), fileUrl(m_second), 30000);
         QCOMPARE(discard.questions(),
                  QStringList{QStringLiteral("Enregistrer « premiere » avant d'ouvrir une autre vidéo ?")});
         QCOMPARE(window->state()->document()->frameCount(), 0);
@@ -198,7 +198,7 @@ private slots:
         QVERIFY(save.allAnswered());
         // The project is read off the main thread.
         QTRY_COMPARE_WITH_TIMEOUT(document->projectURL(), fileUrl(other), 30000);
-        QTRY_COMPARE_WITH_TIMEOUT(window->state()->videoURL(), fileUrl(m_second), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->state()->playback()->videoURL(), fileUrl(m_second), 30000);
         QCOMPARE(document->frameCount(), 0);
 
         AppState reread(app.exportRuns(), PlayerOutput::Headless);

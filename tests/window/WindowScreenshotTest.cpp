@@ -36,11 +36,11 @@ private slots:
         QVERIFY(window->grab().save(buildFolder.filePath(QStringLiteral("window-empty.png"))));
 
         state->loadVideo(QUrl::fromLocalFile(video));
-        QTRY_VERIFY_WITH_TIMEOUT(state->duration() > MediaTime(10, 1), 10000);
-        state->seek(MediaTime(5, 1));
-        QTRY_COMPARE_WITH_TIMEOUT(state->currentTime(), MediaTime(5, 1), 10000);
-        state->stepFrame(3);
-        QTRY_COMPARE_WITH_TIMEOUT(state->currentTime(), MediaTime(153, 30), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(state->playback()->duration() > MediaTime(10, 1), 10000);
+        state->playback()->seek(MediaTime(5, 1));
+        QTRY_COMPARE_WITH_TIMEOUT(state->playback()->currentTime(), MediaTime(5, 1), 10000);
+        state->playback()->stepFrame(3);
+        QTRY_COMPARE_WITH_TIMEOUT(state->playback()->currentTime(), MediaTime(153, 30), 10000);
         // Give the picture a few frames to reach the screen.
         QTest::qWait(300);
 

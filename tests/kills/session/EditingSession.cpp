@@ -141,7 +141,7 @@ void EditingSession::start()
     reportState(QDateTime::currentMSecsSinceEpoch());
 
     // The window shows its video before anything else is done with it.
-    if (!QTest::qWaitFor([this] { return !m_state->videoURL().isEmpty(); }, 30000) ||
+    if (!QTest::qWaitFor([this] { return !m_state->playback()->videoURL().isEmpty(); }, 30000) ||
         !TestVideo::settled(*m_state)) {
         report("problem the video did not open: " +
                m_state->errorMessage().value_or(QString()).toUtf8().toBase64());
@@ -235,11 +235,13 @@ void EditingSession::edit()
     if (choice < 22) {
         // The still is the frame on screen; the player moves on a frame for the next one.
         m_state->captureCurrentFrame();
-        const MediaTime step = m_state->frameDuration();
+        const MediaTime step = m_state->playback()->frameDuration();
         const int onScreen = step.isNumeric() && step.seconds() > 0
-                                 ? int(m_state->currentTime().seconds() / step.seconds())
+                                 ? int(m_state->playback()->currentTime().seconds() / step.seconds())
                                  : 0;
-        m_state->stepFrame(onScreen >= framesUsed - 1 ? -1 : (onScreen == 0 || m_random.bounded(2)) ? 1 : -1);
+        m_state->playback()->stepFrame(onScreen >= framesUsed - 1               ? -1
+                                       : (onScreen == 0 || m_random.bounded(2)) ? 1
+                                                                                : -1);
     } else if (choice < 40) {
         document->setNote(noteTexts.at(m_random.bounded(int(noteTexts.size()))), anyFrame().id);
     } else if (choice < 56) {
