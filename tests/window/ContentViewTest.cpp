@@ -5,9 +5,12 @@
 
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
+#include "platform/FrameIndex.h"
+#include "platform/VideoPlayer.h"
 #include "state/AppState.h"
 #include "state/CaptureDocument.h"
 #include "state/ExportRuns.h"
+#include "views/BusyIndicator.h"
 #include "views/PlayerAreaView.h"
 #include "views/TimelineControlsView.h"
 
@@ -91,6 +94,40 @@ private slots:
         QVERIFY(!window.isWindowModified());
         window.state()->document()->undoStack()->undo();
         QVERIFY(window.isWindowModified());
+    }
+
+    // The strip's capture button captures the frame on screen into the window's document, and the
+    // busy sign beside it shows while the sharpest frame is looked for, then goes.
+    void timelineCaptureButtonCapturesTheFrameOnScreen()
+    {
+        const QString video = TestMedia::patternVideo(QStringLiteral("capture.mp4"), QSize(320, 240), 3);
+        QVERIFY(!video.isEmpty());
+        ContentView window(&m_runs);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        AppState *state = window.state();
+        QVERIFY(TestVideo::open(*state, video));
+        QVERIFY(TestVideo::settled(*state));
+        const MediaTime shown = state->playback()->player()->frameIndex()->time(21);
+        state->playback()->seek(shown);
+        QVERIFY(TestVideo::settled(*state));
+        QCOMPARE(state->playback()->player()->currentTime(), shown);
+
+        auto *capture = window.timelineControls()->findChild<QPushButton *>(QStringLiteral("captureButton"));
+        QVERIFY(capture);
+        capture->click();
+        QCOMPARE(state->document()->frameCount(), 1);
+        QCOMPARE(state->document()->allFrames().constFirst().time, shown);
+
+        const QList<BusyIndicator *> busy = window.timelineControls()->findChildren<BusyIndicator *>();
+        QCOMPARE(busy.size(), 1);
+        QVERIFY(!busy.first()->isVisible());
+        state->captureSharpestFrame();
+        QVERIFY(state->isFindingSharpestFrame());
+        QVERIFY(busy.first()->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!state->isFindingSharpestFrame(), 30000);
+        QVERIFY(!busy.first()->isVisible());
+        QCOMPARE(state->document()->frameCount(), 2);
     }
 
     // The window system's mark of unsaved work is written "[*]"; a name holding those three

@@ -3,7 +3,9 @@
 #include "app/QuintarelApp.h"
 #include "platform/VideoPlayer.h"
 #include "state/AppState.h"
+#include "state/CaptureDocument.h"
 #include "state/ExportRuns.h"
+#include "views/BusyIndicator.h"
 #include "views/SymbolIcons.h"
 #include "views/TimeSlider.h"
 #include "views/TimelineControlsView.h"
@@ -120,6 +122,52 @@ private slots:
 
         QCOMPARE(other.playback()->player()->volume(), 100.0);
         QVERIFY(!other.playback()->player()->isMuted());
+    }
+
+    // A strip made after the sound was changed starts from the playback's level and muting, not
+    // from full sound: it reads them, it does not set them.
+    void soundControlsStartFromThePlaybacksSound()
+    {
+        ExportRuns runs;
+        AppState state(&runs);
+        state.playback()->setVolume(40);
+        state.playback()->setMuted(true);
+        QCOMPARE(state.playback()->player()->volume(), 40.0);
+        QVERIFY(state.playback()->player()->isMuted());
+
+        TimelineControlsView view(state.playback(), state.document());
+        QCOMPARE(view.volumeSlider()->value(), 40);
+        QVERIFY(view.muteButton()->isChecked());
+        QCOMPARE(view.muteButton()->toolTip(), QStringLiteral("Rétablir le son"));
+        QCOMPARE(state.playback()->volume(), 40.0);
+        QVERIFY(state.playback()->isMuted());
+    }
+
+    // The capture button asks for a capture, once per press, and leaves the capture to the strip's
+    // owner: the document is untouched. The busy sign beside it shows only while told to.
+    void captureButtonAsksForACaptureAndTheBusySignFollows()
+    {
+        ExportRuns runs;
+        AppState state(&runs);
+        TimelineControlsView view(state.playback(), state.document());
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        state.playback()->setVideoURL(QUrl::fromLocalFile(QStringLiteral("/v/a.mp4")));
+        auto *capture = view.findChild<QPushButton *>(QStringLiteral("captureButton"));
+        QVERIFY(capture);
+        QSignalSpy requests(&view, &TimelineControlsView::captureRequested);
+        capture->click();
+        capture->click();
+        QCOMPARE(requests.size(), 2);
+        QCOMPARE(state.document()->frameCount(), 0);
+
+        const QList<BusyIndicator *> busy = view.findChildren<BusyIndicator *>();
+        QCOMPARE(busy.size(), 1);
+        QVERIFY(!busy.first()->isVisible());
+        view.setFindingSharpestFrame(true);
+        QVERIFY(busy.first()->isVisible());
+        view.setFindingSharpestFrame(false);
+        QVERIFY(!busy.first()->isVisible());
     }
 
     void sliderSeeksToTheNearestSixHundredth_data()
