@@ -2,6 +2,8 @@
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QHash>
+#include <QMutex>
 #include <QStringList>
 
 #include <algorithm>
@@ -19,6 +21,24 @@ QString loadedFamily()
         return families.isEmpty() ? QStringLiteral("DejaVu Sans") : families.first();
     }();
     return family;
+}
+
+TextFont::Layout laidOut(const QString &text)
+{
+    const QFont typeface = TextFont::font();
+    const QFontMetricsF metrics(typeface);
+    TextFont::Layout laid;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    double widest = 0.0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString &line = lines.at(i);
+        const double baseline = metrics.ascent() + double(i) * metrics.lineSpacing();
+        laid.outlines.addText(QPointF(0.0, baseline), typeface, line);
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    }
+    const double height = metrics.height() + double(lines.size() - 1) * metrics.lineSpacing();
+    laid.extent = QSizeF(widest, height);
+    return laid;
 }
 
 } // namespace
@@ -40,18 +60,20 @@ QFont TextFont::font()
 
 TextFont::Layout TextFont::layout(const QString &text)
 {
-    const QFont typeface = font();
-    const QFontMetricsF metrics(typeface);
-    Layout laid;
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    double widest = 0.0;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString &line = lines.at(i);
-        const double baseline = metrics.ascent() + double(i) * metrics.lineSpacing();
-        laid.outlines.addText(QPointF(0.0, baseline), typeface, line);
-        widest = std::max(widest, metrics.horizontalAdvance(line));
+    // The same words are laid out again each time a picture is drawn: the last few hundred are kept,
+    // from any thread.
+    constexpr qsizetype kept = 512;
+    static QMutex mutex;
+    static QHash<QString, Layout> layouts;
+    {
+        const QMutexLocker lock(&mutex);
+        if (const auto found = layouts.constFind(text); found != layouts.cend())
+            return *found;
     }
-    const double height = metrics.height() + double(lines.size() - 1) * metrics.lineSpacing();
-    laid.extent = QSizeF(widest, height);
+    Layout laid = laidOut(text);
+    const QMutexLocker lock(&mutex);
+    if (layouts.size() >= kept)
+        layouts.clear();
+    layouts.insert(text, laid);
     return laid;
 }
