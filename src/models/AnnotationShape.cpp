@@ -106,3 +106,8 @@ void AnnotationShape::readStyle(JsonObjectReader &reader, Annotation &annotation
     annotation.a = reader.number("a");
     annotation.lineWidth = reader.number("lineWidth");
 }
+
+int AnnotationShape::bandEdgeNear(int row, const QSizeF &) const
+{
+    return row;
+}

@@ -77,6 +77,10 @@ public:
     // Whether its painting reads the picture under it (the surface painted so far): it then paints
     // only on an image, and the canvas shows it over the picture rendered with the annotations.
     virtual bool readsPicture() const { return false; }
+    // A row of a surface of `size` pixels near `row` across which it may be painted in two bands
+    // apart: any row for what paints from its own outline; for what reads the picture, one that
+    // parts what it reads.
+    virtual int bandEdgeNear(int row, const QSizeF &size) const;
     // The mark of the selection, painted under it: its path stroked two points wider on each side.
     virtual void paintHalo(QPainter &painter, const Annotation &annotation, const QSizeF &size,
                            const QColor &accent) const;

@@ -16,6 +16,18 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
+// The side of the blocks on a surface of `size` pixels, and where the `index`-th row or column of
+// blocks starts.
+double blockSize(const QSizeF &size)
+{
+    return std::max(1.0, size.width() / PixelateShape::blocksAcross);
+}
+
+int blockEdge(int index, double block)
+{
+    return int(std::lround(index * block));
+}
+
 // The mean of the samples of `area` (premultiplied pixels) taken every `step` pixels, as a colour.
 QColor meanOf(const QImage &picture, const QRect &area, int step)
 {
@@ -107,9 +119,9 @@ void PixelateShape::paint(QPainter &painter, const Annotation &annotation, const
     if (box.isEmpty())
         return;
 
-    const double block = std::max(1.0, size.width() / blocksAcross);
+    const double block = blockSize(size);
     const int step = std::max(1, int(block) / samplesAcross);
-    const auto edge = [block](int index) { return int(std::lround(index * block)); };
+    const auto edge = [block](int index) { return blockEdge(index, block); };
     const int firstColumn = int(std::floor(box.left() / block));
     const int firstRow = int(std::floor(box.top() / block));
 
@@ -127,4 +139,10 @@ void PixelateShape::paint(QPainter &painter, const Annotation &annotation, const
         }
     }
     painter.restore();
+}
+
+int PixelateShape::bandEdgeNear(int row, const QSizeF &size) const
+{
+    const double block = blockSize(size);
+    return blockEdge(int(std::lround(row / block)), block);
 }

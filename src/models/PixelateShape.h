@@ -19,6 +19,8 @@ public:
     QString displayName() const override;
     QString systemImage() const override { return QStringLiteral("checkerboard.rectangle"); }
     bool readsPicture() const override { return true; }
+    // The edge of a row of blocks nearest `row`.
+    int bandEdgeNear(int row, const QSizeF &size) const override;
 
     QList<QPointF> handles(const Annotation &annotation) const override;
     void moveHandle(Annotation &annotation, qsizetype index, const QPointF &to) const override;

@@ -10,7 +10,9 @@
 
 #include <QColorSpace>
 #include <QJsonObject>
+#include <QSemaphore>
 #include <QTest>
+#include <QThreadPool>
 
 using namespace PipelineImages;
 
@@ -296,6 +298,59 @@ private slots:
         QCOMPARE(onPart.copy(inner), onWhole.copy(inner));
         // The words outside the box, on the part, are untouched.
         QCOMPARE(raw(onPart, 0, 0), raw(typed, part.left(), part.top()));
+    }
+
+    // A large picture is painted in two bands at once from the main thread, and in one from a pool
+    // thread (an export): the pixels are the same, with every kind across the middle, a pixelated
+    // box among them reading what lies under it, on a whole picture and on a part of one.
+    void picturesPaintedInBandsMatchOnePiece_data()
+    {
+        QTest::addColumn<QSize>("whole");
+        QTest::addColumn<QRect>("part");
+        QTest::newRow("1080p") << QSize(1920, 1080) << QRect(0, 0, 1920, 1080);
+        QTest::newRow("odd rows") << QSize(1283, 967) << QRect(0, 0, 1283, 967);
+        QTest::newRow("part of 4K") << QSize(3840, 2160) << QRect(301, 517, 1500, 901);
+    }
+
+    void picturesPaintedInBandsMatchOnePiece()
+    {
+        QFETCH(QSize, whole);
+        QFETCH(QRect, part);
+        const QImage typed = PixelBlocks::typedLine(whole).copy(part);
+        QList<Annotation> annotations;
+        for (const AnnotationShape *shape : AnnotationShapes::all()) {
+            // Each across the middle rows, the later ones further right.
+            const double x = 0.05 + 0.08 * double(annotations.size());
+            Annotation drawn = shape->begin({x, 0.3});
+            for (int step = 1; step <= 8; ++step)
+                shape->extend(drawn, {x + 0.02 * step, 0.3 + 0.05 * step});
+            drawn.r = 0.1 * double(annotations.size());
+            drawn.g = 0.6;
+            drawn.a = annotations.size() % 2 ? 1.0 : 0.55;
+            drawn.lineWidth = 0.004;
+            drawn.filled = annotations.size() % 3 == 0;
+            if (shape->holdsText()) {
+                drawn.text = QStringLiteral("Au milieu\ndeux lignes");
+                drawn.start = {0.3, 0.4};
+                TextShape::fit(drawn, double(whole.width()) / whole.height());
+            }
+            annotations << drawn;
+        }
+        // A second pixelated box, on the others, and one more arrow over it.
+        Annotation box = annotation(QStringLiteral("pixelate"), {0.1, 0.35}, {0.95, 0.62}, 0.01);
+        annotations << box << annotation(QStringLiteral("arrow"), {0.2, 0.1}, {0.7, 0.9}, 0.006);
+
+        const QImage banded = AnnotationRenderer::drawOnPart(typed, annotations, part, whole);
+        QImage onePiece;
+        QSemaphore done;
+        QThreadPool::globalInstance()->start([&] {
+            onePiece = AnnotationRenderer::drawOnPart(typed, annotations, part, whole);
+            done.release();
+        });
+        done.acquire();
+        QCOMPARE(banded.size(), part.size());
+        QVERIFY(banded != typed);
+        QCOMPARE(banded, onePiece);
     }
 
     // A text's words fill its box, in its colour, at every size alike; on a box of its colour they
