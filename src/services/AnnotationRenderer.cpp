@@ -19,7 +19,7 @@
 namespace {
 
 // Pictures from this many pixels on are painted in two bands at once, a thread each.
-constexpr qint64 bandedArea = 1024 * 768;
+constexpr qint64 bandedArea = qint64(1024) * 768;
 
 // A band of rows of the surface, `top` the first.
 struct Band
