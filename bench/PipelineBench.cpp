@@ -120,7 +120,7 @@ void runPipeline(const QStringList &prefixes)
     const ImageFilterService filter;
     const EdgeProcessingService edge;
     const ExtractRenderer renderer{&filter, &edge};
-    EdgeParams params;
+    EdgeOptions params;
     params.shrink = 2;
     params.feather = 2;
     params.outline = true;

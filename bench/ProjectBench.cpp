@@ -2,6 +2,7 @@
 #include "LargeDocument.h"
 
 #include "models/CaptureGroup.h"
+#include "persistence/FileBookmark.h"
 #include "persistence/ProjectFile.h"
 #include "services/ProjectStore.h"
 
@@ -20,11 +21,11 @@ constexpr int runs = 7;
 ProjectFile projectOf(const QList<CaptureGroup> &groups, const QString &videoPath, const QString &folder)
 {
     ProjectFile file;
-    file.videoBookmark = ProjectStore::makeBookmark(QUrl::fromLocalFile(videoPath));
+    file.videoBookmark = FileBookmark::make(QUrl::fromLocalFile(videoPath));
     file.videoName = QStringLiteral("clip");
-    file.outputFolderBookmark = ProjectStore::makeBookmark(QUrl::fromLocalFile(folder));
-    file.filter = QStringLiteral("comic");
-    file.edge = {2.0, 2.0, true, 6.0, 1.0, 1.0, 1.0, 1.0};
+    file.settings.get<OutputFolderSetting>() = FileBookmark::make(QUrl::fromLocalFile(folder));
+    file.settings.get<SelectedFilterSetting>() = QStringLiteral("comic");
+    file.settings.get<EdgeOptionsSetting>() = {2.0, 2.0, true, 6.0, {1.0, 1.0, 1.0, 1.0}};
     file.activeGroupIndex = 3;
     for (const CaptureGroup &group : groups) {
         GroupDTO dto{group.name, group.notes, {}};

@@ -22,11 +22,11 @@ namespace {
 // 10,000 frames with a note and 5 drawings each, as unsaved work.
 void fillDocument(CaptureDocument &document, const QString &folder)
 {
-    DocumentContent content = CaptureDocument::freshContent();
+    DocumentContent content = DocumentContent::fresh();
     content.groups = LargeDocument::groups();
     content.activeGroupID = content.groups.at(3).id;
     content.videoURL = QUrl::fromLocalFile(folder + QStringLiteral("/clip.mov"));
-    content.settings.outputFolder = QUrl::fromLocalFile(folder);
+    content.settings.set<OutputFolderSetting>(QUrl::fromLocalFile(folder));
     document.reset(content);
     document.setSelection({content.groups.at(2).frames.at(7).id});
     document.markModified();

@@ -29,13 +29,6 @@ EdgeOptions EdgeOptions::limited() const
     return options;
 }
 
-EdgeParams EdgeOptions::params() const
-{
-    const RgbaColor &color = outlineColor;
-    return EdgeParams{shrink,  feather, outline, outlineWidth, color.r,
-                      color.g, color.b, color.a, cleanColors};
-}
-
 QString EdgeOptions::signature() const
 {
     const RgbaColor &color = outlineColor;

@@ -11,7 +11,9 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <type_traits>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -110,13 +112,14 @@ bool allFinite(const AnnotationMembers &members)
     return true;
 }
 
-void writeEdge(IndentedJsonWriter &json, const EdgeDTO &edge)
+void writeEdge(IndentedJsonWriter &json, const EdgeOptions &edge)
 {
+    const RgbaColor &color = edge.outlineColor;
     json.beginObject();
     json.key("a"_L1);
-    json.value(edge.a);
+    json.value(color.a);
     json.key("b"_L1);
-    json.value(edge.b);
+    json.value(color.b);
     if (edge.cleanColors) {
         json.key("cleanColors"_L1);
         json.value(edge.cleanColors);
@@ -124,13 +127,13 @@ void writeEdge(IndentedJsonWriter &json, const EdgeDTO &edge)
     json.key("feather"_L1);
     json.value(edge.feather);
     json.key("g"_L1);
-    json.value(edge.g);
+    json.value(color.g);
     json.key("outline"_L1);
     json.value(edge.outline);
     json.key("outlineWidth"_L1);
     json.value(edge.outlineWidth);
     json.key("r"_L1);
-    json.value(edge.r);
+    json.value(color.r);
     json.key("shrink"_L1);
     json.value(edge.shrink);
     json.endObject();
@@ -182,6 +185,52 @@ void writeBase64(IndentedJsonWriter &json, const QByteArray &bytes)
     json.value(QString::fromLatin1(bytes.toBase64()));
 }
 
+// The value of a setting as its member holds it; an empty optional one has no member at all.
+void writeStored(IndentedJsonWriter &json, bool flag)
+{
+    json.value(flag);
+}
+
+void writeStored(IndentedJsonWriter &json, const QString &text)
+{
+    json.value(text);
+}
+
+void writeStored(IndentedJsonWriter &json, const QByteArray &bytes)
+{
+    writeBase64(json, bytes);
+}
+
+void writeStored(IndentedJsonWriter &json, const EdgeOptions &edge)
+{
+    writeEdge(json, edge);
+}
+
+template<typename T>
+bool isWritten(const T &)
+{
+    return true;
+}
+
+template<typename T>
+bool isWritten(const std::optional<T> &value)
+{
+    return value.has_value();
+}
+
+template<typename T>
+void writeStored(IndentedJsonWriter &json, const std::optional<T> &value)
+{
+    writeStored(json, *value);
+}
+
+// One member of the root object, written by `write` once its name is.
+struct RootMember
+{
+    QLatin1StringView name;
+    std::function<void(IndentedJsonWriter &)> write;
+};
+
 // ---- Reading ----------------------------------------------------------------------------------
 
 // What QJsonDocument found wrong, in French.
@@ -223,19 +272,58 @@ QString parseProblem(QJsonParseError::ParseError error)
     return tr("erreur inconnue");
 }
 
-std::optional<EdgeDTO> edgeFromJson(const QJsonObject &json, const QString &place,
-                                    const JsonIntegerTexts &integers, QString *error)
+// The value of a setting read from its member of the root; an object is read whole, its members once
+// the whole root is (see fromRoot).
+void readStored(JsonMemberReader &reader, const char *name, bool &flag)
+{
+    flag = reader.boolean(name);
+}
+
+void readStored(JsonMemberReader &reader, const char *name, QString &text)
+{
+    text = reader.string(name);
+}
+
+void readStored(JsonMemberReader &reader, const char *name, std::optional<QString> &text)
+{
+    text = reader.optionalString(name);
+}
+
+void readStored(JsonMemberReader &reader, const char *name, std::optional<QByteArray> &bytes)
+{
+    bytes = reader.optionalBase64(name);
+}
+
+// The first number of the edge settings that JSON cannot hold, e.g. "shrink"; empty when there is
+// none.
+QString nonFiniteMember(const EdgeOptions &edge)
+{
+    const std::pair<const char *, double> edgeNumbers[] = {
+        {"shrink", edge.shrink},    {"feather", edge.feather},  {"outlineWidth", edge.outlineWidth},
+        {"r", edge.outlineColor.r}, {"g", edge.outlineColor.g}, {"b", edge.outlineColor.b},
+        {"a", edge.outlineColor.a},
+    };
+    for (const auto &[name, value] : edgeNumbers) {
+        if (!std::isfinite(value))
+            return QLatin1String(name);
+    }
+    return {};
+}
+
+std::optional<EdgeOptions> edgeFromJson(const QJsonObject &json, const QString &place,
+                                        const JsonIntegerTexts &integers, QString *error)
 {
     JsonMemberReader reader(json, place, integers, std::nullopt, error);
-    EdgeDTO edge;
+    EdgeOptions edge;
     edge.shrink = reader.number("shrink");
     edge.feather = reader.number("feather");
     edge.outline = reader.boolean("outline");
     edge.outlineWidth = reader.number("outlineWidth");
-    edge.r = reader.number("r");
-    edge.g = reader.number("g");
-    edge.b = reader.number("b");
-    edge.a = reader.number("a");
+    RgbaColor &color = edge.outlineColor;
+    color.r = reader.number("r");
+    color.g = reader.number("g");
+    color.b = reader.number("b");
+    color.a = reader.number("a");
     if (json.contains("cleanColors"_L1))
         edge.cleanColors = reader.boolean("cleanColors");
     if (!reader.ok())
@@ -343,50 +431,37 @@ QByteArray ProjectFile::toJson(const ExtraMember &extra) const
             drawings += frame.annotations ? frame.annotations->size() : 0;
     }
     IndentedJsonWriter json(4096 + drawings * 720);
-    bool extraWritten = !extra.write;
-    // Each member of the root starts here, so that the extra one goes in before the first that
-    // sorts after it.
-    const auto key = [&](QLatin1StringView name) {
-        if (!extraWritten && extra.name < name) {
-            json.key(extra.name);
-            extra.write(json);
-            extraWritten = true;
-        }
-        json.key(name);
+
+    QList<RootMember> members{
+        {"activeGroupIndex"_L1, [this](IndentedJsonWriter &out) { out.value(activeGroupIndex); }},
+        {"groups"_L1,
+         [this](IndentedJsonWriter &out) {
+             out.beginArray();
+             for (const GroupDTO &group : groups)
+                 writeGroup(out, group);
+             out.endArray();
+         }},
+        {"version"_L1, [this](IndentedJsonWriter &out) { out.value(version); }},
+        {"videoName"_L1, [this](IndentedJsonWriter &out) { out.value(videoName); }},
     };
+    if (videoBookmark)
+        members.append(
+            {"videoBookmark"_L1, [this](IndentedJsonWriter &out) { writeBase64(out, *videoBookmark); }});
+    ProjectSettings::forEach([&]<typename Setting>() {
+        const auto &value = settings.get<Setting>();
+        if (isWritten(value))
+            members.append({QLatin1StringView(Setting::member),
+                            [&value](IndentedJsonWriter &out) { writeStored(out, value); }});
+    });
+    if (extra.write)
+        members.append({extra.name, extra.write});
+    std::sort(members.begin(), members.end(),
+              [](const RootMember &a, const RootMember &b) { return a.name < b.name; });
+
     json.beginObject();
-    key("activeGroupIndex"_L1);
-    json.value(activeGroupIndex);
-    key("cropToSubject"_L1);
-    json.value(cropToSubject);
-    key("edge"_L1);
-    writeEdge(json, edge);
-    key("filter"_L1);
-    json.value(filter);
-    key("groups"_L1);
-    json.beginArray();
-    for (const GroupDTO &group : groups)
-        writeGroup(json, group);
-    json.endArray();
-    if (imageFormat) {
-        key("imageFormat"_L1);
-        json.value(*imageFormat);
-    }
-    if (outputFolderBookmark) {
-        key("outputFolderBookmark"_L1);
-        writeBase64(json, *outputFolderBookmark);
-    }
-    key("version"_L1);
-    json.value(version);
-    if (videoBookmark) {
-        key("videoBookmark"_L1);
-        writeBase64(json, *videoBookmark);
-    }
-    key("videoName"_L1);
-    json.value(videoName);
-    if (!extraWritten) {
-        json.key(extra.name);
-        extra.write(json);
+    for (const RootMember &member : members) {
+        json.key(member.name);
+        member.write(json);
     }
     json.endObject();
     return json.take();
@@ -432,20 +507,36 @@ std::optional<ProjectFile> ProjectFile::fromRoot(const QJsonObject &root, const 
     file.version = reader.int64("version");
     file.videoBookmark = reader.optionalBase64("videoBookmark");
     file.videoName = reader.string("videoName");
-    file.outputFolderBookmark = reader.optionalBase64("outputFolderBookmark");
-    file.cropToSubject = reader.boolean("cropToSubject");
-    file.filter = reader.string("filter");
-    file.imageFormat = reader.optionalString("imageFormat");
-    const QJsonObject edge = reader.object("edge");
+    // Each setting's member, objects whole: their own members are read once the root's are.
+    std::array<QJsonObject, ProjectSettings::size> objects;
+    ProjectSettings::forEach([&]<typename Setting>() {
+        auto &value = file.settings.get<Setting>();
+        if constexpr (std::is_same_v<std::remove_cvref_t<decltype(value)>, EdgeOptions>)
+            objects.at(ProjectSettings::indexOf<Setting>) = reader.object(Setting::member);
+        else
+            readStored(reader, Setting::member, value);
+    });
     file.activeGroupIndex = reader.int64("activeGroupIndex");
     const QJsonArray groups = reader.array("groups");
     if (!reader.ok())
         return std::nullopt;
 
-    std::optional<EdgeDTO> edgeDTO = edgeFromJson(edge, reader.placeOf("edge"), integers, error);
-    if (!edgeDTO)
+    bool settingsRead = true;
+    ProjectSettings::forEach([&]<typename Setting>() {
+        auto &value = file.settings.get<Setting>();
+        if constexpr (std::is_same_v<std::remove_cvref_t<decltype(value)>, EdgeOptions>) {
+            if (!settingsRead)
+                return;
+            const std::optional<EdgeOptions> edge =
+                edgeFromJson(objects.at(ProjectSettings::indexOf<Setting>), reader.placeOf(Setting::member),
+                             integers, error);
+            settingsRead = edge.has_value();
+            if (edge)
+                value = *edge;
+        }
+    });
+    if (!settingsRead)
         return std::nullopt;
-    file.edge = *edgeDTO;
 
     file.groups.reserve(groups.size());
     for (qsizetype i = 0; i < groups.size(); ++i) {
@@ -460,19 +551,17 @@ std::optional<ProjectFile> ProjectFile::fromRoot(const QJsonObject &root, const 
 
 QString ProjectFile::firstNonFiniteNumber() const
 {
-    const std::pair<const char *, double> edgeNumbers[] = {
-        {"shrink", edge.shrink},
-        {"feather", edge.feather},
-        {"outlineWidth", edge.outlineWidth},
-        {"r", edge.r},
-        {"g", edge.g},
-        {"b", edge.b},
-        {"a", edge.a},
-    };
-    for (const auto &[name, value] : edgeNumbers) {
-        if (!std::isfinite(value))
-            return QStringLiteral("edge.") + QLatin1String(name);
-    }
+    QString place;
+    ProjectSettings::forEach([&]<typename Setting>() {
+        const auto &value = settings.get<Setting>();
+        if constexpr (std::is_same_v<std::remove_cvref_t<decltype(value)>, EdgeOptions>) {
+            const QString member = nonFiniteMember(value);
+            if (place.isEmpty() && !member.isEmpty())
+                place = QLatin1String(Setting::member) + QLatin1Char('.') + member;
+        }
+    });
+    if (!place.isEmpty())
+        return place;
     for (qsizetype g = 0; g < groups.size(); ++g) {
         const QList<FrameDTO> &frames = groups.at(g).frames;
         for (qsizetype f = 0; f < frames.size(); ++f) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "persistence/EdgeDTO.h"
+#include "persistence/DocumentSettings.h"
 #include "persistence/GroupDTO.h"
 
 #include <QByteArray>
@@ -21,13 +21,8 @@ struct ProjectFile
     std::int64_t version = 1;
     std::optional<QByteArray> videoBookmark;
     QString videoName;
-    std::optional<QByteArray> outputFolderBookmark;
-    bool cropToSubject = false;
-    QString filter = QStringLiteral("none");
-    EdgeDTO edge;
-    // The exported images' file format ("webp"); absent for PNG, so that such a project is written
-    // as before the choice existed.
-    std::optional<QString> imageFormat;
+    // The settings, each as its declaration stores it, under its own member.
+    StoredSettings settings;
     std::int64_t activeGroupIndex = 0;
     QList<GroupDTO> groups;
 
@@ -39,7 +34,7 @@ struct ProjectFile
         std::function<void(IndentedJsonWriter &)> write;
     };
 
-    // Indented JSON, members of every object sorted by name, absent bookmarks and format left out.
+    // Indented JSON, members of every object sorted by name, absent bookmarks and settings left out.
     QByteArray toJson() const;
     QByteArray toJson(const ExtraMember &extra) const;
     // Strict reading: a missing or mistyped member, an integer that does not fit its field or a

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "models/CapturedFrame.h"
-#include "models/EdgeParams.h"
+#include "models/EdgeOptions.h"
 #include "models/ExportFailure.h"
 #include "models/ExportGroup.h"
 #include "models/ExportMode.h"
@@ -57,7 +57,7 @@ public:
         ExportMode mode = ExportMode::Merged;
         bool crop = false;
         FilterStyle filter = FilterStyle::None;
-        EdgeParams edge;
+        EdgeOptions edge;
         // The files' format; their names end with its extension.
         ImageFormat format = ImageFormat::Png;
         // The video's first frame's start: the times in file names and Markdown are measured from it.

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-QImage ExtractRenderer::render(const QImage &image, FilterStyle style, const EdgeParams &params) const
+QImage ExtractRenderer::render(const QImage &image, FilterStyle style, const EdgeOptions &params) const
 {
     QImage result = image;
     if (params.cleanColors)
@@ -20,8 +20,9 @@ QImage ExtractRenderer::render(const QImage &image, FilterStyle style, const Edg
     // No test on the width: an outline of width 0 still grows the canvas.
     if (edge && params.outline) {
         const auto unit = [](double component) { return std::clamp(component, 0.0, 1.0); };
-        const QColor color = QColor::fromRgbF(float(unit(params.r)), float(unit(params.g)),
-                                              float(unit(params.b)), float(unit(params.a)));
+        const RgbaColor &rgba = params.outlineColor;
+        const QColor color = QColor::fromRgbF(float(unit(rgba.r)), float(unit(rgba.g)), float(unit(rgba.b)),
+                                              float(unit(rgba.a)));
         result = edge->addOutline(result, params.outlineWidth, color);
     }
     return result;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "models/EdgeParams.h"
+#include "models/EdgeOptions.h"
 #include "models/FilterStyle.h"
 
 #include <QImage>
@@ -17,5 +17,5 @@ public:
     const ImageFilterService *filter = nullptr;
     const EdgeProcessingService *edge = nullptr;
 
-    QImage render(const QImage &image, FilterStyle style, const EdgeParams &params) const;
+    QImage render(const QImage &image, FilterStyle style, const EdgeOptions &params) const;
 };

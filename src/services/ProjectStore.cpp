@@ -3,9 +3,6 @@
 #include "platform/CheckedFile.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QStringDecoder>
 
 namespace ProjectStore {
 
@@ -30,27 +27,6 @@ std::optional<QString> save(const ProjectFile &file, const QString &path)
         return QCoreApplication::translate("ProjectStore", "la valeur de « %1 » n'est pas un nombre fini")
             .arg(nonFinite);
     return CheckedFile::replace(path, file.toJson());
-}
-
-std::optional<QByteArray> makeBookmark(const QUrl &fileUrl)
-{
-    if (!fileUrl.isLocalFile())
-        return std::nullopt;
-    const QString path = fileUrl.toLocalFile();
-    if (path.isEmpty())
-        return std::nullopt;
-    return QFileInfo(path).absoluteFilePath().toUtf8();
-}
-
-std::optional<QUrl> resolveBookmark(const QByteArray &bookmark)
-{
-    if (bookmark.isEmpty() || bookmark.contains('\0'))
-        return std::nullopt;
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString path = decoder(bookmark);
-    if (decoder.hasError() || QDir::isRelativePath(path) || !QFileInfo::exists(path))
-        return std::nullopt;
-    return QUrl::fromLocalFile(QDir::cleanPath(path));
 }
 
 } // namespace ProjectStore

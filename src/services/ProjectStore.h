@@ -9,8 +9,7 @@
 
 #include <optional>
 
-// Writing project files and the persistent references to the files they name. Linux has no
-// security-scoped references: a bookmark is the file's absolute path in UTF-8.
+// Reading and writing project files (the files they name are kept as FileBookmark).
 namespace ProjectStore {
 
 // The largest project file opened: a project of 10,000 frames and 50,000 drawings takes about 35 MB.
@@ -23,12 +22,5 @@ Result<ProjectFile> open(const QString &path);
 // Writes the file atomically, replacing any file at `path`. On failure returns in French what went
 // wrong and where, and a file already at `path` is left as it was.
 std::optional<QString> save(const ProjectFile &file, const QString &path);
-
-// The bookmark of a local file or folder; absent for a URL that names no local file.
-std::optional<QByteArray> makeBookmark(const QUrl &fileUrl);
-
-// The URL of a bookmarked file or folder; absent when the bookmark is not an absolute path or
-// nothing exists there any more.
-std::optional<QUrl> resolveBookmark(const QByteArray &bookmark);
 
 } // namespace ProjectStore

@@ -22,8 +22,7 @@ void AppState::runExport(ExportMode mode)
                 : AppError::noVideoLoaded().errorDescription());
         return;
     }
-    const DocumentSettings &documentSettings = m_document->settings();
-    if (documentSettings.outputFolder.isEmpty()) {
+    if (m_document->outputFolder().isEmpty()) {
         setErrorMessage(AppError::noOutputFolder().errorDescription());
         return;
     }

@@ -1,6 +1,7 @@
 // Saving the window to a project file and opening one.
 #include "AppState.h"
 
+#include "persistence/ProjectContent.h"
 #include "persistence/ProjectFile.h"
 #include "platform/FrameIndex.h"
 #include "platform/VideoSource.h"
@@ -11,7 +12,6 @@
 #include "state/FrameImageMaker.h"
 #include "state/FrameImageStore.h"
 #include "state/LocatedVideoCheck.h"
-#include "state/ProjectContent.h"
 #include "state/ProjectOpening.h"
 #include "support/AssignIfDifferent.h"
 #include "support/ContinueOn.h"

@@ -11,7 +11,7 @@ void AppState::loadVideo(const QUrl &url)
     // still being read is not opened any more.
     giveUpOpening();
     m_playback->open(url, [this, url] {
-        DocumentContent content = CaptureDocument::freshContent();
+        DocumentContent content = DocumentContent::fresh();
         content.settings = m_document->settings();
         content.videoURL = url;
         m_images->clear();

@@ -9,19 +9,15 @@
 #include "state/commands/AnnotationEditCommand.h"
 #include "state/commands/BindVideoCommand.h"
 #include "state/commands/CaptureFrameCommand.h"
-#include "state/commands/CropToSubjectCommand.h"
 #include "state/commands/CutoutCorrectionCommand.h"
 #include "state/commands/DeleteAnnotationCommand.h"
 #include "state/commands/DeleteFramesCommand.h"
 #include "state/commands/DeleteGroupCommand.h"
 #include "state/commands/DocumentCommand.h"
-#include "state/commands/EdgeOptionsCommand.h"
-#include "state/commands/ImageFormatCommand.h"
 #include "state/commands/MoveFrameToGroupCommand.h"
-#include "state/commands/OutputFolderCommand.h"
 #include "state/commands/ReorderAnnotationCommand.h"
 #include "state/commands/ReorderFramesCommand.h"
-#include "state/commands/SelectedFilterCommand.h"
+#include "state/commands/SettingCommand.h"
 #include "state/commands/TextFieldCommand.h"
 
 #include <QCoreApplication>
@@ -57,7 +53,7 @@ QList<bool> inRisingOrder(const QList<int> &values)
 } // namespace
 
 CaptureDocument::CaptureDocument(QObject *parent)
-    : QObject(parent), m_content(freshContent()), m_undoStack(new QUndoStack(this))
+    : QObject(parent), m_content(DocumentContent::fresh()), m_undoStack(new QUndoStack(this))
 {
     connect(m_undoStack, &QUndoStack::cleanChanged, this,
             [this](bool clean) { emit modifiedChanged(!clean); });
@@ -65,20 +61,6 @@ CaptureDocument::CaptureDocument(QObject *parent)
 }
 
 CaptureDocument::~CaptureDocument() = default;
-
-QString CaptureDocument::defaultGroupName()
-{
-    return QCoreApplication::translate("CaptureDocument", "Captures");
-}
-
-DocumentContent CaptureDocument::freshContent()
-{
-    DocumentContent content;
-    const CaptureGroup first(defaultGroupName());
-    content.groups = {first};
-    content.activeGroupID = first.id;
-    return content;
-}
 
 // --- Derived values ---------------------------------------------------------------------------
 
@@ -225,6 +207,11 @@ void CaptureDocument::push(DocumentCommand *command)
     m_stackIndex = m_undoStack->index();
 }
 
+void CaptureDocument::pushSetting(const SettingStep &step, const DocumentSettings &after, bool continuing)
+{
+    push(new SettingCommand(this, step, m_content.settings, after, continuing));
+}
+
 void CaptureDocument::showStep(int index)
 {
     const int previous = std::exchange(m_stackIndex, index);
@@ -268,7 +255,7 @@ void CaptureDocument::reset(const DocumentContent &content)
     m_places.clear();
     m_placesKnown = false;
     if (m_content.groups.isEmpty()) {
-        const CaptureGroup first(defaultGroupName());
+        const CaptureGroup first(DocumentContent::defaultGroupName());
         m_content.groups = {first};
     }
     if (indexOfGroup(m_content.activeGroupID) < 0)
@@ -284,15 +271,10 @@ void CaptureDocument::reset(const DocumentContent &content)
     if (before.activeGroupID != m_content.activeGroupID)
         emit activeGroupIDChanged();
     setSelection({});
-    if (before.settings.outputFolder != m_content.settings.outputFolder)
-        emit outputFolderChanged();
-    if (before.settings.cropToSubject != m_content.settings.cropToSubject)
-        emit cropToSubjectChanged();
-    if (before.settings.selectedFilter != m_content.settings.selectedFilter)
-        emit selectedFilterChanged();
-    if (before.settings.imageFormat != m_content.settings.imageFormat)
-        emit imageFormatChanged();
-    emit edgeOptionsChanged();
+    ProjectSettings::forEach([&]<typename Setting>() {
+        if (!(before.settings.get<Setting>() == m_content.settings.get<Setting>()))
+            emit settingChanged(Setting::key);
+    });
     if (before.videoURL != m_content.videoURL || before.missingVideoURL != m_content.missingVideoURL)
         emit videoChanged();
     if (before.projectURL != m_content.projectURL)
@@ -535,36 +517,6 @@ void CaptureDocument::setAnnotationLineWidth(const QUuid &frameId, const QUuid &
     editAnnotation(frameId, after, AnnotationEdit::Width, continuing);
 }
 
-void CaptureDocument::setEdgeOptions(const EdgeOptions &options, bool continuing)
-{
-    if (!EdgeOptionsCommand::same(m_content.settings.edgeOptions, options))
-        push(new EdgeOptionsCommand(this, m_content.settings.edgeOptions, options, continuing));
-}
-
-void CaptureDocument::setSelectedFilter(FilterStyle style)
-{
-    if (m_content.settings.selectedFilter != style)
-        push(new SelectedFilterCommand(this, m_content.settings.selectedFilter, style));
-}
-
-void CaptureDocument::setImageFormat(ImageFormat format)
-{
-    if (m_content.settings.imageFormat != format)
-        push(new ImageFormatCommand(this, m_content.settings.imageFormat, format));
-}
-
-void CaptureDocument::setCropToSubject(bool crop)
-{
-    if (m_content.settings.cropToSubject != crop)
-        push(new CropToSubjectCommand(this, crop));
-}
-
-void CaptureDocument::setOutputFolder(const QUrl &folder)
-{
-    if (m_content.settings.outputFolder != folder)
-        push(new OutputFolderCommand(this, m_content.settings.outputFolder, folder));
-}
-
 void CaptureDocument::bindVideo(const QUrl &videoURL)
 {
     if (needsVideo() && !videoURL.isEmpty())
@@ -737,34 +689,13 @@ void CaptureDocument::writeActiveGroupID(const QUuid &groupId)
     emit activeGroupIDChanged();
 }
 
-void CaptureDocument::writeEdgeOptions(const EdgeOptions &options)
+void CaptureDocument::writeSetting(DocumentSetting setting, const DocumentSettings &values)
 {
-    m_content.settings.edgeOptions = options;
-    emit edgeOptionsChanged();
-}
-
-void CaptureDocument::writeSelectedFilter(FilterStyle style)
-{
-    m_content.settings.selectedFilter = style;
-    emit selectedFilterChanged();
-}
-
-void CaptureDocument::writeImageFormat(ImageFormat format)
-{
-    m_content.settings.imageFormat = format;
-    emit imageFormatChanged();
-}
-
-void CaptureDocument::writeCropToSubject(bool crop)
-{
-    m_content.settings.cropToSubject = crop;
-    emit cropToSubjectChanged();
-}
-
-void CaptureDocument::writeOutputFolder(const QUrl &folder)
-{
-    m_content.settings.outputFolder = folder;
-    emit outputFolderChanged();
+    ProjectSettings::forEach([&]<typename Setting>() {
+        if (Setting::key == setting)
+            m_content.settings.set<Setting>(values.get<Setting>());
+    });
+    emit settingChanged(setting);
 }
 
 void CaptureDocument::writeVideoBinding(const QUrl &video, const QUrl &missingVideo)

@@ -3,8 +3,8 @@
 #include "models/Annotation.h"
 #include "models/CaptureGroup.h"
 #include "models/CapturedFrame.h"
-#include "state/DocumentContent.h"
-#include "state/DocumentSettings.h"
+#include "persistence/DocumentContent.h"
+#include "persistence/DocumentSettings.h"
 #include "support/MediaTime.h"
 
 #include <QColor>
@@ -22,6 +22,16 @@
 class DocumentCommand;
 class QUndoStack;
 
+// How the change of one setting is recorded: the step's names (see DocumentCommand) and whether
+// the changes of one drag merge.
+struct SettingStep
+{
+    DocumentSetting setting;
+    QString text;
+    QString actionText;
+    bool continuous = false;
+};
+
 // The user's work in one window: capture groups and their frames with notes and drawings, the
 // active group, the selection, the settings saved in the project file, the video the captures are
 // taken from and the project file itself. Every edit the user makes goes through the document's
@@ -31,10 +41,10 @@ class QUndoStack;
 // Change signals are precise. A change of structure (a frame inserted, removed or moved, a group
 // inserted or removed, the whole content replaced) is told before it is made and once it is made, as
 // an item model takes them; `groupChanged` for a group's name or notes; `frameChanged` for the notes,
-// drawings or time of one frame; `correctionsChanged` for the corrections of one frame's cut-out; one
-// signal per setting. `groupsChanged` follows every change of structure and of a group's name or
-// notes, once it is made, for the views that show the groups as a whole. Each is emitted only when
-// something really changed.
+// drawings or time of one frame; `correctionsChanged` for the corrections of one frame's cut-out;
+// `settingChanged` with the setting's key for each setting. `groupsChanged` follows every change of structure
+// and of a group's name or notes, once it is made, for the views that show the groups as a whole. Each is
+// emitted only when something really changed.
 class CaptureDocument : public QObject
 {
     Q_OBJECT
@@ -43,22 +53,23 @@ public:
     explicit CaptureDocument(QObject *parent = nullptr);
     ~CaptureDocument() override;
 
-    // Name of the first group of a new window, of an opened video and of an empty project.
-    static QString defaultGroupName();
-    // The content of a fresh document: one empty default group, made active, and default settings.
-    static DocumentContent freshContent();
-
     // --- What the document holds -------------------------------------------------------------
 
     const QList<CaptureGroup> &groups() const { return m_content.groups; }
     QUuid activeGroupID() const { return m_content.activeGroupID; }
     const QSet<QUuid> &selection() const { return m_selection; }
     const DocumentSettings &settings() const { return m_content.settings; }
-    QUrl outputFolder() const { return m_content.settings.outputFolder; }
-    bool cropToSubject() const { return m_content.settings.cropToSubject; }
-    FilterStyle selectedFilter() const { return m_content.settings.selectedFilter; }
-    const EdgeOptions &edgeOptions() const { return m_content.settings.edgeOptions; }
-    ImageFormat imageFormat() const { return m_content.settings.imageFormat; }
+    // The value of one setting (see DocumentSettings).
+    template<typename Setting>
+    const typename Setting::Type &setting() const
+    {
+        return m_content.settings.get<Setting>();
+    }
+    QUrl outputFolder() const { return setting<OutputFolderSetting>(); }
+    bool cropToSubject() const { return setting<CropToSubjectSetting>(); }
+    FilterStyle selectedFilter() const { return setting<SelectedFilterSetting>(); }
+    const EdgeOptions &edgeOptions() const { return setting<EdgeOptionsSetting>(); }
+    ImageFormat imageFormat() const { return setting<ImageFormatSetting>(); }
     QUrl videoURL() const { return m_content.videoURL; }
     QUrl missingVideoURL() const { return m_content.missingVideoURL; }
     QUrl projectURL() const { return m_content.projectURL; }
@@ -173,12 +184,26 @@ public:
     // One more correction of the frame's cut-out, applied after those it has.
     void addCorrection(const QUuid &frameId, const CutoutCorrection &correction);
 
-    // `continuing`: the change goes on from the previous one of the same slider drag.
-    void setEdgeOptions(const EdgeOptions &options, bool continuing = false);
-    void setSelectedFilter(FilterStyle style);
-    void setCropToSubject(bool crop);
-    void setImageFormat(ImageFormat format);
-    void setOutputFolder(const QUrl &folder);
+    // Changes one setting. `continuing`: the change goes on from the previous one of the same
+    // slider drag, and merges with it for a setting whose drags are one step.
+    template<typename Setting>
+    void setSetting(const typename Setting::Type &value, bool continuing = false)
+    {
+        if (setting<Setting>() == value)
+            return;
+        DocumentSettings after = m_content.settings;
+        after.set<Setting>(value);
+        pushSetting({Setting::key, Setting::stepText(), Setting::actionText(), Setting::continuous}, after,
+                    continuing);
+    }
+    void setEdgeOptions(const EdgeOptions &options, bool continuing = false)
+    {
+        setSetting<EdgeOptionsSetting>(options, continuing);
+    }
+    void setSelectedFilter(FilterStyle style) { setSetting<SelectedFilterSetting>(style); }
+    void setCropToSubject(bool crop) { setSetting<CropToSubjectSetting>(crop); }
+    void setImageFormat(ImageFormat format) { setSetting<ImageFormatSetting>(format); }
+    void setOutputFolder(const QUrl &folder) { setSetting<OutputFolderSetting>(folder); }
     // Binds the captures that wait for their video to the video located for them.
     void bindVideo(const QUrl &videoURL);
 
@@ -208,11 +233,7 @@ signals:
     void correctionsChanged(const QUuid &frameId);
     void activeGroupIDChanged();
     void selectionChanged();
-    void outputFolderChanged();
-    void cropToSubjectChanged();
-    void imageFormatChanged();
-    void selectedFilterChanged();
-    void edgeOptionsChanged();
+    void settingChanged(DocumentSetting setting);
     // The bound video or the missing one changed.
     void videoChanged();
     // A step bound the captures to a located video, or took that binding back: the window's
@@ -229,6 +250,8 @@ private:
 
     const Annotation *annotation(const QUuid &frameId, const QUuid &annotationId) const;
     void push(DocumentCommand *command);
+    // Records the change of one setting to make the settings `after`.
+    void pushSetting(const SettingStep &step, const DocumentSettings &after, bool continuing);
     // After the undo stack moved to `index`: selects and shows what the step undone or redone
     // changed.
     void showStep(int index);
@@ -247,11 +270,8 @@ private:
     void writeGroupName(const QUuid &groupId, const QString &name);
     void writeGroupNotes(const QUuid &groupId, const QString &notes);
     void writeActiveGroupID(const QUuid &groupId);
-    void writeEdgeOptions(const EdgeOptions &options);
-    void writeSelectedFilter(FilterStyle style);
-    void writeCropToSubject(bool crop);
-    void writeImageFormat(ImageFormat format);
-    void writeOutputFolder(const QUrl &folder);
+    // Gives the setting the value it has in `values`.
+    void writeSetting(DocumentSetting setting, const DocumentSettings &values);
     void writeVideoBinding(const QUrl &video, const QUrl &missingVideo);
 
     // Moves a frame and tells it, without `groupsChanged`; false when it was there already.

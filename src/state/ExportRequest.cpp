@@ -10,18 +10,16 @@ ExportRequest ExportRequest::of(const CaptureDocument &document, ExportMode mode
     for (const CaptureGroup &group : groups)
         request.groups << ExportGroup{group.name, group.notes, group.frames, groups.size() > 1};
 
-    const DocumentSettings &documentSettings = document.settings();
     BatchExportService::Settings &settings = request.settings;
     settings.videoName = document.videoName();
-    settings.outputFolder = documentSettings.outputFolder.toLocalFile();
+    settings.outputFolder = document.outputFolder().toLocalFile();
     settings.mode = mode;
-    settings.crop = documentSettings.cropToSubject;
-    settings.filter = documentSettings.selectedFilter;
-    settings.edge = documentSettings.edgeOptions.params();
+    settings.crop = document.cropToSubject();
+    settings.filter = document.selectedFilter();
+    settings.edge = document.edgeOptions();
     // WebP chosen in a project opened where it cannot be written: PNG, rather than no image.
-    settings.format = ImageExportService::canWrite(documentSettings.imageFormat)
-                          ? documentSettings.imageFormat
-                          : ImageFormat::Png;
+    settings.format =
+        ImageExportService::canWrite(document.imageFormat()) ? document.imageFormat() : ImageFormat::Png;
     settings.timeOrigin = timeOrigin;
     return request;
 }

@@ -26,8 +26,7 @@ QFuture<QImage> PreviewRenderer::rendered(const QImage &subject, FilterStyle sty
 {
     if (subject.isNull())
         return QtFuture::makeReadyFuture(QImage());
-    const EdgeParams params = options.params();
-    return QtConcurrent::run(m_pool.get(), [renderer = renderer(), subject, style, params] {
-        return renderer.render(subject, style, params);
+    return QtConcurrent::run(m_pool.get(), [renderer = renderer(), subject, style, options] {
+        return renderer.render(subject, style, options);
     });
 }

@@ -1,5 +1,6 @@
 #include "ProjectExport.h"
 
+#include "persistence/ProjectContent.h"
 #include "platform/FrameIndex.h"
 #include "platform/SubjectSegmenter.h"
 #include "platform/VideoSource.h"
@@ -14,7 +15,6 @@
 #include "state/CaptureDocument.h"
 #include "state/ExportRequest.h"
 #include "state/ExportRun.h"
-#include "state/ProjectContent.h"
 #include "support/AppError.h"
 
 #include <QDir>
@@ -61,9 +61,10 @@ std::optional<QString> ProjectExport::start(const QString &projectPath, const Op
         settings.outputFolder = QFileInfo(options.outputFolder).absoluteFilePath();
     if (options.format)
         settings.format = *options.format;
-    if (settings.outputFolder.isEmpty() && file.value().outputFolderBookmark) {
+    const std::optional<QByteArray> &folderBookmark = file.value().settings.get<OutputFolderSetting>();
+    if (settings.outputFolder.isEmpty() && folderBookmark) {
         return tr("Le dossier de sortie du projet n'existe plus : « %1 ».")
-            .arg(QDir::toNativeSeparators(QString::fromUtf8(*file.value().outputFolderBookmark)));
+            .arg(QDir::toNativeSeparators(QString::fromUtf8(*folderBookmark)));
     }
     if (settings.outputFolder.isEmpty())
         return AppError::noOutputFolder().errorDescription();

@@ -1,7 +1,7 @@
 #include "ProjectOpening.h"
 
+#include "persistence/ProjectContent.h"
 #include "services/ProjectStore.h"
-#include "state/ProjectContent.h"
 
 #include <QCoreApplication>
 #include <QPromise>

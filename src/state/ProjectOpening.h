@@ -1,7 +1,7 @@
 #pragma once
 
+#include "persistence/DocumentContent.h"
 #include "persistence/ProjectFile.h"
-#include "state/DocumentContent.h"
 #include "support/MediaTime.h"
 #include "support/Result.h"
 

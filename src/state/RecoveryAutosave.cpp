@@ -1,8 +1,8 @@
 #include "RecoveryAutosave.h"
 
+#include "persistence/ProjectContent.h"
 #include "services/RecoveryStore.h"
 #include "state/CaptureDocument.h"
-#include "state/ProjectContent.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -28,10 +28,7 @@ RecoveryAutosave::RecoveryAutosave(CaptureDocument *document, const QString &pat
     connect(document, &CaptureDocument::frameChanged, this, changed);
     connect(document, &CaptureDocument::activeGroupIDChanged, this, changed);
     connect(document, &CaptureDocument::selectionChanged, this, changed);
-    connect(document, &CaptureDocument::outputFolderChanged, this, changed);
-    connect(document, &CaptureDocument::cropToSubjectChanged, this, changed);
-    connect(document, &CaptureDocument::selectedFilterChanged, this, changed);
-    connect(document, &CaptureDocument::edgeOptionsChanged, this, changed);
+    connect(document, &CaptureDocument::settingChanged, this, changed);
     connect(document, &CaptureDocument::videoChanged, this, changed);
     connect(document, &CaptureDocument::projectURLChanged, this, changed);
     connect(document, &CaptureDocument::modifiedChanged, this, &RecoveryAutosave::modifiedChanged);

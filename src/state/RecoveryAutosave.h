@@ -1,7 +1,7 @@
 #pragma once
 
+#include "persistence/DocumentContent.h"
 #include "persistence/RecoveryFile.h"
-#include "state/DocumentContent.h"
 
 #include <QDateTime>
 #include <QObject>

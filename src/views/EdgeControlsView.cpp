@@ -95,7 +95,10 @@ EdgeControlsView::EdgeControlsView(CaptureDocument *document, QWidget *parent)
         edit([color](EdgeOptions &options) { options.outlineColor = color; });
     });
 
-    connect(m_document, &CaptureDocument::edgeOptionsChanged, this, &EdgeControlsView::refresh);
+    connect(m_document, &CaptureDocument::settingChanged, this, [this](DocumentSetting setting) {
+        if (setting == DocumentSetting::EdgeOptions)
+            refresh();
+    });
     refresh();
 }
 

@@ -29,7 +29,10 @@ ExportFormatChoice::ExportFormatChoice(CaptureDocument *document, QWidget *paren
 
     connect(m_box, &QComboBox::activated, this,
             [this](int index) { m_document->setImageFormat(ImageFormat(m_box->itemData(index).toInt())); });
-    connect(m_document, &CaptureDocument::imageFormatChanged, this, &ExportFormatChoice::refresh);
+    connect(m_document, &CaptureDocument::settingChanged, this, [this](DocumentSetting setting) {
+        if (setting == DocumentSetting::ImageFormat)
+            refresh();
+    });
     // Where WebP cannot be written there is nothing to choose.
     setVisible(ImageExportService::canWrite(ImageFormat::WebP));
     refresh();

@@ -161,10 +161,12 @@ ExportPanelView::ExportPanelView(CaptureDocument *document, QWidget *parent)
     layout->addWidget(m_failuresBox);
     layout->addStretch();
 
-    for (auto signal : {&CaptureDocument::groupsChanged, &CaptureDocument::outputFolderChanged,
-                        &CaptureDocument::cropToSubjectChanged, &CaptureDocument::selectedFilterChanged}) {
-        connect(m_document, signal, this, &ExportPanelView::refresh);
-    }
+    connect(m_document, &CaptureDocument::groupsChanged, this, &ExportPanelView::refresh);
+    connect(m_document, &CaptureDocument::settingChanged, this, [this](DocumentSetting setting) {
+        if (setting == DocumentSetting::OutputFolder || setting == DocumentSetting::CropToSubject ||
+            setting == DocumentSetting::SelectedFilter)
+            refresh();
+    });
     refresh();
     refreshFailures();
 }

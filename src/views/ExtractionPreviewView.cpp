@@ -93,10 +93,12 @@ ExtractionPreviewView::ExtractionPreviewView(CaptureDocument *document, FrameIma
     m_noteEditorBox = makeNoteEditor();
     layout->addWidget(m_noteEditorBox);
 
-    for (auto signal : {&CaptureDocument::groupsChanged, &CaptureDocument::selectionChanged,
-                        &CaptureDocument::edgeOptionsChanged, &CaptureDocument::selectedFilterChanged}) {
+    for (auto signal : {&CaptureDocument::groupsChanged, &CaptureDocument::selectionChanged})
         connect(m_document, signal, this, &ExtractionPreviewView::stateChanged);
-    }
+    connect(m_document, &CaptureDocument::settingChanged, this, [this](DocumentSetting setting) {
+        if (setting == DocumentSetting::EdgeOptions || setting == DocumentSetting::SelectedFilter)
+            stateChanged();
+    });
     const auto previewedFrameChanged = [this](const QUuid &frameId) {
         if (m_previewFrameId == frameId)
             stateChanged();

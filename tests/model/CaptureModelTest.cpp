@@ -78,16 +78,16 @@ private slots:
 
         outlined.outlineColor = QColor::fromRgbF(1, 0, 0, 0.5);
         QVERIFY(outlined.signature().endsWith(QStringLiteral("1.00,0.00,0.00,0.50")));
-        QVERIFY(qAbs(outlined.params().a - 0.5) < 1e-4); // QColor keeps 16 bits per channel
+        QVERIFY(qAbs(outlined.outlineColor.a - 0.5) < 1e-4); // QColor keeps 16 bits per channel
     }
 
     void edgeParamsFollowTheOptions()
     {
         EdgeOptions options;
         options.outline = true;
-        QVERIFY(!options.params().needsClean());
+        QVERIFY(!options.needsClean());
         options.feather = 0.1;
-        QVERIFY(options.params().needsClean());
+        QVERIFY(options.needsClean());
 
         // A colour that is not there renders as opaque white.
         const auto white = EdgeOptions::components(QColor());

@@ -141,7 +141,7 @@ private slots:
         QCOMPARE(document.edgeOptions().signature(), QStringLiteral("0.0-0.0-0-6.0-1.00,1.00,1.00,1.00"));
         view.cleanColorsToggle()->click();
         QVERIFY(document.edgeOptions().cleanColors);
-        QVERIFY(document.edgeOptions().params().cleanColors);
+        QVERIFY(document.edgeOptions().cleanColors);
         QCOMPARE(document.undoStack()->count(), 1);
         QCOMPARE(document.edgeOptions().signature(),
                  QStringLiteral("0.0-0.0-0-6.0-1.00,1.00,1.00,1.00-clean"));

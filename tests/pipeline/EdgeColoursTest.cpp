@@ -150,7 +150,7 @@ private slots:
     {
         const QImage lifted = GroundTruth().cutOut();
         const ExtractRenderer renderer{nullptr, nullptr};
-        EdgeParams params;
+        EdgeOptions params;
         QVERIFY(!params.cleanColors);
         QCOMPARE(renderer.render(lifted, FilterStyle::None, params), lifted);
         params.cleanColors = true;

@@ -37,7 +37,7 @@ private slots:
         QCOMPARE(image.size(), QSize(40 + 10, 30 + 10));
         QCOMPARE(raw(image, 5 + 10 - 2, 5 + 15), (std::array<int, 4>{0, 0, 255, 255}));
         // The same picture as the renderer gives on this thread.
-        const QImage direct = renderer.renderer().render(subject, FilterStyle::Poster, options.params());
+        const QImage direct = renderer.renderer().render(subject, FilterStyle::Poster, options);
         QCOMPARE(image, direct);
     }
 
@@ -60,7 +60,7 @@ private slots:
         for (int i = 0; i < futures.size(); ++i) {
             const FilterStyle style = FilterStyles::all().at(i % 4);
             // The main thread renders at the same time.
-            const QImage serial = renderer.render(subject, style, options.params());
+            const QImage serial = renderer.render(subject, style, options);
             futures[i].waitForFinished();
             QCOMPARE(futures[i].result(), serial);
         }

@@ -165,7 +165,7 @@ private slots:
         const EdgeProcessingService edge;
         const QImage subject = stripedSubject();
         const QImage rendered =
-            ExtractRenderer{&filter, &edge}.render(subject, FilterStyle::None, EdgeParams{});
+            ExtractRenderer{&filter, &edge}.render(subject, FilterStyle::None, EdgeOptions{});
         QCOMPARE(rendered.cacheKey(), subject.cacheKey());
     }
 
@@ -188,12 +188,10 @@ private slots:
         const ImageFilterService filter;
         const EdgeProcessingService edge;
         const QImage subject = cutOut(QSize(60, 40), QRect(10, 10, 40, 20), QColor(90, 90, 90));
-        EdgeParams params;
+        EdgeOptions params;
         params.outline = true;
         params.outlineWidth = width;
-        params.r = 0.0;
-        params.g = 1.0;
-        params.b = 0.0;
+        params.outlineColor = RgbaColor(0.0, 1.0, 0.0, 1.0);
         const QImage rendered = ExtractRenderer{&filter, &edge}.render(subject, style, params);
         const int margin = int(width) + 2;
         QCOMPARE(rendered.size(), subject.size() + QSize(2 * margin, 2 * margin));

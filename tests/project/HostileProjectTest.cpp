@@ -134,10 +134,10 @@ private slots:
         const std::optional<ProjectFile> read = ProjectFile::fromJson(file.readAll());
         QVERIFY(read);
         // Exact equality: QCOMPARE would forgive the 1/65535 steps of a QColor.
-        QVERIFY(read->edge.r == 0.1);
-        QVERIFY(read->edge.g == 0.123456789012345);
-        QVERIFY(read->edge.b == 1e-7);
-        QVERIFY(read->edge.a == 0.30000000000000004);
+        QVERIFY(read->settings.get<EdgeOptionsSetting>().outlineColor.r == 0.1);
+        QVERIFY(read->settings.get<EdgeOptionsSetting>().outlineColor.g == 0.123456789012345);
+        QVERIFY(read->settings.get<EdgeOptionsSetting>().outlineColor.b == 1e-7);
+        QVERIFY(read->settings.get<EdgeOptionsSetting>().outlineColor.a == 0.30000000000000004);
     }
 
     void aNilDrawingIdentifierIsAnIdentifierLikeAnother()

@@ -25,10 +25,10 @@ ProjectFile sampleFile()
     ProjectFile file;
     file.videoBookmark = QByteArray("/home/ana/Vidéos/clip.mov");
     file.videoName = QStringLiteral("clip");
-    file.outputFolderBookmark = QByteArray("\xff\x00/\xfe", 4);
-    file.cropToSubject = true;
-    file.filter = QStringLiteral("comic");
-    file.edge = {1.5, 0.1, true, 6.0, 0.2, 1e-7, 5e-324, 0.5};
+    file.settings.get<OutputFolderSetting>() = QByteArray("\xff\x00/\xfe", 4);
+    file.settings.get<CropToSubjectSetting>() = true;
+    file.settings.get<SelectedFilterSetting>() = QStringLiteral("comic");
+    file.settings.get<EdgeOptionsSetting>() = {1.5, 0.1, true, 6.0, {0.2, 1e-7, 5e-324, 0.5}};
     file.activeGroupIndex = -3;
     file.groups = {
         GroupDTO{QStringLiteral("Vide"), QString(), {}},
@@ -68,27 +68,29 @@ QJsonObject tree(const ProjectFile &file)
         }
         groups.append(QJsonObject{{"frames", frames}, {"name", group.name}, {"notes", group.notes}});
     }
-    const EdgeDTO &edge = file.edge;
+    const EdgeOptions &edge = file.settings.get<EdgeOptionsSetting>();
+    const RgbaColor &color = edge.outlineColor;
     QJsonObject root{
         {"activeGroupIndex", qint64(file.activeGroupIndex)},
-        {"cropToSubject", file.cropToSubject},
-        {"edge", QJsonObject{{"a", edge.a},
-                             {"b", edge.b},
+        {"cropToSubject", file.settings.get<CropToSubjectSetting>()},
+        {"edge", QJsonObject{{"a", color.a},
+                             {"b", color.b},
                              {"feather", edge.feather},
-                             {"g", edge.g},
+                             {"g", color.g},
                              {"outline", edge.outline},
                              {"outlineWidth", edge.outlineWidth},
-                             {"r", edge.r},
+                             {"r", color.r},
                              {"shrink", edge.shrink}}},
-        {"filter", file.filter},
+        {"filter", file.settings.get<SelectedFilterSetting>()},
         {"groups", groups},
         {"version", qint64(file.version)},
         {"videoName", file.videoName},
     };
     if (file.videoBookmark)
         root.insert("videoBookmark", QString::fromLatin1(file.videoBookmark->toBase64()));
-    if (file.outputFolderBookmark)
-        root.insert("outputFolderBookmark", QString::fromLatin1(file.outputFolderBookmark->toBase64()));
+    if (file.settings.get<OutputFolderSetting>())
+        root.insert("outputFolderBookmark",
+                    QString::fromLatin1(file.settings.get<OutputFolderSetting>()->toBase64()));
     return root;
 }
 
@@ -147,7 +149,7 @@ QString field(const ProjectFile &file, const QString &name)
     if (name == u"timeScale")
         return QString::number(frame.timeScale);
     if (name == u"filter")
-        return file.filter;
+        return file.settings.get<SelectedFilterSetting>();
     if (name == u"annotations")
         return frame.annotations ? QString::number(frame.annotations->size()) : QStringLiteral("absent");
     if (name == u"videoBookmark")
@@ -194,7 +196,7 @@ private slots:
         QCOMPARE(read->groups.at(1).frames.at(0).timeValue, 1001);
         QCOMPARE(read->groups.at(1).frames.at(0).timeScale, 30000);
         QCOMPARE(read->groups.at(1).frames.at(1).timeValue, (std::int64_t(1) << 62) + 1);
-        QCOMPARE(read->edge.b, 5e-324);
+        QCOMPARE(read->settings.get<EdgeOptionsSetting>().outlineColor.b, 5e-324);
         QVERIFY(*read == written);
         // Encoding what was read gives the same bytes again.
         QCOMPARE(read->toJson(), json);
@@ -272,10 +274,10 @@ private slots:
     void writesEdgeColoursOnlyWhenTheyAreCleaned()
     {
         ProjectFile file = sampleFile();
-        QVERIFY(!file.edge.cleanColors);
+        QVERIFY(!file.settings.get<EdgeOptionsSetting>().cleanColors);
         const QByteArray plain = file.toJson();
         QVERIFY(!plain.contains("cleanColors"));
-        file.edge.cleanColors = true;
+        file.settings.get<EdgeOptionsSetting>().cleanColors = true;
         const QByteArray json = file.toJson();
         QVERIFY(json.contains("\"b\": 5e-324,\n        \"cleanColors\": true,\n        \"feather\""));
         // The member is the only difference.
@@ -283,12 +285,12 @@ private slots:
         QString error;
         const std::optional<ProjectFile> read = ProjectFile::fromJson(json, &error);
         QVERIFY2(read, qPrintable(error));
-        QVERIFY(read->edge.cleanColors);
+        QVERIFY(read->settings.get<EdgeOptionsSetting>().cleanColors);
         QCOMPARE(read->toJson(), json);
         // An older file, without the member, keeps the colours as they are.
         const std::optional<ProjectFile> older = ProjectFile::fromJson(validDocument, &error);
         QVERIFY2(older, qPrintable(error));
-        QVERIFY(!older->edge.cleanColors);
+        QVERIFY(!older->settings.get<EdgeOptionsSetting>().cleanColors);
         QVERIFY(!ProjectFile::fromJson(replaced(R"("shrink": 1.5)", R"("shrink": 1.5, "cleanColors": 0)"),
                                        &error));
         QVERIFY2(error.contains("edge : le membre « cleanColors » n'est ni true ni false"),
@@ -299,13 +301,13 @@ private slots:
     {
         ProjectFile file = sampleFile();
         file.videoBookmark.reset();
-        file.outputFolderBookmark.reset();
+        file.settings.get<OutputFolderSetting>().reset();
         const QByteArray json = file.toJson();
         QVERIFY(!json.contains("Bookmark"));
         const std::optional<ProjectFile> read = ProjectFile::fromJson(json);
         QVERIFY(read);
         QVERIFY(!read->videoBookmark);
-        QVERIFY(!read->outputFolderBookmark);
+        QVERIFY(!read->settings.get<OutputFolderSetting>());
     }
 
     void readsEveryAllowedForm_data()
@@ -524,7 +526,7 @@ private slots:
         stroke.points.append({0.2, std::numeric_limits<double>::quiet_NaN()});
         file.groups[1].frames[1].annotations = QList<Annotation>{stroke};
         QCOMPARE(file.firstNonFiniteNumber(), QStringLiteral("groups[1].frames[1].annotations[0]"));
-        file.edge.feather = std::numeric_limits<double>::quiet_NaN();
+        file.settings.get<EdgeOptionsSetting>().feather = std::numeric_limits<double>::quiet_NaN();
         QCOMPARE(file.firstNonFiniteNumber(), QStringLiteral("edge.feather"));
     }
 };

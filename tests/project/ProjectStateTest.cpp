@@ -237,7 +237,7 @@ private slots:
         AppState reopened(&m_runs, PlayerOutput::Headless);
         QVERIFY(TestProjects::open(reopened, cleaned));
         QVERIFY(reopened.document()->edgeOptions().cleanColors);
-        QVERIFY(reopened.document()->edgeOptions().params().cleanColors);
+        QVERIFY(reopened.document()->edgeOptions().cleanColors);
         const QUrl again = QUrl::fromLocalFile(path(QStringLiteral("cleaned-again.quintarel")));
         reopened.saveProject(again);
         QFile first(cleaned.toLocalFile());

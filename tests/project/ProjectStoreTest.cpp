@@ -1,6 +1,7 @@
 #include "DiskLimits.h"
 #include "TestRegistry.h"
 
+#include "persistence/FileBookmark.h"
 #include "persistence/ProjectFile.h"
 #include "services/ProjectStore.h"
 
@@ -79,7 +80,7 @@ private slots:
 
         // A number JSON cannot hold would make a file that never opens again.
         ProjectFile broken = projectWithFrames(2);
-        broken.edge.shrink = std::numeric_limits<double>::quiet_NaN();
+        broken.settings.get<EdgeOptionsSetting>().shrink = std::numeric_limits<double>::quiet_NaN();
         const std::optional<QString> error = ProjectStore::save(broken, path);
         QVERIFY(error);
         QVERIFY2(error->contains(QStringLiteral("edge.shrink")), qPrintable(*error));
@@ -152,17 +153,17 @@ private slots:
         const QString video = folder.filePath(QStringLiteral("Vidéo d'été.mov"));
         QVERIFY(writeFile(video, "movie"));
 
-        const std::optional<QByteArray> bookmark = ProjectStore::makeBookmark(QUrl::fromLocalFile(video));
+        const std::optional<QByteArray> bookmark = FileBookmark::make(QUrl::fromLocalFile(video));
         QCOMPARE(bookmark, video.toUtf8());
-        QCOMPARE(ProjectStore::resolveBookmark(*bookmark), QUrl::fromLocalFile(video));
+        QCOMPARE(FileBookmark::resolve(*bookmark), QUrl::fromLocalFile(video));
 
         const std::optional<QByteArray> folderBookmark =
-            ProjectStore::makeBookmark(QUrl::fromLocalFile(folder.path()));
+            FileBookmark::make(QUrl::fromLocalFile(folder.path()));
         QVERIFY(folderBookmark);
-        QCOMPARE(ProjectStore::resolveBookmark(*folderBookmark), QUrl::fromLocalFile(folder.path()));
+        QCOMPARE(FileBookmark::resolve(*folderBookmark), QUrl::fromLocalFile(folder.path()));
 
         QVERIFY(QFile::remove(video));
-        QCOMPARE(ProjectStore::resolveBookmark(*bookmark), std::nullopt);
+        QCOMPARE(FileBookmark::resolve(*bookmark), std::nullopt);
     }
 
     void refusesWhatIsNoBookmark_data()
@@ -178,14 +179,13 @@ private slots:
     void refusesWhatIsNoBookmark()
     {
         QFETCH(QByteArray, bookmark);
-        QCOMPARE(ProjectStore::resolveBookmark(bookmark), std::nullopt);
+        QCOMPARE(FileBookmark::resolve(bookmark), std::nullopt);
     }
 
     void makesNoBookmarkForOtherUrls()
     {
-        QCOMPARE(ProjectStore::makeBookmark(QUrl(QStringLiteral("https://example.org/clip.mov"))),
-                 std::nullopt);
-        QCOMPARE(ProjectStore::makeBookmark(QUrl()), std::nullopt);
+        QCOMPARE(FileBookmark::make(QUrl(QStringLiteral("https://example.org/clip.mov"))), std::nullopt);
+        QCOMPARE(FileBookmark::make(QUrl()), std::nullopt);
     }
 };
 

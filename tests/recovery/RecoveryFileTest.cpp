@@ -21,7 +21,7 @@ ProjectFile sampleProject()
     ProjectFile project;
     project.videoBookmark = QByteArray("/home/ana/Vidéos/plage.mp4");
     project.videoName = QStringLiteral("plage");
-    project.filter = QStringLiteral("comic");
+    project.settings.get<SelectedFilterSetting>() = QStringLiteral("comic");
     project.activeGroupIndex = 1;
     Annotation arrow;
     arrow.start = {0.25, 0.5};
@@ -122,7 +122,7 @@ private slots:
 
         // With an output folder, the member goes after it, still before "version".
         RecoveryFile withFolder = file;
-        withFolder.project.outputFolderBookmark = QByteArray("/tmp/exports");
+        withFolder.project.settings.get<OutputFolderSetting>() = QByteArray("/tmp/exports");
         const QByteArray folderJson = withFolder.toJson();
         QVERIFY(folderJson.indexOf("\"outputFolderBookmark\"") < folderJson.indexOf("\"recovery\""));
         QVERIFY(folderJson.indexOf("\"recovery\"") < folderJson.indexOf("\"version\""));
@@ -200,7 +200,7 @@ private slots:
 
         // A number JSON cannot hold is refused, and the previous file stays.
         RecoveryFile broken = file;
-        broken.project.edge.shrink = std::numeric_limits<double>::quiet_NaN();
+        broken.project.settings.get<EdgeOptionsSetting>().shrink = std::numeric_limits<double>::quiet_NaN();
         const std::optional<QString> error = RecoveryStore::write(broken, path);
         QVERIFY(error && error->contains("edge.shrink"));
         QCOMPARE(RecoveryStore::read(path).value(), file);

@@ -6,6 +6,7 @@
 
 #include "app/ContentView.h"
 #include "app/QuintarelApp.h"
+#include "persistence/FileBookmark.h"
 #include "services/ProjectStore.h"
 #include "services/RecoverySession.h"
 #include "services/RecoveryStore.h"
@@ -63,7 +64,7 @@ ModalAnswers::Answer deleteAndConfirm(QString *question)
 RecoveryFile work(const QString &video, const QString &note, const std::optional<QString> &projectPath)
 {
     RecoveryFile file;
-    file.project.videoBookmark = ProjectStore::makeBookmark(QUrl::fromLocalFile(video));
+    file.project.videoBookmark = FileBookmark::make(QUrl::fromLocalFile(video));
     file.project.videoName = QFileInfo(video).completeBaseName();
     file.project.groups << GroupDTO{QStringLiteral("Plans"),
                                     QString(),

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QUndoStack>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -98,12 +99,15 @@ void fill(CaptureDocument &document)
     close.frames << CapturedFrame(MediaTime(75, 1)) << CapturedFrame(MediaTime(3725, 1));
     content.groups = {wide, close};
     content.activeGroupID = close.id;
-    content.settings.outputFolder = QUrl::fromLocalFile(QStringLiteral("/tmp/sorties"));
-    content.settings.cropToSubject = true;
-    content.settings.selectedFilter = FilterStyle::Comic;
-    content.settings.edgeOptions.shrink = 1.5;
-    content.settings.edgeOptions.outline = true;
-    content.settings.edgeOptions.outlineColor = QColor::fromRgbF(1, 0, 0, 0.5);
+    DocumentSettings &settings = content.settings;
+    settings.set<OutputFolderSetting>(QUrl::fromLocalFile(QStringLiteral("/tmp/sorties")));
+    settings.set<CropToSubjectSetting>(true);
+    settings.set<SelectedFilterSetting>(FilterStyle::Comic);
+    EdgeOptions edge;
+    edge.shrink = 1.5;
+    edge.outline = true;
+    edge.outlineColor = QColor::fromRgbF(1, 0, 0, 0.5);
+    settings.set<EdgeOptionsSetting>(edge);
     content.videoURL = QUrl::fromLocalFile(QStringLiteral("/films/match.mp4"));
     content.projectURL = QUrl::fromLocalFile(QStringLiteral("/projets/match.quintarel"));
     document.reset(content);
@@ -739,7 +743,7 @@ private slots:
         CaptureDocument document;
         fill(document);
         QSignalSpy groups(&document, &CaptureDocument::groupsChanged);
-        QSignalSpy edge(&document, &CaptureDocument::edgeOptionsChanged);
+        QSignalSpy settings(&document, &CaptureDocument::settingChanged);
         const QUuid unknown = QUuid::createUuid();
         const QUuid frame = frameId(document, 0, 1);
 
@@ -769,7 +773,9 @@ private slots:
 
         QCOMPARE(document.undoStack()->count(), 0);
         QCOMPARE(groups.count(), 0);
-        QCOMPARE(edge.count(), 0);
+        QVERIFY(std::none_of(settings.cbegin(), settings.cend(), [](const QList<QVariant> &arguments) {
+            return arguments.at(0).value<DocumentSetting>() == DocumentSetting::EdgeOptions;
+        }));
 
         // The last group is never deleted.
         document.deleteGroup(group(document, 0).id);
@@ -799,7 +805,7 @@ private slots:
         QVERIFY(document.isModified());
 
         // Opening something else starts afresh: no history, nothing to save.
-        document.reset(CaptureDocument::freshContent());
+        document.reset(DocumentContent::fresh());
         QVERIFY(!document.isModified());
         QCOMPARE(document.undoStack()->count(), 0);
         QVERIFY(!document.undoStack()->canUndo());

@@ -27,7 +27,8 @@ public:
         GroupNameMerge,
         GroupNotesMerge,
         AnnotationEditMerge,
-        EdgeOptionsMerge,
+        // The first of the settings' own, one per setting (see SettingCommand).
+        SettingMerge,
     };
 
     // What an undo or a redo of this step brings into sight: the frames it changes, of those that
@@ -86,11 +87,10 @@ protected:
         m_document->writeGroupNotes(groupId, notes);
     }
     void writeActiveGroupID(const QUuid &groupId) const { m_document->writeActiveGroupID(groupId); }
-    void writeEdgeOptions(const EdgeOptions &options) const { m_document->writeEdgeOptions(options); }
-    void writeSelectedFilter(FilterStyle style) const { m_document->writeSelectedFilter(style); }
-    void writeCropToSubject(bool crop) const { m_document->writeCropToSubject(crop); }
-    void writeImageFormat(ImageFormat format) const { m_document->writeImageFormat(format); }
-    void writeOutputFolder(const QUrl &folder) const { m_document->writeOutputFolder(folder); }
+    void writeSetting(DocumentSetting setting, const DocumentSettings &values) const
+    {
+        m_document->writeSetting(setting, values);
+    }
     void writeVideoBinding(const QUrl &video, const QUrl &missingVideo) const
     {
         m_document->writeVideoBinding(video, missingVideo);

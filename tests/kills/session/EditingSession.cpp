@@ -106,10 +106,7 @@ void EditingSession::followWindow()
     connect(document, &CaptureDocument::frameChanged, this, changed);
     connect(document, &CaptureDocument::activeGroupIDChanged, this, changed);
     connect(document, &CaptureDocument::selectionChanged, this, changed);
-    connect(document, &CaptureDocument::outputFolderChanged, this, changed);
-    connect(document, &CaptureDocument::cropToSubjectChanged, this, changed);
-    connect(document, &CaptureDocument::selectedFilterChanged, this, changed);
-    connect(document, &CaptureDocument::edgeOptionsChanged, this, changed);
+    connect(document, &CaptureDocument::settingChanged, this, changed);
     connect(document, &CaptureDocument::videoChanged, this, changed);
     connect(document, &CaptureDocument::projectURLChanged, this, changed);
     connect(document, &CaptureDocument::modifiedChanged, this, changed);

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "persistence/DocumentContent.h"
 #include "persistence/ProjectFile.h"
-#include "state/DocumentContent.h"
 
 #include <QUrl>
 

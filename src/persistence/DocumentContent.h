@@ -1,9 +1,10 @@
 #pragma once
 
 #include "models/CaptureGroup.h"
-#include "state/DocumentSettings.h"
+#include "persistence/DocumentSettings.h"
 
 #include <QList>
+#include <QString>
 #include <QUrl>
 #include <QUuid>
 
@@ -20,4 +21,9 @@ struct DocumentContent
     // The video an opened project names but that could not be found; empty when there is none.
     QUrl missingVideoURL;
     QUrl projectURL;
+
+    // Name of the first group of a new window, of an opened video and of an empty project.
+    static QString defaultGroupName();
+    // The content of a fresh document: one empty default group, made active, and default settings.
+    static DocumentContent fresh();
 };
