@@ -18,36 +18,6 @@ OutputFolderSetting::Type OutputFolderSetting::fromStored(const Stored &bookmark
     return current;
 }
 
-QString OutputFolderSetting::stepText()
-{
-    return QCoreApplication::translate("DocumentSettings", "choix du dossier de sortie");
-}
-
-QString OutputFolderSetting::actionText()
-{
-    return QCoreApplication::translate("DocumentSettings", "le choix du dossier de sortie");
-}
-
-QString CropToSubjectSetting::stepText()
-{
-    return QCoreApplication::translate("DocumentSettings", "recadrage sur le sujet");
-}
-
-QString CropToSubjectSetting::actionText()
-{
-    return QCoreApplication::translate("DocumentSettings", "le recadrage sur le sujet");
-}
-
-QString SelectedFilterSetting::stepText()
-{
-    return QCoreApplication::translate("DocumentSettings", "choix du style");
-}
-
-QString SelectedFilterSetting::actionText()
-{
-    return QCoreApplication::translate("DocumentSettings", "le choix du style");
-}
-
 ImageFormatSetting::Stored ImageFormatSetting::stored(Type format)
 {
     if (format == ImageFormat::Png)
@@ -62,22 +32,7 @@ ImageFormatSetting::Type ImageFormatSetting::fromStored(const Stored &raw, Type)
     return ImageFormats::fromRawValue(*raw).value_or(ImageFormat::Png);
 }
 
-QString ImageFormatSetting::stepText()
+QString settingText(const char *text)
 {
-    return QCoreApplication::translate("DocumentSettings", "choix du format");
-}
-
-QString ImageFormatSetting::actionText()
-{
-    return QCoreApplication::translate("DocumentSettings", "le choix du format");
-}
-
-QString EdgeOptionsSetting::stepText()
-{
-    return QCoreApplication::translate("DocumentSettings", "réglage des contours");
-}
-
-QString EdgeOptionsSetting::actionText()
-{
-    return QCoreApplication::translate("DocumentSettings", "le réglage des contours");
+    return QCoreApplication::translate("DocumentSettings", text);
 }

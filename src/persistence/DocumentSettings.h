@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
+#include <QtGlobal>
 
 #include <optional>
 
@@ -28,8 +29,10 @@ struct OutputFolderSetting : PlainSetting<QUrl>
     static Type defaultValue() { return {}; }
     static Stored stored(const Type &folder);
     static Type fromStored(const Stored &bookmark, const Type &current);
-    static QString stepText();
-    static QString actionText();
+    static constexpr const char *stepText =
+        QT_TRANSLATE_NOOP("DocumentSettings", "choix du dossier de sortie");
+    static constexpr const char *actionText =
+        QT_TRANSLATE_NOOP("DocumentSettings", "le choix du dossier de sortie");
 };
 
 // Whether exported images are cut to their subject.
@@ -38,8 +41,9 @@ struct CropToSubjectSetting : PlainSetting<bool>
     static constexpr DocumentSetting key = DocumentSetting::CropToSubject;
     static constexpr const char *member = "cropToSubject";
     static Type defaultValue() { return false; }
-    static QString stepText();
-    static QString actionText();
+    static constexpr const char *stepText = QT_TRANSLATE_NOOP("DocumentSettings", "recadrage sur le sujet");
+    static constexpr const char *actionText =
+        QT_TRANSLATE_NOOP("DocumentSettings", "le recadrage sur le sujet");
 };
 
 // The drawing style of the preview and the exports, stored by its raw value; a style this program
@@ -55,8 +59,8 @@ struct SelectedFilterSetting : PlainSetting<FilterStyle>
     {
         return FilterStyles::fromRawValue(raw).value_or(FilterStyle::None);
     }
-    static QString stepText();
-    static QString actionText();
+    static constexpr const char *stepText = QT_TRANSLATE_NOOP("DocumentSettings", "choix du style");
+    static constexpr const char *actionText = QT_TRANSLATE_NOOP("DocumentSettings", "le choix du style");
 };
 
 // The exported images' file format, stored by its raw value and left out for PNG, so that such a
@@ -69,8 +73,8 @@ struct ImageFormatSetting : PlainSetting<ImageFormat>
     static Type defaultValue() { return ImageFormat::Png; }
     static Stored stored(Type format);
     static Type fromStored(const Stored &raw, Type);
-    static QString stepText();
-    static QString actionText();
+    static constexpr const char *stepText = QT_TRANSLATE_NOOP("DocumentSettings", "choix du format");
+    static constexpr const char *actionText = QT_TRANSLATE_NOOP("DocumentSettings", "le choix du format");
 };
 
 // The edge settings; the changes of one slider drag are one step. Those read from a file are brought
@@ -82,9 +86,13 @@ struct EdgeOptionsSetting : PlainSetting<EdgeOptions>
     static constexpr bool continuous = true;
     static Type defaultValue() { return {}; }
     static Type limited(const Type &options) { return options.limited(); }
-    static QString stepText();
-    static QString actionText();
+    static constexpr const char *stepText = QT_TRANSLATE_NOOP("DocumentSettings", "réglage des contours");
+    static constexpr const char *actionText =
+        QT_TRANSLATE_NOOP("DocumentSettings", "le réglage des contours");
 };
+
+// The names of a setting's undo step (its `stepText` and `actionText`) in the user's language.
+QString settingText(const char *text);
 
 // In the order in which they are read from a project file.
 using ProjectSettings = SettingList<OutputFolderSetting, CropToSubjectSetting, SelectedFilterSetting,

@@ -15,7 +15,8 @@
 //                   member is left out of the file when empty;
 //   limited         `static Type limited(const Type &)` brings a value read from a file into the
 //                   range the controls offer;
-//   stepText, actionText, continuous   its undo step: the step's names, and whether the changes of
+//   stepText, actionText, continuous   its undo step: the step's names (untranslated, see
+//                   settingText), and whether the changes of
 //                   one drag merge into one step.
 //
 // `SettingList` holds the values of all of them, in the document's form (`Values`) and in the

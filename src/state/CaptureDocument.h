@@ -193,8 +193,9 @@ public:
             return;
         DocumentSettings after = m_content.settings;
         after.set<Setting>(value);
-        pushSetting({Setting::key, Setting::stepText(), Setting::actionText(), Setting::continuous}, after,
-                    continuing);
+        pushSetting({Setting::key, settingText(Setting::stepText), settingText(Setting::actionText),
+                     Setting::continuous},
+                    after, continuing);
     }
     void setEdgeOptions(const EdgeOptions &options, bool continuing = false)
     {
