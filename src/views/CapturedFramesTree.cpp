@@ -16,6 +16,11 @@ std::pair<int, int> placeOf(const QModelIndex &index)
     return parent.isValid() ? std::pair(parent.row(), index.row()) : std::pair(index.row(), -1);
 }
 
+std::optional<std::pair<int, int>> placeIfValid(const QModelIndex &index)
+{
+    return index.isValid() ? std::optional(placeOf(index)) : std::nullopt;
+}
+
 } // namespace
 
 QModelIndex CapturedFramesTree::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
@@ -64,20 +69,21 @@ void CapturedFramesTree::dataChanged(const QModelIndex &topLeft, const QModelInd
     // Assistive technologies hear of every change.
     if (isVisible() && !QAccessible::isActive() && topLeft.isValid() && bottomRight.isValid() &&
         topLeft.parent() == bottomRight.parent()) {
-        const auto [first, last] = rowsInSight();
-        const bool above = first.isValid() && placeOf(bottomRight) < placeOf(first);
-        const bool below = last.isValid() && placeOf(last) < placeOf(topLeft);
+        const Sight sight = rowsInSight();
+        const bool above = sight.first && placeOf(bottomRight) < *sight.first;
+        const bool below = sight.last && *sight.last < placeOf(topLeft);
         if (above || below)
             return;
     }
     QTreeView::dataChanged(topLeft, bottomRight, roles);
 }
 
-std::pair<QModelIndex, QModelIndex> CapturedFramesTree::rowsInSight()
+CapturedFramesTree::Sight CapturedFramesTree::rowsInSight()
 {
     if (!m_rowsInSight) {
         const QRect shown = viewport()->rect();
-        m_rowsInSight = std::pair(indexAt(shown.topLeft()), indexAt(shown.bottomLeft()));
+        m_rowsInSight =
+            Sight{placeIfValid(indexAt(shown.topLeft())), placeIfValid(indexAt(shown.bottomLeft()))};
         QMetaObject::invokeMethod(
             this, [this] { m_rowsInSight.reset(); }, Qt::QueuedConnection);
     }

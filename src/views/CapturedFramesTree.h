@@ -30,9 +30,18 @@ protected:
 private:
     // The first selectable row from `index` on, going down or up; invalid when there is none.
     QModelIndex selectableFrom(QModelIndex index, bool down) const;
-    // The first and last rows in sight; invalid when none. Worked out once per turn of the event
-    // loop: a change of rows or of the scrolling in the meantime repaints all in sight anyway.
-    std::pair<QModelIndex, QModelIndex> rowsInSight();
+    // Where a row comes in the tree from top to bottom: the group's row, then the frame's (-1 for
+    // the group's own row).
+    using Place = std::pair<int, int>;
+    // Where the first and last rows in sight come; none when there is no such row. Worked out once
+    // per turn of the event loop: a change of rows or of the scrolling in the meantime repaints all
+    // in sight anyway.
+    struct Sight
+    {
+        std::optional<Place> first;
+        std::optional<Place> last;
+    };
+    Sight rowsInSight();
 
-    std::optional<std::pair<QModelIndex, QModelIndex>> m_rowsInSight;
+    std::optional<Sight> m_rowsInSight;
 };
